@@ -1,0 +1,143 @@
+#pragma once
+// The window's elements as plain value objects. The logic writes them; a front end reads them when it
+// syncs and writes back only what the user changes (a row's tick, the selected row, a menu tick).
+// Every element keeps a change counter that moves whenever something visible changes.
+#include <cstdint>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace tv {
+
+class TElement {
+public:
+    std::uint64_t Changes() const { return changes_; }
+
+protected:
+    void Touch() { ++changes_; }
+
+private:
+    std::uint64_t changes_ = 0;
+};
+
+// A label, panel, counter, button or status bar: caption, hint, visible, enabled.
+class TControl : public TElement {
+public:
+    TControl() = default;
+    TControl(std::string caption, std::string hint) : caption_(std::move(caption)), hint_(std::move(hint)) {}
+
+    const std::string& Caption() const { return caption_; }
+    const std::string& Hint() const { return hint_; }
+    bool Visible() const { return visible_; }
+    bool Enabled() const { return enabled_; }
+
+    void SetCaption(std::string s) {
+        if (s != caption_) caption_ = std::move(s), Touch();
+    }
+    void SetHint(std::string s) {
+        if (s != hint_) hint_ = std::move(s), Touch();
+    }
+    void SetVisible(bool v) {
+        if (v != visible_) visible_ = v, Touch();
+    }
+    void SetEnabled(bool v) {
+        if (v != enabled_) enabled_ = v, Touch();
+    }
+
+private:
+    std::string caption_, hint_;
+    bool visible_ = true, enabled_ = true;
+};
+
+class TMenuItem : public TElement {
+public:
+    TMenuItem() = default;
+    TMenuItem(std::string caption, bool autoCheck = false, bool radio = false, std::string shortCut = {})
+        : caption_(std::move(caption)), shortCut_(std::move(shortCut)), autoCheck_(autoCheck), radio_(radio) {}
+
+    const std::string& Caption() const { return caption_; }
+    const std::string& ShortCut() const { return shortCut_; }
+    bool Checked() const { return checked_; }
+    bool Enabled() const { return enabled_; }
+    bool AutoCheck() const { return autoCheck_; }
+    bool RadioItem() const { return radio_; }
+
+    void SetCaption(std::string s) {
+        if (s != caption_) caption_ = std::move(s), Touch();
+    }
+    void SetChecked(bool v) {
+        if (v != checked_) checked_ = v, Touch();
+    }
+    void SetEnabled(bool v) {
+        if (v != enabled_) enabled_ = v, Touch();
+    }
+
+private:
+    std::string caption_, shortCut_;
+    bool checked_ = false, enabled_ = true, autoCheck_ = false, radio_ = false;
+};
+
+// One row of the list: caption (column FileName), sub-items (FileSize, CRC, Same File), icon, tick.
+struct TListItem {
+    std::string Caption;
+    std::vector<std::string> SubItems;
+    int ImageIndex = -1;
+    bool Checked = false;
+
+    // The sub-item at `i`, or an empty text when the row has fewer.
+    const std::string& SubItem(std::size_t i) const {
+        static const std::string empty;
+        return i < SubItems.size() ? SubItems[i] : empty;
+    }
+};
+
+struct TListColumn {
+    std::string Caption;
+    int Width = 0;
+    enum class Align { Left, Right, Center } Alignment = Align::Left;
+};
+
+// The check-box list view. Rows() changes bump Changes(); a front end that only needs to repaint the
+// ticks can compare CheckChanges().
+class TListView : public TElement {
+public:
+    std::vector<TListColumn> Columns;
+
+    const std::vector<TListItem>& Items() const { return items_; }
+    std::int32_t Count() const { return static_cast<std::int32_t>(items_.size()); }
+    const TListItem& Item(std::int32_t i) const { return items_[static_cast<std::size_t>(i)]; }
+    // Write access to a row (counts as a change of the rows).
+    TListItem& EditItem(std::int32_t i) {
+        Touch();
+        return items_[static_cast<std::size_t>(i)];
+    }
+
+    void Clear() {
+        items_.clear();
+        selected_ = -1;
+        Touch();
+    }
+    void Reserve(std::size_t n) { items_.reserve(n); }
+    TListItem& Add() {
+        Touch();
+        return items_.emplace_back();
+    }
+
+    bool Checked(std::int32_t i) const { return items_[static_cast<std::size_t>(i)].Checked; }
+    void SetChecked(std::int32_t i, bool v) {
+        auto& item = items_[static_cast<std::size_t>(i)];
+        if (item.Checked != v) item.Checked = v, ++checkChanges_;
+    }
+    std::uint64_t CheckChanges() const { return checkChanges_; }
+
+    // The selected row, -1 when none.
+    std::int32_t Selected() const { return selected_; }
+    void SetSelected(std::int32_t i) { selected_ = (i >= 0 && i < Count()) ? i : -1; }
+
+private:
+    std::vector<TListItem> items_;
+    std::int32_t selected_ = -1;
+    std::uint64_t checkChanges_ = 0;
+};
+
+} // namespace tv

@@ -1,0 +1,71 @@
+#include "app/TallyvaultMain.h"
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+namespace tv {
+
+TForm1::TForm1(Ui& u, FileSystem& f) : ui(u), fs(f) {
+    CrcList.Columns = {{"FileName", 250, TListColumn::Align::Left},
+                       {"FileSize", 70, TListColumn::Align::Right},
+                       {"CRC", 76, TListColumn::Align::Center},
+                       {"Same File", 500, TListColumn::Align::Left}};
+    DblInq.SetChecked(true);
+}
+
+bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
+    if (commandDepth_ > 0 && !evenWhileRunning) return false;
+    struct Depth {
+        int& d;
+        explicit Depth(int& x) : d(x) { ++d; }
+        ~Depth() { --d; }
+    } depth(commandDepth_);
+    struct Cursor {
+        Ui& ui;
+        bool on;
+        ~Cursor() {
+            if (on) ui.SetBusyCursor(false);
+        }
+    } cursor{ui, busy};
+    if (busy) ui.SetBusyCursor(true);
+    std::string error;
+    try {
+        body();
+        return true;
+    } catch (const IoError& e) {
+        error = e.what();
+    } catch (const ConvertError& e) {
+        error = e.what();
+    }
+    ui.SetBusyCursor(false);
+    if (rowsOutOfStep_) ClearTableAndRows();
+    ui.ShowError(error);
+    return true;
+}
+
+void TForm1::ClickDuplicateOption(TMenuItem& item) {
+    bool tick = !item.Checked();
+    for (TMenuItem* m : {&DblNop, &DblInq, &DblDel}) m->SetChecked(false);
+    item.SetChecked(tick);
+}
+
+void TForm1::AppendEntry(std::string name, std::int32_t size, std::uint32_t crc) {
+    EntryTable.MakeRoom(EntryCount);
+    TCrcTable& e = EntryTable[EntryCount];
+    e.FileName = std::move(name);
+    e.FileSize = size;
+    e.Crc = crc;
+    ++EntryCount;
+}
+
+void TForm1::ClearTableAndRows() {
+    EntryCount = 0;
+    CrcList.Clear();
+    GoodCount = BadCount = MissingCount = SameFileCount = 0;
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
+    rowsOutOfStep_ = false;
+}
+
+std::string TForm1::EntryPath(std::int32_t i) const { return JoinPath(BaseFolder, EntryTable[i].FileName); }
+
+} // namespace tv

@@ -1,0 +1,153 @@
+#pragma once
+// TForm1: the one window of the program as plain C++. It owns the shared state (entry table,
+// counters, list path, modes) and the window's elements; its members carry out the commands. The
+// members are defined in the .cpp of their subsystem (core/Verify.cpp defines VerifyEntries, ...).
+// No GUI toolkit is seen here: a front end renders the elements and implements Ui.
+#include "app/Elements.h"
+#include "core/Entry.h"
+#include "platform/FileSystem.h"
+#include "platform/Ui.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+inline constexpr const char* AppTitle = "Tallyvault";
+inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
+
+enum class ListDialect {
+    ldCsv,
+    ldQuickSfv,
+    ldSfv32,
+    ldEasySfv,
+    ldRulerTable,
+    ldStrictSfv,
+    ldPlainSfv,
+    ldCrcEx,
+    ldCrc1632,
+    ldUnknown
+};
+
+class TForm1 {
+public:
+    TForm1(Ui& ui, FileSystem& fs);
+    TForm1(const TForm1&) = delete;
+    TForm1& operator=(const TForm1&) = delete;
+
+    Ui& ui;
+    FileSystem& fs;
+
+    // ---- shared state ----
+    TEntryTable EntryTable;
+    std::int32_t EntryCount = 0;
+    std::int32_t GoodCount = 0, BadCount = 0, MissingCount = 0, SameFileCount = 0;
+    std::int32_t CheckCycle = 0;
+    std::string ListPath;
+    std::string BaseFolder;
+    std::string ReadErrorText;
+    bool ListHasSizes = false;
+    ListDialect Dialect = ListDialect::ldUnknown;
+    bool IsCreateMode = false;
+    bool SearchRunning = false;
+    std::string FixedComplementFolder;
+    // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
+    bool CloseRequested = false;
+
+    // ---- window elements ----
+    std::string Caption = AppTitle; // the window caption
+    TControl OpenButton{"開", "CRCファイル読込み"};
+    TControl CheckButton{"選", "チェックON/OFF"};
+    TControl RenameButton{"改", "SameFileを改名または移動"};
+    TControl SearchButton{"補", ""};
+    TControl ModeButton{"読", "モード変更（現在：読取モード）"};
+    TControl CloseButton{"終", "終了"};
+    TControl Label1{"全", ""}, Label2{"○", ""}, Label3{"×", ""}, Label4{"－", ""};
+    TControl TotalCounter{"0", "全体数"};
+    TControl GoodCounter{"0", "CRC一致数"};
+    TControl BadCounter{"0", "CRC不一致数"};
+    TControl NotingCounter{"0", "欠落数"};
+    TControl Status{"Tallyvault", "読込ﾓｰﾄﾞ時ｸﾘｯｸで再読込"};
+    TListView CrcList;
+
+    // Main menu.
+    TMenuItem CrcOpenCmd{"CRCﾌｧｲﾙを開く(&O)"};
+    TMenuItem FileChangeCmd{"ファイル改名・移動(&R)"};
+    TMenuItem Complement{"補完(&S)"};
+    TMenuItem MakeRequestCmd{"リクエストＣＲＣファイルを作成(&Q)"};
+    TMenuItem FolderOpenCmd{"フォルダを開く(&D)"};
+    TMenuItem MakeCrcCmd{"CRCファイルを作成(&M)"};
+    TMenuItem Exit1{"終了(&X)", false, false, "Alt+F4"};
+    TMenuItem AllOn{"全てＯＮ(&Y)"};
+    TMenuItem AllOff{"全てＯＦＦ(&N)"};
+    TMenuItem ON0{"○をﾁｪｯｸ(&0)", true}, ON1{"！をﾁｪｯｸ(&1)", true}, ON2{"×をﾁｪｯｸ(&2)", true},
+        ON3{"－をﾁｪｯｸ(&3)", true};
+    TMenuItem ModeChangeCmd{"モード変更(&M)", false, false, "Ctrl+M"};
+    TMenuItem CopyComplement{"補完時コピー(&C)", true};
+    TMenuItem FixFolder{"補完フォルダ固定(&F)"};
+    TMenuItem AutoMove{"自動補完(&A)", true};
+    TMenuItem DblNop{"そのまま(&N)", true, true};
+    TMenuItem DblInq{"問い合わせ(&I)", true, true};
+    TMenuItem DblDel{"削除(&D)", true, true};
+    TMenuItem TashUse{"ごみ箱へ削除(&T)", true};
+    TMenuItem NoteView{"メモ帳で表示(&V)"};
+    TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
+    TMenuItem Homepage1{"Homepage(&P)"};
+    TMenuItem ReadMe{"説明書の表示(&T)"};
+    // Pop-up menu over the list.
+    TMenuItem CopyName{"ファイル名のコピー(&N)"};
+    TMenuItem CopyCRC{"CRCのコピー(&C)"};
+
+    // ---- command plumbing ----
+    // Runs a command's body: refuses it while another command runs, shows the hourglass when `busy`,
+    // and turns IoError/ConvertError into the error box with the normal pointer restored and the rows
+    // agreeing with the table.
+    // Returns false when the command was refused. `evenWhileRunning` lets a stop click through.
+    bool RunCommand(const std::function<void()>& body, bool busy = false, bool evenWhileRunning = false);
+    bool CommandRunning() const { return commandDepth_ > 0; }
+    // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
+    // it was ticked.
+    void ClickDuplicateOption(TMenuItem& item);
+    // The state of an entry by its flags and ListHasSizes.
+    VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
+    // Makes room for and appends one entry (name, size, CRC) at EntryCount.
+    void AppendEntry(std::string name, std::int32_t size, std::uint32_t crc);
+    // Empties the table and the rows together, counters at 0 (after a failed load or verification).
+    void ClearTableAndRows();
+
+    // ---- entries and verification (core/) ----
+    void VerifyEntries();
+    void FindSameFilesBySize(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop);
+    void FindSameFilesByCrc(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop);
+    std::int32_t FindEntryBySize(const std::string& path, std::int32_t n);
+    std::int32_t FindEntryByCrc(const std::string& path, std::int32_t n);
+    void ShowEntries();
+    void CheckButtonClick();
+    void ON0Click();
+    void AllOnClick();
+    void AllOffClick();
+    void HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll);
+    void MoveToRecycleBin(const std::string& path);
+    // The full path of entry i's own file.
+    std::string EntryPath(std::int32_t i) const;
+
+    // ---- list readers (readers/) ----
+    void OpenCommandLineList(const std::string& argument);
+    void OpenListFile();
+    void LoadList();
+    void ReadPlainSfvList(std::int32_t& irregularLineCount);
+    void ReadStrictSfvList();
+
+    // A load or verification that may leave the table and the rows out of step marks it; the row
+    // building clears the mark. A command that fails while it is set empties both.
+    void BeginTableChange() { rowsOutOfStep_ = true; }
+    void EndTableChange() { rowsOutOfStep_ = false; }
+
+private:
+    int commandDepth_ = 0;
+    bool rowsOutOfStep_ = false;
+};
+
+} // namespace tv

@@ -1,0 +1,146 @@
+#include "core/Ordering.h"
+
+#include "core/FileCrc32.h"
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+
+#include <utility>
+
+namespace tv {
+
+int CompareNames(std::string_view a, std::string_view b) {
+    std::size_t n = a.size() < b.size() ? a.size() : b.size();
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'a' && x <= 'z') x -= 'a' - 'A';
+        if (y >= 'a' && y <= 'z') y -= 'a' - 'A';
+        if (x != y) return x < y ? -1 : 1;
+    }
+    if (a.size() == b.size()) return 0;
+    return a.size() < b.size() ? -1 : 1;
+}
+
+namespace {
+
+struct BySize {
+    using Key = std::int32_t;
+    static Key Of(const TCrcTable& e) { return e.FileSize; }
+    static bool Less(const TCrcTable& e, const Key& k) { return e.FileSize < k; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return e.FileSize > k; }
+};
+
+struct ByCrc {
+    using Key = std::uint32_t;
+    static Key Of(const TCrcTable& e) { return e.Crc; }
+    static bool Less(const TCrcTable& e, const Key& k) { return e.Crc < k; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return e.Crc > k; }
+};
+
+struct ByName {
+    using Key = std::string;
+    static Key Of(const TCrcTable& e) { return e.FileName; }
+    static bool Less(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) < 0; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) > 0; }
+};
+
+template <class Order>
+void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+    while (lo < hi) {
+        const typename Order::Key pivot = Order::Of(t[lo + (hi - lo) / 2]);
+        std::int32_t i = lo, j = hi;
+        do {
+            while (Order::Less(t[i], pivot)) ++i;
+            while (Order::Greater(t[j], pivot)) --j;
+            if (i <= j) {
+                if (i != j) std::swap(t[i], t[j]);
+                ++i;
+                --j;
+            }
+        } while (i <= j);
+        // The two parts are disjoint, so the order in which they are sorted does not change the result.
+        if (j - lo < hi - i) {
+            if (lo < j) QuickSort<Order>(t, lo, j);
+            lo = i;
+        } else {
+            if (i < hi) QuickSort<Order>(t, i, hi);
+            hi = j;
+        }
+    }
+}
+
+bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::string& path) {
+    return SameText(JoinPath(baseFolder, e.FileName), path);
+}
+
+} // namespace
+
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<BySize>(t, lo, hi); }
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByCrc>(t, lo, hi); }
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByName>(t, lo, hi); }
+
+IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size) {
+    std::int32_t lo = 0, hi = n;
+    while (lo < hi) {
+        std::int32_t m = lo + (hi - lo) / 2;
+        if (t[m].FileSize < size) lo = m + 1; else hi = m;
+    }
+    IndexRange r{lo, lo};
+    hi = n;
+    while (r.Last < hi) {
+        std::int32_t m = r.Last + (hi - r.Last) / 2;
+        if (t[m].FileSize <= size) r.Last = m + 1; else hi = m;
+    }
+    return r;
+}
+
+std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t crc) {
+    std::int32_t lo = 0, hi = n;
+    while (lo < hi) {
+        std::int32_t m = lo + (hi - lo) / 2;
+        if (t[m].Crc < crc) lo = m + 1; else hi = m;
+    }
+    return lo < n && t[lo].Crc == crc ? lo : -1;
+}
+
+std::int32_t FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
+                             const std::string& path) {
+    if (!fs.FileExists(path) || n < 1) return -1;
+    std::int64_t s = fs.FileLength(path);
+    if (s < t[0].FileSize || s > t[n - 1].FileSize) return -1;
+    IndexRange run = EqualSizeRange(t, n, s);
+    if (run.Empty()) return -1;
+    std::uint32_t c = FileCrc32(fs, path, s);
+    for (std::int32_t i = run.First; i < run.Last; ++i)
+        if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) return i;
+    return -1;
+}
+
+std::int32_t FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
+                            const std::string& path) {
+    if (!fs.FileExists(path) || n < 1) return -1;
+    std::int64_t s = fs.FileLength(path);
+    std::uint32_t c = FileCrc32(fs, path, s);
+    if (c < t[0].Crc || c > t[n - 1].Crc) return -1;
+    // The binary search stops at the first entry it meets with this CRC.
+    std::int32_t low = 0, high = n - 1;
+    for (;;) {
+        std::int32_t m = (low + high) / 2;
+        std::uint32_t v = t[m].Crc;
+        if (c < v) high = m - 1;
+        if (c > v) low = m + 1;
+        if (c == v) return IsOwnFile(t[m], baseFolder, path) ? -1 : m;
+        if (high < low) return -1;
+    }
+}
+
+const char* MarkOfIcon(int iconIndex) {
+    switch (iconIndex) {
+    case 0: return "○";
+    case 1: return "！";
+    case 2: return "×";
+    case 3: return "－";
+    default: return "";
+    }
+}
+
+} // namespace tv

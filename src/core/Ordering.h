@@ -1,0 +1,40 @@
+#pragma once
+// The three orders of the entry table and the lookups of a file among its entries.
+#include "core/Entry.h"
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+class FileSystem;
+
+// Names compare byte by byte as unsigned bytes after mapping a-z to capitals; a prefix sorts first.
+// So "A_" sorts after "AZ".
+int CompareNames(std::string_view a, std::string_view b);
+
+// In-place quicksorts of entries lo..hi (middle record as pivot copy, Hoare-style partition). The exact
+// steps decide where equal keys end, and the de-duplication relies on them. The smaller side recurses
+// first and the larger side loops, so the depth stays logarithmic; the resulting order is the same.
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi); // signed sizes
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi);  // unsigned CRCs
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi); // CompareNames
+
+// The entry whose content a file carries, entries 0..n-1 sorted by size (resp. by CRC); -1 when none,
+// or when the file is that entry's own file (its path equals baseFolder + name without regard to case).
+std::int32_t FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
+                             const std::string& path);
+std::int32_t FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
+                            const std::string& path);
+
+// Index ranges of equal keys in a sorted table, by binary search: [first, last), empty when absent.
+struct IndexRange {
+    std::int32_t First = 0, Last = 0;
+    bool Empty() const { return First >= Last; }
+};
+IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size);
+// The entry with this CRC in a CRC-sorted table (the first of its run), or -1.
+std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t crc);
+
+} // namespace tv

@@ -1,0 +1,138 @@
+// Verification of a freshly read list: drop repeated CRCs, see which listed files are present, list
+// the list's folder once and find each entry's content under its own name or another one, deal with
+// duplicates on the way, sort by name and rebuild the rows.
+#include "app/TallyvaultMain.h"
+#include "core/FileCrc32.h"
+#include "core/Matching.h"
+#include "core/Ordering.h"
+#include "platform/Paths.h"
+
+namespace tv {
+
+namespace {
+
+// Of each run of equal CRCs in a CRC-sorted table only the first record stays; the rest move down.
+void DropRepeatedCrcs(TEntryTable& t, std::int32_t& count) {
+    if (count < 2) return;
+    std::int32_t kept = 1;
+    for (std::int32_t i = 1; i < count; ++i) {
+        if (t[i].Crc == t[kept - 1].Crc) continue;
+        if (i != kept) std::swap(t[kept], t[i]);
+        ++kept;
+    }
+    count = kept;
+}
+
+struct ScanRun {
+    TForm1& f;
+    const std::string& folder;
+    bool sizeFirst;
+    bool& autoDelete;
+    bool& skipAll;
+    bool& stop;
+
+    // A folder file named `name` carries entry i's content.
+    void ApplyMatch(std::int32_t i, const std::string& name) {
+        TCrcTable& e = f.EntryTable[i];
+        const bool sameName = SameText(NativeName(e.FileName), name);
+        const std::string path = JoinPath(folder, name);
+        if (!e.Found) {
+            e.Found = true;
+            if (sizeFirst) e.SizeMatched = true;
+            e.Exists = sameName;
+            e.SameFile = sameName ? std::string() : path;
+        } else if (sameName) {
+            // The own file, met after a copy under another name: the copy is the duplicate.
+            f.HandleDuplicate(path, e.SameFile, autoDelete, skipAll);
+            if (f.fs.FileExists(e.SameFile)) {
+                stop = true;
+            } else {
+                e.Exists = true;
+                e.Found = true;
+                if (sizeFirst) e.SizeMatched = true;
+                e.SameFile.clear();
+            }
+        } else {
+            const std::string kept = e.Exists ? JoinPath(folder, e.FileName) : e.SameFile;
+            f.HandleDuplicate(kept, path, autoDelete, skipAll);
+            if (f.fs.FileExists(path)) stop = true;
+        }
+    }
+};
+
+} // namespace
+
+void TForm1::VerifyEntries() {
+    BeginTableChange();
+    if (EntryCount < 1) {
+        Status.SetCaption("表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
+        CrcList.Clear();
+        EndTableChange();
+        ui.SetBusyCursor(false);
+        return;
+    }
+    SortEntriesByCrc(EntryTable, 0, EntryCount - 1);
+    DropRepeatedCrcs(EntryTable, EntryCount);
+
+    const std::string folder = ExtractFilePath(ListPath);
+    for (std::int32_t i = 0; i < EntryCount; ++i) {
+        TCrcTable& e = EntryTable[i];
+        e.SameFile.clear();
+        e.SizeMatched = false;
+        e.Found = false;
+        e.Exists = fs.FileExists(JoinPath(folder, e.FileName));
+    }
+
+    bool autoDelete = DblDel.Checked();
+    bool skipAll = false;
+    bool stop = false;
+    if (ListHasSizes)
+        FindSameFilesBySize(folder, autoDelete, skipAll, stop);
+    else
+        FindSameFilesByCrc(folder, autoDelete, skipAll, stop);
+
+    SortEntriesByName(EntryTable, 0, EntryCount - 1);
+    ShowEntries();
+    Status.SetCaption(ReadErrorText);
+    ui.SetBusyCursor(false);
+    // A duplicate that is still there (kept by the user, or not deletable) ends the program.
+    if (stop) CloseRequested = true;
+}
+
+void TForm1::FindSameFilesBySize(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop) {
+    SortEntriesBySize(EntryTable, 0, EntryCount - 1);
+    SizeMatcher matcher(EntryTable, EntryCount);
+    ScanRun run{*this, folder, true, autoDelete, skipAll, stop};
+    for (const FolderEntry& file : ListPlainFiles(fs, folder)) {
+        const std::string path = JoinPath(folder, file.Name);
+        // The file's CRC is computed once, and only when some entry has its size.
+        for (std::int32_t i : matcher.Match(file.Size, [&] { return FileCrc32(fs, path, file.Size); })) {
+            run.ApplyMatch(i, file.Name);
+            if (stop) return;
+        }
+        ui.ProcessMessages();
+    }
+}
+
+void TForm1::FindSameFilesByCrc(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop) {
+    ScanRun run{*this, folder, false, autoDelete, skipAll, stop};
+    for (const FolderEntry& file : ListPlainFiles(fs, folder)) {
+        std::uint32_t c = FileCrc32(fs, JoinPath(folder, file.Name), file.Size);
+        std::int32_t i = MatchByCrc(EntryTable, EntryCount, c);
+        if (i >= 0) {
+            run.ApplyMatch(i, file.Name);
+            if (stop) return;
+        }
+        ui.ProcessMessages();
+    }
+}
+
+std::int32_t TForm1::FindEntryBySize(const std::string& path, std::int32_t n) {
+    return tv::FindEntryBySize(fs, EntryTable, n, BaseFolder, path);
+}
+
+std::int32_t TForm1::FindEntryByCrc(const std::string& path, std::int32_t n) {
+    return tv::FindEntryByCrc(fs, EntryTable, n, BaseFolder, path);
+}
+
+} // namespace tv

@@ -1,0 +1,227 @@
+#include "platform/FileSystem.h"
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tv {
+
+IoError IoErrorFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return IoError("File not found");
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return IoError("File access denied");
+    default:
+        return IoError("I/O error " + std::to_string(err));
+    }
+}
+
+namespace {
+
+class FdHolder {
+public:
+    explicit FdHolder(int fd) : fd_(fd) {}
+    FdHolder(const FdHolder&) = delete;
+    FdHolder& operator=(const FdHolder&) = delete;
+    ~FdHolder() {
+        if (fd_ >= 0) ::close(fd_);
+    }
+    int get() const { return fd_; }
+    int release() {
+        int f = fd_;
+        fd_ = -1;
+        return f;
+    }
+
+private:
+    int fd_;
+};
+
+class PosixInputFile : public InputFile {
+public:
+    explicit PosixInputFile(int fd) : fd_(fd) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        for (;;) {
+            ssize_t n = ::read(fd_.get(), buffer, size);
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno != EINTR) throw IoErrorFromErrno(errno);
+        }
+    }
+    std::int64_t Length() override {
+        struct stat st {};
+        if (::fstat(fd_.get(), &st) != 0) throw IoErrorFromErrno(errno);
+        return static_cast<std::int64_t>(st.st_size);
+    }
+
+private:
+    FdHolder fd_;
+};
+
+class PosixOutputFile : public OutputFile {
+public:
+    explicit PosixOutputFile(int fd) : fd_(fd) {}
+    void Write(const void* data, std::size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            ssize_t n = ::write(fd_.get(), p, size);
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                throw IoErrorFromErrno(errno);
+            }
+            p += n;
+            size -= static_cast<std::size_t>(n);
+        }
+    }
+    void Close() override {
+        int fd = fd_.release();
+        if (fd >= 0 && ::close(fd) != 0) throw IoErrorFromErrno(errno);
+    }
+
+private:
+    FdHolder fd_;
+};
+
+bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+
+} // namespace
+
+bool RealFileSystem::FileExists(const std::string& path) {
+    struct stat st {};
+    return StatPath(path, st) && !S_ISDIR(st.st_mode);
+}
+
+bool RealFileSystem::FolderExists(const std::string& path) {
+    struct stat st {};
+    return StatPath(path, st) && S_ISDIR(st.st_mode);
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) throw IoErrorFromErrno(errno);
+    FdHolder holder(fd);
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw IoErrorFromErrno(errno);
+    // Only plain files are read: a folder is refused, a FIFO or device would block or never end.
+    if (S_ISDIR(st.st_mode)) throw IoError("File access denied");
+    if (!S_ISREG(st.st_mode)) throw IoError("I/O error " + std::to_string(EINVAL));
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    return std::make_unique<PosixInputFile>(holder.release());
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) throw IoErrorFromErrno(errno);
+    return std::make_unique<PosixOutputFile>(fd);
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
+    int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) throw IoErrorFromErrno(errno);
+    return std::make_unique<PosixOutputFile>(fd);
+}
+
+std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
+    std::vector<FolderEntry> out;
+    DIR* dir = ::opendir(path.c_str());
+    if (!dir) throw IoErrorFromErrno(errno);
+    struct Closer {
+        DIR* d;
+        ~Closer() { ::closedir(d); }
+    } closer{dir};
+    int dfd = ::dirfd(dir);
+    while (dirent* e = ::readdir(dir)) {
+        std::string name = e->d_name;
+        if (name == "." || name == "..") continue;
+        struct stat st {};
+        if (::fstatat(dfd, e->d_name, &st, 0) != 0) continue; // vanished or a dangling link
+        FolderEntry fe;
+        fe.Name = std::move(name);
+        fe.IsFolder = S_ISDIR(st.st_mode);
+        fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
+        fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
+        out.push_back(std::move(fe));
+    }
+    return out;
+}
+
+std::int64_t RealFileSystem::FileLength(const std::string& path) { return OpenRead(path)->Length(); }
+
+FileTime RealFileSystem::LastWriteTime(const std::string& path) {
+    struct stat st {};
+    if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
+    std::tm tm {};
+    time_t t = st.st_mtime;
+    ::localtime_r(&t, &tm);
+    return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
+}
+
+bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) return false;
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+    if (errno == EXDEV) {
+        if (!CopyFile(from, to)) return false;
+        if (::unlink(from.c_str()) != 0) {
+            ::unlink(to.c_str());
+            return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    std::unique_ptr<InputFile> in;
+    try {
+        in = OpenRead(from);
+    } catch (const IoError&) {
+        return false;
+    }
+    int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd < 0) return false;
+    PosixOutputFile out(fd);
+    try {
+        std::vector<char> buf(1 << 20);
+        for (;;) {
+            std::size_t n = in->Read(buf.data(), buf.size());
+            if (n == 0) break;
+            out.Write(buf.data(), n);
+        }
+        out.Close();
+    } catch (const IoError&) {
+        ::unlink(to.c_str()); // a partial copy is no copy
+        return false;
+    }
+    struct stat st {};
+    if (StatPath(from, st)) {
+        struct timespec times[2] = {st.st_atim, st.st_mtim};
+        ::utimensat(AT_FDCWD, to.c_str(), times, 0);
+    }
+    return true;
+}
+
+bool RealFileSystem::DeleteFile(const std::string& path) {
+    if (FolderExists(path)) return false;
+    return ::unlink(path.c_str()) == 0;
+}
+
+bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+FileSystem& RealFs() {
+    static RealFileSystem fs;
+    return fs;
+}
+
+} // namespace tv

@@ -1,0 +1,88 @@
+#pragma once
+// Every file operation of the program goes through FileSystem, so a test can put a fault-injecting
+// decorator in front of the real one. Failures raise IoError with the runtime's text.
+#include <cstddef>
+#include <cstdint>
+#include <ctime>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+// One opened file, read sequentially.
+class InputFile {
+public:
+    virtual ~InputFile() = default;
+    // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
+    virtual std::size_t Read(void* buffer, std::size_t size) = 0;
+    virtual std::int64_t Length() = 0;
+};
+
+// One file being written; Close() flushes and reports a failed write.
+class OutputFile {
+public:
+    virtual ~OutputFile() = default;
+    virtual void Write(const void* data, std::size_t size) = 0;
+    virtual void Close() = 0;
+};
+
+struct FolderEntry {
+    std::string Name;
+    std::int64_t Size = 0;
+    bool IsFolder = false;
+    bool IsHidden = false; // hidden or system: a dot name on POSIX
+};
+
+// Local time of a file, as the list writers print it.
+struct FileTime {
+    int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    virtual bool FileExists(const std::string& path) = 0;   // a file, not a folder
+    virtual bool FolderExists(const std::string& path) = 0;
+    virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
+    // Creates (or truncates) a file for writing.
+    virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
+    // Creates a file that must not exist yet.
+    virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path) = 0;
+    // The folder's entries, "." and ".." left out, in no particular order.
+    virtual std::vector<FolderEntry> ListFolder(const std::string& path) = 0;
+    virtual std::int64_t FileLength(const std::string& path) = 0;
+    virtual FileTime LastWriteTime(const std::string& path) = 0;
+    // Renames or moves a file; fails (false) when the target exists or the move is refused.
+    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
+    // Copies a file; fails (false) when the target exists.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    // Moves a file to the desktop's trash so that the user can restore it; false when it could not.
+    virtual bool MoveToTrash(const std::string& path) = 0;
+    virtual bool CreateFolder(const std::string& path) = 0;
+};
+
+// The real file system of the machine.
+class RealFileSystem : public FileSystem {
+public:
+    bool FileExists(const std::string& path) override;
+    bool FolderExists(const std::string& path) override;
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
+    std::unique_ptr<OutputFile> Create(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateNew(const std::string& path) override;
+    std::vector<FolderEntry> ListFolder(const std::string& path) override;
+    std::int64_t FileLength(const std::string& path) override;
+    FileTime LastWriteTime(const std::string& path) override;
+    bool RenameFile(const std::string& from, const std::string& to) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool DeleteFile(const std::string& path) override;
+    bool MoveToTrash(const std::string& path) override;
+    bool CreateFolder(const std::string& path) override;
+};
+
+// The one real file system of the process.
+FileSystem& RealFs();
+
+} // namespace tv

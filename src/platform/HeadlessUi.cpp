@@ -1,0 +1,32 @@
+#include "platform/HeadlessUi.h"
+
+#include <ostream>
+
+namespace tv {
+
+std::string PlainLines(const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '\r') {
+            out += '\n';
+            if (i + 1 < text.size() && text[i + 1] == '\n') ++i;
+        } else {
+            out += text[i];
+        }
+    }
+    return out;
+}
+
+void HeadlessUi::ShowMessage(const std::string& text) { err_ << PlainLines(text) << '\n'; }
+
+void HeadlessUi::ShowError(const std::string& text) {
+    ++errors_;
+    err_ << text << ".\n";
+}
+
+DuplicateAnswer HeadlessUi::AskDuplicate(const std::string& text) {
+    err_ << PlainLines(text) << '\n';
+    return answer_;
+}
+
+} // namespace tv

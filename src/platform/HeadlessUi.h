@@ -1,0 +1,43 @@
+#pragma once
+// The UI services without a window, for the command-line tool: messages and errors go to stderr,
+// duplicate questions get a fixed answer, dialogs are cancelled.
+#include "platform/Ui.h"
+
+#include <iosfwd>
+
+namespace tv {
+
+class HeadlessUi : public Ui {
+public:
+    explicit HeadlessUi(std::ostream& err, DuplicateAnswer answer = DuplicateAnswer::No)
+        : err_(err), answer_(answer) {}
+
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    DuplicateAnswer AskDuplicate(const std::string& text) override;
+    void SetBusyCursor(bool) override {}
+    void ProcessMessages() override {}
+    void BringToFront() override {}
+    std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override { return {}; }
+    std::optional<std::string> SaveFileDialog(const std::string&, const std::string&, const std::string&,
+                                              const std::string&) override {
+        return {};
+    }
+    std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return {}; }
+    void SetClipboardText(const std::string&) override {}
+    void ShellOpen(const std::string&, const std::string&) override {}
+    void OpenInTextEditor(const std::string&) override {}
+    ScreenMetrics Screen() override { return {}; }
+
+    int ErrorsShown() const { return errors_; }
+
+private:
+    std::ostream& err_;
+    DuplicateAnswer answer_;
+    int errors_ = 0;
+};
+
+// A message-box text on one line per text line (CR LF, CR and LF all end a line).
+std::string PlainLines(const std::string& text);
+
+} // namespace tv

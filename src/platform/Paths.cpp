@@ -1,0 +1,97 @@
+#include "platform/Paths.h"
+
+namespace tv {
+
+bool IsPathDelim(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+std::string NativeName(std::string_view listName) {
+    std::string out(listName);
+#ifndef _WIN32
+    for (char& c : out)
+        if (c == '\\') c = '/';
+#endif
+    return out;
+}
+
+std::string JoinPath(std::string_view folder, std::string_view name) {
+    std::string out(folder);
+    if (!out.empty() && !IsPathDelim(out.back())) out += PathDelim;
+    out += NativeName(name);
+    return out;
+}
+
+static std::size_t LastDelim(std::string_view path) {
+    for (std::size_t i = path.size(); i > 0; --i)
+        if (IsPathDelim(path[i - 1])) return i - 1;
+    return std::string_view::npos;
+}
+
+std::string ExtractFileName(std::string_view path) {
+    std::size_t p = LastDelim(path);
+    return std::string(p == std::string_view::npos ? path : path.substr(p + 1));
+}
+
+std::string ExtractFilePath(std::string_view path) {
+    std::size_t p = LastDelim(path);
+    return p == std::string_view::npos ? std::string() : std::string(path.substr(0, p + 1));
+}
+
+std::string ExtractFileDir(std::string_view path) {
+    std::size_t p = LastDelim(path);
+    if (p == std::string_view::npos) return std::string();
+    // The root keeps its separator ("/" or "C:\").
+    bool root = p == 0 || (p == 2 && path[1] == ':');
+    return std::string(path.substr(0, root ? p + 1 : p));
+}
+
+std::string ExtractFileExt(std::string_view path) {
+    std::string name = ExtractFileName(path);
+    std::size_t dot = name.rfind('.');
+    return dot == std::string::npos ? std::string() : name.substr(dot);
+}
+
+std::string UpperAscii(std::string_view s) {
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return out;
+}
+
+bool SameText(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        char x = a[i], y = b[i];
+        if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
+        if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
+        if (x != y) return false;
+    }
+    return true;
+}
+
+bool ExtensionIn(std::string_view path, std::string_view joined) {
+    std::string ext = UpperAscii(ExtractFileExt(path));
+    return !ext.empty() && joined.find(ext) != std::string_view::npos;
+}
+
+bool NameEscapesFolder(std::string_view listName) {
+    std::string name = NativeName(listName);
+    if (name.empty()) return false;
+    if (name[0] == '/' || name[0] == '\\') return true;
+    if (name.size() >= 2 && name[1] == ':') return true; // drive prefix
+    std::size_t start = 0;
+    while (start <= name.size()) {
+        std::size_t end = name.find_first_of("/\\", start);
+        if (end == std::string::npos) end = name.size();
+        if (name.compare(start, end - start, "..") == 0) return true;
+        start = end + 1;
+    }
+    return false;
+}
+
+} // namespace tv

@@ -1,0 +1,50 @@
+#pragma once
+// Path and name helpers. Names read from lists may use "\" as the folder separator; on POSIX it
+// becomes "/" when a name is joined to a folder. Comparisons ignore ASCII letter case, as lists
+// come from systems whose file names do.
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+#ifdef _WIN32
+inline constexpr char PathDelim = '\\';
+#else
+inline constexpr char PathDelim = '/';
+#endif
+
+bool IsPathDelim(char c);
+
+// folder + one separator + name; no second separator after a folder that already ends in one.
+std::string JoinPath(std::string_view folder, std::string_view name);
+
+// A name from a list in the native form ("\" becomes "/" on POSIX).
+std::string NativeName(std::string_view listName);
+
+// The name part of a path (after the last separator).
+std::string ExtractFileName(std::string_view path);
+
+// The folder part without its trailing separator; a root folder keeps its separator.
+std::string ExtractFileDir(std::string_view path);
+
+// The folder part including the trailing separator.
+std::string ExtractFilePath(std::string_view path);
+
+// From the last "." of the name part on, dot included; empty when there is none.
+std::string ExtractFileExt(std::string_view path);
+
+// ASCII letters a-z mapped to capitals; every other byte stays.
+std::string UpperAscii(std::string_view s);
+
+// Equal without regard to ASCII letter case.
+bool SameText(std::string_view a, std::string_view b);
+
+// The extension test of the program: the upper-cased extension is a non-empty substring of `joined`
+// (for example ".CRC.CSV.SFV").
+bool ExtensionIn(std::string_view path, std::string_view joined);
+
+// A list entry name that would leave the list's folder: absolute, a drive or root prefix, or a ".."
+// component (after "\" became "/").
+bool NameEscapesFolder(std::string_view listName);
+
+} // namespace tv

@@ -1,0 +1,49 @@
+#pragma once
+// The modal and shell services the window logic needs. The Qt front end implements them for real;
+// tests use a scripted fake; the command-line tool answers without asking.
+#include <optional>
+#include <string>
+
+namespace tv {
+
+// Answers to the duplicate question, in the order of its buttons.
+enum class DuplicateAnswer { Yes, No, NoToAll, YesToAll, Closed };
+
+struct ScreenMetrics {
+    int Width = 1920;
+    int Height = 1080;
+    int Dpi = 96;
+};
+
+class Ui {
+public:
+    virtual ~Ui() = default;
+
+    // Plain message box with an OK button, captioned with the application title.
+    virtual void ShowMessage(const std::string& text) = 0;
+    // The default error box for a failed command; it ends the text with a full stop.
+    virtual void ShowError(const std::string& text) = 0;
+    // Warning box titled "警告" with the buttons "はい(&Y)", "いいえ(&N)", "すべていいえ(&O)", "すべてはい(&A)".
+    virtual DuplicateAnswer AskDuplicate(const std::string& text) = 0;
+
+    virtual void SetBusyCursor(bool busy) = 0;
+    // Lets the window repaint and handle clicks; implementations throttle it.
+    virtual void ProcessMessages() = 0;
+    virtual void BringToFront() = 0;
+
+    // Dialogs: an empty optional means the user cancelled. Filters are "Text|*.A;*.B|Text|*.C".
+    virtual std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& startFolder) = 0;
+    virtual std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
+                                                      const std::string& proposedName,
+                                                      const std::string& startFolder) = 0;
+    virtual std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) = 0;
+
+    virtual void SetClipboardText(const std::string& text) = 0;
+    // Opens a document, folder or address with its default handler; failures are not reported.
+    virtual void ShellOpen(const std::string& target, const std::string& workingFolder) = 0;
+    // Opens a file in the system's plain text editor.
+    virtual void OpenInTextEditor(const std::string& path) = 0;
+    virtual ScreenMetrics Screen() = 0;
+};
+
+} // namespace tv

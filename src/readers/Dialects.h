@@ -1,0 +1,20 @@
+#pragma once
+// The kinds of list the loader recognises, and the reader that reads each.
+#include "app/TallyvaultMain.h"
+
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// The dialect named by the signatures in a list's first line (case-sensitive, anywhere in the line;
+// the one lowest in the table wins), or ldUnknown.
+ListDialect RecogniseDialect(std::string_view firstLine);
+
+// Runs the reader of a dialect; irregularLineCount is passed to the lenient plain reader.
+void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
+
+// The absolute, long form of a path.
+std::string ExpandLongPath(const std::string& path);
+
+} // namespace tv

@@ -1,0 +1,38 @@
+#pragma once
+// Small pieces shared by the list readers: trimming, the "name SPACE 8-hex" entry line, and the
+// number conversions whose failure is the conversion error.
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// A blank is any byte from 0 to 32.
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
+std::string_view TrimRight(std::string_view s);
+std::string_view TrimLeft(std::string_view s);
+std::string_view Trim(std::string_view s);
+
+// After trailing blanks are removed: at least 9 bytes, and a space (not a tab) just before the last 8.
+bool IsEntryLine(std::string_view trimmed);
+
+// Splits an entry line into its name (everything before the separating space) and CRC text.
+struct EntryLineParts {
+    std::string_view Name;
+    std::string_view CrcText;
+};
+EntryLineParts SplitEntryLine(std::string_view trimmed);
+
+// The runtime's integer conversion: optional leading spaces, an optional sign, decimal digits, or "$"
+// and hexadecimal digits (which may give any 32-bit pattern). Anything else, nothing, or a value
+// outside 32 bits raises ConvertError naming the text.
+std::int32_t StrToInt(std::string_view text);
+
+// Eight hexadecimal digits of a CRC field as the runtime converts "$" + text; ConvertError("$text")
+// when they are not.
+std::uint32_t HexCrc(std::string_view text);
+
+// The decimal text of a size.
+std::string SizeText(std::int32_t size);
+
+} // namespace tv

@@ -1,0 +1,54 @@
+#include "readers/TextLineReader.h"
+
+namespace tv {
+
+namespace {
+constexpr std::size_t ReadBlock = 64 * 1024;
+constexpr char CtrlZ = 26;
+} // namespace
+
+TextLineReader::TextLineReader(FileSystem& fs, const std::string& path) : file_(fs.OpenRead(path)) {}
+
+TextLineReader::TextLineReader(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+
+bool TextLineReader::Fill() {
+    if (atEnd_) return false;
+    buffer_.erase(0, pos_);
+    pos_ = 0;
+    std::size_t old = buffer_.size();
+    buffer_.resize(old + ReadBlock);
+    std::size_t n = file_->Read(buffer_.data() + old, ReadBlock);
+    buffer_.resize(old + n);
+    if (n == 0) atEnd_ = true;
+    return n > 0;
+}
+
+int TextLineReader::Peek() {
+    if (pos_ >= buffer_.size() && !Fill()) return -1;
+    return static_cast<unsigned char>(buffer_[pos_]);
+}
+
+bool TextLineReader::Eof() {
+    int c = Peek();
+    return c < 0 || c == CtrlZ;
+}
+
+std::string TextLineReader::ReadLine() {
+    std::string line;
+    if (Eof()) return line;
+    for (;;) {
+        if (pos_ >= buffer_.size() && !Fill()) return line;
+        // Take everything up to the next LF in one piece, dropping lone CRs.
+        std::size_t lf = buffer_.find('\n', pos_);
+        std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
+        for (std::size_t i = pos_; i < end; ++i)
+            if (buffer_[i] != '\r') line += buffer_[i];
+        pos_ = end;
+        if (lf != std::string::npos) {
+            ++pos_;
+            return line;
+        }
+    }
+}
+
+} // namespace tv

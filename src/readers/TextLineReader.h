@@ -1,0 +1,34 @@
+#pragma once
+// Reads a list file as text lines: a line ends at LF or CR LF, a CR not followed by LF is dropped,
+// and a Ctrl-Z where a line would start ends the file. Lines may be of any length; the file itself is
+// read in blocks.
+#include "platform/FileSystem.h"
+
+#include <memory>
+#include <string>
+
+namespace tv {
+
+class TextLineReader {
+public:
+    // Opens the file; IoError when it cannot be opened.
+    TextLineReader(FileSystem& fs, const std::string& path);
+    // Reads from an already opened file.
+    explicit TextLineReader(std::unique_ptr<InputFile> file);
+
+    // The next line without its end; an empty line at the end of the file.
+    std::string ReadLine();
+    // True when no line is left: the end of the file, or a Ctrl-Z where a line would start.
+    bool Eof();
+
+private:
+    bool Fill();
+    int Peek();
+
+    std::unique_ptr<InputFile> file_;
+    std::string buffer_;
+    std::size_t pos_ = 0;
+    bool atEnd_ = false;
+};
+
+} // namespace tv

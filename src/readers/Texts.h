@@ -1,0 +1,14 @@
+#pragma once
+// Status and message texts of list loading.
+namespace tv::texts {
+
+inline constexpr const char* ReadStart = "読み取り開始 ";
+inline constexpr const char* ReadEnd = "読み取り終了 ";
+inline constexpr const char* NothingReadable = "全ての項目が読み取れません";
+inline constexpr const char* RestUnreadable = "以降の項目が読み取れません";
+inline constexpr const char* UnknownFileStatus = "未知のＣＲＣファイルです ";
+inline constexpr const char* IrregularFileStatus = "規格外のＣＲＣファイルです ";
+inline constexpr const char* NotAcceptedFormat = "受け付け可能な形式（CRC/SFV/CSV）ではありません => ";
+inline constexpr const char* NotFound = "Not Found => ";
+
+} // namespace tv::texts

@@ -1,0 +1,41 @@
+#include "support/FakeUi.h"
+
+namespace tv::test {
+
+DuplicateAnswer FakeUi::AskDuplicate(const std::string& text) {
+    DuplicateQuestions.push_back(text);
+    if (DuplicateAnswers.empty()) return DuplicateAnswer::No;
+    DuplicateAnswer a = DuplicateAnswers.front();
+    DuplicateAnswers.pop_front();
+    return a;
+}
+
+void FakeUi::ProcessMessages() {
+    ++ProcessMessagesCount;
+    if (OnProcessMessages) OnProcessMessages();
+}
+
+std::optional<std::string> FakeUi::NextDialogAnswer() {
+    if (DialogAnswers.empty()) return std::nullopt;
+    std::optional<std::string> a = DialogAnswers.front();
+    DialogAnswers.pop_front();
+    return a;
+}
+
+std::optional<std::string> FakeUi::OpenFileDialog(const std::string& filter, const std::string& startFolder) {
+    Dialogs.push_back({"open", "", filter, "", startFolder});
+    return NextDialogAnswer();
+}
+
+std::optional<std::string> FakeUi::SaveFileDialog(const std::string& title, const std::string& filter,
+                                                  const std::string& proposedName, const std::string& startFolder) {
+    Dialogs.push_back({"save", title, filter, proposedName, startFolder});
+    return NextDialogAnswer();
+}
+
+std::optional<std::string> FakeUi::ChooseFolder(const std::string& caption, const std::string& startFolder) {
+    Dialogs.push_back({"folder", caption, "", "", startFolder});
+    return NextDialogAnswer();
+}
+
+} // namespace tv::test

@@ -1,0 +1,57 @@
+#pragma once
+// The scripted UI: answers come from queues the test fills, and everything shown is recorded.
+#include "platform/Ui.h"
+
+#include <deque>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tv::test {
+
+class FakeUi : public Ui {
+public:
+    // Scripted answers, taken in order. An unscripted duplicate question is answered "No"; an
+    // unscripted dialog is cancelled.
+    std::deque<DuplicateAnswer> DuplicateAnswers;
+    std::deque<std::optional<std::string>> DialogAnswers;
+
+    // What was shown.
+    std::vector<std::string> Messages;
+    std::vector<std::string> Errors;
+    std::vector<std::string> DuplicateQuestions;
+    struct Dialog {
+        std::string Kind, Title, Filter, Proposed, StartFolder;
+    };
+    std::vector<Dialog> Dialogs;
+    std::vector<std::string> Opened;
+    std::string Clipboard;
+    int BringToFrontCount = 0;
+    int ProcessMessagesCount = 0;
+    bool Busy = false;
+    ScreenMetrics Metrics;
+    // Called from ProcessMessages, to act as a user clicking while a command runs.
+    std::function<void()> OnProcessMessages;
+
+    void ShowMessage(const std::string& text) override { Messages.push_back(text); }
+    void ShowError(const std::string& text) override { Errors.push_back(text); }
+    DuplicateAnswer AskDuplicate(const std::string& text) override;
+    void SetBusyCursor(bool busy) override { Busy = busy; }
+    void ProcessMessages() override;
+    void BringToFront() override { ++BringToFrontCount; }
+    std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& startFolder) override;
+    std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
+                                              const std::string& proposedName,
+                                              const std::string& startFolder) override;
+    std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
+    void SetClipboardText(const std::string& text) override { Clipboard = text; }
+    void ShellOpen(const std::string& target, const std::string&) override { Opened.push_back(target); }
+    void OpenInTextEditor(const std::string& path) override { Opened.push_back("editor:" + path); }
+    ScreenMetrics Screen() override { return Metrics; }
+
+private:
+    std::optional<std::string> NextDialogAnswer();
+};
+
+} // namespace tv::test
