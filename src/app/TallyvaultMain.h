@@ -140,6 +140,20 @@ public:
     void ReadPlainSfvList(std::int32_t& irregularLineCount);
     void ReadStrictSfvList();
 
+    // ---- create mode, list writing, request lists (writers/) ----
+    void ModeButtonClick();
+    void ModeChangeCmdClick();
+    void FolderOpenCmdClick();
+    void MakeCrcCmdClick();
+    void MakeRequestCmdClick();
+
+    // ---- repair: rename and move, complement search, dropped files (repair/) ----
+    void RenameButtonClick();
+    void FileChangeCmdClick();
+    void SearchButtonClick();
+    void ComplementClick();
+    void FilesDropped(const std::vector<std::string>& paths);
+
     // A load or verification that may leave the table and the rows out of step marks it; the row
     // building clears the mark. A command that fails while it is set empties both.
     void BeginTableChange() { rowsOutOfStep_ = true; }
