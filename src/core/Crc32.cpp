@@ -89,19 +89,11 @@ std::string_view ProcessorLacks(Crc32Kernel k) {
 constexpr Crc32Kernel Preference[] = {Crc32Kernel::Vpclmul512, Crc32Kernel::Vpclmul256, Crc32Kernel::ArmCrc,
                                       Crc32Kernel::Pclmul, Crc32Kernel::Slice16};
 
-Crc32Kernel ChooseAtStart() {
-    if (const char* forced = std::getenv("TALLYVAULT_CRC_KERNEL")) {
-        std::optional<Crc32Kernel> k = Crc32KernelByName(forced);
-        if (k && Crc32KernelAvailable(*k)) return *k;
-    }
-    return BestCrc32Kernel();
-}
-
 struct Active {
     std::atomic<UpdateFn> Fn;
     std::atomic<Crc32Kernel> Kernel;
     Active() {
-        Crc32Kernel k = ChooseAtStart();
+        Crc32Kernel k = ChooseCrc32Kernel(std::getenv("TALLYVAULT_CRC_KERNEL"));
         Kernel.store(k);
         Fn.store(Info(k).Fn);
     }
@@ -133,6 +125,14 @@ Crc32Kernel BestCrc32Kernel() {
     for (Crc32Kernel k : Preference)
         if (Crc32KernelAvailable(k)) return k;
     return Crc32Kernel::Slice16;
+}
+
+Crc32Kernel ChooseCrc32Kernel(const char* forced) {
+    if (forced != nullptr) {
+        std::optional<Crc32Kernel> k = Crc32KernelByName(forced);
+        if (k && Crc32KernelAvailable(*k)) return *k;
+    }
+    return BestCrc32Kernel();
 }
 
 Crc32Kernel ActiveCrc32Kernel() { return ActiveState().Kernel.load(std::memory_order_relaxed); }

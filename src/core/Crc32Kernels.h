@@ -31,6 +31,9 @@ Crc32Kernel ActiveCrc32Kernel();
 bool SetCrc32Kernel(Crc32Kernel k);
 // The fastest available kernel.
 Crc32Kernel BestCrc32Kernel();
+// The kernel chosen at start for a value of TALLYVAULT_CRC_KERNEL (null when unset): the named one when
+// it is available, else the fastest.
+Crc32Kernel ChooseCrc32Kernel(const char* forced);
 
 // Runs one kernel directly; `k` must be available.
 std::uint32_t Crc32UpdateWith(Crc32Kernel k, std::uint32_t reg, const void* data, std::size_t size);
