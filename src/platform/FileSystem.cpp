@@ -114,8 +114,9 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     // Only plain files are read: a folder is refused, a FIFO or device would block or never end.
     if (S_ISDIR(st.st_mode)) throw IoError("File access denied");
     if (!S_ISREG(st.st_mode)) throw IoError("I/O error " + std::to_string(EINVAL));
-    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+    // O_NONBLOCK has no effect on reads of a plain file, so it is left set (two system calls a file
+    // fewer). Only files longer than one read are worth a read-ahead hint.
+    if (st.st_size > (std::int64_t{1} << 20)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     return std::make_unique<PosixInputFile>(holder.release());
 }
 

@@ -41,9 +41,13 @@ std::string TextLineReader::ReadLine() {
         // Take everything up to the next LF in one piece, dropping lone CRs.
         std::size_t lf = buffer_.find('\n', pos_);
         std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
-        for (std::size_t i = pos_; i < end; ++i)
-            if (buffer_[i] != '\r') line += buffer_[i];
-        pos_ = end;
+        // Append the runs between CRs whole.
+        while (pos_ < end) {
+            std::size_t cr = buffer_.find('\r', pos_);
+            std::size_t runEnd = cr == std::string::npos || cr > end ? end : cr;
+            line.append(buffer_, pos_, runEnd - pos_);
+            pos_ = runEnd < end ? runEnd + 1 : end;
+        }
         if (lf != std::string::npos) {
             ++pos_;
             return line;
