@@ -119,8 +119,11 @@ public:
 
     // ---- entries and verification (core/) ----
     void VerifyEntries();
-    void FindSameFilesBySize(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop);
-    void FindSameFilesByCrc(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop);
+    // `files`: the plain files of `folder` from its one listing, ordered by name.
+    void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                             bool& skipAll, bool& stop);
+    void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                            bool& skipAll, bool& stop);
     std::int32_t FindEntryBySize(const std::string& path, std::int32_t n);
     std::int32_t FindEntryByCrc(const std::string& path, std::int32_t n);
     void ShowEntries();

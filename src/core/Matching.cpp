@@ -1,23 +1,30 @@
 #include "core/Matching.h"
 
 #include "core/Ordering.h"
+#include "platform/Paths.h"
 
 #include <algorithm>
 
 namespace tv {
 
-SizeMatcher::SizeMatcher(const TEntryTable& t, std::int32_t n) : t_(t), n_(n) {
+SizeMatcher::SizeMatcher(const TEntryTable& t, std::int32_t n) : n_(n) {
     if (n_ < 1) return;
-    middle_ = (n_ - 1) / 2;
-    while (middle_ > 0 && t_[middle_ - 1].FileSize == t_[middle_].FileSize) --middle_;
+    sizes_.reserve(static_cast<std::size_t>(n_));
     byCrc_.reserve(static_cast<std::size_t>(n_));
-    for (std::int32_t i = 0; i < n_; ++i) byCrc_.emplace_back(t_[i].Crc, i);
+    for (std::int32_t i = 0; i < n_; ++i) {
+        sizes_.push_back(t[i].FileSize);
+        byCrc_.emplace_back(t[i].Crc, i);
+    }
+    std::int32_t middle = (n_ - 1) / 2;
+    while (middle > 0 && t[middle - 1].FileSize == t[middle].FileSize) --middle;
+    middleSize_ = t[middle].FileSize;
     std::sort(byCrc_.begin(), byCrc_.end());
 }
 
 bool SizeMatcher::HasSize(std::int64_t size) const {
-    if (n_ < 1 || size < t_[0].FileSize || size > t_[n_ - 1].FileSize) return false;
-    return !EqualSizeRange(t_, n_, size).Empty();
+    if (n_ < 1 || size < sizes_.front() || size > sizes_.back()) return false;
+    return std::binary_search(sizes_.begin(), sizes_.end(), size,
+                              [](auto a, auto b) { return static_cast<std::int64_t>(a) < static_cast<std::int64_t>(b); });
 }
 
 std::vector<std::int32_t> SizeMatcher::Match(std::int64_t size, const std::function<std::uint32_t()>& fileCrc) const {
@@ -26,13 +33,24 @@ std::vector<std::int32_t> SizeMatcher::Match(std::int64_t size, const std::funct
     std::uint32_t crc = fileCrc();
     auto lo = std::lower_bound(byCrc_.begin(), byCrc_.end(), std::make_pair(crc, std::int32_t{-1}));
     for (auto it = lo; it != byCrc_.end() && it->first == crc; ++it)
-        if (t_[it->second].FileSize == size) out.push_back(it->second);
+        if (sizes_[static_cast<std::size_t>(it->second)] == size) out.push_back(it->second);
     // Below the middle the walk goes downward, from the middle up it goes upward.
-    if (size < t_[middle_].FileSize)
+    if (size < middleSize_)
         std::sort(out.begin(), out.end(), std::greater<>());
     else
         std::sort(out.begin(), out.end());
     return out;
+}
+
+CrcMatcher::CrcMatcher(const TEntryTable& t, std::int32_t n) {
+    crcs_.reserve(static_cast<std::size_t>(std::max(n, 0)));
+    for (std::int32_t i = 0; i < n; ++i) crcs_.push_back(t[i].Crc);
+}
+
+std::int32_t CrcMatcher::Match(std::uint32_t crc) const {
+    if (crcs_.empty() || crc < crcs_.front() || crc > crcs_.back()) return -1;
+    auto it = std::lower_bound(crcs_.begin(), crcs_.end(), crc);
+    return it != crcs_.end() && *it == crc ? static_cast<std::int32_t>(it - crcs_.begin()) : -1;
 }
 
 std::int32_t MatchByCrc(const TEntryTable& t, std::int32_t n, std::uint32_t crc) {
@@ -41,13 +59,35 @@ std::int32_t MatchByCrc(const TEntryTable& t, std::int32_t n, std::uint32_t crc)
 }
 
 std::vector<FolderEntry> ListPlainFiles(FileSystem& fs, const std::string& folder) {
-    std::vector<FolderEntry> files = fs.ListFolder(folder);
+    return PlainFilesOf(fs.ListFolder(folder));
+}
+
+std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files) {
     std::erase_if(files, [](const FolderEntry& e) { return e.IsFolder || e.IsHidden; });
     std::sort(files.begin(), files.end(), [](const FolderEntry& a, const FolderEntry& b) {
         int c = CompareNames(a.Name, b.Name);
         return c != 0 ? c < 0 : a.Name < b.Name;
     });
     return files;
+}
+
+} // namespace tv
+
+namespace tv {
+
+PresenceTest::PresenceTest(FileSystem& fs, std::string folder, const std::vector<FolderEntry>& listing)
+    : fs_(fs), folder_(std::move(folder)) {
+    files_.reserve(listing.size());
+    for (const FolderEntry& e : listing)
+        if (!e.IsFolder) files_.insert(e.Name);
+}
+
+bool PresenceTest::Exists(const std::string& listName) const {
+    // Only a name that is one plain folder entry can be answered from the listing.
+    const bool plain = !listName.empty() && listName != "." && listName != ".." &&
+                       listName.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
+    if (!plain) return fs_.FileExists(JoinPath(folder_, listName));
+    return files_.count(listName) != 0;
 }
 
 } // namespace tv

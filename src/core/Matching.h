@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <string_view>
+#include <unordered_set>
 #include <utility>
 #include <vector>
 
@@ -23,11 +25,23 @@ public:
     bool HasSize(std::int64_t size) const;
 
 private:
-    const TEntryTable& t_;
     std::int32_t n_;
-    std::int32_t middle_ = 0;
+    std::int64_t middleSize_ = 0;
+    // The sizes in table order, packed, so the binary search stays in the cache.
+    std::vector<std::int32_t> sizes_;
     // (CRC, index) of every entry, sorted, to find the equal-size entries with one CRC quickly.
     std::vector<std::pair<std::uint32_t, std::int32_t>> byCrc_;
+};
+
+// Looks CRCs up in a CRC-sorted table without repeated CRCs, through a packed copy of the CRCs.
+class CrcMatcher {
+public:
+    CrcMatcher(const TEntryTable& t, std::int32_t n);
+    // The entry with this CRC, or -1.
+    std::int32_t Match(std::uint32_t crc) const;
+
+private:
+    std::vector<std::uint32_t> crcs_;
 };
 
 // The entry with this CRC in a CRC-sorted table without repeated CRCs, or -1.
@@ -35,5 +49,21 @@ std::int32_t MatchByCrc(const TEntryTable& t, std::int32_t n, std::uint32_t crc)
 
 // The plain files of a folder (no folders, no hidden or system files), ordered by name.
 std::vector<FolderEntry> ListPlainFiles(FileSystem& fs, const std::string& folder);
+// The same from a listing already taken.
+std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> listing);
+
+// Answers "is there a file (not a folder) at folder + name" for the entries of a list. A plain name is
+// looked up in the folder's listing (hidden files included), which saves a system call per entry; a
+// name with a path inside it is asked of the file system.
+class PresenceTest {
+public:
+    PresenceTest(FileSystem& fs, std::string folder, const std::vector<FolderEntry>& listing);
+    bool Exists(const std::string& listName) const;
+
+private:
+    FileSystem& fs_;
+    std::string folder_;
+    std::unordered_set<std::string_view> files_; // views into the listing, which outlives the test
+};
 
 } // namespace tv

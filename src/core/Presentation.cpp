@@ -3,16 +3,16 @@
 #include "app/TallyvaultMain.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <string>
 
 namespace tv {
 
 namespace {
 std::string Hex8(std::uint32_t v) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", v);
-    return buf;
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    std::string s(8, '0');
+    for (int i = 7; i >= 0; --i, v >>= 4) s[static_cast<std::size_t>(i)] = Digits[v & 0xFu];
+    return s;
 }
 } // namespace
 

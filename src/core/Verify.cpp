@@ -75,21 +75,28 @@ void TForm1::VerifyEntries() {
     DropRepeatedCrcs(EntryTable, EntryCount);
 
     const std::string folder = ExtractFilePath(ListPath);
-    for (std::int32_t i = 0; i < EntryCount; ++i) {
-        TCrcTable& e = EntryTable[i];
-        e.SameFile.clear();
-        e.SizeMatched = false;
-        e.Found = false;
-        e.Exists = fs.FileExists(JoinPath(folder, e.FileName));
+    // The folder is listed once: the listing answers both which own files are present and which files
+    // the scan reads.
+    const std::vector<FolderEntry> listing = fs.ListFolder(folder);
+    {
+        const PresenceTest presence(fs, folder, listing);
+        for (std::int32_t i = 0; i < EntryCount; ++i) {
+            TCrcTable& e = EntryTable[i];
+            e.SameFile.clear();
+            e.SizeMatched = false;
+            e.Found = false;
+            e.Exists = presence.Exists(e.FileName);
+        }
     }
+    const std::vector<FolderEntry> files = PlainFilesOf(listing);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
     bool stop = false;
     if (ListHasSizes)
-        FindSameFilesBySize(folder, autoDelete, skipAll, stop);
+        FindSameFilesBySize(folder, files, autoDelete, skipAll, stop);
     else
-        FindSameFilesByCrc(folder, autoDelete, skipAll, stop);
+        FindSameFilesByCrc(folder, files, autoDelete, skipAll, stop);
 
     SortEntriesByName(EntryTable, 0, EntryCount - 1);
     ShowEntries();
@@ -99,11 +106,12 @@ void TForm1::VerifyEntries() {
     if (stop) CloseRequested = true;
 }
 
-void TForm1::FindSameFilesBySize(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop) {
+void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                                 bool& skipAll, bool& stop) {
     SortEntriesBySize(EntryTable, 0, EntryCount - 1);
     SizeMatcher matcher(EntryTable, EntryCount);
     ScanRun run{*this, folder, true, autoDelete, skipAll, stop};
-    for (const FolderEntry& file : ListPlainFiles(fs, folder)) {
+    for (const FolderEntry& file : files) {
         const std::string path = JoinPath(folder, file.Name);
         // The file's CRC is computed once, and only when some entry has its size.
         for (std::int32_t i : matcher.Match(file.Size, [&] { return FileCrc32(fs, path, file.Size); })) {
@@ -114,11 +122,13 @@ void TForm1::FindSameFilesBySize(const std::string& folder, bool& autoDelete, bo
     }
 }
 
-void TForm1::FindSameFilesByCrc(const std::string& folder, bool& autoDelete, bool& skipAll, bool& stop) {
+void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                                bool& skipAll, bool& stop) {
     ScanRun run{*this, folder, false, autoDelete, skipAll, stop};
-    for (const FolderEntry& file : ListPlainFiles(fs, folder)) {
+    const CrcMatcher matcher(EntryTable, EntryCount);
+    for (const FolderEntry& file : files) {
         std::uint32_t c = FileCrc32(fs, JoinPath(folder, file.Name), file.Size);
-        std::int32_t i = MatchByCrc(EntryTable, EntryCount, c);
+        std::int32_t i = matcher.Match(c);
         if (i >= 0) {
             run.ApplyMatch(i, file.Name);
             if (stop) return;
