@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <unordered_map>
 
 namespace tv {
 namespace {
@@ -232,6 +233,43 @@ TEST(Duplicates, NoToAllKeepsTheRestOfTheRunWithoutAsking) {
     EXPECT_EQ(h.ui.DuplicateQuestions.size(), 1u);
     EXPECT_TRUE(h.dir.Exists("d1.bin") && h.dir.Exists("d2.bin"));
     EXPECT_EQ(h.ui.BringToFrontCount, 1);
+}
+
+} // namespace
+} // namespace tv
+
+namespace tv {
+namespace {
+
+// Two different contents with the same CRC-32 (found by a search over short strings).
+std::pair<std::string, std::string> CrcCollision() {
+    std::unordered_map<std::uint32_t, std::string> seen;
+    for (std::uint32_t i = 0;; ++i) {
+        const std::string s = "collision-" + std::to_string(i);
+        auto [it, inserted] = seen.emplace(Crc32(s.data(), s.size()), s);
+        if (!inserted) return {it->second, s};
+    }
+}
+
+TEST(VerifyCollisions, FilesThatOnlyShareTheCrcAreNeverDeleted) {
+    const auto [first, second] = CrcCollision();
+    ASSERT_NE(first, second);
+    for (const bool ownFileFirst : {true, false}) {
+        test::FormHarness h;
+        // The other file sorts before or after the entry's own file.
+        const std::string other = ownFileFirst ? "z-other.bin" : "0-other.bin";
+        h.dir.Write("entry.bin", first);
+        h.dir.Write(other, second);
+        h.form.AppendEntry("entry.bin", 0, Crc32(first.data(), first.size()));
+        h.form.ListPath = h.dir / "list.sfv";
+        h.form.ClickDuplicateOption(h.form.DblDel);
+        h.form.RunCommand([&] { h.form.VerifyEntries(); });
+        EXPECT_EQ(h.dir.Read(other), second) << other;
+        EXPECT_EQ(h.dir.Read("entry.bin"), first);
+        EXPECT_TRUE(h.ui.DuplicateQuestions.empty());
+        EXPECT_FALSE(h.form.CloseRequested);
+        EXPECT_EQ(h.Mark("entry.bin"), "○") << other;
+    }
 }
 
 } // namespace
