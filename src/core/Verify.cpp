@@ -81,7 +81,7 @@ void TForm1::VerifyEntries() {
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    const std::vector<FolderEntry> listing = fs.ListFolder(folder);
+    std::vector<FolderEntry> listing = fs.ListFolder(folder);
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -92,7 +92,7 @@ void TForm1::VerifyEntries() {
             e.Exists = presence.Exists(e.FileName);
         }
     }
-    const std::vector<FolderEntry> files = PlainFilesOf(listing);
+    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
