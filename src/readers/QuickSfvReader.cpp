@@ -8,6 +8,7 @@
 // The comment pass makes one entry per comment line with its name and size; MatchCrcLines then gives
 // each entry the CRC of its entry line, entry by entry. The program's own SFV lists look the same.
 #include "app/TallyvaultMain.h"
+#include "platform/Errors.h"
 #include "readers/ListLine.h"
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
@@ -31,9 +32,28 @@ bool IsFreeCommentLine(std::string_view line) {
 }
 
 bool IsSpacer(std::string_view line) { return line.empty() || line == ";"; }
+bool IsSpacerOrFreeLine(std::string_view line) { return IsSpacer(line) || IsFreeCommentLine(line); }
+
+struct QuickSfvComment {
+    std::string Name;
+    std::int32_t Size;
+};
+
+// The size is the first word after the ";"; after it come the time (8 bytes), a space, the date, a
+// space and the name. A line without a space after its size has an empty size field.
+QuickSfvComment ParseComment(std::string_view line) {
+    const std::string_view t = Trim(line.substr(1));
+    const std::size_t space = t.find(' ');
+    if (space == std::string_view::npos) throw ConvertError("");
+    const std::int32_t size = StrToInt(t.substr(0, space));
+    const std::string_view rest = Slice(TrimLeft(t.substr(space + 1)), 12);
+    const std::size_t nameAt = rest.find(' ');
+    return {std::string(nameAt == std::string_view::npos ? rest : rest.substr(nameAt + 1)), size};
+}
+
+bool NoSectionEnd(std::string_view line) { return line.find("!SFV_COMMENT_END") == std::string_view::npos; }
 
 constexpr std::string_view CommentStart = "!SFV_COMMENT_START";
-constexpr std::string_view CommentEnd = "!SFV_COMMENT_END";
 
 } // namespace
 
@@ -48,22 +68,15 @@ void TForm1::ReadQuickSfvList() {
             return IsHeaderLine(l) || (IsFreeCommentLine(l) && l.find(CommentStart) == std::string_view::npos);
         });
         if (more && line.find(CommentStart) != std::string::npos) {
-            more = reader.SkipWhile(line, [](std::string_view l) { return l.find(CommentEnd) == std::string_view::npos; });
+            more = reader.SkipWhile(line, NoSectionEnd);
             if (more) line = reader.ReadLine();
         }
-        if (more) more = reader.SkipWhile(line, [](std::string_view l) { return IsSpacer(l) || IsFreeCommentLine(l); });
+        if (more) more = reader.SkipWhile(line, IsSpacerOrFreeLine);
 
         while (more && !line.empty() && line.front() == ';') {
             EntryTable.MakeRoom(EntryCount);
-            const std::string_view t = Trim(std::string_view(line).substr(1));
-            const std::size_t space = t.find(' ');
-            const std::string_view sizeText = space == std::string_view::npos ? std::string_view() : t.substr(0, space);
-            const std::int32_t size = StrToInt(sizeText);
-            // After the size: the time (8 bytes), a space and the date, then a space and the name.
-            const std::string_view rest = Slice(TrimLeft(Slice(t, space == std::string_view::npos ? t.size() : space + 1)), 12);
-            const std::size_t nameAt = rest.find(' ');
-            const std::string_view name = nameAt == std::string_view::npos ? rest : rest.substr(nameAt + 1);
-            AppendEntry(std::string(name), size, 0);
+            QuickSfvComment c = ParseComment(line);
+            AppendEntry(std::move(c.Name), c.Size, 0);
             line = reader.ReadLine();
             TotalCounter.SetCaption(std::to_string(EntryCount));
             ui.ProcessMessages();
