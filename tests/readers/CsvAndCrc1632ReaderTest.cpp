@@ -110,9 +110,9 @@ TEST(Crc1632Reader, IsTheReaderOfTxtListsEachTimeTheyAreOpened) {
     const std::string list = Lines({Title, "a.bin, 0000, 3610A686, 5, D:\\elsewhere\\a.bin"});
     load.Load("c.txt", list);
     EXPECT_EQ(load.form.BaseFolder, load.dir.Path());
-    EXPECT_EQ(load.MarkOf("a.bin"), "○");
+    EXPECT_EQ(load.Mark("a.bin"), "○");
     load.Load("c.txt", list);
-    EXPECT_EQ(load.MarkOf("a.bin"), "○");
+    EXPECT_EQ(load.Mark("a.bin"), "○");
     EXPECT_EQ(load.StatusText(), ReadEndStatus("c.txt"));
 }
 

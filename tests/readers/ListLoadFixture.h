@@ -2,8 +2,7 @@
 // Loads a list text written to a fresh folder through the window's open path and collects what the
 // user would see: the entries, the status text and the error box.
 #include "app/TallyvaultMain.h"
-#include "platform/FileSystem.h"
-#include "support/FakeUi.h"
+#include "support/FormHarness.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -70,17 +69,12 @@ struct ReaderCase {
     std::string Error;                // the error box text, when the load ends with an error
 };
 
-// A fresh folder, a scripted UI and a window for one load.
-class ListLoad {
+// A fresh folder, a scripted UI and a window for one load, with the checks every load must pass.
+class ListLoad : public FormHarness {
 public:
-    TempDir dir;
-    FakeUi ui;
-    TForm1 form{ui, RealFs()};
-
     // Writes `text` as `listName` in the folder and opens it as the open command does.
     void Load(const std::string& listName, const std::string& text) {
-        form.ListPath = dir.Write(listName, text);
-        form.RunCommand([&] { form.OpenListFile(); }, true);
+        FormHarness::Load(listName, text);
         ExpectTableAndRowsAgree();
     }
 
@@ -103,13 +97,6 @@ public:
 
     std::string StatusText() const { return form.Status.Caption(); }
     std::string ErrorText() const { return ui.Errors.empty() ? std::string() : ui.Errors.back(); }
-
-    // The marks of the rows by name, to check a verification result.
-    std::string MarkOf(const std::string& name) const {
-        for (const TListItem& row : form.CrcList.Items())
-            if (row.Caption == name) return MarkOfIcon(row.ImageIndex);
-        return "(no row)";
-    }
 
     // Loads a case and checks everything it gives.
     void Check(const ReaderCase& c) {

@@ -2,19 +2,18 @@
 // reads every dialect.
 #include "ListLoadFixture.h"
 #include "platform/Paths.h"
+#include "support/Shell.h"
 
-#include <cstdio>
-#include <cstdlib>
 #include <map>
-#include <memory>
 
 namespace tv::test {
 namespace {
 
-// Runs a shell command inside `folder`; its standard output goes to `outName` in that folder.
+// Runs a tool inside the folder; its standard output becomes `outName` there.
 void RunTool(const TempDir& dir, const std::string& command, const std::string& outName) {
-    const std::string line = "cd '" + dir.Path() + "' && " + command + " > '" + outName + "' 2>/dev/null";
-    ASSERT_EQ(std::system(line.c_str()), 0) << line;
+    const ShellResult r = Shell("cd " + ShellQuote(dir.Path()) + " && " + command + " 2>/dev/null");
+    ASSERT_EQ(r.status, 0) << command;
+    dir.Write(outName, r.out);
 }
 
 struct FileSet {
@@ -25,7 +24,7 @@ struct FileSet {
     }
     std::string QuotedNames() const {
         std::string out;
-        for (const auto& [name, bytes] : Contents) out += " '" + name + "'";
+        for (const auto& [name, bytes] : Contents) out += " " + ShellQuote(name);
         return out;
     }
     std::vector<ListedEntry> Expected(bool withSizes) const {
@@ -46,7 +45,7 @@ FileSet SampleFiles() {
 void ExpectAllMatch(const ListLoad& load, const FileSet& files, bool withSizes) {
     EXPECT_EQ(load.form.ListHasSizes, withSizes);
     EXPECT_EQ(load.Entries(), ListLoad::Sorted(files.Expected(withSizes)));
-    for (const auto& [name, bytes] : files.Contents) EXPECT_EQ(load.MarkOf(name), "○") << name;
+    for (const auto& [name, bytes] : files.Contents) EXPECT_EQ(load.Mark(name), "○") << name;
 }
 
 TEST(RealClientLists, CksfvListsLoadAndVerify) {
@@ -64,8 +63,8 @@ TEST(RealClientLists, CksfvListsLoadAndVerify) {
     changed[1000] = static_cast<char>(changed[1000] ^ 1);
     load.dir.Write("data.bin", changed);
     load.Load("cksfv.sfv", load.dir.Read("cksfv.sfv"));
-    EXPECT_EQ(load.MarkOf("data.bin"), "×");
-    EXPECT_EQ(load.MarkOf("a.txt"), "○");
+    EXPECT_EQ(load.Mark("data.bin"), "×");
+    EXPECT_EQ(load.Mark("a.txt"), "○");
 }
 
 // A free ";" line after the first size line is still taken as a comment line, whose first word is
@@ -125,14 +124,9 @@ TEST(RealClientLists, CommandLineVerifyReadsEveryDialect) {
     for (const auto& [name, text] : lists) {
         SCOPED_TRACE(name);
         dir.Write(name, text);
-        const std::string command = std::string(TV_CLI_PATH) + " verify '" + JoinPath(dir.Path(), name) + "'";
-        std::unique_ptr<FILE, int (*)(FILE*)> pipe(popen(command.c_str(), "r"), pclose);
-        ASSERT_TRUE(pipe);
-        std::string out;
-        char buf[4096];
-        for (std::size_t n; (n = std::fread(buf, 1, sizeof buf, pipe.get())) > 0;) out.append(buf, n);
-        const int status = pclose(pipe.release());
-        EXPECT_EQ(status, 0) << out;
+        const ShellResult r = Shell(std::string(TV_CLI_PATH) + " verify " + ShellQuote(JoinPath(dir.Path(), name)));
+        const std::string& out = r.out;
+        EXPECT_EQ(r.status, 0) << out;
         EXPECT_NE(out.find("○\ta.txt\t5\t" + crcA), std::string::npos) << out;
         EXPECT_NE(out.find("○\tb c.bin\t3000\t" + crcB), std::string::npos) << out;
         EXPECT_NE(out.find("status 読み取り終了 " + name), std::string::npos) << out;
