@@ -44,7 +44,7 @@ void TForm1::ReadCrcExList() {
             std::string line;
             if (fits) line = reader.ReadLine();
             const std::string& name = EntryTable[i].FileName;
-            fits = fits && line.compare(0, name.size(), name) == 0 && !(!line.empty() && line.front() == ';');
+            fits = fits && line.compare(0, name.size(), name) == 0 && (line.empty() || line.front() != ';');
             if (!fits) {
                 ReadErrorText = i == first ? std::string(texts::NothingReadable)
                                            : EntryTable[i - 1].FileName + texts::RestUnreadable;
