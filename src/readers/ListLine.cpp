@@ -64,7 +64,12 @@ std::int32_t StrToInt(std::string_view text) {
 }
 
 std::uint32_t HexCrc(std::string_view text) {
-    return static_cast<std::uint32_t>(StrToInt("$" + std::string(text)));
+    // Built by appending: GCC 12 at -O3 warns falsely about "$" + std::string(...) once inlined.
+    std::string field;
+    field.reserve(text.size() + 1);
+    field += '$';
+    field.append(text);
+    return static_cast<std::uint32_t>(StrToInt(field));
 }
 
 std::string SizeText(std::int32_t size) { return std::to_string(size); }
