@@ -24,9 +24,10 @@ std::string Comment(const std::string& name, const std::string& size) {
 TEST(CrcExReader, ReadsTheColumnsFoundByTheBytesTitle) {
     ListLoad::CheckAll({
         {"separator line and text after the CRC", "x.sfv",
-         Head() + Lines({Comment("holiday 01.jpg", "  1,048,576 "), Comment("b", "7"), ";",
-                         "holiday 01.jpg 1A2B3C4D  *OK*", "b 22222222"}),
-         {{"holiday 01.jpg", 1048576, "1A2B3C4D"}, {"b", 7, "22222222"}}, 0, ReadEndStatus("x.sfv"), ""},
+         Head() + Lines({Comment("holiday 01.jpg", "  1,048,576 "), Comment("b", "7"), Comment("name fills 16 by", "3"),
+                         ";", "holiday 01.jpg 1A2B3C4D  *OK*", "b 22222222", "name fills 16 by 33333333"}),
+         {{"holiday 01.jpg", 1048576, "1A2B3C4D"}, {"b", 7, "22222222"}, {"name fills 16 by", 3, "33333333"}}, 0,
+         ReadEndStatus("x.sfv"), ""},
         // The line that ends the comment block is never an entry line.
         {"entry lines right after the comment block", "x.sfv",
          Head() + Lines({Comment("a", "1"), Comment("b", "2"), "a 11111111", "b 22222222"}), {}, 1, NothingReadable,

@@ -14,7 +14,7 @@ TEST(CsvReader, ReadsRecordsUpToTheFirstUnusableOne) {
         {"any letter case of the extension, whatever the first line holds", "L.Csv",
          Lines({"QuickSFV.bin,5,11111111"}), {{"QuickSFV.bin", 5, "11111111"}}, 0, ReadEndStatus("L.Csv"), ""},
         {"lines of 13 bytes or fewer are passed over", "l.csv",
-         Lines({"ab,1,1234ABCD", "", "   ", "abc,1,1234ABCD"}), {{"abc", 1, "1234ABCD"}}, 0, ReadEndStatus("l.csv"),
+         Lines({"ab,1,1234ABCD", "", "   ", "abc,1,2234ABCD"}), {{"abc", 1, "2234ABCD"}}, 0, ReadEndStatus("l.csv"),
          ""},
         {"spaces before the size, text after the CRC", "l.csv", Lines({"abcd,   42,1234abcd,2003-05-04"}),
          {{"abcd", 42, "1234ABCD"}}, 0, ReadEndStatus("l.csv"), ""},
