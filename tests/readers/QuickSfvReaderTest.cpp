@@ -141,7 +141,6 @@ TEST(QuickSfvReader, TotalCounterCountsTheCommentLinesAsTheyAreRead) {
 } // namespace
 } // namespace tv::test
 
-#include "support/FormHarness.h"
 
 namespace tv::test {
 namespace {
