@@ -4,6 +4,7 @@
 // members are defined in the .cpp of their subsystem (core/Verify.cpp defines VerifyEntries, ...).
 // No GUI toolkit is seen here: a front end renders the elements and implements Ui.
 #include "app/Elements.h"
+#include "app/WindowBounds.h"
 #include "core/Entry.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
@@ -153,6 +154,37 @@ public:
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
+
+    // ---- application shell: settings, start-up, small commands, viewers (app/) ----
+    // The program file's full path (the read-me and, by default, the settings file lie beside it).
+    std::string ProgramPath;
+    // The settings file; when empty at start-up it is chosen beside the program (SettingsFilePath).
+    std::string SettingsFile;
+    // The window's geometry: read and clamped by the settings pass, applied and read back by the front end.
+    TWindowBounds Bounds;
+    // The hint of SearchButton: how and from where the complement search works.
+    std::string ComplementHint() const;
+    void ReadSettings();
+    // Writes every setting; a file that cannot be written is passed over silently.
+    void FormDestroy();
+    void ShowSettingsSummary();
+    void FixFolderClick();
+    void CopyComplementClick();
+    // Creation of the window: settings, menu state, caption, and the list named by args[0] if any.
+    void FormCreate(const std::vector<std::string>& args);
+    // Restores a minimised or maximised window first, so that the normal bounds are saved.
+    void FormClose();
+    void OpenButtonClick();
+    void CrcOpenCmdClick();
+    void StatusClick();
+    void CopyNameClick();
+    void CopyCRCClick();
+    void versionClick();
+    void Homepage1Click();
+    void ReadMeClick();
+    void NoteViewClick();
+    // Opens the selected row's file (repair/), then clears the selection.
+    void CrcListDblClick();
 
     // A load or verification that may leave the table and the rows out of step marks it; the row
     // building clears the mark. A command that fails while it is set empties both.
