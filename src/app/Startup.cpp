@@ -9,6 +9,11 @@
 namespace tv {
 
 void TForm1::FormCreate(const std::vector<std::string>& args) {
+    PrepareWindow();
+    OpenStartList(args);
+}
+
+void TForm1::PrepareWindow() {
     if (SettingsFile.empty()) SettingsFile = SettingsFilePath(ProgramPath);
     ReadSettings();
     // Dropped files reach FilesDropped through the front end, which accepts drops from its creation.
@@ -17,6 +22,9 @@ void TForm1::FormCreate(const std::vector<std::string>& args) {
     SearchRunning = false;
     Caption = AppVersionTitle;
     ShowSettingsSummary();
+}
+
+void TForm1::OpenStartList(const std::vector<std::string>& args) {
     // Only the first argument names a list; further ones are ignored.
     if (!args.empty()) OpenCommandLineList(args.front());
 }

@@ -170,8 +170,13 @@ public:
     void ShowSettingsSummary();
     void FixFolderClick();
     void CopyComplementClick();
-    // Creation of the window: settings, menu state, caption, and the list named by args[0] if any.
+    // Creation of the window: PrepareWindow, then OpenStartList. A front end that shows the window
+    // while the start list loads calls the two itself.
     void FormCreate(const std::vector<std::string>& args);
+    // Settings, menu state, caption and the settings summary.
+    void PrepareWindow();
+    // Loads the list named by the first command-line argument, if there is one.
+    void OpenStartList(const std::vector<std::string>& args);
     // Restores a minimised or maximised window first, so that the normal bounds are saved.
     void FormClose();
     void OpenButtonClick();

@@ -1,0 +1,40 @@
+// The program: the Qt application, the window logic over the real file system, and the window.
+// TALLYVAULT_SETTINGS names another settings file; TALLYVAULT_SCREENSHOT=FILE.png writes a picture
+// of the window once the start list is shown and ends the program (for scripts/screenshot).
+#include "MainWindow.h"
+#include "QtUi.h"
+
+#include "app/TallyvaultMain.h"
+#include "platform/FileSystem.h"
+
+#include <QApplication>
+#include <QPixmap>
+#include <QTimer>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QString::fromUtf8(tv::qt::ApplicationTitle));
+
+    tv::qt::QtUi ui;
+    tv::TForm1 form(ui, tv::RealFs());
+    form.ProgramPath = QApplication::applicationFilePath().toUtf8().toStdString();
+    if (const char* settings = std::getenv("TALLYVAULT_SETTINGS"); settings && *settings) form.SettingsFile = settings;
+
+    std::vector<std::string> args;
+    const QStringList arguments = QApplication::arguments();
+    for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toLocal8Bit().toStdString());
+
+    tv::qt::MainWindow window(form, ui);
+    window.Start(args);
+
+    if (const char* shot = std::getenv("TALLYVAULT_SCREENSHOT"); shot && *shot) {
+        const QString out = QString::fromLocal8Bit(shot);
+        QTimer::singleShot(800, &window, [&window, out] {
+            window.SyncFromForm();
+            const bool ok = window.grab().save(out, "PNG");
+            std::exit(ok ? 0 : 1);
+        });
+    }
+    return QApplication::exec();
+}
