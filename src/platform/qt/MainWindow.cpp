@@ -314,21 +314,31 @@ void MainWindow::Start(const std::vector<std::string>& args) {
     Run([this, &args] { form_.OpenStartList(args); });
 }
 
+// Left and Top place the window's frame, Width and Height size its contents, as the settings keep them.
 void MainWindow::ApplyBounds() {
     const TWindowBounds& b = form_.Bounds;
     setMinimumSize(b.MinWidth, b.MinHeight);
-    setGeometry(b.Left, b.Top, b.Width, b.Height);
+    resize(b.Width, b.Height);
+    move(b.Left, b.Top);
 }
 
 void MainWindow::ReadBackBounds() {
     TWindowBounds& b = form_.Bounds;
     b.State = isMinimized() ? TWindowState::Minimized : isMaximized() ? TWindowState::Maximized : TWindowState::Normal;
-    const QRect r = (isMinimized() || isMaximized() || isFullScreen()) ? normalGeometry() : geometry();
-    if (!r.isValid()) return;
-    b.Left = r.x();
-    b.Top = r.y();
-    b.Width = r.width();
-    b.Height = r.height();
+    if (b.State == TWindowState::Normal && !isFullScreen()) {
+        b.Left = pos().x();
+        b.Top = pos().y();
+        b.Width = width();
+        b.Height = height();
+        return;
+    }
+    const QRect normal = normalGeometry();
+    if (!normal.isValid()) return;
+    const QPoint frame = geometry().topLeft() - pos();
+    b.Left = normal.x() - frame.x();
+    b.Top = normal.y() - frame.y();
+    b.Width = normal.width();
+    b.Height = normal.height();
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
