@@ -262,6 +262,27 @@ private slots:
         QCOMPARE(ini.Read("Window Position", "Top").value_or(""), std::string("50"));
     }
 
+    void whileACommandRunsTheWindowNeitherClosesNorTakesTicks() {
+        Harness h;
+        MainWindow& w = h.Start({h.FourStateList()});
+        bool stillOpen = false, tickTaken = true, clickRefused = false;
+        h.form.RunCommand([&] {
+            // What a click during a long load would do.
+            w.close();
+            QApplication::processEvents();
+            stillOpen = w.isVisible();
+            tickTaken = h.Model()->setData(h.Model()->index(0, 0), Qt::Checked, Qt::CheckStateRole);
+            clickRefused = !h.form.RunCommand([] {});
+        });
+        QVERIFY(stillOpen);
+        QVERIFY(!tickTaken);
+        QVERIFY(!h.form.CrcList.Checked(0));
+        QVERIFY(clickRefused);
+        // Once it is over, both work again.
+        QVERIFY(h.Model()->setData(h.Model()->index(0, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(w.close());
+    }
+
     void aHundredThousandRowsLoadAndScroll() {
         Harness h;
         std::string text;
