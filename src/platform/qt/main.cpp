@@ -21,9 +21,9 @@ int main(int argc, char** argv) {
     form.ProgramPath = QApplication::applicationFilePath().toUtf8().toStdString();
     if (const char* settings = std::getenv("TALLYVAULT_SETTINGS"); settings && *settings) form.SettingsFile = settings;
 
+    // QApplication has taken its own options out of argv; the rest stay bytes, as file names are.
     std::vector<std::string> args;
-    const QStringList arguments = QApplication::arguments();
-    for (qsizetype i = 1; i < arguments.size(); ++i) args.push_back(arguments[i].toLocal8Bit().toStdString());
+    for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
 
     tv::qt::MainWindow window(form, ui);
     window.Start(args);
