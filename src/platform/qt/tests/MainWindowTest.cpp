@@ -283,6 +283,16 @@ private slots:
         QVERIFY(w.close());
     }
 
+    void dialogFiltersAndMessageTextsConvert() {
+        const QStringList filters =
+            QtFilters("CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT");
+        QCOMPARE(filters.size(), 2);
+        QCOMPARE(filters[0], QStringLiteral("CRC Check File (sfv,crc,csv) (*.[cC][rR][cC] *.[sS][fF][vV] *.[cC][sS][vV])"));
+        QCOMPARE(filters[1], QStringLiteral("CRC1632 File (*.txt) (*.[tT][xX][tT])"));
+        // The mixed separators of the version text: CR CR LF is two breaks, a lone CR one.
+        QCOMPARE(MessageText("a\r\r\nb\r\nc\rd\ne"), QStringLiteral("a\n\nb\nc\nd\ne"));
+    }
+
     void aHundredThousandRowsLoadAndScroll() {
         Harness h;
         std::string text;
