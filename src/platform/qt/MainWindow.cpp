@@ -311,6 +311,8 @@ void MainWindow::Start(const std::vector<std::string>& args) {
         list_->header()->resizeSection(static_cast<int>(c), form_.CrcList.Columns[c].Width);
     syncing_ = false;
     show();
+    // Let the window appear before a long start list keeps it busy.
+    ui_.ProcessMessages();
     Run([this, &args] { form_.OpenStartList(args); });
 }
 

@@ -10,6 +10,7 @@
 #include <QScreen>
 #include <QStandardPaths>
 #include <QUrl>
+#include <algorithm>
 
 namespace tv::qt {
 
@@ -58,7 +59,8 @@ QString MessageText(const std::string& text) {
 void QtUi::Attach(QWidget* window, std::function<void()> sync) {
     window_ = window;
     sync_ = std::move(sync);
-    sinceEvents_.start();
+    // The gaps count from the first time the window handles events.
+    sinceEvents_.invalidate();
 }
 
 void QtUi::Sync() {
@@ -112,9 +114,10 @@ void QtUi::SetBusyCursor(bool busy) {
 
 void QtUi::ProcessMessages() {
     if (sinceEvents_.isValid() && sinceEvents_.elapsed() < EventIntervalMs) return;
+    if (sinceEvents_.isValid()) longestGap_ = std::max(longestGap_, sinceEvents_.elapsed());
     Sync();
     QApplication::processEvents();
-    sinceEvents_.restart();
+    sinceEvents_.start();
 }
 
 void QtUi::BringToFront() {

@@ -40,12 +40,17 @@ public:
     void OpenInTextEditor(const std::string& path) override;
     ScreenMetrics Screen() override;
 
+    // The longest time in milliseconds the logic kept the window from handling events between two
+    // ProcessMessages calls that got through the throttle (for measuring how responsive a long load is).
+    qint64 LongestGapMs() const { return longestGap_; }
+
 private:
     void Sync();
     QPointer<QWidget> window_;
     std::function<void()> sync_;
     QElapsedTimer sinceEvents_;
     bool busy_ = false;
+    qint64 longestGap_ = 0;
 };
 
 } // namespace tv::qt

@@ -1,6 +1,7 @@
 // The program: the Qt application, the window logic over the real file system, and the window.
 // TALLYVAULT_SETTINGS names another settings file; TALLYVAULT_SCREENSHOT=FILE.png writes a picture
-// of the window once the start list is shown and ends the program (for scripts/screenshot).
+// of the window once the start list is shown and ends the program (for scripts/screenshot);
+// TALLYVAULT_TIMING prints how long the start list took and how responsive the window stayed.
 #include "MainWindow.h"
 #include "QtUi.h"
 
@@ -8,8 +9,10 @@
 #include "platform/FileSystem.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QPixmap>
 #include <QTimer>
+#include <cstdio>
 #include <cstdlib>
 
 int main(int argc, char** argv) {
@@ -26,7 +29,12 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
 
     tv::qt::MainWindow window(form, ui);
+    QElapsedTimer started;
+    started.start();
     window.Start(args);
+    if (std::getenv("TALLYVAULT_TIMING"))
+        std::fprintf(stderr, "start list shown after %lld ms; longest stretch without event handling %lld ms\n",
+                     static_cast<long long>(started.elapsed()), static_cast<long long>(ui.LongestGapMs()));
 
     if (const char* shot = std::getenv("TALLYVAULT_SCREENSHOT"); shot && *shot) {
         const QString out = QString::fromLocal8Bit(shot);
