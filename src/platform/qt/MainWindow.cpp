@@ -1,6 +1,7 @@
 #include "MainWindow.h"
 
 #include "CrcListModel.h"
+#include "Icons.h"
 #include "QtUi.h"
 
 #include <QAction>
@@ -69,6 +70,7 @@ protected:
 
 MainWindow::MainWindow(TForm1& form, QtUi& ui, QWidget* parent) : QMainWindow(parent), form_(form), ui_(ui) {
     setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(StateIcon(0));
     QApplication::setFont(InterfaceFont(false));
     setFont(InterfaceFont(false));
     setAcceptDrops(true);
