@@ -88,11 +88,16 @@ DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {
     Sync();
     QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), MessageText(text), QMessageBox::NoButton, window_);
     box.setTextFormat(Qt::PlainText);
-    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::YesRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::NoRole);
-    QPushButton* noToAll = box.addButton(QStringLiteral("すべていいえ(&O)"), QMessageBox::NoRole);
-    QPushButton* yesToAll = box.addButton(QStringLiteral("すべてはい(&A)"), QMessageBox::YesRole);
+    // One role for all four, so that the buttons keep this order whatever the desktop's button layout.
+    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::ActionRole);
+    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::ActionRole);
+    QPushButton* noToAll = box.addButton(QStringLiteral("すべていいえ(&O)"), QMessageBox::ActionRole);
+    QPushButton* yesToAll = box.addButton(QStringLiteral("すべてはい(&A)"), QMessageBox::ActionRole);
     box.setDefaultButton(yes);
+    // Escape or the title bar's close button: the box is closed without an answer.
+    QPushButton* closed = box.addButton(QStringLiteral("closed"), QMessageBox::RejectRole);
+    closed->hide();
+    box.setEscapeButton(closed);
     box.exec();
     const auto* clicked = box.clickedButton();
     if (clicked == yes) return DuplicateAnswer::Yes;

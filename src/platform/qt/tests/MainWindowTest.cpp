@@ -15,6 +15,9 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMessageBox>
+#include <QTimer>
+#include <algorithm>
 #include <QTemporaryDir>
 #include <QToolButton>
 #include <QTreeView>
@@ -291,6 +294,45 @@ private slots:
         QCOMPARE(filters[1], QStringLiteral("CRC1632 File (*.txt) (*.[tT][xX][tT])"));
         // The mixed separators of the version text: CR CR LF is two breaks, a lone CR one.
         QCOMPARE(MessageText("a\r\r\nb\r\nc\rd\ne"), QStringLiteral("a\n\nb\nc\nd\ne"));
+    }
+
+    void theDuplicateQuestionShowsItsFourButtonsInOrder() {
+        QtUi ui;
+        const struct {
+            const char* Press; // a button's caption, or nullptr for Escape
+            DuplicateAnswer Answer;
+        } cases[] = {{"はい(&Y)", DuplicateAnswer::Yes},
+                     {"いいえ(&N)", DuplicateAnswer::No},
+                     {"すべていいえ(&O)", DuplicateAnswer::NoToAll},
+                     {"すべてはい(&A)", DuplicateAnswer::YesToAll},
+                     {nullptr, DuplicateAnswer::Closed}};
+        for (const auto& c : cases) {
+            QStringList order;
+            QString title;
+            QTimer::singleShot(0, [&] {
+                for (QWidget* w : QApplication::topLevelWidgets()) {
+                    auto* box = qobject_cast<QMessageBox*>(w);
+                    if (!box || !box->isVisible()) continue;
+                    title = box->windowTitle();
+                    QList<QAbstractButton*> buttons;
+                    for (QAbstractButton* b : box->buttons())
+                        if (b->isVisible()) buttons << b;
+                    std::sort(buttons.begin(), buttons.end(),
+                              [](QAbstractButton* a, QAbstractButton* b) { return a->x() < b->x(); });
+                    for (QAbstractButton* b : buttons) order << b->text();
+                    if (!c.Press) {
+                        QTest::keyClick(box, Qt::Key_Escape);
+                        return;
+                    }
+                    for (QAbstractButton* b : buttons)
+                        if (b->text() == QString::fromUtf8(c.Press)) b->click();
+                }
+            });
+            QCOMPARE(ui.AskDuplicate("重複ファイル検出\r\ra と\rb は同じファイルです。"), c.Answer);
+            QCOMPARE(title, QStringLiteral("警告"));
+            QCOMPARE(order, (QStringList{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"),
+                                         QStringLiteral("すべていいえ(&O)"), QStringLiteral("すべてはい(&A)")}));
+        }
     }
 
     void aHundredThousandRowsLoadAndScroll() {
