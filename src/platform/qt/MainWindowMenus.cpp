@@ -40,7 +40,8 @@ void MainWindow::BuildMenus() {
     file->setObjectName(QStringLiteral("File1"));
     AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); });
     AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
-    AddItem(file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); });
+    // Like the search button, the menu item stops a running search.
+    AddItem(file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
     AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
     file->addSeparator();
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
