@@ -86,6 +86,27 @@ TEST(WindowCommands, TheOpenDialogLoadsTheChosenListAndACancelChangesNothing) {
     EXPECT_EQ(f.CrcList.Count(), 4);
 }
 
+TEST(WindowCommands, TextListsFromTheDialogAndTheStatusBarGoToTheCrc1632Reader) {
+    ShellForm s;
+    s.dir.Write("set/good.bin", "good content");
+    const std::string record = "good.bin, 0000, " + CrcHex("good content") + ", 12, C:\\x\\good.bin\r\n";
+    const std::string list = s.dir.Write("set/list.TxT", "FileName, CRC16, CRC32, FileSize, Path\r\n" + record);
+    TForm1& f = *s.form;
+    f.FormCreate({});
+    s.ui.DialogAnswers.push_back(list);
+    f.CrcOpenCmdClick();
+    ASSERT_EQ(f.CrcList.Count(), 1);
+    EXPECT_EQ(f.CrcList.Item(0).ImageIndex, 0);
+    EXPECT_EQ(f.CrcList.Item(0).SubItem(0), "12");
+    // Another record, and the status bar reads the list again with the same reader.
+    s.dir.Write("set/list.TxT", "FileName, CRC16, CRC32, FileSize, Path\r\n" + record +
+                                    "gone.bin, 0000, 00000001, 3, C:\\x\\gone.bin\r\n");
+    f.StatusClick();
+    ASSERT_EQ(f.CrcList.Count(), 2);
+    EXPECT_EQ(f.NotingCounter.Caption(), "1");
+    EXPECT_TRUE(s.ui.Errors.empty());
+}
+
 TEST(WindowCommands, StatusClickReReadsTheListOnlyInReadModeWhileTheFileExists) {
     ShellForm s;
     const std::string list = test::WriteFourStateList(s.dir);
