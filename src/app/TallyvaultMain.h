@@ -154,6 +154,23 @@ public:
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
 
+    // ---- repair: search state and shared helpers (repair/) ----
+    // The front end calls SearchButtonClick and ComplementClick through RunCommand with
+    // evenWhileRunning = SearchRunning, so that a click during a walk reaches it as the stop request
+    // while every other command (a drop too) is refused until the walk and any rename have ended.
+    std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
+    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
+    std::int32_t PendingCount = 0;
+    void MoveCheckedToFront();
+    void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
+    // Records that the file at `path` carries entry i's content: a new find (true), or a second copy
+    // handed to HandleDuplicate (false). The copy already known is never offered as its own duplicate.
+    bool RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll);
+    // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
+    bool SamePlace(const std::string& a, const std::string& b);
+    struct TRepairRun; // the lookup of one search or drop and the files it had to pass over
+    TRepairRun* RepairRun = nullptr;
+
     // A load or verification that may leave the table and the rows out of step marks it; the row
     // building clears the mark. A command that fails while it is set empties both.
     void BeginTableChange() { rowsOutOfStep_ = true; }
