@@ -52,7 +52,9 @@ TEST(Drop, MatchingFilesBecomeSameFilesAndAreTheTickedRows) {
     for (bool withSizes : {false, true}) {
         RepairHarness h;
         h.Put("ok.bin", "in place");
-        h.LoadEntries({{"ok.bin", "in place"}, {"m1.bin", "first missing"}, {"m2.bin", "second missing"},
+        h.LoadEntries({{"ok.bin", "in place"},
+                       {"m1.bin", "first missing"},
+                       {"m2.bin", "second missing"},
                        {"m3.bin", "third missing"}},
                       withSizes);
         const std::string t = h.Write("drops/notes.txt", "second missing"); // a text file is matched too

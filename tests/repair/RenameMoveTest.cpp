@@ -9,10 +9,12 @@ namespace {
 struct SwapCase {
     const char* Title;
     std::map<std::string, std::string> OnDisk; // file name in the list's folder -> entry whose content it holds
-    std::vector<std::string> LeftOver;        // files expected under parking names afterwards
+    std::vector<std::string> LeftOver;         // files expected under parking names afterwards
 };
 
-void PrintTo(const SwapCase& c, std::ostream* os) { *os << c.Title; }
+void PrintTo(const SwapCase& c, std::ostream* os) {
+    *os << c.Title;
+}
 
 class SwappedNames : public ::testing::TestWithParam<std::tuple<SwapCase, bool>> {};
 
@@ -21,22 +23,25 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
     RepairHarness h;
     const std::map<std::string, std::string> content = {
         {"a.bin", "content of a"}, {"b.bin", "content of b, longer"}, {"c.bin", "content of c"}};
-    for (const auto& [file, owner] : c.OnDisk) h.Put(file, owner == "junk" ? "junk" : content.at(owner));
+    for (const auto& [file, owner] : c.OnDisk)
+        h.Put(file, owner == "junk" ? "junk" : content.at(owner));
     std::vector<FileSpec> entries;
-    for (const auto& [name, text] : content) entries.push_back({name, text});
+    for (const auto& [name, text] : content)
+        entries.push_back({name, text});
     h.LoadEntries(entries, withSizes);
 
     h.Tick(0);
     ASSERT_TRUE(h.Rename());
     EXPECT_TRUE(h.ui.Errors.empty());
     for (const auto& [name, text] : content) {
-        if (!c.OnDisk.count(name) && std::none_of(c.OnDisk.begin(), c.OnDisk.end(),
-                                                  [&](const auto& f) { return f.second == name; }))
+        if (!c.OnDisk.count(name) &&
+            std::none_of(c.OnDisk.begin(), c.OnDisk.end(), [&](const auto& f) { return f.second == name; }))
             continue; // this entry's content was never there
         EXPECT_EQ(h.dir.Read("set/" + name), text) << name;
         EXPECT_EQ(h.Mark(name), "○") << name;
     }
-    for (const std::string& parked : c.LeftOver) EXPECT_EQ(h.dir.Read("set/" + parked), "junk") << parked;
+    for (const std::string& parked : c.LeftOver)
+        EXPECT_EQ(h.dir.Read("set/" + parked), "junk") << parked;
     EXPECT_EQ(h.form.Status.Caption(), "処理終了　list.sfv");
     EXPECT_TRUE(h.RowsAgree());
 }
@@ -62,7 +67,9 @@ struct ParkingCase {
     std::string XParked, YParked;
 };
 
-void PrintTo(const ParkingCase& c, std::ostream* os) { *os << c.Title; }
+void PrintTo(const ParkingCase& c, std::ostream* os) {
+    *os << c.Title;
+}
 
 class ParkingNumbers : public ::testing::TestWithParam<ParkingCase> {};
 
@@ -73,7 +80,8 @@ TEST_P(ParkingNumbers, TakeTheNextFreeNumberAndKeepGrowing) {
     h.Put("y.bin", "old y");
     h.Put("p.dat", "right x");
     h.Put("q.dat", "right y");
-    for (const std::string& name : c.Existing) h.Put(name, "taken " + name);
+    for (const std::string& name : c.Existing)
+        h.Put(name, "taken " + name);
     h.LoadEntries({{"x.bin", "right x"}, {"y.bin", "right y"}}, false);
     ASSERT_EQ(h.Mark("x.bin"), "！");
 
@@ -82,17 +90,17 @@ TEST_P(ParkingNumbers, TakeTheNextFreeNumberAndKeepGrowing) {
     EXPECT_EQ(h.dir.Read("set/" + c.YParked), "old y");
     EXPECT_EQ(h.dir.Read("set/x.bin"), "right x");
     EXPECT_EQ(h.dir.Read("set/y.bin"), "right y");
-    for (const std::string& name : c.Existing) EXPECT_EQ(h.dir.Read("set/" + name), "taken " + name);
+    for (const std::string& name : c.Existing)
+        EXPECT_EQ(h.dir.Read("set/" + name), "taken " + name);
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, ParkingNumbers,
-                         ::testing::Values(ParkingCase{"AllFree", {}, "x_Temp1.bin", "y_Temp1.bin"},
-                                           ParkingCase{"FirstTaken", {"x_Temp1.bin"}, "x_Temp2.bin", "y_Temp2.bin"},
-                                           ParkingCase{"BothTaken", {"x_Temp1.bin", "y_Temp2.bin"}, "x_Temp2.bin",
-                                                       "y_Temp3.bin"},
-                                           ParkingCase{"FolderInTheWay", {"x_Temp1.bin/inner"}, "x_Temp2.bin",
-                                                       "y_Temp2.bin"}),
-                         [](const auto& p) { return std::string(p.param.Title); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ParkingNumbers,
+    ::testing::Values(ParkingCase{"AllFree", {}, "x_Temp1.bin", "y_Temp1.bin"},
+                      ParkingCase{"FirstTaken", {"x_Temp1.bin"}, "x_Temp2.bin", "y_Temp2.bin"},
+                      ParkingCase{"BothTaken", {"x_Temp1.bin", "y_Temp2.bin"}, "x_Temp2.bin", "y_Temp3.bin"},
+                      ParkingCase{"FolderInTheWay", {"x_Temp1.bin/inner"}, "x_Temp2.bin", "y_Temp2.bin"}),
+    [](const auto& p) { return std::string(p.param.Title); });
 
 TEST(RenameMove, NameWithoutExtensionParksAsStemTempNumber) {
     RepairHarness h;

@@ -52,7 +52,9 @@ struct FileSpec {
     std::string Content;
 };
 
-inline std::uint32_t CrcOf(const std::string& s) { return Crc32(s.data(), s.size()); }
+inline std::uint32_t CrcOf(const std::string& s) {
+    return Crc32(s.data(), s.size());
+}
 
 struct RepairHarness {
     FakeUi ui;

@@ -11,7 +11,8 @@ const std::string kHead = "検索中 ";
 TEST(ComplementSearch, WalksTheTreeInItsOwnDepthFirstOrder) {
     RepairHarness h;
     const std::string r = h.dir.MakeFolder("R");
-    for (const char* f : {"A/A1", "A/A2", "B", "C", "D/D1", "D/D2", "D/D3"}) h.dir.MakeFolder(std::string("R/") + f);
+    for (const char* f : {"A/A1", "A/A2", "B", "C", "D/D1", "D/D2", "D/D3"})
+        h.dir.MakeFolder(std::string("R/") + f);
     h.LoadEntries({{"m.bin", "missing"}}, false);
     std::vector<std::string> walked;
     h.ui.OnProcessMessages = [&] {
@@ -66,7 +67,9 @@ struct DuplicateCase {
     bool FirstGone, SecondGone;
 };
 
-void PrintTo(const DuplicateCase& c, std::ostream* os) { *os << c.Title; }
+void PrintTo(const DuplicateCase& c, std::ostream* os) {
+    *os << c.Title;
+}
 
 class SearchDuplicates : public ::testing::TestWithParam<DuplicateCase> {};
 
@@ -106,15 +109,15 @@ TEST_P(SearchDuplicates, FollowTheOptionAndTheAnswers) {
 
 INSTANTIATE_TEST_SUITE_P(
     Options, SearchDuplicates,
-    ::testing::Values(DuplicateCase{"Keep", &TForm1::DblNop, false, {}, 0, false, false},
-                      DuplicateCase{"AskYesNo", &TForm1::DblInq, false, {DuplicateAnswer::Yes, DuplicateAnswer::No},
-                                    2, true, false},
-                      DuplicateCase{"AskClosed", &TForm1::DblInq, false, {DuplicateAnswer::Closed}, 2, false, false},
-                      DuplicateCase{"AskYesToAll", &TForm1::DblInq, false, {DuplicateAnswer::YesToAll}, 1, true, true},
-                      DuplicateCase{"AskNoToAll", &TForm1::DblInq, false, {DuplicateAnswer::NoToAll}, 1, false, false},
-                      DuplicateCase{"Delete", &TForm1::DblDel, false, {}, 0, true, true},
-                      DuplicateCase{"DeleteToTrash", &TForm1::DblDel, true, {}, 0, true, true},
-                      DuplicateCase{"AskYesToTrash", &TForm1::DblInq, true, {DuplicateAnswer::Yes}, 2, true, false}),
+    ::testing::Values(
+        DuplicateCase{"Keep", &TForm1::DblNop, false, {}, 0, false, false},
+        DuplicateCase{"AskYesNo", &TForm1::DblInq, false, {DuplicateAnswer::Yes, DuplicateAnswer::No}, 2, true, false},
+        DuplicateCase{"AskClosed", &TForm1::DblInq, false, {DuplicateAnswer::Closed}, 2, false, false},
+        DuplicateCase{"AskYesToAll", &TForm1::DblInq, false, {DuplicateAnswer::YesToAll}, 1, true, true},
+        DuplicateCase{"AskNoToAll", &TForm1::DblInq, false, {DuplicateAnswer::NoToAll}, 1, false, false},
+        DuplicateCase{"Delete", &TForm1::DblDel, false, {}, 0, true, true},
+        DuplicateCase{"DeleteToTrash", &TForm1::DblDel, true, {}, 0, true, true},
+        DuplicateCase{"AskYesToTrash", &TForm1::DblInq, true, {DuplicateAnswer::Yes}, 2, true, false}),
     [](const auto& p) { return std::string(p.param.Title); });
 
 TEST(ComplementSearch, FirstCopyInWalkOrderBecomesTheSameFileTheNextIsItsDuplicate) {
@@ -229,7 +232,8 @@ TEST(ComplementSearch, AutoMoveBringsTheFindsInAtOnce) {
 
 TEST(ComplementSearch, ManySubfoldersInOneFolderAreAllWalked) {
     RepairHarness h;
-    for (int k = 0; k < 300; ++k) h.dir.MakeFolder("R/s" + std::to_string(1000 + k));
+    for (int k = 0; k < 300; ++k)
+        h.dir.MakeFolder("R/s" + std::to_string(1000 + k));
     h.Write("R/s1150/m.copy", "missing content");
     h.Write("R/s1299/n.copy", "other content");
     h.LoadEntries({{"m.bin", "missing content"}, {"n.bin", "other content"}}, false);
@@ -294,8 +298,8 @@ struct FrontCase {
 };
 
 TEST(ComplementSearch, MoveCheckedToFrontExchangesFromBothEnds) {
-    const FrontCase cases[] = {{"NSNSSN", "413205"}, {"SNNS", "0321"}, {"NNNS", "3120"}, {"SSSN", "0123"},
-                               {"NSSSSSSN", "61234507"}};
+    const FrontCase cases[] = {
+        {"NSNSSN", "413205"}, {"SNNS", "0321"}, {"NNNS", "3120"}, {"SSSN", "0123"}, {"NSSSSSSN", "61234507"}};
     for (const FrontCase& c : cases) {
         RepairHarness h;
         for (std::size_t k = 0; k < c.Ticks.size(); ++k) {
@@ -304,7 +308,8 @@ TEST(ComplementSearch, MoveCheckedToFrontExchangesFromBothEnds) {
         }
         h.form.MoveCheckedToFront();
         std::string order;
-        for (std::int32_t i = 0; i < h.form.EntryCount; ++i) order += h.form.EntryTable[i].FileName;
+        for (std::int32_t i = 0; i < h.form.EntryCount; ++i)
+            order += h.form.EntryTable[i].FileName;
         EXPECT_EQ(order, c.Expected) << c.Ticks;
     }
 }
