@@ -1,6 +1,7 @@
 // What happens to a second file with an entry's content: left, asked about, or deleted (for good or
 // to the trash), as the duplicate options say.
 #include "app/TallyvaultMain.h"
+#include "core/FileCompare.h"
 #include "platform/Paths.h"
 
 namespace tv {
@@ -9,6 +10,8 @@ void TForm1::HandleDuplicate(const std::string& kept, const std::string& duplica
                              bool& skipAll) {
     // A file is never its own duplicate: deleting it would lose the only copy.
     if (SameText(kept, duplicate)) return;
+    // A file whose CRC matches but whose bytes differ is no duplicate: it is neither offered nor deleted.
+    if (!FilesIdentical(fs, kept, duplicate)) return;
     auto remove = [&] {
         if (TashUse.Checked())
             MoveToRecycleBin(duplicate);

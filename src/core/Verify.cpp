@@ -2,6 +2,7 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
+#include "core/FileCompare.h"
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
@@ -42,9 +43,11 @@ struct ScanRun {
             e.Exists = sameName;
             e.SameFile = sameName ? std::string() : path;
         } else if (sameName) {
-            // The own file, met after a copy under another name: the copy is the duplicate.
-            f.HandleDuplicate(path, e.SameFile, autoDelete, skipAll);
-            if (f.fs.FileExists(e.SameFile)) {
+            // The own file, met after a copy under another name: the copy is the duplicate. A file
+            // that only shares the CRC is no duplicate: it stays, and the own file counts as found.
+            const bool duplicate = FilesIdentical(f.fs, path, e.SameFile);
+            if (duplicate) f.HandleDuplicate(path, e.SameFile, autoDelete, skipAll);
+            if (duplicate && f.fs.FileExists(e.SameFile)) {
                 stop = true;
             } else {
                 e.Exists = true;
@@ -54,6 +57,7 @@ struct ScanRun {
             }
         } else {
             const std::string kept = e.Exists ? JoinPath(folder, e.FileName) : e.SameFile;
+            if (!FilesIdentical(f.fs, kept, path)) return;
             f.HandleDuplicate(kept, path, autoDelete, skipAll);
             if (f.fs.FileExists(path)) stop = true;
         }

@@ -1,0 +1,118 @@
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <sys/stat.h>
+
+namespace tv {
+namespace {
+
+using test::TempDir;
+
+TEST(Paths, JoiningAndSplitting) {
+    EXPECT_EQ(JoinPath("/data/set", "a.bin"), "/data/set/a.bin");
+    EXPECT_EQ(JoinPath("/data/set/", "a.bin"), "/data/set/a.bin");
+    EXPECT_EQ(JoinPath("/", "a.bin"), "/a.bin");
+    EXPECT_EQ(JoinPath("/data", "sub\\deeper\\a.bin"), "/data/sub/deeper/a.bin");
+    EXPECT_EQ(ExtractFileDir("/data/set/list.sfv"), "/data/set");
+    EXPECT_EQ(ExtractFileDir("/list.sfv"), "/");
+    EXPECT_EQ(ExtractFilePath("/data/list.sfv"), "/data/");
+    EXPECT_EQ(ExtractFileName("/data/list.sfv"), "list.sfv");
+    EXPECT_EQ(ExtractFileExt("/da.ta/list"), "");
+    EXPECT_EQ(ExtractFileExt("/data/set.part1.sfv"), ".sfv");
+}
+
+TEST(Paths, ExtensionSubstringTest) {
+    const char* joined = ".CRC.CSV.SFV";
+    EXPECT_TRUE(ExtensionIn("a.sfv", joined));
+    EXPECT_TRUE(ExtensionIn("a.Csv", joined));
+    EXPECT_TRUE(ExtensionIn("a.c", joined)); // a piece of the joined text
+    EXPECT_TRUE(ExtensionIn("a.s", joined));
+    EXPECT_FALSE(ExtensionIn("a.txt", joined));
+    EXPECT_FALSE(ExtensionIn("readme", joined)); // never an empty extension
+}
+
+TEST(Paths, NamesThatLeaveTheFolder) {
+    for (const char* bad : {"..\\..\\x", "../x", "a/../../x", "/etc/passwd", "\\windows\\x", "C:\\x", "c:x", ".."})
+        EXPECT_TRUE(NameEscapesFolder(bad)) << bad;
+    for (const char* good : {"a.bin", "sub\\a.bin", "..a.bin", "a..b", "sub/.../x", ".hidden"})
+        EXPECT_FALSE(NameEscapesFolder(good)) << good;
+}
+
+TEST(RealFileSystem, RenameAndCopyNeverReplaceATarget) {
+    TempDir dir;
+    RealFileSystem fs;
+    const std::string a = dir.Write("a", "A"), b = dir.Write("b", "B");
+    EXPECT_FALSE(fs.RenameFile(a, b));
+    EXPECT_FALSE(fs.CopyFile(a, b));
+    EXPECT_EQ(dir.Read("b"), "B");
+    EXPECT_TRUE(fs.CopyFile(a, dir / "c"));
+    EXPECT_TRUE(fs.RenameFile(a, dir / "d"));
+    EXPECT_EQ(dir.Read("c"), "A");
+    EXPECT_EQ(dir.Read("d"), "A");
+    EXPECT_FALSE(dir.Exists("a"));
+    EXPECT_FALSE(fs.CopyFile(dir / "gone", dir / "e"));
+    EXPECT_FALSE(dir.Exists("e"));
+}
+
+TEST(RealFileSystem, ListingMarksFoldersAndHiddenFiles) {
+    TempDir dir;
+    dir.Write("plain.txt", "12345");
+    dir.Write(".dot", "x");
+    dir.MakeFolder("sub");
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    auto entries = RealFs().ListFolder(dir.Path());
+    ASSERT_EQ(entries.size(), 4u);
+    for (const FolderEntry& e : entries) {
+        const bool expected = e.Name == "plain.txt" ? (!e.IsFolder && !e.IsHidden && e.Size == 5)
+                              : e.Name == ".dot"    ? e.IsHidden
+                              : e.Name == "sub"     ? e.IsFolder
+                                                    : e.IsHidden; // the FIFO is no plain file: never read
+        EXPECT_TRUE(expected) << e.Name;
+    }
+}
+
+TEST(Trash, AFileOnAnotherVolumeGoesToThatVolumesTrash) {
+    TempDir home;
+    struct stat shm {}, tmp {};
+    if (::stat("/dev/shm", &shm) != 0 || ::stat(home.Path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
+        ::access("/dev/shm", W_OK) != 0)
+        GTEST_SKIP() << "needs /dev/shm on a volume of its own";
+    ::setenv("XDG_DATA_HOME", home.Path().c_str(), 1);
+    const std::string path = "/dev/shm/tallyvault-trash-test.bin";
+    {
+        FILE* f = std::fopen(path.c_str(), "w");
+        ASSERT_NE(f, nullptr);
+        std::fputs("x", f);
+        std::fclose(f);
+    }
+    const bool moved = RealFs().MoveToTrash(path);
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_TRUE(moved);
+    EXPECT_FALSE(RealFs().FileExists(path));
+    const std::string trash = "/dev/shm/.Trash-" + std::to_string(::getuid());
+    const std::string info = test::ReadFile(trash + "/info/tallyvault-trash-test.bin.trashinfo");
+    EXPECT_NE(info.find("Path=tallyvault-trash-test.bin\n"), std::string::npos) << info;
+    EXPECT_TRUE(RealFs().FileExists(trash + "/files/tallyvault-trash-test.bin"));
+    std::remove((trash + "/info/tallyvault-trash-test.bin.trashinfo").c_str());
+    std::remove((trash + "/files/tallyvault-trash-test.bin").c_str());
+}
+
+TEST(Trash, ANameAlreadyInTheTrashGetsANumber) {
+    TempDir dir;
+    ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
+    dir.Write("set/a.bin", "first");
+    EXPECT_TRUE(RealFs().MoveToTrash(dir / "set/a.bin"));
+    dir.Write("set/a.bin", "second");
+    EXPECT_TRUE(RealFs().MoveToTrash(dir / "set/a.bin"));
+    ::unsetenv("XDG_DATA_HOME");
+    EXPECT_EQ(dir.Read("data/Trash/files/a.bin"), "first");
+    EXPECT_EQ(dir.Read("data/Trash/files/a.bin.2"), "second");
+    EXPECT_TRUE(dir.Exists("data/Trash/info/a.bin.2.trashinfo"));
+}
+
+} // namespace
+} // namespace tv
