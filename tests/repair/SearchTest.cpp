@@ -42,6 +42,8 @@ TEST(ComplementSearch, StopClickEndsTheWalkBeforeTheNextFolderAndKeepsTheFinds) 
         captionWhileWalking = h.form.SearchButton.Caption();
         dropRefused = !h.Drop({dropped});
         renameRefused = !h.Rename();
+        h.form.FilesDropped({dropped}); // also when called directly, neither may act during the walk
+        h.form.FileChangeCmdClick();
         h.Click([&] { h.form.SearchButtonClick(); }, h.form.SearchRunning); // the click on "止"
     };
     ASSERT_TRUE(h.Search(r));
@@ -51,6 +53,7 @@ TEST(ComplementSearch, StopClickEndsTheWalkBeforeTheNextFolderAndKeepsTheFinds) 
     EXPECT_EQ(h.Mark("x.bin"), "！");
     EXPECT_EQ(h.Mark("y.bin"), "－"); // its folder was not reached
     EXPECT_EQ(h.Mark("z.bin"), "－"); // the drop never ran
+    EXPECT_TRUE(h.dir.Exists("R/B/x.found")); // nor did the rename
     EXPECT_EQ(h.form.Status.Caption(), "検索中止 （1件見つかりました）");
     EXPECT_EQ(h.form.SearchButton.Caption(), "補");
     EXPECT_FALSE(h.form.SearchRunning);
