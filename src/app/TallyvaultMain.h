@@ -159,6 +159,7 @@ public:
     // evenWhileRunning = SearchRunning, so that a click during a walk reaches it as the stop request
     // while every other command (a drop too) is refused until the walk and any rename have ended.
     std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
+    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
     std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
     std::int32_t PendingCount = 0;
     void MoveCheckedToFront();

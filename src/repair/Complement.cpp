@@ -35,6 +35,7 @@ void TForm1::SearchButtonClick() {
         SearchRunning = false;
         return;
     }
+    if (SearchActive) return; // stopped already and finishing
     bool autoDelete = DblDel.Checked();
     bool skipAll = DblNop.Checked();
     if (CrcList.Count() == 0) return;
@@ -70,41 +71,53 @@ void TForm1::SearchButtonClick() {
         SortEntriesByCrc(EntryTable, 0, CheckedCount - 1);
 
     TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder), {}, 0};
-    SearchButton.SetCaption(texts::StopCaption);
-    SearchRunning = true;
-    RepairRun = &run;
+    {
+        // However the walk ends, the window leaves the searching state at the end of this block.
+        struct Searching {
+            TForm1& f;
+            explicit Searching(TForm1& form, TRepairRun& r) : f(form) {
+                f.SearchButton.SetCaption(texts::StopCaption);
+                f.SearchRunning = true;
+                f.SearchActive = true;
+                f.RepairRun = &r;
+            }
+            ~Searching() {
+                f.RepairRun = nullptr;
+                f.SearchButton.SetCaption(texts::SearchCaption);
+                f.SearchRunning = false;
+                f.SearchActive = false;
+            }
+        } searching(*this, run);
 
-    // Whatever ends the walk, the table goes back to name order and the rows are rebuilt from it, so
-    // row i shows entry i again and the finds made so far stay shown.
-    auto finish = [&] {
-        RepairRun = nullptr;
-        SortEntriesByName(EntryTable, 0, EntryCount - 1);
-        ShowEntries();
-        const std::string head = SearchRunning ? texts::SearchDone : texts::SearchStopped;
-        if (SameFileCount == 0)
-            Status.SetCaption(head + texts::NoneFound);
-        else
-            Status.SetCaption(head + texts::FoundHead + std::to_string(SameFileCount) + texts::FoundTail);
-        SearchButton.SetCaption(texts::SearchCaption);
-        SearchRunning = false;
-    };
-    try {
-        while (PendingCount > 0 && SearchRunning) {
-            const std::int32_t t = PendingCount - 1;
-            const std::string folder = PendingFolders[static_cast<std::size_t>(t)];
-            Status.SetCaption(texts::Searching + folder);
-            ui.ProcessMessages();
-            SearchFolder(folder, CheckedCount, autoDelete, skipAll);
-            if (PendingCount - 1 > t)
-                PendingFolders[static_cast<std::size_t>(t)] =
-                    std::move(PendingFolders[static_cast<std::size_t>(PendingCount - 1)]);
-            --PendingCount;
+        // Whatever ends the walk, the table goes back to name order and the rows are rebuilt from it,
+        // so row i shows entry i again and the finds made so far stay shown.
+        auto finish = [&] {
+            SortEntriesByName(EntryTable, 0, EntryCount - 1);
+            ShowEntries();
+            const std::string head = SearchRunning ? texts::SearchDone : texts::SearchStopped;
+            if (SameFileCount == 0)
+                Status.SetCaption(head + texts::NoneFound);
+            else
+                Status.SetCaption(head + texts::FoundHead + std::to_string(SameFileCount) + texts::FoundTail);
+        };
+        try {
+            while (PendingCount > 0 && SearchRunning) {
+                const std::int32_t t = PendingCount - 1;
+                const std::string folder = PendingFolders[static_cast<std::size_t>(t)];
+                Status.SetCaption(texts::Searching + folder);
+                ui.ProcessMessages();
+                SearchFolder(folder, CheckedCount, autoDelete, skipAll);
+                if (PendingCount - 1 > t)
+                    PendingFolders[static_cast<std::size_t>(t)] =
+                        std::move(PendingFolders[static_cast<std::size_t>(PendingCount - 1)]);
+                --PendingCount;
+            }
+        } catch (...) {
+            finish();
+            throw;
         }
-    } catch (...) {
         finish();
-        throw;
     }
-    finish();
     run.Report(ui);
     if (AutoMove.Checked() && SameFileCount > 0) FileChangeCmdClick();
 }

@@ -13,7 +13,7 @@
 namespace tv {
 
 void TForm1::FilesDropped(const std::vector<std::string>& paths) {
-    if (SearchRunning) return; // a drop would change the entries under the walk
+    if (SearchActive) return; // a drop would change the entries under the walk
     bool autoDelete = DblDel.Checked();
     bool skipAll = DblNop.Checked();
     std::int32_t matched = 0;

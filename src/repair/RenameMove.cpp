@@ -76,7 +76,7 @@ void TForm1::RenameButtonClick() {
 }
 
 void TForm1::FileChangeCmdClick() {
-    if (SearchRunning) return; // the walk's table is in lookup order until it ends
+    if (SearchActive) return; // the walk's table is in lookup order until it ends
     struct Hourglass {
         Ui& ui;
         explicit Hourglass(Ui& u) : ui(u) { ui.SetBusyCursor(true); }
