@@ -155,9 +155,9 @@ public:
     void FilesDropped(const std::vector<std::string>& paths);
 
     // ---- repair: search state and shared helpers (repair/) ----
-    // The front end calls SearchButtonClick and ComplementClick through RunCommand with
-    // evenWhileRunning = SearchRunning, so that a click during a walk reaches it as the stop request
-    // while every other command (a drop too) is refused until the walk and any rename have ended.
+    // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
+    // runs: during a walk the click is the stop request; during any other command it does nothing.
+    // Every other command (a drop too) is refused until the walk and any rename have ended.
     std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
     bool SearchActive = false;                // from the walk's start until its rows are rebuilt
     std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
@@ -169,6 +169,8 @@ public:
     bool RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll);
     // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
     bool SamePlace(const std::string& a, const std::string& b);
+    // How many commands are running, the caller's own included.
+    int CommandDepth() const { return commandDepth_; }
     struct TRepairRun; // the lookup of one search or drop and the files it had to pass over
     TRepairRun* RepairRun = nullptr;
 

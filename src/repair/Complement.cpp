@@ -36,6 +36,7 @@ void TForm1::SearchButtonClick() {
         return;
     }
     if (SearchActive) return; // stopped already and finishing
+    if (CommandDepth() > 1) return; // let through during another command: only a stop may act
     bool autoDelete = DblDel.Checked();
     bool skipAll = DblNop.Checked();
     if (CrcList.Count() == 0) return;

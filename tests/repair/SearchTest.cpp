@@ -295,6 +295,22 @@ TEST(ComplementSearch, StartConditions) {
     }
 }
 
+TEST(ComplementSearch, ClickDuringAnotherCommandDoesNotStartASearch) {
+    RepairHarness h;
+    h.Write("R/m.copy", "m");
+    h.LoadEntries({{"m.bin", "m"}}, false);
+    const std::string before = h.form.Status.Caption();
+    h.form.FixFolder.SetChecked(true);
+    h.form.FixedComplementFolder = h.dir / "R";
+    ASSERT_TRUE(h.Click([&] {
+        EXPECT_TRUE(h.Click([&] { h.form.SearchButtonClick(); }, true)); // let through, as the window does
+        EXPECT_TRUE(h.Click([&] { h.form.ComplementClick(); }, true));
+    }));
+    EXPECT_EQ(h.form.Status.Caption(), before);
+    EXPECT_EQ(h.Mark("m.bin"), "－");
+    EXPECT_EQ(h.form.SearchButton.Caption(), "補");
+}
+
 struct FrontCase {
     std::string Ticks; // one letter per entry: S selected, N not
     std::string Expected;
