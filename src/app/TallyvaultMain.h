@@ -18,6 +18,8 @@ namespace tv {
 inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
+class TextLineReader;
+
 enum class ListDialect {
     ldCsv,
     ldQuickSfv,
@@ -153,6 +155,21 @@ public:
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
+
+    // ---- commented, table, CSV and CRC1632 list readers (readers/) ----
+    void ReadQuickSfvList();
+    void ReadSfv32List();
+    void ReadEasySfvList();
+    void ReadCrcExList();
+    void ReadRulerTableList();
+    void ReadCsvList();
+    void ReadCrc1632List();
+    // Gives entries first .. EntryCount - 1 their CRCs from the entry lines that follow a comment
+    // block, starting with `line`, the line that ended the block.
+    void MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first);
+    // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
+    // counters at "0", one repaint.
+    void PrepareLoad();
 
     // ---- repair: search state and shared helpers (repair/) ----
     // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command

@@ -35,4 +35,25 @@ std::uint32_t HexCrc(std::string_view text);
 // The decimal text of a size.
 std::string SizeText(std::int32_t size);
 
+// Up to `count` bytes of s from the 0-based position `from`; empty when `from` lies past the end.
+// Never reads outside s.
+std::string_view Slice(std::string_view s, std::size_t from, std::size_t count = std::string_view::npos);
+
+// s without any byte equal to c (the "," separators of a size).
+std::string WithoutChar(std::string_view s, char c);
+
+// True when the first byte is a decimal digit.
+bool StartsWithDigit(std::string_view s);
+
+// The CRC field of exactly eight hexadecimal digits at the 0-based position `from`. A line that ends
+// before the eighth digit, or any other byte among them, raises ConvertError("$" + field as it stands).
+std::uint32_t HexCrcField(std::string_view line, std::size_t from);
+
+// A signed 32-bit decimal number (leading spaces and a sign allowed, nothing else); false when the
+// text is not one.
+bool TryDecimal(std::string_view text, std::int32_t& value);
+
+// One to eight hexadecimal digits and nothing else; false when the text is not that.
+bool TryHex(std::string_view text, std::uint32_t& value);
+
 } // namespace tv

@@ -57,12 +57,11 @@ ListDialect RecogniseDialect(std::string_view firstLine) {
     return d;
 }
 
-void TForm1::LoadList() {
+void TForm1::PrepareLoad() {
     BeginTableChange();
     ui.SetBusyCursor(true);
     Caption = ListPath;
     BaseFolder = ExtractFileDir(ListPath);
-    const std::string ext = UpperAscii(ExtractFileExt(ListPath));
     const std::string name = ExtractFileName(ListPath);
     EntryCount = 0;
     CheckCycle = 0;
@@ -70,6 +69,12 @@ void TForm1::LoadList() {
     ReadErrorText = texts::ReadEnd + name;
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
     ui.ProcessMessages();
+}
+
+void TForm1::LoadList() {
+    PrepareLoad();
+    const std::string ext = UpperAscii(ExtractFileExt(ListPath));
+    const std::string name = ExtractFileName(ListPath);
 
     if (ext == ".CSV") {
         Dialect = ListDialect::ldCsv;
@@ -100,8 +105,7 @@ void TForm1::LoadList() {
 
 void TForm1::OpenListFile() {
     if (UpperAscii(ExtractFileExt(ListPath)) == ".TXT") {
-        std::int32_t unused = 0;
-        RunDialectReader(*this, ListDialect::ldCrc1632, unused);
+        ReadCrc1632List();
     } else {
         LoadList();
     }

@@ -6,6 +6,7 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
 namespace tv {
 
@@ -20,6 +21,18 @@ public:
     std::string ReadLine();
     // True when no line is left: the end of the file, or a Ctrl-Z where a line would start.
     bool Eof();
+
+    // Replaces `line` with the next line for as long as keep(line) holds. Returns false when the file
+    // ended first (the line in hand then still satisfies keep), true when a line that does not
+    // satisfy keep is in hand. Never loops on the empty lines read past the end.
+    template <class Keep>
+    bool SkipWhile(std::string& line, Keep keep) {
+        while (keep(std::as_const(line))) {
+            if (Eof()) return false;
+            line = ReadLine();
+        }
+        return true;
+    }
 
 private:
     bool Fill();

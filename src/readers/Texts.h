@@ -10,5 +10,7 @@ inline constexpr const char* UnknownFileStatus = "未知のＣＲＣファイル
 inline constexpr const char* IrregularFileStatus = "規格外のＣＲＣファイルです ";
 inline constexpr const char* NotAcceptedFormat = "受け付け可能な形式（CRC/SFV/CSV）ではありません => ";
 inline constexpr const char* NotFound = "Not Found => ";
+inline constexpr const char* Crc1632Title = "FileName, CRC16, CRC32, FileSize, Path";
+inline constexpr const char* NotCrc1632File = "CRC1632で作られたファイルではありません　";
 
 } // namespace tv::texts

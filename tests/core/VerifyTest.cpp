@@ -241,13 +241,14 @@ TEST(Duplicates, NoToAllKeepsTheRestOfTheRunWithoutAsking) {
 namespace tv {
 namespace {
 
-// Two different contents with the same CRC-32 (found by a search over short strings).
+// Two different contents with the same CRC-32, found by a birthday search over random 12-byte texts.
 std::pair<std::string, std::string> CrcCollision() {
     std::unordered_map<std::uint32_t, std::string> seen;
-    for (std::uint32_t i = 0;; ++i) {
-        const std::string s = "collision-" + std::to_string(i);
+    seen.reserve(1 << 18);
+    for (std::uint32_t seed = 1;; ++seed) {
+        const std::string s = test::RandomBytes(12, seed);
         auto [it, inserted] = seen.emplace(Crc32(s.data(), s.size()), s);
-        if (!inserted) return {it->second, s};
+        if (!inserted && it->second != s) return {it->second, s};
     }
 }
 
