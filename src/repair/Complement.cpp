@@ -35,7 +35,7 @@ void TForm1::SearchButtonClick() {
         SearchRunning = false;
         return;
     }
-    if (SearchActive) return; // stopped already and finishing
+    if (SearchActive) return;       // stopped already and finishing
     if (CommandDepth() > 1) return; // let through during another command: only a stop may act
     bool autoDelete = DblDel.Checked();
     bool skipAll = DblNop.Checked();

@@ -51,8 +51,8 @@ TEST(ComplementSearch, StopClickEndsTheWalkBeforeTheNextFolderAndKeepsTheFinds) 
     EXPECT_TRUE(dropRefused);
     EXPECT_TRUE(renameRefused);
     EXPECT_EQ(h.Mark("x.bin"), "！");
-    EXPECT_EQ(h.Mark("y.bin"), "－"); // its folder was not reached
-    EXPECT_EQ(h.Mark("z.bin"), "－"); // the drop never ran
+    EXPECT_EQ(h.Mark("y.bin"), "－");         // its folder was not reached
+    EXPECT_EQ(h.Mark("z.bin"), "－");         // the drop never ran
     EXPECT_TRUE(h.dir.Exists("R/B/x.found")); // nor did the rename
     EXPECT_EQ(h.form.Status.Caption(), "検索中止 （1件見つかりました）");
     EXPECT_EQ(h.form.SearchButton.Caption(), "補");
