@@ -34,35 +34,46 @@ CliRun Cli(const std::string& args) {
 std::string Line(const std::string& name, const std::string& content) {
     return name + " " + CrcHex(content) + "\r\n";
 }
+// The same entry as a line of a CSV list, which gives sizes.
+std::string CsvLine(const std::string& name, const std::string& content) {
+    return name + "," + std::to_string(content.size()) + "," + CrcHex(content) + "\r\n";
+}
 
 // A set with names swapped, a file moved away, a missing file with two copies elsewhere, one lost file.
 struct DamagedSet {
     TempDir dir;
     std::string list;
-    DamagedSet() {
+    explicit DamagedSet(bool csv = false) {
+        auto line = csv ? CsvLine : Line;
         dir.Write("set/a.bin", "content b");
         dir.Write("set/b.bin", "content a");
         dir.Write("elsewhere/deep/c.moved", "content c");
         dir.Write("elsewhere/one/d", "content d");
         dir.Write("elsewhere/two/d", "content d");
         dir.Write("set/e.bin", "content e");
-        list = dir.Write("set/list.sfv", Line("a.bin", "content a") + Line("b.bin", "content b") +
-                                             Line("c.bin", "content c") + Line("d.bin", "content d") +
-                                             Line("e.bin", "content e"));
+        list = dir.Write(csv ? "set/list.csv" : "set/list.sfv",
+                         line("a.bin", "content a") + line("b.bin", "content b") + line("c.bin", "content c") +
+                             line("d.bin", "content d") + line("e.bin", "content e"));
     }
 };
 
-TEST(CliRepair, SearchAndRenameBringADamagedSetToAllMatching) {
-    DamagedSet s;
+class CliRepairLists : public ::testing::TestWithParam<bool> {};
+
+TEST_P(CliRepairLists, SearchAndRenameBringADamagedSetToAllMatching) {
+    DamagedSet s(GetParam());
     const CliRun r = Cli("repair '" + s.list + "' --search '" + s.dir.Path() + "'");
     EXPECT_EQ(r.Status, 0) << r.Out;
     for (const char* name : {"a", "b", "c", "d", "e"})
         EXPECT_EQ(s.dir.Read(std::string("set/") + name + ".bin"), std::string("content ") + name);
     EXPECT_NE(r.Out.find("total 5 match 5 mismatch 0 missing 0 samefile 0\n"), std::string::npos) << r.Out;
-    EXPECT_NE(r.Out.find("status 処理終了　list.sfv\n"), std::string::npos);
+    const std::string status = std::string("status 処理終了　list.") + (GetParam() ? "csv" : "sfv") + "\n";
+    EXPECT_NE(r.Out.find(status), std::string::npos) << r.Out;
     EXPECT_FALSE(s.dir.Exists("elsewhere/deep/c.moved")); // moved, not copied
     EXPECT_TRUE(s.dir.Exists("elsewhere/two/d"));         // duplicates kept without a question
 }
+
+INSTANTIATE_TEST_SUITE_P(Kinds, CliRepairLists, ::testing::Bool(),
+                         [](const auto& p) { return std::string(p.param ? "CsvWithSizes" : "SfvWithoutSizes"); });
 
 TEST(CliRepair, CopyAndDeleteDuplicatesOptions) {
     DamagedSet s;
