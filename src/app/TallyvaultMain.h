@@ -4,6 +4,7 @@
 // members are defined in the .cpp of their subsystem (core/Verify.cpp defines VerifyEntries, ...).
 // No GUI toolkit is seen here: a front end renders the elements and implements Ui.
 #include "app/Elements.h"
+#include "app/WindowBounds.h"
 #include "core/Entry.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
@@ -155,6 +156,42 @@ public:
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
+
+    // ---- application shell: settings, start-up, small commands, viewers (app/) ----
+    // The program file's full path (the read-me and, by default, the settings file lie beside it).
+    std::string ProgramPath;
+    // The settings file; when empty at start-up it is chosen beside the program (SettingsFilePath).
+    std::string SettingsFile;
+    // The window's geometry: read and clamped by the settings pass, applied and read back by the front end.
+    TWindowBounds Bounds;
+    // The hint of SearchButton: how and from where the complement search works.
+    std::string ComplementHint() const;
+    void ReadSettings();
+    // Writes every setting; a file that cannot be written is passed over silently.
+    void FormDestroy();
+    void ShowSettingsSummary();
+    void FixFolderClick();
+    void CopyComplementClick();
+    // Creation of the window: PrepareWindow, then OpenStartList. A front end that shows the window
+    // while the start list loads calls the two itself.
+    void FormCreate(const std::vector<std::string>& args);
+    // Settings, menu state, caption and the settings summary.
+    void PrepareWindow();
+    // Loads the list named by the first command-line argument, if there is one.
+    void OpenStartList(const std::vector<std::string>& args);
+    // Restores a minimised or maximised window first, so that the normal bounds are saved.
+    void FormClose();
+    void OpenButtonClick();
+    void CrcOpenCmdClick();
+    void StatusClick();
+    void CopyNameClick();
+    void CopyCRCClick();
+    void versionClick();
+    void Homepage1Click();
+    void ReadMeClick();
+    void NoteViewClick();
+    // Opens the selected row's file (repair/), then clears the selection.
+    void CrcListDblClick();
 
     // ---- commented, table, CSV and CRC1632 list readers (readers/) ----
     void ReadQuickSfvList();

@@ -39,10 +39,26 @@ struct QuickSfvComment {
     std::int32_t Size;
 };
 
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Our own lists written from rows without sizes (a request list made from a plain list) leave the size
+// field blank, so the comment text starts with the time: "00:00.00 0000-00-00 name".
+bool StartsWithTimeField(std::string_view t) {
+    return t.size() >= 9 && IsDigit(t[0]) && IsDigit(t[1]) && t[2] == ':' && IsDigit(t[3]) && IsDigit(t[4]) &&
+           t[5] == '.' && IsDigit(t[6]) && IsDigit(t[7]) && t[8] == ' ';
+}
+
 // The size is the first word after the ";"; after it come the time (8 bytes), a space, the date, a
-// space and the name. A line without a space after its size has an empty size field.
-QuickSfvComment ParseComment(std::string_view line) {
+// space and the name. A line without a space after its size has an empty size field. In a list whose
+// comment lines carry no size the text starts with the time.
+QuickSfvComment ParseComment(std::string_view line, bool withSize) {
     const std::string_view t = Trim(line.substr(1));
+    if (!withSize) {
+        if (!StartsWithTimeField(t)) throw ConvertError(std::string(t.substr(0, t.find(' '))));
+        const std::string_view rest = Slice(t, 12);
+        const std::size_t nameAt = rest.find(' ');
+        return {std::string(nameAt == std::string_view::npos ? rest : rest.substr(nameAt + 1)), 0};
+    }
     const std::size_t space = t.find(' ');
     if (space == std::string_view::npos) throw ConvertError("");
     const std::int32_t size = StrToInt(t.substr(0, space));
@@ -73,9 +89,12 @@ void TForm1::ReadQuickSfvList() {
         }
         if (more) more = reader.SkipWhile(line, IsSpacerOrFreeLine);
 
+        // A first comment line without a size makes the whole list one without sizes.
+        if (more && !line.empty() && line.front() == ';' && StartsWithTimeField(Trim(line.substr(1))))
+            ListHasSizes = false;
         while (more && !line.empty() && line.front() == ';') {
             EntryTable.MakeRoom(EntryCount);
-            QuickSfvComment c = ParseComment(line);
+            QuickSfvComment c = ParseComment(line, ListHasSizes);
             AppendEntry(std::move(c.Name), c.Size, 0);
             line = reader.ReadLine();
             TotalCounter.SetCaption(std::to_string(EntryCount));

@@ -1,0 +1,51 @@
+#pragma once
+// Texts of the application shell: settings keys, status texts, the version box and the dialogs.
+namespace tv::shelltexts {
+
+// Settings file sections and keys, spelt as stored files have them.
+inline constexpr const char* SecTitle = "Title";
+inline constexpr const char* SecWindow = "Window Position";
+inline constexpr const char* SecMain = "Tallyvault";
+inline constexpr const char* KeyVersion = "Program Version";
+inline constexpr const char* KeyLastUpdate = "IniFile Last Update";
+inline constexpr const char* KeyTop = "Top";
+inline constexpr const char* KeyLeft = "Left";
+inline constexpr const char* KeyWidth = "Whdth";
+inline constexpr const char* KeyHeight = "Height";
+inline constexpr const char* KeyCopy = "Complement Copy";
+inline constexpr const char* KeyAutoMove = "Auto Complement";
+inline constexpr const char* KeyFixUse = "Complement Fix Folder Use";
+inline constexpr const char* KeyFixName = "Complement Fix Folder Name";
+inline constexpr const char* KeyColumnWidth[4] = {"List FileName Width", "List FileSize Width", "List CRC Width",
+                                                  "List Same File Width"};
+inline constexpr const char* KeyDblNop = "Redundant File Detect <No Action>";
+inline constexpr const char* KeyDblInq = "Redundant File Detect <Inquire>";
+inline constexpr const char* KeyDblDel = "Redundant File Detect <Delete>";
+inline constexpr const char* KeyTrash = "Redundant File Detect <Tash Use>";
+
+// The complement summary and the status texts of the option commands.
+inline constexpr const char* CopyPrefix = "複写補完 ";
+inline constexpr const char* MovePrefix = "移動補完 ";
+inline constexpr const char* SourceIs = "補完元=";
+inline constexpr const char* SourceAsked = "補完元=随時指定";
+inline constexpr const char* SummaryAutoMove = " 自動補完";
+inline constexpr const char* SummaryDblNop = " 重複-無視";
+inline constexpr const char* SummaryDblInq = " 重複-確認";
+inline constexpr const char* SummaryDblDel = " 重複-削除";
+inline constexpr const char* SummaryHead = "設定状態  ";
+inline constexpr const char* FolderFixed = "補完フォルダを固定しました ";
+inline constexpr const char* FolderAsked = "補完フォルダは随時指定します";
+
+// Dialogs.
+inline constexpr const char* OpenFilter = "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT";
+
+// Viewers.
+inline constexpr const char* VersionText =
+    "Tallyvault V1.32\r\r\nV1.31からの変更点\r\nメニュー「自動補完」、「重複ファイルの処置」＋ごみ箱削除、\r"
+    "「メモ帳で表示」、ポップアップメニュ（リスト項目コピー）の追加\r処理速度の改善（多量ＣＲＣ項目処理時の速度アップ）\r"
+    "ＣＲＣ読み込み形式追加（CRC-EX/ヘッダーなしSFV/CRC1632(D&D操作以外)）";
+inline constexpr const char* HomepageAddress = "https://tallyvault.example.org/";
+inline constexpr const char* ReadMeName = "Tallyvault.txt";
+inline constexpr const char* ReadMeMissing = "\"Tallyvault.txt\"がインストールフォルダに有りません";
+
+} // namespace tv::shelltexts

@@ -1,0 +1,63 @@
+// Creation of the main window and its small commands: open, status-bar reload, the pop-up copies and
+// the close.
+#include "app/TallyvaultMain.h"
+
+#include "app/ShellTexts.h"
+#include "platform/Paths.h"
+#include "platform/SettingsLocation.h"
+
+namespace tv {
+
+void TForm1::FormCreate(const std::vector<std::string>& args) {
+    PrepareWindow();
+    OpenStartList(args);
+}
+
+void TForm1::PrepareWindow() {
+    if (SettingsFile.empty()) SettingsFile = SettingsFilePath(ProgramPath);
+    ReadSettings();
+    // Dropped files reach FilesDropped through the front end, which accepts drops from its creation.
+    for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement}) m->SetEnabled(true);
+    MakeCrcCmd.SetEnabled(false);
+    SearchRunning = false;
+    Caption = AppVersionTitle;
+    ShowSettingsSummary();
+}
+
+void TForm1::OpenStartList(const std::vector<std::string>& args) {
+    // Only the first argument names a list; further ones are ignored.
+    if (!args.empty()) OpenCommandLineList(args.front());
+}
+
+void TForm1::FormClose() { Bounds.State = TWindowState::Normal; }
+
+void TForm1::OpenButtonClick() {
+    if (IsCreateMode)
+        FolderOpenCmdClick();
+    else
+        CrcOpenCmdClick();
+}
+
+void TForm1::CrcOpenCmdClick() {
+    if (IsCreateMode) ModeButtonClick();
+    std::optional<std::string> path = ui.OpenFileDialog(shelltexts::OpenFilter, BaseFolder);
+    if (!path) return;
+    ListPath = *path;
+    OpenListFile();
+}
+
+void TForm1::StatusClick() {
+    if (!IsCreateMode && !ListPath.empty() && fs.FileExists(ListPath)) OpenListFile();
+}
+
+void TForm1::CopyNameClick() {
+    const std::int32_t i = CrcList.Selected();
+    if (i >= 0) ui.SetClipboardText(CrcList.Item(i).Caption);
+}
+
+void TForm1::CopyCRCClick() {
+    const std::int32_t i = CrcList.Selected();
+    if (i >= 0) ui.SetClipboardText(CrcList.Item(i).SubItem(1));
+}
+
+} // namespace tv

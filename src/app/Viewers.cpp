@@ -1,0 +1,37 @@
+// The Help and Tools commands that hand something to the desktop: the version text, the home page,
+// the read-me beside the program, and the current list in a text editor.
+#include "app/TallyvaultMain.h"
+
+#include "app/ShellTexts.h"
+#include "platform/Paths.h"
+
+namespace tv {
+
+namespace st = shelltexts;
+
+void TForm1::versionClick() { ui.ShowMessage(st::VersionText); }
+
+void TForm1::Homepage1Click() { ui.ShellOpen(st::HomepageAddress, ""); }
+
+void TForm1::ReadMeClick() {
+    const std::string folder = ExtractFileDir(ProgramPath);
+    // The program file's own name with ".txt"; the installed read-me keeps its fixed name, which
+    // differs in letter case from the program file on this platform.
+    const std::string name = ExtractFileName(ProgramPath);
+    const std::string ext = ExtractFileExt(name);
+    const std::string own = JoinPath(folder, name.substr(0, name.size() - ext.size()) + ".txt");
+    for (const std::string& path : {own, JoinPath(folder, st::ReadMeName)}) {
+        if (!ProgramPath.empty() && fs.FileExists(path)) {
+            ui.ShellOpen(path, folder);
+            return;
+        }
+    }
+    Status.SetCaption(st::ReadMeMissing);
+}
+
+void TForm1::NoteViewClick() {
+    if (ListPath.empty() || !fs.FileExists(ListPath)) return;
+    ui.OpenInTextEditor(ListPath);
+}
+
+} // namespace tv

@@ -1,0 +1,377 @@
+#include "MainWindow.h"
+
+#include "CrcListModel.h"
+#include "Icons.h"
+#include "QtUi.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QCursor>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFrame>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QStatusBar>
+#include <QToolButton>
+#include <QTreeView>
+#include <QUrl>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace tv::qt {
+
+namespace {
+
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+
+// The interface font of the design, or an installed Japanese font in its place.
+QFont InterfaceFont(bool fixedPitch) {
+    QFont f;
+    if (fixedPitch)
+        f.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
+                       QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")});
+    else
+        f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
+                       QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic")});
+    f.setFixedPitch(fixedPitch);
+    f.setPixelSize(12);
+    return f;
+}
+
+// The status bar's one text; a click on it re-reads the list.
+class ClickLabel : public QLabel {
+public:
+    using QLabel::QLabel;
+    std::function<void()> OnClick;
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override {
+        QLabel::mousePressEvent(event);
+        if (OnClick) OnClick();
+    }
+};
+
+// The window's client area in the design's teal.
+class ClientArea : public QWidget {
+public:
+    using QWidget::QWidget;
+
+protected:
+    void paintEvent(QPaintEvent*) override { QPainter(this).fillRect(rect(), QColor(0, 128, 128)); }
+};
+
+} // namespace
+
+MainWindow::MainWindow(TForm1& form, QtUi& ui, QWidget* parent) : QMainWindow(parent), form_(form), ui_(ui) {
+    setObjectName(QStringLiteral("Form1"));
+    setWindowIcon(StateIcon(0));
+    QApplication::setFont(InterfaceFont(false));
+    setFont(InterfaceFont(false));
+    setAcceptDrops(true);
+
+    auto* central = new ClientArea(this);
+    central->setObjectName(QStringLiteral("Client"));
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(7, 5, 7, 5);
+    top->setSpacing(6);
+    top->addWidget(BuildToolButtons(), 0, Qt::AlignVCenter);
+    top->addWidget(BuildCounters(), 1);
+    BuildList();
+    auto* column = new QVBoxLayout(central);
+    column->setContentsMargins(0, 0, 0, 5);
+    column->setSpacing(0);
+    column->addLayout(top);
+    auto* listRow = new QHBoxLayout;
+    listRow->setContentsMargins(5, 0, 7, 0);
+    listRow->addWidget(list_);
+    column->addLayout(listRow, 1);
+    setCentralWidget(central);
+    BuildStatusBar();
+    BuildMenus();
+
+    ui_.Attach(this, [this] { SyncFromForm(); });
+    resize(form_.Bounds.Width, form_.Bounds.Height);
+    SyncFromForm();
+}
+
+MainWindow::~MainWindow() { ui_.Attach(nullptr, {}); }
+
+QWidget* MainWindow::BuildToolButtons() {
+    auto* panel = new QWidget;
+    panel->setObjectName(QStringLiteral("Panel2"));
+    panel->setFixedSize(157, 26);
+    const struct {
+        TControl& Element;
+        const char* Name;
+        int Left, Width;
+        std::function<void()> Handler;
+        bool EvenWhileRunning;
+    } buttons[] = {
+        {form_.OpenButton, "OpenButton", 1, 24, [this] { form_.OpenButtonClick(); }, false},
+        {form_.CheckButton, "CheckButton", 27, 24, [this] { form_.CheckButtonClick(); }, false},
+        {form_.RenameButton, "RenameButton", 53, 24, [this] { form_.RenameButtonClick(); }, false},
+        // The search's own button stops it while it runs.
+        {form_.SearchButton, "SearchButton", 79, 24, [this] { form_.SearchButtonClick(); }, true},
+        {form_.ModeButton, "ModeButton", 105, 24, [this] { form_.ModeButtonClick(); }, false},
+        {form_.CloseButton, "CloseButton", 131, 23, {}, false},
+    };
+    for (const auto& b : buttons) {
+        auto* button = new QToolButton(panel);
+        button->setObjectName(QString::fromLatin1(b.Name));
+        button->setGeometry(b.Left, 1, b.Width, 24);
+        button->setAutoRaise(&b.Element == &form_.OpenButton);
+        if (b.Handler)
+            connect(button, &QToolButton::clicked, this,
+                    [this, h = b.Handler, even = b.EvenWhileRunning] { Run(h, false, even); });
+        else
+            connect(button, &QToolButton::clicked, this, &QWidget::close);
+        AddControl(b.Element, button, [button](const QString& t) { button->setText(t); });
+    }
+    return panel;
+}
+
+QWidget* MainWindow::BuildCounters() {
+    auto* panel = new QFrame;
+    panel->setObjectName(QStringLiteral("Panel1"));
+    panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    panel->setFixedHeight(30);
+    panel->setMinimumWidth(260);
+    panel->setStyleSheet(QStringLiteral("#Panel1 { background: #008000; border: 1px inset #004000; }"));
+    QFont bold = InterfaceFont(false);
+    bold.setBold(true);
+    bold.setPixelSize(16);
+    const struct {
+        TControl& Element;
+        const char* Name;
+        int Left;
+        bool Counter;
+        const char* Colour;
+    } parts[] = {
+        {form_.Label1, "Label1", 6, false, "color: #FFFF00;"},
+        {form_.TotalCounter, "TotalCounter", 28, true, "background: #00FFFF;"},
+        {form_.Label2, "Label2", 70, false, "color: #0000FF;"},
+        {form_.GoodCounter, "GoodCounter", 92, true, "background: #00FF00;"},
+        {form_.Label3, "Label3", 134, false, "color: #FF0000;"},
+        {form_.BadCounter, "BadCounter", 156, true, "background: #00FF00;"},
+        {form_.Label4, "Label4", 198, false, "color: #000000;"},
+        {form_.NotingCounter, "NotingCounter", 220, true, "background: #00FF00;"},
+    };
+    for (const auto& p : parts) {
+        auto* label = new QLabel(panel);
+        label->setObjectName(QString::fromLatin1(p.Name));
+        label->setFont(bold);
+        if (p.Counter) {
+            label->setGeometry(p.Left, 4, 35, 20);
+            label->setAlignment(Qt::AlignCenter);
+            label->setStyleSheet(QString::fromLatin1(p.Colour) +
+                                 QStringLiteral(" color: #000080; border: 1px outset #C0C0C0;"));
+        } else {
+            label->setGeometry(p.Left, 4, 20, 20);
+            label->setAlignment(Qt::AlignCenter);
+            label->setStyleSheet(QString::fromLatin1(p.Colour));
+        }
+        AddControl(p.Element, label, [this, label](const QString& t) {
+            label->setText(t);
+            LayOutCounters();
+        });
+        counterParts_.push_back(label);
+    }
+    return panel;
+}
+
+void MainWindow::LayOutCounters() {
+    // Each label with its counter: a counter keeps its designed width of 35 until its number needs more.
+    int x = 6;
+    for (std::size_t i = 0; i + 1 < counterParts_.size(); i += 2) {
+        QLabel* label = counterParts_[i];
+        QLabel* counter = counterParts_[i + 1];
+        label->move(x, 4);
+        const int width = std::max(35, counter->fontMetrics().horizontalAdvance(counter->text()) + 6);
+        counter->setGeometry(x + 22, 4, width, 20);
+        x += 22 + width + 7;
+    }
+}
+
+void MainWindow::BuildList() {
+    model_ = new CrcListModel(form_.CrcList, [this] { return !form_.CommandRunning(); }, this);
+    list_ = new QTreeView;
+    list_->setObjectName(QStringLiteral("CrcList"));
+    list_->setModel(model_);
+    list_->setRootIsDecorated(false);
+    list_->setItemsExpandable(false);
+    list_->setUniformRowHeights(true);
+    list_->setAllColumnsShowFocus(true);
+    list_->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list_->setSelectionMode(QAbstractItemView::SingleSelection);
+    list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list_->setMouseTracking(true); // hot tracking
+    list_->setIconSize(QSize(16, 16));
+    list_->header()->setStretchLastSection(false);
+    list_->header()->setSectionsMovable(false);
+    QFont font = InterfaceFont(true);
+    font.setBold(true);
+    list_->setFont(font);
+    list_->setStyleSheet(QStringLiteral("QTreeView#CrcList { background: #C0FFC0; color: #000080; }"));
+    list_->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(list_, &QWidget::customContextMenuRequested, this, [this] {
+        if (popup_) popup_->popup(QCursor::pos());
+    });
+    connect(list_, &QAbstractItemView::doubleClicked, this, [this] { Run([this] { form_.CrcListDblClick(); }); });
+    connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
+        if (syncing_) return;
+        const QModelIndexList rows = list_->selectionModel()->selectedRows();
+        form_.CrcList.SetSelected(rows.isEmpty() ? -1 : rows.front().row());
+    });
+    connect(list_->header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
+        if (syncing_ || section < 0 || static_cast<std::size_t>(section) >= form_.CrcList.Columns.size()) return;
+        form_.CrcList.Columns[static_cast<std::size_t>(section)].Width = size;
+    });
+}
+
+void MainWindow::BuildStatusBar() {
+    auto* bar = new QStatusBar(this);
+    bar->setObjectName(QStringLiteral("StatusBar"));
+    bar->setFixedHeight(24);
+    bar->setStyleSheet(QStringLiteral("QStatusBar { background: #C0FFC0; }"));
+    auto* text = new ClickLabel(bar);
+    text->setObjectName(QStringLiteral("Status"));
+    text->OnClick = [this] { Run([this] { form_.StatusClick(); }); };
+    bar->addWidget(text, 1);
+    setStatusBar(bar);
+    AddControl(form_.Status, text, [text](const QString& t) { text->setText(t); });
+}
+
+void MainWindow::AddControl(const TControl& element, QWidget* widget, std::function<void(const QString&)> setText) {
+    controls_.push_back({&element, widget, std::move(setText), element.Changes() + 1});
+}
+
+QAction* MainWindow::ActionOf(const TMenuItem& item) const {
+    for (const MenuView& m : menus_)
+        if (m.Item == &item) return m.Action;
+    return nullptr;
+}
+
+void MainWindow::Run(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
+    form_.RunCommand(body, busy, evenWhileRunning);
+    SyncFromForm();
+    // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
+    if (form_.CloseRequested && !form_.CommandRunning()) close();
+}
+
+void MainWindow::SyncFromForm() {
+    syncing_ = true;
+    if (form_.Caption != captionShown_) {
+        captionShown_ = form_.Caption;
+        setWindowTitle(Q(captionShown_));
+    }
+    for (ControlView& c : controls_) {
+        if (c.Element->Changes() == c.Seen) continue;
+        c.Seen = c.Element->Changes();
+        c.SetText(Q(c.Element->Caption()));
+        c.Widget->setToolTip(Q(c.Element->Hint()));
+        c.Widget->setVisible(c.Element->Visible());
+        c.Widget->setEnabled(c.Element->Enabled());
+    }
+    // The status bar's hint covers the whole bar.
+    statusBar()->setToolTip(Q(form_.Status.Hint()));
+    for (MenuView& m : menus_) {
+        // A checkable action ticks itself when chosen: put back the logic's tick every time.
+        m.Action->setChecked(m.Item->Checked());
+        if (m.Item->Changes() == m.Seen) continue;
+        m.Seen = m.Item->Changes();
+        m.Action->setText(Q(m.Item->Caption()));
+        m.Action->setEnabled(m.Item->Enabled());
+    }
+    model_->Sync();
+    SyncSelection();
+    syncing_ = false;
+}
+
+void MainWindow::SyncSelection() {
+    const int wanted = form_.CrcList.Selected();
+    const QModelIndexList rows = list_->selectionModel()->selectedRows();
+    const int shown = rows.isEmpty() ? -1 : rows.front().row();
+    if (wanted == shown) return;
+    if (wanted < 0 || wanted >= model_->rowCount())
+        list_->selectionModel()->clearSelection();
+    else
+        list_->selectionModel()->select(model_->index(wanted, 0),
+                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+}
+
+void MainWindow::Start(const std::vector<std::string>& args) {
+    Run([this] { form_.PrepareWindow(); });
+    ApplyBounds();
+    syncing_ = true;
+    for (std::size_t c = 0; c < form_.CrcList.Columns.size(); ++c)
+        list_->header()->resizeSection(static_cast<int>(c), form_.CrcList.Columns[c].Width);
+    syncing_ = false;
+    show();
+    // Let the window appear before a long start list keeps it busy.
+    ui_.ProcessMessages();
+    Run([this, &args] { form_.OpenStartList(args); });
+}
+
+// Left and Top place the window's frame, Width and Height size its contents, as the settings keep them.
+void MainWindow::ApplyBounds() {
+    const TWindowBounds& b = form_.Bounds;
+    setMinimumSize(b.MinWidth, b.MinHeight);
+    resize(b.Width, b.Height);
+    move(b.Left, b.Top);
+}
+
+void MainWindow::ReadBackBounds() {
+    TWindowBounds& b = form_.Bounds;
+    b.State = isMinimized() ? TWindowState::Minimized : isMaximized() ? TWindowState::Maximized : TWindowState::Normal;
+    if (b.State == TWindowState::Normal && !isFullScreen()) {
+        b.Left = pos().x();
+        b.Top = pos().y();
+        b.Width = width();
+        b.Height = height();
+        return;
+    }
+    const QRect normal = normalGeometry();
+    if (!normal.isValid()) return;
+    const QPoint frame = geometry().topLeft() - pos();
+    b.Left = normal.x() - frame.x();
+    b.Top = normal.y() - frame.y();
+    b.Width = normal.width();
+    b.Height = normal.height();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    // Closing in the middle of a load or search would pull the window from under it.
+    if (form_.CommandRunning()) {
+        event->ignore();
+        return;
+    }
+    ReadBackBounds();
+    form_.FormClose();
+    // The normal bounds were read above; the restore itself is only what the user sees.
+    if (form_.Bounds.State == TWindowState::Normal && (isMaximized() || isMinimized())) showNormal();
+    if (!settingsSaved_) {
+        settingsSaved_ = true;
+        form_.FormDestroy();
+    }
+    event->accept();
+}
+
+void MainWindow::dragEnterEvent(QDragEnterEvent* event) {
+    if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void MainWindow::dropEvent(QDropEvent* event) {
+    std::vector<std::string> paths;
+    for (const QUrl& url : event->mimeData()->urls())
+        if (url.isLocalFile()) paths.push_back(url.toLocalFile().toUtf8().toStdString());
+    event->acceptProposedAction();
+    if (!paths.empty()) Run([this, &paths] { form_.FilesDropped(paths); });
+}
+
+} // namespace tv::qt

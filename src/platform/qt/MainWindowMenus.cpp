@@ -1,0 +1,93 @@
+// The main menu and the list's pop-up menu, built from TForm1's menu items.
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QKeySequence>
+#include <QMenu>
+#include <QMenuBar>
+
+namespace tv::qt {
+
+namespace {
+QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+} // namespace
+
+QAction* MainWindow::AddItem(QMenu* menu, TMenuItem& item, Click click, std::function<void()> handler,
+                             bool evenWhileRunning) {
+    QAction* action = menu->addAction(Q(item.Caption()));
+    // A tick is shown for items that carry one, even where the click does not set it (FixFolder).
+    action->setCheckable(click != Click::Plain || &item == &form_.FixFolder);
+    if (!item.ShortCut().empty()) action->setShortcut(QKeySequence(Q(item.ShortCut())));
+    connect(action, &QAction::triggered, this, [this, &item, click, handler = std::move(handler), evenWhileRunning] {
+        Run(
+            [this, &item, click, &handler] {
+                if (click == Click::AutoCheck) item.SetChecked(!item.Checked());
+                if (click == Click::Radio) form_.ClickDuplicateOption(item);
+                if (handler) handler();
+            },
+            false, evenWhileRunning);
+    });
+    menus_.push_back({&item, action, item.Changes() + 1});
+    return action;
+}
+
+void MainWindow::BuildMenus() {
+    QMenuBar* bar = menuBar();
+    TForm1& f = form_;
+
+    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    file->setObjectName(QStringLiteral("File1"));
+    AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); });
+    AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
+    // Like the search button, the menu item stops a running search.
+    AddItem(file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
+    AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
+    file->addSeparator();
+    AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
+    AddItem(file, f.MakeCrcCmd, Click::Plain, [&f] { f.MakeCrcCmdClick(); });
+    file->addSeparator();
+    QAction* exit = file->addAction(Q(f.Exit1.Caption()));
+    exit->setShortcut(QKeySequence(Q(f.Exit1.ShortCut())));
+    connect(exit, &QAction::triggered, this, &QWidget::close);
+    menus_.push_back({&f.Exit1, exit, f.Exit1.Changes() + 1});
+
+    QMenu* check = bar->addMenu(QStringLiteral("チェック(&K)"));
+    check->setObjectName(QStringLiteral("check"));
+    AddItem(check, f.AllOn, Click::Plain, [&f] { f.AllOnClick(); });
+    AddItem(check, f.AllOff, Click::Plain, [&f] { f.AllOffClick(); });
+    check->addSeparator();
+    for (TMenuItem* on : {&f.ON0, &f.ON1, &f.ON2, &f.ON3}) AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
+
+    QMenu* option = bar->addMenu(QStringLiteral("オプション(&O)"));
+    option->setObjectName(QStringLiteral("option"));
+    AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
+    // Options without side effects may change while a command runs: the logic reads them when it needs them.
+    AddItem(option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
+    AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
+    AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
+    QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
+    dubble->setObjectName(QStringLiteral("DubbleAction"));
+    auto* group = new QActionGroup(this);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel}) group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));
+    dubble->addSeparator();
+    AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
+
+    QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
+    tools->setObjectName(QStringLiteral("T1"));
+    AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
+
+    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    help->setObjectName(QStringLiteral("Help1"));
+    AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
+    AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });
+    AddItem(help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); });
+
+    popup_ = new QMenu(this);
+    popup_->setObjectName(QStringLiteral("PopupMenu1"));
+    AddItem(popup_, f.CopyName, Click::Plain, [&f] { f.CopyNameClick(); });
+    AddItem(popup_, f.CopyCRC, Click::Plain, [&f] { f.CopyCRCClick(); });
+}
+
+} // namespace tv::qt
