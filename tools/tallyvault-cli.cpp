@@ -1,5 +1,6 @@
 // tallyvault-cli: the window's logic without a window. Each command drives the same TForm1 the
 // window uses and prints the rows as the list shows them.
+#include "CliCommon.h"
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/HeadlessUi.h"
@@ -11,30 +12,14 @@
 #include <vector>
 
 using namespace tv;
+using tv::cli::PrintRows;
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n";
+    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
+                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n";
     return 2;
-}
-
-// One line a row (mark, caption, size, CRC, same file), the counters, the status text. Exit status:
-// 0 every row matches, 1 some row does not, 2 an error or no entry.
-int PrintRows(const TForm1& form, bool failed) {
-    const TListView& list = form.CrcList;
-    bool allGood = true;
-    for (const TListItem& row : list.Items()) {
-        std::cout << MarkOfIcon(row.ImageIndex) << '\t' << row.Caption << '\t' << row.SubItem(0) << '\t'
-                  << row.SubItem(1) << '\t' << row.SubItem(2) << '\n';
-        if (row.ImageIndex != 0) allGood = false;
-    }
-    std::cout << "total " << form.TotalCounter.Caption() << " match " << form.GoodCounter.Caption() << " mismatch "
-              << form.BadCounter.Caption() << " missing " << form.NotingCounter.Caption() << " samefile "
-              << form.SameFileCount << '\n';
-    std::cout << "status " << form.Status.Caption() << '\n';
-    if (failed || list.Count() == 0) return 2;
-    return allGood ? 0 : 1;
 }
 
 int Verify(const std::vector<std::string>& args) {
@@ -66,5 +51,6 @@ int main(int argc, char** argv) {
     std::vector<std::string> args(argv + 2, argv + argc);
     const std::string command = argv[1];
     if (command == "verify") return Verify(args);
+    if (command == "repair") return cli::Repair(args);
     return Usage();
 }

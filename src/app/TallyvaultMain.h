@@ -211,6 +211,26 @@ public:
     // counters at "0", one repaint.
     void PrepareLoad();
 
+    // ---- repair: search state and shared helpers (repair/) ----
+    // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
+    // runs: during a walk the click is the stop request; during any other command it does nothing.
+    // Every other command (a drop too) is refused until the walk and any rename have ended.
+    std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
+    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
+    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
+    std::int32_t PendingCount = 0;
+    void MoveCheckedToFront();
+    void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
+    // Records that the file at `path` carries entry i's content: a new find (true), or a second copy
+    // handed to HandleDuplicate (false). The copy already known is never offered as its own duplicate.
+    bool RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll);
+    // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
+    bool SamePlace(const std::string& a, const std::string& b);
+    // How many commands are running, the caller's own included.
+    int CommandDepth() const { return commandDepth_; }
+    struct TRepairRun; // the lookup of one search or drop and the files it had to pass over
+    TRepairRun* RepairRun = nullptr;
+
     // A load or verification that may leave the table and the rows out of step marks it; the row
     // building clears the mark. A command that fails while it is set empties both.
     void BeginTableChange() { rowsOutOfStep_ = true; }

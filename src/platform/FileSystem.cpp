@@ -150,6 +150,11 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.Name = std::move(name);
         fe.IsFolder = S_ISDIR(st.st_mode);
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
+        fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
+        struct stat lst {};
+        fe.IsLink = e->d_type == DT_LNK ||
+                    (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                     S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         out.push_back(std::move(fe));
     }
@@ -219,6 +224,14 @@ bool RealFileSystem::DeleteFile(const std::string& path) {
 }
 
 bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+
+bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
+
+bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
+    if (SameText(a, b)) return true;
+    struct stat sa {}, sb {};
+    return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+}
 
 FileSystem& RealFs() {
     static RealFileSystem fs;

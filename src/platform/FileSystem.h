@@ -32,6 +32,8 @@ struct FolderEntry {
     std::int64_t Size = 0;
     bool IsFolder = false;
     bool IsHidden = false; // hidden or system: a dot name on POSIX
+    bool IsLink = false;   // a symbolic link (IsFolder and Size describe what it points to)
+    bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
 };
 
 // Local time of a file, as the list writers print it.
@@ -62,6 +64,9 @@ public:
     // Moves a file to the desktop's trash so that the user can restore it; false when it could not.
     virtual bool MoveToTrash(const std::string& path) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
+    // Whether two paths lead to the same file or folder on disk (through links, other spellings).
+    // This base version compares the texts without regard to letter case.
+    virtual bool SameObject(const std::string& a, const std::string& b);
 };
 
 // The real file system of the machine.
@@ -80,6 +85,7 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool MoveToTrash(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
+    bool SameObject(const std::string& a, const std::string& b) override;
 };
 
 // The one real file system of the process.

@@ -1,0 +1,26 @@
+#pragma once
+// What one complement search or drop holds while it matches files: the lookup over its entries and
+// the files it could not read. An unreadable file (locked, no access, vanished while read) is passed
+// over so the finds made so far and the rest of the files still count; the command names the first
+// such file in the error box when it is done.
+#include "app/TallyvaultMain.h"
+#include "platform/Errors.h"
+#include "repair/ContentIndex.h"
+
+#include <cstdint>
+#include <string>
+
+namespace tv {
+
+struct TForm1::TRepairRun {
+    ContentIndex Index;
+    std::string FirstError;
+    std::int32_t Unreadable = 0;
+
+    // Looks the file up; an unreadable file is noted and matches nothing.
+    std::int32_t Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize = {});
+    // The error box for the files passed over, when there were any.
+    void Report(Ui& ui) const;
+};
+
+} // namespace tv

@@ -1,0 +1,168 @@
+#pragma once
+// A window over real files in a fresh temporary folder, for the repair commands: the list's folder is
+// <tmp>/set, other folders are made beside it. The file system can be told to fail reading some files,
+// as a locked file or one without access would (the tests run as root, where access rights do not bite).
+#include "app/TallyvaultMain.h"
+#include "core/Crc32.h"
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+#include "support/FakeUi.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace tv::test {
+
+// The real file system, except that reading the files named in Unreadable fails.
+class FaultyFs : public FileSystem {
+public:
+    std::set<std::string> Unreadable;
+
+    bool FileExists(const std::string& p) override { return real_.FileExists(p); }
+    bool FolderExists(const std::string& p) override { return real_.FolderExists(p); }
+    std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
+        if (Unreadable.count(p)) throw IoError("File access denied");
+        return real_.OpenRead(p);
+    }
+    std::unique_ptr<OutputFile> Create(const std::string& p) override { return real_.Create(p); }
+    std::unique_ptr<OutputFile> CreateNew(const std::string& p) override { return real_.CreateNew(p); }
+    std::vector<FolderEntry> ListFolder(const std::string& p) override { return real_.ListFolder(p); }
+    std::int64_t FileLength(const std::string& p) override { return OpenRead(p)->Length(); }
+    FileTime LastWriteTime(const std::string& p) override { return real_.LastWriteTime(p); }
+    bool RenameFile(const std::string& a, const std::string& b) override { return real_.RenameFile(a, b); }
+    bool CopyFile(const std::string& a, const std::string& b) override { return real_.CopyFile(a, b); }
+    bool DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
+    bool MoveToTrash(const std::string& p) override { return real_.MoveToTrash(p); }
+    bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
+    bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
+
+private:
+    RealFileSystem real_;
+};
+
+struct FileSpec {
+    std::string Name;
+    std::string Content;
+};
+
+inline std::uint32_t CrcOf(const std::string& s) {
+    return Crc32(s.data(), s.size());
+}
+
+struct RepairHarness {
+    FakeUi ui;
+    FaultyFs fs;
+    TForm1 form{ui, fs};
+    TempDir dir;
+    std::string base = dir.MakeFolder("set");
+
+    // Fills the table as a list reader does (names, CRCs of the contents, sizes when asked) and verifies
+    // it against the list's folder.
+    void LoadEntries(const std::vector<FileSpec>& entries, bool withSizes) {
+        form.ListPath = base + "/list.sfv";
+        form.BaseFolder = base;
+        form.ListHasSizes = withSizes;
+        form.ReadErrorText = "読み取り終了 list.sfv";
+        form.EntryCount = 0;
+        form.CheckCycle = 0;
+        for (const FileSpec& e : entries)
+            form.AppendEntry(e.Name, static_cast<std::int32_t>(e.Content.size()), CrcOf(e.Content));
+        form.RunCommand([&] { form.VerifyEntries(); }, true);
+    }
+    // Writes a file inside the list's folder.
+    std::string Put(const std::string& name, const std::string& content) { return dir.Write("set/" + name, content); }
+    // Writes a file anywhere under the temporary folder.
+    std::string Write(const std::string& name, const std::string& content) { return dir.Write(name, content); }
+
+    // Searches from `root` without the folder dialog.
+    bool Search(const std::string& root) {
+        form.FixFolder.SetChecked(true);
+        form.FixedComplementFolder = root;
+        return Click([&] { form.SearchButtonClick(); }, form.SearchRunning);
+    }
+    bool Drop(const std::vector<std::string>& paths) {
+        return Click([&] { form.FilesDropped(paths); });
+    }
+    bool Rename() {
+        return Click([&] { form.FileChangeCmdClick(); });
+    }
+    // A command as the window starts it.
+    bool Click(const std::function<void()>& body, bool evenWhileRunning = false) {
+        return form.RunCommand(body, false, evenWhileRunning);
+    }
+    // Ticks the rows of one selection of the check button (0 the ！ rows, 1 the × and － rows, 2 all).
+    void Tick(int selection) {
+        form.CheckCycle = selection;
+        form.CheckButtonClick();
+    }
+
+    const TListItem* Row(const std::string& name) const {
+        for (const TListItem& r : form.CrcList.Items())
+            if (r.Caption == name) return &r;
+        return nullptr;
+    }
+    std::string Mark(const std::string& name) const {
+        const TListItem* r = Row(name);
+        return r ? MarkOfIcon(r->ImageIndex) : "(no row)";
+    }
+    // Row i shows entry i, with the entry's state.
+    bool RowsAgree() const {
+        if (form.CrcList.Count() != form.EntryCount) return false;
+        for (std::int32_t i = 0; i < form.EntryCount; ++i) {
+            const TListItem& r = form.CrcList.Item(i);
+            if (r.Caption != form.EntryTable[i].FileName) return false;
+            if (r.ImageIndex != static_cast<int>(form.EntryState(i))) return false;
+        }
+        return true;
+    }
+    std::vector<std::string> TickedNames() const {
+        std::vector<std::string> out;
+        for (const TListItem& r : form.CrcList.Items())
+            if (r.Checked) out.push_back(r.Caption);
+        return out;
+    }
+};
+
+// Every file content under a folder, with the paths that hold it.
+inline std::multiset<std::string> ContentsUnder(const std::string& root, const std::string& skip = {}) {
+    std::multiset<std::string> out;
+    namespace fsys = std::filesystem;
+    for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it) {
+        if (!skip.empty() && it->path().string() == skip) {
+            it.disable_recursion_pending();
+            continue;
+        }
+        if (it->is_regular_file() && !it->is_symlink()) out.insert(ReadFile(it->path().string()));
+    }
+    return out;
+}
+
+// Points the desktop trash into a folder of the test for as long as it lives.
+class TrashInto {
+public:
+    explicit TrashInto(const std::string& folder) {
+        if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old, had_ = true;
+        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+    }
+    ~TrashInto() {
+        if (had_)
+            ::setenv("XDG_DATA_HOME", old_.c_str(), 1);
+        else
+            ::unsetenv("XDG_DATA_HOME");
+    }
+    TrashInto(const TrashInto&) = delete;
+    TrashInto& operator=(const TrashInto&) = delete;
+
+private:
+    std::string old_;
+    bool had_ = false;
+};
+
+} // namespace tv::test
