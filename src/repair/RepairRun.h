@@ -18,9 +18,9 @@ struct TForm1::TRepairRun {
     std::int32_t Unreadable = 0;
 
     // Looks the file up; an unreadable file is noted and matches nothing.
-    std::int32_t Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize = {});
+    std::int32_t Find(FileSystem& files, const std::string& path, std::optional<std::int64_t> knownSize = {});
     // The error box for the files passed over, when there were any.
-    void Report(Ui& ui) const;
+    void Report(Ui& errorBox) const;
 };
 
 } // namespace tv
