@@ -50,6 +50,16 @@ void FixtureFolder::Remove(std::string_view name) const { ::unlink((dir_ / name)
 
 namespace {
 
+std::string ReadSmallFile(const std::string& path) {
+    std::string out;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return "(missing)";
+    char buf[256];
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+    ::close(fd);
+    return out;
+}
+
 // The names in one folder, "." and ".." left out.
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
@@ -69,7 +79,7 @@ void FixtureFolder::CheckIntact(const std::vector<std::string>& allowed) const {
     std::set<std::string> expected(allowed.begin(), allowed.end());
     for (const FixtureFile& f : FixtureFiles()) {
         expected.insert(f.Name);
-        if (test::ReadFile(dir_ / f.Name) != f.Content) Fail("fixture file changed: " + f.Name);
+        if (ReadSmallFile(dir_ / f.Name) != f.Content) Fail("fixture file changed: " + f.Name);
     }
     expected.insert("sub");
     // The fixture has one subfolder; anything new in either folder was written by the command.
@@ -107,12 +117,13 @@ void CheckAfterLoad(const TForm1& form, const test::FakeUi& ui, std::size_t erro
     if (ui.Errors.size() > errorsBefore + 1) Fail("more than one error box for one load");
 }
 
-void LoadAndCheck(const std::string& listPath) {
+void LoadAndCheck(const std::string& listPath, bool twice) {
     test::FakeUi ui;
     TForm1 form(ui, RealFs());
     form.ListPath = listPath;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     CheckAfterLoad(form, ui, 0);
+    if (!twice) return;
     // Reading the list a second time, as the status-bar click does, gives the same table.
     std::vector<std::string> first;
     for (std::int32_t i = 0; i < form.EntryCount; ++i) first.push_back(form.EntryTable[i].FileName);

@@ -51,7 +51,8 @@ void CheckAfterCommand(const TForm1& form, const test::FakeUi& ui);
 // entry of each run of equal CRCs), and at most one error box since `errorsBefore` were shown.
 void CheckAfterLoad(const TForm1& form, const test::FakeUi& ui, std::size_t errorsBefore);
 
-// Loads a list as the open command does, and checks the outcome.
-void LoadAndCheck(const std::string& listPath);
+// Loads a list as the open command does, and checks the outcome; with `twice`, reads it again as the
+// status-bar click does and checks that the same entries come out.
+void LoadAndCheck(const std::string& listPath, bool twice);
 
 } // namespace tv::fuzz

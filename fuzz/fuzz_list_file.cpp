@@ -1,6 +1,7 @@
 // Random bytes as a list file: the first byte picks the extension (and with it the dialect rules and
-// the CRC1632 path), the rest is the file. The list is read through the open command in a folder of a
-// few files, then read again; nothing may crash, hang, leak, write or leave the window inconsistent.
+// the CRC1632 path) and whether the list is read a second time, the rest is the file. The list is read
+// through the open command in a folder of a few files; nothing may crash, hang, leak, write or leave
+// the window inconsistent, and a second read must give what the first gave.
 #include "FuzzSupport.h"
 
 #include <array>
@@ -14,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     FixtureFolder& folder = SharedFixture();
     const std::string path =
         folder.Write(name, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
-    LoadAndCheck(path);
+    LoadAndCheck(path, (data[0] & 0x40) != 0);
     folder.CheckIntact({name});
     folder.Remove(name);
     return 0;

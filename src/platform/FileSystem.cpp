@@ -91,7 +91,11 @@ private:
     FdHolder fd_;
 };
 
-bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+// A path holding a NUL byte (a name read from a list may) would reach the system cut short at the NUL
+// and name another file: such a path names no file at all.
+bool Unusable(const std::string& path) { return path.find('\0') != std::string::npos; }
+
+bool StatPath(const std::string& path, struct stat& st) { return !Unusable(path) && ::stat(path.c_str(), &st) == 0; }
 
 } // namespace
 
@@ -106,6 +110,7 @@ bool RealFileSystem::FolderExists(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
+    if (Unusable(path)) throw IoError("File not found");
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
     FdHolder holder(fd);
@@ -121,12 +126,14 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
+    if (Unusable(path)) throw IoError("File not found");
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
+    if (Unusable(path)) throw IoError("File not found");
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
@@ -134,6 +141,7 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
+    if (Unusable(path)) throw IoError("File not found");
     DIR* dir = ::opendir(path.c_str());
     if (!dir) throw IoErrorFromErrno(errno);
     struct Closer {
@@ -174,6 +182,7 @@ FileTime RealFileSystem::LastWriteTime(const std::string& path) {
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
+    if (Unusable(from) || Unusable(to)) return false;
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -195,6 +204,7 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
     } catch (const IoError&) {
         return false;
     }
+    if (Unusable(to)) return false;
     int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     PosixOutputFile out(fd);
@@ -219,11 +229,13 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
-    if (FolderExists(path)) return false;
+    if (Unusable(path) || FolderExists(path)) return false;
     return ::unlink(path.c_str()) == 0;
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool RealFileSystem::CreateFolder(const std::string& path) {
+    return !Unusable(path) && ::mkdir(path.c_str(), 0777) == 0;
+}
 
 bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
 

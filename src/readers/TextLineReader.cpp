@@ -1,5 +1,7 @@
 #include "readers/TextLineReader.h"
 
+#include <cstring>
+
 namespace tv {
 
 namespace {
@@ -41,10 +43,11 @@ std::string TextLineReader::ReadLine() {
         // Take everything up to the next LF in one piece, dropping lone CRs.
         std::size_t lf = buffer_.find('\n', pos_);
         std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
-        // Append the runs between CRs whole.
+        // Append the runs between CRs whole. The search for a CR stops at the line's end: searching on
+        // to the end of the block would read the rest of the block again for every short line.
         while (pos_ < end) {
-            std::size_t cr = buffer_.find('\r', pos_);
-            std::size_t runEnd = cr == std::string::npos || cr > end ? end : cr;
+            const void* cr = std::memchr(buffer_.data() + pos_, '\r', end - pos_);
+            const std::size_t runEnd = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - buffer_.data()) : end;
             line.append(buffer_, pos_, runEnd - pos_);
             pos_ = runEnd < end ? runEnd + 1 : end;
         }
