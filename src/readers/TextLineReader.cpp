@@ -43,11 +43,12 @@ std::string TextLineReader::ReadLine() {
         // Take everything up to the next LF in one piece, dropping lone CRs.
         std::size_t lf = buffer_.find('\n', pos_);
         std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
-        // Append the runs between CRs whole. The search for a CR stops at the line's end: searching on
-        // to the end of the block would read the rest of the block again for every short line.
+        // Append the runs between CRs whole.
         while (pos_ < end) {
+            // Look for a CR only up to the line's end: a search to the end of the buffer would make
+            // every line of an LF-only file cost the whole rest of the block.
             const void* cr = std::memchr(buffer_.data() + pos_, '\r', end - pos_);
-            const std::size_t runEnd = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - buffer_.data()) : end;
+            std::size_t runEnd = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - buffer_.data()) : end;
             line.append(buffer_, pos_, runEnd - pos_);
             pos_ = runEnd < end ? runEnd + 1 : end;
         }
