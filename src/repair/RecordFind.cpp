@@ -11,9 +11,13 @@ std::int32_t TForm1::TRepairRun::Find(FileSystem& files, const std::string& path
     try {
         return Index.Find(files, path, knownSize);
     } catch (const IoError& e) {
-        if (Unreadable++ == 0) FirstError = std::string(e.what()) + ": " + path;
+        Note(e, path);
         return -1;
     }
+}
+
+void TForm1::TRepairRun::Note(const IoError& e, const std::string& path) {
+    if (Unreadable++ == 0) FirstError = std::string(e.what()) + ": " + path;
 }
 
 void TForm1::TRepairRun::Report(Ui& errorBox) const {
