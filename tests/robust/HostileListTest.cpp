@@ -5,6 +5,7 @@
 
 #include "core/Crc32.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "repair/RepairTexts.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,7 @@
 
 #include <cstdio>
 #include <fstream>
+#include <new>
 
 namespace tv::test {
 namespace {
@@ -263,6 +265,29 @@ TEST(HostileLists, LinesOfTenMegabytesAreReadWithBoundedMemory) {
     if (MemoryIsMeasurable) {
         EXPECT_LT(PeakMemory() - before, std::int64_t{8} * (10 << 20) + (32 << 20));
     }
+}
+
+// A list too large for the memory left: the load ends with the error box, not the program.
+class OutOfMemoryOnLists : public FaultyFileSystem {
+public:
+    std::unique_ptr<InputFile> OpenRead(const std::string& path) override {
+        if (ExtractFileExt(path) == ".sfv") throw std::bad_alloc();
+        return FaultyFileSystem::OpenRead(path);
+    }
+};
+
+TEST(HostileLists, RunningOutOfMemoryEndsTheLoadWithTheErrorBox) {
+    FakeUi ui;
+    OutOfMemoryOnLists fs;
+    TForm1 form(ui, fs);
+    TempDir dir;
+    form.ListPath = dir.Write("list.sfv", "a.bin 12345678\r\n");
+    EXPECT_TRUE(form.RunCommand([&] { form.OpenListFile(); }, true));
+    ASSERT_EQ(ui.Errors.size(), 1u);
+    EXPECT_EQ(ui.Errors[0], "Out of memory");
+    EXPECT_FALSE(ui.Busy);
+    EXPECT_EQ(form.CrcList.Count(), form.EntryCount);
+    EXPECT_TRUE(form.RunCommand([] {}));
 }
 
 // A list of one line of a gigabyte: read to its end, memory within a small multiple of its size. It
