@@ -67,6 +67,16 @@ void WriteSet(FaultWorld& w) {
 
 std::string In(const FaultWorld& w, const std::string& rel) { return w.dir / rel; }
 
+// A text without the line that starts with `head` (it holds the time of writing).
+[[maybe_unused]] std::function<std::string(const std::string&)> WithoutLine(std::string head) {
+    return [head](const std::string& text) {
+        const std::size_t at = text.find(head);
+        if (at == std::string::npos) return text;
+        const std::size_t end = text.find('\n', at);
+        return text.substr(0, at) + (end == std::string::npos ? std::string() : text.substr(end + 1));
+    };
+}
+
 const std::vector<Scenario>& Scenarios() {
     static const std::vector<Scenario> all = {
         {"load a plain list", WriteSet, [](FaultWorld& w) { w.Load("list.sfv"); }, {}},

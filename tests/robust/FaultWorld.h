@@ -51,7 +51,9 @@ struct Scenario {
     const char* Name;
     std::function<void(FaultWorld&)> Setup;   // the files and the window's state before the command
     std::function<void(FaultWorld&)> Command; // the command, as the window starts it
-    std::vector<std::string> Lists;           // list files (below the set folder) the command may rewrite
+    std::vector<std::string> Lists;           // files (below the set folder) the command may rewrite
+    // What of a rewritten file must be the same in every complete writing (a clock time is not).
+    std::function<std::string(const std::string&)> Stable = [](const std::string& text) { return text; };
 };
 
 struct FaultRunResult {
