@@ -34,6 +34,10 @@ FixtureFolder::FixtureFolder() {
 std::string FixtureFolder::Write(std::string_view name, std::string_view content) const {
     const std::string path = dir_ / name;
     std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+    return WriteFile(path, content);
+}
+
+std::string WriteFile(const std::string& path, std::string_view content) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0) Fail("cannot create " + path);
     std::size_t done = 0;
@@ -60,7 +64,8 @@ std::string ReadSmallFile(const std::string& path) {
     return out;
 }
 
-// The names in one folder, "." and ".." left out.
+} // namespace
+
 std::vector<std::string> NamesIn(const std::string& folder) {
     std::vector<std::string> names;
     if (DIR* d = ::opendir(folder.c_str())) {
@@ -70,10 +75,9 @@ std::vector<std::string> NamesIn(const std::string& folder) {
         }
         ::closedir(d);
     }
+    std::sort(names.begin(), names.end());
     return names;
 }
-
-} // namespace
 
 void FixtureFolder::CheckIntact(const std::vector<std::string>& allowed) const {
     std::set<std::string> expected(allowed.begin(), allowed.end());

@@ -16,6 +16,11 @@ namespace tv::fuzz {
 
 [[noreturn]] void Fail(const std::string& what);
 
+// Writes (or replaces) a file; aborts when it cannot. Returns the path.
+std::string WriteFile(const std::string& path, std::string_view content);
+// The names in one folder, "." and ".." left out, sorted.
+std::vector<std::string> NamesIn(const std::string& folder);
+
 // A file the fixture folder holds, with its content.
 struct FixtureFile {
     std::string Name; // "/"-separated below the folder

@@ -56,8 +56,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::string once = tv::IniFile::Parse(text).Text();
     if (tv::IniFile::Parse(once).Text() != once) Fail("an INI text changes when it is written back again");
 
-    FixtureFolder& folder = SharedFixture();
-    const std::string path = folder.Write("settings.ini", text);
+    // A folder of its own that holds the settings file and nothing else, before and after.
+    static const tv::test::TempDir dir;
+    const std::string path = WriteFile(dir / "settings.ini", text);
     Options first;
     {
         tv::test::FakeUi ui;
@@ -78,7 +79,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         form.ReadSettings();
         if (OptionsOf(form) != first) Fail("the settings written at the end read back differently");
     }
-    folder.CheckIntact({"settings.ini"});
-    folder.Remove("settings.ini");
+    if (NamesIn(dir.Path()) != std::vector<std::string>{"settings.ini"}) Fail("a file besides the settings file");
     return 0;
 }
