@@ -82,6 +82,10 @@ public:
             size -= static_cast<std::size_t>(n);
         }
     }
+    void Sync() override {
+        while (::fsync(fd_.get()) != 0)
+            if (errno != EINTR) throw IoErrorFromErrno(errno);
+    }
     void Close() override {
         int fd = fd_.release();
         if (fd >= 0 && ::close(fd) != 0) throw IoErrorFromErrno(errno);
@@ -91,7 +95,17 @@ private:
     FdHolder fd_;
 };
 
-bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
+bool StatPath(const std::string& path, struct stat& st) {
+    return ::stat(path.c_str(), &st) == 0;
+}
+
+// The system calls take C strings: a path with a NUL byte would name a shorter path, another file.
+bool HasNul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
+void RejectNul(const std::string& path) {
+    if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
+}
 
 } // namespace
 
@@ -121,12 +135,14 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
@@ -152,21 +168,23 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
         fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
         struct stat lst {};
-        fe.IsLink = e->d_type == DT_LNK ||
-                    (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
-                     S_ISLNK(lst.st_mode));
+        fe.IsLink =
+            e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
+                                    ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         out.push_back(std::move(fe));
     }
     return out;
 }
 
-std::int64_t RealFileSystem::FileLength(const std::string& path) { return OpenRead(path)->Length(); }
+std::int64_t RealFileSystem::FileLength(const std::string& path) {
+    return OpenRead(path)->Length();
+}
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     struct stat st {};
     if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
-    std::tm tm {};
+    std::tm tm{};
     time_t t = st.st_mtime;
     ::localtime_r(&t, &tm);
     return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -219,17 +237,43 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
-    if (FolderExists(path)) return false;
+    if (HasNul(path) || FolderExists(path)) return false;
     return ::unlink(path.c_str()) == 0;
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool RealFileSystem::CreateFolder(const std::string& path) {
+    return ::mkdir(path.c_str(), 0777) == 0;
+}
 
-bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
+void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    RejectNul(from);
+    RejectNul(to);
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        // A folder cannot be replaced by a file, and a read-only file is not ours to delete.
+        if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0))
+            throw IoError("File access denied");
+        // The new file keeps the access rights of the one it replaces.
+        if (S_ISREG(st.st_mode)) ::chmod(from.c_str(), st.st_mode & 07777);
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) throw IoErrorFromErrno(errno);
+    // The rename reaches the disk with the folder's own entry list.
+    const std::string folder = ExtractFileDir(to);
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
+}
+
+bool FileSystem::SameObject(const std::string& a, const std::string& b) {
+    return SameText(a, b);
+}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

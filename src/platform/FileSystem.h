@@ -24,6 +24,8 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual void Write(const void* data, std::size_t size) = 0;
+    // Puts what was written on the disk (before a rename makes the file take another's place).
+    virtual void Sync() = 0;
     virtual void Close() = 0;
 };
 
@@ -31,8 +33,8 @@ struct FolderEntry {
     std::string Name;
     std::int64_t Size = 0;
     bool IsFolder = false;
-    bool IsHidden = false; // hidden or system: a dot name on POSIX
-    bool IsLink = false;   // a symbolic link (IsFolder and Size describe what it points to)
+    bool IsHidden = false;  // hidden or system: a dot name on POSIX
+    bool IsLink = false;    // a symbolic link (IsFolder and Size describe what it points to)
     bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
 };
 
@@ -45,7 +47,7 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual bool FileExists(const std::string& path) = 0;   // a file, not a folder
+    virtual bool FileExists(const std::string& path) = 0; // a file, not a folder
     virtual bool FolderExists(const std::string& path) = 0;
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates (or truncates) a file for writing.
@@ -64,6 +66,9 @@ public:
     // Moves a file to the desktop's trash so that the user can restore it; false when it could not.
     virtual bool MoveToTrash(const std::string& path) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
+    // Puts the complete file `from` in the place of `to` in one step, replacing a file there; `to` is never
+    // seen half written. A read-only `to` is refused, as it could not be deleted. Failures raise IoError.
+    virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
     // This base version compares the texts without regard to letter case.
     virtual bool SameObject(const std::string& a, const std::string& b);
@@ -85,6 +90,7 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool MoveToTrash(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
+    void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
 };
 
