@@ -95,14 +95,10 @@ private:
     FdHolder fd_;
 };
 
-bool StatPath(const std::string& path, struct stat& st) {
-    return ::stat(path.c_str(), &st) == 0;
-}
+bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
 
 // The system calls take C strings: a path with a NUL byte would name a shorter path, another file.
-bool HasNul(const std::string& path) {
-    return path.find('\0') != std::string::npos;
-}
+bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 void RejectNul(const std::string& path) {
     if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
 }
@@ -168,23 +164,21 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
         fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
         struct stat lst {};
-        fe.IsLink =
-            e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
-                                    ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
+        fe.IsLink = e->d_type == DT_LNK ||
+                    (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                     S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         out.push_back(std::move(fe));
     }
     return out;
 }
 
-std::int64_t RealFileSystem::FileLength(const std::string& path) {
-    return OpenRead(path)->Length();
-}
+std::int64_t RealFileSystem::FileLength(const std::string& path) { return OpenRead(path)->Length(); }
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     struct stat st {};
     if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
-    std::tm tm{};
+    std::tm tm {};
     time_t t = st.st_mtime;
     ::localtime_r(&t, &tm);
     return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -241,9 +235,7 @@ bool RealFileSystem::DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) {
-    return ::mkdir(path.c_str(), 0777) == 0;
-}
+bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
     RejectNul(from);
@@ -266,14 +258,11 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
     }
 }
 
-bool FileSystem::SameObject(const std::string& a, const std::string& b) {
-    return SameText(a, b);
-}
+bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;
-    struct stat sa {
-    }, sb{};
+    struct stat sa {}, sb {};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

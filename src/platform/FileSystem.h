@@ -33,8 +33,8 @@ struct FolderEntry {
     std::string Name;
     std::int64_t Size = 0;
     bool IsFolder = false;
-    bool IsHidden = false;  // hidden or system: a dot name on POSIX
-    bool IsLink = false;    // a symbolic link (IsFolder and Size describe what it points to)
+    bool IsHidden = false; // hidden or system: a dot name on POSIX
+    bool IsLink = false;   // a symbolic link (IsFolder and Size describe what it points to)
     bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
 };
 
@@ -47,7 +47,7 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual bool FileExists(const std::string& path) = 0; // a file, not a folder
+    virtual bool FileExists(const std::string& path) = 0;   // a file, not a folder
     virtual bool FolderExists(const std::string& path) = 0;
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates (or truncates) a file for writing.
