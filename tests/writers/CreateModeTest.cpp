@@ -153,12 +153,28 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
         const char* Name;
         bool Excluded;
     } files[] = {
-        {"x.sfv", true},  {"x.SFV", true},  {"x.p27", true}, {"x.par", true},  {"x.txt", true},
-        {"x.db", true},   {"x.c", true},    {"x.p1", true},  {"x.s", true},    {"x.t", true},
-        {"x.d", true},    {"x.i", true},    {"x.jpg", false}, {"x.dbx", false}, {"x.r", false},
-        {"readme", false}, {"Notes.Csv", true}, {"two\nlines", true}, {"back\\slash.bin", true},
+        {"x.sfv", true},
+        {"x.SFV", true},
+        {"x.p27", true},
+        {"x.par", true},
+        {"x.txt", true},
+        {"x.db", true},
+        {"x.c", true},
+        {"x.p1", true},
+        {"x.s", true},
+        {"x.t", true},
+        {"x.d", true},
+        {"x.i", true},
+        {"x.jpg", false},
+        {"x.dbx", false},
+        {"x.r", false},
+        {"readme", false},
+        {"Notes.Csv", true},
+        {"two\nlines", true},
+        {"back\\slash.bin", true},
     };
-    for (const auto& f : files) h.dir.Write(std::string("f/") + f.Name, "some content");
+    for (const auto& f : files)
+        h.dir.Write(std::string("f/") + f.Name, "some content");
     h.dir.Write("f/.hidden", "hidden");
     h.dir.Write("f/sub/inner.bin", "inner");
     h.dir.Write("f/empty.bin", "");
@@ -168,9 +184,10 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
 
     // Sorted by name without regard to letter case; hidden files and sub-folders never appear.
     EXPECT_EQ(h.Captions(), (std::vector<std::string>{"back\\slash.bin", "empty.bin", "Notes.Csv", "readme",
-                                                      "two\nlines", "x.c", "x.d", "x.db", "x.dbx", "x.i", "x.jpg",
-                                                      "x.p1", "x.p27", "x.par", "x.r", "x.s", "x.SFV", "x.sfv",
-                                                      "x.t", "x.txt"}));
+                                                      "two\nlines",      "x.c",       "x.d",       "x.db",
+                                                      "x.dbx",           "x.i",       "x.jpg",     "x.p1",
+                                                      "x.p27",           "x.par",     "x.r",       "x.s",
+                                                      "x.SFV",           "x.sfv",     "x.t",       "x.txt"}));
     for (const auto& f : files) {
         SCOPED_TRACE(f.Name);
         for (const TListItem& r : h.form.CrcList.Items())
@@ -204,7 +221,8 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
 TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("f");
-    for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"}) h.dir.Write(std::string("f/") + name, name);
+    for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"})
+        h.dir.Write(std::string("f/") + name, name);
     h.fs.Unreadable.insert(folder + "/c.bin");
     h.form.IsCreateMode = true;
     h.form.BaseFolder = folder;
@@ -215,7 +233,8 @@ TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     EXPECT_LT(h.form.CrcList.Count(), 4);
     EXPECT_EQ(h.form.EntryCount, h.form.CrcList.Count());
     EXPECT_EQ(h.form.TotalCounter.Caption(), std::to_string(h.form.EntryCount));
-    for (const TListItem& r : h.form.CrcList.Items()) EXPECT_NE(r.Caption, "c.bin");
+    for (const TListItem& r : h.form.CrcList.Items())
+        EXPECT_NE(r.Caption, "c.bin");
 
     // A folder that is gone.
     h.ui.DialogAnswers.push_back(h.dir / "gone");
@@ -305,8 +324,8 @@ TEST(MakeCrcCmdClick, TheChosenNamesExtensionDecides) {
         if (c.Existing) h.dir.Write(std::string("photos/trip/") + c.Name, c.Existing);
         ASSERT_TRUE(h.Save(path));
         if (c.Written) {
-            EXPECT_EQ(ReadFile(path), "one.jpg,13," + CrcHex("first picture") + "\r\ntwo.jpg,14," +
-                                          CrcHex("second picture") + "\r\n");
+            EXPECT_EQ(ReadFile(path),
+                      "one.jpg,13," + CrcHex("first picture") + "\r\ntwo.jpg,14," + CrcHex("second picture") + "\r\n");
         } else if (c.Existing) {
             EXPECT_EQ(ReadFile(path), c.Existing);
         } else {

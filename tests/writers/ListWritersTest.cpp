@@ -90,8 +90,8 @@ TEST(WriteLists, AnExistingListIsReplacedWholeAndKeepsItsRights) {
     ::chmod(path.c_str(), 0640);
     h.AddRow("a.bin", "1", "00000001");
     ASSERT_TRUE(h.Click([&] { h.form.WriteSfvList(path); }));
-    EXPECT_EQ(ReadFile(path), std::string(FixedHeader) + ";\r\n" + ReadModeComment(Sp13 + "1", "a.bin") +
-                                  "a.bin 00000001\r\n");
+    EXPECT_EQ(ReadFile(path),
+              std::string(FixedHeader) + ";\r\n" + ReadModeComment(Sp13 + "1", "a.bin") + "a.bin 00000001\r\n");
     struct stat st {};
     ASSERT_EQ(::stat(path.c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -115,10 +115,9 @@ TEST(WriteLists, AFailedWriteKeepsTheOldListAndLeavesNoTemporaryFile) {
          "I/O error 28"},
         {"the data never reaches the disk", [](WriterHarness& h) { h.fs.FailSync = true; }, "I/O error 5"},
         {"the rename fails", [](WriterHarness& h) { h.fs.FailReplace = true; }, "I/O error 5"},
-        {"a name with a line break",
-         [](WriterHarness& h) { h.AddRow("two\r\nlines", "1", "00000001"); }, "Invalid file name: two\r\nlines"},
-        {"a read-only list", [](WriterHarness& h) { ::chmod((h.dir / "list").c_str(), 0444); },
-         "File access denied"},
+        {"a name with a line break", [](WriterHarness& h) { h.AddRow("two\r\nlines", "1", "00000001"); },
+         "Invalid file name: two\r\nlines"},
+        {"a read-only list", [](WriterHarness& h) { ::chmod((h.dir / "list").c_str(), 0444); }, "File access denied"},
     };
     for (const Case& c : cases) {
         for (bool csv : {false, true}) {
@@ -156,8 +155,8 @@ TEST(WriteSfvList, CreateModeFileTimesAtTheEdgesOfTheDosStamp) {
         int Year, Month, Day, Hour, Minute, Second;
         const char* Field; // nullptr: the stamp cannot hold it
     } cases[] = {
-        {1980, 1, 1, 0, 0, 0, "00:00.00 1980-01-01"},   {2107, 12, 31, 23, 59, 59, "23:59.58 2107-12-31"},
-        {1979, 12, 31, 23, 59, 59, nullptr},            {2108, 1, 1, 0, 0, 0, nullptr},
+        {1980, 1, 1, 0, 0, 0, "00:00.00 1980-01-01"}, {2107, 12, 31, 23, 59, 59, "23:59.58 2107-12-31"},
+        {1979, 12, 31, 23, 59, 59, nullptr},          {2108, 1, 1, 0, 0, 0, nullptr},
         {1999, 7, 8, 9, 5, 1, "09:05.00 1999-07-08"},
     };
     for (const auto& c : cases) {
@@ -172,8 +171,8 @@ TEST(WriteSfvList, CreateModeFileTimesAtTheEdgesOfTheDosStamp) {
         const bool written = h.Click([&] { h.form.WriteSfvList(list); });
         if (c.Field) {
             ASSERT_TRUE(written);
-            EXPECT_EQ(ReadFile(list), std::string(FixedHeader) + ";\r\n;" + Sp13 + "1  " + c.Field + " f.bin\r\nf.bin " +
-                                          CrcHex("x") + "\r\n");
+            EXPECT_EQ(ReadFile(list), std::string(FixedHeader) + ";\r\n;" + Sp13 + "1  " + c.Field +
+                                          " f.bin\r\nf.bin " + CrcHex("x") + "\r\n");
         } else {
             EXPECT_FALSE(written);
             EXPECT_EQ(h.ui.Errors, std::vector<std::string>{"File date outside 1980 to 2107: f.bin"});

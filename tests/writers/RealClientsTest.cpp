@@ -26,7 +26,9 @@ std::vector<FileSet> MixedSet(bool withComma) {
                                 {"日本語のファイル名.dat", "日本語"},
                                 {"UPPER.Bin", "upper"}};
     if (withComma) set.push_back({"a, b.bin", "comma"});
-    for (int i = 0; i < 40; ++i) set.push_back({"part " + std::to_string(i) + ".r", RandomBytes(100 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i + 10))});
+    for (int i = 0; i < 40; ++i)
+        set.push_back({"part " + std::to_string(i) + ".r",
+                       RandomBytes(100 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i + 10))});
     return set;
 }
 
@@ -66,7 +68,8 @@ TEST(RealClients, CksfvAndRhashCheckOurSfvListAndSeeAChangedByte) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("set");
     const std::vector<FileSet> set = MixedSet(true);
-    for (const FileSet& f : set) h.dir.Write("set/" + f.Name, f.Content);
+    for (const FileSet& f : set)
+        h.dir.Write("set/" + f.Name, f.Content);
     CreateList(h, folder, "list.sfv");
     ExpectReadBack(h, set);
 
@@ -103,7 +106,8 @@ TEST(RealClients, OurCsvListReadsBackIntact) {
     const std::string folder = h.dir.MakeFolder("set");
     // A comma in a name makes a line of four fields, which no CSV reader can split back.
     const std::vector<FileSet> set = MixedSet(false);
-    for (const FileSet& f : set) h.dir.Write("set/" + f.Name, f.Content);
+    for (const FileSet& f : set)
+        h.dir.Write("set/" + f.Name, f.Content);
     CreateList(h, folder, "list.CSV");
     EXPECT_EQ(h.form.Dialect, ListDialect::ldCsv);
     ExpectReadBack(h, set);
@@ -127,7 +131,9 @@ TEST(LargeFiles, TrueSizeWholeFileCrcAndLeftUntickedByDefault) {
         const std::string block(1 << 20, '\0');
         std::uint32_t reg = 0xFFFFFFFFu;
         for (; n > 0; n -= static_cast<std::int64_t>(block.size()))
-            reg = Crc32Update(reg, block.data(), static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(block.size()))));
+            reg = Crc32Update(
+                reg, block.data(),
+                static_cast<std::size_t>(std::min<std::int64_t>(n, static_cast<std::int64_t>(block.size()))));
         char hex[9];
         std::snprintf(hex, sizeof hex, "%08X", reg ^ 0xFFFFFFFFu);
         return std::string(hex);
