@@ -46,12 +46,18 @@ int Create(const std::vector<std::string>& args) {
     const std::string ext = UpperAscii(ExtractFileExt(args[1]));
     if (ext != ".SFV" && ext != ".CSV") return CreateUsage();
 
-    SavingUi ui(std::cerr, ExpandLongPath(args[1]));
+    const std::string out = ExpandLongPath(args[1]);
+    const std::string folder = FolderArgument(args[0]);
+    // A list names its files relative to its own folder: written elsewhere, it will not find them.
+    if (!RealFs().SameObject(ExtractFileDir(out), folder))
+        std::cerr << "warning: " << out << " is not in " << folder
+                  << "; the list's names are looked up in the list's own folder\n";
+    SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode
-            form.BaseFolder = FolderArgument(args[0]);
+            form.BaseFolder = folder;
             form.ScanFolder();
         },
         true);

@@ -42,7 +42,11 @@ std::optional<std::string> DosTimeField(const FileTime& t) {
 }
 
 std::string SfvCommentLine(std::string_view sizeText, std::string_view timeField, std::string_view name) {
-    std::string line = ";" + SizeField(sizeText) + "  ";
+    std::string line;
+    line.reserve(1 + 15 + 2 + timeField.size() + 1 + name.size());
+    line += ';';
+    line += SizeField(sizeText);
+    line += "  ";
     line += timeField;
     line += ' ';
     line += name;

@@ -48,9 +48,22 @@ TEST(CliCreate, CsvInAnyLetterCaseAndRelativePaths) {
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_EQ(dir.Read("set/LIST.Csv"), "one.bin,3," + CrcHex("one") + "\r\n");
     EXPECT_NE(r.out.find("status 読み取り終了 LIST.Csv\n"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("warning:"), std::string::npos) << r.out;
     // Written again over the old list, which it leaves out of the new one.
     EXPECT_EQ(Cli("create " + ShellQuote(dir / "set/") + " " + ShellQuote(dir / "set/LIST.Csv")).status, 0);
     EXPECT_EQ(dir.Read("set/LIST.Csv"), "one.bin,3," + CrcHex("one") + "\r\n");
+}
+
+TEST(CliCreate, AListOutsideTheFolderIsWrittenWithAWarning) {
+    TempDir dir;
+    dir.Write("set/one.bin", "one");
+    const test::ShellResult r = Cli("create set elsewhere.sfv", dir.Path());
+    // Its names are looked up beside it, where the files are not.
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("warning: " + dir / "elsewhere.sfv" + " is not in " + dir / "set"), std::string::npos)
+        << r.out;
+    EXPECT_NE(r.out.find("－\tone.bin\t3\t"), std::string::npos) << r.out;
+    EXPECT_TRUE(dir.Exists("elsewhere.sfv"));
 }
 
 TEST(CliCreate, RefusalsAndFailures) {
