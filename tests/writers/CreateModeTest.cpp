@@ -134,6 +134,25 @@ TEST(ModeButtonClick, ScansTheListsFolderAndReadsTheListAgainOnTheWayBack) {
     EXPECT_EQ(h.form.Status.Caption(), "読み取り終了 set.sfv");
 }
 
+TEST(FolderOpenCmdClick, FromReadModeSwitchesFirstAndACancelKeepsTheListsFolder) {
+    LoadedSet h;
+    ASSERT_TRUE(h.Click([&] { h.form.FolderOpenCmdClick(); }));
+    EXPECT_TRUE(h.form.IsCreateMode);
+    ASSERT_EQ(h.ui.Dialogs.size(), 1u);
+    EXPECT_EQ(h.ui.Dialogs[0].Kind, "folder");
+    EXPECT_EQ(h.ui.Dialogs[0].StartFolder, h.folder);
+    EXPECT_EQ(h.form.BaseFolder, h.folder);
+    EXPECT_EQ(h.form.CrcList.Count(), 4);
+    EXPECT_EQ(h.form.ListPath, h.list);
+    // In create mode the open button asks for a folder again, and the rename button writes a list.
+    ASSERT_TRUE(h.Click([&] { h.form.OpenButtonClick(); }));
+    EXPECT_EQ(h.ui.Dialogs.size(), 2u);
+    EXPECT_EQ(h.ui.Dialogs[1].Kind, "folder");
+    ASSERT_TRUE(h.Click([&] { h.form.RenameButtonClick(); }));
+    EXPECT_EQ(h.form.Status.Caption(), "ファイルがひとつもチェックされていません");
+    EXPECT_EQ(WriterHarness::FilesIn(h.folder), (std::vector<std::string>{"a.bin", "b.bin", "c.bin", "set.sfv"}));
+}
+
 TEST(ModeButtonClick, AListWhoseFolderOrFileIsGoneGivesAnEmptyList) {
     LoadedSet h;
     std::filesystem::remove_all(h.folder);
