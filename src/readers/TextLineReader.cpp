@@ -1,5 +1,7 @@
 #include "readers/TextLineReader.h"
 
+#include <cstring>
+
 namespace tv {
 
 namespace {
@@ -43,8 +45,10 @@ std::string TextLineReader::ReadLine() {
         std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
         // Append the runs between CRs whole.
         while (pos_ < end) {
-            std::size_t cr = buffer_.find('\r', pos_);
-            std::size_t runEnd = cr == std::string::npos || cr > end ? end : cr;
+            // Look for a CR only up to the line's end: a search to the end of the buffer would make
+            // every line of an LF-only file cost the whole rest of the block.
+            const void* cr = std::memchr(buffer_.data() + pos_, '\r', end - pos_);
+            std::size_t runEnd = cr ? static_cast<std::size_t>(static_cast<const char*>(cr) - buffer_.data()) : end;
             line.append(buffer_, pos_, runEnd - pos_);
             pos_ = runEnd < end ? runEnd + 1 : end;
         }
