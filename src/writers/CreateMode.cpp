@@ -25,11 +25,12 @@ std::string Hex8(std::uint32_t v) {
 constexpr std::int64_t MaxTableSize = std::numeric_limits<std::int32_t>::max();
 
 // Files the check button leaves unticked. Besides the excluded extensions: files of 2 GiB or more, whose
-// size the list readers cannot take back; names that cannot stand in a list line; and names with a "\",
-// which a list reader takes for a folder separator.
+// size the list readers cannot take back; names that cannot stand in a list line; names with a "\",
+// which a list reader takes for a folder separator; and names starting with ";", whose entry line
+// would read as a comment.
 bool LeftUnticked(const FolderEntry& e) {
     return HasExcludedExtension(e.Name) || e.Size > MaxTableSize || !NameFitsListLine(e.Name) ||
-           e.Name.find('\\') != std::string::npos;
+           e.Name.find('\\') != std::string::npos || e.Name.front() == ';';
 }
 
 struct Hourglass {

@@ -191,6 +191,7 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
         {"Notes.Csv", true},
         {"two\nlines", true},
         {"back\\slash.bin", true},
+        {";semicolon.bin", true},
     };
     for (const auto& f : files)
         h.dir.Write(std::string("f/") + f.Name, "some content");
@@ -202,11 +203,27 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
     ASSERT_TRUE(h.Click([&] { h.form.ScanFolder(); }));
 
     // Sorted by name without regard to letter case; hidden files and sub-folders never appear.
-    EXPECT_EQ(h.Captions(), (std::vector<std::string>{"back\\slash.bin", "empty.bin", "Notes.Csv", "readme",
-                                                      "two\nlines",      "x.c",       "x.d",       "x.db",
-                                                      "x.dbx",           "x.i",       "x.jpg",     "x.p1",
-                                                      "x.p27",           "x.par",     "x.r",       "x.s",
-                                                      "x.SFV",           "x.sfv",     "x.t",       "x.txt"}));
+    EXPECT_EQ(h.Captions(), (std::vector<std::string>{";semicolon.bin",
+                                                      "back\\slash.bin",
+                                                      "empty.bin",
+                                                      "Notes.Csv",
+                                                      "readme",
+                                                      "two\nlines",
+                                                      "x.c",
+                                                      "x.d",
+                                                      "x.db",
+                                                      "x.dbx",
+                                                      "x.i",
+                                                      "x.jpg",
+                                                      "x.p1",
+                                                      "x.p27",
+                                                      "x.par",
+                                                      "x.r",
+                                                      "x.s",
+                                                      "x.SFV",
+                                                      "x.sfv",
+                                                      "x.t",
+                                                      "x.txt"}));
     for (const auto& f : files) {
         SCOPED_TRACE(f.Name);
         for (const TListItem& r : h.form.CrcList.Items())
@@ -214,10 +231,10 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
                 EXPECT_EQ(r.ImageIndex, f.Excluded ? 3 : 0);
             }
     }
-    const TListItem& empty = h.form.CrcList.Item(1);
+    const TListItem& empty = h.form.CrcList.Item(2);
     EXPECT_EQ(empty.SubItems, (std::vector<std::string>{"0", "00000000", ""}));
     EXPECT_EQ(empty.ImageIndex, 0);
-    EXPECT_EQ(h.form.TotalCounter.Caption(), "20");
+    EXPECT_EQ(h.form.TotalCounter.Caption(), "21");
 
     // The check button alternates between every file not left out and none, counting the ticks.
     h.form.CheckCycle = 0;
@@ -231,7 +248,7 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
     EXPECT_EQ(Ticked(h.form).size(), 5u);
 
     // A name that cannot stand in a list line is refused when ticked by hand.
-    h.form.CrcList.SetChecked(4, true);
+    h.form.CrcList.SetChecked(5, true);
     EXPECT_FALSE(h.Click([&] { h.form.WriteSfvList(folder + "/out.sfv"); }));
     EXPECT_EQ(h.ui.Errors, std::vector<std::string>{"Invalid file name: two\nlines"});
     EXPECT_FALSE(h.dir.Exists("f/out.sfv"));
