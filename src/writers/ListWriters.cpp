@@ -25,7 +25,7 @@ std::vector<const TListItem*> TickedRows(const TListView& list) {
     std::vector<const TListItem*> rows;
     for (const TListItem& row : list.Items()) {
         if (!row.Checked) continue;
-        if (!NameFitsListLine(row.Caption)) throw IoError("Invalid file name: " + row.Caption);
+        if (!NameFitsListLine(row.Caption)) throw IoError(writertexts::NameNotListable + row.Caption);
         rows.push_back(&row);
     }
     return rows;
@@ -43,7 +43,7 @@ void TForm1::WriteSfvList(const std::string& path) {
             std::string time = writertexts::NoFileTime;
             if (IsCreateMode) {
                 std::optional<std::string> field = DosTimeField(fs.LastWriteTime(FolderFile(BaseFolder, row->Caption)));
-                if (!field) throw IoError("File date outside 1980 to 2107: " + row->Caption);
+                if (!field) throw IoError(writertexts::TimeNotListable + row->Caption);
                 time = std::move(*field);
             }
             file.WriteLine(SfvCommentLine(row->SubItem(0), time, row->Caption));
