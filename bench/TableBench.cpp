@@ -85,6 +85,7 @@ public:
     bool DeleteFile(const std::string&) override { return false; }
     bool MoveToTrash(const std::string&) override { return false; }
     bool CreateFolder(const std::string&) override { return false; }
+    void ReplaceFile(const std::string&, const std::string&) override { throw IoError("File access denied"); }
 
 private:
     std::unordered_map<std::string, std::int64_t> index_;

@@ -30,4 +30,7 @@ inline int PrintRows(const TForm1& form, bool failed) {
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]
 int Repair(const std::vector<std::string>& args);
 
+// tallyvault-cli create FOLDER OUT
+int Create(const std::vector<std::string>& args);
+
 } // namespace tv::cli

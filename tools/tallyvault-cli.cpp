@@ -18,7 +18,8 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
-                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n";
+                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n"
+                 "       tallyvault-cli create FOLDER OUT   (OUT ending in .sfv or .csv)\n";
     return 2;
 }
 
@@ -52,5 +53,6 @@ int main(int argc, char** argv) {
     const std::string command = argv[1];
     if (command == "verify") return Verify(args);
     if (command == "repair") return cli::Repair(args);
+    if (command == "create") return cli::Create(args);
     return Usage();
 }

@@ -2,6 +2,7 @@
 // The window's elements as plain value objects. The logic writes them; a front end reads them when it
 // syncs and writes back only what the user changes (a row's tick, the selected row, a menu tick).
 // Every element keeps a change counter that moves whenever something visible changes.
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <utility>
@@ -121,6 +122,14 @@ public:
     TListItem& Add() {
         Touch();
         return items_.emplace_back();
+    }
+
+    // Puts the rows in the order of `less` (equal rows keep their order); the selection is dropped.
+    template <class Less>
+    void Sort(Less less) {
+        std::stable_sort(items_.begin(), items_.end(), less);
+        selected_ = -1;
+        Touch();
     }
 
     bool Checked(std::int32_t i) const { return items_[static_cast<std::size_t>(i)].Checked; }

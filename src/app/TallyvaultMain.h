@@ -6,6 +6,7 @@
 #include "app/Elements.h"
 #include "app/WindowBounds.h"
 #include "core/Entry.h"
+#include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/Ui.h"
 
@@ -91,6 +92,7 @@ public:
     TMenuItem CopyComplement{"補完時コピー(&C)", true};
     TMenuItem FixFolder{"補完フォルダ固定(&F)"};
     TMenuItem AutoMove{"自動補完(&A)", true};
+    TMenuItem DubbleAction{"重複ファイルの処置(&D)"}; // the submenu of the three options below
     TMenuItem DblNop{"そのまま(&N)", true, true};
     TMenuItem DblInq{"問い合わせ(&I)", true, true};
     TMenuItem DblDel{"削除(&D)", true, true};
@@ -147,8 +149,18 @@ public:
     void ReadStrictSfvList();
 
     // ---- create mode, list writing, request lists (writers/) ----
+    // The local date and time that an SFV list's header names; tests put a fixed clock here.
+    std::function<FileTime()> LocalClock = LocalNow;
+    // Write the ticked rows, in row order, to the list file at `path`, replacing a file there only once
+    // the new list is complete. Report the outcome in the status bar; failures raise IoError.
+    void WriteSfvList(const std::string& path);
+    void WriteCsvList(const std::string& path);
     void ModeButtonClick();
     void ModeChangeCmdClick();
+    // Empties the rows and the counters.
+    void ClearList();
+    // Lists the plain files of BaseFolder with size and CRC, sorted by name, none ticked.
+    void ScanFolder();
     void FolderOpenCmdClick();
     void MakeCrcCmdClick();
     void MakeRequestCmdClick();

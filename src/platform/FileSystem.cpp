@@ -82,6 +82,10 @@ public:
             size -= static_cast<std::size_t>(n);
         }
     }
+    void Sync() override {
+        while (::fsync(fd_.get()) != 0)
+            if (errno != EINTR) throw IoErrorFromErrno(errno);
+    }
     void Close() override {
         int fd = fd_.release();
         if (fd >= 0 && ::close(fd) != 0) throw IoErrorFromErrno(errno);
@@ -91,11 +95,14 @@ private:
     FdHolder fd_;
 };
 
-// A path holding a NUL byte (a name read from a list may) would reach the system cut short at the NUL
-// and name another file: such a path names no file at all.
-bool Unusable(const std::string& path) { return path.find('\0') != std::string::npos; }
+// The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
+// name a shorter path, another file. Such a path names no file at all.
+bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+void RejectNul(const std::string& path) {
+    if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
+}
 
-bool StatPath(const std::string& path, struct stat& st) { return !Unusable(path) && ::stat(path.c_str(), &st) == 0; }
+bool StatPath(const std::string& path, struct stat& st) { return !HasNul(path) && ::stat(path.c_str(), &st) == 0; }
 
 } // namespace
 
@@ -110,7 +117,7 @@ bool RealFileSystem::FolderExists(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
-    if (Unusable(path)) throw IoError("File not found");
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
     FdHolder holder(fd);
@@ -126,14 +133,14 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
-    if (Unusable(path)) throw IoError("File not found");
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
-    if (Unusable(path)) throw IoError("File not found");
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
     return std::make_unique<PosixOutputFile>(fd);
@@ -141,7 +148,7 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
-    if (Unusable(path)) throw IoError("File not found");
+    RejectNul(path);
     DIR* dir = ::opendir(path.c_str());
     if (!dir) throw IoErrorFromErrno(errno);
     struct Closer {
@@ -182,7 +189,7 @@ FileTime RealFileSystem::LastWriteTime(const std::string& path) {
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
-    if (Unusable(from) || Unusable(to)) return false;
+    if (HasNul(from) || HasNul(to)) return false;
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -204,7 +211,7 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
     } catch (const IoError&) {
         return false;
     }
-    if (Unusable(to)) return false;
+    if (HasNul(to)) return false;
     int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     PosixOutputFile out(fd);
@@ -229,12 +236,33 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
-    if (Unusable(path) || FolderExists(path)) return false;
+    if (HasNul(path) || FolderExists(path)) return false;
     return ::unlink(path.c_str()) == 0;
 }
 
 bool RealFileSystem::CreateFolder(const std::string& path) {
-    return !Unusable(path) && ::mkdir(path.c_str(), 0777) == 0;
+    return !HasNul(path) && ::mkdir(path.c_str(), 0777) == 0;
+}
+
+void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    RejectNul(from);
+    RejectNul(to);
+    struct stat st {};
+    if (::lstat(to.c_str(), &st) == 0) {
+        // A folder cannot be replaced by a file, and a read-only file is not ours to delete.
+        if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0))
+            throw IoError("File access denied");
+        // The new file keeps the access rights of the one it replaces.
+        if (S_ISREG(st.st_mode)) ::chmod(from.c_str(), st.st_mode & 07777);
+    }
+    if (::rename(from.c_str(), to.c_str()) != 0) throw IoErrorFromErrno(errno);
+    // The rename reaches the disk with the folder's own entry list.
+    const std::string folder = ExtractFileDir(to);
+    int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (dfd >= 0) {
+        ::fsync(dfd);
+        ::close(dfd);
+    }
 }
 
 bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }

@@ -24,6 +24,8 @@ class OutputFile {
 public:
     virtual ~OutputFile() = default;
     virtual void Write(const void* data, std::size_t size) = 0;
+    // Puts what was written on the disk (before a rename makes the file take another's place).
+    virtual void Sync() = 0;
     virtual void Close() = 0;
 };
 
@@ -64,6 +66,9 @@ public:
     // Moves a file to the desktop's trash so that the user can restore it; false when it could not.
     virtual bool MoveToTrash(const std::string& path) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
+    // Puts the complete file `from` in the place of `to` in one step, replacing a file there; `to` is never
+    // seen half written. A read-only `to` is refused, as it could not be deleted. Failures raise IoError.
+    virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
     // This base version compares the texts without regard to letter case.
     virtual bool SameObject(const std::string& a, const std::string& b);
@@ -85,6 +90,7 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool MoveToTrash(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
+    void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
 };
 

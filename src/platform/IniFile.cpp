@@ -155,13 +155,36 @@ std::optional<IniFile> LoadIniFileForUpdate(FileSystem& fs, const std::string& p
 }
 
 bool SaveIniFile(FileSystem& fs, const std::string& path, const IniFile& ini) {
+    const std::string text = ini.Text();
+    // The new text goes to a file beside the old one that takes its place only when it is complete,
+    // so a save cut short (a full disk, the machine going down) never leaves a torn settings file.
+    const std::string temp = path + ".new";
+    fs.DeleteFile(temp); // left over from a save that was cut short
+    std::unique_ptr<OutputFile> f;
     try {
-        std::unique_ptr<OutputFile> f = fs.Create(path);
-        const std::string text = ini.Text();
+        f = fs.CreateNew(temp);
+    } catch (const IoError&) {
+        // A folder that takes no new files may still hold a writable settings file: write it in place.
+        if (!fs.FileExists(path)) return false;
+        try {
+            f = fs.Create(path);
+            f->Write(text.data(), text.size());
+            f->Close();
+            return true;
+        } catch (const IoError&) {
+            return false;
+        }
+    }
+    try {
         f->Write(text.data(), text.size());
+        f->Sync();
         f->Close();
+        f.reset();
+        fs.ReplaceFile(temp, path);
         return true;
     } catch (const IoError&) {
+        f.reset();
+        fs.DeleteFile(temp);
         return false;
     }
 }

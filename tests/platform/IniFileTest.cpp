@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "support/TempDir.h"
+#include "writers/WriterHarness.h"
 
 #include <gtest/gtest.h>
 
@@ -57,6 +58,28 @@ TEST(IniFile, FilesLoadAndSaveThroughTheFileSystem) {
     // A file that is really a folder reads as empty.
     dir.MakeFolder("d.ini");
     EXPECT_EQ(LoadIniFile(fs, dir / "d.ini").Text(), "");
+}
+
+TEST(IniFile, ASaveThatFailsKeepsTheOldSettingsWhole) {
+    test::TempDir dir;
+    dir.Write("x.ini", "[Main]\nCopy=1\n");
+    IniFile ini = LoadIniFile(RealFs(), dir / "x.ini");
+    ini.Write("Main", "FixName", std::string(5000, 'z'));
+    for (int fault = 0; fault < 3; ++fault) {
+        test::FailingFs fs;
+        if (fault == 0) fs.WriteError = "Disk full";
+        fs.FailSync = fault == 1;
+        fs.FailReplace = fault == 2;
+        fs.WriteBudget = 100;
+        EXPECT_FALSE(SaveIniFile(fs, dir / "x.ini", ini)) << fault;
+        EXPECT_EQ(dir.Read("x.ini"), "[Main]\nCopy=1\n") << fault;
+        EXPECT_FALSE(std::filesystem::exists(dir / "x.ini.new")) << fault;
+    }
+    // A leftover of a save cut short does not stand in the way of the next one.
+    dir.Write("x.ini.new", "torn");
+    ASSERT_TRUE(SaveIniFile(RealFs(), dir / "x.ini", ini));
+    EXPECT_EQ(LoadIniFile(RealFs(), dir / "x.ini").Read("Main", "FixName"), std::string(5000, 'z'));
+    EXPECT_FALSE(std::filesystem::exists(dir / "x.ini.new"));
 }
 
 TEST(IniFile, AHugeFileIsReadOnlyUpToItsBound) {

@@ -41,6 +41,7 @@ public:
     bool DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
     bool MoveToTrash(const std::string& p) override { return real_.MoveToTrash(p); }
     bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
+    void ReplaceFile(const std::string& a, const std::string& b) override { real_.ReplaceFile(a, b); }
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
 
 private:

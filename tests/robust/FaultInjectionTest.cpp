@@ -68,7 +68,7 @@ void WriteSet(FaultWorld& w) {
 std::string In(const FaultWorld& w, const std::string& rel) { return w.dir / rel; }
 
 // A text without the line that starts with `head` (it holds the time of writing).
-[[maybe_unused]] std::function<std::string(const std::string&)> WithoutLine(std::string head) {
+std::function<std::string(const std::string&)> WithoutLine(std::string head) {
     return [head](const std::string& text) {
         const std::size_t at = text.find(head);
         if (at == std::string::npos) return text;
@@ -178,6 +178,16 @@ const std::vector<Scenario>& Scenarios() {
          },
          [](FaultWorld& w) { w.Load("list.sfv"); },
          {}},
+        {"save the settings",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.form.SettingsFile = w.dir.Write("set/tallyvault.ini", "[Tallyvault]\nComplement Copy=1\n; kept\n");
+             w.form.ReadSettings();
+             w.form.AutoMove.SetChecked(true);
+         },
+         [](FaultWorld& w) { w.form.FormDestroy(); },
+         {"tallyvault.ini"},
+         WithoutLine("IniFile Last Update=")},
     };
     return all;
 }

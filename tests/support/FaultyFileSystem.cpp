@@ -59,6 +59,10 @@ public:
         }
         inner_->Write(data, size);
     }
+    void Sync() override {
+        if (fs_.Hit(FaultyFileSystem::Op::Write, true, "Sync", path_)) fs_.Throw();
+        inner_->Sync();
+    }
     void Close() override {
         if (fs_.Hit(FaultyFileSystem::Op::Write, true, "Close", path_)) {
             try {
@@ -172,6 +176,11 @@ bool FaultyFileSystem::MoveToTrash(const std::string& path) {
 bool FaultyFileSystem::CreateFolder(const std::string& path) {
     if (Hit(Op::Path, false, "CreateFolder", path)) return false;
     return inner_.CreateFolder(path);
+}
+
+void FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    if (Hit(Op::Rename, true, "ReplaceFile", to)) Throw();
+    inner_.ReplaceFile(from, to);
 }
 
 } // namespace tv::test

@@ -16,8 +16,8 @@ enum class Fault {
     NotFound,      // any operation on a path: the file or folder is not there
     AccessDenied,  // any operation on a path: refused
     ReadBeyondEnd, // a read of an open file: the file ended early
-    DiskFull,      // a write, the close of a written file, or a copy: no space left
-    RenameRefused, // a rename or move: refused
+    DiskFull,      // a write, putting a written file on the disk, its close, or a copy: no space left
+    RenameRefused, // a rename, a move, or a file taking another's place: refused
 };
 const char* FaultName(Fault f);
 inline constexpr Fault AllFaults[] = {Fault::NotFound, Fault::AccessDenied, Fault::ReadBeyondEnd, Fault::DiskFull,
@@ -54,6 +54,7 @@ public:
     bool DeleteFile(const std::string& path) override;
     bool MoveToTrash(const std::string& path) override;
     bool CreateFolder(const std::string& path) override;
+    void ReplaceFile(const std::string& from, const std::string& to) override;
     // Never fails: it answers a question about two paths and touches no file.
     bool SameObject(const std::string& a, const std::string& b) override { return inner_.SameObject(a, b); }
 

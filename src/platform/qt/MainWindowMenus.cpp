@@ -68,6 +68,8 @@ void MainWindow::BuildMenus() {
     AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
     QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
     dubble->setObjectName(QStringLiteral("DubbleAction"));
+    // The submenu as a whole is disabled in create mode.
+    menus_.push_back({&f.DubbleAction, dubble->menuAction(), f.DubbleAction.Changes() + 1});
     auto* group = new QActionGroup(this);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
     for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel}) group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));

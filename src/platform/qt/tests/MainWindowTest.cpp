@@ -12,6 +12,8 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QDir>
+#include <QFileDialog>
+#include <QMenu>
 #include <QFile>
 #include <QHeaderView>
 #include <QLabel>
@@ -333,6 +335,52 @@ private slots:
             QCOMPARE(order, (QStringList{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"),
                                          QStringLiteral("すべていいえ(&O)"), QStringLiteral("すべてはい(&A)")}));
         }
+    }
+
+    void createModeOnTheWidgetsWritesAListThroughTheSaveDialog() {
+        Harness h;
+        MainWindow& w = h.Start({h.FourStateList()});
+        w.findChild<QToolButton*>(QStringLiteral("ModeButton"))->click();
+        // The folder of the list, the list itself left unticked by the check button.
+        QCOMPARE(h.Model()->rowCount(), 4);
+        QCOMPARE(h.Model()->index(2, 0).data().toString(), QStringLiteral("list.sfv"));
+        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("ModeButton"))->text(), QStringLiteral("書"));
+        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->text(), QStringLiteral("出"));
+        QCOMPARE(h.Text("Label2"), QStringLiteral("選"));
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("BadCounter"))->isHidden());
+        QVERIFY(w.findChild<QLabel*>(QStringLiteral("NotingCounter"))->isHidden());
+        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), QStringLiteral("モード変更（現在：書込モード）"));
+        QVERIFY(w.ActionOf(h.form.MakeCrcCmd)->isEnabled());
+        QVERIFY(!w.ActionOf(h.form.FileChangeCmd)->isEnabled());
+        QVERIFY(!w.ActionOf(h.form.MakeRequestCmd)->isEnabled());
+        QVERIFY(!w.findChild<QMenu*>(QStringLiteral("DubbleAction"))->menuAction()->isEnabled());
+        w.findChild<QToolButton*>(QStringLiteral("CheckButton"))->click();
+        QCOMPARE(h.Ticks(), (std::vector<bool>{true, true, false, true}));
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("3"));
+
+        QString title, proposed;
+        const std::string out = h.Path("set/new.sfv");
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* dialog = qobject_cast<QFileDialog*>(top);
+                if (!dialog || !dialog->isVisible()) continue;
+                title = dialog->windowTitle();
+                proposed = dialog->selectedFiles().value(0);
+                dialog->selectFile(QString::fromStdString(out));
+                QMetaObject::invokeMethod(dialog, "accept");
+            }
+        });
+        w.ActionOf(h.form.MakeCrcCmd)->trigger();
+        QCOMPARE(title, QStringLiteral("出力ファイル名を入力"));
+        QCOMPARE(proposed, QString::fromStdString(h.Path("set/set.SFV")));
+        // Back in read mode with the new list, verified.
+        QCOMPARE(h.form.ListPath, out);
+        QCOMPARE(h.Model()->rowCount(), 3);
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("3"));
+        QCOMPARE(h.Text("Status"), QStringLiteral("読み取り終了 new.sfv"));
+        QVERIFY(!w.findChild<QLabel*>(QStringLiteral("BadCounter"))->isHidden());
+        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), QStringLiteral("モード変更（現在：読取モード）"));
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("DubbleAction"))->menuAction()->isEnabled());
     }
 
     void aHundredThousandRowsLoadAndScroll() {

@@ -1,0 +1,162 @@
+// Create mode: the switch between the modes, the folder scan that lists a folder's files with their
+// sizes and CRCs, and the command that writes the ticked files as a new SFV or CSV list.
+#include "app/TallyvaultMain.h"
+#include "core/FileCrc32.h"
+#include "core/Ordering.h"
+#include "platform/Paths.h"
+#include "writers/ListFormat.h"
+#include "writers/WriterTexts.h"
+
+#include <cstdio>
+#include <limits>
+
+namespace tv {
+
+namespace wt = writertexts;
+
+namespace {
+
+std::string Hex8(std::uint32_t v) {
+    char buf[9];
+    std::snprintf(buf, sizeof buf, "%08X", v);
+    return buf;
+}
+
+constexpr std::int64_t MaxTableSize = std::numeric_limits<std::int32_t>::max();
+
+// Files the check button leaves unticked. Besides the excluded extensions: files of 2 GiB or more, whose
+// size the list readers cannot take back; names that cannot stand in a list line; names with a "\",
+// which a list reader takes for a folder separator; and names starting with ";", whose entry line
+// would read as a comment.
+bool LeftUnticked(const FolderEntry& e) {
+    return HasExcludedExtension(e.Name) || e.Size > MaxTableSize || !NameFitsListLine(e.Name) ||
+           e.Name.find('\\') != std::string::npos || e.Name.front() == ';';
+}
+
+struct Hourglass {
+    Ui& ui;
+    explicit Hourglass(Ui& u) : ui(u) { ui.SetBusyCursor(true); }
+    ~Hourglass() { ui.SetBusyCursor(false); }
+    Hourglass(const Hourglass&) = delete;
+    Hourglass& operator=(const Hourglass&) = delete;
+};
+
+} // namespace
+
+void TForm1::ModeButtonClick() {
+    IsCreateMode = !IsCreateMode;
+    const bool create = IsCreateMode;
+    auto pick = [create](const wt::ModeText& t) { return std::string(create ? t.Create : t.Read); };
+    OpenButton.SetHint(pick(wt::OpenHint));
+    RenameButton.SetCaption(pick(wt::RenameCaption));
+    RenameButton.SetHint(pick(wt::RenameHint));
+    SearchButton.SetCaption(pick(wt::SearchCaption));
+    SearchButton.SetHint(create ? std::string() : ComplementHint());
+    ModeButton.SetCaption(pick(wt::ModeCaption));
+    ModeButton.SetHint(pick(wt::ModeHint));
+    ModeChangeCmd.SetCaption(pick(wt::ModeHint));
+    Label2.SetCaption(pick(wt::Label2Caption));
+    for (TControl* c : {&Label3, &Label4, &BadCounter, &NotingCounter})
+        c->SetVisible(!create);
+    GoodCounter.SetHint(pick(wt::GoodHint));
+    for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement, &FixFolder, &AutoMove,
+                         &DubbleAction, &NoteView})
+        m->SetEnabled(!create);
+    MakeCrcCmd.SetEnabled(create);
+    Status.SetHint(pick(wt::StatusHint));
+    Status.SetCaption(pick(wt::StatusText));
+
+    if (!create) {
+        if (!ListPath.empty() && fs.FileExists(ListPath))
+            OpenListFile();
+        else
+            ClearList();
+    } else {
+        BaseFolder = ExtractFileDir(ListPath);
+        if (!BaseFolder.empty() && fs.FolderExists(BaseFolder))
+            ScanFolder();
+        else
+            ClearList();
+    }
+}
+
+void TForm1::ModeChangeCmdClick() {
+    ModeButtonClick();
+}
+
+void TForm1::ClearList() {
+    CrcList.Clear();
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
+        c->SetCaption("0");
+    EntryCount = GoodCount = BadCount = MissingCount = 0;
+    EndTableChange();
+    ui.ProcessMessages();
+}
+
+void TForm1::ScanFolder() {
+    Hourglass hourglass(ui);
+    Caption = BaseFolder;
+    EntryCount = GoodCount = BadCount = MissingCount = 0;
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
+        c->SetCaption("0");
+    CrcList.Clear();
+    EndTableChange();
+
+    const std::vector<FolderEntry> entries = fs.ListFolder(BaseFolder);
+    CrcList.Reserve(entries.size());
+    for (const FolderEntry& e : entries) {
+        // Plain files only: no folders, hidden files, devices, pipes or sockets.
+        if (e.IsFolder || e.IsHidden || e.IsSpecial) continue;
+        // The whole file, whatever its size; the table's 32-bit size field holds at most 2 GiB - 1,
+        // the row shows the true size.
+        const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
+        AppendEntry(e.Name, static_cast<std::int32_t>(std::min(e.Size, MaxTableSize)), crc);
+        TListItem& row = CrcList.Add();
+        row.Caption = e.Name;
+        row.SubItems = {std::to_string(e.Size), Hex8(crc), std::string()};
+        row.ImageIndex = LeftUnticked(e) ? 3 : 0;
+        TotalCounter.SetCaption(std::to_string(EntryCount));
+        ui.ProcessMessages();
+    }
+    CrcList.Sort([](const TListItem& a, const TListItem& b) {
+        const int c = CompareNames(a.Caption, b.Caption);
+        return c != 0 ? c < 0 : a.Caption < b.Caption;
+    });
+}
+
+void TForm1::FolderOpenCmdClick() {
+    if (!IsCreateMode) ModeButtonClick();
+    std::optional<std::string> folder = ui.ChooseFolder(wt::FolderCaption, BaseFolder);
+    if (!folder) return;
+    BaseFolder = *folder;
+    ScanFolder();
+}
+
+void TForm1::MakeCrcCmdClick() {
+    Hourglass hourglass(ui);
+    std::int32_t ticked = 0;
+    for (const TListItem& row : CrcList.Items()) {
+        if (!row.Checked) continue;
+        GoodCounter.SetCaption(std::to_string(++ticked));
+        ui.ProcessMessages();
+    }
+    if (ticked == 0) {
+        Status.SetCaption(wt::NothingTicked);
+        return;
+    }
+    std::optional<std::string> chosen =
+        ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedListPath(BaseFolder), BaseFolder);
+    if (!chosen) return;
+    const std::string path = *chosen;
+    const std::string ext = UpperAscii(ExtractFileExt(path));
+    if (ext == ".SFV") WriteSfvList(path);
+    if (ext == ".CSV") WriteCsvList(path);
+    if (ExtensionIn(path, wt::ListExtensions) && fs.FileExists(path)) {
+        ListPath = path;
+        ModeButtonClick();
+    } else {
+        Status.SetCaption(wt::SaveFailed + ExtractFileName(path));
+    }
+}
+
+} // namespace tv

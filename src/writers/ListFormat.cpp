@@ -1,0 +1,88 @@
+#include "writers/ListFormat.h"
+
+#include "platform/Paths.h"
+#include "writers/WriterTexts.h"
+
+#include <cstdio>
+
+namespace tv {
+
+namespace {
+
+std::string TwoDigits(int v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%02d", v);
+    return buf;
+}
+
+std::string FourDigits(int v) {
+    char buf[16];
+    std::snprintf(buf, sizeof buf, "%04d", v);
+    return buf;
+}
+
+} // namespace
+
+std::string SfvHeaderLine(const FileTime& now) {
+    return std::string(writertexts::SfvHeaderHead) + FourDigits(now.Year) + "-" + TwoDigits(now.Month) + "-" +
+           TwoDigits(now.Day) + " at " + TwoDigits(now.Hour) + ":" + TwoDigits(now.Minute) + ":" +
+           TwoDigits(now.Second);
+}
+
+std::string SizeField(std::string_view sizeText) {
+    std::string field(13, ' ');
+    field += sizeText;
+    return field.size() > 15 ? field.substr(field.size() - 15) : field;
+}
+
+std::optional<std::string> DosTimeField(const FileTime& t) {
+    if (t.Year < 1980 || t.Year > 2107) return std::nullopt;
+    return TwoDigits(t.Hour) + ":" + TwoDigits(t.Minute) + "." + TwoDigits(t.Second / 2 * 2) + " " +
+           FourDigits(t.Year) + "-" + TwoDigits(t.Month) + "-" + TwoDigits(t.Day);
+}
+
+std::string SfvCommentLine(std::string_view sizeText, std::string_view timeField, std::string_view name) {
+    std::string line;
+    line.reserve(1 + 15 + 2 + timeField.size() + 1 + name.size());
+    line += ';';
+    line += SizeField(sizeText);
+    line += "  ";
+    line += timeField;
+    line += ' ';
+    line += name;
+    return line;
+}
+
+bool NameFitsListLine(std::string_view name) {
+    return name.find_first_of("\r\n") == std::string_view::npos;
+}
+
+bool HasExcludedExtension(std::string_view name) {
+    return ExtensionIn(name, writertexts::ExcludedExtensions);
+}
+
+std::string ProposedListPath(std::string_view folder) {
+    std::string_view f = folder;
+    while (f.size() > 1 && IsPathDelim(f.back()))
+        f.remove_suffix(1);
+    std::string own = ExtractFileName(f);
+    // A root folder has no name of its own.
+    if (own.empty() || (own.size() == 2 && own[1] == ':')) own = "root";
+    return FolderFile(folder, own + ".SFV");
+}
+
+std::string ProposedRequestPath(std::string_view listPath) {
+    std::string path(listPath);
+    const std::string ext = ExtractFileExt(path);
+    path.resize(path.size() - ext.size());
+    return path + writertexts::RequestSuffix;
+}
+
+std::string FolderFile(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (!path.empty() && !IsPathDelim(path.back())) path += PathDelim;
+    path += name;
+    return path;
+}
+
+} // namespace tv

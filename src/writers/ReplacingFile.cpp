@@ -1,0 +1,58 @@
+#include "writers/ReplacingFile.h"
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "writers/ListFormat.h"
+
+namespace tv {
+
+namespace {
+constexpr std::size_t FlushAt = std::size_t{1} << 16;
+constexpr int MaxTempTries = 1000;
+} // namespace
+
+ReplacingFile::ReplacingFile(FileSystem& fs, std::string target) : fs_(fs), target_(std::move(target)) {
+    const std::string folder = ExtractFileDir(target_);
+    for (int n = 1;; ++n) {
+        std::string candidate = FolderFile(folder, ".tallyvault-" + std::to_string(n) + ".tmp");
+        if (n < MaxTempTries && (fs_.FileExists(candidate) || fs_.FolderExists(candidate))) continue;
+        try {
+            out_ = fs_.CreateNew(candidate);
+            temp_ = std::move(candidate);
+            break;
+        } catch (const IoError&) {
+            // Another writer took the name between the test and the creation: try the next one.
+            if (n >= MaxTempTries || !fs_.FileExists(candidate)) throw;
+        }
+    }
+    buffer_.reserve(FlushAt + 4096);
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (committed_) return;
+    out_.reset(); // closes the file without reporting
+    fs_.DeleteFile(temp_);
+}
+
+void ReplacingFile::WriteLine(std::string_view text) {
+    buffer_ += text;
+    buffer_ += "\r\n";
+    if (buffer_.size() >= FlushAt) Flush();
+}
+
+void ReplacingFile::Flush() {
+    if (buffer_.empty()) return;
+    out_->Write(buffer_.data(), buffer_.size());
+    buffer_.clear();
+}
+
+void ReplacingFile::Commit() {
+    Flush();
+    out_->Sync();
+    out_->Close();
+    out_.reset();
+    fs_.ReplaceFile(temp_, target_);
+    committed_ = true;
+}
+
+} // namespace tv

@@ -1,0 +1,39 @@
+#pragma once
+// A list file written whole or not at all. The lines go to a new temporary file beside the target
+// (a hidden ".tallyvault-N.tmp"); only when every line is written and on the disk does that file take
+// the target's place. Until then the old list stays as it was; a failure or an early exit removes the
+// temporary file.
+#include "platform/FileSystem.h"
+
+#include <memory>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+class ReplacingFile {
+public:
+    ReplacingFile(FileSystem& fs, std::string target);
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+    // Appends the text and CR LF.
+    void WriteLine(std::string_view text);
+    // Writes what is buffered, puts the file on the disk and puts it in the target's place.
+    void Commit();
+
+    const std::string& TempPath() const { return temp_; }
+
+private:
+    void Flush();
+
+    FileSystem& fs_;
+    std::string target_;
+    std::string temp_;
+    std::unique_ptr<OutputFile> out_;
+    std::string buffer_;
+    bool committed_ = false;
+};
+
+} // namespace tv

@@ -1,0 +1,37 @@
+// The request list: the ticked rows of the loaded list (typically the entries still missing) written
+// as a new list beside it, which then becomes the current list.
+#include "app/TallyvaultMain.h"
+#include "platform/Paths.h"
+#include "writers/ListFormat.h"
+#include "writers/WriterTexts.h"
+
+namespace tv {
+
+namespace wt = writertexts;
+
+void TForm1::MakeRequestCmdClick() {
+    if (IsCreateMode) return;
+    bool anyTicked = false;
+    for (const TListItem& row : CrcList.Items())
+        anyTicked = anyTicked || row.Checked;
+    if (!anyTicked) {
+        Status.SetCaption(wt::NothingTicked);
+        return;
+    }
+    std::optional<std::string> chosen =
+        ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedRequestPath(ListPath), BaseFolder);
+    if (!chosen) return;
+    const std::string path = *chosen;
+    const std::string ext = UpperAscii(ExtractFileExt(path));
+    if (ext == ".SFV") WriteSfvList(path);
+    if (ext == ".CSV") WriteCsvList(path);
+    if (ExtensionIn(path, wt::ListExtensions) && fs.FileExists(path)) {
+        ListPath = path;
+        LoadList();
+        Status.SetCaption(wt::RequestWritten + path);
+    } else {
+        Status.SetCaption(wt::SaveFailed + ExtractFileName(path));
+    }
+}
+
+} // namespace tv
