@@ -178,6 +178,65 @@ const std::vector<Scenario>& Scenarios() {
          },
          [](FaultWorld& w) { w.Load("list.sfv"); },
          {}},
+        {"create mode: scan and write an SFV list over the old one",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.FixFileTimes();
+             w.Load("list.sfv");
+         },
+         [](FaultWorld& w) {
+             w.Click([&] { w.form.ModeButtonClick(); });
+             w.Tick(2);
+             w.ui.DialogAnswers.push_back(In(w, "set/list.sfv"));
+             w.Click([&] { w.form.MakeCrcCmdClick(); });
+         },
+         {"list.sfv"}},
+        {"create mode: scan another folder and write a CSV list",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.dir.Write("set/old.csv", "old list,1,12345678\r\n");
+             w.FixFileTimes();
+             w.Load("list.sfv");
+         },
+         [](FaultWorld& w) {
+             w.ui.DialogAnswers.push_back(In(w, "set"));
+             w.Click([&] { w.form.FolderOpenCmdClick(); });
+             w.Tick(2);
+             w.ui.DialogAnswers.push_back(In(w, "set/old.csv"));
+             w.Click([&] { w.form.MakeCrcCmdClick(); });
+         },
+         {"old.csv"}},
+        {"back from create mode to the list",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.Load("sizes.sfv");
+             w.Click([&] { w.form.ModeButtonClick(); });
+         },
+         [](FaultWorld& w) { w.Click([&] { w.form.ModeButtonClick(); }); },
+         {}},
+        {"request list over an old one",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.dir.Write("set/request.sfv", "; an old request list\r\nold.bin 12345678\r\n");
+             w.Load("sizes.sfv");
+             w.Tick(1);
+         },
+         [](FaultWorld& w) {
+             w.ui.DialogAnswers.push_back(In(w, "set/request.sfv"));
+             w.Click([&] { w.form.MakeRequestCmdClick(); });
+         },
+         {"request.sfv"}},
+        {"request list as CSV",
+         [](FaultWorld& w) {
+             WriteSet(w);
+             w.Load("list.sfv");
+             w.Tick(1);
+         },
+         [](FaultWorld& w) {
+             w.ui.DialogAnswers.push_back(In(w, "set/request.csv"));
+             w.Click([&] { w.form.MakeRequestCmdClick(); });
+         },
+         {"request.csv"}},
         {"save the settings",
          [](FaultWorld& w) {
              WriteSet(w);

@@ -3,12 +3,17 @@
 #include "core/Entry.h"
 
 #include <cstdlib>
+#include <ctime>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <filesystem>
 #include <stdexcept>
 
 namespace tv::test {
 
 FaultWorld::FaultWorld() : set(dir.MakeFolder("set")), elsewhere(dir.MakeFolder("elsewhere")) {
+    // Lists written in two runs of a scenario are compared: their header time must not differ.
+    form.LocalClock = [] { return FileTime{2003, 5, 4, 20, 41, 9}; };
     // Duplicates deleted to the trash stay inside the temporary folder, where the content checks see them.
     if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome_ = old, hadDataHome_ = true;
     ::setenv("XDG_DATA_HOME", dir.MakeFolder("trash").c_str(), 1);
@@ -50,6 +55,22 @@ std::string Outcome(const FaultWorld& w) {
     return out;
 }
 
+void FaultWorld::FixFileTimes() {
+    std::tm tm{};
+    tm.tm_year = 2003 - 1900;
+    tm.tm_mon = 4;
+    tm.tm_mday = 4;
+    tm.tm_hour = 20;
+    tm.tm_min = 40;
+    tm.tm_sec = 52;
+    tm.tm_isdst = -1;
+    const std::time_t t = std::mktime(&tm);
+    const struct timespec times[2] = {{t, 0}, {t, 0}};
+    namespace fsys = std::filesystem;
+    for (auto it = fsys::recursive_directory_iterator(dir.Path()); it != fsys::recursive_directory_iterator(); ++it)
+        ::utimensat(AT_FDCWD, it->path().c_str(), times, AT_SYMLINK_NOFOLLOW);
+}
+
 std::map<std::string, std::string> FilesUnder(const std::string& root) {
     std::map<std::string, std::string> out;
     namespace fsys = std::filesystem;
@@ -64,7 +85,8 @@ namespace {
 struct RunRecord {
     int Count = 0;
     std::string Outcome;
-    std::map<std::string, std::string> Lists; // list name -> content after the command
+    std::map<std::string, std::string> Lists;       // list name -> content after the command
+    std::map<std::string, std::string> ListsBefore; // list name -> content before it
 };
 
 constexpr const char* NoFile = "(no file)";
@@ -96,6 +118,8 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
     for (const std::string& l : s.Lists) {
         auto it = after.find("set/" + l);
         r.Lists[l] = it == after.end() ? std::string(NoFile) : it->second;
+        auto old = before.find("set/" + l);
+        r.ListsBefore[l] = old == before.end() ? std::string(NoFile) : old->second;
     }
     if (!clean) return r;
 
@@ -108,6 +132,14 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
         violation("the window still counts a command as running");
     if (w.form.CrcList.Count() != w.form.EntryCount) {
         violation("rows and entries differ in number");
+    } else if (w.form.IsCreateMode) {
+        // The scanned files are shown sorted by name; the table keeps the folder's order.
+        std::multiset<std::string> rows, entries;
+        for (std::int32_t i = 0; i < w.form.EntryCount; ++i) {
+            rows.insert(w.form.CrcList.Item(i).Caption);
+            entries.insert(w.form.EntryTable[i].FileName);
+        }
+        if (rows != entries) violation("the rows do not show the scanned files");
     } else {
         for (std::int32_t i = 0; i < w.form.EntryCount; ++i)
             if (w.form.CrcList.Item(i).Caption != w.form.EntryTable[i].FileName ||
@@ -160,6 +192,9 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
 FaultRunResult RunAtEveryFailurePoint(const Scenario& s, Fault fault) {
     FaultRunResult result;
     const RunRecord clean = RunOnce(s, fault, 0, nullptr, nullptr);
+    for (const std::string& l : s.Lists)
+        if (clean.Lists.at(l) == clean.ListsBefore.at(l) || clean.Lists.at(l) == NoFile)
+            result.Violations.push_back(std::string(s.Name) + ": without a failure " + l + " is not written");
     for (int k = 1; k <= clean.Count; ++k) {
         RunOnce(s, fault, k, &clean, &result.Violations);
         ++result.FailurePoints;

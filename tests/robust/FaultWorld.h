@@ -35,6 +35,8 @@ struct FaultWorld {
     // Ticks the rows of one selection of the check button (0 the ！ rows, 1 the × and － rows, 2 all).
     void Tick(int selection);
     void SearchFrom(const std::string& root);
+    // Gives every file the same modification time, so that lists written in two runs agree.
+    void FixFileTimes();
 
 private:
     std::string oldDataHome_;
