@@ -1,7 +1,8 @@
 // Fuzzed entries put into the shape of one dialect: its header, its comment block and its entry lines,
 // with fuzzed line ends. In the clean half of the inputs the names, sizes and CRCs are ones the
-// dialect can carry, and the list must read back as exactly those entries; in the other half they are
-// any bytes and only the window's consistency is checked.
+// dialect can carry: the list must read back as exactly those entries, and the SFV and CSV lists the
+// program writes of its rows must read back as the same. In the other half they are any bytes and only
+// the window's consistency is checked.
 #include "FuzzSupport.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
@@ -230,8 +231,33 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         }
         if (want != got) Fail("a well-formed list read back as other entries");
         if (form.ListHasSizes != b.HasSizes) Fail("sizes flag differs from the dialect");
+
+        // What the program writes of these rows, as SFV (and as CSV when there are sizes), reads back
+        // as the same entries.
+        for (std::int32_t i = 0; i < form.CrcList.Count(); ++i) form.CrcList.SetChecked(i, true);
+        for (const char* written : {"written.sfv", "written.csv"}) {
+            const bool csv = std::string(written) == "written.csv";
+            if (csv && !b.HasSizes) continue;
+            const std::string out = folder.Path() + "/" + written;
+            form.RunCommand([&] { csv ? form.WriteCsvList(out) : form.WriteSfvList(out); });
+            if (!ui.Errors.empty()) Fail("writing the rows failed: " + ui.Errors.front());
+            tv::test::FakeUi ui2;
+            tv::TForm1 again(ui2, tv::RealFs());
+            again.ListPath = out;
+            again.RunCommand([&] { again.OpenListFile(); }, true);
+            CheckAfterLoad(again, ui2, 0);
+            if (!ui2.Errors.empty()) Fail("a list we wrote ended with an error: " + ui2.Errors.front());
+            std::set<std::tuple<std::string, std::uint32_t, std::int32_t>> back;
+            for (std::int32_t i = 0; i < again.EntryCount; ++i) {
+                const tv::TCrcTable& e = again.EntryTable[i];
+                back.insert({e.FileName, e.Crc, b.HasSizes ? e.FileSize : 0});
+            }
+            if (back != want) Fail(std::string("a list we wrote read back as other entries: ") + written);
+        }
     }
-    folder.CheckIntact({name});
+    folder.CheckIntact({name, "written.sfv", "written.csv"});
     folder.Remove(name);
+    folder.Remove("written.sfv");
+    folder.Remove("written.csv");
     return 0;
 }
