@@ -28,7 +28,8 @@ const std::vector<FixtureFile>& FixtureFiles() {
 }
 
 FixtureFolder::FixtureFolder() {
-    for (const FixtureFile& f : FixtureFiles()) Write(f.Name, f.Content);
+    for (const FixtureFile& f : FixtureFiles())
+        Write(f.Name, f.Content);
 }
 
 std::string FixtureFolder::Write(std::string_view name, std::string_view content) const {
@@ -50,7 +51,9 @@ std::string WriteFile(const std::string& path, std::string_view content) {
     return path;
 }
 
-void FixtureFolder::Remove(std::string_view name) const { ::unlink((dir_ / name).c_str()); }
+void FixtureFolder::Remove(std::string_view name) const {
+    ::unlink((dir_ / name).c_str());
+}
 
 namespace {
 
@@ -59,7 +62,8 @@ std::string ReadSmallFile(const std::string& path) {
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) return "(missing)";
     char buf[256];
-    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;) out.append(buf, static_cast<std::size_t>(n));
+    for (ssize_t n; (n = ::read(fd, buf, sizeof buf)) > 0;)
+        out.append(buf, static_cast<std::size_t>(n));
     ::close(fd);
     return out;
 }
@@ -107,7 +111,8 @@ void CheckAfterCommand(const TForm1& form, const test::FakeUi& ui) {
     for (std::int32_t i = 0; i < form.EntryCount; ++i) {
         const TListItem& row = form.CrcList.Item(i);
         if (row.Caption != form.EntryTable[i].FileName) Fail("row " + std::to_string(i) + " shows another entry");
-        if (row.ImageIndex != static_cast<int>(form.EntryState(i))) Fail("row " + std::to_string(i) + " has another state");
+        if (row.ImageIndex != static_cast<int>(form.EntryState(i)))
+            Fail("row " + std::to_string(i) + " has another state");
     }
 }
 
@@ -115,7 +120,8 @@ void CheckAfterLoad(const TForm1& form, const test::FakeUi& ui, std::size_t erro
     CheckAfterCommand(form, ui);
     std::vector<std::uint32_t> crcs;
     crcs.reserve(static_cast<std::size_t>(form.EntryCount));
-    for (std::int32_t i = 0; i < form.EntryCount; ++i) crcs.push_back(form.EntryTable[i].Crc);
+    for (std::int32_t i = 0; i < form.EntryCount; ++i)
+        crcs.push_back(form.EntryTable[i].Crc);
     std::sort(crcs.begin(), crcs.end());
     if (std::adjacent_find(crcs.begin(), crcs.end()) != crcs.end()) Fail("two entries share a CRC after the load");
     if (ui.Errors.size() > errorsBefore + 1) Fail("more than one error box for one load");
@@ -130,13 +136,15 @@ void LoadAndCheck(const std::string& listPath, bool twice) {
     if (!twice) return;
     // Reading the list a second time, as the status-bar click does, gives the same table.
     std::vector<std::string> first;
-    for (std::int32_t i = 0; i < form.EntryCount; ++i) first.push_back(form.EntryTable[i].FileName);
+    for (std::int32_t i = 0; i < form.EntryCount; ++i)
+        first.push_back(form.EntryTable[i].FileName);
     const std::size_t errors = ui.Errors.size();
     form.RunCommand([&] { form.StatusClick(); }, true);
     CheckAfterLoad(form, ui, errors);
     if (ui.Errors.size() != 2 * errors) Fail("the second read of the list ended differently");
     std::vector<std::string> second;
-    for (std::int32_t i = 0; i < form.EntryCount; ++i) second.push_back(form.EntryTable[i].FileName);
+    for (std::int32_t i = 0; i < form.EntryCount; ++i)
+        second.push_back(form.EntryTable[i].FileName);
     if (first != second) Fail("the second read of the list gave other entries");
 }
 

@@ -10,11 +10,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     using namespace tv::fuzz;
     if (size == 0) return 0;
     static constexpr std::array<const char*, 8> Extensions = {".sfv", ".crc", ".csv", ".txt",
-                                                               ".SFV", ".Crc", ".CSV", ".TXT"};
+                                                              ".SFV", ".Crc", ".CSV", ".TXT"};
     const std::string name = std::string("list") + Extensions[data[0] % Extensions.size()];
     FixtureFolder& folder = SharedFixture();
-    const std::string path =
-        folder.Write(name, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
+    const std::string path = folder.Write(name, std::string_view(reinterpret_cast<const char*>(data + 1), size - 1));
     LoadAndCheck(path, (data[0] & 0x40) != 0);
     folder.CheckIntact({name});
     folder.Remove(name);

@@ -18,11 +18,12 @@ struct Options {
 
 Options OptionsOf(const tv::TForm1& f) {
     Options o;
-    for (const tv::TMenuItem* m : {&f.CopyComplement, &f.AutoMove, &f.DblNop, &f.DblInq, &f.DblDel, &f.TashUse,
-                                   &f.FixFolder})
+    for (const tv::TMenuItem* m :
+         {&f.CopyComplement, &f.AutoMove, &f.DblNop, &f.DblInq, &f.DblDel, &f.TashUse, &f.FixFolder})
         o.Ticks.push_back(m->Checked());
     o.FixedFolder = f.FixedComplementFolder;
-    for (const tv::TListColumn& c : f.CrcList.Columns) o.Widths.push_back(c.Width);
+    for (const tv::TListColumn& c : f.CrcList.Columns)
+        o.Widths.push_back(c.Width);
     o.Left = f.Bounds.Left;
     o.Top = f.Bounds.Top;
     o.Width = f.Bounds.Width;

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <ctime>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <filesystem>
 #include <stdexcept>
+#include <sys/stat.h>
 
 namespace tv::test {
 
@@ -26,7 +26,9 @@ FaultWorld::~FaultWorld() {
         ::unsetenv("XDG_DATA_HOME");
 }
 
-void FaultWorld::Click(const std::function<void()>& body, bool busy) { form.RunCommand(body, busy, form.SearchRunning); }
+void FaultWorld::Click(const std::function<void()>& body, bool busy) {
+    form.RunCommand(body, busy, form.SearchRunning);
+}
 
 void FaultWorld::Load(const std::string& listName) {
     form.ListPath = set + "/" + listName;
@@ -48,10 +50,12 @@ std::string Outcome(const FaultWorld& w) {
     std::string out = "status: " + w.form.Status.Caption() + "\n";
     for (const TListItem& r : w.form.CrcList.Items()) {
         out += std::string(MarkOfIcon(r.ImageIndex)) + " " + r.Caption;
-        for (std::size_t i = 0; i < 3; ++i) out += " | " + r.SubItem(i);
+        for (std::size_t i = 0; i < 3; ++i)
+            out += " | " + r.SubItem(i);
         out += r.Checked ? " [x]\n" : "\n";
     }
-    for (const std::string& m : w.ui.Messages) out += "message: " + m + "\n";
+    for (const std::string& m : w.ui.Messages)
+        out += "message: " + m + "\n";
     return out;
 }
 
@@ -123,8 +127,8 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
     }
     if (!clean) return r;
 
-    const std::string where = std::string(s.Name) + ", " + FaultName(fault) + " at " + std::to_string(k) + " (" +
-                              w.fs.Failed() + "): ";
+    const std::string where =
+        std::string(s.Name) + ", " + FaultName(fault) + " at " + std::to_string(k) + " (" + w.fs.Failed() + "): ";
     auto violation = [&](const std::string& what) { violations->push_back(where + what); };
     if (!escaped.empty()) violation("an exception left the command: " + escaped);
     if (w.ui.Busy) violation("the hourglass stayed on");
@@ -156,7 +160,8 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
         return false;
     };
     std::multiset<std::string> contents;
-    for (const auto& [path, content] : after) contents.insert(content);
+    for (const auto& [path, content] : after)
+        contents.insert(content);
     for (const auto& [path, content] : before)
         if (!rewritten(path) && !contents.count(content)) violation("the content of " + path + " is gone");
     // A list file is untouched, unless the command writes it (the caller compares with a clean run).

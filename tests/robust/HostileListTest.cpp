@@ -25,7 +25,9 @@ std::string Hex8(std::uint32_t v) {
     std::snprintf(b, sizeof b, "%08X", v);
     return b;
 }
-std::string CrcText(const std::string& content) { return Hex8(Crc32(content.data(), content.size())); }
+std::string CrcText(const std::string& content) {
+    return Hex8(Crc32(content.data(), content.size()));
+}
 
 // Every file of the temporary folder outside the list's folder.
 std::map<std::string, std::string> OutsideTheSet(const FaultWorld& w) {
@@ -66,9 +68,12 @@ TEST(HostileLists, NamesLeadingOutOfTheFolderAreNeverWrittenTo) {
     FaultWorld w;
     const std::string abs = w.dir / "outside/z";
     const std::vector<std::pair<std::string, std::string>> entries = {
-        {"..\\outside\\x", "content x\n"},     {"../outside/y", "content y\n"},
-        {abs, "content z\n"},                  {"C:\\outside\\w", "content w\n"},
-        {"\\\\server\\share\\v", "content v\n"}, {"sub\\..\\..\\outside\\u", "content u\n"},
+        {"..\\outside\\x", "content x\n"},
+        {"../outside/y", "content y\n"},
+        {abs, "content z\n"},
+        {"C:\\outside\\w", "content w\n"},
+        {"\\\\server\\share\\v", "content v\n"},
+        {"sub\\..\\..\\outside\\u", "content u\n"},
         {"sub/../../../../../../tmp/evil", "content t\n"}};
     std::string list;
     int n = 0;
@@ -98,7 +103,8 @@ TEST(HostileLists, NamesLeadingOutOfTheFolderAreNeverWrittenTo) {
     EXPECT_EQ(OutsideTheSet(w), before);
     ASSERT_FALSE(w.ui.Messages.empty());
     EXPECT_EQ(w.ui.Messages.back().rfind(texts::OutsideNamesHead, 0), 0u) << w.ui.Messages.back();
-    for (int i = 0; i < n; ++i) EXPECT_TRUE(w.dir.Exists("set/found" + std::to_string(i) + ".bin")) << i;
+    for (int i = 0; i < n; ++i)
+        EXPECT_TRUE(w.dir.Exists("set/found" + std::to_string(i) + ".bin")) << i;
     struct stat st {};
     EXPECT_NE(::stat("/tmp/evil", &st), 0);
 }
@@ -197,8 +203,13 @@ TEST(HostileLists, NulBytesInNamesNeverReachTheFileSystemCutShort) {
 
 TEST(HostileLists, ControlBytesInNamesStayBytesFromListToDisk) {
     FaultWorld w;
-    const std::vector<std::string> names = {"a\x01" "b.txt", "esc\x1b[31mred.txt", "tab\there.txt", "bell\x07.bin",
-                                            "del\x7f.bin", "high\xff\xfe.bin"};
+    const std::vector<std::string> names = {"a\x01"
+                                            "b.txt",
+                                            "esc\x1b[31mred.txt",
+                                            "tab\there.txt",
+                                            "bell\x07.bin",
+                                            "del\x7f.bin",
+                                            "high\xff\xfe.bin"};
     std::string list;
     for (const std::string& n : names) {
         w.dir.Write("set/" + n, "content of " + n);
@@ -207,7 +218,8 @@ TEST(HostileLists, ControlBytesInNamesStayBytesFromListToDisk) {
     w.dir.Write("set/list.sfv", list);
     w.Load("list.sfv");
     ExpectConsistent(w);
-    for (const std::string& n : names) EXPECT_EQ(MarkOf(w, n), "○") << n;
+    for (const std::string& n : names)
+        EXPECT_EQ(MarkOf(w, n), "○") << n;
 }
 
 TEST(HostileLists, AHundredThousandEntriesOfOneCrcLeaveOne) {
@@ -248,7 +260,8 @@ TEST(HostileLists, LinesOfTenMegabytesAreReadWithBoundedMemory) {
     w.dir.Write("set/longname.sfv", longName + " 12345678\r\n" + entry);
     w.dir.Write("set/garbage.sfv", garbage + "\r\n" + entry);
     w.dir.Write("set/first.sfv", "; " + garbage + "QuickSFV\r\n;\r\n" + entry);
-    w.dir.Write("set/long.csv", longName + ",5," + CrcText("x") + "\r\n" + "small.bin,6," + CrcText("small\n") + "\r\n");
+    w.dir.Write("set/long.csv",
+                longName + ",5," + CrcText("x") + "\r\n" + "small.bin,6," + CrcText("small\n") + "\r\n");
     w.dir.Write("set/long.crc", std::string(64, '-') + "\r\n" + garbage + "\r\n" + std::string(64, '-') + "\r\n");
     const std::int64_t before = PeakMemory();
     for (const char* list : {"longname.sfv", "garbage.sfv", "first.sfv", "long.csv", "long.crc"}) {
@@ -299,7 +312,8 @@ TEST(HostileLists, DISABLED_AGigabyteListOfOneLine) {
     {
         std::ofstream out(w.dir / "set/huge.sfv", std::ios::binary);
         const std::string block(1 << 20, 'h');
-        for (std::int64_t done = 0; done < Size; done += static_cast<std::int64_t>(block.size())) out << block;
+        for (std::int64_t done = 0; done < Size; done += static_cast<std::int64_t>(block.size()))
+            out << block;
         out << " 12345678";
         ASSERT_TRUE(out.good());
     }

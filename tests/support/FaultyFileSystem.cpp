@@ -8,11 +8,16 @@ namespace tv::test {
 
 const char* FaultName(Fault f) {
     switch (f) {
-    case Fault::NotFound: return "not found";
-    case Fault::AccessDenied: return "access denied";
-    case Fault::ReadBeyondEnd: return "read beyond end";
-    case Fault::DiskFull: return "disk full";
-    case Fault::RenameRefused: return "rename refused";
+    case Fault::NotFound:
+        return "not found";
+    case Fault::AccessDenied:
+        return "access denied";
+    case Fault::ReadBeyondEnd:
+        return "read beyond end";
+    case Fault::DiskFull:
+        return "disk full";
+    case Fault::RenameRefused:
+        return "rename refused";
     }
     return "?";
 }
@@ -23,10 +28,14 @@ bool Applies(Fault f, FaultyFileSystem::Op op) {
     using Op = FaultyFileSystem::Op;
     switch (f) {
     case Fault::NotFound:
-    case Fault::AccessDenied: return op == Op::Path || op == Op::Rename || op == Op::Copy;
-    case Fault::ReadBeyondEnd: return op == Op::Read;
-    case Fault::DiskFull: return op == Op::Write || op == Op::Copy;
-    case Fault::RenameRefused: return op == Op::Rename;
+    case Fault::AccessDenied:
+        return op == Op::Path || op == Op::Rename || op == Op::Copy;
+    case Fault::ReadBeyondEnd:
+        return op == Op::Read;
+    case Fault::DiskFull:
+        return op == Op::Write || op == Op::Copy;
+    case Fault::RenameRefused:
+        return op == Op::Rename;
     }
     return false;
 }
@@ -91,7 +100,9 @@ void FaultyFileSystem::FailAt(Fault fault, int k) {
     loud_ = false;
 }
 
-void FaultyFileSystem::Off() { active_ = false; }
+void FaultyFileSystem::Off() {
+    active_ = false;
+}
 
 bool FaultyFileSystem::Hit(Op op, bool loud, const char* name, const std::string& path) {
     if (!active_ || !Applies(fault_, op)) return false;
@@ -104,11 +115,16 @@ bool FaultyFileSystem::Hit(Op op, bool loud, const char* name, const std::string
 
 void FaultyFileSystem::Throw() const {
     switch (fault_) {
-    case Fault::NotFound: throw IoError("File not found");
-    case Fault::AccessDenied: throw IoError("File access denied");
-    case Fault::ReadBeyondEnd: throw IoError("Read beyond end of file");
-    case Fault::DiskFull: throw IoErrorFromErrno(ENOSPC);
-    case Fault::RenameRefused: throw IoError("File access denied");
+    case Fault::NotFound:
+        throw IoError("File not found");
+    case Fault::AccessDenied:
+        throw IoError("File access denied");
+    case Fault::ReadBeyondEnd:
+        throw IoError("Read beyond end of file");
+    case Fault::DiskFull:
+        throw IoErrorFromErrno(ENOSPC);
+    case Fault::RenameRefused:
+        throw IoError("File access denied");
     }
     throw IoError("I/O error");
 }
