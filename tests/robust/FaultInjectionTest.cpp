@@ -261,15 +261,18 @@ TEST_P(FaultInjection, EveryFailurePointLeavesTheWindowAndTheFilesSound) {
     const Scenario& s = Scenarios()[GetParam()];
     int points = 0;
     std::size_t violations = 0;
+    std::string byKind;
     for (Fault f : AllFaults) {
         const FaultRunResult r = RunAtEveryFailurePoint(s, f);
         points += r.FailurePoints;
         violations += r.Violations.size();
+        byKind += std::string(byKind.empty() ? "" : ", ") + FaultName(f) + " " + std::to_string(r.FailurePoints);
         for (const std::string& v : r.Violations)
             ADD_FAILURE() << v;
     }
     // The count the closing figures are made of; every scenario has file operations to fail.
-    std::cout << "[fault points] " << s.Name << ": " << points << " failure points, " << violations << " violations\n";
+    std::cout << "[fault points] " << s.Name << ": " << points << " failure points (" << byKind << "), " << violations
+              << " violations\n";
     EXPECT_GT(points, 0);
 }
 
