@@ -10,6 +10,8 @@
 
 #include <cstdint>
 #include <ctime>
+#include <optional>
+#include <utility>
 
 namespace tv {
 
@@ -107,7 +109,11 @@ void TForm1::ReadSettings() {
 
 void TForm1::FormDestroy() {
     if (SettingsFile.empty()) return;
-    IniFile ini = LoadIniFile(fs, SettingsFile);
+    // The keys of other programs and the user's own lines are kept; a file that cannot be read now is
+    // not written over with the program's keys alone.
+    std::optional<IniFile> old = LoadIniFileForUpdate(fs, SettingsFile);
+    if (!old) return;
+    IniFile ini = std::move(*old);
     ini.Write(st::SecTitle, st::KeyVersion, AppVersionTitle);
     ini.Write(st::SecTitle, st::KeyLastUpdate, NowText());
     WriteInteger(ini, st::SecWindow, st::KeyTop, Bounds.Top);

@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
+#include <new>
+
 namespace tv {
 
 TForm1::TForm1(Ui& u, FileSystem& f) : ui(u), fs(f) {
@@ -36,6 +38,9 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
         error = e.what();
     } catch (const ConvertError& e) {
         error = e.what();
+    } catch (const std::bad_alloc&) {
+        // A list too large for the memory left ends its load like any other failure, not the program.
+        error = "Out of memory";
     }
     ui.SetBusyCursor(false);
     if (rowsOutOfStep_) ClearTableAndRows();

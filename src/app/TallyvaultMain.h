@@ -107,8 +107,8 @@ public:
 
     // ---- command plumbing ----
     // Runs a command's body: refuses it while another command runs, shows the hourglass when `busy`,
-    // and turns IoError/ConvertError into the error box with the normal pointer restored and the rows
-    // agreeing with the table.
+    // and turns IoError/ConvertError (and running out of memory) into the error box with the normal
+    // pointer restored and the rows agreeing with the table.
     // Returns false when the command was refused. `evenWhileRunning` lets a stop click through.
     bool RunCommand(const std::function<void()>& body, bool busy = false, bool evenWhileRunning = false);
     bool CommandRunning() const { return commandDepth_ > 0; }

@@ -1,7 +1,5 @@
 #include "core/FileCompare.h"
 
-#include "platform/Errors.h"
-
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -22,18 +20,14 @@ std::size_t ReadFull(InputFile& f, char* buf, std::size_t size) {
 } // namespace
 
 bool FilesIdentical(FileSystem& fs, const std::string& a, const std::string& b) {
-    try {
-        std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
-        if (fa->Length() != fb->Length()) return false;
-        constexpr std::size_t Block = 256 * 1024;
-        std::vector<char> ba(Block), bb(Block);
-        for (;;) {
-            std::size_t na = ReadFull(*fa, ba.data(), Block), nb = ReadFull(*fb, bb.data(), Block);
-            if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0) return false;
-            if (na < Block) return true;
-        }
-    } catch (const IoError&) {
-        return false;
+    std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
+    if (fa->Length() != fb->Length()) return false;
+    constexpr std::size_t Block = 256 * 1024;
+    std::vector<char> ba(Block), bb(Block);
+    for (;;) {
+        std::size_t na = ReadFull(*fa, ba.data(), Block), nb = ReadFull(*fb, bb.data(), Block);
+        if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+        if (na < Block) return true;
     }
 }
 

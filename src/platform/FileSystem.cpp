@@ -95,13 +95,14 @@ private:
     FdHolder fd_;
 };
 
-bool StatPath(const std::string& path, struct stat& st) { return ::stat(path.c_str(), &st) == 0; }
-
-// The system calls take C strings: a path with a NUL byte would name a shorter path, another file.
+// The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
+// name a shorter path, another file. Such a path names no file at all.
 bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
 void RejectNul(const std::string& path) {
     if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
 }
+
+bool StatPath(const std::string& path, struct stat& st) { return !HasNul(path) && ::stat(path.c_str(), &st) == 0; }
 
 } // namespace
 
@@ -116,6 +117,7 @@ bool RealFileSystem::FolderExists(const std::string& path) {
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
+    RejectNul(path);
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
     FdHolder holder(fd);
@@ -146,6 +148,7 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
+    RejectNul(path);
     DIR* dir = ::opendir(path.c_str());
     if (!dir) throw IoErrorFromErrno(errno);
     struct Closer {
@@ -186,6 +189,7 @@ FileTime RealFileSystem::LastWriteTime(const std::string& path) {
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
+    if (HasNul(from) || HasNul(to)) return false;
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;
     if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
@@ -207,6 +211,7 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
     } catch (const IoError&) {
         return false;
     }
+    if (HasNul(to)) return false;
     int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     PosixOutputFile out(fd);
@@ -235,7 +240,9 @@ bool RealFileSystem::DeleteFile(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) { return ::mkdir(path.c_str(), 0777) == 0; }
+bool RealFileSystem::CreateFolder(const std::string& path) {
+    return !HasNul(path) && ::mkdir(path.c_str(), 0777) == 0;
+}
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
     RejectNul(from);

@@ -112,21 +112,45 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
     target->Lines.insert(at, std::move(l));
 }
 
+namespace {
+
+// The file's text; IoError when it cannot be read, `whole` false when it is longer than MaxIniBytes.
+std::string ReadIniText(FileSystem& fs, const std::string& path, bool& whole) {
+    std::unique_ptr<InputFile> f = fs.OpenRead(path);
+    std::string text;
+    char buf[16384];
+    while (text.size() <= MaxIniBytes) {
+        std::size_t n = f->Read(buf, sizeof buf);
+        if (n == 0) break;
+        text.append(buf, n);
+    }
+    whole = text.size() <= MaxIniBytes;
+    if (!whole) text.resize(MaxIniBytes);
+    return text;
+}
+
+} // namespace
+
 IniFile LoadIniFile(FileSystem& fs, const std::string& path) {
     try {
         if (!fs.FileExists(path)) return IniFile::Parse({});
-        std::unique_ptr<InputFile> f = fs.OpenRead(path);
-        std::string text;
-        char buf[16384];
-        while (text.size() < MaxIniBytes) {
-            std::size_t n = f->Read(buf, sizeof buf);
-            if (n == 0) break;
-            text.append(buf, n);
-        }
-        if (text.size() > MaxIniBytes) text.resize(MaxIniBytes);
-        return IniFile::Parse(text);
+        bool whole = true;
+        return IniFile::Parse(ReadIniText(fs, path, whole));
     } catch (const IoError&) {
         return IniFile::Parse({});
+    }
+}
+
+std::optional<IniFile> LoadIniFileForUpdate(FileSystem& fs, const std::string& path) {
+    try {
+        bool whole = true;
+        std::string text = ReadIniText(fs, path, whole);
+        if (!whole) return std::nullopt;
+        return IniFile::Parse(text);
+    } catch (const IoError&) {
+        // Absent: there is nothing to keep. There but not readable: it is left as it is.
+        if (!fs.FileExists(path) && !fs.FolderExists(path)) return IniFile::Parse({});
+        return std::nullopt;
     }
 }
 

@@ -46,6 +46,9 @@ private:
 // one. Only the first MiB is read: a settings file is never larger, and a stray huge file must not
 // take the memory.
 IniFile LoadIniFile(FileSystem& fs, const std::string& path);
+// The same for a file that is about to be written back: nullopt when the file is there but cannot be
+// read whole, so that one failed read does not cost the file the lines it holds.
+std::optional<IniFile> LoadIniFileForUpdate(FileSystem& fs, const std::string& path);
 // Stores an INI file; false when the file could not be written (nothing is thrown).
 bool SaveIniFile(FileSystem& fs, const std::string& path, const IniFile& ini);
 

@@ -129,8 +129,10 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
     std::vector<FolderEntry> items;
     try {
         items = fs.ListFolder(folder);
-    } catch (const IoError&) {
-        return; // missing or not readable: searched as an empty folder
+    } catch (const IoError& e) {
+        // Missing or not readable: the walk goes on without it, and the end of the search says so.
+        if (RepairRun) RepairRun->Note(e, folder);
+        return;
     }
     SortListing(items);
     for (const FolderEntry& item : items) {

@@ -6,20 +6,25 @@
 
 namespace tv {
 
-std::int32_t TForm1::TRepairRun::Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize) {
+std::int32_t TForm1::TRepairRun::Find(FileSystem& files, const std::string& path,
+                                      std::optional<std::int64_t> knownSize) {
     try {
-        return Index.Find(fs, path, knownSize);
+        return Index.Find(files, path, knownSize);
     } catch (const IoError& e) {
-        if (Unreadable++ == 0) FirstError = std::string(e.what()) + ": " + path;
+        Note(e, path);
         return -1;
     }
 }
 
-void TForm1::TRepairRun::Report(Ui& ui) const {
+void TForm1::TRepairRun::Note(const IoError& e, const std::string& path) {
+    if (Unreadable++ == 0) FirstError = std::string(e.what()) + ": " + path;
+}
+
+void TForm1::TRepairRun::Report(Ui& errorBox) const {
     if (Unreadable == 0) return;
     std::string text = FirstError;
     if (Unreadable > 1) text += " (+" + std::to_string(Unreadable - 1) + ")";
-    ui.ShowError(text);
+    errorBox.ShowError(text);
 }
 
 bool TForm1::SamePlace(const std::string& a, const std::string& b) {

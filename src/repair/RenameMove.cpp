@@ -16,9 +16,10 @@ namespace tv {
 namespace {
 
 // A list name that must never become a target: it leads out of the list's folder, or names no file
-// (empty, ending in a separator, or "." / ".." as its last part).
+// (empty, ending in a separator, "." / ".." as its last part, or holding a NUL byte, which no file
+// name can).
 bool UnsafeTargetName(const std::string& listName) {
-    if (NameEscapesFolder(listName)) return true;
+    if (NameEscapesFolder(listName) || listName.find('\0') != std::string::npos) return true;
     const std::string native = NativeName(listName);
     const std::string last = ExtractFileName(native);
     return last.empty() || last == "." || last == "..";

@@ -1,8 +1,8 @@
 #pragma once
 // What one complement search or drop holds while it matches files: the lookup over its entries and
-// the files it could not read. An unreadable file (locked, no access, vanished while read) is passed
-// over so the finds made so far and the rest of the files still count; the command names the first
-// such file in the error box when it is done.
+// the files it could not read. An unreadable file (locked, no access, vanished while read) or a folder
+// that cannot be listed is passed over so the finds made so far and the rest still count; the command
+// names the first such file or folder in the error box when it is done.
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "repair/ContentIndex.h"
@@ -17,10 +17,12 @@ struct TForm1::TRepairRun {
     std::string FirstError;
     std::int32_t Unreadable = 0;
 
+    // Notes a file or folder that could not be read.
+    void Note(const IoError& e, const std::string& path);
     // Looks the file up; an unreadable file is noted and matches nothing.
-    std::int32_t Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize = {});
+    std::int32_t Find(FileSystem& files, const std::string& path, std::optional<std::int64_t> knownSize = {});
     // The error box for the files passed over, when there were any.
-    void Report(Ui& ui) const;
+    void Report(Ui& errorBox) const;
 };
 
 } // namespace tv

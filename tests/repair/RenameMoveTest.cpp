@@ -33,7 +33,8 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
     h.Tick(0);
     ASSERT_TRUE(h.Rename());
     EXPECT_TRUE(h.ui.Errors.empty());
-    for (const auto& [name, text] : content) {
+    for (const auto& [entryName, text] : content) {
+        const std::string& name = entryName; // a structured binding cannot be captured by clang 14
         if (!c.OnDisk.count(name) &&
             std::none_of(c.OnDisk.begin(), c.OnDisk.end(), [&](const auto& f) { return f.second == name; }))
             continue; // this entry's content was never there
