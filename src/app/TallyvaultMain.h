@@ -155,6 +155,8 @@ public:
     // the new list is complete. Report the outcome in the status bar; failures raise IoError.
     void WriteSfvList(const std::string& path);
     void WriteCsvList(const std::string& path);
+    // Writes the list the save dialog named, by its extension; true when a list file now stands there.
+    bool WriteChosenList(const std::string& path);
     void ModeButtonClick();
     void ModeChangeCmdClick();
     // Empties the rows and the counters.

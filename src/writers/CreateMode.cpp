@@ -148,10 +148,7 @@ void TForm1::MakeCrcCmdClick() {
         ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedListPath(BaseFolder), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext == ".SFV") WriteSfvList(path);
-    if (ext == ".CSV") WriteCsvList(path);
-    if (ExtensionIn(path, wt::ListExtensions) && fs.FileExists(path)) {
+    if (WriteChosenList(path)) {
         ListPath = path;
         ModeButtonClick();
     } else {

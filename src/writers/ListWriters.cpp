@@ -9,6 +9,7 @@
 // Every line ends in CR LF. Texts are written as they stand, nothing quoted or escaped.
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
+#include "platform/Paths.h"
 #include "writers/ListFormat.h"
 #include "writers/ReplacingFile.h"
 #include "writers/WriterTexts.h"
@@ -64,6 +65,13 @@ void TForm1::WriteCsvList(const std::string& path) {
         file.Commit();
     }
     Status.SetCaption((fs.FileExists(path) ? writertexts::CsvWritten : writertexts::CsvNotWritten) + path);
+}
+
+bool TForm1::WriteChosenList(const std::string& path) {
+    const std::string ext = UpperAscii(ExtractFileExt(path));
+    if (ext == ".SFV") WriteSfvList(path);
+    if (ext == ".CSV") WriteCsvList(path);
+    return ExtensionIn(path, writertexts::ListExtensions) && fs.FileExists(path);
 }
 
 } // namespace tv

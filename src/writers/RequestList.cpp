@@ -22,10 +22,7 @@ void TForm1::MakeRequestCmdClick() {
         ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedRequestPath(ListPath), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext == ".SFV") WriteSfvList(path);
-    if (ext == ".CSV") WriteCsvList(path);
-    if (ExtensionIn(path, wt::ListExtensions) && fs.FileExists(path)) {
+    if (WriteChosenList(path)) {
         ListPath = path;
         LoadList();
         Status.SetCaption(wt::RequestWritten + path);
