@@ -26,6 +26,13 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+std::string FolderFile(std::string_view folder, std::string_view name) {
+    std::string path(folder);
+    if (!path.empty() && !IsPathDelim(path.back())) path += PathDelim;
+    path += name;
+    return path;
+}
+
 static std::size_t LastDelim(std::string_view path) {
     for (std::size_t i = path.size(); i > 0; --i)
         if (IsPathDelim(path[i - 1])) return i - 1;

@@ -18,6 +18,9 @@ bool IsPathDelim(char c);
 // folder + one separator + name; no second separator after a folder that already ends in one.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// folder + one separator + a real file name, taken as it is ("\" stays part of the name).
+std::string FolderFile(std::string_view folder, std::string_view name);
+
 // A name from a list in the native form ("\" becomes "/" on POSIX).
 std::string NativeName(std::string_view listName);
 

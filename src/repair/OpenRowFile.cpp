@@ -11,8 +11,9 @@ void TForm1::CrcListDblClick() {
     if (i < 0) return;
     std::string target;
     if (IsCreateMode) {
-        // Rows of a folder scan are sorted apart from the table: the row's own caption names the file.
-        target = JoinPath(BaseFolder, CrcList.Item(i).Caption);
+        // Rows of a folder scan are sorted apart from the table: the row's own caption is the real
+        // name of the file, not a list's name to be made native.
+        target = FolderFile(BaseFolder, CrcList.Item(i).Caption);
     } else if (i < EntryCount) {
         const TCrcTable& e = EntryTable[i];
         if (e.Exists)

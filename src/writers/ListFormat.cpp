@@ -78,11 +78,4 @@ std::string ProposedRequestPath(std::string_view listPath) {
     return path + writertexts::RequestSuffix;
 }
 
-std::string FolderFile(std::string_view folder, std::string_view name) {
-    std::string path(folder);
-    if (!path.empty() && !IsPathDelim(path.back())) path += PathDelim;
-    path += name;
-    return path;
-}
-
 } // namespace tv

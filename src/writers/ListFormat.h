@@ -36,7 +36,5 @@ std::string ProposedListPath(std::string_view folder);
 // The request list proposed for a list: its path without the extension of its name, "_Request.SFV".
 std::string ProposedRequestPath(std::string_view listPath);
 
-// A name joined to a folder as the file system names it (no "\" turned into a separator).
-std::string FolderFile(std::string_view folder, std::string_view name);
 
 } // namespace tv

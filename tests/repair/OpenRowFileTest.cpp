@@ -15,10 +15,9 @@ TEST(RowDoubleClick, OpensTheRowsOwnFileOrItsSameFileAndClearsTheSelection) {
     dir.Write("set/good.bin", "good content");
     dir.Write("set/bad.bin", "changed");
     const std::string elsewhere = dir.Write("elsewhere/found.bin", "moved content");
-    const std::string list = dir.Write("set/list.sfv", "good.bin " + CrcHex("good content") + "\r\nmoved.bin " +
-                                                           CrcHex("moved content") + "\r\nbad.bin " +
-                                                           CrcHex("original") + "\r\ngone.bin " +
-                                                           CrcHex("never here") + "\r\n");
+    const std::string list = dir.Write(
+        "set/list.sfv", "good.bin " + CrcHex("good content") + "\r\nmoved.bin " + CrcHex("moved content") +
+                            "\r\nbad.bin " + CrcHex("original") + "\r\ngone.bin " + CrcHex("never here") + "\r\n");
     test::FakeUi ui;
     TForm1 f(ui, RealFs());
     f.OpenCommandLineList(list);
@@ -31,11 +30,7 @@ TEST(RowDoubleClick, OpensTheRowsOwnFileOrItsSameFileAndClearsTheSelection) {
         std::int32_t Row;
         std::string Opened; // empty: nothing opened
     } cases[] = {
-        {0, dir / "set/bad.bin"},
-        {1, ""},
-        {2, dir / "set/good.bin"},
-        {3, elsewhere},
-        {-1, ""},
+        {0, dir / "set/bad.bin"}, {1, ""}, {2, dir / "set/good.bin"}, {3, elsewhere}, {-1, ""},
     };
     for (const auto& c : cases) {
         ui.Opened.clear();
@@ -49,6 +44,25 @@ TEST(RowDoubleClick, OpensTheRowsOwnFileOrItsSameFileAndClearsTheSelection) {
         }
         EXPECT_EQ(f.CrcList.Selected(), -1);
     }
+}
+
+TEST(RowDoubleClick, InCreateModeOpensTheScannedFileByItsRealName) {
+    test::TempDir dir;
+    // On this system "\" is an ordinary character of a name, not a folder separator.
+    dir.Write("set/a\\b.bin", "one");
+    dir.MakeFolder("set/a");
+    dir.Write("set/a/b.bin", "other");
+    test::FakeUi ui;
+    TForm1 f(ui, RealFs());
+    f.BaseFolder = dir / "set";
+    f.ListPath = dir / "set/none.sfv";
+    f.ModeButtonClick();
+    ASSERT_TRUE(f.IsCreateMode);
+    ASSERT_EQ(f.CrcList.Count(), 1);
+    f.CrcList.SetSelected(0);
+    f.CrcListDblClick();
+    ASSERT_EQ(ui.Opened.size(), 1u);
+    EXPECT_EQ(ui.Opened[0], dir / "set/a\\b.bin");
 }
 
 } // namespace
