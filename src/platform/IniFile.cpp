@@ -3,9 +3,11 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 
 #include <iterator>
 #include <memory>
+#include <optional>
 
 namespace tv {
 
@@ -13,8 +15,10 @@ namespace {
 
 std::string_view TrimBlanks(std::string_view s) {
     auto blank = [](char c) { return c == ' ' || c == '\t'; };
-    while (!s.empty() && blank(s.front())) s.remove_prefix(1);
-    while (!s.empty() && blank(s.back())) s.remove_suffix(1);
+    while (!s.empty() && blank(s.front()))
+        s.remove_prefix(1);
+    while (!s.empty() && blank(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -59,7 +63,8 @@ std::string IniFile::Text() const {
     std::string out;
     for (const Section& s : sections_) {
         if (s.HasHeader) out += "[" + s.Name + "]\n";
-        for (const Line& l : s.Lines) out += (l.Key.empty() ? l.Raw : l.Key + "=" + l.Value) + "\n";
+        for (const Line& l : s.Lines)
+            out += (l.Key.empty() ? l.Raw : l.Key + "=" + l.Value) + "\n";
     }
     return out;
 }
@@ -105,7 +110,8 @@ void IniFile::Write(std::string_view section, std::string_view key, std::string_
     }
     // Keep blank lines that close the section after the new key.
     auto at = target->Lines.end();
-    while (at != target->Lines.begin() && std::prev(at)->Key.empty() && TrimBlanks(std::prev(at)->Raw).empty()) --at;
+    while (at != target->Lines.begin() && std::prev(at)->Key.empty() && TrimBlanks(std::prev(at)->Raw).empty())
+        --at;
     Line l;
     l.Key = std::string(key);
     l.Value = std::string(value);
@@ -156,18 +162,16 @@ std::optional<IniFile> LoadIniFileForUpdate(FileSystem& fs, const std::string& p
 
 bool SaveIniFile(FileSystem& fs, const std::string& path, const IniFile& ini) {
     const std::string text = ini.Text();
-    // The new text goes to a file beside the old one that takes its place only when it is complete,
-    // so a save cut short (a full disk, the machine going down) never leaves a torn settings file.
-    const std::string temp = path + ".new";
-    fs.DeleteFile(temp); // left over from a save that was cut short
-    std::unique_ptr<OutputFile> f;
+    // The new text takes the old file's place only when it is complete, so a save cut short (a full
+    // disk, the machine going down) never leaves a torn settings file.
+    std::optional<ReplacingFile> file;
     try {
-        f = fs.CreateNew(temp);
+        file.emplace(fs, path);
     } catch (const IoError&) {
         // A folder that takes no new files may still hold a writable settings file: write it in place.
         if (!fs.FileExists(path)) return false;
         try {
-            f = fs.Create(path);
+            std::unique_ptr<OutputFile> f = fs.Create(path);
             f->Write(text.data(), text.size());
             f->Close();
             return true;
@@ -176,15 +180,10 @@ bool SaveIniFile(FileSystem& fs, const std::string& path, const IniFile& ini) {
         }
     }
     try {
-        f->Write(text.data(), text.size());
-        f->Sync();
-        f->Close();
-        f.reset();
-        fs.ReplaceFile(temp, path);
+        file->Write(text);
+        file->Commit();
         return true;
     } catch (const IoError&) {
-        f.reset();
-        fs.DeleteFile(temp);
         return false;
     }
 }

@@ -10,8 +10,8 @@
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "writers/ListFormat.h"
-#include "writers/ReplacingFile.h"
 #include "writers/WriterTexts.h"
 
 #include <vector>

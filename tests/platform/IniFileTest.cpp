@@ -1,9 +1,12 @@
-#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "platform/FileSystem.h"
 #include "support/TempDir.h"
 #include "writers/WriterHarness.h"
 
+#include <algorithm>
+#include <filesystem>
 #include <gtest/gtest.h>
+#include <vector>
 
 namespace tv {
 namespace {
@@ -20,7 +23,8 @@ TEST(IniFile, ReadsSectionsAndKeysWithoutRegardToCase) {
 }
 
 TEST(IniFile, RewriteKeepsUnknownLinesAndUpdatesInPlace) {
-    IniFile ini = IniFile::Parse("; kept comment\n[Other]\nmine=x y\n\n[tallyvault]\nauto complement=0\nextra=keep\n\n");
+    IniFile ini =
+        IniFile::Parse("; kept comment\n[Other]\nmine=x y\n\n[tallyvault]\nauto complement=0\nextra=keep\n\n");
     ini.Write("Tallyvault", "Auto Complement", "1");
     ini.Write("Tallyvault", "Complement Copy", "0");
     ini.Write("Title", "Program Version", "V");
@@ -60,6 +64,14 @@ TEST(IniFile, FilesLoadAndSaveThroughTheFileSystem) {
     EXPECT_EQ(LoadIniFile(fs, dir / "d.ini").Text(), "");
 }
 
+std::vector<std::string> FilesIn(const test::TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        names.push_back(e.path().filename().string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 TEST(IniFile, ASaveThatFailsKeepsTheOldSettingsWhole) {
     test::TempDir dir;
     dir.Write("x.ini", "[Main]\nCopy=1\n");
@@ -73,13 +85,13 @@ TEST(IniFile, ASaveThatFailsKeepsTheOldSettingsWhole) {
         fs.WriteBudget = 100;
         EXPECT_FALSE(SaveIniFile(fs, dir / "x.ini", ini)) << fault;
         EXPECT_EQ(dir.Read("x.ini"), "[Main]\nCopy=1\n") << fault;
-        EXPECT_FALSE(std::filesystem::exists(dir / "x.ini.new")) << fault;
+        EXPECT_EQ(FilesIn(dir), std::vector<std::string>{"x.ini"}) << fault;
     }
     // A leftover of a save cut short does not stand in the way of the next one.
-    dir.Write("x.ini.new", "torn");
+    dir.Write(".tallyvault-1.tmp", "torn");
     ASSERT_TRUE(SaveIniFile(RealFs(), dir / "x.ini", ini));
     EXPECT_EQ(LoadIniFile(RealFs(), dir / "x.ini").Read("Main", "FixName"), std::string(5000, 'z'));
-    EXPECT_FALSE(std::filesystem::exists(dir / "x.ini.new"));
+    EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{".tallyvault-1.tmp", "x.ini"}));
 }
 
 TEST(IniFile, AHugeFileIsReadOnlyUpToItsBound) {

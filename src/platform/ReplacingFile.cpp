@@ -1,8 +1,7 @@
-#include "writers/ReplacingFile.h"
+#include "platform/ReplacingFile.h"
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
-#include "writers/ListFormat.h"
 
 namespace tv {
 
@@ -34,10 +33,14 @@ ReplacingFile::~ReplacingFile() {
     fs_.DeleteFile(temp_);
 }
 
-void ReplacingFile::WriteLine(std::string_view text) {
+void ReplacingFile::Write(std::string_view text) {
     buffer_ += text;
-    buffer_ += "\r\n";
     if (buffer_.size() >= FlushAt) Flush();
+}
+
+void ReplacingFile::WriteLine(std::string_view text) {
+    Write(text);
+    Write("\r\n");
 }
 
 void ReplacingFile::Flush() {

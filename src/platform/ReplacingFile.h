@@ -1,8 +1,8 @@
 #pragma once
-// A list file written whole or not at all. The lines go to a new temporary file beside the target
-// (a hidden ".tallyvault-N.tmp"); only when every line is written and on the disk does that file take
-// the target's place. Until then the old list stays as it was; a failure or an early exit removes the
-// temporary file.
+// A file written whole or not at all (lists, the settings file). The text goes to a new temporary
+// file beside the target (a hidden ".tallyvault-N.tmp"); only when all of it is written and on the
+// disk does that file take the target's place. Until then the old file stays as it was; a failure or
+// an early exit removes the temporary file.
 #include "platform/FileSystem.h"
 
 #include <memory>
@@ -18,6 +18,8 @@ public:
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
+    // Appends the text as it is.
+    void Write(std::string_view text);
     // Appends the text and CR LF.
     void WriteLine(std::string_view text);
     // Writes what is buffered, puts the file on the disk and puts it in the target's place.
