@@ -1,8 +1,11 @@
 #include "ShellFixture.h"
 
+#include "platform/BuildInfo.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace tv {
 namespace {
@@ -178,17 +181,24 @@ TEST(Viewers, VersionHomepageReadMeAndTextEditor) {
     f.ReadMeClick();
     ASSERT_EQ(s.ui.Opened.size(), 2u);
     EXPECT_EQ(s.ui.Opened[1], s.dir / "bin/Tallyvault.txt");
+    // Installed: the read-me is in the documentation folder of the program's prefix.
+    std::remove((s.dir / "bin/Tallyvault.txt").c_str());
+    const std::string docs = (std::filesystem::path("bin") / buildinfo::DocDirFromBinDir).lexically_normal();
+    const std::string installed = s.dir.Write(docs + "/Tallyvault.txt", "read me");
+    f.ReadMeClick();
+    ASSERT_EQ(s.ui.Opened.size(), 3u);
+    EXPECT_EQ(s.ui.Opened[2], installed);
 
     // The text editor needs a list file that still exists.
     f.NoteViewClick();
-    EXPECT_EQ(s.ui.Opened.size(), 2u);
+    EXPECT_EQ(s.ui.Opened.size(), 3u);
     f.ListPath = s.dir.Write("l.sfv", "");
     f.NoteViewClick();
-    ASSERT_EQ(s.ui.Opened.size(), 3u);
-    EXPECT_EQ(s.ui.Opened[2], "editor:" + f.ListPath);
+    ASSERT_EQ(s.ui.Opened.size(), 4u);
+    EXPECT_EQ(s.ui.Opened[3], "editor:" + f.ListPath);
     std::remove(f.ListPath.c_str());
     f.NoteViewClick();
-    EXPECT_EQ(s.ui.Opened.size(), 3u);
+    EXPECT_EQ(s.ui.Opened.size(), 4u);
 }
 
 } // namespace
