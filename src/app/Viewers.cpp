@@ -9,9 +9,14 @@ namespace tv {
 
 namespace st = shelltexts;
 
-void TForm1::versionClick() { ui.ShowMessage(st::VersionText); }
+void TForm1::versionClick() {
+    ui.ShowMessage(st::VersionText);
+}
 
-void TForm1::Homepage1Click() { ui.ShellOpen(st::HomepageAddress, ""); }
+void TForm1::Homepage1Click() {
+    // The address stays in the box, so that it can be typed in by hand.
+    if (!ui.ShellOpen(st::HomepageAddress, "")) ui.ShowMessage(std::string(st::NoBrowser) + "\r" + st::HomepageAddress);
+}
 
 void TForm1::ReadMeClick() {
     const std::string folder = ExtractFileDir(ProgramPath);
@@ -22,7 +27,7 @@ void TForm1::ReadMeClick() {
     const std::string own = JoinPath(folder, name.substr(0, name.size() - ext.size()) + ".txt");
     for (const std::string& path : {own, JoinPath(folder, st::ReadMeName)}) {
         if (!ProgramPath.empty() && fs.FileExists(path)) {
-            ui.ShellOpen(path, folder);
+            if (!ui.ShellOpen(path, folder)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + path);
             return;
         }
     }
@@ -31,7 +36,7 @@ void TForm1::ReadMeClick() {
 
 void TForm1::NoteViewClick() {
     if (ListPath.empty() || !fs.FileExists(ListPath)) return;
-    ui.OpenInTextEditor(ListPath);
+    if (!ui.OpenInTextEditor(ListPath)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + ListPath);
 }
 
 } // namespace tv
