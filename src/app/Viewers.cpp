@@ -18,7 +18,8 @@ void TForm1::versionClick() {
 }
 
 void TForm1::Homepage1Click() {
-    ui.ShellOpen(st::HomepageAddress, "");
+    // The address stays in the box, so that it can be typed in by hand.
+    if (!ui.ShellOpen(st::HomepageAddress, "")) ui.ShowMessage(std::string(st::NoBrowser) + "\r" + st::HomepageAddress);
 }
 
 void TForm1::ReadMeClick() {
@@ -35,7 +36,7 @@ void TForm1::ReadMeClick() {
             .string();
     for (const std::string& path : {own, JoinPath(folder, st::ReadMeName), docs}) {
         if (!ProgramPath.empty() && fs.FileExists(path)) {
-            ui.ShellOpen(path, folder);
+            if (!ui.ShellOpen(path, folder)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + path);
             return;
         }
     }
@@ -44,7 +45,7 @@ void TForm1::ReadMeClick() {
 
 void TForm1::NoteViewClick() {
     if (ListPath.empty() || !fs.FileExists(ListPath)) return;
-    ui.OpenInTextEditor(ListPath);
+    if (!ui.OpenInTextEditor(ListPath)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + ListPath);
 }
 
 } // namespace tv

@@ -2,6 +2,7 @@
 
 #include "platform/BuildInfo.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -199,6 +200,31 @@ TEST(Viewers, VersionHomepageReadMeAndTextEditor) {
     std::remove(f.ListPath.c_str());
     f.NoteViewClick();
     EXPECT_EQ(s.ui.Opened.size(), 4u);
+}
+
+// When the desktop can start nothing, each command says so in a box naming what it tried to open.
+TEST(Viewers, NothingToOpenWithIsSaidInABox) {
+    ShellForm s;
+    TForm1& f = *s.form;
+    f.FormCreate({});
+    s.ui.LaunchWorks = false;
+    f.ProgramPath = s.dir / "bin/tallyvault";
+    const std::string readMe = s.dir.Write("bin/Tallyvault.txt", "read me");
+    f.ListPath = s.dir.Write("l.sfv", "");
+    const struct {
+        std::function<void()> Click;
+        std::string Text;
+    } cases[] = {
+        {[&] { f.Homepage1Click(); }, "ホームページを開くブラウザが見つかりません\rhttps://tallyvault.example.org/"},
+        {[&] { f.ReadMeClick(); }, "テキストファイルを開くアプリケーションが見つかりません\r" + readMe},
+        {[&] { f.NoteViewClick(); }, "テキストファイルを開くアプリケーションが見つかりません\r" + f.ListPath},
+    };
+    for (const auto& c : cases) {
+        s.ui.Messages.clear();
+        c.Click();
+        ASSERT_EQ(s.ui.Messages.size(), 1u) << c.Text;
+        EXPECT_EQ(s.ui.Messages[0], c.Text);
+    }
 }
 
 } // namespace

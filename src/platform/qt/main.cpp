@@ -1,10 +1,12 @@
 // The program: the Qt application, the window logic over the real file system, and the window.
 // TALLYVAULT_SETTINGS names another settings file; TALLYVAULT_SCREENSHOT=FILE.png writes a picture
-// of the window once the start list is shown and ends the program (for scripts/screenshot);
+// of the window once the start list is shown and ends the program (for scripts/screenshot), in the
+// state TALLYVAULT_SCREENSHOT_STATE names;
 // TALLYVAULT_TIMING prints how long the start list took and how responsive the window stayed.
 // --help and --version, as the only argument, print and end the program.
 #include "MainWindow.h"
 #include "QtUi.h"
+#include "Screenshot.h"
 
 #include "app/TallyvaultMain.h"
 #include "platform/BuildInfo.h"
@@ -63,7 +65,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i)
         args.emplace_back(argv[i]);
 
+    tv::qt::InstallQtTranslations();
     tv::qt::MainWindow window(form, ui);
+    // A close the start list asks for (a kept duplicate) comes before the event loop runs.
+    QObject::connect(&window, &tv::qt::MainWindow::Closed, &app, &QCoreApplication::quit, Qt::QueuedConnection);
     QElapsedTimer started;
     started.start();
     window.Start(args);
@@ -71,13 +76,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "start list shown after %lld ms; longest stretch without event handling %lld ms\n",
                      static_cast<long long>(started.elapsed()), static_cast<long long>(ui.LongestGapMs()));
 
-    if (const char* shot = std::getenv("TALLYVAULT_SCREENSHOT"); shot && *shot) {
-        const QString out = QString::fromLocal8Bit(shot);
-        QTimer::singleShot(800, &window, [&window, out] {
-            window.SyncFromForm();
-            const bool ok = window.grab().save(out, "PNG");
-            std::exit(ok ? 0 : 1);
-        });
-    }
+    if (const char* shot = std::getenv("TALLYVAULT_SCREENSHOT"); shot && *shot)
+        tv::qt::ScheduleScreenshot(window, QString::fromLocal8Bit(shot),
+                                   qEnvironmentVariable("TALLYVAULT_SCREENSHOT_STATE"));
     return QApplication::exec();
 }
