@@ -33,6 +33,8 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
     QTimer::singleShot(SettleMs, &window, [&window, out, wanted] {
         TForm1& form = window.Form();
         if (wanted.contains(QStringLiteral("create"))) window.Run([&form] { form.ModeButtonClick(); });
+        if (wanted.contains(QStringLiteral("search"))) window.Run([&form] { form.SearchButtonClick(); });
+        if (wanted.contains(QStringLiteral("rename"))) window.Run([&form] { form.RenameButtonClick(); });
         if (wanted.contains(QStringLiteral("sorted"))) window.List()->header()->setSortIndicator(3, Qt::AscendingOrder);
         if (wanted.contains(QStringLiteral("filtered"))) window.OnlyUnmatchedAction()->setChecked(true);
         if (wanted.contains(QStringLiteral("selected")) && window.List()->model()->rowCount() > 0)
