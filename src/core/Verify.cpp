@@ -81,7 +81,7 @@ void TForm1::VerifyEntries() {
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = fs.ListFolder(folder);
+    std::vector<FolderEntry> listing = ListingPaced(fs, folder, [this] { ui.ProcessMessages(); });
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -90,6 +90,7 @@ void TForm1::VerifyEntries() {
             e.SizeMatched = false;
             e.Found = false;
             e.Exists = presence.Exists(e.FileName);
+            ui.ProcessMessages();
         }
     }
     const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));

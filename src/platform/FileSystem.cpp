@@ -9,6 +9,7 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tv {
 
@@ -97,12 +98,16 @@ private:
 
 // The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
 // name a shorter path, another file. Such a path names no file at all.
-bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool HasNul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
 void RejectNul(const std::string& path) {
     if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
 }
 
-bool StatPath(const std::string& path, struct stat& st) { return !HasNul(path) && ::stat(path.c_str(), &st) == 0; }
+bool StatPath(const std::string& path, struct stat& st) {
+    return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
+}
 
 } // namespace
 
@@ -156,7 +161,9 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         ~Closer() { ::closedir(d); }
     } closer{dir};
     int dfd = ::dirfd(dir);
+    std::size_t seen = 0;
     while (dirent* e = ::readdir(dir)) {
+        if (WhileListing && ++seen % 256 == 0) WhileListing();
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         struct stat st {};
@@ -167,21 +174,32 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
         fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
         struct stat lst {};
-        fe.IsLink = e->d_type == DT_LNK ||
-                    (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
-                     S_ISLNK(lst.st_mode));
+        fe.IsLink =
+            e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
+                                    ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         out.push_back(std::move(fe));
     }
     return out;
 }
 
-std::int64_t RealFileSystem::FileLength(const std::string& path) { return OpenRead(path)->Length(); }
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
+    struct Restore {
+        FileSystem& fs;
+        std::function<void()> before;
+        ~Restore() { fs.WhileListing = std::move(before); }
+    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
+    return fs.ListFolder(path);
+}
+
+std::int64_t RealFileSystem::FileLength(const std::string& path) {
+    return OpenRead(path)->Length();
+}
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     struct stat st {};
     if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
-    std::tm tm {};
+    std::tm tm{};
     time_t t = st.st_mtime;
     ::localtime_r(&t, &tm);
     return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
@@ -265,11 +283,14 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
     }
 }
 
-bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
+bool FileSystem::SameObject(const std::string& a, const std::string& b) {
+    return SameText(a, b);
+}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +34,8 @@ struct FolderEntry {
     std::string Name;
     std::int64_t Size = 0;
     bool IsFolder = false;
-    bool IsHidden = false; // hidden or system: a dot name on POSIX
-    bool IsLink = false;   // a symbolic link (IsFolder and Size describe what it points to)
+    bool IsHidden = false;  // hidden or system: a dot name on POSIX
+    bool IsLink = false;    // a symbolic link (IsFolder and Size describe what it points to)
     bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
 };
 
@@ -47,7 +48,11 @@ class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual bool FileExists(const std::string& path) = 0;   // a file, not a folder
+    // Called now and then while a folder is listed: a listing of a hundred thousand files takes
+    // seconds, in which a window wants to handle its events. Set for one listing by ListingPaced.
+    std::function<void()> WhileListing;
+
+    virtual bool FileExists(const std::string& path) = 0; // a file, not a folder
     virtual bool FolderExists(const std::string& path) = 0;
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates (or truncates) a file for writing.
@@ -73,6 +78,9 @@ public:
     // This base version compares the texts without regard to letter case.
     virtual bool SameObject(const std::string& a, const std::string& b);
 };
+
+// Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace);
 
 // The real file system of the machine.
 class RealFileSystem : public FileSystem {

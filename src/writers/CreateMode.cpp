@@ -102,7 +102,7 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = fs.ListFolder(BaseFolder);
+    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ui.ProcessMessages(); });
     CrcList.Reserve(entries.size());
     for (const FolderEntry& e : entries) {
         // Plain files only: no folders, hidden files, devices, pipes or sockets.

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QHeaderView>
 #include <QPixmap>
 #include <QScreen>
@@ -20,6 +21,14 @@ namespace {
 // Waits long enough for the window manager and the painting to settle.
 constexpr int SettleMs = 800;
 
+// Lets the window paint and handle what a command left, as the user would see it between clicks.
+void Settle() {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
 void SaveAndExit(const QPixmap& picture, const QString& out) {
     const bool ok = !picture.isNull() && picture.save(out, "PNG");
     if (!ok) std::fprintf(stderr, "cannot write %s\n", out.toLocal8Bit().constData());
@@ -33,6 +42,14 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
     QTimer::singleShot(SettleMs, &window, [&window, out, wanted] {
         TForm1& form = window.Form();
         if (wanted.contains(QStringLiteral("create"))) window.Run([&form] { form.ModeButtonClick(); });
+        if (wanted.contains(QStringLiteral("search"))) {
+            Settle();
+            window.Run([&form] { form.SearchButtonClick(); });
+        }
+        if (wanted.contains(QStringLiteral("rename"))) {
+            Settle();
+            window.Run([&form] { form.RenameButtonClick(); });
+        }
         if (wanted.contains(QStringLiteral("sorted"))) window.List()->header()->setSortIndicator(3, Qt::AscendingOrder);
         if (wanted.contains(QStringLiteral("filtered"))) window.OnlyUnmatchedAction()->setChecked(true);
         if (wanted.contains(QStringLiteral("selected")) && window.List()->model()->rowCount() > 0)
