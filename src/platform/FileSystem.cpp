@@ -1,6 +1,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Errors.h"
+#include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
@@ -53,7 +54,7 @@ public:
     explicit PosixInputFile(int fd) : fd_(fd) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         for (;;) {
-            ssize_t n = ::read(fd_.get(), buffer, size);
+            ssize_t n = posix::ReadFile(fd_.get(), buffer, size);
             if (n >= 0) return static_cast<std::size_t>(n);
             if (errno != EINTR) throw IoErrorFromErrno(errno);
         }
@@ -121,8 +122,35 @@ bool RealFileSystem::FolderExists(const std::string& path) {
     return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+struct RealFileSystem::Ahead : posix::OpenAhead {};
+
+RealFileSystem::Ahead& RealFileSystem::ahead() {
+    if (!ahead_) ahead_ = std::make_unique<Ahead>();
+    return *ahead_;
+}
+
+RealFileSystem::RealFileSystem() = default;
+RealFileSystem::~RealFileSystem() = default;
+
+void RealFileSystem::ForgetHints() {
+    if (ahead_) ahead_->Forget();
+}
+
+void RealFileSystem::WillRead(const std::string& path, std::int64_t size) {
+    if (!HasNul(path)) ahead().Hint(path, size);
+}
+
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     RejectNul(path);
+    if (ahead_) {
+        // A hinted file is a plain file by its listing: no type check, and it may be open already.
+        const posix::OpenAhead::Taken t = ahead_->Take(path);
+        if (t.Hinted) {
+            if (t.Fd < 0) throw IoErrorFromErrno(errno);
+            if (t.Size > (std::int64_t{1} << 20)) ::posix_fadvise(t.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            return std::make_unique<PosixInputFile>(t.Fd);
+        }
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
     FdHolder holder(fd);
@@ -206,6 +234,7 @@ FileTime RealFileSystem::LastWriteTime(const std::string& path) {
 }
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    ForgetHints(); // a path hinted before may lead to another file now
     // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
     if (HasNul(from) || HasNul(to)) return false;
     struct stat st {};
@@ -254,6 +283,7 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
+    ForgetHints(); // a path hinted before may lead to another file now
     if (HasNul(path) || FolderExists(path)) return false;
     return ::unlink(path.c_str()) == 0;
 }
@@ -263,6 +293,7 @@ bool RealFileSystem::CreateFolder(const std::string& path) {
 }
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    ForgetHints(); // a path hinted before may lead to another file now
     RejectNul(from);
     RejectNul(to);
     struct stat st {};
@@ -286,6 +317,8 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
 bool FileSystem::SameObject(const std::string& a, const std::string& b) {
     return SameText(a, b);
 }
+
+void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;

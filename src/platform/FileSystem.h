@@ -77,6 +77,9 @@ public:
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
     // This base version compares the texts without regard to letter case.
     virtual bool SameObject(const std::string& a, const std::string& b);
+    // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
+    // opened with OpenRead, after the files hinted before it. This base version ignores it.
+    virtual void WillRead(const std::string& path, std::int64_t size);
 };
 
 // Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
@@ -100,6 +103,15 @@ public:
     bool CreateFolder(const std::string& path) override;
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
+    void WillRead(const std::string& path, std::int64_t size) override;
+    RealFileSystem();
+    ~RealFileSystem() override;
+
+private:
+    struct Ahead;
+    Ahead& ahead();
+    void ForgetHints();
+    std::unique_ptr<Ahead> ahead_; // the hinted files, made on the first hint
 };
 
 // The one real file system of the process.

@@ -90,6 +90,17 @@ void TForm1::FileChangeCmdClick() {
     std::int32_t passedOver = 0;
     if (EntryCount > 0) {
         SameFileIndex pointers(EntryTable, EntryCount);
+        // Whether a same file's folder is the list's folder, asked of the file system once per folder
+        // in a row: the finds of one searched folder come together.
+        std::string lastFolder;
+        bool lastInBase = false;
+        auto inBase = [&](const std::string& folder) {
+            if (lastFolder.empty() || folder != lastFolder) {
+                lastFolder = folder;
+                lastInBase = SamePlace(folder, BaseFolder);
+            }
+            return lastInBase;
+        };
         const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
         try {
             for (std::int32_t i = 0; i < rows; ++i) {
@@ -100,9 +111,12 @@ void TForm1::FileChangeCmdClick() {
                     continue;
                 }
                 const std::string target = JoinPath(BaseFolder, e.FileName);
-                // A same file that is already the target itself needs nothing (nor could it be parked).
-                if (e.SameFile.empty() || SamePlace(e.SameFile, target)) continue;
-                if (fs.FileExists(target)) {
+                if (e.SameFile.empty()) continue;
+                // A same file that is already the target itself needs nothing (nor could it be parked);
+                // only a target that exists can be it.
+                const bool targetExists = fs.FileExists(target);
+                if (targetExists ? SamePlace(e.SameFile, target) : SameText(e.SameFile, target)) continue;
+                if (targetExists) {
                     const std::string native = NativeName(e.FileName);
                     const std::string ext = ExtractFileExt(native);
                     const std::string stem = native.substr(0, native.size() - ext.size());
@@ -117,7 +131,7 @@ void TForm1::FileChangeCmdClick() {
                     ui.ProcessMessages();
                 }
                 MakeTargetFolders(fs, BaseFolder, NativeName(e.FileName));
-                if (!SamePlace(ExtractFileDir(e.SameFile), BaseFolder) && CopyComplement.Checked())
+                if (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile)))
                     fs.CopyFile(e.SameFile, target); // a failed copy shows as missing after the verification
                 else
                     Rename(fs, e.SameFile, target);
