@@ -57,6 +57,8 @@ public:
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
+    // The folder the last complement search walked: files found there are moved or copied from beneath it.
+    std::string SearchRoot;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
 
@@ -170,6 +172,8 @@ public:
     // ---- repair: rename and move, complement search, dropped files (repair/) ----
     void RenameButtonClick();
     void FileChangeCmdClick();
+    // Checks entry i against its own file alone (after a rename brought it there).
+    void RecheckOwnFile(std::int32_t i);
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
