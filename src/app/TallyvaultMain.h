@@ -140,6 +140,9 @@ public:
     void AllOffClick();
     void HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll);
     void MoveToRecycleBin(const std::string& path);
+    // `duplicate` is a separate plain file from `kept` (not the same one through a link, a hard link or
+    // a bind mount), so that deleting it cannot lose the kept content.
+    bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
     // The full path of entry i's own file.
     std::string EntryPath(std::int32_t i) const;
 

@@ -52,7 +52,7 @@ struct FileIdentity {
     std::uint64_t Volume = 0, Object = 0;
     std::int64_t Size = 0;
     bool SameObject(const FileIdentity& o) const {
-        return Exists && o.Exists && Volume == o.Volume && Object == o.Object;
+        return Exists && o.Exists && Object != 0 && Volume == o.Volume && Object == o.Object; // 0: not known
     }
 };
 
