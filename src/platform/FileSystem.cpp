@@ -8,23 +8,30 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
 
 namespace tv {
 
+std::string SystemReason(int err) {
+    // strerror's texts depend on the locale; the C locale's are the English ones.
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    return c ? ::strerror_l(err, c) : ::strerror(err);
+}
+
 IoError IoErrorFromErrno(int err) {
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-        return IoError("File not found");
+        return IoError("File not found", SystemReason(err));
     case EACCES:
     case EPERM:
     case EISDIR:
-        return IoError("File access denied");
+        return IoError("File access denied", SystemReason(err));
     default:
-        return IoError("I/O error " + std::to_string(err));
+        return IoError("I/O error " + std::to_string(err), SystemReason(err));
     }
 }
 

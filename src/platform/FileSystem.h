@@ -44,6 +44,19 @@ struct FileTime {
     int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
 };
 
+// What a path names, a link in its last part not followed. Volume and Object tell files apart: the
+// device and inode number on POSIX, the volume serial number and file index on Windows.
+struct FileIdentity {
+    bool Exists = false;
+    bool IsLink = false;
+    bool IsFile = false; // a plain file: not a link, folder, device, pipe or socket
+    std::uint64_t Volume = 0, Object = 0;
+    std::int64_t Size = 0;
+    bool SameObject(const FileIdentity& o) const {
+        return Exists && o.Exists && Object != 0 && Volume == o.Volume && Object == o.Object; // 0: not known
+    }
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -80,6 +93,27 @@ public:
     // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
     // opened with OpenRead, after the files hinted before it. This base version ignores it.
     virtual void WillRead(const std::string& path, std::int64_t size);
+
+    // The path itself, a link in its last part not followed (Follow: what opening it reaches). This base
+    // version knows only whether a file is there.
+    virtual FileIdentity Identify(const std::string& path, bool follow = false);
+
+    // Changes confined beneath a folder. `root` is taken as given; `rel` is a path below it whose parts
+    // are separated by "/", none of them "..", and none of them may be a link: a link, or a folder swapped
+    // for one during the run, never leads outside `root`. Failures raise IoError with the system's reason.
+    // These base versions join the paths and use the plain operations (no confinement).
+    //
+    // Renames within `root`; never replaces a file.
+    virtual void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel);
+    // Brings the plain file `srcRel` beneath `srcRoot`, which must still be `expected` (same object and size)
+    // and is never followed when it is a link, to `toRel` beneath `root`: copied (keepSource) or moved. A
+    // copy is on the disk, file and folder entry, before its source is removed.
+    virtual void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                                 const std::string& root, const std::string& toRel, bool keepSource);
+    // Deletes the plain file `rel` beneath `root` when it is still `expected`.
+    virtual void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected);
+    // Creates the folder `rel` beneath `root` (its parent must exist); an existing real folder is fine.
+    virtual void CreateFolderBeneath(const std::string& root, const std::string& rel);
 };
 
 // Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
@@ -104,6 +138,12 @@ public:
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
     void WillRead(const std::string& path, std::int64_t size) override;
+    FileIdentity Identify(const std::string& path, bool follow = false) override;
+    void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
+    void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                         const std::string& root, const std::string& toRel, bool keepSource) override;
+    void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
+    void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
     RealFileSystem();
     ~RealFileSystem() override;
 

@@ -62,6 +62,7 @@ void TForm1::SearchButtonClick() {
         if (!chosen) return;
         root = *chosen;
     }
+    SearchRoot = root;
     PendingFolders.assign(128, std::string());
     PendingFolders[0] = root;
     PendingCount = 1;
