@@ -4,6 +4,7 @@
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/HeadlessUi.h"
+#include "platform/Process.h"
 #include "readers/Dialects.h"
 
 #include <cstring>
@@ -48,9 +49,11 @@ int Verify(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
-    if (argc < 2) return Usage();
-    std::vector<std::string> args(argv + 2, argv + argc);
-    const std::string command = argv[1];
+    UseUtf8Console();
+    std::vector<std::string> args = ProgramArguments(argc, argv);
+    if (args.empty()) return Usage();
+    const std::string command = args.front();
+    args.erase(args.begin());
     if (command == "verify") return Verify(args);
     if (command == "repair") return cli::Repair(args);
     if (command == "create") return cli::Create(args);
