@@ -38,7 +38,15 @@ TempDir::~TempDir() {
     fs::remove_all(PathOf(path_), ec);
 }
 
-std::string TempDir::operator/(std::string_view name) const { return path_ + "/" + std::string(name); }
+std::string TempDir::operator/(std::string_view name) const {
+    std::string path = path_ + "/" + std::string(name);
+#ifdef _WIN32
+    // The native form, as the program's own joins and the system's full paths spell it.
+    for (char& c : path)
+        if (c == '/') c = '\\';
+#endif
+    return path;
+}
 
 std::string TempDir::Write(std::string_view name, std::string_view content) const {
     std::string p = *this / name;

@@ -106,6 +106,10 @@ DWORD Attributes(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> CreateWith(const std::string& path, DWORD disposition) {
+    // Truncating a read-only file is refused, as Windows does (and Wine does not).
+    const DWORD a = Attributes(path);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0 && disposition == CREATE_ALWAYS)
+        throw IoError("File access denied");
     // Others may read a list while it is written, as on POSIX; nobody may write it meanwhile.
     HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
