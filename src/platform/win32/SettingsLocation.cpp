@@ -36,7 +36,9 @@ bool FolderWritable(const std::string& folder) {
 }
 
 // `configHome` is %APPDATA% and `home` is %USERPROFILE% here.
-std::string SettingsFilePath(const std::string& programPath, const std::string& configHome, const std::string& home) {
+// The program has no installed folder of its own here: `installedBinDir` is not consulted.
+std::string SettingsFilePath(const std::string& programPath, const std::string& configHome, const std::string& home,
+                             const std::string&) {
     const std::string beside = ExtractFileDir(programPath);
     if (FolderWritable(beside)) return JoinPath(beside, SettingsFileName);
     const std::string base = !configHome.empty() ? configHome
