@@ -5,6 +5,7 @@
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
 #include "platform/HeadlessUi.h"
+#include "platform/Process.h"
 #include "readers/Dialects.h"
 
 #include <cstring>
@@ -76,17 +77,19 @@ int Verify(const std::vector<std::string>& args) {
 int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
-    if (argc < 2) return Usage();
-    if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    UseUtf8Console();
+    std::vector<std::string> args = ProgramArguments(argc, argv);
+    if (args.empty()) return Usage();
+    if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << HelpText;
         return 0;
     }
-    if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    if (args.size() == 1 && args[0] == "--version") {
         std::cout << "tallyvault-cli " << buildinfo::Version << '\n';
         return 0;
     }
-    std::vector<std::string> args(argv + 2, argv + argc);
-    const std::string command = argv[1];
+    const std::string command = args.front();
+    args.erase(args.begin());
     if (command == "verify") return Verify(args);
     if (command == "repair") return cli::Repair(args);
     if (command == "create") return cli::Create(args);

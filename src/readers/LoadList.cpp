@@ -6,7 +6,6 @@
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
 
-#include <filesystem>
 
 namespace tv {
 
@@ -109,13 +108,6 @@ void TForm1::OpenListFile() {
     } else {
         LoadList();
     }
-}
-
-std::string ExpandLongPath(const std::string& path) {
-    // POSIX file systems keep no short names: the absolute form is the long form.
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(path, ec);
-    return ec ? path : abs.lexically_normal().string();
 }
 
 void TForm1::OpenCommandLineList(const std::string& argument) {
