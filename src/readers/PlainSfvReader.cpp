@@ -14,6 +14,8 @@ void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
         TextLineReader reader(fs, ListPath);
         do {
             const std::string line = reader.ReadLine();
+            // A list of a hundred thousand lines takes a while to read: the window stays alive.
+            ui.ProcessMessages();
             if (line.empty() || line[0] == ';' || line.size() <= 13) continue;
             EntryTable.MakeRoom(EntryCount);
             const std::string_view t = TrimRight(line);
