@@ -21,7 +21,7 @@ namespace {
 int Usage() {
     std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
                  "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n"
-                 "       tallyvault-cli create FOLDER OUT   (OUT ending in .sfv or .csv)\n";
+                 "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
     return 2;
 }
 

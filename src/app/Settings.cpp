@@ -90,6 +90,7 @@ void TForm1::ReadSettings() {
         DblInq.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblInq, true));
         DblDel.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblDel, false));
         TashUse.SetChecked(ReadBool(ini, st::SecMain, st::KeyTrash, false));
+        WriteCp932.SetChecked(ReadBool(ini, st::SecMain, st::KeyCp932Lists, false));
         FixFolder.SetChecked(ReadBool(ini, st::SecMain, st::KeyFixUse, false));
         FixedComplementFolder = ini.ReadString(st::SecMain, st::KeyFixName, "");
         for (std::size_t c = 0; c < CrcList.Columns.size() && c < 4; ++c) {
@@ -134,6 +135,7 @@ void TForm1::FormDestroy() {
     WriteBool(ini, st::SecMain, st::KeyDblInq, DblInq.Checked());
     WriteBool(ini, st::SecMain, st::KeyDblDel, DblDel.Checked());
     WriteBool(ini, st::SecMain, st::KeyTrash, TashUse.Checked());
+    WriteBool(ini, st::SecMain, st::KeyCp932Lists, WriteCp932.Checked());
     // The folder beside the program may be read-only, or the configuration folder new.
     const std::string folder = ExtractFileDir(SettingsFile);
     if (!fs.FolderExists(folder)) {

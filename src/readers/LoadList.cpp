@@ -1,6 +1,7 @@
 // Loading a list: reset the window for it, recognise the dialect by extension and by the signatures
 // of known tools in the first line, and hand the file to that dialect's reader.
 #include "app/TallyvaultMain.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "readers/TextLineReader.h"
@@ -49,6 +50,18 @@ std::string IrregularFileMessage() {
 
 } // namespace
 
+ListEncoding DetectEncoding(FileSystem& fs, const std::string& path) {
+    EncodingDetector detector;
+    try {
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        std::string block(64 * 1024, '\0');
+        while (std::size_t n = file->Read(block.data(), block.size())) detector.Feed(std::string_view(block.data(), n));
+    } catch (const IoError&) {
+        // The reader that follows opens the file again and reports what is wrong with it.
+    }
+    return detector.Result();
+}
+
 ListDialect RecogniseDialect(std::string_view firstLine) {
     ListDialect d = ListDialect::ldUnknown;
     for (const Signature& s : Signatures)
@@ -66,6 +79,7 @@ void TForm1::PrepareLoad() {
     CheckCycle = 0;
     Status.SetCaption(texts::ReadStart + name);
     ReadErrorText = texts::ReadEnd + name;
+    Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
     ui.ProcessMessages();
 }

@@ -108,7 +108,9 @@ void TForm1::ReadQuickSfvList() {
 
 void TForm1::MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first) {
     for (std::int32_t i = first; i < EntryCount; ++i) {
-        const std::string& name = EntryTable[i].FileName;
+        // The entry line holds the name as the list does: its bytes, not the converted name.
+        const TCrcTable& e = EntryTable[i];
+        const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
         const bool matches = line.size() == name.size() + 9 && line.compare(0, name.size(), name) == 0;
         if (!matches) {
             ReadErrorText = name + texts::RestUnreadable;
