@@ -15,7 +15,7 @@ ListDialect RecogniseDialect(std::string_view firstLine);
 // Runs the reader of a dialect; irregularLineCount is passed to the lenient plain reader.
 void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
 
-// The encoding of a list file, from all of its bytes (UTF-8 when it cannot be read).
+// The encoding of a list file, from all of its bytes; a read failure raises IoError.
 ListEncoding DetectEncoding(FileSystem& fs, const std::string& path);
 
 } // namespace tv

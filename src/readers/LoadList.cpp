@@ -52,13 +52,10 @@ std::string IrregularFileMessage() {
 
 ListEncoding DetectEncoding(FileSystem& fs, const std::string& path) {
     EncodingDetector detector;
-    try {
-        std::unique_ptr<InputFile> file = fs.OpenRead(path);
-        std::string block(64 * 1024, '\0');
-        while (std::size_t n = file->Read(block.data(), block.size())) detector.Feed(std::string_view(block.data(), n));
-    } catch (const IoError&) {
-        // The reader that follows opens the file again and reports what is wrong with it.
-    }
+    // A list that cannot be read here is not loaded: a failure now would leave its names guessed.
+    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+    std::string block(64 * 1024, '\0');
+    while (std::size_t n = file->Read(block.data(), block.size())) detector.Feed(std::string_view(block.data(), n));
     return detector.Result();
 }
 
