@@ -201,15 +201,6 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     return out;
 }
 
-std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
-    struct Restore {
-        FileSystem& fs;
-        std::function<void()> before;
-        ~Restore() { fs.WhileListing = std::move(before); }
-    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
-    return fs.ListFolder(path);
-}
-
 std::int64_t RealFileSystem::FileLength(const std::string& path) {
     return OpenRead(path)->Length();
 }
@@ -308,7 +299,6 @@ bool FileSystem::SameObject(const std::string& a, const std::string& b) {
     return SameText(a, b);
 }
 
-void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;

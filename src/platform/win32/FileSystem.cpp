@@ -261,7 +261,7 @@ bool FileSystem::SameObject(const std::string& a, const std::string& b) {
 namespace {
 
 // Volume serial number and file index: the identity of a file or folder on NTFS.
-bool FileIdentity(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
     try {
         Handle h(::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
@@ -285,7 +285,7 @@ bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
         return false;
     }
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
-    return FileIdentity(a, ia) && FileIdentity(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+    return FileInformation(a, ia) && FileInformation(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
 }
 
