@@ -42,10 +42,14 @@ inline constexpr const char* OpenFilter = "CRC Check File (sfv,crc,csv)|*.CRC;*.
 // Viewers.
 inline constexpr const char* VersionText =
     "Tallyvault V1.32\r\r\nV1.31からの変更点\r\nメニュー「自動補完」、「重複ファイルの処置」＋ごみ箱削除、\r"
-    "「メモ帳で表示」、ポップアップメニュ（リスト項目コピー）の追加\r処理速度の改善（多量ＣＲＣ項目処理時の速度アップ）\r"
+    "「メモ帳で表示」、ポップアップメニュ（リスト項目コピー）の追加\r処理速度の改善（多量ＣＲＣ項目処理時の速度アップ）"
+    "\r"
     "ＣＲＣ読み込み形式追加（CRC-EX/ヘッダーなしSFV/CRC1632(D&D操作以外)）";
 inline constexpr const char* HomepageAddress = "https://tallyvault.example.org/";
 inline constexpr const char* ReadMeName = "Tallyvault.txt";
+// Nothing on this machine could open the list, the read-me or the home page.
+inline constexpr const char* NoTextEditor = "テキストファイルを開くアプリケーションが見つかりません";
+inline constexpr const char* NoBrowser = "ホームページを開くブラウザが見つかりません";
 inline constexpr const char* ReadMeMissing = "\"Tallyvault.txt\"がインストールフォルダに有りません";
 
 } // namespace tv::shelltexts

@@ -57,6 +57,8 @@ public:
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
+    // The folder the last complement search walked: files found there are moved or copied from beneath it.
+    std::string SearchRoot;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
 
@@ -138,6 +140,9 @@ public:
     void AllOffClick();
     void HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll);
     void MoveToRecycleBin(const std::string& path);
+    // `duplicate` is a separate plain file from `kept` (not the same one through a link, a hard link or
+    // a bind mount), so that deleting it cannot lose the kept content.
+    bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
     // The full path of entry i's own file.
     std::string EntryPath(std::int32_t i) const;
 
@@ -170,6 +175,8 @@ public:
     // ---- repair: rename and move, complement search, dropped files (repair/) ----
     void RenameButtonClick();
     void FileChangeCmdClick();
+    // Checks entry i against its own file alone (after a rename brought it there).
+    void RecheckOwnFile(std::int32_t i);
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);

@@ -1,17 +1,26 @@
 // The Help and Tools commands that hand something to the desktop: the version text, the home page,
-// the read-me beside the program, and the current list in a text editor.
+// the read-me beside the program (or in the installed documentation folder), and the current list in
+// a text editor.
 #include "app/TallyvaultMain.h"
 
 #include "app/ShellTexts.h"
+#include "platform/BuildInfo.h"
 #include "platform/Paths.h"
+
+#include <filesystem>
 
 namespace tv {
 
 namespace st = shelltexts;
 
-void TForm1::versionClick() { ui.ShowMessage(st::VersionText); }
+void TForm1::versionClick() {
+    ui.ShowMessage(st::VersionText);
+}
 
-void TForm1::Homepage1Click() { ui.ShellOpen(st::HomepageAddress, ""); }
+void TForm1::Homepage1Click() {
+    // The address stays in the box, so that it can be typed in by hand.
+    if (!ui.ShellOpen(st::HomepageAddress, "")) ui.ShowMessage(std::string(st::NoBrowser) + "\r" + st::HomepageAddress);
+}
 
 void TForm1::ReadMeClick() {
     const std::string folder = ExtractFileDir(ProgramPath);
@@ -20,9 +29,14 @@ void TForm1::ReadMeClick() {
     const std::string name = ExtractFileName(ProgramPath);
     const std::string ext = ExtractFileExt(name);
     const std::string own = JoinPath(folder, name.substr(0, name.size() - ext.size()) + ".txt");
-    for (const std::string& path : {own, JoinPath(folder, st::ReadMeName)}) {
+    // An installed program has its read-me in the documentation folder of its prefix.
+    const std::string docs =
+        std::filesystem::path(JoinPath(JoinPath(folder, buildinfo::DocDirFromBinDir), st::ReadMeName))
+            .lexically_normal()
+            .string();
+    for (const std::string& path : {own, JoinPath(folder, st::ReadMeName), docs}) {
         if (!ProgramPath.empty() && fs.FileExists(path)) {
-            ui.ShellOpen(path, folder);
+            if (!ui.ShellOpen(path, folder)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + path);
             return;
         }
     }
@@ -31,7 +45,7 @@ void TForm1::ReadMeClick() {
 
 void TForm1::NoteViewClick() {
     if (ListPath.empty() || !fs.FileExists(ListPath)) return;
-    ui.OpenInTextEditor(ListPath);
+    if (!ui.OpenInTextEditor(ListPath)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + ListPath);
 }
 
 } // namespace tv

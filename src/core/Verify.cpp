@@ -7,6 +7,9 @@
 #include "core/Matching.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
+#include "platform/ReadAhead.h"
+
+#include <algorithm>
 
 namespace tv {
 
@@ -22,6 +25,18 @@ void DropRepeatedCrcs(TEntryTable& t, std::int32_t& count) {
         ++kept;
     }
     count = kept;
+}
+
+// A hash of a name as SameText compares it (ASCII letters in either case, "\\" read as "/"). Two names
+// with one hash are taken for one name, which only decides when a file is read, never what it matches.
+std::uint64_t FoldedNameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        if (c == '\\') c = '/';
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
 }
 
 struct ScanRun {
@@ -81,7 +96,7 @@ void TForm1::VerifyEntries() {
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = fs.ListFolder(folder);
+    std::vector<FolderEntry> listing = ListingPaced(fs, folder, [this] { ui.ProcessMessages(); });
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -90,6 +105,7 @@ void TForm1::VerifyEntries() {
             e.SizeMatched = false;
             e.Found = false;
             e.Exists = presence.Exists(e.FileName);
+            ui.ProcessMessages();
         }
     }
     const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
@@ -115,10 +131,17 @@ void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<Fo
     SortEntriesBySize(EntryTable, 0, EntryCount - 1);
     SizeMatcher matcher(EntryTable, EntryCount);
     ScanRun run{*this, folder, true, autoDelete, skipAll, stop};
+    ReadAhead ahead(fs, folder);
+    for (const FolderEntry& file : files)
+        if (matcher.HasSize(file.Size)) ahead.Plan(file.Name, file.Size);
     for (const FolderEntry& file : files) {
         const std::string path = JoinPath(folder, file.Name);
         // The file's CRC is computed once, and only when some entry has its size.
-        for (std::int32_t i : matcher.Match(file.Size, [&] { return FileCrc32(fs, path, file.Size); })) {
+        auto crc = [&] {
+            ahead.Next();
+            return FileCrc32(fs, path, file.Size);
+        };
+        for (std::int32_t i : matcher.Match(file.Size, crc)) {
             run.ApplyMatch(i, file.Name);
             if (stop) return;
         }
@@ -130,8 +153,60 @@ void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<Fol
                                 bool& skipAll, bool& stop) {
     ScanRun run{*this, folder, false, autoDelete, skipAll, stop};
     const CrcMatcher matcher(EntryTable, EntryCount);
-    for (const FolderEntry& file : files) {
-        std::uint32_t c = FileCrc32(fs, JoinPath(folder, file.Name), file.Size);
+    // The files named as entries are read first, their CRCs kept for the scan in listing order. Another
+    // file is read only when it can match: while some entry's own file is missing or does not match,
+    // or when it has the size of an own file that matched (a copy of that content has its size). So a
+    // large unlisted file beside a complete set is never read, and the scan meets the same matches.
+    std::vector<std::uint64_t> listed;
+    listed.reserve(static_cast<std::size_t>(EntryCount));
+    for (std::int32_t i = 0; i < EntryCount; ++i)
+        listed.push_back(FoldedNameHash(EntryTable[i].FileName));
+    std::sort(listed.begin(), listed.end());
+    std::vector<bool> own(files.size());
+    for (std::size_t k = 0; k < files.size(); ++k)
+        own[k] = std::binary_search(listed.begin(), listed.end(), FoldedNameHash(files[k].Name));
+    listed = {};
+
+    std::vector<std::uint32_t> ownCrc(files.size());
+    std::vector<bool> intact(static_cast<std::size_t>(EntryCount));
+    std::vector<std::int64_t> intactSizes;
+    {
+        ReadAhead ahead(fs, folder);
+        for (std::size_t k = 0; k < files.size(); ++k)
+            if (own[k]) ahead.Plan(files[k].Name, files[k].Size);
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!own[k]) continue;
+            ahead.Next();
+            ownCrc[k] = FileCrc32(fs, JoinPath(folder, files[k].Name), files[k].Size);
+            const std::int32_t i = matcher.Match(ownCrc[k]);
+            if (i >= 0 && SameText(NativeName(EntryTable[i].FileName), files[k].Name)) {
+                intact[static_cast<std::size_t>(i)] = true;
+                intactSizes.push_back(files[k].Size);
+            }
+            ui.ProcessMessages();
+        }
+    }
+    const bool complete = std::find(intact.begin(), intact.end(), false) == intact.end();
+    intact = {};
+    std::sort(intactSizes.begin(), intactSizes.end());
+    auto reads = [&](std::size_t k) {
+        return !own[k] && (!complete || std::binary_search(intactSizes.begin(), intactSizes.end(), files[k].Size));
+    };
+
+    ReadAhead ahead(fs, folder);
+    for (std::size_t k = 0; k < files.size(); ++k)
+        if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const FolderEntry& file = files[k];
+        std::uint32_t c = 0;
+        if (own[k]) {
+            c = ownCrc[k];
+        } else if (reads(k)) {
+            ahead.Next();
+            c = FileCrc32(fs, JoinPath(folder, file.Name), file.Size);
+        } else {
+            continue;
+        }
         std::int32_t i = matcher.Match(c);
         if (i >= 0) {
             run.ApplyMatch(i, file.Name);

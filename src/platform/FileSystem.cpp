@@ -1,28 +1,37 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Errors.h"
+#include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
+#include <locale.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <utility>
 
 namespace tv {
+
+std::string SystemReason(int err) {
+    // strerror's texts depend on the locale; the C locale's are the English ones.
+    static const locale_t c = ::newlocale(LC_ALL_MASK, "C", locale_t{});
+    return c ? ::strerror_l(err, c) : ::strerror(err);
+}
 
 IoError IoErrorFromErrno(int err) {
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-        return IoError("File not found");
+        return IoError("File not found", SystemReason(err));
     case EACCES:
     case EPERM:
     case EISDIR:
-        return IoError("File access denied");
+        return IoError("File access denied", SystemReason(err));
     default:
-        return IoError("I/O error " + std::to_string(err));
+        return IoError("I/O error " + std::to_string(err), SystemReason(err));
     }
 }
 
@@ -52,7 +61,7 @@ public:
     explicit PosixInputFile(int fd) : fd_(fd) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         for (;;) {
-            ssize_t n = ::read(fd_.get(), buffer, size);
+            ssize_t n = posix::ReadFile(fd_.get(), buffer, size);
             if (n >= 0) return static_cast<std::size_t>(n);
             if (errno != EINTR) throw IoErrorFromErrno(errno);
         }
@@ -97,12 +106,16 @@ private:
 
 // The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
 // name a shorter path, another file. Such a path names no file at all.
-bool HasNul(const std::string& path) { return path.find('\0') != std::string::npos; }
+bool HasNul(const std::string& path) {
+    return path.find('\0') != std::string::npos;
+}
 void RejectNul(const std::string& path) {
     if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
 }
 
-bool StatPath(const std::string& path, struct stat& st) { return !HasNul(path) && ::stat(path.c_str(), &st) == 0; }
+bool StatPath(const std::string& path, struct stat& st) {
+    return !HasNul(path) && ::stat(path.c_str(), &st) == 0;
+}
 
 } // namespace
 
@@ -116,8 +129,35 @@ bool RealFileSystem::FolderExists(const std::string& path) {
     return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
+struct RealFileSystem::Ahead : posix::OpenAhead {};
+
+RealFileSystem::Ahead& RealFileSystem::ahead() {
+    if (!ahead_) ahead_ = std::make_unique<Ahead>();
+    return *ahead_;
+}
+
+RealFileSystem::RealFileSystem() = default;
+RealFileSystem::~RealFileSystem() = default;
+
+void RealFileSystem::ForgetHints() {
+    if (ahead_) ahead_->Forget();
+}
+
+void RealFileSystem::WillRead(const std::string& path, std::int64_t size) {
+    if (!HasNul(path)) ahead().Hint(path, size);
+}
+
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     RejectNul(path);
+    if (ahead_) {
+        // A hinted file is a plain file by its listing: no type check, and it may be open already.
+        const posix::OpenAhead::Taken t = ahead_->Take(path);
+        if (t.Hinted) {
+            if (t.Fd < 0) throw IoErrorFromErrno(errno);
+            if (t.Size > (std::int64_t{1} << 20)) ::posix_fadvise(t.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+            return std::make_unique<PosixInputFile>(t.Fd);
+        }
+    }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
     FdHolder holder(fd);
@@ -156,7 +196,9 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         ~Closer() { ::closedir(d); }
     } closer{dir};
     int dfd = ::dirfd(dir);
+    std::size_t seen = 0;
     while (dirent* e = ::readdir(dir)) {
+        if (WhileListing && ++seen % 256 == 0) WhileListing();
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         struct stat st {};
@@ -167,27 +209,39 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
         fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
         struct stat lst {};
-        fe.IsLink = e->d_type == DT_LNK ||
-                    (e->d_type == DT_UNKNOWN && ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
-                     S_ISLNK(lst.st_mode));
+        fe.IsLink =
+            e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
+                                    ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         out.push_back(std::move(fe));
     }
     return out;
 }
 
-std::int64_t RealFileSystem::FileLength(const std::string& path) { return OpenRead(path)->Length(); }
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
+    struct Restore {
+        FileSystem& fs;
+        std::function<void()> before;
+        ~Restore() { fs.WhileListing = std::move(before); }
+    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
+    return fs.ListFolder(path);
+}
+
+std::int64_t RealFileSystem::FileLength(const std::string& path) {
+    return OpenRead(path)->Length();
+}
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     struct stat st {};
     if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
-    std::tm tm {};
+    std::tm tm{};
     time_t t = st.st_mtime;
     ::localtime_r(&t, &tm);
     return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    ForgetHints(); // a path hinted before may lead to another file now
     // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
     if (HasNul(from) || HasNul(to)) return false;
     struct stat st {};
@@ -236,6 +290,7 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
 }
 
 bool RealFileSystem::DeleteFile(const std::string& path) {
+    ForgetHints(); // a path hinted before may lead to another file now
     if (HasNul(path) || FolderExists(path)) return false;
     return ::unlink(path.c_str()) == 0;
 }
@@ -245,6 +300,7 @@ bool RealFileSystem::CreateFolder(const std::string& path) {
 }
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    ForgetHints(); // a path hinted before may lead to another file now
     RejectNul(from);
     RejectNul(to);
     struct stat st {};
@@ -265,11 +321,16 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
     }
 }
 
-bool FileSystem::SameObject(const std::string& a, const std::string& b) { return SameText(a, b); }
+bool FileSystem::SameObject(const std::string& a, const std::string& b) {
+    return SameText(a, b);
+}
+
+void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;
-    struct stat sa {}, sb {};
+    struct stat sa {
+    }, sb{};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 

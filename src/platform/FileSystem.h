@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,8 +34,8 @@ struct FolderEntry {
     std::string Name;
     std::int64_t Size = 0;
     bool IsFolder = false;
-    bool IsHidden = false; // hidden or system: a dot name on POSIX
-    bool IsLink = false;   // a symbolic link (IsFolder and Size describe what it points to)
+    bool IsHidden = false;  // hidden or system: a dot name on POSIX
+    bool IsLink = false;    // a symbolic link (IsFolder and Size describe what it points to)
     bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
 };
 
@@ -43,11 +44,28 @@ struct FileTime {
     int Year = 0, Month = 0, Day = 0, Hour = 0, Minute = 0, Second = 0;
 };
 
+// What a path names, a link in its last part not followed. Volume and Object tell files apart: the
+// device and inode number on POSIX, the volume serial number and file index on Windows.
+struct FileIdentity {
+    bool Exists = false;
+    bool IsLink = false;
+    bool IsFile = false; // a plain file: not a link, folder, device, pipe or socket
+    std::uint64_t Volume = 0, Object = 0;
+    std::int64_t Size = 0;
+    bool SameObject(const FileIdentity& o) const {
+        return Exists && o.Exists && Object != 0 && Volume == o.Volume && Object == o.Object; // 0: not known
+    }
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
 
-    virtual bool FileExists(const std::string& path) = 0;   // a file, not a folder
+    // Called now and then while a folder is listed: a listing of a hundred thousand files takes
+    // seconds, in which a window wants to handle its events. Set for one listing by ListingPaced.
+    std::function<void()> WhileListing;
+
+    virtual bool FileExists(const std::string& path) = 0; // a file, not a folder
     virtual bool FolderExists(const std::string& path) = 0;
     virtual std::unique_ptr<InputFile> OpenRead(const std::string& path) = 0;
     // Creates (or truncates) a file for writing.
@@ -72,7 +90,34 @@ public:
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
     // This base version compares the texts without regard to letter case.
     virtual bool SameObject(const std::string& a, const std::string& b);
+    // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
+    // opened with OpenRead, after the files hinted before it. This base version ignores it.
+    virtual void WillRead(const std::string& path, std::int64_t size);
+
+    // The path itself, a link in its last part not followed (Follow: what opening it reaches). This base
+    // version knows only whether a file is there.
+    virtual FileIdentity Identify(const std::string& path, bool follow = false);
+
+    // Changes confined beneath a folder. `root` is taken as given; `rel` is a path below it whose parts
+    // are separated by "/", none of them "..", and none of them may be a link: a link, or a folder swapped
+    // for one during the run, never leads outside `root`. Failures raise IoError with the system's reason.
+    // These base versions join the paths and use the plain operations (no confinement).
+    //
+    // Renames within `root`; never replaces a file.
+    virtual void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel);
+    // Brings the plain file `srcRel` beneath `srcRoot`, which must still be `expected` (same object and size)
+    // and is never followed when it is a link, to `toRel` beneath `root`: copied (keepSource) or moved. A
+    // copy is on the disk, file and folder entry, before its source is removed.
+    virtual void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                                 const std::string& root, const std::string& toRel, bool keepSource);
+    // Deletes the plain file `rel` beneath `root` when it is still `expected`.
+    virtual void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected);
+    // Creates the folder `rel` beneath `root` (its parent must exist); an existing real folder is fine.
+    virtual void CreateFolderBeneath(const std::string& root, const std::string& rel);
 };
+
+// Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace);
 
 // The real file system of the machine.
 class RealFileSystem : public FileSystem {
@@ -92,6 +137,21 @@ public:
     bool CreateFolder(const std::string& path) override;
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
+    void WillRead(const std::string& path, std::int64_t size) override;
+    FileIdentity Identify(const std::string& path, bool follow = false) override;
+    void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
+    void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                         const std::string& root, const std::string& toRel, bool keepSource) override;
+    void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
+    void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
+    RealFileSystem();
+    ~RealFileSystem() override;
+
+private:
+    struct Ahead;
+    Ahead& ahead();
+    void ForgetHints();
+    std::unique_ptr<Ahead> ahead_; // the hinted files, made on the first hint
 };
 
 // The one real file system of the process.

@@ -21,7 +21,7 @@ void HeadlessUi::ShowMessage(const std::string& text) { err_ << PlainLines(text)
 
 void HeadlessUi::ShowError(const std::string& text) {
     ++errors_;
-    err_ << text << ".\n";
+    err_ << PlainLines(text) << ".\n";
 }
 
 DuplicateAnswer HeadlessUi::AskDuplicate(const std::string& text) {

@@ -9,8 +9,7 @@ namespace tv {
 
 class HeadlessUi : public Ui {
 public:
-    explicit HeadlessUi(std::ostream& err, DuplicateAnswer answer = DuplicateAnswer::No)
-        : err_(err), answer_(answer) {}
+    explicit HeadlessUi(std::ostream& err, DuplicateAnswer answer = DuplicateAnswer::No) : err_(err), answer_(answer) {}
 
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
@@ -25,8 +24,8 @@ public:
     }
     std::optional<std::string> ChooseFolder(const std::string&, const std::string&) override { return {}; }
     void SetClipboardText(const std::string&) override {}
-    void ShellOpen(const std::string&, const std::string&) override {}
-    void OpenInTextEditor(const std::string&) override {}
+    bool ShellOpen(const std::string&, const std::string&) override { return false; }
+    bool OpenInTextEditor(const std::string&) override { return false; }
     ScreenMetrics Screen() override { return {}; }
 
     int ErrorsShown() const { return errors_; }

@@ -94,6 +94,7 @@ std::string TrashFor(const std::string& path, std::string& pathInInfo) {
 } // namespace
 
 bool RealFileSystem::MoveToTrash(const std::string& path) {
+    ForgetHints(); // a path hinted before may lead to another file now
     std::string full = AbsolutePath(path);
     if (!FileExists(full)) return false;
     std::string pathInInfo;

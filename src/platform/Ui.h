@@ -39,10 +39,11 @@ public:
     virtual std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) = 0;
 
     virtual void SetClipboardText(const std::string& text) = 0;
-    // Opens a document, folder or address with its default handler; failures are not reported.
-    virtual void ShellOpen(const std::string& target, const std::string& workingFolder) = 0;
-    // Opens a file in the system's plain text editor.
-    virtual void OpenInTextEditor(const std::string& path) = 0;
+    // Opens a document, folder or address with its default handler; false when nothing could be
+    // started for it (a handler that starts and then fails is not seen).
+    virtual bool ShellOpen(const std::string& target, const std::string& workingFolder) = 0;
+    // Opens a file in the system's plain text editor; false when none could be started.
+    virtual bool OpenInTextEditor(const std::string& path) = 0;
     virtual ScreenMetrics Screen() = 0;
 };
 

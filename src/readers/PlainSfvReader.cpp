@@ -15,6 +15,8 @@ void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
         TextLineReader reader(fs, ListPath);
         do {
             const std::string line = reader.ReadLine();
+            // A list of a hundred thousand lines takes a while to read: the window stays alive.
+            ui.ProcessMessages();
             if (line.empty() || line[0] == ';') continue;
             const std::string_view t = TrimRight(line);
             // A short line is passed over unless it is a whole entry: a short name is still a file.

@@ -5,6 +5,7 @@
 #include "app/TallyvaultMain.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
+#include "platform/ReadAhead.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairTexts.h"
 
@@ -61,6 +62,7 @@ void TForm1::SearchButtonClick() {
         if (!chosen) return;
         root = *chosen;
     }
+    SearchRoot = root;
     PendingFolders.assign(128, std::string());
     PendingFolders[0] = root;
     PendingCount = 1;
@@ -135,6 +137,13 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
         return;
     }
     SortListing(items);
+    // The files the index reads are hinted in the order they are met.
+    ReadAhead ahead(fs, folder);
+    auto read = [&](const FolderEntry& item) {
+        return RepairRun && !item.IsLink && !item.IsSpecial && !item.IsFolder && RepairRun->Index.Reads(item.Size);
+    };
+    for (const FolderEntry& item : items)
+        if (read(item)) ahead.Plan(item.Name, item.Size);
     for (const FolderEntry& item : items) {
         // A link is not followed: a link back into the tree would make the walk endless, and a file
         // met through a link is not a copy of its own.
@@ -147,6 +156,7 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
             ++PendingCount;
             continue;
         }
+        if (read(item)) ahead.Next();
         std::int32_t i = RepairRun ? RepairRun->Find(fs, path, item.Size)
                                    : (ListHasSizes ? FindEntryBySize(path, n) : FindEntryByCrc(path, n));
         if (i >= 0) RecordFind(i, path, autoDelete, skipAll);

@@ -26,6 +26,14 @@ bool ContentIndex::IsOwnFile(std::int32_t i, const std::string& path) const {
     return SameText(JoinPath(baseFolder_, t_[i].FileName), path);
 }
 
+bool ContentIndex::Reads(std::int64_t size) const {
+    if (keys_.empty()) return false;
+    if (!bySize_) return true;
+    auto run =
+        std::lower_bound(keys_.begin(), keys_.end(), Key{size, 0, std::numeric_limits<std::int32_t>::min()}, Less);
+    return run != keys_.end() && run->Size == size;
+}
+
 std::int32_t ContentIndex::Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize) const {
     if (keys_.empty()) return -1;
     if (!knownSize && !fs.FileExists(path)) return -1;

@@ -23,6 +23,9 @@ public:
     // spares opening files whose size no entry has. Unreadable files raise IoError.
     std::int32_t Find(FileSystem& fs, const std::string& path, std::optional<std::int64_t> knownSize = {}) const;
 
+    // Whether Find reads a file of this size (as a listing gave it).
+    bool Reads(std::int64_t size) const;
+
 private:
     struct Key {
         std::int64_t Size; // 0 when looking up by CRC alone

@@ -1,11 +1,18 @@
 // Rename and move of same files: every ticked entry whose content is known only as a same file gets
 // that file under its own name in the list's folder. A file in the way is parked under a free
 // "<stem>_Temp<n><ext>" name first, and later entries that pointed to it follow it there, so names
-// swapped within a set are put right in one pass. Afterwards the whole table is verified again.
+// swapped within a set are put right in one pass. Every change is confined beneath the list's folder
+// (the source beneath the search root) and never follows a link. An entry that cannot be changed is
+// left as it was, named in the error box, and the others go on; the table is then verified again, or,
+// after a failure, only the rows that changed are checked, so the finds of the others stay.
 #include "app/TallyvaultMain.h"
+#include "core/FileCrc32.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "repair/Confine.h"
 #include "repair/RepairTexts.h"
+
+#include <cerrno>
 
 #include <algorithm>
 #include <unordered_map>
@@ -30,15 +37,9 @@ bool UnsafeTargetName(const std::string& listName) {
 void MakeTargetFolders(FileSystem& fs, const std::string& baseFolder, const std::string& nativeName) {
     std::size_t pos = 0;
     while ((pos = nativeName.find('/', pos)) != std::string::npos) {
-        const std::string folder = JoinPath(baseFolder, nativeName.substr(0, pos));
-        if (!fs.FolderExists(folder)) fs.CreateFolder(folder);
+        fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
         ++pos;
     }
-}
-
-void Rename(FileSystem& fs, const std::string& from, const std::string& to) {
-    if (fs.RenameFile(from, to)) return;
-    throw IoError(fs.FileExists(from) ? "File access denied" : "File not found");
 }
 
 // Later entries that point to a path, by the path without regard to letter case.
@@ -88,54 +89,111 @@ void TForm1::FileChangeCmdClick() {
 
     std::int32_t parking = 1;
     std::int32_t passedOver = 0;
+    EntryFailures failures;
+    std::vector<std::int32_t> changed;
     if (EntryCount > 0) {
         SameFileIndex pointers(EntryTable, EntryCount);
+        // Whether a same file's folder is the list's folder, asked of the file system once per folder
+        // in a row: the finds of one searched folder come together.
+        std::string lastFolder;
+        bool lastInBase = false;
+        auto inBase = [&](const std::string& folder) {
+            if (lastFolder.empty() || folder != lastFolder) {
+                lastFolder = folder;
+                lastInBase = SamePlace(folder, BaseFolder);
+            }
+            return lastInBase;
+        };
         const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
-        try {
-            for (std::int32_t i = 0; i < rows; ++i) {
-                TCrcTable& e = EntryTable[i];
-                if (!CrcList.Checked(i) || !e.Found || e.Exists) continue;
-                if (UnsafeTargetName(e.FileName)) {
-                    ++passedOver;
-                    continue;
-                }
-                const std::string target = JoinPath(BaseFolder, e.FileName);
-                // A same file that is already the target itself needs nothing (nor could it be parked).
-                if (e.SameFile.empty() || SamePlace(e.SameFile, target)) continue;
-                if (fs.FileExists(target)) {
-                    const std::string native = NativeName(e.FileName);
-                    const std::string ext = ExtractFileExt(native);
-                    const std::string stem = native.substr(0, native.size() - ext.size());
-                    auto parkingName = [&] {
-                        return JoinPath(BaseFolder, stem + "_Temp" + std::to_string(parking) + ext);
-                    };
-                    while (fs.FileExists(parkingName()) || fs.FolderExists(parkingName()))
+        // A source is confined beneath the list's folder when it lies there, else beneath the search root.
+        std::vector<std::string> sourceRoots{BaseFolder};
+        if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
+        for (std::int32_t i = 0; i < rows; ++i) {
+            TCrcTable& e = EntryTable[i];
+            if (!CrcList.Checked(i) || !e.Found || e.Exists) continue;
+            if (UnsafeTargetName(e.FileName)) {
+                ++passedOver;
+                continue;
+            }
+            const std::string target = JoinPath(BaseFolder, e.FileName);
+            // A same file that is already the target itself needs nothing (nor could it be parked).
+            if (e.SameFile.empty() || SamePlace(e.SameFile, target)) continue;
+            const std::string rel = NativeName(e.FileName);
+            std::string parkedRel;
+            try {
+                // The list file is never parked away, replaced or moved.
+                if (SamePlace(target, ListPath) || SamePlace(e.SameFile, ListPath))
+                    throw IoError("File access denied", "the list file itself is never renamed or moved");
+                const FileIdentity source = fs.Identify(e.SameFile);
+                if (!source.Exists) throw IoErrorFromErrno(ENOENT);
+                // A link is never the copy of anything: what it points to may lie anywhere.
+                if (source.IsLink) throw IoErrorFromErrno(ELOOP);
+                if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
+                const FileIdentity occupant = fs.Identify(target);
+                // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
+                if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
+                if (occupant.Exists) {
+                    const std::string ext = ExtractFileExt(rel);
+                    const std::string stem = rel.substr(0, rel.size() - ext.size());
+                    auto parkingRel = [&] { return stem + "_Temp" + std::to_string(parking) + ext; };
+                    while (fs.Identify(JoinPath(BaseFolder, parkingRel())).Exists)
                         ++parking;
-                    const std::string parked = parkingName();
-                    Rename(fs, target, parked);
-                    pointers.Redirect(EntryTable, i, target, parked);
+                    fs.RenameBeneath(BaseFolder, rel, parkingRel());
+                    parkedRel = parkingRel();
                     ui.ProcessMessages();
                 }
-                MakeTargetFolders(fs, BaseFolder, NativeName(e.FileName));
-                if (!SamePlace(ExtractFileDir(e.SameFile), BaseFolder) && CopyComplement.Checked())
-                    fs.CopyFile(e.SameFile, target); // a failed copy shows as missing after the verification
-                else
-                    Rename(fs, e.SameFile, target);
+                MakeTargetFolders(fs, BaseFolder, rel);
+                const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
+                const bool copy = CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile));
+                fs.TransferBeneath(from.Root, from.Rel, source, BaseFolder, rel, copy);
+            } catch (const IoError& err) {
+                // The entry stays as it was: a file parked for it goes back to its name.
+                if (!parkedRel.empty()) {
+                    try {
+                        fs.RenameBeneath(BaseFolder, parkedRel, rel);
+                        parkedRel.clear();
+                    } catch (const IoError&) {
+                    }
+                }
+                if (!parkedRel.empty()) pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel));
+                failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
+                continue;
             }
-        } catch (const IoError&) {
-            // What was done stays done; the table and the rows are brought in line with the disk before
-            // the error is shown, so a second run does not act on paths that have moved.
-            VerifyEntries();
-            CheckCycle = 1;
-            CheckButtonClick();
-            throw;
+            if (!parkedRel.empty()) pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel));
+            changed.push_back(i);
         }
-        VerifyEntries();
+        if (failures.Empty()) {
+            VerifyEntries();
+        } else {
+            // Only the rows that changed are checked again; the others keep their marks and finds, so the
+            // user can try again without searching again.
+            for (std::int32_t i : changed)
+                RecheckOwnFile(i);
+            ShowEntries();
+        }
     }
     CheckCycle = 1;
     CheckButtonClick();
     Status.SetCaption(texts::RenameEnd + listName);
+    failures.Report(ui);
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
+}
+
+void TForm1::RecheckOwnFile(std::int32_t i) {
+    TCrcTable& e = EntryTable[i];
+    const std::string path = EntryPath(i);
+    const FileIdentity id = fs.Identify(path, true);
+    e.SameFile.clear();
+    e.Exists = id.Exists && id.IsFile;
+    e.Found = e.SizeMatched = false;
+    if (!e.Exists) return;
+    try {
+        const bool sizeOk = !ListHasSizes || id.Size == e.FileSize;
+        e.Found = sizeOk && FileCrc32(fs, path, id.Size) == e.Crc;
+        e.SizeMatched = e.Found && ListHasSizes;
+    } catch (const IoError&) {
+        e.Found = false;
+    }
 }
 
 } // namespace tv

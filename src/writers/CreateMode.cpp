@@ -4,6 +4,7 @@
 #include "core/FileCrc32.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
+#include "platform/ReadAhead.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
@@ -99,11 +100,16 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = fs.ListFolder(BaseFolder);
+    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ui.ProcessMessages(); });
     CrcList.Reserve(entries.size());
+    // Plain files only: no folders, hidden files, devices, pipes or sockets.
+    auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
+    ReadAhead ahead(fs, BaseFolder);
+    for (const FolderEntry& e : entries)
+        if (plain(e)) ahead.Plan(e.Name, e.Size);
     for (const FolderEntry& e : entries) {
-        // Plain files only: no folders, hidden files, devices, pipes or sockets.
-        if (e.IsFolder || e.IsHidden || e.IsSpecial) continue;
+        if (!plain(e)) continue;
+        ahead.Next();
         const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
         AppendEntry(e.Name, e.Size, crc);
         TListItem& row = CrcList.Add();

@@ -154,7 +154,8 @@ TEST(Settings, SavedBoundsAreClampedToTheScreen) {
 TEST(Settings, AVanishedFixedFolderStartsUntickedButItsNameIsKept) {
     ShellForm s;
     const std::string gone = s.dir / "gone";
-    s.dir.Write("Tallyvault.ini", "[Tallyvault]\nComplement Fix Folder Use=1\nComplement Fix Folder Name=" + gone + "\n");
+    s.dir.Write("Tallyvault.ini",
+                "[Tallyvault]\nComplement Fix Folder Use=1\nComplement Fix Folder Name=" + gone + "\n");
     s.form->FormCreate({});
     EXPECT_FALSE(s.form->FixFolder.Checked());
     EXPECT_EQ(s.form->SearchButton.Hint(), "移動補完 補完元=随時指定");
@@ -166,7 +167,8 @@ TEST(Settings, AVanishedFixedFolderStartsUntickedButItsNameIsKept) {
     // The same file with the folder present keeps the option.
     s.dir.MakeFolder("gone");
     s.dir.Write("Tallyvault.ini", "[Tallyvault]\nComplement Fix Folder Use=1\nComplement Copy=1\n"
-                                  "Complement Fix Folder Name=" + gone + "\n");
+                                  "Complement Fix Folder Name=" +
+                                      gone + "\n");
     s.Reset();
     s.form->FormCreate({});
     EXPECT_TRUE(s.form->FixFolder.Checked());
@@ -243,6 +245,9 @@ TEST(Settings, TheFileLivesBesideTheProgramOrInTheConfigurationFolder) {
     EXPECT_EQ(SettingsFilePath(prog, "/cfg", "/home/u"), "/cfg/tallyvault/Tallyvault.ini");
     EXPECT_EQ(SettingsFilePath(prog, "", "/home/u"), "/home/u/.config/tallyvault/Tallyvault.ini");
     EXPECT_EQ(SettingsFilePath(prog, "relative/cfg", "/home/u"), "/home/u/.config/tallyvault/Tallyvault.ini");
+    // The folder the programs are installed to keeps no settings, even where it can be written.
+    EXPECT_EQ(SettingsFilePath(dir / "bin/tallyvault", "/cfg", "/home/u", dir / "bin/"),
+              "/cfg/tallyvault/Tallyvault.ini");
 
     // The configuration folder is created on the first save.
     ShellForm s;

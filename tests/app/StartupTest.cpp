@@ -1,8 +1,12 @@
 #include "ShellFixture.h"
 
+#include "platform/BuildInfo.h"
+
+#include <functional>
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <filesystem>
 
 namespace tv {
 namespace {
@@ -178,17 +182,49 @@ TEST(Viewers, VersionHomepageReadMeAndTextEditor) {
     f.ReadMeClick();
     ASSERT_EQ(s.ui.Opened.size(), 2u);
     EXPECT_EQ(s.ui.Opened[1], s.dir / "bin/Tallyvault.txt");
+    // Installed: the read-me is in the documentation folder of the program's prefix.
+    std::remove((s.dir / "bin/Tallyvault.txt").c_str());
+    const std::string docs = (std::filesystem::path("bin") / buildinfo::DocDirFromBinDir).lexically_normal();
+    const std::string installed = s.dir.Write(docs + "/Tallyvault.txt", "read me");
+    f.ReadMeClick();
+    ASSERT_EQ(s.ui.Opened.size(), 3u);
+    EXPECT_EQ(s.ui.Opened[2], installed);
 
     // The text editor needs a list file that still exists.
     f.NoteViewClick();
-    EXPECT_EQ(s.ui.Opened.size(), 2u);
+    EXPECT_EQ(s.ui.Opened.size(), 3u);
     f.ListPath = s.dir.Write("l.sfv", "");
     f.NoteViewClick();
-    ASSERT_EQ(s.ui.Opened.size(), 3u);
-    EXPECT_EQ(s.ui.Opened[2], "editor:" + f.ListPath);
+    ASSERT_EQ(s.ui.Opened.size(), 4u);
+    EXPECT_EQ(s.ui.Opened[3], "editor:" + f.ListPath);
     std::remove(f.ListPath.c_str());
     f.NoteViewClick();
-    EXPECT_EQ(s.ui.Opened.size(), 3u);
+    EXPECT_EQ(s.ui.Opened.size(), 4u);
+}
+
+// When the desktop can start nothing, each command says so in a box naming what it tried to open.
+TEST(Viewers, NothingToOpenWithIsSaidInABox) {
+    ShellForm s;
+    TForm1& f = *s.form;
+    f.FormCreate({});
+    s.ui.LaunchWorks = false;
+    f.ProgramPath = s.dir / "bin/tallyvault";
+    const std::string readMe = s.dir.Write("bin/Tallyvault.txt", "read me");
+    f.ListPath = s.dir.Write("l.sfv", "");
+    const struct {
+        std::function<void()> Click;
+        std::string Text;
+    } cases[] = {
+        {[&] { f.Homepage1Click(); }, "ホームページを開くブラウザが見つかりません\rhttps://tallyvault.example.org/"},
+        {[&] { f.ReadMeClick(); }, "テキストファイルを開くアプリケーションが見つかりません\r" + readMe},
+        {[&] { f.NoteViewClick(); }, "テキストファイルを開くアプリケーションが見つかりません\r" + f.ListPath},
+    };
+    for (const auto& c : cases) {
+        s.ui.Messages.clear();
+        c.Click();
+        ASSERT_EQ(s.ui.Messages.size(), 1u) << c.Text;
+        EXPECT_EQ(s.ui.Messages[0], c.Text);
+    }
 }
 
 } // namespace

@@ -14,7 +14,9 @@ void Build(TForm1& f, const std::string& states, bool sizes = false) {
     f.ListHasSizes = sizes;
     int i = 0;
     for (char s : states) {
-        f.AppendEntry(std::string(1, s) + std::to_string(i), 1, static_cast<std::uint32_t>(0xABCD + i));
+        std::string name(1, s);
+        name += std::to_string(i);
+        f.AppendEntry(name, 1, static_cast<std::uint32_t>(0xABCD + i));
         TCrcTable& e = f.EntryTable[f.EntryCount - 1];
         e.Exists = s == 'M' || s == 'X';
         e.Found = e.SizeMatched = s == 'M' || s == 'S';
@@ -26,7 +28,8 @@ void Build(TForm1& f, const std::string& states, bool sizes = false) {
 
 std::string Ticks(const TForm1& f) {
     std::string out;
-    for (const TListItem& r : f.CrcList.Items()) out += r.Checked ? '1' : '0';
+    for (const TListItem& r : f.CrcList.Items())
+        out += r.Checked ? '1' : '0';
     return out;
 }
 

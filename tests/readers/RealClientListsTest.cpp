@@ -24,7 +24,7 @@ struct FileSet {
     }
     std::string QuotedNames() const {
         std::string out;
-        for (const auto& [name, bytes] : Contents) out += " " + ShellQuote(name);
+        for (const auto& [name, bytes] : Contents) (out += ' ') += ShellQuote(name);
         return out;
     }
     std::vector<ListedEntry> Expected(bool withSizes) const {

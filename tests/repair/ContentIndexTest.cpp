@@ -35,7 +35,7 @@ void Build(Fixture& f, std::uint32_t seed, bool repeatCrcs) {
         }
         used.insert(c);
         contents.push_back(c);
-        const std::string name = "e" + std::to_string(k) + ".bin";
+        const std::string name = std::string("e").append(std::to_string(k)).append(".bin");
         f.table.MakeRoom(f.count);
         f.table[f.count++] =
             TCrcTable{name, static_cast<std::int32_t>(c.size()), CrcOf(c), {}, false, false, false, false};

@@ -43,6 +43,18 @@ public:
     bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
     void ReplaceFile(const std::string& a, const std::string& b) override { real_.ReplaceFile(a, b); }
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
+    FileIdentity Identify(const std::string& p, bool follow) override { return real_.Identify(p, follow); }
+    void RenameBeneath(const std::string& r, const std::string& a, const std::string& b) override {
+        real_.RenameBeneath(r, a, b);
+    }
+    void TransferBeneath(const std::string& sr, const std::string& a, const FileIdentity& id, const std::string& r,
+                         const std::string& b, bool keep) override {
+        real_.TransferBeneath(sr, a, id, r, b, keep);
+    }
+    void DeleteBeneath(const std::string& r, const std::string& p, const FileIdentity& id) override {
+        real_.DeleteBeneath(r, p, id);
+    }
+    void CreateFolderBeneath(const std::string& r, const std::string& p) override { real_.CreateFolderBeneath(r, p); }
 
 private:
     RealFileSystem real_;

@@ -31,7 +31,8 @@ TEST(RepairProperty, NoContentIsLostAndFoundContentEndsInPlace) {
         auto place = [&](const std::string& content) {
             switch (rng() % 4) {
             case 0: { // under some entry's name, or another name, in the list's folder
-                std::string name = rng() % 2 ? entries[rng() % entries.size()].Name : "o" + std::to_string(rng() % 50);
+                std::string name = rng() % 2 ? entries[rng() % entries.size()].Name
+                                             : std::string("o").append(std::to_string(rng() % 50));
                 if (!takenInSet.insert(name).second) return;
                 h.Put(name, content);
                 break;

@@ -56,7 +56,7 @@ void WriteSet(FaultWorld& w) {
         if (f.Entry.empty()) continue;
         const std::string crc = Hex8(CrcOf(f.Content)), size = std::to_string(f.Content.size());
         plain += f.Entry + " " + crc + "\r\n";
-        sizes += ";" + std::string(13 - size.size(), ' ') + size + "  00:00.00 2026-12-08 " + f.Entry + "\r\n";
+        ((sizes += ';').append(13 - size.size(), ' ') += size) += "  00:00.00 2026-12-08 " + f.Entry + "\r\n";
         entryLines += f.Entry + " " + crc + "\r\n";
         csv += f.Entry + "," + size + "," + crc + "\r\n";
         crc1632 += f.Entry + ", 0000, " + crc + ", " + size + ", C:\\set\\" + f.Entry + "\r\n";

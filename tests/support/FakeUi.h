@@ -26,6 +26,8 @@ public:
     };
     std::vector<Dialog> Dialogs;
     std::vector<std::string> Opened;
+    // Whether the desktop could start something for ShellOpen and OpenInTextEditor.
+    bool LaunchWorks = true;
     std::string Clipboard;
     int BringToFrontCount = 0;
     int ProcessMessagesCount = 0;
@@ -42,12 +44,17 @@ public:
     void BringToFront() override { ++BringToFrontCount; }
     std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& startFolder) override;
     std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
-                                              const std::string& proposedName,
-                                              const std::string& startFolder) override;
+                                              const std::string& proposedName, const std::string& startFolder) override;
     std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
     void SetClipboardText(const std::string& text) override { Clipboard = text; }
-    void ShellOpen(const std::string& target, const std::string&) override { Opened.push_back(target); }
-    void OpenInTextEditor(const std::string& path) override { Opened.push_back("editor:" + path); }
+    bool ShellOpen(const std::string& target, const std::string&) override {
+        Opened.push_back(target);
+        return LaunchWorks;
+    }
+    bool OpenInTextEditor(const std::string& path) override {
+        Opened.push_back("editor:" + path);
+        return LaunchWorks;
+    }
     ScreenMetrics Screen() override { return Metrics; }
 
 private:

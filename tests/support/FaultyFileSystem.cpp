@@ -199,4 +199,27 @@ void FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& t
     inner_.ReplaceFile(from, to);
 }
 
+// The confined changes fail as their plain counterparts do, and forward to the inner file system's own.
+void FaultyFileSystem::RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) {
+    if (Hit(Op::Rename, true, "RenameBeneath", fromRel)) Throw();
+    inner_.RenameBeneath(root, fromRel, toRel);
+}
+
+void FaultyFileSystem::TransferBeneath(const std::string& srcRoot, const std::string& srcRel,
+                                       const FileIdentity& expected, const std::string& root, const std::string& toRel,
+                                       bool keepSource) {
+    if (Hit(keepSource ? Op::Copy : Op::Rename, true, "TransferBeneath", srcRel)) Throw();
+    inner_.TransferBeneath(srcRoot, srcRel, expected, root, toRel, keepSource);
+}
+
+void FaultyFileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) {
+    if (Hit(Op::Path, true, "DeleteBeneath", rel)) Throw();
+    inner_.DeleteBeneath(root, rel, expected);
+}
+
+void FaultyFileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
+    if (Hit(Op::Path, true, "CreateFolderBeneath", rel)) Throw();
+    inner_.CreateFolderBeneath(root, rel);
+}
+
 } // namespace tv::test

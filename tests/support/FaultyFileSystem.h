@@ -58,6 +58,15 @@ public:
     // Never fails: it answers a question about two paths and touches no file.
     bool SameObject(const std::string& a, const std::string& b) override { return inner_.SameObject(a, b); }
 
+    FileIdentity Identify(const std::string& path, bool follow = false) override {
+        return inner_.Identify(path, follow);
+    }
+    void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
+    void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                         const std::string& root, const std::string& toRel, bool keepSource) override;
+    void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
+    void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
+
     // Used by the opened files this decorator hands out.
     enum class Op { Path, Read, Write, Rename, Copy };
     // Counts the operation; true when it is the one to fail.

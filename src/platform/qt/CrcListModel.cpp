@@ -2,18 +2,46 @@
 
 #include "Icons.h"
 
+#include <algorithm>
+#include <numeric>
+
 namespace tv::qt {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 Qt::Alignment AlignmentOf(TListColumn::Align a) {
     switch (a) {
-    case TListColumn::Align::Right: return Qt::AlignRight | Qt::AlignVCenter;
-    case TListColumn::Align::Center: return Qt::AlignHCenter | Qt::AlignVCenter;
-    default: return Qt::AlignLeft | Qt::AlignVCenter;
+    case TListColumn::Align::Right:
+        return Qt::AlignRight | Qt::AlignVCenter;
+    case TListColumn::Align::Center:
+        return Qt::AlignHCenter | Qt::AlignVCenter;
+    default:
+        return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
+// Letter case aside, as the list's own order compares names.
+int CompareFolded(const std::string& a, const std::string& b) {
+    const std::size_t n = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+        if (x != y) return x < y ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+}
+
+// The size column's number whatever its grouping marks; a row without one sorts first.
+long long SizeOf(const std::string& text) {
+    long long v = -1;
+    for (char c : text)
+        if (c >= '0' && c <= '9') v = (v < 0 ? 0 : v * 10) + (c - '0');
+    return v;
+}
+
 } // namespace
 
 CrcListModel::CrcListModel(TListView& list, std::function<bool()> mayEdit, QObject* parent)
@@ -21,15 +49,111 @@ CrcListModel::CrcListModel(TListView& list, std::function<bool()> mayEdit, QObje
       checksSeen_(list.CheckChanges()), rowCount_(list.Count()) {}
 
 // The count the view was last told about: between syncs the logic may have added or removed rows.
-int CrcListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rowCount_; }
+int CrcListModel::rowCount(const QModelIndex& parent) const {
+    if (parent.isValid()) return 0;
+    return !Arranged() ? rowCount_ : static_cast<int>(shown_.size());
+}
+
+int CrcListModel::ListRow(int viewRow) const {
+    if (!Arranged()) return viewRow;
+    return viewRow >= 0 && static_cast<std::size_t>(viewRow) < shown_.size() ? shown_[static_cast<std::size_t>(viewRow)]
+                                                                             : -1;
+}
+
+int CrcListModel::ViewRow(int listRow) const {
+    if (!Arranged()) return listRow < rowCount_ ? listRow : -1;
+    return listRow >= 0 && static_cast<std::size_t>(listRow) < viewOf_.size()
+               ? viewOf_[static_cast<std::size_t>(listRow)]
+               : -1;
+}
+
+void CrcListModel::SetOrder(int column, Qt::SortOrder order) {
+    if (column >= columnCount()) column = -1;
+    beginResetModel();
+    orderColumn_ = column;
+    order_ = order;
+    Arrange();
+    endResetModel();
+}
+
+void CrcListModel::SetOnlyUnmatched(bool on) {
+    beginResetModel();
+    onlyUnmatched_ = on;
+    Arrange();
+    endResetModel();
+}
+
+// Works out which rows show in which order; called inside a reset.
+void CrcListModel::Arrange() {
+    QElapsedTimer took;
+    took.start();
+    struct Cost {
+        QElapsedTimer& took;
+        CrcListModel& m;
+        ~Cost() {
+            m.arrangeCostMs_ = took.elapsed();
+            m.sinceArranged_.start();
+        }
+    } cost{took, *this};
+    shown_.clear();
+    viewOf_.clear();
+    if (orderColumn_ < 0 && !onlyUnmatched_) return;
+    const int count = std::min(rowCount_, static_cast<int>(list_.Count()));
+    shown_.reserve(static_cast<std::size_t>(count));
+    for (int r = 0; r < count; ++r)
+        if (!onlyUnmatched_ || list_.Item(r).ImageIndex != 0) shown_.push_back(r);
+    const auto& items = list_.Items();
+    auto item = [&items](int r) -> const TListItem& { return items[static_cast<std::size_t>(r)]; };
+    std::function<int(int, int)> compare;
+    std::vector<long long> sizes;
+    switch (orderColumn_) {
+    case 0:
+        compare = [&](int a, int b) { return CompareFolded(item(a).Caption, item(b).Caption); };
+        break;
+    case 1:
+        sizes.resize(static_cast<std::size_t>(count));
+        for (int r : shown_)
+            sizes[static_cast<std::size_t>(r)] = SizeOf(item(r).SubItem(0));
+        compare = [&](int a, int b) {
+            const long long x = sizes[static_cast<std::size_t>(a)], y = sizes[static_cast<std::size_t>(b)];
+            return x == y ? 0 : x < y ? -1 : 1;
+        };
+        break;
+    case 2:
+        compare = [&](int a, int b) { return item(a).SubItem(1).compare(item(b).SubItem(1)); };
+        break;
+    case 3:
+        // By mark first, so the rows found elsewhere come together, then by where they were found.
+        compare = [&](int a, int b) {
+            const int x = item(a).ImageIndex, y = item(b).ImageIndex;
+            if (x != y) return x < y ? -1 : 1;
+            return CompareFolded(item(a).SubItem(2), item(b).SubItem(2));
+        };
+        break;
+    default:
+        break;
+    }
+    if (compare) {
+        const bool descending = order_ == Qt::DescendingOrder;
+        // Equal keys keep the list's order in either direction.
+        std::stable_sort(shown_.begin(), shown_.end(), [&](int a, int b) {
+            const int c = compare(a, b);
+            return descending ? c > 0 : c < 0;
+        });
+    }
+    viewOf_.assign(static_cast<std::size_t>(count), -1);
+    for (std::size_t v = 0; v < shown_.size(); ++v)
+        viewOf_[static_cast<std::size_t>(shown_[v])] = static_cast<int>(v);
+}
 
 int CrcListModel::columnCount(const QModelIndex& parent) const {
     return parent.isValid() ? 0 : static_cast<int>(list_.Columns.size());
 }
 
 QVariant CrcListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= list_.Count()) return {};
-    const TListItem& item = list_.Item(index.row());
+    const int row = index.isValid() ? ListRow(index.row()) : -1;
+    if (row < 0 || row >= list_.Count()) return {};
+    const TListItem& item = list_.Item(row);
     const int col = index.column();
     switch (role) {
     case Qt::DisplayRole:
@@ -42,7 +166,8 @@ QVariant CrcListModel::data(const QModelIndex& index, int role) const {
         return {};
     case Qt::TextAlignmentRole:
         return static_cast<int>(AlignmentOf(list_.Columns[static_cast<std::size_t>(col)].Alignment));
-    default: return {};
+    default:
+        return {};
     }
 }
 
@@ -62,27 +187,32 @@ Qt::ItemFlags CrcListModel::flags(const QModelIndex& index) const {
 }
 
 bool CrcListModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-    if (role != Qt::CheckStateRole || !index.isValid() || index.column() != 0 || index.row() >= list_.Count())
-        return false;
+    const int row = index.isValid() ? ListRow(index.row()) : -1;
+    if (role != Qt::CheckStateRole || index.column() != 0 || row < 0 || row >= list_.Count()) return false;
     if (mayEdit_ && !mayEdit_()) return false;
-    list_.SetChecked(index.row(), value.toInt() == Qt::Checked);
+    list_.SetChecked(row, value.toInt() == Qt::Checked);
     checksSeen_ = list_.CheckChanges();
     emit dataChanged(index, index, {Qt::CheckStateRole});
     return true;
 }
 
-bool CrcListModel::Sync() {
-    if (list_.Changes() != rowsSeen_ || list_.Count() != rowCount_) {
+bool CrcListModel::Sync(bool settled) {
+    const bool rowsMoved = list_.Changes() != rowsSeen_ || list_.Count() != rowCount_;
+    if (rowsMoved && !settled && Arranged() && sinceArranged_.isValid() &&
+        sinceArranged_.elapsed() < 20 * arrangeCostMs_)
+        return false;
+    if (rowsMoved) {
         beginResetModel();
         rowsSeen_ = list_.Changes();
         checksSeen_ = list_.CheckChanges();
         rowCount_ = list_.Count();
+        Arrange();
         endResetModel();
         return true;
     }
     if (list_.CheckChanges() != checksSeen_) {
         checksSeen_ = list_.CheckChanges();
-        if (rowCount_ > 0) emit dataChanged(index(0, 0), index(rowCount_ - 1, 0), {Qt::CheckStateRole});
+        if (rowCount() > 0) emit dataChanged(index(0, 0), index(rowCount() - 1, 0), {Qt::CheckStateRole});
     }
     return false;
 }

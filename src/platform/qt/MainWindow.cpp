@@ -10,6 +10,7 @@
 #include <QCursor>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -23,12 +24,16 @@
 #include <QUrl>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
 
 namespace tv::qt {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
 
 // The interface font of the design, or an installed Japanese font in its place.
 QFont InterfaceFont(bool fixedPitch) {
@@ -74,6 +79,7 @@ MainWindow::MainWindow(TForm1& form, QtUi& ui, QWidget* parent) : QMainWindow(pa
     QApplication::setFont(InterfaceFont(false));
     setFont(InterfaceFont(false));
     setAcceptDrops(true);
+    timing_ = std::getenv("TALLYVAULT_TIMING") != nullptr;
 
     auto* central = new ClientArea(this);
     central->setObjectName(QStringLiteral("Client"));
@@ -100,7 +106,9 @@ MainWindow::MainWindow(TForm1& form, QtUi& ui, QWidget* parent) : QMainWindow(pa
     SyncFromForm();
 }
 
-MainWindow::~MainWindow() { ui_.Attach(nullptr, {}); }
+MainWindow::~MainWindow() {
+    ui_.Attach(nullptr, {});
+}
 
 QWidget* MainWindow::BuildToolButtons() {
     auto* panel = new QWidget;
@@ -199,7 +207,8 @@ void MainWindow::LayOutCounters() {
 }
 
 void MainWindow::BuildList() {
-    model_ = new CrcListModel(form_.CrcList, [this] { return !form_.CommandRunning(); }, this);
+    model_ = new CrcListModel(
+        form_.CrcList, [this] { return !form_.CommandRunning(); }, this);
     list_ = new QTreeView;
     list_->setObjectName(QStringLiteral("CrcList"));
     list_->setModel(model_);
@@ -212,12 +221,22 @@ void MainWindow::BuildList() {
     list_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     list_->setMouseTracking(true); // hot tracking
     list_->setIconSize(QSize(16, 16));
-    list_->header()->setStretchLastSection(false);
-    list_->header()->setSectionsMovable(false);
+    QHeaderView* header = list_->header();
+    header->setStretchLastSection(false);
+    header->setSectionsMovable(false);
+    // A click on a header sorts the view by that column, a second one reverses it; until the first
+    // click the rows show in the list's own order.
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(true);
+    header->setSortIndicator(-1, Qt::AscendingOrder);
+    connect(header, &QHeaderView::sortIndicatorChanged, this,
+            [this](int section, Qt::SortOrder order) { ShowOrder(section, order); });
     QFont font = InterfaceFont(true);
     font.setBold(true);
     list_->setFont(font);
-    list_->setStyleSheet(QStringLiteral("QTreeView#CrcList { background: #C0FFC0; color: #000080; }"));
+    // A selected row in white on the design's dark blue: its navy text would vanish on the highlight.
+    list_->setStyleSheet(QStringLiteral("QTreeView#CrcList { background: #C0FFC0; color: #000080;"
+                                        " selection-background-color: #000080; selection-color: #FFFFFF; }"));
     list_->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(list_, &QWidget::customContextMenuRequested, this, [this] {
         if (popup_) popup_->popup(QCursor::pos());
@@ -226,7 +245,7 @@ void MainWindow::BuildList() {
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (syncing_) return;
         const QModelIndexList rows = list_->selectionModel()->selectedRows();
-        form_.CrcList.SetSelected(rows.isEmpty() ? -1 : rows.front().row());
+        form_.CrcList.SetSelected(rows.isEmpty() ? -1 : model_->ListRow(rows.front().row()));
     });
     connect(list_->header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (syncing_ || section < 0 || static_cast<std::size_t>(section) >= form_.CrcList.Columns.size()) return;
@@ -257,9 +276,35 @@ QAction* MainWindow::ActionOf(const TMenuItem& item) const {
     return nullptr;
 }
 
+void MainWindow::ShowOrder(int column, Qt::SortOrder order) {
+    syncing_ = true;
+    model_->SetOrder(column, order);
+    syncing_ = false;
+    SyncSelection();
+}
+
+void MainWindow::ShowOnlyUnmatched(bool on) {
+    syncing_ = true;
+    model_->SetOnlyUnmatched(on);
+    syncing_ = false;
+    SyncSelection();
+}
+
 void MainWindow::Run(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
+    // A command inside another one (the search's stop click) is timed as part of the outer one.
+    const bool timed = timing_ && !form_.CommandRunning();
+    QElapsedTimer took;
+    if (timed) {
+        took.start();
+        ui_.RestartTiming();
+    }
     form_.RunCommand(body, busy, evenWhileRunning);
     SyncFromForm();
+    if (timed) {
+        std::fprintf(stderr, "command took %lld ms; longest stretch without event handling %lld ms so far\n",
+                     static_cast<long long>(took.elapsed()), static_cast<long long>(ui_.LongestGapMs()));
+        WatchFirstPaint();
+    }
     // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
     if (form_.CloseRequested && !form_.CommandRunning()) close();
 }
@@ -288,7 +333,7 @@ void MainWindow::SyncFromForm() {
         m.Action->setText(Q(m.Item->Caption()));
         m.Action->setEnabled(m.Item->Enabled());
     }
-    model_->Sync();
+    model_->Sync(!form_.CommandRunning());
     SyncSelection();
     syncing_ = false;
 }
@@ -297,12 +342,39 @@ void MainWindow::SyncSelection() {
     const int wanted = form_.CrcList.Selected();
     const QModelIndexList rows = list_->selectionModel()->selectedRows();
     const int shown = rows.isEmpty() ? -1 : rows.front().row();
-    if (wanted == shown) return;
-    if (wanted < 0 || wanted >= model_->rowCount())
+    const int view = wanted < 0 ? -1 : model_->ViewRow(wanted);
+    if (view == shown) return;
+    const bool wasSyncing = syncing_;
+    syncing_ = true;
+    // A selected row the filter hides stays selected in the logic; the view just shows none.
+    if (view < 0 || view >= model_->rowCount()) {
         list_->selectionModel()->clearSelection();
-    else
-        list_->selectionModel()->select(model_->index(wanted, 0),
-                                        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    } else {
+        const QModelIndex index = model_->index(view, 0);
+        list_->selectionModel()->select(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+        list_->scrollTo(index);
+    }
+    syncing_ = wasSyncing;
+}
+
+// The time from the command's last event handling (the end of its scan) to the list's first paint
+// after it, which is also a stretch without event handling.
+void MainWindow::WatchFirstPaint() {
+    if (paintWatched_) return;
+    paintWatched_ = true;
+    list_->viewport()->installEventFilter(this);
+    list_->viewport()->update();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (paintWatched_ && watched == list_->viewport() && event->type() == QEvent::Paint) {
+        paintWatched_ = false;
+        list_->viewport()->removeEventFilter(this);
+        const qint64 shown = ui_.SinceEventsMs();
+        std::fprintf(stderr, "list shown %lld ms after the command's last event handling; longest stretch %lld ms\n",
+                     static_cast<long long>(shown), static_cast<long long>(std::max(shown, ui_.LongestGapMs())));
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::Start(const std::vector<std::string>& args) {
@@ -360,6 +432,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         form_.FormDestroy();
     }
     event->accept();
+    emit Closed();
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent* event) {

@@ -37,6 +37,12 @@ public:
     TForm1& Form() { return form_; }
     QTreeView* List() { return list_; }
     QAction* ActionOf(const TMenuItem& item) const;
+    // The view's own filter: only the rows that are not matches.
+    QAction* OnlyUnmatchedAction() const { return onlyUnmatched_; }
+
+signals:
+    // The window has closed and saved the settings; the program may end.
+    void Closed();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -69,18 +75,26 @@ private:
     void LayOutCounters();
     void ApplyBounds();
     void ReadBackBounds();
+    void ShowOrder(int column, Qt::SortOrder order);
+    void ShowOnlyUnmatched(bool on);
+    void WatchFirstPaint();
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
     TForm1& form_;
     QtUi& ui_;
     CrcListModel* model_ = nullptr;
     QTreeView* list_ = nullptr;
     QMenu* popup_ = nullptr;
+    QAction* onlyUnmatched_ = nullptr;
     std::vector<QLabel*> counterParts_; // Label1, TotalCounter, Label2, GoodCounter, ...
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;
     std::string captionShown_;
     bool syncing_ = false;
     bool settingsSaved_ = false;
+    // TALLYVAULT_TIMING: each command reports its time and how long the window went without events.
+    bool timing_ = false;
+    bool paintWatched_ = false;
 };
 
 } // namespace tv::qt

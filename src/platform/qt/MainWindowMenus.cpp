@@ -10,7 +10,17 @@
 namespace tv::qt {
 
 namespace {
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+
+// The usual desktop keys beside the ones the menu items carry, which stay the first shown.
+// Fixed keys, not the platform's standard ones, which may bring further keys that collide.
+void AddShortcut(QAction* action, const QKeySequence& key) {
+    QList<QKeySequence> keys = action->shortcuts();
+    if (!keys.contains(key)) keys << key;
+    action->setShortcuts(keys);
+}
 } // namespace
 
 QAction* MainWindow::AddItem(QMenu* menu, TMenuItem& item, Click click, std::function<void()> handler,
@@ -38,10 +48,12 @@ void MainWindow::BuildMenus() {
 
     QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
     file->setObjectName(QStringLiteral("File1"));
-    AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); });
+    AddShortcut(AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }),
+                QKeySequence(Qt::CTRL | Qt::Key_O));
     AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
     // Like the search button, the menu item stops a running search.
-    AddItem(file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
+    AddItem(
+        file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
     AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
     file->addSeparator();
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
@@ -49,6 +61,7 @@ void MainWindow::BuildMenus() {
     file->addSeparator();
     QAction* exit = file->addAction(Q(f.Exit1.Caption()));
     exit->setShortcut(QKeySequence(Q(f.Exit1.ShortCut())));
+    AddShortcut(exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     menus_.push_back({&f.Exit1, exit, f.Exit1.Changes() + 1});
 
@@ -57,13 +70,21 @@ void MainWindow::BuildMenus() {
     AddItem(check, f.AllOn, Click::Plain, [&f] { f.AllOnClick(); });
     AddItem(check, f.AllOff, Click::Plain, [&f] { f.AllOffClick(); });
     check->addSeparator();
-    for (TMenuItem* on : {&f.ON0, &f.ON1, &f.ON2, &f.ON3}) AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
+    for (TMenuItem* on : {&f.ON0, &f.ON1, &f.ON2, &f.ON3})
+        AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
+    check->addSeparator();
+    // The view's own filter: no item of the logic, so nothing it does or writes depends on it.
+    onlyUnmatched_ = check->addAction(QStringLiteral("○以外の行だけ表示(&U)"));
+    onlyUnmatched_->setObjectName(QStringLiteral("OnlyUnmatched"));
+    onlyUnmatched_->setCheckable(true);
+    connect(onlyUnmatched_, &QAction::toggled, this, [this](bool on) { ShowOnlyUnmatched(on); });
 
     QMenu* option = bar->addMenu(QStringLiteral("オプション(&O)"));
     option->setObjectName(QStringLiteral("option"));
     AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
     // Options without side effects may change while a command runs: the logic reads them when it needs them.
-    AddItem(option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
+    AddItem(
+        option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
     AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
     AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
     QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
@@ -72,7 +93,8 @@ void MainWindow::BuildMenus() {
     menus_.push_back({&f.DubbleAction, dubble->menuAction(), f.DubbleAction.Changes() + 1});
     auto* group = new QActionGroup(this);
     group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-    for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel}) group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));
+    for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel})
+        group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));
     dubble->addSeparator();
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
 
@@ -84,7 +106,14 @@ void MainWindow::BuildMenus() {
     help->setObjectName(QStringLiteral("Help1"));
     AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
     AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });
-    AddItem(help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); });
+    AddShortcut(AddItem(help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); }), QKeySequence(Qt::Key_F1));
+
+    // F5 re-reads the list as a click on the status bar does; it has no menu item to carry it.
+    auto* reread = new QAction(this);
+    reread->setObjectName(QStringLiteral("Reread"));
+    AddShortcut(reread, QKeySequence(Qt::Key_F5));
+    connect(reread, &QAction::triggered, this, [this] { Run([this] { form_.StatusClick(); }); });
+    addAction(reread);
 
     popup_ = new QMenu(this);
     popup_->setObjectName(QStringLiteral("PopupMenu1"));

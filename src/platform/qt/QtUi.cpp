@@ -4,11 +4,15 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLibraryInfo>
+#include <QLocale>
 #include <QMessageBox>
+#include <QMimeDatabase>
 #include <QProcess>
 #include <QPushButton>
 #include <QScreen>
 #include <QStandardPaths>
+#include <QTranslator>
 #include <QUrl>
 #include <algorithm>
 
@@ -16,8 +20,12 @@ namespace tv::qt {
 
 namespace {
 
-QString Q(const std::string& s) { return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size())); }
-std::string S(const QString& s) { return s.toUtf8().toStdString(); }
+QString Q(const std::string& s) {
+    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
+}
+std::string S(const QString& s) {
+    return s.toUtf8().toStdString();
+}
 
 // Processing events more often than this costs more in repainting than it gives in response.
 constexpr qint64 EventIntervalMs = 16;
@@ -34,16 +42,112 @@ QString AnyCase(const QString& pattern) {
     return out;
 }
 
-QFileDialog::Options DialogOptions() { return QFileDialog::HideNameFilterDetails; }
+QFileDialog::Options DialogOptions() {
+    return QFileDialog::HideNameFilterDetails;
+}
+
+QString Executable(const char* name) {
+    return QStandardPaths::findExecutable(QString::fromLatin1(name));
+}
+
+// The desktop entry the desktop has chosen for a type ("org.example.Editor.desktop"), empty if none.
+QString DefaultApplicationOf(const QString& xdgMime, const QString& type) {
+    QProcess query;
+    query.start(xdgMime, {QStringLiteral("query"), QStringLiteral("default"), type});
+    if (!query.waitForFinished(3000) || query.exitStatus() != QProcess::NormalExit || query.exitCode() != 0) {
+        query.kill();
+        return {};
+    }
+    return QString::fromLocal8Bit(query.readAllStandardOutput()).trimmed();
+}
+
+// "$VISUAL" or "$EDITOR" as a program and its arguments, run in the desktop's terminal.
+Launch TerminalEditor(const QString& path, const std::function<QString(const char*)>& env) {
+    QString command = env("VISUAL");
+    if (command.trimmed().isEmpty()) command = env("EDITOR");
+    QStringList editor = QProcess::splitCommand(command);
+    if (editor.isEmpty() || Executable(editor.front().toLocal8Bit().constData()).isEmpty()) return {};
+    QString terminal = env("TERMINAL");
+    if (terminal.isEmpty() || QStandardPaths::findExecutable(terminal).isEmpty()) {
+        terminal.clear();
+        for (const char* name : {"x-terminal-emulator", "gnome-terminal", "konsole", "xfce4-terminal", "xterm"})
+            if (!Executable(name).isEmpty()) {
+                terminal = QString::fromLatin1(name);
+                break;
+            }
+    }
+    if (terminal.isEmpty()) return {};
+    QStringList args{QStringLiteral("-e")};
+    args << editor << path;
+    return {QStandardPaths::findExecutable(terminal), args};
+}
 
 } // namespace
+
+Launch TextEditorLaunch(const QString& path, const std::function<QString(const char*)>& env) {
+    const QString xdgMime = Executable("xdg-mime");
+    if (!xdgMime.isEmpty()) {
+        const QMimeType own = QMimeDatabase().mimeTypeForFile(path);
+        QStringList types{own.name()};
+        types << own.allAncestors();
+        // A list is text whatever its extension makes of it.
+        if (!types.contains(QStringLiteral("text/plain"))) types << QStringLiteral("text/plain");
+        for (const QString& type : types) {
+            const QString desktop = DefaultApplicationOf(xdgMime, type);
+            if (desktop.isEmpty()) continue;
+            // xdg-open picks the file's own type's default; a parent type's one is started by name.
+            if (type == own.name() && !Executable("xdg-open").isEmpty()) return {Executable("xdg-open"), {path}};
+            if (!Executable("gtk-launch").isEmpty()) return {Executable("gtk-launch"), {desktop, path}};
+        }
+    }
+    if (Launch terminal = TerminalEditor(path, env); !terminal.Program.isEmpty()) return terminal;
+    // The desktop's plain text editors, the common ones first.
+    for (const char* name :
+         {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed", "pluma", "featherpad", "leafpad", "geany"})
+        if (const QString exe = Executable(name); !exe.isEmpty()) return {exe, {path}};
+    return {};
+}
+
+Launch BrowserLaunch(const QUrl& url, const std::function<QString(const char*)>& env) {
+    const QString address = url.toString();
+    // $BROWSER lists commands to try, separated by colons.
+    for (const QString& command : env("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts)) {
+        QStringList args = QProcess::splitCommand(command);
+        if (args.isEmpty()) continue;
+        const QString exe = QStandardPaths::findExecutable(args.takeFirst());
+        if (exe.isEmpty()) continue;
+        return {exe, args << address};
+    }
+    const QString xdgMime = Executable("xdg-mime");
+    if (!xdgMime.isEmpty() && !Executable("xdg-open").isEmpty() &&
+        !DefaultApplicationOf(xdgMime, QStringLiteral("x-scheme-handler/") + url.scheme()).isEmpty())
+        return {Executable("xdg-open"), {address}};
+    for (const char* name : {"x-www-browser", "firefox", "firefox-esr", "chromium", "google-chrome"})
+        if (const QString exe = Executable(name); !exe.isEmpty()) return {exe, {address}};
+    return {};
+}
+
+bool InstallQtTranslations() {
+    static QTranslator* installed = nullptr;
+    if (installed) return true;
+    auto* translator = new QTranslator(QCoreApplication::instance());
+    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    QCoreApplication::installTranslator(translator);
+    installed = translator;
+    return true;
+}
 
 QStringList QtFilters(const std::string& filter) {
     const QStringList parts = Q(filter).split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
-        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts)) patterns << AnyCase(p.trimmed());
+        for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
+            patterns << AnyCase(p.trimmed());
         out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
     }
     return out;
@@ -168,23 +272,21 @@ void QtUi::SetClipboardText(const std::string& text) {
     cb->setText(Q(text));
 }
 
-void QtUi::ShellOpen(const std::string& target, const std::string&) {
+bool QtUi::ShellOpen(const std::string& target, const std::string&) {
     const QString t = Q(target);
-    const QUrl url = t.contains(QStringLiteral("://")) ? QUrl(t) : QUrl::fromLocalFile(t);
-    QDesktopServices::openUrl(url);
+    const auto env = [](const char* name) { return qEnvironmentVariable(name); };
+    if (t.contains(QStringLiteral("://"))) {
+        const Launch browser = BrowserLaunch(QUrl(t), env);
+        return !browser.Program.isEmpty() && QProcess::startDetached(browser.Program, browser.Arguments);
+    }
+    // A text file (the read-me) goes where the list's text goes; other files to their type's handler.
+    if (QMimeDatabase().mimeTypeForFile(t).inherits(QStringLiteral("text/plain"))) return OpenInTextEditor(target);
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(t));
 }
 
-void QtUi::OpenInTextEditor(const std::string& path) {
-    // The desktop's plain text editors, the common ones first; none found: nothing happens.
-    static const char* const editors[] = {"gnome-text-editor", "gedit", "kate", "kwrite", "mousepad", "xed",
-                                          "pluma", "featherpad", "leafpad", "geany"};
-    for (const char* name : editors) {
-        const QString exe = QStandardPaths::findExecutable(QString::fromLatin1(name));
-        if (!exe.isEmpty()) {
-            QProcess::startDetached(exe, {Q(path)});
-            return;
-        }
-    }
+bool QtUi::OpenInTextEditor(const std::string& path) {
+    const Launch editor = TextEditorLaunch(Q(path), [](const char* name) { return qEnvironmentVariable(name); });
+    return !editor.Program.isEmpty() && QProcess::startDetached(editor.Program, editor.Arguments);
 }
 
 ScreenMetrics QtUi::Screen() {

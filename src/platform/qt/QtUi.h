@@ -5,6 +5,8 @@
 
 #include <QElapsedTimer>
 #include <QPointer>
+#include <QStringList>
+#include <QUrl>
 #include <QWidget>
 #include <functional>
 
@@ -17,6 +19,19 @@ inline constexpr const char* ApplicationTitle = "Tａｌlyvault";
 QStringList QtFilters(const std::string& filter);
 // CR LF, lone CR and lone LF all become one line break.
 QString MessageText(const std::string& text);
+// Loads Qt's own Japanese texts (standard buttons, file dialogs) when they are installed; true if so.
+bool InstallQtTranslations();
+
+// How a plain text file is opened: the default application of its type (through xdg-open, or
+// gtk-launch for the default of a type it derives from), else $VISUAL or $EDITOR in a terminal, else
+// a known editor. Empty when nothing on this machine can open it. `env` reads the environment.
+struct Launch {
+    QString Program;
+    QStringList Arguments;
+};
+Launch TextEditorLaunch(const QString& path, const std::function<QString(const char*)>& env);
+// How an address is opened: $BROWSER, else the desktop's handler of its scheme, else a known browser.
+Launch BrowserLaunch(const QUrl& url, const std::function<QString(const char*)>& env);
 
 class QtUi : public Ui {
 public:
@@ -32,17 +47,23 @@ public:
     void BringToFront() override;
     std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& startFolder) override;
     std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
-                                              const std::string& proposedName,
-                                              const std::string& startFolder) override;
+                                              const std::string& proposedName, const std::string& startFolder) override;
     std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
     void SetClipboardText(const std::string& text) override;
-    void ShellOpen(const std::string& target, const std::string& workingFolder) override;
-    void OpenInTextEditor(const std::string& path) override;
+    bool ShellOpen(const std::string& target, const std::string& workingFolder) override;
+    bool OpenInTextEditor(const std::string& path) override;
     ScreenMetrics Screen() override;
 
     // The longest time in milliseconds the logic kept the window from handling events between two
     // ProcessMessages calls that got through the throttle (for measuring how responsive a long load is).
     qint64 LongestGapMs() const { return longestGap_; }
+    // The time since the window last handled events inside a command.
+    qint64 SinceEventsMs() const { return sinceEvents_.isValid() ? sinceEvents_.elapsed() : 0; }
+    // A command starts: its gaps count from now.
+    void RestartTiming() {
+        longestGap_ = 0;
+        sinceEvents_.start();
+    }
 
 private:
     void Sync();

@@ -1,7 +1,7 @@
 // The window on real widgets under the offscreen platform: start-up, rows, counters, menus, settings.
+#include "MainWindow.h"
 #include "CrcListModel.h"
 #include "Icons.h"
-#include "MainWindow.h"
 #include "QtUi.h"
 
 #include "core/Crc32.h"
@@ -11,19 +11,22 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QDialogButtonBox>
 #include <QDir>
-#include <QFileDialog>
-#include <QMenu>
 #include <QFile>
+#include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QMenu>
 #include <QMessageBox>
-#include <QTimer>
-#include <algorithm>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QToolButton>
 #include <QTreeView>
 #include <QtTest>
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -78,10 +81,54 @@ struct Harness {
     bool Ticked(int row) const { return Model()->index(row, 0).data(Qt::CheckStateRole).toInt() == Qt::Checked; }
     std::vector<bool> Ticks() const {
         std::vector<bool> t;
-        for (int r = 0; r < Model()->rowCount(); ++r) t.push_back(Ticked(r));
+        for (int r = 0; r < Model()->rowCount(); ++r)
+            t.push_back(Ticked(r));
         return t;
     }
     IniFile Saved() const { return LoadIniFile(RealFs(), form.SettingsFile); }
+};
+
+// Answers the next modal message box with the button captioned `caption` once it is open.
+void AnswerBox(const QString& caption) {
+    auto* poll = new QTimer(qApp);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, caption] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible())
+                for (QAbstractButton* b : box->buttons())
+                    if (b->text() == caption) {
+                        poll->deleteLater();
+                        poll->stop();
+                        b->click();
+                        return;
+                    }
+    });
+    poll->start(20);
+}
+
+// The names of the rows in the view's order.
+QStringList Shown(const QAbstractItemModel* model, int column = 0) {
+    QStringList names;
+    for (int r = 0; r < model->rowCount(); ++r)
+        names << model->index(r, column).data().toString();
+    return names;
+}
+
+// A folder on PATH holding only the named programs, each a script printing `output`.
+struct FakePath {
+    QTemporaryDir dir;
+    QByteArray saved = qgetenv("PATH");
+    explicit FakePath(const std::vector<std::pair<const char*, const char*>>& programs) {
+        for (const auto& [name, output] : programs) {
+            QFile f(dir.filePath(QString::fromLatin1(name)));
+            if (!f.open(QIODevice::WriteOnly)) qFatal("cannot write %s", name);
+            f.write(QByteArray("#!/bin/sh\necho '") + output + "'\n");
+            f.close();
+            f.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        }
+        qputenv("PATH", dir.path().toLocal8Bit());
+    }
+    ~FakePath() { qputenv("PATH", saved); }
+    QString Of(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
 
 } // namespace
@@ -195,7 +242,8 @@ private slots:
         Harness h;
         h.Write("Tallyvault.ini", "[Window Position]\nTop=-5\nLeft=-30\nWhdth=100000\nHeight=300\n"
                                   "[Tallyvault]\nList CRC Width=90\nComplement Fix Folder Use=1\n"
-                                  "Complement Fix Folder Name=" + h.Path("vanished") + "\nmine=kept\n");
+                                  "Complement Fix Folder Name=" +
+                                      h.Path("vanished") + "\nmine=kept\n");
         MainWindow& w = h.Start();
         QCOMPARE(w.List()->header()->sectionSize(2), 90);
         QCOMPARE(w.List()->header()->sectionSize(0), 250);
@@ -205,7 +253,9 @@ private slots:
         QCOMPARE(w.width(), w.minimumWidth());
         QCOMPARE(w.height(), 300);
         QVERIFY(!w.ActionOf(h.form.FixFolder)->isChecked());
-        QVERIFY(w.findChild<QToolButton*>(QStringLiteral("SearchButton"))->toolTip().endsWith(QStringLiteral("補完元=随時指定")));
+        QVERIFY(w.findChild<QToolButton*>(QStringLiteral("SearchButton"))
+                    ->toolTip()
+                    .endsWith(QStringLiteral("補完元=随時指定")));
 
         w.List()->header()->resizeSection(0, 321);
         w.close();
@@ -292,7 +342,8 @@ private slots:
         const QStringList filters =
             QtFilters("CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT");
         QCOMPARE(filters.size(), 2);
-        QCOMPARE(filters[0], QStringLiteral("CRC Check File (sfv,crc,csv) (*.[cC][rR][cC] *.[sS][fF][vV] *.[cC][sS][vV])"));
+        QCOMPARE(filters[0],
+                 QStringLiteral("CRC Check File (sfv,crc,csv) (*.[cC][rR][cC] *.[sS][fF][vV] *.[cC][sS][vV])"));
         QCOMPARE(filters[1], QStringLiteral("CRC1632 File (*.txt) (*.[tT][xX][tT])"));
         // The mixed separators of the version text: CR CR LF is two breaks, a lone CR one.
         QCOMPARE(MessageText("a\r\r\nb\r\nc\rd\ne"), QStringLiteral("a\n\nb\nc\nd\ne"));
@@ -321,7 +372,8 @@ private slots:
                         if (b->isVisible()) buttons << b;
                     std::sort(buttons.begin(), buttons.end(),
                               [](QAbstractButton* a, QAbstractButton* b) { return a->x() < b->x(); });
-                    for (QAbstractButton* b : buttons) order << b->text();
+                    for (QAbstractButton* b : buttons)
+                        order << b->text();
                     if (!c.Press) {
                         QTest::keyClick(box, Qt::Key_Escape);
                         return;
@@ -381,6 +433,189 @@ private slots:
         QVERIFY(!w.findChild<QLabel*>(QStringLiteral("BadCounter"))->isHidden());
         QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), QStringLiteral("モード変更（現在：読取モード）"));
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("DubbleAction"))->menuAction()->isEnabled());
+    }
+
+    void aDuplicateKeptAtStartEndsTheProgramWithTheSettingsSaved() {
+        Harness h;
+        h.Write("dup/a.bin", "same content");
+        h.Write("dup/copy.bin", "same content");
+        const std::string list = h.Write("dup/list.sfv", "a.bin " + Hex("same content") + "\r\n");
+        h.window = std::make_unique<MainWindow>(h.form, h.ui);
+        // As the program does: the close, asked for before the event loop runs, ends the loop.
+        connect(h.window.get(), &MainWindow::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+        AnswerBox(QStringLiteral("いいえ(&N)"));
+        h.window->Start({list});
+        QTimer watchdog;
+        connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
+        watchdog.start(20000);
+        QCOMPARE(QApplication::exec(), 0);
+        QVERIFY(!h.window->isVisible());
+        QVERIFY(QFile::exists(QString::fromStdString(h.Path("dup/copy.bin"))));
+        QCOMPARE(h.Saved().Read("Tallyvault", "List Same File Width").value_or(""), std::string("500"));
+    }
+
+    void theUsualShortcutsReachTheirCommandsAndCollideWithNone() {
+        Harness h;
+        const std::string list = h.FourStateList();
+        MainWindow& w = h.Start({list});
+        QMap<QKeySequence, QStringList> owners;
+        for (QAction* a : w.findChildren<QAction*>())
+            for (const QKeySequence& k : a->shortcuts())
+                owners[k] << a->text();
+        for (auto it = owners.cbegin(); it != owners.cend(); ++it)
+            QVERIFY2(it.value().size() == 1, qPrintable(it.key().toString() + QLatin1Char(' ') + it.value().join(',')));
+        for (const char* key : {"Ctrl+O", "F5", "F1", "Ctrl+Q", "Alt+F4", "Ctrl+M"})
+            QVERIFY2(owners.contains(QKeySequence(QString::fromLatin1(key))), key);
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+
+        bool dialogSeen = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<QFileDialog*>(top); d && d->isVisible()) dialogSeen = true, d->reject();
+        });
+        QTest::keyClick(&w, Qt::Key_O, Qt::ControlModifier);
+        QVERIFY(dialogSeen);
+        // F5 reads the list again: a row added to it shows.
+        h.Write("set/list.sfv", "good.bin " + Hex("good content") + "\r\nnew.bin " + Hex("x") + "\r\n");
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        QTest::keyClick(&w, Qt::Key_F5);
+        QCOMPARE(Shown(h.Model()), (QStringList{QStringLiteral("good.bin"), QStringLiteral("new.bin")}));
+        // F1: no read-me beside the test's program, so the status says so.
+        QTest::keyClick(&w, Qt::Key_F1);
+        QCOMPARE(h.Text("Status"), QStringLiteral("\"Tallyvault.txt\"がインストールフォルダに有りません"));
+        QSignalSpy closed(&w, &MainWindow::Closed);
+        QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+        QCOMPARE(closed.count(), 1);
+        QVERIFY(!w.isVisible());
+    }
+
+    void headerSortAndFilterChangeTheViewOnly() {
+        Harness h;
+        MainWindow& w = h.Start({h.FourStateList()});
+        QHeaderView* header = w.List()->header();
+        auto click = [header](int section) {
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {},
+                              QPoint(header->sectionViewportPosition(section) + 5, header->height() / 2));
+        };
+        const QStringList byName{"bad.bin", "gone.bin", "good.bin", "moved.bin"};
+        QStringList reversed = byName;
+        std::reverse(reversed.begin(), reversed.end());
+        const struct {
+            int Column;
+            Qt::SortOrder Order;
+            QStringList Names;
+        } cases[] = {
+            {0, Qt::AscendingOrder, byName},
+            {0, Qt::DescendingOrder, reversed},
+            // Same File sorts by mark: ○, ！, ×, －.
+            {3, Qt::AscendingOrder, {"good.bin", "moved.bin", "bad.bin", "gone.bin"}},
+            {3, Qt::DescendingOrder, {"gone.bin", "bad.bin", "moved.bin", "good.bin"}},
+        };
+        for (const auto& c : cases) {
+            click(c.Column);
+            QCOMPARE(header->sortIndicatorSection(), c.Column);
+            QCOMPARE(header->sortIndicatorOrder(), c.Order);
+            QCOMPARE(Shown(h.Model()), c.Names);
+        }
+        for (Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder}) {
+            header->setSortIndicator(2, order);
+            QStringList crcs = Shown(h.Model(), 2), sorted = crcs;
+            std::sort(sorted.begin(), sorted.end());
+            if (order == Qt::DescendingOrder) std::reverse(sorted.begin(), sorted.end());
+            QCOMPARE(crcs, sorted);
+        }
+
+        // Name descending and only the rows that are not ○; a re-read keeps both.
+        header->setSortIndicator(0, Qt::DescendingOrder);
+        w.OnlyUnmatchedAction()->trigger();
+        const QStringList unmatched{"moved.bin", "gone.bin", "bad.bin"};
+        QCOMPARE(Shown(h.Model()), unmatched);
+        w.findChild<QLabel*>(QStringLiteral("Status"))->setFocus();
+        w.Run([&h] { h.form.StatusClick(); });
+        QCOMPARE(Shown(h.Model()), unmatched);
+
+        // The logic's rows keep their order; a tick and a selection on the view land on the same row.
+        std::vector<std::string> logic;
+        for (const TListItem& item : h.form.CrcList.Items())
+            logic.push_back(item.Caption);
+        QCOMPARE(logic, (std::vector<std::string>{"bad.bin", "gone.bin", "good.bin", "moved.bin"}));
+        QVERIFY(h.Model()->setData(h.Model()->index(1, 0), Qt::Checked, Qt::CheckStateRole));
+        QVERIFY(h.form.CrcList.Checked(1));
+        w.List()->setCurrentIndex(h.Model()->index(2, 0));
+        QCOMPARE(h.form.CrcList.Selected(), 0);
+        // The check button's cycle works on the logic's rows as without the view's order.
+        w.findChild<QToolButton*>(QStringLiteral("CheckButton"))->click();
+        std::vector<bool> ticks;
+        for (int r = 0; r < h.form.CrcList.Count(); ++r)
+            ticks.push_back(h.form.CrcList.Checked(r));
+        QCOMPARE(ticks, (std::vector<bool>{true, true, false, false}));
+        w.OnlyUnmatchedAction()->trigger();
+        QCOMPARE(Shown(h.Model()), reversed);
+        QCOMPARE(h.Model()->index(3, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
+    }
+
+    void qtsOwnTextsAreJapanese() {
+        QVERIFY(InstallQtTranslations());
+        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
+        QCOMPARE(box.button(QDialogButtonBox::Open)->text(), QStringLiteral("開く"));
+    }
+
+    void textFilesAndAddressesOpenWithWhatTheDesktopHas() {
+        const QString file = QStringLiteral("/tmp/some list.sfv");
+        const struct {
+            std::vector<std::pair<const char*, const char*>> Programs;
+            QString Visual, Editor;
+            const char* Program; // nullptr: nothing can open it
+            QStringList Arguments;
+        } cases[] = {
+            {{{"xdg-mime", "org.example.Editor.desktop"}, {"xdg-open", ""}, {"gedit", ""}},
+             "vi",
+             "",
+             "xdg-open",
+             {file}},
+            {{{"xdg-mime", ""}, {"x-terminal-emulator", ""}, {"vi", ""}, {"gedit", ""}},
+             "",
+             "vi -R",
+             "x-terminal-emulator",
+             {"-e", "vi", "-R", file}},
+            // An editor that is not installed, or no terminal for it: a known editor.
+            {{{"x-terminal-emulator", ""}, {"mousepad", ""}}, "nano", "", "mousepad", {file}},
+            {{{"vi", ""}, {"kate", ""}}, "vi", "", "kate", {file}},
+            {{}, "vi", "", nullptr, {}},
+        };
+        for (const auto& c : cases) {
+            FakePath path(c.Programs);
+            const Launch l = TextEditorLaunch(file, [&c](const char* name) {
+                return QByteArray(name) == "VISUAL" ? c.Visual : QByteArray(name) == "EDITOR" ? c.Editor : QString();
+            });
+            QCOMPARE(l.Program, c.Program ? path.Of(c.Program) : QString());
+            QCOMPARE(l.Arguments, c.Arguments);
+        }
+        const QUrl home(QStringLiteral("https://example.org/"));
+        const struct {
+            std::vector<std::pair<const char*, const char*>> Programs;
+            QString Browser;
+            const char* Program;
+            QStringList Arguments;
+        } browsers[] = {
+            {{{"firefox", ""}, {"xdg-open", ""}},
+             "missing:firefox --new-window",
+             "firefox",
+             {"--new-window", home.toString()}},
+            {{{"xdg-mime", "browser.desktop"}, {"xdg-open", ""}, {"firefox", ""}}, "", "xdg-open", {home.toString()}},
+            {{{"xdg-mime", ""}, {"xdg-open", ""}, {"x-www-browser", ""}}, "", "x-www-browser", {home.toString()}},
+            {{{"xdg-mime", ""}, {"xdg-open", ""}}, "", nullptr, {}},
+        };
+        for (const auto& c : browsers) {
+            FakePath path(c.Programs);
+            const Launch l = BrowserLaunch(
+                home, [&c](const char* name) { return QByteArray(name) == "BROWSER" ? c.Browser : QString(); });
+            QCOMPARE(l.Program, c.Program ? path.Of(c.Program) : QString());
+            QCOMPARE(l.Arguments, c.Arguments);
+        }
     }
 
     void aHundredThousandRowsLoadAndScroll() {

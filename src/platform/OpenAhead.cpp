@@ -1,0 +1,109 @@
+#include "platform/OpenAhead.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/uio.h>
+#include <unistd.h>
+
+namespace tv::posix {
+
+namespace {
+
+// Reads served from the page cache in a row. The run counts as cold until enough of them follow a
+// read that had to wait; one more such read makes it cold again.
+std::atomic<int> cachedStreak{1 << 20};
+constexpr int WarmAfter = 256;
+std::atomic<bool> noWaitWorks{true};
+
+bool Cold() {
+    return cachedStreak.load(std::memory_order_relaxed) < WarmAfter;
+}
+
+// The start of a file asked of the disk early; the kernel's own read-ahead takes the rest.
+constexpr std::int64_t HintBytes = std::int64_t{4} << 20;
+
+} // namespace
+
+ssize_t ReadFile(int fd, void* buffer, std::size_t size) {
+    if (noWaitWorks.load(std::memory_order_relaxed)) {
+        iovec v{buffer, size};
+        for (;;) {
+            ssize_t n = ::preadv2(fd, &v, 1, -1, RWF_NOWAIT);
+            if (n > 0 || (n == 0 && size == 0)) {
+                if (static_cast<std::size_t>(n) == size) {
+                    int s = cachedStreak.load(std::memory_order_relaxed);
+                    if (s < WarmAfter) cachedStreak.store(s + 1, std::memory_order_relaxed);
+                }
+                return n;
+            }
+            if (n < 0 && errno == EINTR) continue;
+            if (n < 0 && (errno == EOPNOTSUPP || errno == ENOSYS)) noWaitWorks.store(false, std::memory_order_relaxed);
+            // EAGAIN: not cached, and the wait is the disk's; 0: the end of the file or nothing cached
+            // at it; either way the blocking read below answers.
+            if (n < 0 && errno == EAGAIN) cachedStreak.store(0, std::memory_order_relaxed);
+            break;
+        }
+    }
+    for (;;) {
+        ssize_t n = ::read(fd, buffer, size);
+        if (n >= 0) return n;
+        if (errno == EINTR) continue;
+        // A plain file never answers "try again": the name now leads to a pipe or a device.
+        if (errno == EAGAIN) errno = EINVAL;
+        return -1;
+    }
+}
+
+int OpenAhead::FolderFd(const std::string& folder) {
+    if (folderFd_ >= 0 && folder == folder_) return folderFd_;
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folder_ = folder;
+    folderFd_ = ::open(folder.empty() ? "/" : folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC);
+    return folderFd_;
+}
+
+int OpenAhead::OpenRelative(const std::string& path) {
+    const std::size_t cut = path.rfind('/');
+    if (cut == std::string::npos) return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    const int dir = FolderFd(path.substr(0, cut));
+    if (dir < 0) return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    return ::openat(dir, path.c_str() + cut + 1, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+}
+
+void OpenAhead::Hint(const std::string& path, std::int64_t size) {
+    if (held_.size() >= MaxHeld) {
+        if (held_.front().Fd >= 0) ::close(held_.front().Fd);
+        held_.pop_front();
+    }
+    int fd = -1;
+    if (Cold() && size > 0) {
+        fd = OpenRelative(path);
+        if (fd >= 0) ::posix_fadvise(fd, 0, static_cast<off_t>(std::min(size, HintBytes)), POSIX_FADV_WILLNEED);
+    }
+    held_.push_back({path, size, fd});
+}
+
+OpenAhead::Taken OpenAhead::Take(const std::string& path) {
+    auto it = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.Path == path; });
+    if (it == held_.end()) return {};
+    Taken t{true, it->Fd, it->Size};
+    // The hints before it were passed over by the reader: their opens are let go.
+    for (auto k = held_.begin(); k != it; ++k)
+        if (k->Fd >= 0) ::close(k->Fd);
+    held_.erase(held_.begin(), it + 1);
+    if (t.Fd < 0) t.Fd = OpenRelative(path);
+    return t;
+}
+
+void OpenAhead::Forget() {
+    for (const Held& h : held_)
+        if (h.Fd >= 0) ::close(h.Fd);
+    held_.clear();
+    if (folderFd_ >= 0) ::close(folderFd_);
+    folderFd_ = -1;
+    folder_.clear();
+}
+
+} // namespace tv::posix

@@ -1,0 +1,39 @@
+#include "platform/ReadAhead.h"
+
+#include "platform/Paths.h"
+
+#include <algorithm>
+
+namespace tv {
+
+void ReadAhead::Plan(const std::string& name, std::int64_t size) {
+    plan_.push_back({name, size});
+}
+
+namespace {
+
+// A large file is read ahead by the kernel as it goes; only its start is worth asking for early.
+std::int64_t Counted(std::int64_t size) {
+    return std::min(size, ReadAhead::WindowBytes / 4);
+}
+
+} // namespace
+
+void ReadAhead::Next() {
+    if (reading_ >= plan_.size()) return;
+    auto hint = [&] {
+        const Planned& p = plan_[hinted_];
+        fs_.WillRead(JoinPath(folder_, p.Name), p.Size);
+        hintedBytes_ += Counted(p.Size);
+        ++hinted_;
+    };
+    // The file about to be read is hinted too: the file system learns from it that the listing
+    // vouches for a plain file of that size.
+    if (hinted_ == reading_) hint();
+    hintedBytes_ -= Counted(plan_[reading_].Size);
+    ++reading_;
+    while (hinted_ < plan_.size() && hinted_ - reading_ < WindowFiles && hintedBytes_ < WindowBytes)
+        hint();
+}
+
+} // namespace tv

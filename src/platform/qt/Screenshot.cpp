@@ -1,0 +1,75 @@
+#include "Screenshot.h"
+
+#include "MainWindow.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QHeaderView>
+#include <QPixmap>
+#include <QScreen>
+#include <QTimer>
+#include <QToolButton>
+#include <QTreeView>
+#include <cstdio>
+#include <cstdlib>
+
+namespace tv::qt {
+
+namespace {
+
+// Waits long enough for the window manager and the painting to settle.
+constexpr int SettleMs = 800;
+
+// Lets the window paint and handle what a command left, as the user would see it between clicks.
+void Settle() {
+    QElapsedTimer t;
+    t.start();
+    while (t.elapsed() < 300)
+        QApplication::processEvents(QEventLoop::AllEvents, 50);
+}
+
+void SaveAndExit(const QPixmap& picture, const QString& out) {
+    const bool ok = !picture.isNull() && picture.save(out, "PNG");
+    if (!ok) std::fprintf(stderr, "cannot write %s\n", out.toLocal8Bit().constData());
+    std::exit(ok ? 0 : 1);
+}
+
+} // namespace
+
+void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& states) {
+    const QStringList wanted = states.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    QTimer::singleShot(SettleMs, &window, [&window, out, wanted] {
+        TForm1& form = window.Form();
+        if (wanted.contains(QStringLiteral("create"))) window.Run([&form] { form.ModeButtonClick(); });
+        if (wanted.contains(QStringLiteral("search"))) {
+            Settle();
+            window.Run([&form] { form.SearchButtonClick(); });
+        }
+        if (wanted.contains(QStringLiteral("rename"))) {
+            Settle();
+            window.Run([&form] { form.RenameButtonClick(); });
+        }
+        if (wanted.contains(QStringLiteral("sorted"))) window.List()->header()->setSortIndicator(3, Qt::AscendingOrder);
+        if (wanted.contains(QStringLiteral("filtered"))) window.OnlyUnmatchedAction()->setChecked(true);
+        if (wanted.contains(QStringLiteral("selected")) && window.List()->model()->rowCount() > 0)
+            window.List()->setCurrentIndex(window.List()->model()->index(0, 0));
+        window.SyncFromForm();
+        const bool dialog = wanted.contains(QStringLiteral("dialog"));
+        if (!dialog && !wanted.contains(QStringLiteral("message"))) {
+            QTimer::singleShot(SettleMs, &window, [&window, out] { SaveAndExit(window.grab(), out); });
+            return;
+        }
+        // The dialog's own loop runs the timer; the picture is taken while it is open.
+        QTimer::singleShot(SettleMs * 2, &window, [&window, out] {
+            QScreen* screen = window.screen();
+            SaveAndExit(screen ? screen->grabWindow(0) : QPixmap(), out);
+        });
+        if (dialog)
+            window.Run([&form] { form.CrcOpenCmdClick(); });
+        else
+            window.Run([&form] { form.versionClick(); });
+    });
+}
+
+} // namespace tv::qt

@@ -1,0 +1,41 @@
+#include "repair/Confine.h"
+
+#include "platform/Paths.h"
+
+namespace tv {
+
+std::optional<std::string> RelativeBeneath(const std::string& root, const std::string& path) {
+    std::string r = root;
+    while (r.size() > 1 && IsPathDelim(r.back()))
+        r.pop_back();
+    if (r.empty() || path.size() <= r.size() + 1 || path.compare(0, r.size(), r) != 0) return std::nullopt;
+    if (r == "/") return path.substr(1);
+    if (!IsPathDelim(path[r.size()])) return std::nullopt;
+    return path.substr(r.size() + 1);
+}
+
+ConfinedPath ConfineTo(const std::vector<std::string>& roots, const std::string& path) {
+    for (const std::string& root : roots)
+        if (auto rel = RelativeBeneath(root, path)) return {root, *rel};
+    return {ExtractFileDir(path), ExtractFileName(path)};
+}
+
+void EntryFailures::Add(const IoError& e, const std::string& name) {
+    ++count_;
+    // The box stays readable however many files failed; the count says how many more there were.
+    if (lines_.size() >= 20) return;
+    std::string line = std::string(e.what()) + ": " + name;
+    if (!e.Reason().empty()) line += " (" + e.Reason() + ")";
+    lines_.push_back(std::move(line));
+}
+
+void EntryFailures::Report(Ui& ui) const {
+    if (lines_.empty()) return;
+    std::string text;
+    for (const std::string& line : lines_)
+        text += (text.empty() ? "" : "\r") + line;
+    if (count_ > lines_.size()) text += "\r(+" + std::to_string(count_ - lines_.size()) + ")";
+    ui.ShowError(text);
+}
+
+} // namespace tv
