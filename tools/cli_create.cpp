@@ -14,7 +14,7 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT   (OUT ending in .sfv or .csv)\n";
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
     return 2;
 }
 
@@ -41,7 +41,18 @@ std::string FolderArgument(const std::string& arg) {
 
 } // namespace
 
-int Create(const std::vector<std::string>& args) {
+int Create(const std::vector<std::string>& given) {
+    std::vector<std::string> args;
+    ListEncoding encoding = ListEncoding::Utf8;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] != "--encoding") {
+            args.push_back(given[i]);
+            continue;
+        }
+        const std::optional<ListEncoding> named = i + 1 < given.size() ? EncodingFromName(given[++i]) : std::nullopt;
+        if (!named) return CreateUsage();
+        encoding = *named;
+    }
     if (args.size() != 2 || args[0].empty() || args[1].empty()) return CreateUsage();
     const std::string ext = UpperAscii(ExtractFileExt(args[1]));
     if (ext != ".SFV" && ext != ".CSV") return CreateUsage();
@@ -54,6 +65,7 @@ int Create(const std::vector<std::string>& args) {
                   << "; the list's names are looked up in the list's own folder\n";
     SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
+    form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode

@@ -80,10 +80,14 @@ private:
 
 // One row of the list: caption (column FileName), sub-items (FileSize, CRC, Same File), icon, tick.
 struct TListItem {
-    std::string Caption;
+    std::string Caption;   // the name as shown: decoded, U+FFFD for a byte that does not decode
+    std::string Name;      // the name's bytes in the file system's encoding, when they differ from Caption
+    std::string ListBytes; // the name's bytes in a CP932 list the row was read from
     std::vector<std::string> SubItems;
     int ImageIndex = -1;
     bool Checked = false;
+
+    const std::string& FileName() const { return Name.empty() ? Caption : Name; }
 
     // The sub-item at `i`, or an empty text when the row has fewer.
     const std::string& SubItem(std::size_t i) const {

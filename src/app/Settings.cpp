@@ -3,13 +3,14 @@
 #include "app/TallyvaultMain.h"
 
 #include "app/ShellTexts.h"
+#include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
 #include "readers/ListLine.h"
 
 #include <cstdint>
-#include <ctime>
+#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -34,24 +35,26 @@ bool ReadBool(const IniFile& ini, const char* section, const char* key, bool def
     return ReadInteger(ini, section, key, def ? 1 : 0) != 0;
 }
 
-void WriteBool(IniFile& ini, const char* section, const char* key, bool v) { ini.Write(section, key, v ? "1" : "0"); }
+void WriteBool(IniFile& ini, const char* section, const char* key, bool v) {
+    ini.Write(section, key, v ? "1" : "0");
+}
 
 void WriteInteger(IniFile& ini, const char* section, const char* key, int v) {
     ini.Write(section, key, std::to_string(v));
 }
 
 std::string NowText() {
-    std::time_t t = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&t, &local);
-    char buf[32];
-    std::strftime(buf, sizeof buf, "%Y/%m/%d %H:%M:%S", &local);
+    const FileTime t = LocalNow();
+    char buf[48];
+    std::snprintf(buf, sizeof buf, "%04d/%02d/%02d %02d:%02d:%02d", t.Year, t.Month, t.Day, t.Hour, t.Minute, t.Second);
     return buf;
 }
 
 } // namespace
 
-int MinWidthForDpi(int dpi) { return dpi == 120 ? 556 : 445; }
+int MinWidthForDpi(int dpi) {
+    return dpi == 120 ? 556 : 445;
+}
 
 void ClampBounds(TWindowBounds& b, const ScreenMetrics& screen) {
     // 64-bit sums: a hand-edited file may hold values near the ends of the integer range.
@@ -87,6 +90,7 @@ void TForm1::ReadSettings() {
         DblInq.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblInq, true));
         DblDel.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblDel, false));
         TashUse.SetChecked(ReadBool(ini, st::SecMain, st::KeyTrash, false));
+        WriteCp932.SetChecked(ReadBool(ini, st::SecMain, st::KeyCp932Lists, false));
         FixFolder.SetChecked(ReadBool(ini, st::SecMain, st::KeyFixUse, false));
         FixedComplementFolder = ini.ReadString(st::SecMain, st::KeyFixName, "");
         for (std::size_t c = 0; c < CrcList.Columns.size() && c < 4; ++c) {
@@ -125,11 +129,13 @@ void TForm1::FormDestroy() {
     WriteBool(ini, st::SecMain, st::KeyFixUse, FixFolder.Checked());
     ini.Write(st::SecMain, st::KeyFixName, FixedComplementFolder);
     for (std::size_t c = 0; c < 4; ++c)
-        WriteInteger(ini, st::SecMain, st::KeyColumnWidth[c], c < CrcList.Columns.size() ? CrcList.Columns[c].Width : 0);
+        WriteInteger(ini, st::SecMain, st::KeyColumnWidth[c],
+                     c < CrcList.Columns.size() ? CrcList.Columns[c].Width : 0);
     WriteBool(ini, st::SecMain, st::KeyDblNop, DblNop.Checked());
     WriteBool(ini, st::SecMain, st::KeyDblInq, DblInq.Checked());
     WriteBool(ini, st::SecMain, st::KeyDblDel, DblDel.Checked());
     WriteBool(ini, st::SecMain, st::KeyTrash, TashUse.Checked());
+    WriteBool(ini, st::SecMain, st::KeyCp932Lists, WriteCp932.Checked());
     // The folder beside the program may be read-only, or the configuration folder new.
     const std::string folder = ExtractFileDir(SettingsFile);
     if (!fs.FolderExists(folder)) {
@@ -150,7 +156,9 @@ void TForm1::ShowSettingsSummary() {
     Status.SetCaption(st::SummaryHead + text);
 }
 
-void TForm1::CopyComplementClick() { SearchButton.SetHint(ComplementHint()); }
+void TForm1::CopyComplementClick() {
+    SearchButton.SetHint(ComplementHint());
+}
 
 void TForm1::FixFolderClick() {
     const std::string prefix = CopyComplement.Checked() ? st::CopyPrefix : st::MovePrefix;

@@ -22,6 +22,7 @@ inline constexpr const char* KeyDblNop = "Redundant File Detect <No Action>";
 inline constexpr const char* KeyDblInq = "Redundant File Detect <Inquire>";
 inline constexpr const char* KeyDblDel = "Redundant File Detect <Delete>";
 inline constexpr const char* KeyTrash = "Redundant File Detect <Tash Use>";
+inline constexpr const char* KeyCp932Lists = "Write Lists <CP932>";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

@@ -1,9 +1,12 @@
 #include "app/TallyvaultMain.h"
+#include "core/EntryNames.h"
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
 #include <new>
+
+#include <algorithm>
 
 namespace tv {
 
@@ -57,7 +60,19 @@ void TForm1::ClickDuplicateOption(TMenuItem& item) {
 void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc) {
     EntryTable.MakeRoom(EntryCount);
     TCrcTable& e = EntryTable[EntryCount];
-    e.FileName = std::move(name);
+    e.ListBytes.clear();
+    e.ByListBytes = false;
+    // A CP932 list's names are converted; ASCII reads the same in both. A name that does not convert
+    // keeps its bytes, so that it is still looked up and written again as the list gave it.
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (Encoding == ListEncoding::Cp932 && !ascii) {
+        std::optional<std::string> converted = Cp932ToUtf8(name);
+        e.ByListBytes = !converted;
+        e.ListBytes = std::move(name);
+        e.FileName = converted ? std::move(*converted) : e.ListBytes;
+    } else {
+        e.FileName = std::move(name);
+    }
     e.FileSize = size;
     e.Crc = crc;
     ++EntryCount;
@@ -71,6 +86,6 @@ void TForm1::ClearTableAndRows() {
     rowsOutOfStep_ = false;
 }
 
-std::string TForm1::EntryPath(std::int32_t i) const { return JoinPath(BaseFolder, EntryTable[i].FileName); }
+std::string TForm1::EntryPath(std::int32_t i) const { return EntryFullPath(BaseFolder, EntryTable[i]); }
 
 } // namespace tv

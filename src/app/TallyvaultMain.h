@@ -8,6 +8,7 @@
 #include "core/Entry.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
+#include "platform/TextEncoding.h"
 #include "platform/Ui.h"
 
 #include <cstdint>
@@ -54,6 +55,7 @@ public:
     std::string ReadErrorText;
     bool ListHasSizes = false;
     ListDialect Dialect = ListDialect::ldUnknown;
+    ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
@@ -99,6 +101,7 @@ public:
     TMenuItem DblInq{"問い合わせ(&I)", true, true};
     TMenuItem DblDel{"削除(&D)", true, true};
     TMenuItem TashUse{"ごみ箱へ削除(&T)", true};
+    TMenuItem WriteCp932{"CRCファイルをShift-JISで作成(&J)", true}; // unticked: lists are written in UTF-8
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
     TMenuItem Homepage1{"Homepage(&P)"};
@@ -158,10 +161,10 @@ public:
     std::function<FileTime()> LocalClock = LocalNow;
     // Write the ticked rows, in row order, to the list file at `path`, replacing a file there only once
     // the new list is complete. Report the outcome in the status bar; failures raise IoError.
-    void WriteSfvList(const std::string& path);
-    void WriteCsvList(const std::string& path);
+    void WriteSfvList(const std::string& path, ListEncoding encoding = ListEncoding::Utf8);
+    void WriteCsvList(const std::string& path, ListEncoding encoding = ListEncoding::Utf8);
     // Writes the list the save dialog named, by its extension; true when a list file now stands there.
-    bool WriteChosenList(const std::string& path);
+    bool WriteChosenList(const std::string& path, ListEncoding encoding);
     void ModeButtonClick();
     void ModeChangeCmdClick();
     // Empties the rows and the counters.

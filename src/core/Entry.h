@@ -11,7 +11,7 @@ namespace tv {
 inline constexpr std::int64_t NoSize = -1;
 
 struct TCrcTable {
-    std::string FileName;      // as the list gives it, relative to the list's folder
+    std::string FileName;      // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;
     std::string SameFile;      // full path of a file with this content that is not the entry's own file
@@ -19,6 +19,8 @@ struct TCrcTable {
     bool SizeMatched = false;  // set with Found by the size-first searches
     bool Exists = false;       // the entry's own file is present (and carries the content, once found)
     bool Selected = false;     // the row's tick, copied in by the complement search
+    std::string ListBytes;     // the list's own bytes of the name when they differ from FileName
+    bool ByListBytes = false;  // FileName is the list's bytes: they did not convert, or name the file on disk
 };
 
 // The four verification states; the value is the icon index of the row.

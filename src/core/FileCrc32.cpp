@@ -4,8 +4,8 @@
 #include "platform/Errors.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <memory>
+#include <new>
 
 namespace tv {
 
@@ -18,21 +18,23 @@ constexpr std::size_t BlockSize = std::size_t{1} << 20;
 // Page-aligned, so the kernel copies into whole pages and the wide loads never split a page.
 constexpr std::size_t BlockAlignment = 4096;
 
-struct FreeDeleter {
-    void operator()(unsigned char* p) const { std::free(p); }
+// Aligned operator new rather than std::aligned_alloc, which the Windows C runtime lacks.
+struct AlignedDeleter {
+    void operator()(unsigned char* p) const { ::operator delete (p, std::align_val_t{BlockAlignment}); }
 };
 
 std::span<unsigned char> SharedBlock() {
     // One buffer per thread, allocated on first use and reused by every later call.
-    thread_local std::unique_ptr<unsigned char, FreeDeleter> block(
-        static_cast<unsigned char*>(std::aligned_alloc(BlockAlignment, BlockSize)));
-    if (!block) throw std::bad_alloc();
+    thread_local std::unique_ptr<unsigned char, AlignedDeleter> block(
+        static_cast<unsigned char*>(::operator new (BlockSize, std::align_val_t{BlockAlignment})));
     return {block.get(), BlockSize};
 }
 
 } // namespace
 
-std::size_t FileCrc32BlockSize() { return BlockSize; }
+std::size_t FileCrc32BlockSize() {
+    return BlockSize;
+}
 
 std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
                                std::span<unsigned char> block) {
@@ -41,7 +43,8 @@ std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int
     std::uint32_t reg = 0xFFFFFFFFu;
     std::int64_t left = byteCount;
     while (left > 0) {
-        const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
         const std::size_t got = file->Read(block.data(), want);
         if (got == 0) throw IoError("Read beyond end of file");
         reg = Crc32Update(reg, block.data(), got);

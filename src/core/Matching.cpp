@@ -90,4 +90,11 @@ bool PresenceTest::Exists(const std::string& listName) const {
     return files_.count(listName) != 0;
 }
 
+bool PresenceTest::ExistsNative(const std::string& nativeName) const {
+    const bool plain = !nativeName.empty() && nativeName != "." && nativeName != ".." &&
+                       nativeName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
+    if (!plain) return fs_.FileExists(FolderFile(folder_, nativeName));
+    return files_.count(nativeName) != 0;
+}
+
 } // namespace tv

@@ -59,6 +59,8 @@ class PresenceTest {
 public:
     PresenceTest(FileSystem& fs, std::string folder, const std::vector<FolderEntry>& listing);
     bool Exists(const std::string& listName) const;
+    // A name already in the native form, taken byte for byte ("\" is no separator in it).
+    bool ExistsNative(const std::string& nativeName) const;
 
 private:
     FileSystem& fs_;

@@ -1,4 +1,5 @@
 #include "core/Ordering.h"
+#include "core/EntryNames.h"
 
 #include "core/FileCrc32.h"
 #include "platform/FileSystem.h"
@@ -69,7 +70,7 @@ void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
 }
 
 bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::string& path) {
-    return SameText(JoinPath(baseFolder, e.FileName), path);
+    return SameText(EntryFullPath(baseFolder, e), path);
 }
 
 } // namespace

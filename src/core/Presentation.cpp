@@ -1,6 +1,7 @@
 // The rows of the list view built from the entry table, the counters above it, and the commands
 // that tick rows by state.
 #include "app/TallyvaultMain.h"
+#include "core/EntryNames.h"
 
 #include <algorithm>
 #include <string>
@@ -24,7 +25,9 @@ void TForm1::ShowEntries() {
     for (std::int32_t i = 0; i < EntryCount; ++i) {
         const TCrcTable& e = EntryTable[i];
         TListItem& row = CrcList.Add();
-        row.Caption = e.FileName;
+        row.Caption = ShownName(e);
+        if (row.Caption != e.FileName) row.Name = e.FileName;
+        row.ListBytes = e.ListBytes;
         row.SubItems.reserve(3);
         row.SubItems.push_back(ListHasSizes && e.FileSize != NoSize ? std::to_string(e.FileSize) : std::string());
         row.SubItems.push_back(Hex8(e.Crc));

@@ -2,6 +2,7 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
+#include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
@@ -50,7 +51,7 @@ struct ScanRun {
     // A folder file named `name` carries entry i's content.
     void ApplyMatch(std::int32_t i, const std::string& name) {
         TCrcTable& e = f.EntryTable[i];
-        const bool sameName = SameText(NativeName(e.FileName), name);
+        const bool sameName = IsOwnFileName(e, name);
         const std::string path = JoinPath(folder, name);
         if (!e.Found) {
             e.Found = true;
@@ -71,7 +72,7 @@ struct ScanRun {
                 e.SameFile.clear();
             }
         } else {
-            const std::string kept = e.Exists ? JoinPath(folder, e.FileName) : e.SameFile;
+            const std::string kept = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
             if (!FilesIdentical(f.fs, kept, path)) return;
             f.HandleDuplicate(kept, path, autoDelete, skipAll);
             if (f.fs.FileExists(path)) stop = true;
@@ -104,7 +105,13 @@ void TForm1::VerifyEntries() {
             e.SameFile.clear();
             e.SizeMatched = false;
             e.Found = false;
-            e.Exists = presence.Exists(e.FileName);
+            e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
+            // A converted name that names no file may still name it by the list's own bytes.
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
+                presence.ExistsNative(ListBytesNativeName(e))) {
+                UseListBytes(e);
+                e.Exists = true;
+            }
             ui.ProcessMessages();
         }
     }

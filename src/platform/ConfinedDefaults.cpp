@@ -4,6 +4,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <functional>
+#include <utility>
+
 namespace tv {
 
 namespace {
@@ -43,6 +46,19 @@ void FileSystem::DeleteBeneath(const std::string& root, const std::string& rel, 
 void FileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
     const std::string path = JoinPath(root, rel);
     if (!FolderExists(path) && !CreateFolder(path)) throw IoError("File access denied", "Operation not permitted");
+}
+
+// What every file system shares: hints are ignored unless a file system acts on them, and a paced
+// listing calls its pace through the file system's listing.
+void FileSystem::WillRead(const std::string&, std::int64_t) {}
+
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
+    struct Restore {
+        FileSystem& fs;
+        std::function<void()> before;
+        ~Restore() { fs.WhileListing = std::move(before); }
+    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
+    return fs.ListFolder(path);
 }
 
 } // namespace tv

@@ -1,4 +1,5 @@
 #include "platform/FileSystem.h"
+#include "platform/UniqueFd.h"
 
 #include "platform/Errors.h"
 #include "platform/OpenAhead.h"
@@ -37,24 +38,6 @@ IoError IoErrorFromErrno(int err) {
 
 namespace {
 
-class FdHolder {
-public:
-    explicit FdHolder(int fd) : fd_(fd) {}
-    FdHolder(const FdHolder&) = delete;
-    FdHolder& operator=(const FdHolder&) = delete;
-    ~FdHolder() {
-        if (fd_ >= 0) ::close(fd_);
-    }
-    int get() const { return fd_; }
-    int release() {
-        int f = fd_;
-        fd_ = -1;
-        return f;
-    }
-
-private:
-    int fd_;
-};
 
 class PosixInputFile : public InputFile {
 public:
@@ -73,7 +56,7 @@ public:
     }
 
 private:
-    FdHolder fd_;
+    UniqueFd fd_;
 };
 
 class PosixOutputFile : public OutputFile {
@@ -101,7 +84,7 @@ public:
     }
 
 private:
-    FdHolder fd_;
+    UniqueFd fd_;
 };
 
 // The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
@@ -160,7 +143,7 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) throw IoErrorFromErrno(errno);
-    FdHolder holder(fd);
+    UniqueFd holder(fd);
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw IoErrorFromErrno(errno);
     // Only plain files are read: a folder is refused, a FIFO or device would block or never end.
@@ -216,15 +199,6 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         out.push_back(std::move(fe));
     }
     return out;
-}
-
-std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
-    struct Restore {
-        FileSystem& fs;
-        std::function<void()> before;
-        ~Restore() { fs.WhileListing = std::move(before); }
-    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
-    return fs.ListFolder(path);
 }
 
 std::int64_t RealFileSystem::FileLength(const std::string& path) {
@@ -325,7 +299,6 @@ bool FileSystem::SameObject(const std::string& a, const std::string& b) {
     return SameText(a, b);
 }
 
-void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;

@@ -137,6 +137,8 @@ public:
     bool CreateFolder(const std::string& path) override;
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
+#ifndef _WIN32
+    // Read-ahead and changes confined beneath a folder are POSIX here; on Windows the base versions serve.
     void WillRead(const std::string& path, std::int64_t size) override;
     FileIdentity Identify(const std::string& path, bool follow = false) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
@@ -152,6 +154,7 @@ private:
     Ahead& ahead();
     void ForgetHints();
     std::unique_ptr<Ahead> ahead_; // the hinted files, made on the first hint
+#endif
 };
 
 // The one real file system of the process.

@@ -50,4 +50,8 @@ bool ExtensionIn(std::string_view path, std::string_view joined);
 // component (after "\" became "/").
 bool NameEscapesFolder(std::string_view listName);
 
+// The absolute, long form of a path (a command-line or dropped path may be relative, or on Windows
+// hold 8.3 short names); the path as given when it cannot be resolved.
+std::string ExpandLongPath(const std::string& path);
+
 } // namespace tv

@@ -43,7 +43,8 @@ void TForm1::ReadCrcExList() {
             bool fits = !reader.Eof();
             std::string line;
             if (fits) line = reader.ReadLine();
-            const std::string& name = EntryTable[i].FileName;
+            const TCrcTable& e = EntryTable[i];
+            const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
             fits = fits && line.compare(0, name.size(), name) == 0 && (line.empty() || line.front() != ';');
             if (!fits) {
                 ReadErrorText = i == first ? std::string(texts::NothingReadable)

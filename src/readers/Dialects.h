@@ -1,6 +1,7 @@
 #pragma once
 // The kinds of list the loader recognises, and the reader that reads each.
 #include "app/TallyvaultMain.h"
+#include "platform/Paths.h"
 
 #include <string>
 #include <string_view>
@@ -14,7 +15,7 @@ ListDialect RecogniseDialect(std::string_view firstLine);
 // Runs the reader of a dialect; irregularLineCount is passed to the lenient plain reader.
 void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
 
-// The absolute, long form of a path.
-std::string ExpandLongPath(const std::string& path);
+// The encoding of a list file, from all of its bytes; a read failure raises IoError.
+ListEncoding DetectEncoding(FileSystem& fs, const std::string& path);
 
 } // namespace tv

@@ -1,12 +1,12 @@
 // Loading a list: reset the window for it, recognise the dialect by extension and by the signatures
 // of known tools in the first line, and hand the file to that dialect's reader.
 #include "app/TallyvaultMain.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
 
-#include <filesystem>
 
 namespace tv {
 
@@ -50,6 +50,15 @@ std::string IrregularFileMessage() {
 
 } // namespace
 
+ListEncoding DetectEncoding(FileSystem& fs, const std::string& path) {
+    EncodingDetector detector;
+    // A list that cannot be read here is not loaded: a failure now would leave its names guessed.
+    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+    std::string block(64 * 1024, '\0');
+    while (std::size_t n = file->Read(block.data(), block.size())) detector.Feed(std::string_view(block.data(), n));
+    return detector.Result();
+}
+
 ListDialect RecogniseDialect(std::string_view firstLine) {
     ListDialect d = ListDialect::ldUnknown;
     for (const Signature& s : Signatures)
@@ -67,6 +76,7 @@ void TForm1::PrepareLoad() {
     CheckCycle = 0;
     Status.SetCaption(texts::ReadStart + name);
     ReadErrorText = texts::ReadEnd + name;
+    Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
     ui.ProcessMessages();
 }
@@ -109,13 +119,6 @@ void TForm1::OpenListFile() {
     } else {
         LoadList();
     }
-}
-
-std::string ExpandLongPath(const std::string& path) {
-    // POSIX file systems keep no short names: the absolute form is the long form.
-    std::error_code ec;
-    std::filesystem::path abs = std::filesystem::absolute(path, ec);
-    return ec ? path : abs.lexically_normal().string();
 }
 
 void TForm1::OpenCommandLineList(const std::string& argument) {

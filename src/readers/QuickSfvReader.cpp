@@ -119,7 +119,9 @@ void TForm1::MatchCrcLines(TextLineReader& reader, std::string line, std::int32_
     };
     const std::int32_t commented = EntryCount;
     for (std::int32_t i = first; i < commented; ++i) {
-        const std::string& name = EntryTable[i].FileName;
+        // The entry line holds the name as the list does: its bytes, not the converted name.
+        const TCrcTable& e = EntryTable[i];
+        const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
         // Some tools put a blank after the CRC.
         const std::string_view t = TrimRight(line);
         const bool matches = t.size() == name.size() + 9 && t.compare(0, name.size(), name) == 0;

@@ -1,4 +1,5 @@
 #include "repair/ContentIndex.h"
+#include "core/EntryNames.h"
 
 #include "core/FileCrc32.h"
 #include "platform/Paths.h"
@@ -23,7 +24,7 @@ bool ContentIndex::Less(const Key& a, const Key& b) {
 }
 
 bool ContentIndex::IsOwnFile(std::int32_t i, const std::string& path) const {
-    return SameText(JoinPath(baseFolder_, t_[i].FileName), path);
+    return SameText(EntryFullPath(baseFolder_, t_[i]), path);
 }
 
 bool ContentIndex::Reads(std::int64_t size) const {

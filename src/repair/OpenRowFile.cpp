@@ -13,11 +13,11 @@ void TForm1::CrcListDblClick() {
     if (IsCreateMode) {
         // Rows of a folder scan are sorted apart from the table: the row's own caption is the real
         // name of the file, not a list's name to be made native.
-        target = FolderFile(BaseFolder, CrcList.Item(i).Caption);
+        target = FolderFile(BaseFolder, CrcList.Item(i).FileName());
     } else if (i < EntryCount) {
         const TCrcTable& e = EntryTable[i];
         if (e.Exists)
-            target = JoinPath(BaseFolder, CrcList.Item(i).Caption);
+            target = EntryPath(i);
         else if (e.Found)
             target = e.SameFile;
     }

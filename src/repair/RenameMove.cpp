@@ -9,6 +9,7 @@
 #include "core/FileCrc32.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/TextEncoding.h"
 #include "repair/Confine.h"
 #include "repair/RepairTexts.h"
 
@@ -24,8 +25,12 @@ namespace {
 
 // A list name that must never become a target: it leads out of the list's folder, or names no file
 // (empty, ending in a separator, "." / ".." as its last part, or holding a NUL byte, which no file
-// name can).
-bool UnsafeTargetName(const std::string& listName) {
+// name can), or is not text in the file system's encoding (UTF-8): bytes of a CP932 list that did
+// not convert would give the file a name no other program shows, and their "\" bytes may be halves
+// of characters, which must never become folders.
+bool UnsafeTargetName(const TCrcTable& e) {
+    const std::string& listName = e.FileName;
+    if (e.ByListBytes || !IsValidUtf8(listName)) return true;
     if (NameEscapesFolder(listName) || listName.find('\0') != std::string::npos) return true;
     const std::string native = NativeName(listName);
     const std::string last = ExtractFileName(native);
@@ -111,7 +116,7 @@ void TForm1::FileChangeCmdClick() {
         for (std::int32_t i = 0; i < rows; ++i) {
             TCrcTable& e = EntryTable[i];
             if (!CrcList.Checked(i) || !e.Found || e.Exists) continue;
-            if (UnsafeTargetName(e.FileName)) {
+            if (UnsafeTargetName(e)) {
                 ++passedOver;
                 continue;
             }

@@ -95,6 +95,7 @@ void TForm1::ScanFolder() {
     Hourglass hourglass(ui);
     Caption = BaseFolder;
     EntryCount = GoodCount = BadCount = MissingCount = 0;
+    Encoding = ListEncoding::Utf8; // the folder's own names: nothing to convert
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");
     CrcList.Clear();
@@ -113,7 +114,8 @@ void TForm1::ScanFolder() {
         const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
         AppendEntry(e.Name, e.Size, crc);
         TListItem& row = CrcList.Add();
-        row.Caption = e.Name;
+        row.Caption = DisplayText(e.Name, ListEncoding::Utf8);
+        if (row.Caption != e.Name) row.Name = e.Name;
         row.SubItems = {std::to_string(e.Size), Hex8(crc), std::string()};
         row.ImageIndex = LeftUnticked(e) ? 3 : 0;
         TotalCounter.SetCaption(std::to_string(EntryCount));
@@ -149,7 +151,7 @@ void TForm1::MakeCrcCmdClick() {
         ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedListPath(BaseFolder), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    if (WriteChosenList(path)) {
+    if (WriteChosenList(path, WriteCp932.Checked() ? ListEncoding::Cp932 : ListEncoding::Utf8)) {
         ListPath = path;
         ModeButtonClick();
     } else {

@@ -6,71 +6,104 @@
 //     a.bin 1A2B3C4D
 //   CSV: name,size,CRC per row, no header:
 //     a.bin,1048576,1A2B3C4D
-// Every line ends in CR LF. Texts are written as they stand, nothing quoted or escaped.
+// Every line ends in CR LF. Texts are written as they stand, nothing quoted or escaped; names in
+// UTF-8, or in CP932 when asked.
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
+#include "platform/TextEncoding.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
+#include <algorithm>
 #include <vector>
 
 namespace tv {
 
 namespace {
 
-// The rows that are written. A name with CR or LF would end its line early and leave a broken
-// line behind, so it is refused before anything is written.
-std::vector<const TListItem*> TickedRows(const TListView& list) {
-    std::vector<const TListItem*> rows;
+// A row's name in the list's encoding. A CP932 list read keeps its bytes, so they are written back
+// as they were; a name the encoding cannot hold refuses the whole write.
+std::string WrittenName(const TListItem& row, ListEncoding encoding) {
+    const std::string& name = row.FileName();
+    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (encoding == ListEncoding::Cp932) {
+        if (!row.ListBytes.empty()) return row.ListBytes;
+        if (ascii) return name;
+        if (IsValidUtf8(name)) {
+            if (std::optional<std::string> converted = Utf8ToCp932(name)) return *converted;
+        } else if (Cp932ToUtf8(name)) {
+            return name; // a file unpacked with CP932 byte names: those bytes are its CP932 name
+        }
+        throw IoError(writertexts::NameNotCp932 + row.Caption);
+    }
+    if (!row.ListBytes.empty()) {
+        if (std::optional<std::string> converted = Cp932ToUtf8(row.ListBytes)) return *converted;
+    } else if (IsValidUtf8(name)) {
+        return name;
+    }
+    throw IoError(writertexts::NameNotUtf8 + row.Caption);
+}
+
+struct WrittenRow {
+    const TListItem* Row;
+    std::string Name;
+};
+
+// The rows that are written, with their names. A name with CR or LF would end its line early and
+// leave a broken line behind, so it is refused before anything is written, as is a name the
+// encoding cannot hold.
+std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding) {
+    std::vector<WrittenRow> rows;
     for (const TListItem& row : list.Items()) {
         if (!row.Checked) continue;
-        if (!NameFitsListLine(row.Caption)) throw IoError(writertexts::NameNotListable + row.Caption);
-        rows.push_back(&row);
+        if (!NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption);
+        rows.push_back({&row, WrittenName(row, encoding)});
     }
     return rows;
 }
 
 } // namespace
 
-void TForm1::WriteSfvList(const std::string& path) {
-    const std::vector<const TListItem*> rows = TickedRows(CrcList);
+void TForm1::WriteSfvList(const std::string& path, ListEncoding encoding) {
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding);
     {
         ReplacingFile file(fs, path);
         file.WriteLine(SfvHeaderLine(LocalClock()));
         file.WriteLine(";");
-        for (const TListItem* row : rows) {
+        for (const WrittenRow& r : rows) {
             std::string time = writertexts::NoFileTime;
             if (IsCreateMode) {
-                std::optional<std::string> field = DosTimeField(fs.LastWriteTime(FolderFile(BaseFolder, row->Caption)));
-                if (!field) throw IoError(writertexts::TimeNotListable + row->Caption);
+                std::optional<std::string> field =
+                    DosTimeField(fs.LastWriteTime(FolderFile(BaseFolder, r.Row->FileName())));
+                if (!field) throw IoError(writertexts::TimeNotListable + r.Row->Caption);
                 time = std::move(*field);
             }
-            file.WriteLine(SfvCommentLine(row->SubItem(0), time, row->Caption));
+            file.WriteLine(SfvCommentLine(r.Row->SubItem(0), time, r.Name));
         }
-        for (const TListItem* row : rows)
-            file.WriteLine(row->Caption + " " + row->SubItem(1));
+        for (const WrittenRow& r : rows)
+            file.WriteLine(r.Name + " " + r.Row->SubItem(1));
         file.Commit();
     }
     Status.SetCaption((fs.FileExists(path) ? writertexts::SfvWritten : writertexts::SfvNotWritten) + path);
 }
 
-void TForm1::WriteCsvList(const std::string& path) {
-    const std::vector<const TListItem*> rows = TickedRows(CrcList);
+void TForm1::WriteCsvList(const std::string& path, ListEncoding encoding) {
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding);
     {
         ReplacingFile file(fs, path);
-        for (const TListItem* row : rows)
-            file.WriteLine(row->Caption + "," + row->SubItem(0) + "," + row->SubItem(1));
+        for (const WrittenRow& r : rows)
+            file.WriteLine(r.Name + "," + r.Row->SubItem(0) + "," + r.Row->SubItem(1));
         file.Commit();
     }
     Status.SetCaption((fs.FileExists(path) ? writertexts::CsvWritten : writertexts::CsvNotWritten) + path);
 }
 
-bool TForm1::WriteChosenList(const std::string& path) {
+bool TForm1::WriteChosenList(const std::string& path, ListEncoding encoding) {
     const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext == ".SFV") WriteSfvList(path);
-    if (ext == ".CSV") WriteCsvList(path);
+    if (ext == ".SFV") WriteSfvList(path, encoding);
+    if (ext == ".CSV") WriteCsvList(path, encoding);
     return ExtensionIn(path, writertexts::ListExtensions) && fs.FileExists(path);
 }
 

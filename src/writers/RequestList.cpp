@@ -22,7 +22,8 @@ void TForm1::MakeRequestCmdClick() {
         ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedRequestPath(ListPath), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    if (WriteChosenList(path)) {
+    // A request list is written in the encoding of the list it was made from.
+    if (WriteChosenList(path, Encoding)) {
         ListPath = path;
         LoadList();
         Status.SetCaption(wt::RequestWritten + path);

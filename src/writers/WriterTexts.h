@@ -8,6 +8,8 @@ inline constexpr const char* NoFileTime = "00:00.00 0000-00-00";
 
 // Errors of a write that stops before anything is replaced, followed by the file's name.
 inline constexpr const char* NameNotListable = "Invalid file name: ";
+inline constexpr const char* NameNotCp932 = "File name not representable in Shift-JIS (CP932): ";
+inline constexpr const char* NameNotUtf8 = "File name not representable in UTF-8: ";
 inline constexpr const char* TimeNotListable = "File date outside 1980 to 2107: ";
 
 inline constexpr const char* SfvWritten = "作成完了 ";

@@ -184,7 +184,7 @@ TEST(Viewers, VersionHomepageReadMeAndTextEditor) {
     EXPECT_EQ(s.ui.Opened[1], s.dir / "bin/Tallyvault.txt");
     // Installed: the read-me is in the documentation folder of the program's prefix.
     std::remove((s.dir / "bin/Tallyvault.txt").c_str());
-    const std::string docs = (std::filesystem::path("bin") / buildinfo::DocDirFromBinDir).lexically_normal();
+    const std::string docs = (std::filesystem::path("bin") / buildinfo::DocDirFromBinDir).lexically_normal().generic_string();
     const std::string installed = s.dir.Write(docs + "/Tallyvault.txt", "read me");
     f.ReadMeClick();
     ASSERT_EQ(s.ui.Opened.size(), 3u);

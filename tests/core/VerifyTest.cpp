@@ -196,7 +196,7 @@ TEST(VerifyWithSizes, AMatchingContentOfAnotherSizeIsNeverRead) {
 TEST(Duplicates, TrashOptionMovesTheCopyToTheTrashWithItsInfo) {
     FormHarness h;
     const std::string trash = h.dir.MakeFolder("xdg-data");
-    ::setenv("XDG_DATA_HOME", trash.c_str(), 1);
+    tv::test::SetEnv("XDG_DATA_HOME", trash.c_str());
     h.dir.Write("set/a.bin", "A content");
     h.dir.Write("set/a dup.bin", "A content");
     h.form.AppendEntry("a.bin", 9, Crc("A content"));
@@ -204,7 +204,7 @@ TEST(Duplicates, TrashOptionMovesTheCopyToTheTrashWithItsInfo) {
     h.form.ClickDuplicateOption(h.form.DblDel);
     h.form.TashUse.SetChecked(true);
     h.form.RunCommand([&] { h.form.VerifyEntries(); });
-    ::unsetenv("XDG_DATA_HOME");
+    tv::test::UnsetEnv("XDG_DATA_HOME");
     EXPECT_FALSE(h.dir.Exists("set/a dup.bin"));
     EXPECT_EQ(h.dir.Read("xdg-data/Trash/files/a dup.bin"), "A content");
     const std::string info = h.dir.Read("xdg-data/Trash/info/a dup.bin.trashinfo");

@@ -126,7 +126,7 @@ public:
     void ExpectTableAndRowsAgree() const {
         ASSERT_EQ(form.CrcList.Count(), form.EntryCount);
         for (std::int32_t i = 0; i < form.EntryCount; ++i)
-            EXPECT_EQ(form.CrcList.Item(i).Caption, form.EntryTable[i].FileName) << "row " << i;
+            EXPECT_EQ(form.CrcList.Item(i).FileName(), form.EntryTable[i].FileName) << "row " << i;
         EXPECT_FALSE(ui.Busy) << "the hourglass stayed on";
     }
 };

@@ -162,13 +162,13 @@ class TrashInto {
 public:
     explicit TrashInto(const std::string& folder) {
         if (const char* old = std::getenv("XDG_DATA_HOME")) old_ = old, had_ = true;
-        ::setenv("XDG_DATA_HOME", folder.c_str(), 1);
+        tv::test::SetEnv("XDG_DATA_HOME", folder.c_str());
     }
     ~TrashInto() {
         if (had_)
-            ::setenv("XDG_DATA_HOME", old_.c_str(), 1);
+            tv::test::SetEnv("XDG_DATA_HOME", old_.c_str());
         else
-            ::unsetenv("XDG_DATA_HOME");
+            tv::test::UnsetEnv("XDG_DATA_HOME");
     }
     TrashInto(const TrashInto&) = delete;
     TrashInto& operator=(const TrashInto&) = delete;

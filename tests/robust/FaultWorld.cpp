@@ -4,10 +4,9 @@
 
 #include <cstdlib>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <stdexcept>
-#include <sys/stat.h>
+#include <chrono>
 
 namespace tv::test {
 
@@ -16,14 +15,14 @@ FaultWorld::FaultWorld() : set(dir.MakeFolder("set")), elsewhere(dir.MakeFolder(
     form.LocalClock = [] { return FileTime{2003, 5, 4, 20, 41, 9}; };
     // Duplicates deleted to the trash stay inside the temporary folder, where the content checks see them.
     if (const char* old = std::getenv("XDG_DATA_HOME")) oldDataHome_ = old, hadDataHome_ = true;
-    ::setenv("XDG_DATA_HOME", dir.MakeFolder("trash").c_str(), 1);
+    tv::test::SetEnv("XDG_DATA_HOME", dir.MakeFolder("trash").c_str());
 }
 
 FaultWorld::~FaultWorld() {
     if (hadDataHome_)
-        ::setenv("XDG_DATA_HOME", oldDataHome_.c_str(), 1);
+        tv::test::SetEnv("XDG_DATA_HOME", oldDataHome_.c_str());
     else
-        ::unsetenv("XDG_DATA_HOME");
+        tv::test::UnsetEnv("XDG_DATA_HOME");
 }
 
 void FaultWorld::Click(const std::function<void()>& body, bool busy) {
@@ -69,18 +68,25 @@ void FaultWorld::FixFileTimes() {
     tm.tm_sec = 52;
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
-    const struct timespec times[2] = {{t, 0}, {t, 0}};
+    const auto stamp = std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t));
     namespace fsys = std::filesystem;
-    for (auto it = fsys::recursive_directory_iterator(dir.Path()); it != fsys::recursive_directory_iterator(); ++it)
-        ::utimensat(AT_FDCWD, it->path().c_str(), times, AT_SYMLINK_NOFOLLOW);
+    // A link keeps its target's time: only what is really in the folder is stamped.
+    for (auto it = fsys::recursive_directory_iterator(PathOf(dir.Path())); it != fsys::recursive_directory_iterator();
+         ++it) {
+        std::error_code ec;
+        if (!it->is_symlink()) fsys::last_write_time(it->path(), stamp, ec);
+    }
 }
 
 std::map<std::string, std::string> FilesUnder(const std::string& root) {
     std::map<std::string, std::string> out;
     namespace fsys = std::filesystem;
-    for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it)
-        if (it->is_regular_file() && !it->is_symlink())
-            out[fsys::relative(it->path(), root).string()] = ReadFile(it->path().string());
+    const fsys::path top = PathOf(root);
+    for (auto it = fsys::recursive_directory_iterator(top); it != fsys::recursive_directory_iterator(); ++it)
+        if (it->is_regular_file() && !it->is_symlink()) {
+            const std::u8string name = fsys::relative(it->path(), top).generic_u8string();
+            out[std::string(name.begin(), name.end())] = ReadFile(Utf8Of(it->path()));
+        }
     return out;
 }
 

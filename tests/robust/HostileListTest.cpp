@@ -1,6 +1,7 @@
 // Lists made to hurt: names that lead out of the list's folder, device names, control and NUL bytes,
 // huge runs of one CRC, lines of megabytes, a list that is a folder or a pipe. Nothing may crash or
 // hang, nothing may be written outside the list's folder, and the window stays consistent.
+#include "core/EntryNames.h"
 #include "FaultWorld.h"
 
 #include "core/Crc32.h"
@@ -42,12 +43,12 @@ void ExpectConsistent(const FaultWorld& w) {
     EXPECT_FALSE(w.form.CommandRunning());
     ASSERT_EQ(w.form.CrcList.Count(), w.form.EntryCount);
     for (std::int32_t i = 0; i < w.form.EntryCount; ++i)
-        EXPECT_EQ(w.form.CrcList.Item(i).Caption, w.form.EntryTable[i].FileName) << "row " << i;
+        EXPECT_EQ(w.form.CrcList.Item(i).Caption, ShownName(w.form.EntryTable[i])) << "row " << i;
 }
 
 std::string MarkOf(const FaultWorld& w, const std::string& name) {
-    for (const TListItem& r : w.form.CrcList.Items())
-        if (r.Caption == name) return MarkOfIcon(r.ImageIndex);
+    for (std::int32_t i = 0; i < w.form.EntryCount && i < w.form.CrcList.Count(); ++i)
+        if (w.form.EntryTable[i].FileName == name) return MarkOfIcon(w.form.CrcList.Item(i).ImageIndex);
     return "(no row)";
 }
 

@@ -1,7 +1,9 @@
 #include "support/Shell.h"
 
 #include <cstdio>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 namespace tv::test {
 
@@ -13,7 +15,11 @@ ShellResult Shell(const std::string& command) {
     std::size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
     const int raw = ::pclose(p);
+#ifdef _WIN32
+    r.status = raw; // the exit code itself
+#else
     r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
     return r;
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 // A fresh temporary folder per test, removed with everything in it at the end.
 #include <cstdint>
+#include <filesystem>
 #include <string>
 #include <string_view>
 
@@ -29,6 +30,13 @@ private:
 
 // Reads a whole file by its full path.
 std::string ReadFile(const std::string& path);
+// A UTF-8 path as std::filesystem takes it, and back: on Windows a plain std::string path would be
+// read in the ANSI code page.
+std::filesystem::path PathOf(const std::string& utf8);
+std::string Utf8Of(const std::filesystem::path& path);
+// Sets or removes an environment variable of the process.
+void SetEnv(const char* name, const std::string& value);
+void UnsetEnv(const char* name);
 // CRC-32 of a text, as eight upper-case hex digits.
 std::string CrcHex(std::string_view content);
 // Deterministic pseudo-random bytes.

@@ -9,16 +9,15 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <ctime>
-#include <fcntl.h>
 #include <filesystem>
 #include <functional>
 #include <map>
 #include <memory>
 #include <set>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 namespace tv::test {
@@ -125,8 +124,9 @@ inline void SetLocalTime(const std::string& path, int year, int month, int day, 
     tm.tm_sec = second;
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
-    struct timespec times[2] = {{t, 0}, {t, 0}};
-    ::utimensat(AT_FDCWD, path.c_str(), times, 0);
+    std::error_code ec;
+    std::filesystem::last_write_time(
+        PathOf(path), std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
 }
 
 struct WriterHarness {

@@ -87,6 +87,7 @@ void MainWindow::BuildMenus() {
         option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
     AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
     AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
+    AddItem(option, f.WriteCp932, Click::AutoCheck, {}, true);
     QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
     dubble->setObjectName(QStringLiteral("DubbleAction"));
     // The submenu as a whole is disabled in create mode.

@@ -1,0 +1,34 @@
+#pragma once
+// How an entry's name meets the file system and the window. A name from a CP932 list is held
+// converted (FileName) beside the list's bytes (ListBytes). When those bytes did not convert, or when
+// they are what names the file on disk (a set unpacked with CP932 byte names), the entry uses the
+// bytes: their "\" separators are found character by character, so that the second byte of a
+// double-byte character (0x5C in 表, ソ, 十) never splits the name.
+#include "core/Entry.h"
+
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// The entry's name in the native form: "/" separators, relative to the list's folder.
+std::string EntryNativeName(const TCrcTable& e);
+
+// folder + the entry's native name.
+std::string EntryFullPath(std::string_view folder, const TCrcTable& e);
+
+// The text of the entry's row: its name decoded, every byte that does not decode shown as U+FFFD.
+std::string ShownName(const TCrcTable& e);
+
+// The native form of the list's bytes, when they could name the file on disk instead of the
+// converted name; empty when they are the same as FileName or there are none.
+std::string ListBytesNativeName(const TCrcTable& e);
+
+// Switches the entry to its list bytes as the name of its file.
+void UseListBytes(TCrcTable& e);
+
+// True when a file of the entry's folder named `diskName` is the entry's own file: the same name
+// without regard to ASCII case, or a name that is not UTF-8 and decodes as CP932 to the entry's text.
+bool IsOwnFileName(const TCrcTable& e, const std::string& diskName);
+
+} // namespace tv

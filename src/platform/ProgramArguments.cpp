@@ -1,0 +1,11 @@
+#include "platform/Process.h"
+
+namespace tv {
+
+std::vector<std::string> ProgramArguments(int argc, char** argv) {
+    return argc > 1 ? std::vector<std::string>(argv + 1, argv + argc) : std::vector<std::string>();
+}
+
+void UseUtf8Console() {}
+
+} // namespace tv

@@ -1,0 +1,65 @@
+#pragma once
+// The encodings of list files and the conversion of the names they carry. Lists written on Windows
+// are mostly CP932 (Shift-JIS); lists written elsewhere are UTF-8. Which one a list is, is decided per
+// list from its bytes; the names taken out of it are converted to the file system's encoding (UTF-8
+// here). The conversion itself is the platform's own converter: iconv on POSIX systems; a build for
+// Windows provides the same three functions through its wide-character calls.
+#include <optional>
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+enum class ListEncoding { Utf8, Cp932 };
+
+// Platform converter. Each returns nothing when a byte sequence cannot be converted whole: no
+// replacement, no dropped byte, so that a name is either exact or known to be not convertible.
+std::optional<std::string> Cp932ToUtf8(std::string_view cp932);
+std::optional<std::string> Utf8ToCp932(std::string_view utf8);
+
+bool IsValidUtf8(std::string_view s);
+
+// Recognises a list's encoding from its bytes, fed in blocks of any size: a UTF-8 byte order mark at
+// the start, or only valid UTF-8 throughout, makes it UTF-8; anything else is CP932. UTF-16 lists
+// are not recognised: their names come out as CP932 with replacement marks.
+class EncodingDetector {
+public:
+    void Feed(std::string_view block);
+    ListEncoding Result() const;
+
+private:
+    std::size_t seen_ = 0;
+    bool bom_ = false;
+    bool invalid_ = false;
+    int pending_ = 0;          // continuation bytes still owed by the sequence in hand
+    unsigned lowest_ = 0x80;   // bounds of the next continuation byte (overlongs, surrogates, > U+10FFFF)
+    unsigned highest_ = 0xBF;
+};
+
+// CP932 lead bytes: the first byte of a double-byte character. Its second byte may be any of
+// 0x40..0xFC, "\" (0x5C) and ASCII letters among them.
+inline bool IsCp932Lead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+
+// Byte positions of a CP932 string where a character starts; `i` moves past one whole character
+// (a lead byte at the very end stands alone).
+inline std::size_t NextCp932Char(std::string_view s, std::size_t i) {
+    return i + (IsCp932Lead(static_cast<unsigned char>(s[i])) && i + 1 < s.size() ? 2 : 1);
+}
+
+// CP932 names taken as bytes: "\" becomes "/" only where it is a character of its own, never the
+// second byte of a double-byte character.
+std::string Cp932Separators(std::string_view cp932);
+// The position of the first "\" or "/" that is a character of its own; npos when there is none.
+std::size_t FindCp932Separator(std::string_view cp932, std::size_t from = 0);
+// ASCII letters that are characters of their own upper-cased; second bytes stay as they are.
+std::string UpperCp932(std::string_view cp932);
+
+// Text for a row: the bytes decoded as the given encoding, every byte that cannot be decoded shown as
+// U+FFFD. The bytes themselves are kept by the caller.
+std::string DisplayText(std::string_view bytes, ListEncoding encoding);
+
+// The encoding's name as the settings file and the command line spell it.
+const char* EncodingName(ListEncoding encoding);
+std::optional<ListEncoding> EncodingFromName(std::string_view name);
+
+} // namespace tv

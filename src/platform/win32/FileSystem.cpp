@@ -1,0 +1,297 @@
+// The file system through the wide Win32 calls. Every path passes SystemPath first: UTF-16, absolute,
+// "\\?\" long form, device names and reserved characters refused.
+#include "platform/FileSystem.h"
+
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+#include "platform/win32/WideText.h"
+
+#include <cerrno>
+
+namespace tv {
+
+using win32::SystemPath;
+using win32::ThrowLastError;
+
+IoError IoErrorFromErrno(int err) {
+    switch (err) {
+    case ENOENT:
+    case ENOTDIR:
+        return IoError("File not found");
+    case EACCES:
+    case EPERM:
+    case EISDIR:
+        return IoError("File access denied");
+    default:
+        return IoError("I/O error " + std::to_string(err));
+    }
+}
+
+namespace {
+
+class Handle {
+public:
+    explicit Handle(HANDLE h) : h_(h) {}
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    ~Handle() {
+        if (valid()) ::CloseHandle(h_);
+    }
+    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
+    HANDLE get() const { return h_; }
+    HANDLE release() {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        return h;
+    }
+
+private:
+    HANDLE h_;
+};
+
+// Any cap below 4 GiB works; large reads keep the calls few.
+constexpr std::size_t MaxChunk = std::size_t{1} << 30;
+
+class WinInputFile : public InputFile {
+public:
+    explicit WinInputFile(HANDLE h) : h_(h) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        DWORD got = 0;
+        const auto want = static_cast<DWORD>(size < MaxChunk ? size : MaxChunk);
+        if (!::ReadFile(h_.get(), buffer, want, &got, nullptr)) ThrowLastError();
+        return got;
+    }
+    std::int64_t Length() override {
+        LARGE_INTEGER size{};
+        if (!::GetFileSizeEx(h_.get(), &size)) ThrowLastError();
+        return size.QuadPart;
+    }
+
+private:
+    Handle h_;
+};
+
+class WinOutputFile : public OutputFile {
+public:
+    explicit WinOutputFile(HANDLE h) : h_(h) {}
+    void Write(const void* data, std::size_t size) override {
+        const char* p = static_cast<const char*>(data);
+        while (size > 0) {
+            DWORD done = 0;
+            const auto chunk = static_cast<DWORD>(size < MaxChunk ? size : MaxChunk);
+            if (!::WriteFile(h_.get(), p, chunk, &done, nullptr)) ThrowLastError();
+            p += done;
+            size -= done;
+        }
+    }
+    void Sync() override {
+        if (!::FlushFileBuffers(h_.get())) ThrowLastError();
+    }
+    void Close() override {
+        HANDLE h = h_.release();
+        if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h)) ThrowLastError();
+    }
+
+private:
+    Handle h_;
+};
+
+// The attributes of a path, or INVALID_FILE_ATTRIBUTES when it names nothing (or nothing valid).
+DWORD Attributes(const std::string& path) {
+    try {
+        return ::GetFileAttributesW(SystemPath(path).c_str());
+    } catch (const IoError&) {
+        return INVALID_FILE_ATTRIBUTES;
+    }
+}
+
+std::unique_ptr<OutputFile> CreateWith(const std::string& path, DWORD disposition) {
+    // Truncating a read-only file is refused, as Windows does (and Wine does not).
+    const DWORD a = Attributes(path);
+    if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0 && disposition == CREATE_ALWAYS)
+        throw IoError("File access denied");
+    // Others may read a list while it is written, as on POSIX; nobody may write it meanwhile.
+    HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (h == INVALID_HANDLE_VALUE) ThrowLastError();
+    return std::make_unique<WinOutputFile>(h);
+}
+
+FileTime LocalTimeOf(const FILETIME& utc) {
+    SYSTEMTIME system{}, local{};
+    ::FileTimeToSystemTime(&utc, &system);
+    if (!::SystemTimeToTzSpecificLocalTime(nullptr, &system, &local)) local = system;
+    return FileTime{local.wYear, local.wMonth, local.wDay, local.wHour, local.wMinute, local.wSecond};
+}
+
+bool IsFolderAttr(DWORD a) {
+    return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+} // namespace
+
+bool RealFileSystem::FileExists(const std::string& path) {
+    const DWORD a = Attributes(path);
+    return a != INVALID_FILE_ATTRIBUTES && !IsFolderAttr(a);
+}
+
+bool RealFileSystem::FolderExists(const std::string& path) {
+    return IsFolderAttr(Attributes(path));
+}
+
+std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
+    // A folder cannot be opened without FILE_FLAG_BACKUP_SEMANTICS: it fails with access denied.
+    Handle h(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
+                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!h.valid()) ThrowLastError();
+    // Only files on a disk are read: a pipe or device would block or never end.
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK) throw IoError("I/O error " + std::to_string(ERROR_INVALID_FUNCTION));
+    return std::make_unique<WinInputFile>(h.release());
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
+    return CreateWith(path, CREATE_ALWAYS);
+}
+
+std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
+    return CreateWith(path, CREATE_NEW);
+}
+
+std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
+    std::wstring pattern = SystemPath(path);
+    if (pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW data{};
+    HANDLE find = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &data, FindExSearchNameMatch, nullptr,
+                                     FIND_FIRST_EX_LARGE_FETCH);
+    if (find == INVALID_HANDLE_VALUE) {
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) return {}; // an empty root folder
+        ThrowLastError();
+    }
+    struct Closer {
+        HANDLE h;
+        ~Closer() { ::FindClose(h); }
+    } closer{find};
+    std::vector<FolderEntry> out;
+    do {
+        const std::wstring_view name = data.cFileName;
+        if (name == L"." || name == L"..") continue;
+        FolderEntry fe;
+        fe.Name = win32::Narrow(name);
+        const DWORD a = data.dwFileAttributes;
+        fe.IsFolder = (a & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        fe.IsHidden = (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
+        fe.IsLink = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
+                    (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
+        fe.IsSpecial = (a & FILE_ATTRIBUTE_DEVICE) != 0;
+        fe.Size =
+            fe.IsFolder
+                ? 0
+                : static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
+        out.push_back(std::move(fe));
+    } while (::FindNextFileW(find, &data));
+    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError();
+    return out;
+}
+
+std::int64_t RealFileSystem::FileLength(const std::string& path) {
+    return OpenRead(path)->Length();
+}
+
+FileTime RealFileSystem::LastWriteTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
+    return LocalTimeOf(data.ftLastWriteTime);
+}
+
+bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists; across volumes the
+    // system copies and deletes.
+    try {
+        return ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    // CopyFileW keeps the times and attributes and removes a partial copy itself.
+    try {
+        if (!FileExists(from)) return false;
+        return ::CopyFileW(SystemPath(from).c_str(), SystemPath(to).c_str(), TRUE) != 0;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+bool RealFileSystem::DeleteFile(const std::string& path) {
+    try {
+        return ::DeleteFileW(SystemPath(path).c_str()) != 0;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+bool RealFileSystem::CreateFolder(const std::string& path) {
+    try {
+        return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
+    const std::wstring source = SystemPath(from), target = SystemPath(to);
+    const DWORD a = ::GetFileAttributesW(target.c_str());
+    if (a != INVALID_FILE_ATTRIBUTES) {
+        // A folder cannot be replaced by a file, and a read-only file is not ours to delete.
+        if ((a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) throw IoError("File access denied");
+        // The new file keeps the hidden and archive marks of the one it replaces.
+        ::SetFileAttributesW(source.c_str(), a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
+    }
+    if (!::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+        ThrowLastError();
+}
+
+bool FileSystem::SameObject(const std::string& a, const std::string& b) {
+    return SameText(a, b);
+}
+
+namespace {
+
+// Volume serial number and file index: the identity of a file or folder on NTFS.
+bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+    try {
+        Handle h(::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        return h.valid() && ::GetFileInformationByHandle(h.get(), &info);
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
+} // namespace
+
+bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
+    if (SameText(a, b)) return true;
+    // NTFS compares names through its own upper-case table, which CompareStringOrdinal uses too.
+    try {
+        const std::wstring wa = SystemPath(a), wb = SystemPath(b);
+        if (::CompareStringOrdinal(wa.c_str(), static_cast<int>(wa.size()), wb.c_str(), static_cast<int>(wb.size()),
+                                   TRUE) == CSTR_EQUAL)
+            return true;
+    } catch (const IoError&) {
+        return false;
+    }
+    BY_HANDLE_FILE_INFORMATION ia{}, ib{};
+    return FileInformation(a, ia) && FileInformation(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
+           ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+FileSystem& RealFs() {
+    static RealFileSystem fs;
+    return fs;
+}
+
+} // namespace tv

@@ -1,0 +1,25 @@
+#include "platform/Process.h"
+
+#include "platform/win32/WideText.h"
+
+#include <shellapi.h>
+
+namespace tv {
+
+std::vector<std::string> ProgramArguments(int, char**) {
+    int count = 0;
+    LPWSTR* wide = ::CommandLineToArgvW(::GetCommandLineW(), &count);
+    std::vector<std::string> out;
+    if (!wide) return out;
+    for (int i = 1; i < count; ++i)
+        out.push_back(win32::Narrow(wide[i]));
+    ::LocalFree(wide);
+    return out;
+}
+
+void UseUtf8Console() {
+    ::SetConsoleOutputCP(CP_UTF8);
+    ::SetConsoleCP(CP_UTF8);
+}
+
+} // namespace tv

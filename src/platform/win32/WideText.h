@@ -1,0 +1,35 @@
+#pragma once
+// Names are UTF-8 inside the program and UTF-16 at every Win32 call. A path reaches the system in its
+// long form ("\\?\C:\...", "\\?\UNC\server\share\..."), so the 260-character limit does not apply,
+// and only after the checks that the long form skips: device names (CON, NUL, COM1, ...) and the
+// characters NTFS keeps for itself (: * ? " < > |) are refused as invalid names, never opened.
+#include <string>
+#include <string_view>
+
+#include <windows.h>
+// The system's A/W switch macros would rename the FileSystem members of the same names.
+#undef CopyFile
+#undef DeleteFile
+#undef ReplaceFile
+#undef MoveFile
+
+namespace tv::win32 {
+
+// UTF-8 to UTF-16; text that is not UTF-8 raises IoError "I/O error 123" (an invalid name).
+std::wstring Widen(std::string_view utf8);
+// UTF-16 to UTF-8 (an unpaired surrogate becomes U+FFFD).
+std::string Narrow(std::wstring_view wide);
+
+// Whether a path may name a file: no reserved device name and no reserved character in any part.
+bool ValidWindowsPath(std::string_view path);
+
+// The absolute "\\?\" form of a path for the wide calls; an invalid path raises IoError "I/O error 123".
+std::wstring SystemPath(const std::string& path);
+
+// The runtime's text of a Win32 error code ("File not found", "File access denied", "I/O error N").
+std::string ErrorText(DWORD code);
+
+// IoError with the text of GetLastError().
+[[noreturn]] void ThrowLastError();
+
+} // namespace tv::win32
