@@ -1,8 +1,11 @@
 // Entry names with folders in them, letter case on a file system that tells it apart, and odd names
 // on disk: the verification, the searches and the rename, on real file sets.
 #include "repair/RepairHarness.h"
+#include "support/FormHarness.h"
+#include "support/Shell.h"
 
 #include <filesystem>
+#include <sstream>
 
 namespace tv::test {
 namespace {
@@ -156,6 +159,53 @@ TEST(OddNames, NamesAListCannotHoldWholeAreNeverRenameTargets) {
         EXPECT_NE(h.ui.Messages[0].find("（1件）"), std::string::npos) << name;
     }
 }
+
+// ---- the peers' own checkers are the truth: every row agrees with them ----
+
+struct PeerCase {
+    const char* Title;
+    const char* Write; // run in the set's folder, its output becomes list.sfv
+    const char* Check; // the peer's check of list.sfv: one "name status" line an entry
+};
+
+class PeerTruth : public ::testing::TestWithParam<PeerCase> {};
+
+TEST_P(PeerTruth, RowsAgreeWithThePeersCheck) {
+    const PeerCase& c = GetParam();
+    FormHarness h;
+    for (const char* name : {"top.bin", "sub/a.bin", "sub/deep/b.bin", "sub/gone.bin", "Sub/case.bin"})
+        h.dir.Write(name, std::string("content of ") + name);
+    const ShellResult written = Shell("cd " + ShellQuote(h.dir.Path()) + " && " + c.Write + " 2>/dev/null");
+    ASSERT_EQ(written.status, 0) << c.Write;
+    h.dir.Write("sub/a.bin", "damaged");
+    std::filesystem::remove(h.dir.Path() + "/sub/gone.bin");
+    std::filesystem::rename(h.dir.Path() + "/Sub/case.bin", h.dir.Path() + "/Sub/CASE.bin");
+    h.dir.Write("x\\y.bin", "an odd name beside the list");
+    h.Load("list.sfv", written.out);
+    EXPECT_TRUE(h.ui.Errors.empty());
+
+    const ShellResult checked = Shell("cd " + ShellQuote(h.dir.Path()) + " && " + c.Check + " 2>&1");
+    std::istringstream lines(checked.out);
+    std::size_t compared = 0;
+    for (std::string line; std::getline(lines, line);) {
+        std::istringstream words(line);
+        std::string name, status;
+        words >> name >> status;
+        if (name.find(".bin") == std::string::npos) continue;
+        const char* truth = status == "OK" ? "○" : status == "No" ? "－" : "×";
+        EXPECT_EQ(h.Mark(name), truth) << name << ": " << line;
+        ++compared;
+    }
+    EXPECT_EQ(compared, 5u) << checked.out;
+}
+
+const PeerCase peerCases[] = {
+    {"RhashRecursive", "rhash --sfv -r top.bin sub Sub", "rhash -c list.sfv"},
+    {"CksfvSeveralFolders", "cksfv top.bin sub/a.bin sub/deep/b.bin sub/gone.bin Sub/case.bin", "cksfv -f list.sfv"},
+};
+
+INSTANTIATE_TEST_SUITE_P(Peers, PeerTruth, ::testing::ValuesIn(peerCases),
+                         [](const auto& p) { return std::string(p.param.Title); });
 
 #endif
 
