@@ -2,15 +2,14 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
-#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
-#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
+#include "readers/Texts.h"
 
 #include <algorithm>
 
@@ -84,20 +83,18 @@ struct ScanRun {
 
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
 // folder itself. An intact own file counts as found before the scan, so that a copy met there is a
-// duplicate of it, as for an entry of the folder itself. A file that cannot be read stays unfound.
+// duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
+// one of the scan does.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
                            Ui& ui) {
     for (std::int32_t i = 0; i < n; ++i) {
         TCrcTable& e = t[i];
         if (!e.Exists || EntryNativeName(e).find('/') == std::string::npos) continue;
         const std::string path = EntryFullPath(folder, e);
-        try {
-            const FileIdentity id = fs.Identify(path, true);
-            if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
-            e.Found = FileCrc32(fs, path, id.Size) == e.Crc;
-            e.SizeMatched = e.Found && listHasSizes;
-        } catch (const IoError&) {
-        }
+        const FileIdentity id = fs.Identify(path, true);
+        if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
+        e.Found = FileCrc32(fs, path, id.Size) == e.Crc;
+        e.SizeMatched = e.Found && listHasSizes;
         ui.ProcessMessages();
     }
 }
