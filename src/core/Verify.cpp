@@ -89,7 +89,8 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
                            Ui& ui) {
     for (std::int32_t i = 0; i < n; ++i) {
         TCrcTable& e = t[i];
-        if (!e.Exists || EntryNativeName(e).find('/') == std::string::npos) continue;
+        const std::string name = EntryNativeName(e);
+        if (!e.Exists || std::none_of(name.begin(), name.end(), IsPathDelim)) continue;
         const std::string path = EntryFullPath(folder, e);
         const FileIdentity id = fs.Identify(path, true);
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
