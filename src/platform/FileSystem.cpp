@@ -311,11 +311,11 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
 }
 
 bool FileSystem::SameObject(const std::string& a, const std::string& b) {
-    return SameText(a, b);
+    return SameFileName(a, b);
 }
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
-    if (SameText(a, b)) return true;
+    if (SameFileName(a, b)) return true;
     struct stat sa {
     }, sb{};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;

@@ -89,7 +89,7 @@ public:
     // seen half written. A read-only `to` is refused, as it could not be deleted. Failures raise IoError.
     virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
-    // This base version compares the texts without regard to letter case.
+    // This base version compares the texts as the file system compares names (SameFileName).
     virtual bool SameObject(const std::string& a, const std::string& b);
     // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
     // opened with OpenRead, after the files hinted before it. This base version ignores it.
