@@ -44,14 +44,15 @@ struct ByName {
     static bool Greater(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) > 0; }
 };
 
-template <class Order>
-void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+template <class Order> void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
     while (lo < hi) {
         const typename Order::Key pivot = Order::Of(t[lo + (hi - lo) / 2]);
         std::int32_t i = lo, j = hi;
         do {
-            while (Order::Less(t[i], pivot)) ++i;
-            while (Order::Greater(t[j], pivot)) --j;
+            while (Order::Less(t[i], pivot))
+                ++i;
+            while (Order::Greater(t[j], pivot))
+                --j;
             if (i <= j) {
                 if (i != j) std::swap(t[i], t[j]);
                 ++i;
@@ -75,21 +76,33 @@ bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::str
 
 } // namespace
 
-void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<BySize>(t, lo, hi); }
-void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByCrc>(t, lo, hi); }
-void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByName>(t, lo, hi); }
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+    QuickSort<BySize>(t, lo, hi);
+}
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+    QuickSort<ByCrc>(t, lo, hi);
+}
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+    QuickSort<ByName>(t, lo, hi);
+}
 
 IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size) {
     std::int32_t lo = 0, hi = n;
     while (lo < hi) {
         std::int32_t m = lo + (hi - lo) / 2;
-        if (t[m].FileSize < size) lo = m + 1; else hi = m;
+        if (t[m].FileSize < size)
+            lo = m + 1;
+        else
+            hi = m;
     }
     IndexRange r{lo, lo};
     hi = n;
     while (r.Last < hi) {
         std::int32_t m = r.Last + (hi - r.Last) / 2;
-        if (t[m].FileSize <= size) r.Last = m + 1; else hi = m;
+        if (t[m].FileSize <= size)
+            r.Last = m + 1;
+        else
+            hi = m;
     }
     return r;
 }
@@ -98,49 +111,56 @@ std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t cr
     std::int32_t lo = 0, hi = n;
     while (lo < hi) {
         std::int32_t m = lo + (hi - lo) / 2;
-        if (t[m].Crc < crc) lo = m + 1; else hi = m;
+        if (t[m].Crc < crc)
+            lo = m + 1;
+        else
+            hi = m;
     }
     return lo < n && t[lo].Crc == crc ? lo : -1;
 }
 
-std::int32_t FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                             const std::string& path) {
-    if (!fs.FileExists(path) || n < 1) return -1;
+std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                          const std::string& baseFolder, const std::string& path) {
+    std::vector<std::int32_t> out;
+    if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
-    if (s < t[0].FileSize || s > t[n - 1].FileSize) return -1;
+    // Entries without a size of their own sort first and match by CRC alone.
+    const IndexRange any = EqualSizeRange(t, n, NoSize);
+    if (any.Empty() && (s < t[0].FileSize || s > t[n - 1].FileSize)) return out;
     IndexRange run = EqualSizeRange(t, n, s);
-    if (run.Empty()) return -1;
+    if (run.Empty() && any.Empty()) return out;
     std::uint32_t c = FileCrc32(fs, path, s);
-    for (std::int32_t i = run.First; i < run.Last; ++i)
-        if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) return i;
-    return -1;
+    for (const IndexRange& r : {any, run})
+        for (std::int32_t i = r.First; i < r.Last; ++i)
+            if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+    return out;
 }
 
-std::int32_t FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                            const std::string& path) {
-    if (!fs.FileExists(path) || n < 1) return -1;
+std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                         const std::string& baseFolder, const std::string& path) {
+    std::vector<std::int32_t> out;
+    if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
     std::uint32_t c = FileCrc32(fs, path, s);
-    if (c < t[0].Crc || c > t[n - 1].Crc) return -1;
-    // The binary search stops at the first entry it meets with this CRC.
-    std::int32_t low = 0, high = n - 1;
-    for (;;) {
-        std::int32_t m = (low + high) / 2;
-        std::uint32_t v = t[m].Crc;
-        if (c < v) high = m - 1;
-        if (c > v) low = m + 1;
-        if (c == v) return IsOwnFile(t[m], baseFolder, path) ? -1 : m;
-        if (high < low) return -1;
-    }
+    if (c < t[0].Crc || c > t[n - 1].Crc) return out;
+    // Every entry of the run with this CRC, but the one whose own file this is.
+    for (std::int32_t i = FindCrcIndex(t, n, c); i >= 0 && i < n && t[i].Crc == c; ++i)
+        if (!IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+    return out;
 }
 
 const char* MarkOfIcon(int iconIndex) {
     switch (iconIndex) {
-    case 0: return "○";
-    case 1: return "！";
-    case 2: return "×";
-    case 3: return "－";
-    default: return "";
+    case 0:
+        return "○";
+    case 1:
+        return "！";
+    case 2:
+        return "×";
+    case 3:
+        return "－";
+    default:
+        return "";
     }
 }
 
