@@ -44,15 +44,14 @@ struct ByName {
     static bool Greater(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) > 0; }
 };
 
-template <class Order> void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+template <class Order>
+void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
     while (lo < hi) {
         const typename Order::Key pivot = Order::Of(t[lo + (hi - lo) / 2]);
         std::int32_t i = lo, j = hi;
         do {
-            while (Order::Less(t[i], pivot))
-                ++i;
-            while (Order::Greater(t[j], pivot))
-                --j;
+            while (Order::Less(t[i], pivot)) ++i;
+            while (Order::Greater(t[j], pivot)) --j;
             if (i <= j) {
                 if (i != j) std::swap(t[i], t[j]);
                 ++i;
@@ -76,33 +75,21 @@ bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::str
 
 } // namespace
 
-void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
-    QuickSort<BySize>(t, lo, hi);
-}
-void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
-    QuickSort<ByCrc>(t, lo, hi);
-}
-void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
-    QuickSort<ByName>(t, lo, hi);
-}
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<BySize>(t, lo, hi); }
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByCrc>(t, lo, hi); }
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByName>(t, lo, hi); }
 
 IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size) {
     std::int32_t lo = 0, hi = n;
     while (lo < hi) {
         std::int32_t m = lo + (hi - lo) / 2;
-        if (t[m].FileSize < size)
-            lo = m + 1;
-        else
-            hi = m;
+        if (t[m].FileSize < size) lo = m + 1; else hi = m;
     }
     IndexRange r{lo, lo};
     hi = n;
     while (r.Last < hi) {
         std::int32_t m = r.Last + (hi - r.Last) / 2;
-        if (t[m].FileSize <= size)
-            r.Last = m + 1;
-        else
-            hi = m;
+        if (t[m].FileSize <= size) r.Last = m + 1; else hi = m;
     }
     return r;
 }
@@ -111,10 +98,7 @@ std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t cr
     std::int32_t lo = 0, hi = n;
     while (lo < hi) {
         std::int32_t m = lo + (hi - lo) / 2;
-        if (t[m].Crc < crc)
-            lo = m + 1;
-        else
-            hi = m;
+        if (t[m].Crc < crc) lo = m + 1; else hi = m;
     }
     return lo < n && t[lo].Crc == crc ? lo : -1;
 }
@@ -151,16 +135,11 @@ std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, s
 
 const char* MarkOfIcon(int iconIndex) {
     switch (iconIndex) {
-    case 0:
-        return "○";
-    case 1:
-        return "！";
-    case 2:
-        return "×";
-    case 3:
-        return "－";
-    default:
-        return "";
+    case 0: return "○";
+    case 1: return "！";
+    case 2: return "×";
+    case 3: return "－";
+    default: return "";
     }
 }
 

@@ -275,7 +275,8 @@ void TForm1::VerifyEntries() {
             e.Found = false;
             e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
             // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
+                presence.ExistsNative(ListBytesNativeName(e))) {
                 UseListBytes(e);
                 e.Exists = true;
             }

@@ -1,5 +1,5 @@
-#include "core/Ordering.h"
 #include "core/Crc32.h"
+#include "core/Ordering.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
@@ -37,10 +37,8 @@ void LiteralQuickSort(std::vector<TCrcTable>& a, int lo, int hi, const std::func
     const Key pivot = key(a[static_cast<std::size_t>((lo + hi) / 2)]);
     int i = lo, j = hi;
     do {
-        while (less(key(a[static_cast<std::size_t>(i)]), pivot))
-            ++i;
-        while (less(pivot, key(a[static_cast<std::size_t>(j)])))
-            --j;
+        while (less(key(a[static_cast<std::size_t>(i)]), pivot)) ++i;
+        while (less(pivot, key(a[static_cast<std::size_t>(j)]))) --j;
         if (i <= j) {
             std::swap(a[static_cast<std::size_t>(i)], a[static_cast<std::size_t>(j)]);
             ++i;
@@ -108,9 +106,8 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
             [](const std::int32_t& a, const std::int32_t& b) { return a < b; });
         // Names compare on their part before "#", so equal names are common.
         auto stem = [](const TCrcTable& e) { return e.FileName.substr(0, e.FileName.find('#')); };
-        LiteralQuickSort<std::string>(expectName, 0, n - 1, stem, [](const std::string& a, const std::string& b) {
-            return CompareNames(a, b) < 0;
-        });
+        LiteralQuickSort<std::string>(expectName, 0, n - 1, stem,
+                                      [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
 
         TEntryTable byCrc = Table(recs), bySize = Table(recs);
         SortEntriesByCrc(byCrc, 0, n - 1);
@@ -121,8 +118,7 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
         }
         // The name sort is checked on names without the tag: tags are part of the real key.
         std::vector<TCrcTable> stems = recs;
-        for (auto& r : stems)
-            r.SameFile = r.FileName, r.FileName = stem(r);
+        for (auto& r : stems) r.SameFile = r.FileName, r.FileName = stem(r);
         std::vector<TCrcTable> expectStems = stems;
         LiteralQuickSort<std::string>(
             expectStems, 0, n - 1, [](const TCrcTable& e) { return e.FileName; },
@@ -136,8 +132,7 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
 
 TEST(Ordering, ManyEqualKeysSortWithoutDeepRecursion) {
     TEntryTable t;
-    for (int i = 0; i < 200000; ++i)
-        t.Records.push_back(Rec("x", 5, 7));
+    for (int i = 0; i < 200000; ++i) t.Records.push_back(Rec("x", 5, 7));
     SortEntriesByCrc(t, 0, 199999);
     SortEntriesBySize(t, 0, 199999);
     SortEntriesByName(t, 0, 199999);
@@ -153,22 +148,18 @@ protected:
     void SetUp() override {
         base = dir.Path();
         // Entries sorted by size: 3 ("abc"), 5 ("hello", "world"), 9.
-        t = Table({Rec("three.txt", 3, Crc("abc")), Rec("hello.txt", 5, Crc("hello")),
-                   Rec("world.txt", 5, Crc("world")), Rec("nine.txt", 9, Crc("123456789"))});
+        t = Table({Rec("three.txt", 3, Crc("abc")), Rec("hello.txt", 5, Crc("hello")), Rec("world.txt", 5, Crc("world")),
+                   Rec("nine.txt", 9, Crc("123456789"))});
     }
     static std::uint32_t Crc(const std::string& s) { return tv::Crc32(s.data(), s.size()); }
 };
 
 TEST_F(Lookup, FindsTheEntryWithTheFilesContent) {
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/w.bin", "world")),
-              std::vector<std::int32_t>{2});
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/h.bin", "hello")),
-              std::vector<std::int32_t>{1});
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/x.bin", "xxxxx")),
-              std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/w.bin", "world")), std::vector<std::int32_t>{2});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/h.bin", "hello")), std::vector<std::int32_t>{1});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/x.bin", "xxxxx")), std::vector<std::int32_t>{});
     EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir / "missing.bin"), std::vector<std::int32_t>{});
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 0, base, dir.Write("elsewhere/w2.bin", "world")),
-              std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 0, base, dir.Write("elsewhere/w2.bin", "world")), std::vector<std::int32_t>{});
     EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.MakeFolder("afolder")), std::vector<std::int32_t>{});
 
     TEntryTable byCrc = t;
