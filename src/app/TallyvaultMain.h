@@ -130,12 +130,15 @@ public:
     // ---- entries and verification (core/) ----
     void VerifyEntries();
     // `files`: the plain files of `folder` from its one listing, ordered by name.
+    void ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                              bool& skipAll, bool& stop);
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                              bool& skipAll, bool& stop);
     void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                             bool& skipAll, bool& stop);
-    std::int32_t FindEntryBySize(const std::string& path, std::int32_t n);
-    std::int32_t FindEntryByCrc(const std::string& path, std::int32_t n);
+    // Every entry among the first n with the file's content (but the one whose own file it is).
+    std::vector<std::int32_t> FindEntryBySize(const std::string& path, std::int32_t n);
+    std::vector<std::int32_t> FindEntryByCrc(const std::string& path, std::int32_t n);
     void ShowEntries();
     void CheckButtonClick();
     void ON0Click();
@@ -245,9 +248,12 @@ public:
     std::int32_t PendingCount = 0;
     void MoveCheckedToFront();
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
-    // Records that the file at `path` carries entry i's content: a new find (true), or a second copy
-    // handed to HandleDuplicate (false). The copy already known is never offered as its own duplicate.
-    bool RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll);
+    // Records that the file at `path` carries the content of the entries `found`: a new find for each of
+    // them whose content was not found yet (their count is returned); when it serves none, it is a second
+    // copy handed to HandleDuplicate once. The copy already known, or a file an entry names, is never
+    // offered as a duplicate.
+    std::int32_t RecordFind(const std::vector<std::int32_t>& found, const std::string& path, bool& autoDelete,
+                            bool& skipAll);
     // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
     bool SamePlace(const std::string& a, const std::string& b);
     // How many commands are running, the caller's own included.

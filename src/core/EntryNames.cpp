@@ -3,13 +3,18 @@
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
 
+#include <algorithm>
+#include <optional>
+
 namespace tv {
 
 std::string EntryNativeName(const TCrcTable& e) {
     return e.ByListBytes ? Cp932Separators(e.FileName) : NativeName(e.FileName);
 }
 
-std::string EntryFullPath(std::string_view folder, const TCrcTable& e) { return FolderFile(folder, EntryNativeName(e)); }
+std::string EntryFullPath(std::string_view folder, const TCrcTable& e) {
+    return FolderFile(folder, EntryNativeName(e));
+}
 
 std::string ShownName(const TCrcTable& e) {
     return e.ListBytes.empty() ? DisplayText(e.FileName, ListEncoding::Utf8)
@@ -34,6 +39,61 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     if (!decoded) return false;
     const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : NativeName(e.FileName);
     return text && SameFileName(NativeName(*decoded), NativeName(*text));
+}
+
+} // namespace tv
+
+namespace tv {
+
+namespace {
+
+// A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are
+// only candidates: IsOwnFileName decides.
+std::uint64_t FoldedNameHash(std::string_view name) {
+    std::uint64_t h = 14695981039346656037ull;
+    for (char c : name) {
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+    }
+    return h;
+}
+
+// The native text a name may also be met by: the CP932 decoding of a name that is not UTF-8.
+std::optional<std::string> DecodedNative(const std::string& name) {
+    if (IsValidUtf8(name)) return std::nullopt;
+    std::optional<std::string> decoded = Cp932ToUtf8(name);
+    if (!decoded) return std::nullopt;
+    return NativeName(*decoded);
+}
+
+} // namespace
+
+NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
+    byHash_.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TCrcTable& e = t[i];
+        const std::string native = EntryNativeName(e);
+        byHash_.emplace_back(FoldedNameHash(native), i);
+        // A disk name that decodes as CP932 is met by the entry's text.
+        const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : std::optional(native);
+        if (text && NativeName(*text) != native) byHash_.emplace_back(FoldedNameHash(NativeName(*text)), i);
+    }
+    std::sort(byHash_.begin(), byHash_.end());
+    byHash_.erase(std::unique(byHash_.begin(), byHash_.end()), byHash_.end());
+}
+
+std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
+    std::vector<std::int32_t> out;
+    auto collect = [&](std::uint64_t h) {
+        auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
+        for (; it != byHash_.end() && it->first == h; ++it)
+            if (IsOwnFileName(*At(it->second), diskName)) out.push_back(it->second);
+    };
+    collect(FoldedNameHash(diskName));
+    if (const std::optional<std::string> decoded = DecodedNative(diskName)) collect(FoldedNameHash(*decoded));
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
 }
 
 } // namespace tv

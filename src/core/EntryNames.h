@@ -8,6 +8,8 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace tv {
 
@@ -30,5 +32,24 @@ void UseListBytes(TCrcTable& e);
 // True when a file of the entry's folder named `diskName` is the entry's own file: the same name
 // as the file system compares names, or a name that is not UTF-8 and decodes as CP932 to the entry's text.
 bool IsOwnFileName(const TCrcTable& e, const std::string& diskName);
+
+} // namespace tv
+
+namespace tv {
+
+// Which entries name a given file, without comparing it with every entry: the entries are kept by a
+// hash of their names as compared without regard to ASCII case, and each candidate is confirmed with
+// IsOwnFileName. The indices are those of the table when the index was made.
+class NameIndex {
+public:
+    NameIndex(const TEntryTable& t, std::int32_t n);
+    // The entries whose own file a file named `diskName` (relative to their folder, native form) is.
+    std::vector<std::int32_t> Named(const std::string& diskName) const;
+
+private:
+    const TCrcTable* At(std::int32_t i) const { return &(*t_)[i]; }
+    const TEntryTable* t_;
+    std::vector<std::pair<std::uint64_t, std::int32_t>> byHash_; // sorted
+};
 
 } // namespace tv

@@ -103,35 +103,34 @@ std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t cr
     return lo < n && t[lo].Crc == crc ? lo : -1;
 }
 
-std::int32_t FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                             const std::string& path) {
-    if (!fs.FileExists(path) || n < 1) return -1;
+std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                          const std::string& baseFolder, const std::string& path) {
+    std::vector<std::int32_t> out;
+    if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
-    if (s < t[0].FileSize || s > t[n - 1].FileSize) return -1;
+    // Entries without a size of their own sort first and match by CRC alone.
+    const IndexRange any = EqualSizeRange(t, n, NoSize);
+    if (any.Empty() && (s < t[0].FileSize || s > t[n - 1].FileSize)) return out;
     IndexRange run = EqualSizeRange(t, n, s);
-    if (run.Empty()) return -1;
+    if (run.Empty() && any.Empty()) return out;
     std::uint32_t c = FileCrc32(fs, path, s);
-    for (std::int32_t i = run.First; i < run.Last; ++i)
-        if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) return i;
-    return -1;
+    for (const IndexRange& r : {any, run})
+        for (std::int32_t i = r.First; i < r.Last; ++i)
+            if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+    return out;
 }
 
-std::int32_t FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                            const std::string& path) {
-    if (!fs.FileExists(path) || n < 1) return -1;
+std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                         const std::string& baseFolder, const std::string& path) {
+    std::vector<std::int32_t> out;
+    if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
     std::uint32_t c = FileCrc32(fs, path, s);
-    if (c < t[0].Crc || c > t[n - 1].Crc) return -1;
-    // The binary search stops at the first entry it meets with this CRC.
-    std::int32_t low = 0, high = n - 1;
-    for (;;) {
-        std::int32_t m = (low + high) / 2;
-        std::uint32_t v = t[m].Crc;
-        if (c < v) high = m - 1;
-        if (c > v) low = m + 1;
-        if (c == v) return IsOwnFile(t[m], baseFolder, path) ? -1 : m;
-        if (high < low) return -1;
-    }
+    if (c < t[0].Crc || c > t[n - 1].Crc) return out;
+    // Every entry of the run with this CRC, but the one whose own file this is.
+    for (std::int32_t i = FindCrcIndex(t, n, c); i >= 0 && i < n && t[i].Crc == c; ++i)
+        if (!IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+    return out;
 }
 
 const char* MarkOfIcon(int iconIndex) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace tv {
 
@@ -21,12 +22,13 @@ void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi); // sig
 void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi);  // unsigned CRCs
 void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi); // CompareNames
 
-// The entry whose content a file carries, entries 0..n-1 sorted by size (resp. by CRC); -1 when none,
-// or when the file is that entry's own file (its path equals baseFolder + name without regard to case).
-std::int32_t FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                             const std::string& path);
-std::int32_t FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n, const std::string& baseFolder,
-                            const std::string& path);
+// Every entry whose content a file carries, entries 0..n-1 sorted by size (resp. by CRC), in table
+// order, but the entry whose own file it is (its path equals baseFolder + name without regard to case).
+// By size, entries without a size of their own (NoSize, sorted first) match by CRC alone.
+std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                          const std::string& baseFolder, const std::string& path);
+std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n,
+                                         const std::string& baseFolder, const std::string& path);
 
 // Index ranges of equal keys in a sorted table, by binary search: [first, last), empty when absent.
 struct IndexRange {

@@ -2,6 +2,7 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
+#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
@@ -9,76 +10,129 @@
 #include "core/Ordering.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
-#include "readers/Texts.h"
 
 #include <algorithm>
+#include <optional>
 
 namespace tv {
 
 namespace {
 
-// Of each run of equal CRCs in a CRC-sorted table only the first record stays; the rest move down.
-void DropRepeatedCrcs(TEntryTable& t, std::int32_t& count) {
-    if (count < 2) return;
-    std::int32_t kept = 1;
-    for (std::int32_t i = 1; i < count; ++i) {
-        if (t[i].Crc == t[kept - 1].Crc) continue;
+// Entries that repeat another's name, CRC and size (a list with a line twice, or two lists joined)
+// are one file: of each such set only the first record in the CRC-sorted order stays. Entries that
+// only share a CRC are files of their own and all stay.
+void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
+    std::vector<bool> drop(static_cast<std::size_t>(std::max(count, 0)));
+    bool any = false;
+    for (std::int32_t run = 0; run < count;) {
+        std::int32_t end = run + 1;
+        while (end < count && t[end].Crc == t[run].Crc)
+            ++end;
+        if (end - run > 1) {
+            std::vector<std::int32_t> order;
+            for (std::int32_t i = run; i < end; ++i)
+                order.push_back(i);
+            std::sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
+                if (t[a].FileName != t[b].FileName) return t[a].FileName < t[b].FileName;
+                if (t[a].FileSize != t[b].FileSize) return t[a].FileSize < t[b].FileSize;
+                return a < b;
+            });
+            for (std::size_t k = 1; k < order.size(); ++k) {
+                const TCrcTable &x = t[order[k - 1]], &y = t[order[k]];
+                if (x.FileName == y.FileName && x.FileSize == y.FileSize)
+                    drop[static_cast<std::size_t>(order[k])] = any = true;
+            }
+        }
+        run = end;
+    }
+    if (!any) return;
+    std::int32_t kept = 0;
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (drop[static_cast<std::size_t>(i)]) continue;
         if (i != kept) std::swap(t[kept], t[i]);
         ++kept;
     }
     count = kept;
 }
 
-// A hash of a name as SameText compares it (ASCII letters in either case, "\\" read as "/"). Two names
-// with one hash are taken for one name, which only decides when a file is read, never what it matches.
-std::uint64_t FoldedNameHash(std::string_view name) {
-    std::uint64_t h = 14695981039346656037ull;
-    for (char c : name) {
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-        if (c == '\\') c = '/';
-        h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
-    }
-    return h;
-}
-
-struct ScanRun {
-    TForm1& f;
-    const std::string& folder;
-    bool sizeFirst;
-    bool& autoDelete;
-    bool& skipAll;
-    bool& stop;
-
-    // A folder file named `name` carries entry i's content.
-    void ApplyMatch(std::int32_t i, const std::string& name) {
-        TCrcTable& e = f.EntryTable[i];
-        const bool sameName = IsOwnFileName(e, name);
-        const std::string path = FolderFile(folder, name);
-        if (!e.Found) {
-            e.Found = true;
-            if (sizeFirst) e.SizeMatched = true;
-            e.Exists = sameName;
-            e.SameFile = sameName ? std::string() : path;
-        } else if (sameName) {
-            // The own file, met after a copy under another name: the copy is the duplicate. A file
-            // that only shares the CRC is no duplicate: it stays, and the own file counts as found.
-            const bool duplicate = FilesIdentical(f.fs, path, e.SameFile);
-            if (duplicate) f.HandleDuplicate(path, e.SameFile, autoDelete, skipAll);
-            if (duplicate && f.fs.FileExists(e.SameFile)) {
-                stop = true;
-            } else {
-                e.Exists = true;
-                e.Found = true;
-                if (sizeFirst) e.SizeMatched = true;
-                e.SameFile.clear();
-            }
-        } else {
-            const std::string kept = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
-            if (!FilesIdentical(f.fs, kept, path)) return;
-            f.HandleDuplicate(kept, path, autoDelete, skipAll);
-            if (f.fs.FileExists(path)) stop = true;
+// The entries grouped by what a file must carry to be theirs: a CRC and, for an entry with a size, that
+// size. An entry without one (a list without sizes, or an entry line after a list's size section) is
+// matched by CRC alone.
+class ContentGroups {
+public:
+    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes) : sized_(listHasSizes) {
+        keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
+        for (std::int32_t i = 0; i < n; ++i) {
+            keys_.push_back({t[i].Crc, SizeKey(t[i]), i});
+            if (SizeKey(t[i]) != NoSize)
+                sizes_.push_back(t[i].FileSize);
+            else
+                ++crcOnly_;
+        }
+        std::sort(keys_.begin(), keys_.end());
+        std::sort(sizes_.begin(), sizes_.end());
+        groupOf_.resize(keys_.size());
+        for (std::size_t k = 0; k < keys_.size(); ++k) {
+            if (k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size)
+                groups_.push_back({k, k, -1, 0});
+            groups_.back().End = k + 1;
+            ++groups_.back().Unfound;
+            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = groups_.size() - 1;
         }
     }
+    std::int64_t SizeKey(const TCrcTable& e) const { return sized_ && e.FileSize != NoSize ? e.FileSize : NoSize; }
+    bool Matches(const TCrcTable& e, std::int64_t size, std::uint32_t crc) const {
+        return e.Crc == crc && (SizeKey(e) == NoSize || SizeKey(e) == size);
+    }
+    // Some entry with a size has this size.
+    bool HasSize(std::int64_t size) const { return std::binary_search(sizes_.begin(), sizes_.end(), size); }
+    std::int32_t CrcOnlyCount() const { return crcOnly_; }
+
+    struct Group {
+        std::size_t First, End; // positions in keys_
+        std::int32_t Kept;      // the first entry of the group whose content was found
+        std::int32_t Unfound;   // entries of the group whose content is not found yet
+    };
+    // The groups a file of this size and CRC belongs to: by CRC alone, then by size and CRC.
+    std::vector<Group*> Of(std::int64_t size, std::uint32_t crc) {
+        std::vector<Group*> out;
+        auto add = [&](std::int64_t key) {
+            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, key, -1});
+            if (it != keys_.end() && it->Crc == crc && it->Size == key)
+                out.push_back(&groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
+        };
+        add(NoSize);
+        if (sized_ && size != NoSize) add(size);
+        return out;
+    }
+    // The entry's content was found: its group learns it.
+    void Found(std::int32_t i) {
+        Group& g = groups_[groupOf_[static_cast<std::size_t>(i)]];
+        --g.Unfound;
+        if (g.Kept < 0) g.Kept = i;
+    }
+    template <class F> void ForEachEntry(const Group& g, F f) const {
+        for (std::size_t k = g.First; k < g.End; ++k)
+            f(keys_[k].Index);
+    }
+
+private:
+    struct Key {
+        std::uint32_t Crc;
+        std::int64_t Size;
+        std::int32_t Index;
+        bool operator<(const Key& o) const {
+            if (Crc != o.Crc) return Crc < o.Crc;
+            if (Size != o.Size) return Size < o.Size;
+            return Index < o.Index;
+        }
+    };
+    bool sized_;
+    std::int32_t crcOnly_ = 0;
+    std::vector<Key> keys_;
+    std::vector<std::int64_t> sizes_;
+    std::vector<Group> groups_;
+    std::vector<std::size_t> groupOf_; // by entry index
 };
 
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
@@ -102,6 +156,117 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
 
 } // namespace
 
+// One scan of the list's folder for both kinds of list. The files named by entries come first: an
+// own file that carries its entry's content settles that entry. Then every file, in listing order,
+// gives its content to the entries of that content still unfound (one file may serve several entries
+// with the same content); a file that serves none is a further copy and goes to the duplicate
+// handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
+// to its end, so every row is true even when a duplicate is kept.
+void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                                  bool& skipAll, bool& stop) {
+    ContentGroups groups(EntryTable, EntryCount, ListHasSizes);
+    // Entries found intact before the scan (checked at their own path) count as found.
+    std::vector<std::int64_t> intactCrcOnlySizes;
+    for (std::int32_t i = 0; i < EntryCount; ++i) {
+        const TCrcTable& e = EntryTable[i];
+        if (!e.Found || !e.Exists) continue;
+        groups.Found(i);
+        if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
+    }
+
+    const NameIndex names(EntryTable, EntryCount);
+    std::vector<std::vector<std::int32_t>> owners(files.size());
+    std::vector<std::optional<std::uint32_t>> crcs(files.size());
+    auto ownReads = [&](std::size_t k) {
+        for (std::int32_t i : owners[k]) {
+            const TCrcTable& e = EntryTable[i];
+            if (!e.Found && (groups.SizeKey(e) == NoSize || groups.SizeKey(e) == files[k].Size)) return true;
+        }
+        return false;
+    };
+    {
+        for (std::size_t k = 0; k < files.size(); ++k)
+            owners[k] = names.Named(files[k].Name);
+        ReadAhead ahead(fs, folder);
+        for (std::size_t k = 0; k < files.size(); ++k)
+            if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!ownReads(k)) continue;
+            ahead.Next();
+            const std::uint32_t c = FileCrc32(fs, FolderFile(folder, files[k].Name), files[k].Size);
+            crcs[k] = c;
+            for (std::int32_t i : owners[k]) {
+                TCrcTable& e = EntryTable[i];
+                if (e.Found || !groups.Matches(e, files[k].Size, c)) continue;
+                e.Found = true;
+                e.SizeMatched = ListHasSizes;
+                e.Exists = true;
+                e.SameFile.clear();
+                groups.Found(i);
+                if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
+            }
+            ui.ProcessMessages();
+        }
+    }
+
+    // Another file is read only when it can carry some entry's content: an entry with a size has its
+    // size, or an entry matched by CRC alone is still unfound (then any file may be it), or it has the
+    // size of an intact file of such an entry (a copy of that content has its size). So a large
+    // unlisted file beside a complete set is never read, and the scan meets the same matches.
+    std::int32_t crcOnlyUnfound = 0;
+    for (std::int32_t i = 0; i < EntryCount; ++i)
+        if (groups.SizeKey(EntryTable[i]) == NoSize && !EntryTable[i].Found) ++crcOnlyUnfound;
+    std::sort(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end());
+    auto reads = [&](std::size_t k) {
+        if (crcs[k]) return false;
+        const std::int64_t s = files[k].Size;
+        if (ListHasSizes && groups.HasSize(s)) return true;
+        return groups.CrcOnlyCount() > 0 &&
+               (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
+    };
+    ReadAhead ahead(fs, folder);
+    for (std::size_t k = 0; k < files.size(); ++k)
+        if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const FolderEntry& file = files[k];
+        const std::string path = FolderFile(folder, file.Name);
+        if (!crcs[k]) {
+            if (!reads(k)) continue;
+            ahead.Next();
+            crcs[k] = FileCrc32(fs, path, file.Size);
+        }
+        bool served = false;
+        ContentGroups::Group* kept = nullptr;
+        for (ContentGroups::Group* g : groups.Of(ListHasSizes ? file.Size : NoSize, *crcs[k])) {
+            if (g->Unfound > 0) {
+                groups.ForEachEntry(*g, [&](std::int32_t i) {
+                    TCrcTable& e = EntryTable[i];
+                    if (e.Found) return;
+                    // The content is here under another name: an own file present with other content
+                    // no longer counts as the entry's file.
+                    e.Found = true;
+                    e.SizeMatched = ListHasSizes;
+                    e.Exists = false;
+                    e.SameFile = path;
+                    groups.Found(i);
+                    served = true;
+                });
+            }
+            if (g->Kept >= 0 && !kept) kept = g;
+        }
+        if (!served && kept && owners[k].empty()) {
+            const TCrcTable& e = EntryTable[kept->Kept];
+            const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
+            // A file that only shares the CRC is no duplicate: it stays.
+            if (FilesIdentical(fs, keptPath, path)) {
+                HandleDuplicate(keptPath, path, autoDelete, skipAll);
+                if (fs.FileExists(path)) stop = true;
+            }
+        }
+        ui.ProcessMessages();
+    }
+}
+
 void TForm1::VerifyEntries() {
     BeginTableChange();
     if (EntryCount < 1) {
@@ -114,7 +279,7 @@ void TForm1::VerifyEntries() {
         return;
     }
     SortEntriesByCrc(EntryTable, 0, EntryCount - 1);
-    DropRepeatedCrcs(EntryTable, EntryCount);
+    DropRepeatedEntries(EntryTable, EntryCount);
 
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
@@ -129,7 +294,8 @@ void TForm1::VerifyEntries() {
             e.Found = false;
             e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
             // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
+                presence.ExistsNative(ListBytesNativeName(e))) {
                 UseListBytes(e);
                 e.Exists = true;
             }
@@ -158,105 +324,19 @@ void TForm1::VerifyEntries() {
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                  bool& skipAll, bool& stop) {
     SortEntriesBySize(EntryTable, 0, EntryCount - 1);
-    SizeMatcher matcher(EntryTable, EntryCount);
-    ScanRun run{*this, folder, true, autoDelete, skipAll, stop};
-    ReadAhead ahead(fs, folder);
-    for (const FolderEntry& file : files)
-        if (matcher.HasSize(file.Size)) ahead.Plan(file.Name, file.Size);
-    for (const FolderEntry& file : files) {
-        const std::string path = FolderFile(folder, file.Name);
-        // The file's CRC is computed once, and only when some entry has its size.
-        auto crc = [&] {
-            ahead.Next();
-            return FileCrc32(fs, path, file.Size);
-        };
-        for (std::int32_t i : matcher.Match(file.Size, crc)) {
-            run.ApplyMatch(i, file.Name);
-            if (stop) return;
-        }
-        ui.ProcessMessages();
-    }
+    ScanFolderForContent(folder, files, autoDelete, skipAll, stop);
 }
 
 void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                 bool& skipAll, bool& stop) {
-    ScanRun run{*this, folder, false, autoDelete, skipAll, stop};
-    const CrcMatcher matcher(EntryTable, EntryCount);
-    // The files named as entries are read first, their CRCs kept for the scan in listing order. Another
-    // file is read only when it can match: while some entry's own file is missing or does not match,
-    // or when it has the size of an own file that matched (a copy of that content has its size). So a
-    // large unlisted file beside a complete set is never read, and the scan meets the same matches.
-    std::vector<std::uint64_t> listed;
-    listed.reserve(static_cast<std::size_t>(EntryCount));
-    for (std::int32_t i = 0; i < EntryCount; ++i)
-        listed.push_back(FoldedNameHash(EntryTable[i].FileName));
-    std::sort(listed.begin(), listed.end());
-    std::vector<bool> own(files.size());
-    for (std::size_t k = 0; k < files.size(); ++k)
-        own[k] = std::binary_search(listed.begin(), listed.end(), FoldedNameHash(files[k].Name));
-    listed = {};
-
-    std::vector<std::uint32_t> ownCrc(files.size());
-    std::vector<bool> intact(static_cast<std::size_t>(EntryCount));
-    std::vector<std::int64_t> intactSizes;
-    // Entries in sub-folders found intact at their own paths before the scan.
-    for (std::int32_t i = 0; i < EntryCount; ++i) {
-        const TCrcTable& e = EntryTable[i];
-        if (!e.Found || !e.Exists) continue;
-        intact[static_cast<std::size_t>(i)] = true;
-        intactSizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
-    }
-    {
-        ReadAhead ahead(fs, folder);
-        for (std::size_t k = 0; k < files.size(); ++k)
-            if (own[k]) ahead.Plan(files[k].Name, files[k].Size);
-        for (std::size_t k = 0; k < files.size(); ++k) {
-            if (!own[k]) continue;
-            ahead.Next();
-            ownCrc[k] = FileCrc32(fs, FolderFile(folder, files[k].Name), files[k].Size);
-            const std::int32_t i = matcher.Match(ownCrc[k]);
-            if (i >= 0 && SameFileName(EntryNativeName(EntryTable[i]), files[k].Name)) {
-                intact[static_cast<std::size_t>(i)] = true;
-                intactSizes.push_back(files[k].Size);
-            }
-            ui.ProcessMessages();
-        }
-    }
-    const bool complete = std::find(intact.begin(), intact.end(), false) == intact.end();
-    intact = {};
-    std::sort(intactSizes.begin(), intactSizes.end());
-    auto reads = [&](std::size_t k) {
-        return !own[k] && (!complete || std::binary_search(intactSizes.begin(), intactSizes.end(), files[k].Size));
-    };
-
-    ReadAhead ahead(fs, folder);
-    for (std::size_t k = 0; k < files.size(); ++k)
-        if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        const FolderEntry& file = files[k];
-        std::uint32_t c = 0;
-        if (own[k]) {
-            c = ownCrc[k];
-        } else if (reads(k)) {
-            ahead.Next();
-            c = FileCrc32(fs, FolderFile(folder, file.Name), file.Size);
-        } else {
-            continue;
-        }
-        std::int32_t i = matcher.Match(c);
-        if (i >= 0) {
-            run.ApplyMatch(i, file.Name);
-            if (stop) return;
-        }
-        ui.ProcessMessages();
-    }
+    ScanFolderForContent(folder, files, autoDelete, skipAll, stop);
 }
 
-std::int32_t TForm1::FindEntryBySize(const std::string& path, std::int32_t n) {
+std::vector<std::int32_t> TForm1::FindEntryBySize(const std::string& path, std::int32_t n) {
     return tv::FindEntryBySize(fs, EntryTable, n, BaseFolder, path);
 }
 
-std::int32_t TForm1::FindEntryByCrc(const std::string& path, std::int32_t n) {
+std::vector<std::int32_t> TForm1::FindEntryByCrc(const std::string& path, std::int32_t n) {
     return tv::FindEntryByCrc(fs, EntryTable, n, BaseFolder, path);
 }
 

@@ -73,7 +73,11 @@ void TForm1::SearchButtonClick() {
     else
         SortEntriesByCrc(EntryTable, 0, CheckedCount - 1);
 
-    TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder), {}, 0};
+    TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder),
+                   {},
+                   0,
+                   NameIndex(EntryTable, EntryCount),
+                   BaseFolder};
     {
         // However the walk ends, the window leaves the searching state at the end of this block.
         struct Searching {
@@ -157,9 +161,10 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
             continue;
         }
         if (read(item)) ahead.Next();
-        std::int32_t i = RepairRun ? RepairRun->Find(fs, path, item.Size)
-                                   : (ListHasSizes ? FindEntryBySize(path, n) : FindEntryByCrc(path, n));
-        if (i >= 0) RecordFind(i, path, autoDelete, skipAll);
+        const std::vector<std::int32_t> found =
+            RepairRun ? RepairRun->Find(fs, path, item.Size)
+                      : (ListHasSizes ? FindEntryBySize(path, n) : FindEntryByCrc(path, n));
+        RecordFind(found, path, autoDelete, skipAll);
     }
 }
 

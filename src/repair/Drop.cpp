@@ -27,11 +27,19 @@ void TForm1::FilesDropped(const std::vector<std::string>& paths) {
     }
     std::optional<TRepairRun> run;
     if (!loaded) {
-        run.emplace(TRepairRun{ContentIndex(EntryTable, EntryCount, ListHasSizes, BaseFolder), {}, 0});
+        run.emplace(TRepairRun{ContentIndex(EntryTable, EntryCount, ListHasSizes, BaseFolder),
+                               {},
+                               0,
+                               NameIndex(EntryTable, EntryCount),
+                               BaseFolder});
+        struct Running {
+            TForm1& f;
+            Running(TForm1& form, TRepairRun& r) : f(form) { f.RepairRun = &r; }
+            ~Running() { f.RepairRun = nullptr; }
+        } running(*this, *run);
         for (const std::string& path : paths) {
             if (fs.FolderExists(path)) continue; // a folder never matches
-            const std::int32_t i = run->Find(fs, path);
-            if (i >= 0 && RecordFind(i, path, autoDelete, skipAll)) ++matched;
+            matched += RecordFind(run->Find(fs, path), path, autoDelete, skipAll);
         }
     }
 

@@ -6,14 +6,23 @@
 
 namespace tv {
 
-std::int32_t TForm1::TRepairRun::Find(FileSystem& files, const std::string& path,
-                                      std::optional<std::int64_t> knownSize) {
+std::vector<std::int32_t> TForm1::TRepairRun::Find(FileSystem& files, const std::string& path,
+                                                   std::optional<std::int64_t> knownSize) {
     try {
         return Index.Find(files, path, knownSize);
     } catch (const IoError& e) {
         Note(e, path);
-        return -1;
+        return {};
     }
+}
+
+bool TForm1::TRepairRun::Listed(const std::string& path) const {
+    if (!Names) return false;
+    std::string folder = BaseFolder;
+    if (folder.empty()) return false;
+    if (!IsPathDelim(folder.back())) folder += '/';
+    if (path.size() <= folder.size() || !SameText(path.substr(0, folder.size()), folder)) return false;
+    return !Names->Named(path.substr(folder.size())).empty();
 }
 
 void TForm1::TRepairRun::Note(const IoError& e, const std::string& path) {
@@ -37,26 +46,35 @@ bool TForm1::SamePlace(const std::string& a, const std::string& b) {
     return SameFileName(x, y) || fs.SameObject(x, y);
 }
 
-bool TForm1::RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll) {
-    TCrcTable& e = EntryTable[i];
-    auto newFind = [&] {
+std::int32_t TForm1::RecordFind(const std::vector<std::int32_t>& found, const std::string& path, bool& autoDelete,
+                                bool& skipAll) {
+    std::int32_t finds = 0;
+    for (std::int32_t i : found) {
+        TCrcTable& e = EntryTable[i];
+        const std::string kept = e.Exists ? EntryPath(i) : e.SameFile;
+        // Not found yet, or the copy known so far has gone since it was found: this file takes its place
+        // rather than being deleted as the duplicate of nothing. One file may serve several entries.
+        if (ContentFound(e, ListHasSizes) && !kept.empty() && fs.FileExists(kept)) continue;
         e.Found = true;
         if (ListHasSizes) e.SizeMatched = true;
         // An own file that failed its check is no longer taken for the entry's file: the row shows the
         // find, and the rename parks the failing file before it brings the found one in.
         e.Exists = false;
         e.SameFile = path;
-        return true;
-    };
-    if (!ContentFound(e, ListHasSizes)) return newFind();
-    const std::string kept = e.Exists ? EntryPath(i) : e.SameFile;
-    // The copy known so far has gone since it was found: this file takes its place rather than being
-    // deleted as the duplicate of nothing.
-    if (kept.empty() || !fs.FileExists(kept)) return newFind();
-    // The known copy met again (under another spelling of its path, or through a link) is no duplicate.
-    if (SamePlace(kept, path)) return false;
+        ++finds;
+    }
+    if (finds > 0 || found.empty()) return finds;
+    // A file an entry names is that entry's file, never a duplicate of another's.
+    if (RepairRun && RepairRun->Listed(path)) return 0;
+    std::string kept;
+    for (std::int32_t i : found) {
+        const std::string known = EntryTable[i].Exists ? EntryPath(i) : EntryTable[i].SameFile;
+        // The known copy met again (under another spelling of its path, or through a link) is no duplicate.
+        if (SamePlace(known, path)) return 0;
+        if (kept.empty()) kept = known;
+    }
     HandleDuplicate(kept, path, autoDelete, skipAll);
-    return false;
+    return 0;
 }
 
 } // namespace tv

@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 namespace tv {
@@ -58,8 +59,9 @@ public:
         for (std::int32_t j = 0; j < n; ++j)
             if (!t[j].SameFile.empty()) byPath_[FileNameKey(t[j].SameFile)].push_back(j);
     }
-    // Entries after i whose same file was `from` now find it at `to`.
-    void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to) {
+    // Entries after i whose same file was `from` now find it at `to`; `moved(j)` hears of each.
+    template <class F>
+    void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to, F onMove) {
         auto it = byPath_.find(FileNameKey(from));
         if (it == byPath_.end()) return;
         std::vector<std::int32_t> stay, moved;
@@ -67,8 +69,10 @@ public:
             (j > i ? moved : stay).push_back(j);
         if (moved.empty()) return;
         it->second = std::move(stay);
-        for (std::int32_t j : moved)
+        for (std::int32_t j : moved) {
+            onMove(j);
             t[j].SameFile = to;
+        }
         auto& dest = byPath_[FileNameKey(to)];
         dest.insert(dest.end(), moved.begin(), moved.end());
     }
@@ -114,12 +118,33 @@ void TForm1::FileChangeCmdClick() {
             return lastInBase;
         };
         const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
+        auto qualifies = [&](std::int32_t j) {
+            const TCrcTable& e = EntryTable[j];
+            return j < rows && CrcList.Checked(j) && e.Found && !e.Exists;
+        };
+        // One file may carry the content of several ticked entries: it is copied for all but the last
+        // that takes it, so no content is lost. A file that is an entry's own file in place is only
+        // ever copied: moving it would take it from its entry.
+        std::unordered_map<std::string, std::int32_t> users;
+        std::unordered_set<std::string> held;
+        for (std::int32_t j = 0; j < EntryCount; ++j) {
+            if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[FileNameKey(EntryTable[j].SameFile)];
+            if (EntryTable[j].Exists) held.insert(FileNameKey(EntryPath(j)));
+        }
+        auto follow = [&](const std::string& from, const std::string& to) {
+            return [&, from, to](std::int32_t j) {
+                if (!qualifies(j)) return;
+                --users[FileNameKey(from)];
+                ++users[FileNameKey(to)];
+            };
+        };
         // A source is confined beneath the list's folder when it lies there, else beneath the search root.
         std::vector<std::string> sourceRoots{BaseFolder};
         if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
         for (std::int32_t i = 0; i < rows; ++i) {
             TCrcTable& e = EntryTable[i];
-            if (!CrcList.Checked(i) || !e.Found || e.Exists) continue;
+            if (!qualifies(i)) continue;
+            if (!e.SameFile.empty()) --users[FileNameKey(e.SameFile)];
             if (UnsafeTargetName(e)) {
                 ++passedOver;
                 continue;
@@ -153,7 +178,9 @@ void TForm1::FileChangeCmdClick() {
                 }
                 MakeTargetFolders(fs, BaseFolder, rel);
                 const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
-                const bool copy = CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile));
+                const std::string sourceKey = FileNameKey(e.SameFile);
+                const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
+                                  users[sourceKey] > 0 || held.count(sourceKey) != 0;
                 fs.TransferBeneath(from.Root, from.Rel, source, BaseFolder, rel, copy);
             } catch (const IoError& err) {
                 // The entry stays as it was: a file parked for it goes back to its name.
@@ -164,11 +191,16 @@ void TForm1::FileChangeCmdClick() {
                     } catch (const IoError&) {
                     }
                 }
-                if (!parkedRel.empty()) pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel));
+                if (!parkedRel.empty())
+                    pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
+                                      follow(target, JoinPath(BaseFolder, parkedRel)));
                 failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
                 continue;
             }
-            if (!parkedRel.empty()) pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel));
+            if (!parkedRel.empty())
+                pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
+                                  follow(target, JoinPath(BaseFolder, parkedRel)));
+            held.insert(FileNameKey(target));
             changed.push_back(i);
         }
         if (failures.Empty()) {
@@ -197,7 +229,7 @@ void TForm1::RecheckOwnFile(std::int32_t i) {
     e.Found = e.SizeMatched = false;
     if (!e.Exists) return;
     try {
-        const bool sizeOk = !ListHasSizes || id.Size == e.FileSize;
+        const bool sizeOk = !ListHasSizes || e.FileSize == NoSize || id.Size == e.FileSize;
         e.Found = sizeOk && FileCrc32(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && ListHasSizes;
     } catch (const IoError&) {

@@ -155,27 +155,27 @@ protected:
 };
 
 TEST_F(Lookup, FindsTheEntryWithTheFilesContent) {
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/w.bin", "world")), 2);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/h.bin", "hello")), 1);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/x.bin", "xxxxx")), -1);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir / "missing.bin"), -1);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 0, base, dir.Write("elsewhere/w2.bin", "world")), -1);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.MakeFolder("afolder")), -1);
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/w.bin", "world")), std::vector<std::int32_t>{2});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/h.bin", "hello")), std::vector<std::int32_t>{1});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.Write("elsewhere/x.bin", "xxxxx")), std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir / "missing.bin"), std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 0, base, dir.Write("elsewhere/w2.bin", "world")), std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir.MakeFolder("afolder")), std::vector<std::int32_t>{});
 
     TEntryTable byCrc = t;
     SortEntriesByCrc(byCrc, 0, 3);
-    const std::int32_t i = FindEntryByCrc(RealFs(), byCrc, 4, base, dir / "elsewhere/w.bin");
-    ASSERT_GE(i, 0);
-    EXPECT_EQ(byCrc[i].FileName, "world.txt");
+    const std::vector<std::int32_t> i = FindEntryByCrc(RealFs(), byCrc, 4, base, dir / "elsewhere/w.bin");
+    ASSERT_EQ(i.size(), 1u);
+    EXPECT_EQ(byCrc[i[0]].FileName, "world.txt");
 }
 
 TEST_F(Lookup, TheEntrysOwnFileIsNoMatchWhateverItsLetterCase) {
     dir.Write("hello.txt", "hello");
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir / "hello.txt"), -1);
-    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, UpperAscii(dir / "hello.txt")), -1);
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, dir / "hello.txt"), std::vector<std::int32_t>{});
+    EXPECT_EQ(FindEntryBySize(RealFs(), t, 4, base, UpperAscii(dir / "hello.txt")), std::vector<std::int32_t>{});
     TEntryTable byCrc = t;
     SortEntriesByCrc(byCrc, 0, 3);
-    EXPECT_EQ(FindEntryByCrc(RealFs(), byCrc, 4, base, dir / "hello.txt"), -1);
+    EXPECT_EQ(FindEntryByCrc(RealFs(), byCrc, 4, base, dir / "hello.txt"), std::vector<std::int32_t>{});
 }
 
 // Counts the files opened for reading.
@@ -192,10 +192,10 @@ public:
 TEST_F(Lookup, ASizeNobodyListsIsNeverRead) {
     CountingFs fs;
     for (const char* content : {"abcd", "0123456789", "ab"}) {
-        EXPECT_EQ(FindEntryBySize(fs, t, 4, base, dir.Write("f.bin", content)), -1) << content;
+        EXPECT_EQ(FindEntryBySize(fs, t, 4, base, dir.Write("f.bin", content)), std::vector<std::int32_t>{}) << content;
         EXPECT_EQ(fs.opens, 0) << content;
     }
-    EXPECT_EQ(FindEntryBySize(fs, t, 4, base, dir.Write("f.bin", "xxxxx")), -1);
+    EXPECT_EQ(FindEntryBySize(fs, t, 4, base, dir.Write("f.bin", "xxxxx")), std::vector<std::int32_t>{});
     EXPECT_EQ(fs.opens, 1);
 }
 

@@ -79,14 +79,14 @@ TEST_P(Verify, DamagedOwnFileWithAGoodCopyShowsTheCopy) {
     EXPECT_TRUE(h.ui.DuplicateQuestions.empty());
 }
 
-TEST_P(Verify, RepeatedCrcsLeaveOneRow) {
+TEST_P(Verify, ARepeatedLineLeavesOneRowAndAnotherNameWithItsCrcItsOwn) {
     h.dir.Write("one.txt", "same");
     Entry("one.txt", "same");
     Entry("two.txt", "same");
+    Entry("one.txt", "same");
     Run();
-    EXPECT_EQ(h.form.EntryCount, 1);
-    EXPECT_EQ(h.form.TotalCounter.Caption(), "1");
-    EXPECT_EQ(h.form.CrcList.Count(), 1);
+    EXPECT_EQ(h.Rows(), (std::vector<std::string>{"○ one.txt", "！ two.txt"}));
+    EXPECT_EQ(h.form.TotalCounter.Caption(), "2");
 }
 
 TEST_P(Verify, HiddenFilesAndSubfolderEntriesAreNeverMetByTheScan) {

@@ -1,8 +1,8 @@
 // Lists made to hurt: names that lead out of the list's folder, device names, control and NUL bytes,
 // huge runs of one CRC, lines of megabytes, a list that is a folder or a pipe. Nothing may crash or
 // hang, nothing may be written outside the list's folder, and the window stays consistent.
-#include "core/EntryNames.h"
 #include "FaultWorld.h"
+#include "core/EntryNames.h"
 
 #include "core/Crc32.h"
 #include "platform/Errors.h"
@@ -223,7 +223,7 @@ TEST(HostileLists, ControlBytesInNamesStayBytesFromListToDisk) {
         EXPECT_EQ(MarkOf(w, n), "○") << n;
 }
 
-TEST(HostileLists, AHundredThousandEntriesOfOneCrcLeaveOne) {
+TEST(HostileLists, AHundredThousandEntriesOfOneCrcAllFindTheOneFile) {
     FaultWorld w;
     w.dir.Write("set/keep.bin", "kept content\n");
     const std::string crc = CrcText("kept content\n");
@@ -244,10 +244,12 @@ TEST(HostileLists, AHundredThousandEntriesOfOneCrcLeaveOne) {
         w.Load(list);
         ExpectConsistent(w);
         EXPECT_TRUE(w.ui.Errors.empty());
-        EXPECT_EQ(w.form.EntryCount, 1);
-        // The one entry kept finds the file under its other name.
-        ASSERT_EQ(w.form.CrcList.Count(), 1);
+        // Every entry keeps its row and finds the one file under its other name.
+        EXPECT_EQ(w.form.EntryCount, 100000);
+        ASSERT_EQ(w.form.CrcList.Count(), 100000);
         EXPECT_EQ(MarkOf(w, w.form.EntryTable[0].FileName), "！");
+        EXPECT_EQ(MarkOf(w, w.form.EntryTable[99999].FileName), "！");
+        EXPECT_EQ(w.form.SameFileCount, 100000);
     }
 }
 
