@@ -115,9 +115,9 @@ TEST(RealClients, OurCsvListReadsBackIntact) {
     EXPECT_EQ(h.form.Status.Caption(), "読み取り終了 list.CSV");
 }
 
-// Sizes beyond the 32-bit size field: the row and the list show the true size, the CRC covers the
-// whole file.
-TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyFile) {
+// Sizes of 2 GiB and more: the table, the row and the list hold the true size, the CRC covers the
+// whole file, and such files are ticked like any other.
+TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyOther) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("big");
     h.dir.Write("big/small.bin", "small");
@@ -143,10 +143,12 @@ TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyFile) {
     ASSERT_EQ(h.Captions(), (std::vector<std::string>{"huge.bin", "small.bin", "wraps.bin"}));
     EXPECT_EQ(h.form.CrcList.Item(0).SubItems, (std::vector<std::string>{"2147483649", hugeCrc, ""}));
     EXPECT_EQ(h.form.CrcList.Item(2).SubItems, (std::vector<std::string>{"4294967301", wrapsCrc, ""}));
-    for (std::int32_t i = 0; i < h.form.EntryCount; ++i)
-        if (h.form.EntryTable[i].FileName == "huge.bin") {
-            EXPECT_EQ(h.form.EntryTable[i].FileSize, twoGiBPlus1);
-        }
+    EXPECT_EQ(h.form.CrcList.Item(0).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
+    EXPECT_EQ(h.form.CrcList.Item(2).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
+    std::vector<std::int64_t> sizes;
+    for (std::int32_t i = 0; i < h.form.EntryCount; ++i) sizes.push_back(h.form.EntryTable[i].FileSize);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<std::int64_t>{5, twoGiBPlus1, fourGiBPlus5}));
 
     // The check button ticks them like any other file; they are written with their true sizes.
     h.form.CheckCycle = 2;
