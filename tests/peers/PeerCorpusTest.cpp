@@ -8,6 +8,7 @@
 
 #include <cstdlib>
 #include <map>
+#include <string_view>
 #include <vector>
 
 namespace tv::test {
@@ -85,14 +86,13 @@ std::map<std::string, std::string> PeerVerdicts(const std::string& report, const
         start = end + 1;
         for (const File& f : files) {
             if (line.compare(0, f.Name.size() + 1, f.Name + " ") != 0) continue;
-            const std::string rest = line.substr(line.find_first_not_of(' ', f.Name.size()) == std::string::npos
-                                                     ? line.size()
-                                                     : line.find_first_not_of(' ', f.Name.size()));
-            if (rest.rfind("OK", 0) == 0)
+            const std::size_t at = line.find_first_not_of(' ', f.Name.size());
+            const std::string_view rest = std::string_view(line).substr(at == std::string::npos ? line.size() : at);
+            if (rest.starts_with("OK"))
                 out[f.Name] = "○";
-            else if (rest.rfind("ERR", 0) == 0 || rest.rfind("different CRC", 0) == 0)
+            else if (rest.starts_with("ERR") || rest.starts_with("different CRC"))
                 out[f.Name] = "×";
-            else if (rest.rfind("No such file", 0) == 0)
+            else if (rest.starts_with("No such file"))
                 out[f.Name] = "－";
         }
     }
