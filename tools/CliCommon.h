@@ -3,29 +3,30 @@
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 
-#include <iostream>
 #include <string>
 #include <vector>
 
 namespace tv::cli {
 
-// One line a row (mark, caption, size, CRC, same file), the counters, the status text. Exit status:
-// 0 every row matches, 1 some row does not, 2 an error or no entry.
-inline int PrintRows(const TForm1& form, bool failed) {
-    const TListView& list = form.CrcList;
-    bool allGood = true;
-    for (const TListItem& row : list.Items()) {
-        std::cout << MarkOfIcon(row.ImageIndex) << '\t' << row.Caption << '\t' << row.SubItem(0) << '\t'
-                  << row.SubItem(1) << '\t' << row.SubItem(2) << '\n';
-        if (row.ImageIndex != 0) allGood = false;
-    }
-    std::cout << "total " << form.TotalCounter.Caption() << " match " << form.GoodCounter.Caption() << " mismatch "
-              << form.BadCounter.Caption() << " missing " << form.NotingCounter.Caption() << " samefile "
-              << form.SameFileCount << '\n';
-    std::cout << "status " << form.Status.Caption() << '\n';
-    if (failed || list.Count() == 0) return 2;
-    return allGood ? 0 : 1;
-}
+// A name on one line: TAB, CR and LF are shown as \t, \r and \n, so a row stays one line of
+// tab-separated fields whatever the names hold.
+std::string OneLine(const std::string& name);
+
+// Empty when the list was read to its end; else one plain-English sentence saying which of its
+// entries were not checked and why.
+std::string UncheckedSummary(const TForm1& form);
+
+// Exit status of every command.
+enum ExitStatus : int {
+    AllMatch = 0,         // the list was read whole and every row is ○
+    SomeNotMatched = 1,   // the list was read whole and some row is ×, － or ！
+    Failed = 2,           // an error: bad arguments, no list, nothing read, a file operation failed
+    ListNotReadWhole = 3, // some entries of the list were never checked, whatever the rows show
+};
+
+// One line a row (mark, name, size, CRC, same file), the counters and the status text on standard
+// output; when the list was not read whole, one line on standard error saying what was not checked.
+int PrintRows(const TForm1& form, bool failed);
 
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]
 int Repair(const std::vector<std::string>& args);

@@ -47,10 +47,15 @@ constexpr const char* HelpText =
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
+    "Names are printed with TAB, CR and LF shown as \\t, \\r and \\n, so that a row is one line.\n"
+    "\n"
     "Exit status:\n"
-    "  0  every row matches\n"
-    "  1  some row is bad, missing or found only under another name\n"
-    "  2  an error: the list could not be read or is empty, a file operation failed, bad arguments\n";
+    "  0  the list was read whole and every row matches\n"
+    "  1  the list was read whole and some row is bad, missing or found only under another name\n"
+    "  2  an error: the list could not be read or is empty, a file operation failed, bad arguments\n"
+    "  3  the list was not read whole (it stops being readable, or lines that are no entries were\n"
+    "     passed over): some files it names were never checked, whatever the rows show; standard\n"
+    "     error says what was not checked and why\n";
 
 int Verify(const std::vector<std::string>& args) {
     std::string list;

@@ -53,6 +53,9 @@ public:
     std::string ListPath;
     std::string BaseFolder;
     std::string ReadErrorText;
+    // Lines of the list that were passed over although they were neither blank nor comments: the
+    // files they name, if any, were not checked.
+    std::int32_t UnreadLineCount = 0;
     bool ListHasSizes = false;
     ListDialect Dialect = ListDialect::ldUnknown;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown

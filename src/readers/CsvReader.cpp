@@ -70,7 +70,10 @@ void TForm1::ReadCsvList() {
             EntryTable.MakeRoom(EntryCount);
             const std::string line = reader.ReadLine();
             std::optional<CsvRecord> r = ParseRecord(line);
-            if (!r && line.size() <= 13) continue;
+            if (!r && line.size() <= 13) {
+                if (!Trim(line).empty()) ++UnreadLineCount;
+                continue;
+            }
             if (!r) {
                 cutShort = true;
                 break;

@@ -80,6 +80,7 @@ void TForm1::PrepareLoad() {
     CheckCycle = 0;
     Status.SetCaption(texts::ReadStart + name);
     ReadErrorText = texts::ReadEnd + name;
+    UnreadLineCount = 0;
     Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
     ui.ProcessMessages();

@@ -1,8 +1,9 @@
 // Plain SFV lists, read leniently: one entry a line, name, a space and eight hex digits:
 //     holiday photo 01.jpg 3A9F0C21
 // Empty lines, ";" lines and lines of 13 bytes or fewer that are not whole entry lines ("x 1234ABCD")
-// are passed over; other lines that are not
-// entries are counted as irregular, so the loader can tell an irregular file from an unknown one.
+// are passed over; other lines that are not entries are counted as irregular, so the loader can tell
+// an irregular file from an unknown one. Every passed-over line that is not blank or a comment is
+// counted as unread.
 #include "app/TallyvaultMain.h"
 #include "readers/ListLine.h"
 #include "readers/TextLineReader.h"
@@ -20,13 +21,18 @@ void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
             if (line.empty() || line[0] == ';') continue;
             const std::string_view t = TrimRight(line);
             // A short line is passed over unless it is a whole entry: a short name is still a file.
-            if (line.size() <= 13 && !IsHexEntryLine(t)) continue;
+            // Either way a line that is not blank was not read, and the load says so.
+            if (line.size() <= 13 && !IsHexEntryLine(t)) {
+                if (!Trim(t).empty()) ++UnreadLineCount;
+                continue;
+            }
             EntryTable.MakeRoom(EntryCount);
             if (IsEntryLine(t)) {
                 const EntryLineParts parts = SplitEntryLine(t);
                 AppendEntry(std::string(parts.Name), 0, HexCrc(parts.CrcText));
             } else {
                 ++irregularLineCount;
+                ++UnreadLineCount;
             }
         } while (!reader.Eof());
     }

@@ -53,6 +53,16 @@ std::string SfvCommentLine(std::string_view sizeText, std::string_view timeField
     return line;
 }
 
+std::string CsvNameField(std::string_view name) {
+    if (name.find_first_of(",\"") == std::string_view::npos) return std::string(name);
+    std::string out = "\"";
+    for (const char c : name) {
+        if (c == '"') out += '"';
+        out += c;
+    }
+    return out + '"';
+}
+
 bool NameFitsListLine(std::string_view name) {
     return name.find_first_of("\r\n") == std::string_view::npos;
 }

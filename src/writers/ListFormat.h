@@ -24,6 +24,10 @@ std::optional<std::string> DosTimeField(const FileTime& t);
 // ";" + size field + two spaces + time field + " " + name.
 std::string SfvCommentLine(std::string_view sizeText, std::string_view timeField, std::string_view name);
 
+// A name as the name field of a CSV record: as it stands, or in double quotes with every quote
+// doubled when it holds a comma or a double quote (so the comma does not end the field early).
+std::string CsvNameField(std::string_view name);
+
 // A name that can stand in a list line: it holds no CR or LF, which would end the line in it.
 bool NameFitsListLine(std::string_view name);
 
@@ -35,6 +39,5 @@ std::string ProposedListPath(std::string_view folder);
 
 // The request list proposed for a list: its path without the extension of its name, "_Request.SFV".
 std::string ProposedRequestPath(std::string_view listPath);
-
 
 } // namespace tv

@@ -6,8 +6,9 @@
 //     a.bin 1A2B3C4D
 //   CSV: name,size,CRC per row, no header:
 //     a.bin,1048576,1A2B3C4D
-// Every line ends in CR LF. Texts are written as they stand, nothing quoted or escaped; names in
-// UTF-8, or in CP932 when asked.
+//     "Smith, John.jpg",2048,0C7E2A19
+// Every line ends in CR LF. Texts are written as they stand, except a CSV name holding a comma or a
+// double quote, which is quoted with its quotes doubled; names in UTF-8, or in CP932 when asked.
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -27,7 +28,8 @@ namespace {
 // as they were; a name the encoding cannot hold refuses the whole write.
 std::string WrittenName(const TListItem& row, ListEncoding encoding) {
     const std::string& name = row.FileName();
-    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (encoding == ListEncoding::Cp932) {
         if (!row.ListBytes.empty()) return row.ListBytes;
         if (ascii) return name;
@@ -94,7 +96,7 @@ void TForm1::WriteCsvList(const std::string& path, ListEncoding encoding) {
     {
         ReplacingFile file(fs, path);
         for (const WrittenRow& r : rows)
-            file.WriteLine(r.Name + "," + r.Row->SubItem(0) + "," + r.Row->SubItem(1));
+            file.WriteLine(CsvNameField(r.Name) + "," + r.Row->SubItem(0) + "," + r.Row->SubItem(1));
         file.Commit();
     }
     Status.SetCaption((fs.FileExists(path) ? writertexts::CsvWritten : writertexts::CsvNotWritten) + path);

@@ -69,7 +69,7 @@ TEST(WriteLists, OnlyTickedRowsInRowOrderWrittenAsTheyStand) {
                                  ReadModeComment(Sp13, "sub\\alpha, beta.bin") +
                                  ReadModeComment(Sp13 + "5", "写真 01.jpg") +
                                  "zeta.bin 0000000A\r\nsub\\alpha, beta.bin 0000000C\r\n写真 01.jpg 0000000D\r\n");
-    EXPECT_EQ(ReadFile(csv), "zeta.bin,3,0000000A\r\nsub\\alpha, beta.bin,,0000000C\r\n写真 01.jpg,5,0000000D\r\n");
+    EXPECT_EQ(ReadFile(csv), "zeta.bin,3,0000000A\r\n\"sub\\alpha, beta.bin\",,0000000C\r\n写真 01.jpg,5,0000000D\r\n");
     EXPECT_EQ(h.form.Status.Caption(), "作成完了" + csv);
 }
 

@@ -18,14 +18,15 @@ struct FileSet {
     std::string Name, Content;
 };
 
-// Names with spaces, Japanese characters, a comma, and a run of numbered files.
-std::vector<FileSet> MixedSet(bool withComma) {
+// Names with spaces, Japanese characters, a comma, double quotes, and a run of numbered files.
+std::vector<FileSet> MixedSet() {
     std::vector<FileSet> set = {{"plain.bin", RandomBytes(70000, 1)},
                                 {"with space.bin", "spaced content"},
                                 {"写真 01.jpg", RandomBytes(4096, 2)},
                                 {"日本語のファイル名.dat", "日本語"},
                                 {"UPPER.Bin", "upper"}};
-    if (withComma) set.push_back({"a, b.bin", "comma"});
+    set.push_back({"a, b.bin", "comma"});
+    set.push_back({"say \"hi\".bin", "quoted"});
     for (int i = 0; i < 40; ++i)
         set.push_back({"part " + std::to_string(i) + ".r",
                        RandomBytes(100 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i + 10))});
@@ -71,7 +72,7 @@ void ExpectReadBack(const WriterHarness& h, const std::vector<FileSet>& set) {
 
 TEST(RealClients, CksfvAndRhashCheckOurSfvListAndSeeAChangedByte) {
     WriterHarness h;
-    const std::vector<FileSet> set = MixedSet(true);
+    const std::vector<FileSet> set = MixedSet();
     const std::string folder = CreateList(h, set, "list.sfv");
     ASSERT_FALSE(h.form.IsCreateMode);
     ExpectReadBack(h, set);
@@ -106,8 +107,7 @@ TEST(RealClients, CksfvAndRhashCheckOurSfvListAndSeeAChangedByte) {
 
 TEST(RealClients, OurCsvListReadsBackIntact) {
     WriterHarness h;
-    // A comma in a name makes a line of four fields, which no CSV reader can split back.
-    const std::vector<FileSet> set = MixedSet(false);
+    const std::vector<FileSet> set = MixedSet();
     CreateList(h, set, "list.CSV");
     ASSERT_FALSE(h.form.IsCreateMode);
     EXPECT_EQ(h.form.Dialect, ListDialect::ldCsv);
@@ -150,6 +150,7 @@ TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyOther) {
     std::sort(sizes.begin(), sizes.end());
     EXPECT_EQ(sizes, (std::vector<std::int64_t>{5, twoGiBPlus1, fourGiBPlus5}));
 
+    // The check button ticks them like any other file; they are written with their true sizes.
     h.form.CheckCycle = 2;
     h.form.CheckButtonClick();
     EXPECT_EQ(h.form.GoodCounter.Caption(), "3");

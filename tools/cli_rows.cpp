@@ -1,0 +1,74 @@
+// What every command prints: the rows, the counters, the status text, and what was not checked.
+#include "CliCommon.h"
+#include "platform/Paths.h"
+#include "readers/Texts.h"
+
+#include <iostream>
+
+namespace tv::cli {
+
+std::string OneLine(const std::string& name) {
+    std::string out;
+    out.reserve(name.size());
+    for (const char c : name) {
+        switch (c) {
+        case '\t':
+            out += "\\t";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        default:
+            out += c;
+        }
+    }
+    return out;
+}
+
+std::string UncheckedSummary(const TForm1& form) {
+    const std::string list = OneLine(ExtractFileName(form.ListPath));
+    const std::string& stop = form.ReadErrorText;
+    const std::string rest = texts::RestUnreadable;
+    std::string why;
+    if (stop == texts::NothingReadable) {
+        why = "no entry of " + list + " could be read, so none was checked";
+    } else if (stop.size() > rest.size() && stop.compare(stop.size() - rest.size(), rest.size(), rest) == 0) {
+        why = "the entries of " + list + " after \"" + OneLine(stop.substr(0, stop.size() - rest.size())) +
+              "\" were not checked: the list cannot be read past that entry";
+    } else if (stop != texts::ReadEnd + ExtractFileName(form.ListPath)) {
+        why = list + " was not read to its end, so its later entries were not checked";
+    }
+    if (form.UnreadLineCount > 0) {
+        const std::string lines =
+            std::to_string(form.UnreadLineCount) + (form.UnreadLineCount == 1 ? " line" : " lines") + " of " + list;
+        why += (why.empty() ? "" : "; and ") + lines + " that " + (form.UnreadLineCount == 1 ? "is" : "are") +
+               " neither entry nor comment " + (form.UnreadLineCount == 1 ? "was" : "were") +
+               " passed over, so the files named there were not checked";
+    }
+    return why;
+}
+
+int PrintRows(const TForm1& form, bool failed) {
+    const TListView& list = form.CrcList;
+    bool allGood = true;
+    for (const TListItem& row : list.Items()) {
+        std::cout << MarkOfIcon(row.ImageIndex) << '\t' << OneLine(row.Caption) << '\t' << row.SubItem(0) << '\t'
+                  << row.SubItem(1) << '\t' << OneLine(row.SubItem(2)) << '\n';
+        if (row.ImageIndex != 0) allGood = false;
+    }
+    std::cout << "total " << form.TotalCounter.Caption() << " match " << form.GoodCounter.Caption() << " mismatch "
+              << form.BadCounter.Caption() << " missing " << form.NotingCounter.Caption() << " samefile "
+              << form.SameFileCount << '\n';
+    std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
+    std::cout.flush();
+    const std::string unchecked = UncheckedSummary(form);
+    if (!unchecked.empty()) std::cerr << "tallyvault-cli: not all checked: " << unchecked << '\n';
+    if (failed || list.Count() == 0) return Failed;
+    if (!unchecked.empty()) return ListNotReadWhole;
+    return allGood ? AllMatch : SomeNotMatched;
+}
+
+} // namespace tv::cli
