@@ -39,7 +39,7 @@ std::string ExtractFileExt(std::string_view path);
 // ASCII letters a-z mapped to capitals; every other byte stays.
 std::string UpperAscii(std::string_view s);
 
-// Equal without regard to ASCII letter case.
+// Equal without regard to ASCII letter case; on Windows "\" and "/" are one separator.
 bool SameText(std::string_view a, std::string_view b);
 
 // The extension test of the program: the upper-cased extension is a non-empty substring of `joined`

@@ -40,11 +40,16 @@ bool UnsafeTargetName(const TCrcTable& e) {
 // The folders between the list's folder and the target that do not exist yet are made, so that an
 // entry in a missing subfolder can be brought back. The name has been checked to stay inside.
 void MakeTargetFolders(FileSystem& fs, const std::string& baseFolder, const std::string& nativeName) {
-    std::size_t pos = 0;
-    while ((pos = nativeName.find('/', pos)) != std::string::npos) {
-        fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
-        ++pos;
-    }
+    for (std::size_t pos = 0; pos < nativeName.size(); ++pos)
+        if (IsPathDelim(nativeName[pos])) fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
+}
+
+// A path as SameText compares it: letters in one case, every separator spelled alike.
+std::string PathKey(const std::string& path) {
+    std::string key = UpperAscii(path);
+    for (char& c : key)
+        if (IsPathDelim(c)) c = '/';
+    return key;
 }
 
 // Later entries that point to a path, by the path without regard to letter case.
@@ -52,11 +57,11 @@ class SameFileIndex {
 public:
     SameFileIndex(const TEntryTable& t, std::int32_t n) {
         for (std::int32_t j = 0; j < n; ++j)
-            if (!t[j].SameFile.empty()) byPath_[UpperAscii(t[j].SameFile)].push_back(j);
+            if (!t[j].SameFile.empty()) byPath_[PathKey(t[j].SameFile)].push_back(j);
     }
     // Entries after i whose same file was `from` now find it at `to`.
     void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to) {
-        auto it = byPath_.find(UpperAscii(from));
+        auto it = byPath_.find(PathKey(from));
         if (it == byPath_.end()) return;
         std::vector<std::int32_t> stay, moved;
         for (std::int32_t j : it->second)
@@ -65,7 +70,7 @@ public:
         it->second = std::move(stay);
         for (std::int32_t j : moved)
             t[j].SameFile = to;
-        auto& dest = byPath_[UpperAscii(to)];
+        auto& dest = byPath_[PathKey(to)];
         dest.insert(dest.end(), moved.begin(), moved.end());
     }
 
