@@ -3,6 +3,17 @@
 set(TV_APP_ID org.example.tallyvault)
 set(TV_DATA ${CMAKE_SOURCE_DIR}/data)
 
+# On Windows the zip holds one folder: the programs and the read-me side by side, as a user unpacks
+# and starts them; the settings file goes beside the program too.
+if(WIN32)
+    install(TARGETS tallyvault-cli RUNTIME DESTINATION .)
+    if(TARGET tallyvault)
+        install(TARGETS tallyvault RUNTIME DESTINATION .)
+    endif()
+    install(FILES ${CMAKE_SOURCE_DIR}/src/platform/qt/Tallyvault.txt DESTINATION .)
+    return()
+endif()
+
 install(TARGETS tallyvault-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET tallyvault)
     install(TARGETS tallyvault RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})

@@ -22,4 +22,11 @@ set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-qpa-plugins, fonts-ipafont-gothic | fon
 # Files under /usr belong to root whoever builds the package.
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_GENERATOR DEB)
+if(WIN32)
+    # tallyvault-win64.zip (scripts/package-windows), unpacked into a folder of the same name.
+    set(CPACK_GENERATOR ZIP)
+    set(CPACK_PACKAGE_FILE_NAME tallyvault-win64)
+    set(CPACK_PACKAGING_INSTALL_PREFIX "")
+    set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY ON)
+endif()
 include(CPack)

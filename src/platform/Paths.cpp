@@ -76,7 +76,9 @@ bool SameText(std::string_view a, std::string_view b) {
         char x = a[i], y = b[i];
         if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
         if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-        if (x != y) return false;
+        // Both are separators on Windows and neither can be part of a name there, so a path typed
+        // with "/" names the same file as the system's own "\" spelling.
+        if (x != y && !(IsPathDelim(x) && IsPathDelim(y))) return false;
     }
     return true;
 }

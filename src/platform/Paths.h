@@ -39,7 +39,7 @@ std::string ExtractFileExt(std::string_view path);
 // ASCII letters a-z mapped to capitals; every other byte stays.
 std::string UpperAscii(std::string_view s);
 
-// Equal without regard to ASCII letter case.
+// Equal without regard to ASCII letter case; on Windows "\" and "/" are one separator.
 bool SameText(std::string_view a, std::string_view b);
 
 // Equal as the file system compares names and paths: byte for byte where it tells letter case apart

@@ -8,7 +8,10 @@ std::optional<std::string> RelativeBeneath(const std::string& root, const std::s
     std::string r = root;
     while (r.size() > 1 && IsPathDelim(r.back()))
         r.pop_back();
-    if (r.empty() || path.size() <= r.size() + 1 || path.compare(0, r.size(), r) != 0) return std::nullopt;
+    if (r.empty() || path.size() <= r.size() + 1) return std::nullopt;
+    // Where "\" and "/" are both separators, a root and a path may spell them differently.
+    for (std::size_t i = 0; i < r.size(); ++i)
+        if (path[i] != r[i] && !(IsPathDelim(path[i]) && IsPathDelim(r[i]))) return std::nullopt;
     if (r == "/") return path.substr(1);
     if (!IsPathDelim(path[r.size()])) return std::nullopt;
     return path.substr(r.size() + 1);

@@ -45,11 +45,16 @@ bool UnsafeTargetName(const TCrcTable& e) {
 // The folders between the list's folder and the target that do not exist yet are made, so that an
 // entry in a missing subfolder can be brought back. The name has been checked to stay inside.
 void MakeTargetFolders(FileSystem& fs, const std::string& baseFolder, const std::string& nativeName) {
-    std::size_t pos = 0;
-    while ((pos = nativeName.find('/', pos)) != std::string::npos) {
-        fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
-        ++pos;
-    }
+    for (std::size_t pos = 0; pos < nativeName.size(); ++pos)
+        if (IsPathDelim(nativeName[pos])) fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
+}
+
+// A path as the file system compares paths, with every separator spelled alike.
+std::string PathKey(const std::string& path) {
+    std::string key = FileNameKey(path);
+    for (char& c : key)
+        if (IsPathDelim(c)) c = '/';
+    return key;
 }
 
 // Later entries that point to a path, by the path as the file system compares paths.
@@ -57,12 +62,12 @@ class SameFileIndex {
 public:
     SameFileIndex(const TEntryTable& t, std::int32_t n) {
         for (std::int32_t j = 0; j < n; ++j)
-            if (!t[j].SameFile.empty()) byPath_[FileNameKey(t[j].SameFile)].push_back(j);
+            if (!t[j].SameFile.empty()) byPath_[PathKey(t[j].SameFile)].push_back(j);
     }
     // Entries after i whose same file was `from` now find it at `to`; `moved(j)` hears of each.
     template <class F>
     void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to, F onMove) {
-        auto it = byPath_.find(FileNameKey(from));
+        auto it = byPath_.find(PathKey(from));
         if (it == byPath_.end()) return;
         std::vector<std::int32_t> stay, moved;
         for (std::int32_t j : it->second)
@@ -73,7 +78,7 @@ public:
             onMove(j);
             t[j].SameFile = to;
         }
-        auto& dest = byPath_[FileNameKey(to)];
+        auto& dest = byPath_[PathKey(to)];
         dest.insert(dest.end(), moved.begin(), moved.end());
     }
 
@@ -128,14 +133,14 @@ void TForm1::FileChangeCmdClick() {
         std::unordered_map<std::string, std::int32_t> users;
         std::unordered_set<std::string> held;
         for (std::int32_t j = 0; j < EntryCount; ++j) {
-            if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[FileNameKey(EntryTable[j].SameFile)];
-            if (EntryTable[j].Exists) held.insert(FileNameKey(EntryPath(j)));
+            if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
+            if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
         }
         auto follow = [&](const std::string& from, const std::string& to) {
             return [&, from, to](std::int32_t j) {
                 if (!qualifies(j)) return;
-                --users[FileNameKey(from)];
-                ++users[FileNameKey(to)];
+                --users[PathKey(from)];
+                ++users[PathKey(to)];
             };
         };
         // A source is confined beneath the list's folder when it lies there, else beneath the search root.
@@ -144,7 +149,7 @@ void TForm1::FileChangeCmdClick() {
         for (std::int32_t i = 0; i < rows; ++i) {
             TCrcTable& e = EntryTable[i];
             if (!qualifies(i)) continue;
-            if (!e.SameFile.empty()) --users[FileNameKey(e.SameFile)];
+            if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
             if (UnsafeTargetName(e)) {
                 ++passedOver;
                 continue;
@@ -178,7 +183,7 @@ void TForm1::FileChangeCmdClick() {
                 }
                 MakeTargetFolders(fs, BaseFolder, rel);
                 const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
-                const std::string sourceKey = FileNameKey(e.SameFile);
+                const std::string sourceKey = PathKey(e.SameFile);
                 const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
                                   users[sourceKey] > 0 || held.count(sourceKey) != 0;
                 fs.TransferBeneath(from.Root, from.Rel, source, BaseFolder, rel, copy);
@@ -200,7 +205,7 @@ void TForm1::FileChangeCmdClick() {
             if (!parkedRel.empty())
                 pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
                                   follow(target, JoinPath(BaseFolder, parkedRel)));
-            held.insert(FileNameKey(target));
+            held.insert(PathKey(target));
             changed.push_back(i);
         }
         if (failures.Empty()) {

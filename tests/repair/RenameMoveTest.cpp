@@ -1,6 +1,8 @@
 // Rename and move of same files, on real file sets.
 #include "repair/RepairHarness.h"
 
+#include "platform/Paths.h"
+
 #include <map>
 
 namespace tv::test {
@@ -212,7 +214,7 @@ TEST(RenameMove, FailedEntryIsNamedAndTheOthersGoOnKeepingTheirFinds) {
 
     ASSERT_TRUE(h.Rename());
     ASSERT_EQ(h.ui.Errors.size(), 1u);
-    EXPECT_NE(h.ui.Errors[0].find("elsewhere/b ("), std::string::npos) << h.ui.Errors[0];
+    EXPECT_NE(h.ui.Errors[0].find(std::string("elsewhere") + PathDelim + "b ("), std::string::npos) << h.ui.Errors[0];
     EXPECT_EQ(h.dir.Read("set/a.bin"), "content a");
     EXPECT_EQ(h.dir.Read("elsewhere/b"), "content b");
     EXPECT_EQ(h.dir.Read("set/c.bin"), "content c"); // the failure of b did not stop c

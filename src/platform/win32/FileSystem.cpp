@@ -7,23 +7,29 @@
 #include "platform/win32/WideText.h"
 
 #include <cerrno>
+#include <cstring>
 
 namespace tv {
 
 using win32::SystemPath;
 using win32::ThrowLastError;
 
+std::string SystemReason(int err) {
+    // The C runtime's texts for its error numbers are English on every Windows.
+    return std::strerror(err);
+}
+
 IoError IoErrorFromErrno(int err) {
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-        return IoError("File not found");
+        return IoError("File not found", SystemReason(err));
     case EACCES:
     case EPERM:
     case EISDIR:
-        return IoError("File access denied");
+        return IoError("File access denied", SystemReason(err));
     default:
-        return IoError("I/O error " + std::to_string(err));
+        return IoError("I/O error " + std::to_string(err), SystemReason(err));
     }
 }
 
