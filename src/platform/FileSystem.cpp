@@ -38,7 +38,6 @@ IoError IoErrorFromErrno(int err) {
 
 namespace {
 
-
 class PosixInputFile : public InputFile {
 public:
     explicit PosixInputFile(int fd) : fd_(fd) {}
@@ -120,7 +119,9 @@ RealFileSystem::Ahead& RealFileSystem::ahead() {
 }
 
 RealFileSystem::RealFileSystem() = default;
-RealFileSystem::~RealFileSystem() = default;
+RealFileSystem::~RealFileSystem() {
+    RealFileSystem::HoldRoots(false);
+}
 
 void RealFileSystem::ForgetHints() {
     if (ahead_) ahead_->Forget();
@@ -298,7 +299,6 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
 bool FileSystem::SameObject(const std::string& a, const std::string& b) {
     return SameText(a, b);
 }
-
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     if (SameText(a, b)) return true;
