@@ -57,7 +57,7 @@ void TForm1::ClickDuplicateOption(TMenuItem& item) {
     item.SetChecked(tick);
 }
 
-void TForm1::AppendEntry(std::string name, std::int32_t size, std::uint32_t crc) {
+void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc) {
     EntryTable.MakeRoom(EntryCount);
     TCrcTable& e = EntryTable[EntryCount];
     e.ListBytes.clear();

@@ -123,7 +123,7 @@ public:
     // The state of an entry by its flags and ListHasSizes.
     VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
     // Makes room for and appends one entry (name, size, CRC) at EntryCount.
-    void AppendEntry(std::string name, std::int32_t size, std::uint32_t crc);
+    void AppendEntry(std::string name, std::int64_t size, std::uint32_t crc);
     // Empties the table and the rows together, counters at 0 (after a failed load or verification).
     void ClearTableAndRows();
 

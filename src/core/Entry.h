@@ -6,9 +6,13 @@
 
 namespace tv {
 
+// The size of an entry whose list gives sizes but not for this entry (an entry line added after the
+// comment block): it is matched by CRC alone.
+inline constexpr std::int64_t NoSize = -1;
+
 struct TCrcTable {
     std::string FileName;      // the name in the file system's encoding, relative to the list's folder
-    std::int32_t FileSize = 0; // meaningful only while the list gives sizes
+    std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;
     std::string SameFile;      // full path of a file with this content that is not the entry's own file
     bool Found = false;        // this content has been found (own name or SameFile)

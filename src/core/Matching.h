@@ -28,7 +28,7 @@ private:
     std::int32_t n_;
     std::int64_t middleSize_ = 0;
     // The sizes in table order, packed, so the binary search stays in the cache.
-    std::vector<std::int32_t> sizes_;
+    std::vector<std::int64_t> sizes_;
     // (CRC, index) of every entry, sorted, to find the equal-size entries with one CRC quickly.
     std::vector<std::pair<std::uint32_t, std::int32_t>> byCrc_;
 };

@@ -24,7 +24,7 @@ int CompareNames(std::string_view a, std::string_view b) {
 namespace {
 
 struct BySize {
-    using Key = std::int32_t;
+    using Key = std::int64_t;
     static Key Of(const TCrcTable& e) { return e.FileSize; }
     static bool Less(const TCrcTable& e, const Key& k) { return e.FileSize < k; }
     static bool Greater(const TCrcTable& e, const Key& k) { return e.FileSize > k; }

@@ -29,7 +29,7 @@ void TForm1::ShowEntries() {
         if (row.Caption != e.FileName) row.Name = e.FileName;
         row.ListBytes = e.ListBytes;
         row.SubItems.reserve(3);
-        row.SubItems.push_back(ListHasSizes ? std::to_string(e.FileSize) : std::string());
+        row.SubItems.push_back(ListHasSizes && e.FileSize != NoSize ? std::to_string(e.FileSize) : std::string());
         row.SubItems.push_back(Hex8(e.Crc));
         VerifyResult state = StateOf(e, ListHasSizes);
         row.ImageIndex = static_cast<int>(state);

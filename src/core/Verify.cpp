@@ -2,6 +2,7 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
+#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
@@ -85,7 +86,9 @@ struct ScanRun {
 void TForm1::VerifyEntries() {
     BeginTableChange();
     if (EntryCount < 1) {
-        Status.SetCaption("表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
+        // A list whose reading stopped before its first entry says so, not that it is empty.
+        const bool stopped = ReadErrorText == texts::NothingReadable;
+        Status.SetCaption(stopped ? ReadErrorText : "表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
         CrcList.Clear();
         EndTableChange();
         ui.SetBusyCursor(false);

@@ -26,6 +26,8 @@ class EncodingDetector {
 public:
     void Feed(std::string_view block);
     ListEncoding Result() const;
+    // A byte order mark or a byte that cannot be UTF-8 decides the list: the rest need not be read.
+    bool Decided() const { return (bom_ && seen_ >= 3) || invalid_; }
 
 private:
     std::size_t seen_ = 0;

@@ -17,7 +17,7 @@ namespace {
 struct Crc1632Record {
     std::string Name;
     std::uint32_t Crc;
-    std::int32_t Size;
+    std::int64_t Size;
 };
 
 // Name, CRC-32 and size, converted in that order; a line without a comma has an empty CRC field.
@@ -27,7 +27,7 @@ Crc1632Record ParseRecord(std::string_view line) {
     Crc1632Record r{std::string(line.substr(0, comma)), HexCrcField(line, comma + 8), 0};
     const std::size_t sizeAt = comma + 18;
     const std::size_t last = line.rfind(',');
-    r.Size = StrToInt(last > sizeAt ? line.substr(sizeAt, last - sizeAt) : std::string_view());
+    r.Size = StrToInt64(last > sizeAt ? line.substr(sizeAt, last - sizeAt) : std::string_view());
     return r;
 }
 

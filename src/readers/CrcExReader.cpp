@@ -34,7 +34,7 @@ void TForm1::ReadCrcExList() {
                 if (line.empty() || line.front() != ';' || line == ";") break;
                 EntryTable.MakeRoom(EntryCount);
                 const std::string_view name = TrimRight(Slice(line, 2, nameWidth));
-                const std::int32_t size = StrToInt(WithoutChar(Trim(Slice(line, nameWidth + 3)), ','));
+                const std::int64_t size = StrToInt64(WithoutChar(Trim(Slice(line, nameWidth + 3)), ','));
                 AppendEntry(std::string(name), size, 0);
             }
         }

@@ -1,13 +1,17 @@
-// CSV lists (any list whose extension is ".CSV"): one file a line, name, size and CRC, no header, no
-// quoting; what follows the eighth CRC digit is not read:
+// CSV lists (any list whose extension is ".CSV"): one file a line, name, size and CRC, no header;
+// what follows the eighth CRC digit is not read:
 //     holiday 01.jpg,1048576,3A9F0C21
-// Lines of 13 bytes or fewer are passed over. A record without a usable size (above 0, within 32
-// bits) or with a CRC of 0 or not in hexadecimal ends the list; the status then names the last entry
-// read, so that a list cut short is never shown as read to its end.
+//     "Smith, John.jpg",2048,0C7E2A19
+// A name that holds a comma or a double quote is quoted, a quote inside doubled. Empty lines and
+// short lines that are no record are passed over. A record without a usable size (a decimal of 0 or
+// more) or without eight hexadecimal CRC digits ends the list; the status then names the last entry
+// read, so that a list cut short is never shown as read to its end. An empty file is "name,0,00000000".
 #include "app/TallyvaultMain.h"
 #include "readers/ListLine.h"
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
+
+#include <optional>
 
 namespace tv {
 
@@ -15,20 +19,42 @@ namespace {
 
 struct CsvRecord {
     std::string Name;
-    std::int32_t Size = 0;
+    std::int64_t Size = 0;
     std::uint32_t Crc = 0;
 };
 
-// Fields that cannot be read stay 0.
-CsvRecord ParseRecord(std::string_view line) {
+// The name field and the position of the comma after it; nullopt when the line has no such comma or
+// a quoted name is not closed.
+std::optional<std::size_t> ReadName(std::string_view line, std::string& name) {
+    if (line.empty() || line.front() != '"') {
+        const std::size_t comma = line.find(',');
+        if (comma == std::string_view::npos) return std::nullopt;
+        name = line.substr(0, comma);
+        return comma;
+    }
+    for (std::size_t i = 1; i < line.size(); ++i) {
+        if (line[i] != '"') {
+            name += line[i];
+        } else if (i + 1 < line.size() && line[i + 1] == '"') {
+            name += '"';
+            ++i;
+        } else {
+            if (i + 1 < line.size() && line[i + 1] == ',') return i + 1;
+            return std::nullopt;
+        }
+    }
+    return std::nullopt;
+}
+
+std::optional<CsvRecord> ParseRecord(std::string_view line) {
     CsvRecord r;
-    const std::size_t c1 = line.find(',');
-    if (c1 == std::string_view::npos) return r;
-    r.Name = line.substr(0, c1);
-    const std::size_t c2 = line.find(',', c1 + 1);
-    const std::string_view sizeText = line.substr(c1 + 1, c2 == std::string_view::npos ? c2 : c2 - c1 - 1);
-    if (!TryDecimal(sizeText, r.Size)) r.Size = 0;
-    if (c2 != std::string_view::npos && !TryHex(Slice(line, c2 + 1, 8), r.Crc)) r.Crc = 0;
+    const std::optional<std::size_t> c1 = ReadName(line, r.Name);
+    if (!c1) return std::nullopt;
+    const std::size_t c2 = line.find(',', *c1 + 1);
+    if (c2 == std::string_view::npos) return std::nullopt;
+    if (!TryDecimal(line.substr(*c1 + 1, c2 - *c1 - 1), r.Size) || r.Size < 0) return std::nullopt;
+    const std::string_view crc = Slice(line, c2 + 1, 8);
+    if (crc.size() != 8 || !TryHex(crc, r.Crc)) return std::nullopt;
     return r;
 }
 
@@ -43,13 +69,13 @@ void TForm1::ReadCsvList() {
         while (!reader.Eof()) {
             EntryTable.MakeRoom(EntryCount);
             const std::string line = reader.ReadLine();
-            if (line.size() <= 13) continue;
-            CsvRecord r = ParseRecord(line);
-            if (r.Size <= 0 || r.Crc == 0) {
+            std::optional<CsvRecord> r = ParseRecord(line);
+            if (!r && line.size() <= 13) continue;
+            if (!r) {
                 cutShort = true;
                 break;
             }
-            AppendEntry(std::move(r.Name), r.Size, r.Crc);
+            AppendEntry(std::move(r->Name), r->Size, r->Crc);
             TotalCounter.SetCaption(std::to_string(EntryCount));
             ui.ProcessMessages();
         }

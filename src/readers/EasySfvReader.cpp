@@ -28,7 +28,7 @@ constexpr std::size_t DateTimeWidth = 19;
 
 struct EasySfvComment {
     std::string Name;
-    std::int32_t Size;
+    std::int64_t Size;
 };
 
 EasySfvComment ParseComment(std::string_view line) {
@@ -44,7 +44,7 @@ EasySfvComment ParseComment(std::string_view line) {
     digits.reserve(n);
     for (std::size_t i = 0; i < n; ++i)
         if ((n - i) % 4 != 0) digits += sizeText[i];
-    return {std::string(TrimRight(s.substr(0, k))), StrToInt(digits)};
+    return {std::string(TrimRight(s.substr(0, k))), StrToInt64(digits)};
 }
 
 } // namespace

@@ -2,6 +2,8 @@
 
 #include "platform/Errors.h"
 
+#include <cstdint>
+
 namespace tv {
 
 std::string_view TrimRight(std::string_view s) {
@@ -18,10 +20,21 @@ std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
 
 bool IsEntryLine(std::string_view t) { return t.size() >= 9 && t[t.size() - 9] == ' '; }
 
+bool IsHexEntryLine(std::string_view t) {
+    std::uint32_t crc = 0;
+    return t.size() >= 10 && IsEntryLine(t) && TryHex(t.substr(t.size() - 8), crc);
+}
+
 EntryLineParts SplitEntryLine(std::string_view t) { return {t.substr(0, t.size() - 9), t.substr(t.size() - 8)}; }
 
-std::int32_t StrToInt(std::string_view text) {
+namespace {
+
+// The digits of a number as the runtime reads them; `bits` is 32 or 64. Hexadecimal gives any bit
+// pattern of that width, decimal a signed value of it.
+std::int64_t ParseInteger(std::string_view text, int bits) {
     const std::string field(text);
+    const std::uint64_t patternMax = bits == 64 ? ~0ull : 0xFFFFFFFFull;
+    const std::uint64_t positiveMax = patternMax >> 1;
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
@@ -36,6 +49,7 @@ std::int32_t StrToInt(std::string_view text) {
     }
     if (i >= text.size()) throw ConvertError(field);
     std::uint64_t value = 0;
+    const std::uint64_t base = hex ? 16u : 10u;
     for (; i < text.size(); ++i) {
         char c = text[i];
         unsigned digit;
@@ -47,21 +61,28 @@ std::int32_t StrToInt(std::string_view text) {
             digit = static_cast<unsigned>(c - 'A' + 10);
         else
             throw ConvertError(field);
-        value = value * (hex ? 16u : 10u) + digit;
-        if (value > 0xFFFFFFFFull) throw ConvertError(field);
+        if (value > (patternMax - digit) / base) throw ConvertError(field);
+        value = value * base + digit;
     }
     if (hex) {
-        auto bits = static_cast<std::uint32_t>(value);
-        if (negative) bits = ~bits + 1u;
-        return static_cast<std::int32_t>(bits);
+        if (negative) value = (~value + 1u) & patternMax;
+        if (bits == 32) return static_cast<std::int32_t>(static_cast<std::uint32_t>(value));
+        return static_cast<std::int64_t>(value);
     }
     if (negative) {
-        if (value > 0x80000000ull) throw ConvertError(field);
-        return static_cast<std::int32_t>(-static_cast<std::int64_t>(value));
+        if (value > positiveMax + 1) throw ConvertError(field);
+        return value == positiveMax + 1 ? (bits == 64 ? INT64_MIN : INT32_MIN)
+                                        : -static_cast<std::int64_t>(value);
     }
-    if (value > 0x7FFFFFFFull) throw ConvertError(field);
-    return static_cast<std::int32_t>(value);
+    if (value > positiveMax) throw ConvertError(field);
+    return static_cast<std::int64_t>(value);
 }
+
+} // namespace
+
+std::int32_t StrToInt(std::string_view text) { return static_cast<std::int32_t>(ParseInteger(text, 32)); }
+
+std::int64_t StrToInt64(std::string_view text) { return ParseInteger(text, 64); }
 
 std::uint32_t HexCrc(std::string_view text) {
     // Built by appending: GCC 12 at -O3 warns falsely about "$" + std::string(...) once inlined.
@@ -72,7 +93,7 @@ std::uint32_t HexCrc(std::string_view text) {
     return static_cast<std::uint32_t>(StrToInt(field));
 }
 
-std::string SizeText(std::int32_t size) { return std::to_string(size); }
+std::string SizeText(std::int64_t size) { return std::to_string(size); }
 
 std::string_view Slice(std::string_view s, std::size_t from, std::size_t count) {
     if (from >= s.size()) return {};
@@ -95,7 +116,7 @@ std::uint32_t HexCrcField(std::string_view line, std::size_t from) {
     return HexCrc(field);
 }
 
-bool TryDecimal(std::string_view text, std::int32_t& value) {
+bool TryDecimal(std::string_view text, std::int64_t& value) {
     std::size_t i = 0;
     while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
@@ -104,12 +125,10 @@ bool TryDecimal(std::string_view text, std::int32_t& value) {
     std::int64_t v = 0;
     for (; i < text.size(); ++i) {
         if (text[i] < '0' || text[i] > '9') return false;
+        if (v > (INT64_MAX - (text[i] - '0')) / 10) return false;
         v = v * 10 + (text[i] - '0');
-        if (v > 0x80000000LL) return false;
     }
-    if (negative) v = -v;
-    if (v > 0x7FFFFFFFLL) return false;
-    value = static_cast<std::int32_t>(v);
+    value = negative ? -v : v;
     return true;
 }
 

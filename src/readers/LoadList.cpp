@@ -55,7 +55,11 @@ ListEncoding DetectEncoding(FileSystem& fs, const std::string& path) {
     // A list that cannot be read here is not loaded: a failure now would leave its names guessed.
     std::unique_ptr<InputFile> file = fs.OpenRead(path);
     std::string block(64 * 1024, '\0');
-    while (std::size_t n = file->Read(block.data(), block.size())) detector.Feed(std::string_view(block.data(), n));
+    while (!detector.Decided())
+        if (std::size_t n = file->Read(block.data(), block.size()); n > 0)
+            detector.Feed(std::string_view(block.data(), n));
+        else
+            break;
     return detector.Result();
 }
 

@@ -36,7 +36,7 @@ bool IsSpacerOrFreeLine(std::string_view line) { return IsSpacer(line) || IsFree
 
 struct QuickSfvComment {
     std::string Name;
-    std::int32_t Size;
+    std::int64_t Size;
 };
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
@@ -61,7 +61,7 @@ QuickSfvComment ParseComment(std::string_view line, bool withSize) {
     }
     const std::size_t space = t.find(' ');
     if (space == std::string_view::npos) throw ConvertError("");
-    const std::int32_t size = StrToInt(t.substr(0, space));
+    const std::int64_t size = StrToInt64(t.substr(0, space));
     const std::string_view rest = Slice(TrimLeft(t.substr(space + 1)), 12);
     const std::size_t nameAt = rest.find(' ');
     return {std::string(nameAt == std::string_view::npos ? rest : rest.substr(nameAt + 1)), size};
@@ -101,27 +101,51 @@ void TForm1::ReadQuickSfvList() {
             ui.ProcessMessages();
             more = reader.SkipWhile(line, IsSpacer);
         }
+        // The file ended while lines were passed over: none of them is an entry line.
+        if (!more) line.clear();
         MatchCrcLines(reader, std::move(line), first);
     }
     VerifyEntries();
 }
 
 void TForm1::MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first) {
-    for (std::int32_t i = first; i < EntryCount; ++i) {
+    // A commented list without a size section is a list without sizes.
+    if (EntryCount == first) ListHasSizes = false;
+    // Entries that never get their CRC are left out: a CRC of 0 would show them as mismatches.
+    auto stopAt = [&](std::int32_t i) {
+        EntryCount = i;
+        ReadErrorText = i == first ? std::string(texts::NothingReadable)
+                                   : EntryTable[i - 1].FileName + texts::RestUnreadable;
+    };
+    const std::int32_t commented = EntryCount;
+    for (std::int32_t i = first; i < commented; ++i) {
         // The entry line holds the name as the list does: its bytes, not the converted name.
         const TCrcTable& e = EntryTable[i];
         const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
-        const bool matches = line.size() == name.size() + 9 && line.compare(0, name.size(), name) == 0;
-        if (!matches) {
-            ReadErrorText = name + texts::RestUnreadable;
-            return;
+        // Some tools put a blank after the CRC.
+        const std::string_view t = TrimRight(line);
+        const bool matches = t.size() == name.size() + 9 && t.compare(0, name.size(), name) == 0;
+        if (!matches) return stopAt(i);
+        EntryTable[i].Crc = HexCrc(t.substr(name.size() + 1));
+        if (i + 1 < commented && reader.Eof()) return stopAt(i + 1);
+        if (i + 1 < commented) line = reader.ReadLine();
+    }
+    // Entry lines after those the comment block names (a list appended to, or two lists joined) are
+    // entries too; having no size, they are matched by CRC alone. Comment and blank lines between them
+    // are passed over.
+    if (commented > first) {
+        if (reader.Eof()) return;
+        line = reader.ReadLine();
+    }
+    for (;;) {
+        const std::string_view t = TrimRight(line);
+        if (!t.empty() && t.front() != ';') {
+            if (!IsHexEntryLine(t)) return stopAt(EntryCount);
+            const EntryLineParts parts = SplitEntryLine(t);
+            AppendEntry(std::string(parts.Name), ListHasSizes ? NoSize : 0, HexCrc(parts.CrcText));
         }
-        EntryTable[i].Crc = HexCrcField(line, name.size() + 1);
-        if (i + 1 < EntryCount && reader.Eof()) {
-            ReadErrorText = EntryTable[i + 1].FileName + texts::RestUnreadable;
-            return;
-        }
-        if (i + 1 < EntryCount) line = reader.ReadLine();
+        if (reader.Eof()) return;
+        line = reader.ReadLine();
     }
 }
 

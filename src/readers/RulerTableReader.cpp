@@ -22,10 +22,10 @@ bool IsRuler(std::string_view line) { return line.find("--------") != std::strin
 // its place, the name column at least one byte.
 constexpr std::size_t NarrowestRuler = 35;
 
-std::int32_t SizeColumn(std::string_view line, std::size_t w) {
+std::int64_t SizeColumn(std::string_view line, std::size_t w) {
     std::string digits;
     for (std::size_t back : {33u, 32u, 30u, 29u, 28u, 26u, 25u, 24u}) digits += line[w - back];
-    return StrToInt(TrimLeft(digits));
+    return StrToInt64(TrimLeft(digits));
 }
 
 } // namespace
@@ -46,7 +46,7 @@ void TForm1::ReadRulerTableList() {
                     break;
                 }
                 const std::uint32_t crc = HexCrc(line.substr(w - 8, 8));
-                const std::int32_t size = SizeColumn(line, w);
+                const std::int64_t size = SizeColumn(line, w);
                 AppendEntry(std::string(TrimRight(line.substr(0, w - 34))), size, crc);
                 if (reader.Eof()) {
                     ReadErrorText = EntryTable[EntryCount - 1].FileName + texts::RestUnreadable;

@@ -22,7 +22,7 @@ bool IsHeaderLine(std::string_view line) {
 
 struct Sfv32Comment {
     std::string Name;
-    std::int32_t Size;
+    std::int64_t Size;
 };
 
 // A comment line without its "|" column or without the "]" that closes the size has no size field:
@@ -36,7 +36,7 @@ Sfv32Comment ParseComment(std::string_view line) {
     const std::size_t close = rest.find(']');
     if (close == std::string_view::npos) throw ConvertError("");
     const std::string_view sizeText = rest.substr(0, close == 0 ? 0 : close - 1);
-    return {std::string(name), StrToInt(WithoutChar(sizeText, ','))};
+    return {std::string(name), StrToInt64(WithoutChar(sizeText, ','))};
 }
 
 } // namespace

@@ -26,6 +26,12 @@ bool TextLineReader::Fill() {
 }
 
 int TextLineReader::Peek() {
+    if (!started_) {
+        started_ = true;
+        while (buffer_.size() < 3 && Fill()) {
+        }
+        if (buffer_.compare(0, 3, "\xEF\xBB\xBF") == 0) pos_ = 3;
+    }
     if (pos_ >= buffer_.size() && !Fill()) return -1;
     return static_cast<unsigned char>(buffer_[pos_]);
 }

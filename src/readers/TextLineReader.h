@@ -1,7 +1,7 @@
 #pragma once
 // Reads a list file as text lines: a line ends at LF or CR LF, a CR not followed by LF is dropped,
 // and a Ctrl-Z where a line would start ends the file. Lines may be of any length; the file itself is
-// read in blocks.
+// read in blocks. A UTF-8 byte order mark at the very start is no part of the first line.
 #include "platform/FileSystem.h"
 
 #include <memory>
@@ -42,6 +42,7 @@ private:
     std::string buffer_;
     std::size_t pos_ = 0;
     bool atEnd_ = false;
+    bool started_ = false; // the byte order mark at the start has been looked for
 };
 
 } // namespace tv

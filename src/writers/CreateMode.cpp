@@ -23,14 +23,11 @@ std::string Hex8(std::uint32_t v) {
     return buf;
 }
 
-constexpr std::int64_t MaxTableSize = std::numeric_limits<std::int32_t>::max();
-
-// Files the check button leaves unticked. Besides the excluded extensions: files of 2 GiB or more, whose
-// size the list readers cannot take back; names that cannot stand in a list line; names with a "\",
+// Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line; names with a "\",
 // which a list reader takes for a folder separator; and names starting with ";", whose entry line
 // would read as a comment.
 bool LeftUnticked(const FolderEntry& e) {
-    return HasExcludedExtension(e.Name) || e.Size > MaxTableSize || !NameFitsListLine(e.Name) ||
+    return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) ||
            e.Name.find('\\') != std::string::npos || e.Name.front() == ';';
 }
 
@@ -114,10 +111,8 @@ void TForm1::ScanFolder() {
     for (const FolderEntry& e : entries) {
         if (!plain(e)) continue;
         ahead.Next();
-        // The whole file, whatever its size; the table's 32-bit size field holds at most 2 GiB - 1,
-        // the row shows the true size.
         const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
-        AppendEntry(e.Name, static_cast<std::int32_t>(std::min(e.Size, MaxTableSize)), crc);
+        AppendEntry(e.Name, e.Size, crc);
         TListItem& row = CrcList.Add();
         row.Caption = DisplayText(e.Name, ListEncoding::Utf8);
         if (row.Caption != e.Name) row.Name = e.Name;

@@ -19,7 +19,7 @@ namespace tv::test {
 
 struct ListedEntry {
     std::string Name;
-    std::int32_t Size = 0; // compared only for lists with sizes
+    std::int64_t Size = 0; // compared only for lists with sizes
     std::string Crc;       // eight upper-case hex digits
     bool operator==(const ListedEntry&) const = default;
 };

@@ -11,10 +11,10 @@
 namespace tv {
 namespace {
 
-TEST(NumberFields, TryDecimalTakesSigned32BitDecimalsOnly) {
+TEST(NumberFields, TryDecimalTakesSigned64BitDecimalsOnly) {
     const struct {
         std::string text;
-        std::optional<std::int32_t> value;
+        std::optional<std::int64_t> value;
     } cases[] = {
         {"0", 0},
         {"1048576", 1048576},
@@ -22,9 +22,10 @@ TEST(NumberFields, TryDecimalTakesSigned32BitDecimalsOnly) {
         {"+7", 7},
         {"-7", -7},
         {"2147483647", 2147483647},
-        {"2147483648", std::nullopt},
-        {"-2147483648", -2147483647 - 1},
-        {"-2147483649", std::nullopt},
+        {"2147483648", 2147483648},
+        {"4294967299", 4294967299},
+        {"9223372036854775807", 9223372036854775807},
+        {"9223372036854775808", std::nullopt},
         {"99999999999999999999", std::nullopt},
         {"", std::nullopt},
         {"  ", std::nullopt},
@@ -36,7 +37,7 @@ TEST(NumberFields, TryDecimalTakesSigned32BitDecimalsOnly) {
         {"1,234", std::nullopt},
     };
     for (const auto& c : cases) {
-        std::int32_t v = 12345;
+        std::int64_t v = 12345;
         const bool ok = TryDecimal(c.text, v);
         EXPECT_EQ(ok, c.value.has_value()) << "'" << c.text << "'";
         if (ok && c.value) {

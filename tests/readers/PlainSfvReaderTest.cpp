@@ -36,7 +36,7 @@ TEST(PlainSfvReader, LineShapes) {
         {"two spaces keep one in the name", "file.bin  12345678\n", {{"file.bin ", 0x12345678}}, ""},
         {"trailing blanks are ignored", "file.bin 12345678 \t \r\n", {{"file.bin", 0x12345678}}, ""},
         {"lower-case hex", "file.bin abcdef01\n", {{"file.bin", 0xABCDEF01}}, ""},
-        {"13-byte line is passed over", "abcd 12345678\nlonger.bin 00000001\n", {{"longer.bin", 1}}, ""},
+        {"13-byte entry line is read", "abcd 12345678\nlonger.bin 00000001\n", {{"abcd", 0x12345678}, {"longer.bin", 1}}, ""},
         {"13 bytes plus a blank is read", "abcd 12345678 \n", {{"abcd", 0x12345678}}, ""},
         {"comment lines are skipped", ";file.bin 12345678\n; x\nok.bin FFFFFFFF\n", {{"ok.bin", 0xFFFFFFFF}}, ""},
         {"a blank then ; is a line like others", " ;file.bin 12345678\n", {{" ;file.bin", 0x12345678}}, ""},

@@ -24,9 +24,10 @@ TEST(Sfv32Reader, ReadsNamesAndSizesOfTheBarColumns) {
                 "b 22222222"}),
          {{"a", 1, "11111111"}, {"b", 2, "22222222"}}, 0, ReadEndStatus("s.sfv"), ""},
         {"an empty line ends the comment block and is the first entry line", "s.sfv",
-         Lines({Sfv32Head, Sfv32Comment("a", "1"), Sfv32Comment("b", "2"), "", "a 11111111", "b 22222222"}), {}, 1,
-         StoppedAfter("a"), ""},
-        {"no comment lines", "s.sfv", Lines({Sfv32Head, "a 11111111"}), {}, 0, EmptyTableStatus("s.sfv"), ""},
+         Lines({Sfv32Head, Sfv32Comment("a", "1"), Sfv32Comment("b", "2"), "", "a 11111111", "b 22222222"}), {}, 0,
+         NothingReadable, ""},
+        {"no comment lines: a list without sizes", "s.sfv", Lines({Sfv32Head, "a 11111111"}), {{"a", 0, "11111111"}},
+         0, ReadEndStatus("s.sfv"), ""},
         {"the file ends in the header", "s.sfv", Sfv32Head, {}, 0, EmptyTableStatus("s.sfv"), ""},
     });
 }
@@ -71,13 +72,14 @@ TEST(EasySfvReader, ReadsSizesWithTheirSeparatorsDropped) {
          Lines({EasyHead, EasyComment("a", "1") + " \t", ";", "", EasyComment("b", "2"), "a 11111111", "b 22222222"}),
          {{"a", 1, "11111111"}, {"b", 2, "22222222"}}, 0, ReadEndStatus("e.sfv"), ""},
         {"an empty line before the first comment line ends the block", "e.sfv",
-         Lines({EasyHead, "", EasyComment("a", "1"), "a 11111111"}), {}, 0, EmptyTableStatus("e.sfv"), ""},
-        {"the file ends while ; lines are skipped", "e.sfv", Lines({EasyHead, EasyComment("a", "1"), ";"}), {}, 1,
-         StoppedAfter("a"), ""},
+         Lines({EasyHead, "", EasyComment("a", "1"), "a 11111111"}), {{"a", 0, "11111111"}}, 0,
+         ReadEndStatus("e.sfv"), ""},
+        {"the file ends while ; lines are skipped", "e.sfv", Lines({EasyHead, EasyComment("a", "1"), ";"}), {}, 0,
+         NothingReadable, ""},
         {"entry lines in another order", "e.sfv",
          Lines({EasyHead, EasyComment("a", "1"), EasyComment("b", "2"), EasyComment("c", "3"), "a 11111111",
                 "c 33333333", "b 22222222"}),
-         {{"a", 1, "11111111"}}, 1, StoppedAfter("b"), ""},
+         {{"a", 1, "11111111"}}, 0, StoppedAfter("a"), ""},
     });
 }
 

@@ -115,9 +115,9 @@ TEST(RealClients, OurCsvListReadsBackIntact) {
     EXPECT_EQ(h.form.Status.Caption(), "読み取り終了 list.CSV");
 }
 
-// Sizes beyond the 32-bit size field: the row and the list show the true size, the CRC covers the
-// whole file, and the check button leaves such files for the user to tick.
-TEST(LargeFiles, TrueSizeWholeFileCrcAndLeftUntickedByDefault) {
+// Sizes of 2 GiB and more: the table, the row and the list hold the true size, the CRC covers the
+// whole file, and such files are ticked like any other.
+TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyOther) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("big");
     h.dir.Write("big/small.bin", "small");
@@ -143,18 +143,16 @@ TEST(LargeFiles, TrueSizeWholeFileCrcAndLeftUntickedByDefault) {
     ASSERT_EQ(h.Captions(), (std::vector<std::string>{"huge.bin", "small.bin", "wraps.bin"}));
     EXPECT_EQ(h.form.CrcList.Item(0).SubItems, (std::vector<std::string>{"2147483649", hugeCrc, ""}));
     EXPECT_EQ(h.form.CrcList.Item(2).SubItems, (std::vector<std::string>{"4294967301", wrapsCrc, ""}));
-    EXPECT_EQ(h.form.CrcList.Item(0).ImageIndex, 3);
-    EXPECT_EQ(h.form.CrcList.Item(2).ImageIndex, 3);
-    for (std::int32_t i = 0; i < h.form.EntryCount; ++i)
-        if (h.form.EntryTable[i].FileName != "small.bin") {
-            EXPECT_EQ(h.form.EntryTable[i].FileSize, 2147483647);
-        }
+    EXPECT_EQ(h.form.CrcList.Item(0).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
+    EXPECT_EQ(h.form.CrcList.Item(2).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
+    std::vector<std::int64_t> sizes;
+    for (std::int32_t i = 0; i < h.form.EntryCount; ++i) sizes.push_back(h.form.EntryTable[i].FileSize);
+    std::sort(sizes.begin(), sizes.end());
+    EXPECT_EQ(sizes, (std::vector<std::int64_t>{5, twoGiBPlus1, fourGiBPlus5}));
 
     h.form.CheckCycle = 2;
     h.form.CheckButtonClick();
-    EXPECT_EQ(h.form.GoodCounter.Caption(), "1");
-    // Ticked by hand, they are written with their true sizes.
-    h.form.AllOnClick();
+    EXPECT_EQ(h.form.GoodCounter.Caption(), "3");
     const std::string sfv = folder + "/list.sfv", csv = folder + "/list.csv";
     ASSERT_TRUE(h.Click([&] { h.form.WriteSfvList(sfv); }));
     ASSERT_TRUE(h.Click([&] { h.form.WriteCsvList(csv); }));

@@ -267,6 +267,20 @@ private slots:
         QCOMPARE(ini.Read("Window Position", "Left").value_or(""), std::string("0"));
     }
 
+    // The Shift-JIS item sits in the option menu, starts unticked, reaches the logic and is kept.
+    void theShiftJisItemTogglesTheLogicAndIsSaved() {
+        Harness h;
+        MainWindow& w = h.Start();
+        QAction* item = w.ActionOf(h.form.WriteCp932);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("option"))->actions().contains(item));
+        QCOMPARE(item->text(), QStringLiteral("CRCファイルをShift-JISで作成(&J)"));
+        QVERIFY(item->isCheckable() && !item->isChecked() && !h.form.WriteCp932.Checked());
+        item->trigger();
+        QVERIFY(h.form.WriteCp932.Checked());
+        w.close();
+        QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <CP932>").value_or(""), std::string("1"));
+    }
+
     void aClickOnTheStatusBarReReadsTheList() {
         Harness h;
         h.Start({h.FourStateList()});
