@@ -56,7 +56,7 @@ const Hostile hostileCases[] = {
      [](RepairHarness& h) {
          const std::string src = h.dir.Path() + "/elsewhere/a";
          ASSERT_EQ(::unlink(src.c_str()), 0);
-         ASSERT_EQ(::link((h.base + "/list.sfv").c_str(), src.c_str()), 0);
+         ASSERT_EQ(::link(h.Put("list.sfv", "content a").c_str(), src.c_str()), 0);
      },
      "a.bin"},
     // A 255-byte name whose parking name would be too long: named in the error, the file stays.
