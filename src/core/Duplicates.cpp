@@ -9,7 +9,7 @@ namespace tv {
 
 void TForm1::HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll) {
     // A file is never its own duplicate: deleting it would lose the only copy.
-    if (SameText(kept, duplicate)) return;
+    if (SameFileName(kept, duplicate)) return;
     if (!TrueSecondCopy(kept, duplicate)) return;
     // A file whose CRC matches but whose bytes differ is no duplicate: it is neither offered nor deleted.
     if (!FilesIdentical(fs, kept, duplicate)) return;

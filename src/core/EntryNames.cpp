@@ -28,12 +28,12 @@ void UseListBytes(TCrcTable& e) {
 
 bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     const std::string own = EntryNativeName(e);
-    if (SameText(own, diskName)) return true;
+    if (SameFileName(own, diskName)) return true;
     if (IsValidUtf8(diskName)) return false;
     const std::optional<std::string> decoded = Cp932ToUtf8(diskName);
     if (!decoded) return false;
     const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : NativeName(e.FileName);
-    return text && SameText(NativeName(*decoded), NativeName(*text));
+    return text && SameFileName(NativeName(*decoded), NativeName(*text));
 }
 
 } // namespace tv

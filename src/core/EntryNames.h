@@ -28,7 +28,7 @@ std::string ListBytesNativeName(const TCrcTable& e);
 void UseListBytes(TCrcTable& e);
 
 // True when a file of the entry's folder named `diskName` is the entry's own file: the same name
-// without regard to ASCII case, or a name that is not UTF-8 and decodes as CP932 to the entry's text.
+// as the file system compares names, or a name that is not UTF-8 and decodes as CP932 to the entry's text.
 bool IsOwnFileName(const TCrcTable& e, const std::string& diskName);
 
 } // namespace tv

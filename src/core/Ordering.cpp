@@ -70,7 +70,7 @@ void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
 }
 
 bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::string& path) {
-    return SameText(EntryFullPath(baseFolder, e), path);
+    return SameFileName(EntryFullPath(baseFolder, e), path);
 }
 
 } // namespace

@@ -2,7 +2,6 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
-#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
@@ -10,6 +9,7 @@
 #include "core/Ordering.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
+#include "readers/Texts.h"
 
 #include <algorithm>
 
@@ -53,7 +53,7 @@ struct ScanRun {
     void ApplyMatch(std::int32_t i, const std::string& name) {
         TCrcTable& e = f.EntryTable[i];
         const bool sameName = IsOwnFileName(e, name);
-        const std::string path = JoinPath(folder, name);
+        const std::string path = FolderFile(folder, name);
         if (!e.Found) {
             e.Found = true;
             if (sizeFirst) e.SizeMatched = true;
@@ -80,6 +80,25 @@ struct ScanRun {
         }
     }
 };
+
+// An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
+// folder itself. An intact own file counts as found before the scan, so that a copy met there is a
+// duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
+// one of the scan does.
+void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
+                           Ui& ui) {
+    for (std::int32_t i = 0; i < n; ++i) {
+        TCrcTable& e = t[i];
+        const std::string name = EntryNativeName(e);
+        if (!e.Exists || std::none_of(name.begin(), name.end(), IsPathDelim)) continue;
+        const std::string path = EntryFullPath(folder, e);
+        const FileIdentity id = fs.Identify(path, true);
+        if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
+        e.Found = FileCrc32(fs, path, id.Size) == e.Crc;
+        e.SizeMatched = e.Found && listHasSizes;
+        ui.ProcessMessages();
+    }
+}
 
 } // namespace
 
@@ -110,14 +129,14 @@ void TForm1::VerifyEntries() {
             e.Found = false;
             e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
             // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
-                presence.ExistsNative(ListBytesNativeName(e))) {
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
                 UseListBytes(e);
                 e.Exists = true;
             }
             ui.ProcessMessages();
         }
     }
+    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ui);
     const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
 
     bool autoDelete = DblDel.Checked();
@@ -145,7 +164,7 @@ void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<Fo
     for (const FolderEntry& file : files)
         if (matcher.HasSize(file.Size)) ahead.Plan(file.Name, file.Size);
     for (const FolderEntry& file : files) {
-        const std::string path = JoinPath(folder, file.Name);
+        const std::string path = FolderFile(folder, file.Name);
         // The file's CRC is computed once, and only when some entry has its size.
         auto crc = [&] {
             ahead.Next();
@@ -180,6 +199,13 @@ void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<Fol
     std::vector<std::uint32_t> ownCrc(files.size());
     std::vector<bool> intact(static_cast<std::size_t>(EntryCount));
     std::vector<std::int64_t> intactSizes;
+    // Entries in sub-folders found intact at their own paths before the scan.
+    for (std::int32_t i = 0; i < EntryCount; ++i) {
+        const TCrcTable& e = EntryTable[i];
+        if (!e.Found || !e.Exists) continue;
+        intact[static_cast<std::size_t>(i)] = true;
+        intactSizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
+    }
     {
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
@@ -187,9 +213,9 @@ void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<Fol
         for (std::size_t k = 0; k < files.size(); ++k) {
             if (!own[k]) continue;
             ahead.Next();
-            ownCrc[k] = FileCrc32(fs, JoinPath(folder, files[k].Name), files[k].Size);
+            ownCrc[k] = FileCrc32(fs, FolderFile(folder, files[k].Name), files[k].Size);
             const std::int32_t i = matcher.Match(ownCrc[k]);
-            if (i >= 0 && SameText(NativeName(EntryTable[i].FileName), files[k].Name)) {
+            if (i >= 0 && SameFileName(EntryNativeName(EntryTable[i]), files[k].Name)) {
                 intact[static_cast<std::size_t>(i)] = true;
                 intactSizes.push_back(files[k].Size);
             }
@@ -213,7 +239,7 @@ void TForm1::FindSameFilesByCrc(const std::string& folder, const std::vector<Fol
             c = ownCrc[k];
         } else if (reads(k)) {
             ahead.Next();
-            c = FileCrc32(fs, JoinPath(folder, file.Name), file.Size);
+            c = FileCrc32(fs, FolderFile(folder, file.Name), file.Size);
         } else {
             continue;
         }

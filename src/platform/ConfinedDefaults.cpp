@@ -54,6 +54,10 @@ void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 void FileSystem::HoldRoots(bool) {}
 
+bool FileSystem::RemoveIfAbandoned(const std::string&) {
+    return false;
+}
+
 std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
     struct Restore {
         FileSystem& fs;

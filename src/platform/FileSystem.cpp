@@ -10,6 +10,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <utility>
@@ -167,7 +168,22 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
     RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd < 0) throw IoErrorFromErrno(errno);
+    // Held while it is written: the lock goes with the last descriptor, also when the writer is killed,
+    // which tells a file in use from one abandoned.
+    ::flock(fd, LOCK_EX | LOCK_NB);
     return std::make_unique<PosixOutputFile>(fd);
+}
+
+bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
+    RejectNul(path);
+    UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+    struct stat held {
+    }, named{};
+    if (fd.get() < 0 || ::fstat(fd.get(), &held) != 0 || !S_ISREG(held.st_mode)) return false;
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) return false;
+    // Still the file that was tried under that name, not one a new writer has made since.
+    if (::lstat(path.c_str(), &named) != 0 || named.st_dev != held.st_dev || named.st_ino != held.st_ino) return false;
+    return ::unlink(path.c_str()) == 0;
 }
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
@@ -297,11 +313,11 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
 }
 
 bool FileSystem::SameObject(const std::string& a, const std::string& b) {
-    return SameText(a, b);
+    return SameFileName(a, b);
 }
 
 bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
-    if (SameText(a, b)) return true;
+    if (SameFileName(a, b)) return true;
     struct stat sa {
     }, sb{};
     return StatPath(a, sa) && StatPath(b, sb) && sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;

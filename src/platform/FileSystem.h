@@ -82,18 +82,23 @@ public:
     // Copies a file; fails (false) when the target exists.
     virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
-    // Moves a file to the desktop's trash so that the user can restore it; false when it could not.
+    // Moves a file to the desktop's trash so that the user can restore it; false when there is no
+    // file to move, an IoError with the reason when the trash refuses it.
     virtual bool MoveToTrash(const std::string& path) = 0;
     virtual bool CreateFolder(const std::string& path) = 0;
     // Puts the complete file `from` in the place of `to` in one step, replacing a file there; `to` is never
     // seen half written. A read-only `to` is refused, as it could not be deleted. Failures raise IoError.
     virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
     // Whether two paths lead to the same file or folder on disk (through links, other spellings).
-    // This base version compares the texts without regard to letter case.
+    // This base version compares the texts as the file system compares names (SameFileName).
     virtual bool SameObject(const std::string& a, const std::string& b);
     // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
     // opened with OpenRead, after the files hinted before it. This base version ignores it.
     virtual void WillRead(const std::string& path, std::int64_t size);
+    // Deletes the plain file `path` when no process holds it: CreateNew's files stay held by their
+    // writer until closed, so one left by a killed write can go. False when it is held, not a plain file
+    // or cannot be deleted. This base version never deletes.
+    virtual bool RemoveIfAbandoned(const std::string& path);
 
     // The path itself, a link in its last part not followed (Follow: what opening it reaches). This base
     // version knows only whether a file is there.
@@ -159,6 +164,7 @@ public:
 #ifndef _WIN32
     // Read-ahead and changes confined beneath a folder are POSIX here; on Windows the base versions serve.
     void WillRead(const std::string& path, std::int64_t size) override;
+    bool RemoveIfAbandoned(const std::string& path) override;
     FileIdentity Identify(const std::string& path, bool follow = false) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
     void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,

@@ -81,6 +81,22 @@ bool SameText(std::string_view a, std::string_view b) {
     return true;
 }
 
+bool SameFileName(std::string_view a, std::string_view b) {
+#ifdef _WIN32
+    return SameText(a, b);
+#else
+    return a == b;
+#endif
+}
+
+std::string FileNameKey(std::string_view name) {
+#ifdef _WIN32
+    return UpperAscii(name);
+#else
+    return std::string(name);
+#endif
+}
+
 bool ExtensionIn(std::string_view path, std::string_view joined) {
     std::string ext = UpperAscii(ExtractFileExt(path));
     return !ext.empty() && joined.find(ext) != std::string_view::npos;

@@ -42,6 +42,13 @@ std::string UpperAscii(std::string_view s);
 // Equal without regard to ASCII letter case.
 bool SameText(std::string_view a, std::string_view b);
 
+// Equal as the file system compares names and paths: byte for byte where it tells letter case apart
+// (POSIX: "A.BIN" and "a.bin" are two files), without regard to ASCII case where it does not (Windows).
+bool SameFileName(std::string_view a, std::string_view b);
+
+// A key under which names equal by SameFileName meet (the name itself, or upper-cased on Windows).
+std::string FileNameKey(std::string_view name);
+
 // The extension test of the program: the upper-cased extension is a non-empty substring of `joined`
 // (for example ".CRC.CSV.SFV").
 bool ExtensionIn(std::string_view path, std::string_view joined);

@@ -23,7 +23,7 @@ void ReadAhead::Next() {
     if (reading_ >= plan_.size()) return;
     auto hint = [&] {
         const Planned& p = plan_[hinted_];
-        fs_.WillRead(JoinPath(folder_, p.Name), p.Size);
+        fs_.WillRead(FolderFile(folder_, p.Name), p.Size);
         hintedBytes_ += Counted(p.Size);
         ++hinted_;
     };

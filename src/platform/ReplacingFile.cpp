@@ -12,6 +12,13 @@ constexpr int MaxTempTries = 1000;
 
 ReplacingFile::ReplacingFile(FileSystem& fs, std::string target) : fs_(fs), target_(std::move(target)) {
     const std::string folder = ExtractFileDir(target_);
+    // Leftovers of killed writes go first, the unbroken run from the first name on: otherwise they
+    // would pile up until no name is left.
+    for (int n = 1; n <= MaxTempTries; ++n) {
+        const std::string candidate = FolderFile(folder, ".tallyvault-" + std::to_string(n) + ".tmp");
+        if (!fs_.FileExists(candidate)) break;
+        fs_.RemoveIfAbandoned(candidate);
+    }
     for (int n = 1;; ++n) {
         std::string candidate = FolderFile(folder, ".tallyvault-" + std::to_string(n) + ".tmp");
         if (n < MaxTempTries && (fs_.FileExists(candidate) || fs_.FolderExists(candidate))) continue;

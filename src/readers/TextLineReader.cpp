@@ -7,6 +7,15 @@ namespace tv {
 namespace {
 constexpr std::size_t ReadBlock = 64 * 1024;
 constexpr char CtrlZ = 26;
+
+// No name of a real file comes near a mebibyte (the longest path any system takes is 32,767
+// characters), so a longer line is hostile or broken. Its middle is dropped to keep the memory of one
+// line bounded; both ends stay, the name's start and the fields that follow it.
+constexpr std::size_t KeptHead = 512 * 1024, KeptTail = 512 * 1024;
+
+void DropMiddle(std::string& line) {
+    if (line.size() > KeptHead + KeptTail) line.erase(KeptHead, line.size() - KeptHead - KeptTail);
+}
 } // namespace
 
 TextLineReader::TextLineReader(FileSystem& fs, const std::string& path) : file_(fs.OpenRead(path)) {}
@@ -45,7 +54,10 @@ std::string TextLineReader::ReadLine() {
     std::string line;
     if (Eof()) return line;
     for (;;) {
-        if (pos_ >= buffer_.size() && !Fill()) return line;
+        if (pos_ >= buffer_.size() && !Fill()) {
+            DropMiddle(line);
+            return line;
+        }
         // Take everything up to the next LF in one piece, dropping lone CRs.
         std::size_t lf = buffer_.find('\n', pos_);
         std::size_t end = lf == std::string::npos ? buffer_.size() : lf;
@@ -58,8 +70,11 @@ std::string TextLineReader::ReadLine() {
             line.append(buffer_, pos_, runEnd - pos_);
             pos_ = runEnd < end ? runEnd + 1 : end;
         }
+        // Trimmed only once twice the kept size is reached, so a long line is moved about rarely.
+        if (line.size() >= 2 * (KeptHead + KeptTail)) DropMiddle(line);
         if (lf != std::string::npos) {
             ++pos_;
+            DropMiddle(line);
             return line;
         }
     }

@@ -148,7 +148,7 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
         // A link is not followed: a link back into the tree would make the walk endless, and a file
         // met through a link is not a copy of its own.
         if (item.IsLink || item.IsSpecial) continue;
-        const std::string path = JoinPath(folder, item.Name);
+        const std::string path = FolderFile(folder, item.Name);
         if (item.IsFolder) {
             if (PendingCount >= static_cast<std::int32_t>(PendingFolders.size()))
                 PendingFolders.resize(static_cast<std::size_t>(PendingCount) + 128);

@@ -24,7 +24,7 @@ bool ContentIndex::Less(const Key& a, const Key& b) {
 }
 
 bool ContentIndex::IsOwnFile(std::int32_t i, const std::string& path) const {
-    return SameText(EntryFullPath(baseFolder_, t_[i]), path);
+    return SameFileName(EntryFullPath(baseFolder_, t_[i]), path);
 }
 
 bool ContentIndex::Reads(std::int64_t size) const {

@@ -34,7 +34,7 @@ bool TForm1::SamePlace(const std::string& a, const std::string& b) {
         return s;
     };
     const std::string x = trimmed(a), y = trimmed(b);
-    return SameText(x, y) || fs.SameObject(x, y);
+    return SameFileName(x, y) || fs.SameObject(x, y);
 }
 
 bool TForm1::RecordFind(std::int32_t i, const std::string& path, bool& autoDelete, bool& skipAll) {

@@ -27,11 +27,15 @@ namespace {
 // (empty, ending in a separator, "." / ".." as its last part, or holding a NUL byte, which no file
 // name can), or is not text in the file system's encoding (UTF-8): bytes of a CP932 list that did
 // not convert would give the file a name no other program shows, and their "\" bytes may be halves
-// of characters, which must never become folders.
+// of characters, which must never become folders. A name with a line break in it cannot have come
+// whole from a list (each line is one entry), and one with a leading "\" is an escaped name or an
+// absolute one: neither is the name the file should get.
 bool UnsafeTargetName(const TCrcTable& e) {
     const std::string& listName = e.FileName;
     if (e.ByListBytes || !IsValidUtf8(listName)) return true;
-    if (NameEscapesFolder(listName) || listName.find('\0') != std::string::npos) return true;
+    if (NameEscapesFolder(listName) || listName.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
+        return true;
+    if (listName.empty() || listName.front() == '\\') return true;
     const std::string native = NativeName(listName);
     const std::string last = ExtractFileName(native);
     return last.empty() || last == "." || last == "..";
@@ -47,16 +51,16 @@ void MakeTargetFolders(FileSystem& fs, const std::string& baseFolder, const std:
     }
 }
 
-// Later entries that point to a path, by the path without regard to letter case.
+// Later entries that point to a path, by the path as the file system compares paths.
 class SameFileIndex {
 public:
     SameFileIndex(const TEntryTable& t, std::int32_t n) {
         for (std::int32_t j = 0; j < n; ++j)
-            if (!t[j].SameFile.empty()) byPath_[UpperAscii(t[j].SameFile)].push_back(j);
+            if (!t[j].SameFile.empty()) byPath_[FileNameKey(t[j].SameFile)].push_back(j);
     }
     // Entries after i whose same file was `from` now find it at `to`.
     void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to) {
-        auto it = byPath_.find(UpperAscii(from));
+        auto it = byPath_.find(FileNameKey(from));
         if (it == byPath_.end()) return;
         std::vector<std::int32_t> stay, moved;
         for (std::int32_t j : it->second)
@@ -65,7 +69,7 @@ public:
         it->second = std::move(stay);
         for (std::int32_t j : moved)
             t[j].SameFile = to;
-        auto& dest = byPath_[UpperAscii(to)];
+        auto& dest = byPath_[FileNameKey(to)];
         dest.insert(dest.end(), moved.begin(), moved.end());
     }
 
@@ -115,7 +119,7 @@ void TForm1::FileChangeCmdClick() {
         // object; a link, or a file system that does not tell objects apart, is compared by its path.
         const FileIdentity listId = fs.Identify(ListPath, true);
         auto isListFile = [&](const std::string& path, const FileIdentity& id) {
-            if (SameText(path, ListPath)) return true;
+            if (SameFileName(path, ListPath)) return true;
             if (!id.Exists) return false;
             if (id.IsLink || id.Object == 0 || listId.Object == 0) return SamePlace(path, ListPath);
             return id.SameObject(listId);
@@ -139,9 +143,9 @@ void TForm1::FileChangeCmdClick() {
                 // case, a free name, costs one look at the target instead of a comparison with each.
                 const FileIdentity occupant = fs.Identify(target);
                 // A same file that is already the target itself needs nothing (nor could it be parked).
-                if (SameText(e.SameFile, target) || (occupant.Exists && SamePlace(e.SameFile, target))) continue;
+                if (SameFileName(e.SameFile, target) || (occupant.Exists && SamePlace(e.SameFile, target))) continue;
                 // The list file is never parked away, replaced or moved.
-                if (SameText(target, ListPath) || (occupant.Exists && SamePlace(target, ListPath)))
+                if (SameFileName(target, ListPath) || (occupant.Exists && SamePlace(target, ListPath)))
                     throw IoError("File access denied", "the list file itself is never renamed or moved");
                 const FileIdentity source = fs.Identify(e.SameFile);
                 if (isListFile(e.SameFile, source))

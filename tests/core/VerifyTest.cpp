@@ -13,7 +13,9 @@ namespace {
 using test::CrcHex;
 using test::FormHarness;
 
-std::uint32_t Crc(const std::string& s) { return Crc32(s.data(), s.size()); }
+std::uint32_t Crc(const std::string& s) {
+    return Crc32(s.data(), s.size());
+}
 
 // Fills the table as a reader would and verifies it, with or without sizes.
 class Verify : public ::testing::TestWithParam<bool> {
@@ -35,7 +37,7 @@ protected:
 
 TEST_P(Verify, EveryStateFromFolderContents) {
     h.dir.Write("good.bin", "good content");
-    h.dir.Write("damaged.bin", "damaged!");      // listed with other content
+    h.dir.Write("damaged.bin", "damaged!");        // listed with other content
     h.dir.Write("renamed copy.bin", "moved away"); // content of moved.bin under another name
     h.dir.Write("a.bin", "upper case entry");
     Entry("good.bin", "good content");
@@ -44,14 +46,20 @@ TEST_P(Verify, EveryStateFromFolderContents) {
     Entry("gone.bin", "nowhere");
     Entry("A.BIN", "upper case entry");
     Run();
-    EXPECT_EQ(h.Rows(), (std::vector<std::string>{"○ A.BIN", "× damaged.bin", "－ gone.bin", "○ good.bin",
-                                                   "！ moved.bin"}));
+    // Where the file system tells letter case apart, a.bin is another file with A.BIN's content.
+#ifdef _WIN32
+    const bool caseApart = false;
+#else
+    const bool caseApart = true;
+#endif
+    EXPECT_EQ(h.Rows(), (std::vector<std::string>{caseApart ? "！ A.BIN" : "○ A.BIN", "× damaged.bin", "－ gone.bin",
+                                                  "○ good.bin", "！ moved.bin"}));
     EXPECT_EQ(h.Row("moved.bin").SubItem(2), h.dir / "renamed copy.bin");
     EXPECT_EQ(h.form.TotalCounter.Caption(), "5");
-    EXPECT_EQ(h.form.GoodCounter.Caption(), "2");
+    EXPECT_EQ(h.form.GoodCounter.Caption(), caseApart ? "1" : "2");
     EXPECT_EQ(h.form.BadCounter.Caption(), "1");
-    EXPECT_EQ(h.form.NotingCounter.Caption(), "2");
-    EXPECT_EQ(h.form.SameFileCount, 1);
+    EXPECT_EQ(h.form.NotingCounter.Caption(), caseApart ? "3" : "2");
+    EXPECT_EQ(h.form.SameFileCount, caseApart ? 2 : 1);
     EXPECT_EQ(h.form.Status.Caption(), "読み取り終了 list.sfv");
     EXPECT_FALSE(h.ui.Busy);
     EXPECT_TRUE(h.ui.Errors.empty());
@@ -89,7 +97,8 @@ TEST_P(Verify, HiddenFilesAndSubfolderEntriesAreNeverMetByTheScan) {
     Entry("sub\\absent.txt", "absent");
     Run();
     EXPECT_EQ(h.Mark(".hidden"), "×");
-    EXPECT_EQ(h.Mark("sub\\inner.txt"), "×");
+    // Checked at its own path instead.
+    EXPECT_EQ(h.Mark("sub\\inner.txt"), "○");
     EXPECT_EQ(h.Mark("sub\\absent.txt"), "－");
 }
 
@@ -104,9 +113,8 @@ TEST_P(Verify, ASecondCopyIsOfferedInEitherListingOrder) {
         h.ui.DuplicateAnswers = {DuplicateAnswer::Yes};
         Run();
         ASSERT_EQ(h.ui.DuplicateQuestions.size(), 1u) << copy;
-        EXPECT_EQ(h.ui.DuplicateQuestions[0], "重複ファイル検出\r\r" + (h.dir / "data.bin") + "と\r" +
-                                                  (h.dir / copy) + "は同じファイルです。\r" +
-                                                  "重複ファイルを削除してもよろしいですか？")
+        EXPECT_EQ(h.ui.DuplicateQuestions[0], "重複ファイル検出\r\r" + (h.dir / "data.bin") + "と\r" + (h.dir / copy) +
+                                                  "は同じファイルです。\r" + "重複ファイルを削除してもよろしいですか？")
             << copy;
         EXPECT_FALSE(h.dir.Exists(copy));
         EXPECT_TRUE(h.dir.Exists("data.bin"));

@@ -1,10 +1,12 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/ReplacingFile.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <filesystem>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -82,7 +84,8 @@ TEST(RealFileSystem, ListingMarksFoldersAndHiddenFiles) {
 
 TEST(Trash, AFileOnAnotherVolumeGoesToThatVolumesTrash) {
     TempDir home;
-    struct stat shm {}, tmp {};
+    struct stat shm {
+    }, tmp{};
     if (::stat("/dev/shm", &shm) != 0 || ::stat(home.Path().c_str(), &tmp) != 0 || shm.st_dev == tmp.st_dev ||
         ::access("/dev/shm", W_OK) != 0)
         GTEST_SKIP() << "needs /dev/shm on a volume of its own";
@@ -104,6 +107,27 @@ TEST(Trash, AFileOnAnotherVolumeGoesToThatVolumesTrash) {
     EXPECT_TRUE(RealFs().FileExists(trash + "/files/tallyvault-trash-test.bin"));
     std::remove((trash + "/info/tallyvault-trash-test.bin.trashinfo").c_str());
     std::remove((trash + "/files/tallyvault-trash-test.bin").c_str());
+}
+
+// A thousand leftovers of killed writes do not stop the next write; a temporary file still being
+// written by someone else is left alone.
+TEST(ReplacingFile, LeftoversOfKilledWritesGoButHeldOnesStay) {
+    TempDir dir;
+    for (int n = 1; n <= 1000; ++n)
+        dir.Write(".tallyvault-" + std::to_string(n) + ".tmp", "torn");
+    ASSERT_TRUE(::unlink((dir / ".tallyvault-7.tmp").c_str()) == 0);
+    auto held = RealFs().CreateNew(dir / ".tallyvault-7.tmp");
+    {
+        ReplacingFile out(RealFs(), dir / "list.sfv");
+        out.WriteLine("a.bin 12345678");
+        out.Commit();
+    }
+    EXPECT_EQ(dir.Read("list.sfv"), "a.bin 12345678\r\n");
+    int left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        left += e.path().filename() != "list.sfv";
+    EXPECT_EQ(left, 1) << "only the held file stays, and no new leftover";
+    EXPECT_TRUE(dir.Exists(".tallyvault-7.tmp"));
 }
 
 TEST(Trash, ANameAlreadyInTheTrashGetsANumber) {
