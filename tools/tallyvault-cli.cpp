@@ -20,7 +20,7 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
-                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n"
+                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times]\n"
                  "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
     return 2;
 }
@@ -34,7 +34,7 @@ constexpr const char* HelpText =
     "Commands:\n"
     "  verify LIST [--delete-duplicates]\n"
     "      load LIST and check the files of its folder\n"
-    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates]\n"
+    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times]\n"
     "      with --search, look under ROOT for the contents of bad and missing rows; then give each\n"
     "      file found its entry's name in the list's folder (moved, or copied with --copy)\n"
     "  create FOLDER OUT\n"
@@ -44,6 +44,7 @@ constexpr const char* HelpText =
     "  --delete-duplicates  delete further copies of listed files (kept otherwise)\n"
     "  --search ROOT        where repair looks for missing contents (links not followed)\n"
     "  --copy               repair copies found files instead of moving them\n"
+    "  --times              repair prints the wall time of each step on stderr\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"

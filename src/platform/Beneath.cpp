@@ -53,13 +53,17 @@ std::vector<std::string> Parts(const std::string& rel) {
     return out;
 }
 
+// A folder reached beneath a root: the root's own descriptor (borrowed, it outlives the change) or one
+// opened for it.
+struct Folder {
+    Fd owned;
+    int fd = -1;
+    int get() const { return fd; }
+};
+
 // Opens the folder made of parts[0, count) beneath `root` without following any link.
-Fd OpenFolderBeneath(int root, const std::vector<std::string>& parts, std::size_t count) {
-    if (count == 0) {
-        int fd = ::fcntl(root, F_DUPFD_CLOEXEC, 0);
-        if (fd < 0) Fail(errno);
-        return Fd(fd);
-    }
+Folder OpenFolderBeneath(int root, const std::vector<std::string>& parts, std::size_t count) {
+    if (count == 0) return Folder{Fd(), root};
     std::string joined;
     for (std::size_t k = 0; k < count; ++k)
         joined += (k ? "/" : "") + parts[k];
@@ -68,7 +72,7 @@ Fd OpenFolderBeneath(int root, const std::vector<std::string>& parts, std::size_
     how.flags = O_RDONLY | O_DIRECTORY | O_CLOEXEC;
     how.resolve = RESOLVE_BENEATH | RESOLVE_NO_SYMLINKS | RESOLVE_NO_MAGICLINKS;
     const long fd = ::syscall(SYS_openat2, root, joined.c_str(), &how, sizeof how);
-    if (fd >= 0) return Fd(static_cast<int>(fd));
+    if (fd >= 0) return Folder{Fd(static_cast<int>(fd)), static_cast<int>(fd)};
         // Any refusal is checked again by the walk below, which is as strict: a kernel or sandbox without
         // openat2 (ENOSYS, EPERM) still gets a confined open, a real failure fails there too.
 #endif
@@ -79,12 +83,13 @@ Fd OpenFolderBeneath(int root, const std::vector<std::string>& parts, std::size_
         if (next < 0) Fail(errno == ENOTDIR ? ELOOP : errno); // O_NOFOLLOW|O_DIRECTORY on a link: ENOTDIR
         cur = Fd(next);
     }
-    return cur;
+    const int reached = cur.get();
+    return Folder{std::move(cur), reached};
 }
 
 // The folder holding a relative path's last part, opened beneath the root, and that part.
 struct Place {
-    Fd folder;
+    Folder folder;
     std::string leaf;
 };
 
@@ -164,6 +169,25 @@ void CopyInto(int in, const struct stat& st, int dir, const std::string& leaf) {
 
 } // namespace
 
+void RealFileSystem::HoldRoots(bool hold) {
+    holdingRoots_ = hold;
+    if (hold) return;
+    for (auto& held : heldRoots_)
+        ::close(held.second);
+    heldRoots_.clear();
+}
+
+int RealFileSystem::Root(const std::string& root, UniqueFd& owned) {
+    if (holdingRoots_)
+        for (const auto& held : heldRoots_)
+            if (held.first == root) return held.second;
+    owned = OpenRoot(root);
+    // A run has the list's folder and the search root; a few more are opened one change at a time.
+    if (!holdingRoots_ || heldRoots_.size() >= 8) return owned.get();
+    heldRoots_.emplace_back(root, owned.release());
+    return heldRoots_.back().second;
+}
+
 FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
     struct stat st {};
     if (path.find('\0') != std::string::npos) return {};
@@ -172,16 +196,18 @@ FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
 }
 
 void RealFileSystem::RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) {
-    Fd r = OpenRoot(root);
-    Place from = PlaceBeneath(r.get(), fromRel), to = PlaceBeneath(r.get(), toRel);
+    Fd owned;
+    const int r = Root(root, owned);
+    Place from = PlaceBeneath(r, fromRel), to = PlaceBeneath(r, toRel);
     RenameNoReplace(from.folder.get(), from.leaf, to.folder.get(), to.leaf);
 }
 
 void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::string& srcRel,
                                      const FileIdentity& expected, const std::string& root, const std::string& toRel,
                                      bool keepSource) {
-    Fd sr = OpenRoot(srcRoot), r = OpenRoot(root);
-    Place from = PlaceBeneath(sr.get(), srcRel), to = PlaceBeneath(r.get(), toRel);
+    Fd ownedSource, owned;
+    const int sr = Root(srcRoot, ownedSource), r = Root(root, owned);
+    Place from = PlaceBeneath(sr, srcRel), to = PlaceBeneath(r, toRel);
     int in = ::openat(from.folder.get(), from.leaf.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (in < 0) Fail(errno);
     Fd inFd(in);
@@ -222,8 +248,8 @@ void RealFileSystem::DeleteBeneath(const std::string& root, const std::string& r
 }
 
 void RealFileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
-    Fd r = OpenRoot(root);
-    Place p = PlaceBeneath(r.get(), rel);
+    Fd owned;
+    Place p = PlaceBeneath(Root(root, owned), rel);
     if (::mkdirat(p.folder.get(), p.leaf.c_str(), 0777) == 0) return;
     const int err = errno;
     struct stat st {};

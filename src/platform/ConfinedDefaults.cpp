@@ -52,6 +52,8 @@ void FileSystem::CreateFolderBeneath(const std::string& root, const std::string&
 // listing calls its pace through the file system's listing.
 void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
+void FileSystem::HoldRoots(bool) {}
+
 bool FileSystem::RemoveIfAbandoned(const std::string&) {
     return false;
 }

@@ -120,7 +120,9 @@ RealFileSystem::Ahead& RealFileSystem::ahead() {
 }
 
 RealFileSystem::RealFileSystem() = default;
-RealFileSystem::~RealFileSystem() = default;
+RealFileSystem::~RealFileSystem() {
+    RealFileSystem::HoldRoots(false);
+}
 
 void RealFileSystem::ForgetHints() {
     if (ahead_) ahead_->Forget();

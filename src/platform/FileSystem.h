@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tv {
@@ -119,7 +120,25 @@ public:
     virtual void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected);
     // Creates the folder `rel` beneath `root` (its parent must exist); an existing real folder is fine.
     virtual void CreateFolderBeneath(const std::string& root, const std::string& rel);
+    // While held, the changes above open each root once and keep it open, instead of once a change: a run
+    // over a hundred thousand entries then walks the roots' paths once. The changes stay beneath each root
+    // as it was when first opened. This base version does nothing.
+    virtual void HoldRoots(bool hold);
 };
+
+// Holds the roots of the confined changes for one scope.
+class RootsHeld {
+public:
+    explicit RootsHeld(FileSystem& fs) : fs_(fs) { fs_.HoldRoots(true); }
+    ~RootsHeld() { fs_.HoldRoots(false); }
+    RootsHeld(const RootsHeld&) = delete;
+    RootsHeld& operator=(const RootsHeld&) = delete;
+
+private:
+    FileSystem& fs_;
+};
+
+class UniqueFd;
 
 // Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
 std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace);
@@ -152,6 +171,7 @@ public:
                          const std::string& root, const std::string& toRel, bool keepSource) override;
     void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
     void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
+    void HoldRoots(bool hold) override;
     RealFileSystem();
     ~RealFileSystem() override;
 
@@ -160,6 +180,10 @@ private:
     Ahead& ahead();
     void ForgetHints();
     std::unique_ptr<Ahead> ahead_; // the hinted files, made on the first hint
+    // A root's descriptor: a held one, or one opened into `owned` for a single change.
+    int Root(const std::string& root, UniqueFd& owned);
+    bool holdingRoots_ = false;
+    std::vector<std::pair<std::string, int>> heldRoots_; // path as given, descriptor
 #endif
 };
 

@@ -144,7 +144,17 @@ void TForm1::FileChangeCmdClick() {
             };
         };
         // A source is confined beneath the list's folder when it lies there, else beneath the search root.
+        // The list file's identity, asked once: a plain source is the list file only when it is the same
+        // object; a link, or a file system that does not tell objects apart, is compared by its path.
+        const FileIdentity listId = fs.Identify(ListPath, true);
+        auto isListFile = [&](const std::string& path, const FileIdentity& id) {
+            if (SameFileName(path, ListPath)) return true;
+            if (!id.Exists) return false;
+            if (id.IsLink || id.Object == 0 || listId.Object == 0) return SamePlace(path, ListPath);
+            return id.SameObject(listId);
+        };
         std::vector<std::string> sourceRoots{BaseFolder};
+        const RootsHeld held(fs);
         if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
         for (std::int32_t i = 0; i < rows; ++i) {
             TCrcTable& e = EntryTable[i];
@@ -155,20 +165,25 @@ void TForm1::FileChangeCmdClick() {
                 continue;
             }
             const std::string target = JoinPath(BaseFolder, e.FileName);
-            // A same file that is already the target itself needs nothing (nor could it be parked).
-            if (e.SameFile.empty() || SamePlace(e.SameFile, target)) continue;
+            if (e.SameFile.empty()) continue;
             const std::string rel = NativeName(e.FileName);
             std::string parkedRel;
             try {
+                // Only a name that is taken can be the same file already or the list file: the common
+                // case, a free name, costs one look at the target instead of a comparison with each.
+                const FileIdentity occupant = fs.Identify(target);
+                // A same file that is already the target itself needs nothing (nor could it be parked).
+                if (SameFileName(e.SameFile, target) || (occupant.Exists && SamePlace(e.SameFile, target))) continue;
                 // The list file is never parked away, replaced or moved.
-                if (SamePlace(target, ListPath) || SamePlace(e.SameFile, ListPath))
+                if (SameFileName(target, ListPath) || (occupant.Exists && SamePlace(target, ListPath)))
                     throw IoError("File access denied", "the list file itself is never renamed or moved");
                 const FileIdentity source = fs.Identify(e.SameFile);
+                if (isListFile(e.SameFile, source))
+                    throw IoError("File access denied", "the list file itself is never renamed or moved");
                 if (!source.Exists) throw IoErrorFromErrno(ENOENT);
                 // A link is never the copy of anything: what it points to may lie anywhere.
                 if (source.IsLink) throw IoErrorFromErrno(ELOOP);
                 if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
-                const FileIdentity occupant = fs.Identify(target);
                 // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
                 if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
                 if (occupant.Exists) {

@@ -51,6 +51,14 @@ const Hostile hostileCases[] = {
          ASSERT_EQ(::symlink((h.dir.Path() + "/outside/secret").c_str(), src.c_str()), 0);
      },
      "a.bin"},
+    // The found file replaced by a second name of the list file: the list is never brought in as content.
+    {"SourceSwappedForHardLinkToList",
+     [](RepairHarness& h) {
+         const std::string src = h.dir.Path() + "/elsewhere/a";
+         ASSERT_EQ(::unlink(src.c_str()), 0);
+         ASSERT_EQ(::link(h.Put("list.sfv", "content a").c_str(), src.c_str()), 0);
+     },
+     "a.bin"},
     // A 255-byte name whose parking name would be too long: named in the error, the file stays.
     {"ParkingNameTooLong", [](RepairHarness& h) { h.Put(std::string(251, 'n') + ".bin", "old"); }, nullptr},
 };
@@ -73,6 +81,7 @@ TEST_P(HostileRename, FailsThatEntryOnlyAndTouchesNothingOutside) {
     EXPECT_EQ(h.dir.Read("set/b.bin"), "content b");                           // the next entry went on
     EXPECT_FALSE(h.dir.Exists("outside/a.bin"));
     EXPECT_FALSE(h.dir.Exists("set/a.bin") && h.dir.Read("set/a.bin") == "outside content");
+    EXPECT_FALSE(h.dir.Exists("set/a.bin") && h.dir.Read("set/a.bin") == h.dir.Read("set/list.sfv"));
     if (!c.Name) {
         EXPECT_EQ(h.dir.Read("set/" + name), "old");
     }
