@@ -154,7 +154,7 @@ void TForm1::FileChangeCmdClick() {
             return id.SameObject(listId);
         };
         std::vector<std::string> sourceRoots{BaseFolder};
-        const RootsHeld held(fs);
+        const RootsHeld rootsHeld(fs);
         if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
         for (std::int32_t i = 0; i < rows; ++i) {
             TCrcTable& e = EntryTable[i];
