@@ -2,6 +2,7 @@
 #include "core/EntryNames.h"
 
 #include <algorithm>
+#include <tuple>
 #include <cstdio>
 #include <cstdlib>
 #include <dirent.h>
@@ -119,12 +120,16 @@ void CheckAfterCommand(const TForm1& form, const test::FakeUi& ui) {
 
 void CheckAfterLoad(const TForm1& form, const test::FakeUi& ui, std::size_t errorsBefore) {
     CheckAfterCommand(form, ui);
-    std::vector<std::uint32_t> crcs;
-    crcs.reserve(static_cast<std::size_t>(form.EntryCount));
-    for (std::int32_t i = 0; i < form.EntryCount; ++i)
-        crcs.push_back(form.EntryTable[i].Crc);
-    std::sort(crcs.begin(), crcs.end());
-    if (std::adjacent_find(crcs.begin(), crcs.end()) != crcs.end()) Fail("two entries share a CRC after the load");
+    // Entries may share a CRC (files with identical contents), but a repeated line is one entry.
+    std::vector<std::tuple<std::uint32_t, std::string, std::int64_t>> keys;
+    keys.reserve(static_cast<std::size_t>(form.EntryCount));
+    for (std::int32_t i = 0; i < form.EntryCount; ++i) {
+        const TCrcTable& e = form.EntryTable[i];
+        keys.emplace_back(e.Crc, e.FileName, form.ListHasSizes ? e.FileSize : 0);
+    }
+    std::sort(keys.begin(), keys.end());
+    if (std::adjacent_find(keys.begin(), keys.end()) != keys.end())
+        Fail("two entries share a name, a CRC and a size after the load");
     if (ui.Errors.size() > errorsBefore + 1) Fail("more than one error box for one load");
 }
 

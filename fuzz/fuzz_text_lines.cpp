@@ -1,5 +1,6 @@
-// The text-line reader against a byte-by-byte model of its rules: a line ends at LF (a CR before it
-// goes with it), every other CR is dropped, and a Ctrl-Z where a line would start ends the text. The
+// The text-line reader against a byte-by-byte model of its rules: a leading UTF-8 byte order mark is
+// dropped, a line ends at LF (a CR before it goes with it), every other CR is dropped, and a Ctrl-Z
+// where a line would start ends the text. The
 // file hands out its bytes in pieces of fuzzed sizes, so that line ends fall on every block boundary.
 #include "FuzzSupport.h"
 #include "readers/TextLineReader.h"
@@ -31,7 +32,8 @@ private:
 
 std::vector<std::string> ModelLines(const std::string& text) {
     std::vector<std::string> lines;
-    std::size_t i = 0;
+    // A UTF-8 byte order mark at the very start is no part of the first line.
+    std::size_t i = text.compare(0, 3, "\xEF\xBB\xBF") == 0 ? 3 : 0;
     while (i < text.size() && text[i] != 26) {
         std::string line;
         while (i < text.size() && text[i] != '\n') {
