@@ -19,20 +19,6 @@ std::string SystemReason(int err) {
     return std::strerror(err);
 }
 
-IoError IoErrorFromErrno(int err) {
-    switch (err) {
-    case ENOENT:
-    case ENOTDIR:
-        return IoError("File not found", SystemReason(err));
-    case EACCES:
-    case EPERM:
-    case EISDIR:
-        return IoError("File access denied", SystemReason(err));
-    default:
-        return IoError("I/O error " + std::to_string(err), SystemReason(err));
-    }
-}
-
 namespace {
 
 class Handle {
