@@ -22,6 +22,8 @@ inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
 class TextLineReader;
+struct RepairPlan;
+class EntryFailures;
 
 enum class ListDialect {
     ldCsv,
@@ -184,6 +186,13 @@ public:
     // ---- repair: rename and move, complement search, dropped files (repair/) ----
     void RenameButtonClick();
     void FileChangeCmdClick();
+    // The rename pass's steps for the ticked rows, in order, as --dry-run prints them; the same files of
+    // later rows follow a file the plan parks. Rows that could not be changed are named in `failures`.
+    void PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
+                         std::int32_t& passedOver);
+    // Makes the plan's steps with the plan on the disk beside the list, each marked as done.
+    void RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
+                 std::vector<std::int32_t>& changed);
     // Checks entry i against its own file alone (after a rename brought it there).
     void RecheckOwnFile(std::int32_t i);
     void SearchButtonClick();

@@ -54,6 +54,8 @@ void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 void FileSystem::HoldRoots(bool) {}
 
+void FileSystem::SyncFolder(const std::string&) {}
+
 bool FileSystem::RemoveIfAbandoned(const std::string&) {
     return false;
 }

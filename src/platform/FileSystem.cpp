@@ -172,6 +172,14 @@ bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
     return ::unlink(path.c_str()) == 0;
 }
 
+void RealFileSystem::SyncFolder(const std::string& path) {
+    RejectNul(path);
+    UniqueFd fd(::open(path.empty() ? "." : path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.get() < 0) throw IoErrorFromErrno(errno);
+    while (::fsync(fd.get()) != 0)
+        if (errno != EINTR) throw IoErrorFromErrno(errno);
+}
+
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
     RejectNul(path);

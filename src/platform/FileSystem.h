@@ -100,6 +100,10 @@ public:
     // or cannot be deleted. This base version never deletes.
     virtual bool RemoveIfAbandoned(const std::string& path);
 
+    // Puts the folder's list of entries on the disk (a file just made or renamed in it stays so after a
+    // power loss). This base version does nothing.
+    virtual void SyncFolder(const std::string& path);
+
     // The path itself, a link in its last part not followed (Follow: what opening it reaches). This base
     // version knows only whether a file is there.
     virtual FileIdentity Identify(const std::string& path, bool follow = false);
@@ -165,6 +169,7 @@ public:
     // Read-ahead and changes confined beneath a folder are POSIX here; on Windows the base versions serve.
     void WillRead(const std::string& path, std::int64_t size) override;
     bool RemoveIfAbandoned(const std::string& path) override;
+    void SyncFolder(const std::string& path) override;
     FileIdentity Identify(const std::string& path, bool follow = false) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
     void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,

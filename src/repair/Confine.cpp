@@ -23,6 +23,11 @@ ConfinedPath ConfineTo(const std::vector<std::string>& roots, const std::string&
     return {ExtractFileDir(path), ExtractFileName(path)};
 }
 
+void MakeFoldersBeneath(FileSystem& fs, const std::string& root, const std::string& rel) {
+    for (std::size_t pos = 0; pos < rel.size(); ++pos)
+        if (IsPathDelim(rel[pos])) fs.CreateFolderBeneath(root, rel.substr(0, pos));
+}
+
 void EntryFailures::Add(const IoError& e, const std::string& name) {
     ++count_;
     // The box stays readable however many files failed; the count says how many more there were.

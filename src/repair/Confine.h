@@ -2,6 +2,7 @@
 // Where a change of the repair may happen: the folder a path is confined beneath, and the failures of
 // single entries, collected so that one failed file never stops the others.
 #include "platform/Errors.h"
+#include "platform/FileSystem.h"
 #include "platform/Ui.h"
 
 #include <optional>
@@ -21,6 +22,9 @@ struct ConfinedPath {
 
 // A path beneath the first of `roots` that holds it; else beneath its own folder.
 ConfinedPath ConfineTo(const std::vector<std::string>& roots, const std::string& path);
+
+// Makes the folders between `root` and the file `rel` that do not exist yet (`rel` stays beneath it).
+void MakeFoldersBeneath(FileSystem& fs, const std::string& root, const std::string& rel);
 
 // The files that could not be changed, each with the runtime's text and the system's reason.
 class EntryFailures {

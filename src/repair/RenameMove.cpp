@@ -11,11 +11,13 @@
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
 #include "repair/Confine.h"
+#include "repair/RepairPlan.h"
 #include "repair/RepairTexts.h"
 
 #include <cerrno>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -40,13 +42,6 @@ bool UnsafeTargetName(const TCrcTable& e) {
     const std::string native = NativeName(listName);
     const std::string last = ExtractFileName(native);
     return last.empty() || last == "." || last == "..";
-}
-
-// The folders between the list's folder and the target that do not exist yet are made, so that an
-// entry in a missing subfolder can be brought back. The name has been checked to stay inside.
-void MakeTargetFolders(FileSystem& fs, const std::string& baseFolder, const std::string& nativeName) {
-    for (std::size_t pos = 0; pos < nativeName.size(); ++pos)
-        if (IsPathDelim(nativeName[pos])) fs.CreateFolderBeneath(baseFolder, nativeName.substr(0, pos));
 }
 
 // A path as the file system compares paths, with every separator spelled alike.
@@ -95,6 +90,127 @@ void TForm1::RenameButtonClick() {
         FileChangeCmdClick();
 }
 
+void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
+                             std::int32_t& passedOver) {
+    plan.Base = BaseFolder;
+    if (EntryCount <= 0) return;
+    // The pass is planned on the table as if each step were made: the files are looked at on disk
+    // unless an earlier step of the plan has put a file there or taken it away.
+    std::unordered_map<std::string, FileIdentity> planned;
+    auto look = [&](const std::string& path) {
+        auto it = planned.find(PathKey(path));
+        return it != planned.end() ? it->second : fs.Identify(path);
+    };
+    auto samePlace = [&](const std::string& a, const std::string& b) {
+        if (!planned.count(PathKey(a)) && !planned.count(PathKey(b))) return SamePlace(a, b);
+        return look(a).SameObject(look(b));
+    };
+    std::int32_t parking = 1;
+    SameFileIndex pointers(EntryTable, EntryCount);
+    // Whether a same file's folder is the list's folder, asked of the file system once per folder
+    // in a row: the finds of one searched folder come together.
+    std::string lastFolder;
+    bool lastInBase = false;
+    auto inBase = [&](const std::string& folder) {
+        if (lastFolder.empty() || folder != lastFolder) {
+            lastFolder = folder;
+            lastInBase = SamePlace(folder, BaseFolder);
+        }
+        return lastInBase;
+    };
+    const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
+    auto qualifies = [&](std::int32_t j) {
+        const TCrcTable& e = EntryTable[j];
+        return j < rows && CrcList.Checked(j) && e.Found && !e.Exists;
+    };
+    // One file may carry the content of several ticked entries: it is copied for all but the last
+    // that takes it, so no content is lost. A file that is an entry's own file in place is only
+    // ever copied: moving it would take it from its entry.
+    std::unordered_map<std::string, std::int32_t> users;
+    std::unordered_set<std::string> held;
+    for (std::int32_t j = 0; j < EntryCount; ++j) {
+        if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
+        if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
+    }
+    auto follow = [&](const std::string& from, const std::string& to) {
+        return [&, from, to](std::int32_t j) {
+            if (!qualifies(j)) return;
+            --users[PathKey(from)];
+            ++users[PathKey(to)];
+        };
+    };
+    // The list file's identity, asked once: a plain source is the list file only when it is the same
+    // object; a link, or a file system that does not tell objects apart, is compared by its path.
+    const FileIdentity listId = fs.Identify(ListPath, true);
+    const std::string planPath = PlanPath(ListPath);
+    auto isListFile = [&](const std::string& path, const FileIdentity& id) {
+        if (SameFileName(path, ListPath) || SameFileName(path, planPath)) return true;
+        if (!id.Exists) return false;
+        if (id.IsLink || id.Object == 0 || listId.Object == 0) return SamePlace(path, ListPath);
+        return id.SameObject(listId);
+    };
+    // A source is confined beneath the list's folder when it lies there, else beneath the search root.
+    std::vector<std::string> sourceRoots{BaseFolder};
+    if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
+    for (std::int32_t i = 0; i < rows; ++i) {
+        TCrcTable& e = EntryTable[i];
+        if (!qualifies(i)) continue;
+        if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
+        if (UnsafeTargetName(e)) {
+            ++passedOver;
+            continue;
+        }
+        const std::string target = JoinPath(BaseFolder, e.FileName);
+        if (e.SameFile.empty()) continue;
+        const std::string rel = NativeName(e.FileName);
+        std::string parkedRel;
+        try {
+            const FileIdentity occupant = look(target);
+            // A same file that is already the target itself needs nothing (nor could it be parked).
+            if (SameFileName(e.SameFile, target) || (occupant.Exists && samePlace(e.SameFile, target))) continue;
+            // The list file (and the plan beside it) is never parked away, replaced or moved.
+            if (SameFileName(target, ListPath) || SameFileName(target, planPath) ||
+                (occupant.Exists && samePlace(target, ListPath)))
+                throw IoError("File access denied", "the list file itself is never renamed or moved");
+            const FileIdentity source = look(e.SameFile);
+            if (isListFile(e.SameFile, source))
+                throw IoError("File access denied", "the list file itself is never renamed or moved");
+            if (!source.Exists) throw IoErrorFromErrno(ENOENT);
+            // A link is never the copy of anything: what it points to may lie anywhere.
+            if (source.IsLink) throw IoErrorFromErrno(ELOOP);
+            if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
+            // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
+            if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
+            const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
+            const std::string sourceKey = PathKey(e.SameFile);
+            const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
+                              users[sourceKey] > 0 || held.count(sourceKey) != 0;
+            if (occupant.Exists) {
+                const std::string ext = ExtractFileExt(rel);
+                const std::string stem = rel.substr(0, rel.size() - ext.size());
+                auto parkingRel = [&] { return stem + "_Temp" + std::to_string(parking) + ext; };
+                while (look(JoinPath(BaseFolder, parkingRel())).Exists)
+                    ++parking;
+                parkedRel = parkingRel();
+                plan.Steps.push_back({PlanStep::Kind::Park, BaseFolder, rel, parkedRel});
+                rowOfStep.push_back(i);
+                planned[PathKey(JoinPath(BaseFolder, parkedRel))] = occupant;
+            }
+            plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel});
+            rowOfStep.push_back(i);
+            planned[PathKey(target)] = source;
+            if (!copy) planned[sourceKey] = FileIdentity{};
+        } catch (const IoError& err) {
+            failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
+            continue;
+        }
+        if (!parkedRel.empty())
+            pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
+                              follow(target, JoinPath(BaseFolder, parkedRel)));
+        held.insert(PathKey(target));
+    }
+}
+
 void TForm1::FileChangeCmdClick() {
     if (SearchActive) return; // the walk's table is in lookup order until it ends
     struct Hourglass {
@@ -105,124 +221,25 @@ void TForm1::FileChangeCmdClick() {
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
-    std::int32_t parking = 1;
-    std::int32_t passedOver = 0;
     EntryFailures failures;
+    // A pass that was killed is finished first; the table's finds predate it, so the rows are only
+    // checked again and the user repairs again from there.
+    if (RecoverPlan(fs, ListPath, false, failures)) {
+        VerifyEntries();
+        CheckCycle = 1;
+        CheckButtonClick();
+        Status.SetCaption(texts::RenameEnd + listName);
+        ui.ShowMessage(texts::PlanFinished);
+        failures.Report(ui);
+        return;
+    }
+    std::int32_t passedOver = 0;
     std::vector<std::int32_t> changed;
     if (EntryCount > 0) {
-        SameFileIndex pointers(EntryTable, EntryCount);
-        // Whether a same file's folder is the list's folder, asked of the file system once per folder
-        // in a row: the finds of one searched folder come together.
-        std::string lastFolder;
-        bool lastInBase = false;
-        auto inBase = [&](const std::string& folder) {
-            if (lastFolder.empty() || folder != lastFolder) {
-                lastFolder = folder;
-                lastInBase = SamePlace(folder, BaseFolder);
-            }
-            return lastInBase;
-        };
-        const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
-        auto qualifies = [&](std::int32_t j) {
-            const TCrcTable& e = EntryTable[j];
-            return j < rows && CrcList.Checked(j) && e.Found && !e.Exists;
-        };
-        // One file may carry the content of several ticked entries: it is copied for all but the last
-        // that takes it, so no content is lost. A file that is an entry's own file in place is only
-        // ever copied: moving it would take it from its entry.
-        std::unordered_map<std::string, std::int32_t> users;
-        std::unordered_set<std::string> held;
-        for (std::int32_t j = 0; j < EntryCount; ++j) {
-            if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
-            if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
-        }
-        auto follow = [&](const std::string& from, const std::string& to) {
-            return [&, from, to](std::int32_t j) {
-                if (!qualifies(j)) return;
-                --users[PathKey(from)];
-                ++users[PathKey(to)];
-            };
-        };
-        // A source is confined beneath the list's folder when it lies there, else beneath the search root.
-        // The list file's identity, asked once: a plain source is the list file only when it is the same
-        // object; a link, or a file system that does not tell objects apart, is compared by its path.
-        const FileIdentity listId = fs.Identify(ListPath, true);
-        auto isListFile = [&](const std::string& path, const FileIdentity& id) {
-            if (SameFileName(path, ListPath)) return true;
-            if (!id.Exists) return false;
-            if (id.IsLink || id.Object == 0 || listId.Object == 0) return SamePlace(path, ListPath);
-            return id.SameObject(listId);
-        };
-        std::vector<std::string> sourceRoots{BaseFolder};
-        const RootsHeld rootsHeld(fs);
-        if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
-        for (std::int32_t i = 0; i < rows; ++i) {
-            TCrcTable& e = EntryTable[i];
-            if (!qualifies(i)) continue;
-            if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
-            if (UnsafeTargetName(e)) {
-                ++passedOver;
-                continue;
-            }
-            const std::string target = JoinPath(BaseFolder, e.FileName);
-            if (e.SameFile.empty()) continue;
-            const std::string rel = NativeName(e.FileName);
-            std::string parkedRel;
-            try {
-                // Only a name that is taken can be the same file already or the list file: the common
-                // case, a free name, costs one look at the target instead of a comparison with each.
-                const FileIdentity occupant = fs.Identify(target);
-                // A same file that is already the target itself needs nothing (nor could it be parked).
-                if (SameFileName(e.SameFile, target) || (occupant.Exists && SamePlace(e.SameFile, target))) continue;
-                // The list file is never parked away, replaced or moved.
-                if (SameFileName(target, ListPath) || (occupant.Exists && SamePlace(target, ListPath)))
-                    throw IoError("File access denied", "the list file itself is never renamed or moved");
-                const FileIdentity source = fs.Identify(e.SameFile);
-                if (isListFile(e.SameFile, source))
-                    throw IoError("File access denied", "the list file itself is never renamed or moved");
-                if (!source.Exists) throw IoErrorFromErrno(ENOENT);
-                // A link is never the copy of anything: what it points to may lie anywhere.
-                if (source.IsLink) throw IoErrorFromErrno(ELOOP);
-                if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
-                // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
-                if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
-                if (occupant.Exists) {
-                    const std::string ext = ExtractFileExt(rel);
-                    const std::string stem = rel.substr(0, rel.size() - ext.size());
-                    auto parkingRel = [&] { return stem + "_Temp" + std::to_string(parking) + ext; };
-                    while (fs.Identify(JoinPath(BaseFolder, parkingRel())).Exists)
-                        ++parking;
-                    fs.RenameBeneath(BaseFolder, rel, parkingRel());
-                    parkedRel = parkingRel();
-                    ui.ProcessMessages();
-                }
-                MakeTargetFolders(fs, BaseFolder, rel);
-                const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
-                const std::string sourceKey = PathKey(e.SameFile);
-                const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
-                                  users[sourceKey] > 0 || held.count(sourceKey) != 0;
-                fs.TransferBeneath(from.Root, from.Rel, source, BaseFolder, rel, copy);
-            } catch (const IoError& err) {
-                // The entry stays as it was: a file parked for it goes back to its name.
-                if (!parkedRel.empty()) {
-                    try {
-                        fs.RenameBeneath(BaseFolder, parkedRel, rel);
-                        parkedRel.clear();
-                    } catch (const IoError&) {
-                    }
-                }
-                if (!parkedRel.empty())
-                    pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
-                                      follow(target, JoinPath(BaseFolder, parkedRel)));
-                failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
-                continue;
-            }
-            if (!parkedRel.empty())
-                pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
-                                  follow(target, JoinPath(BaseFolder, parkedRel)));
-            held.insert(PathKey(target));
-            changed.push_back(i);
-        }
+        RepairPlan plan;
+        std::vector<std::int32_t> rowOfStep;
+        PlanFileChanges(plan, rowOfStep, failures, passedOver);
+        if (!plan.Steps.empty()) RunPlan(plan, rowOfStep, failures, changed);
         if (failures.Empty()) {
             VerifyEntries();
         } else {
@@ -238,6 +255,73 @@ void TForm1::FileChangeCmdClick() {
     Status.SetCaption(texts::RenameEnd + listName);
     failures.Report(ui);
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
+}
+
+void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
+                     std::vector<std::int32_t>& changed) {
+    const std::string planPath = PlanPath(ListPath);
+    std::optional<PlanJournal> journal;
+    try {
+        journal.emplace(fs, planPath, plan);
+    } catch (const IoError& err) {
+        // Without its plan on the disk the pass is not started: a kill could leave contents parked.
+        failures.Add(err, planPath);
+        return;
+    }
+    const FileIdentity listId = fs.Identify(ListPath, true);
+    const RootsHeld rootsHeld(fs);
+    // A parking that failed or was given back left the file under its own name: the steps that were
+    // to take it from its parking place take it from there.
+    std::unordered_map<std::string, std::string> back;
+    std::unordered_map<std::int32_t, std::size_t> parkOfRow;
+    std::unordered_set<std::int32_t> failedRows;
+    for (std::size_t k = 0; k < plan.Steps.size(); ++k) {
+        const PlanStep& s = plan.Steps[k];
+        const std::int32_t i = rowOfStep[k];
+        if (failedRows.count(i)) {
+            journal->Failed(k);
+            continue;
+        }
+        std::string from = s.From;
+        try {
+            if (s.What == PlanStep::Kind::Park) {
+                fs.RenameBeneath(BaseFolder, s.From, s.To);
+                parkOfRow[i] = k;
+                journal->Done(k);
+                ui.ProcessMessages();
+                continue;
+            }
+            if (SameFileName(s.Root, BaseFolder))
+                if (auto it = back.find(PathKey(s.From)); it != back.end()) from = it->second;
+            const std::string source = JoinPath(s.Root, from);
+            const FileIdentity id = fs.Identify(source);
+            if (!id.Exists) throw IoErrorFromErrno(ENOENT);
+            if (id.IsLink) throw IoErrorFromErrno(ELOOP);
+            if (!id.IsFile) throw IoErrorFromErrno(EINVAL);
+            if (id.SameObject(listId)) throw IoError("File access denied", "the list file itself is never renamed or moved");
+            MakeFoldersBeneath(fs, BaseFolder, s.To);
+            fs.TransferBeneath(s.Root, from, id, BaseFolder, s.To, s.What == PlanStep::Kind::Copy);
+            journal->Done(k);
+            changed.push_back(i);
+        } catch (const IoError& err) {
+            // The entry stays as it was: a file parked for it goes back to its name.
+            failedRows.insert(i);
+            if (s.What == PlanStep::Kind::Park) {
+                back[PathKey(s.To)] = s.From;
+            } else if (auto p = parkOfRow.find(i); p != parkOfRow.end()) {
+                const PlanStep& park = plan.Steps[p->second];
+                try {
+                    fs.RenameBeneath(BaseFolder, park.To, park.From);
+                    back[PathKey(park.To)] = park.From;
+                    journal->Undone(p->second);
+                } catch (const IoError&) {
+                }
+            }
+            journal->Failed(k);
+            failures.Add(err, s.What == PlanStep::Kind::Park ? JoinPath(BaseFolder, s.From) : JoinPath(s.Root, from));
+        }
+    }
+    journal->Finish();
 }
 
 void TForm1::RecheckOwnFile(std::int32_t i) {

@@ -20,5 +20,7 @@ inline constexpr const char* DropNothing = "無効ファイルまたは重複フ
 // Shown after a rename run that passed over entries whose names lead out of the list's folder.
 inline constexpr const char* OutsideNamesHead = "リストのフォルダの外を指す項目は改名・移動しませんでした（";
 inline constexpr const char* OutsideNamesTail = "件）";
+// Shown when a rename pass found the plan of one that was cut off, and finished it instead.
+inline constexpr const char* PlanFinished = "中断された前回の改名・移動を完了しました。結果を確認してから、もう一度実行してください";
 
 } // namespace tv::texts

@@ -1,0 +1,351 @@
+#include "repair/RepairPlan.h"
+
+#include "core/FileCompare.h"
+#include "platform/Errors.h"
+#include "platform/Paths.h"
+
+#include <cerrno>
+#include <algorithm>
+#include <cstring>
+#include <unordered_map>
+
+namespace tv {
+
+namespace {
+
+constexpr std::string_view Head = "tallyvault-plan 1";
+
+std::string Escape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (char c : s) {
+        switch (c) {
+        case '%': out += "%25"; break;
+        case '\t': out += "%09"; break;
+        case '\r': out += "%0D"; break;
+        case '\n': out += "%0A"; break;
+        default: out += c;
+        }
+    }
+    return out;
+}
+
+std::string Unescape(std::string_view s) {
+    std::string out;
+    out.reserve(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '%' && i + 2 < s.size()) {
+            const std::string_view code = s.substr(i + 1, 2);
+            const char c = code == "25" ? '%' : code == "09" ? '\t' : code == "0D" ? '\r' : code == "0A" ? '\n' : 0;
+            if (c != 0) {
+                out += c;
+                i += 2;
+                continue;
+            }
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+std::vector<std::string_view> Fields(std::string_view line) {
+    std::vector<std::string_view> out;
+    for (;;) {
+        const std::size_t tab = line.find('\t');
+        out.push_back(line.substr(0, tab));
+        if (tab == std::string_view::npos) return out;
+        line.remove_prefix(tab + 1);
+    }
+}
+
+const char* KindWord(PlanStep::Kind k) {
+    switch (k) {
+    case PlanStep::Kind::Park: return "park";
+    case PlanStep::Kind::Copy: return "copy";
+    case PlanStep::Kind::Move: break;
+    }
+    return "move";
+}
+
+// A path as the file system compares paths, with every separator spelled alike.
+std::string Key(const std::string& rel) {
+    std::string key = FileNameKey(rel);
+    for (char& c : key)
+        if (IsPathDelim(c)) c = '/';
+    return key;
+}
+
+// Whether the file `a` holds the first bytes of `b`: a copy cut off by a kill.
+bool IsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b) {
+    std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
+    std::vector<char> ba(1 << 16), bb(1 << 16);
+    for (;;) {
+        const std::size_t na = fa->Read(ba.data(), ba.size());
+        if (na == 0) return true;
+        std::size_t nb = 0;
+        while (nb < na) {
+            const std::size_t n = fb->Read(bb.data() + nb, na - nb);
+            if (n == 0) return false;
+            nb += n;
+        }
+        if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+    }
+}
+
+// One recovery of a plan record: its steps looked at on disk, in order or backwards.
+class Recovery {
+public:
+    Recovery(FileSystem& fs, const PlanRecord& r, EntryFailures& failures)
+        : fs_(fs), plan_(r.Plan), r_(r), failures_(failures), parkFor_(plan_.Steps.size(), NoStep) {
+        // The parking that made room for each transfer, and the names a parking given back in the run
+        // returned to (the steps after it read the file from there).
+        std::unordered_map<std::string, std::size_t> lastPark;
+        for (std::size_t k = 0; k < plan_.Steps.size(); ++k) {
+            const PlanStep& s = plan_.Steps[k];
+            if (s.What == PlanStep::Kind::Park) {
+                lastPark[Key(s.From)] = k;
+                if (r_.Undone[k] || r_.Failed[k]) back_[Key(s.To)] = s.From;
+            } else if (auto it = lastPark.find(Key(s.To)); it != lastPark.end()) {
+                parkFor_[k] = it->second;
+                lastPark.erase(it);
+            }
+        }
+    }
+
+    void Finish() {
+        for (std::size_t k = 0; k < plan_.Steps.size(); ++k) {
+            if (r_.Failed[k] || r_.Undone[k]) continue;
+            const PlanStep& s = plan_.Steps[k];
+            try {
+                if (s.What == PlanStep::Kind::Park) {
+                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To)) fs_.RenameBeneath(plan_.Base, s.From, s.To);
+                    continue;
+                }
+                const std::string from = Source(s);
+                const FileIdentity src = fs_.Identify(JoinPath(s.Root, from));
+                const FileIdentity to = fs_.Identify(JoinPath(plan_.Base, s.To));
+                if (to.Exists) {
+                    // Made, unless it is a copy of ours cut off by the kill: the source still holds it all.
+                    if (r_.Done[k] || !Ours(k) || !src.IsFile || !to.IsFile || to.Size >= src.Size ||
+                        !IsPrefixOf(fs_, JoinPath(plan_.Base, s.To), JoinPath(s.Root, from)))
+                        continue;
+                    fs_.DeleteBeneath(plan_.Base, s.To, to);
+                }
+                if (!src.Exists) throw IoErrorFromErrno(ENOENT);
+                if (!src.IsFile) throw IoErrorFromErrno(src.IsLink ? ELOOP : EINVAL);
+                MakeFoldersBeneath(fs_, plan_.Base, s.To);
+                fs_.TransferBeneath(s.Root, from, src, plan_.Base, s.To, s.What == PlanStep::Kind::Copy);
+            } catch (const IoError& e) {
+                failures_.Add(e, JoinPath(plan_.Base, s.To));
+                GiveBack(k);
+            }
+        }
+    }
+
+    void Undo() {
+        // Steps are made in order: none after the first one without a mark was started.
+        std::size_t end = 0;
+        for (std::size_t k = 0; k < plan_.Steps.size(); ++k)
+            if (r_.Done[k] || r_.Failed[k] || r_.Undone[k]) end = k + 1;
+        end = std::min(end + 1, plan_.Steps.size());
+        for (std::size_t k = end; k-- > 0;) {
+            if (r_.Failed[k] || r_.Undone[k]) continue;
+            const PlanStep& s = plan_.Steps[k];
+            try {
+                if (s.What == PlanStep::Kind::Park) {
+                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From)) fs_.RenameBeneath(plan_.Base, s.To, s.From);
+                    continue;
+                }
+                const std::string from = Source(s);
+                const std::string toPath = JoinPath(plan_.Base, s.To), srcPath = JoinPath(s.Root, from);
+                const FileIdentity to = fs_.Identify(toPath);
+                if (!to.Exists || !Ours(k)) continue;
+                const FileIdentity src = fs_.Identify(srcPath);
+                if (s.What == PlanStep::Kind::Move) {
+                    if (src.Exists) continue;
+                    if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
+                    MakeFoldersBeneath(fs_, s.Root, from);
+                    fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
+                } else if (src.IsFile && to.IsFile && FilesIdentical(fs_, toPath, srcPath)) {
+                    // A copy goes only while its source still holds the same bytes.
+                    fs_.DeleteBeneath(plan_.Base, s.To, to);
+                }
+            } catch (const IoError& e) {
+                failures_.Add(e, JoinPath(plan_.Base, s.To));
+            }
+        }
+    }
+
+private:
+    static constexpr std::size_t NoStep = static_cast<std::size_t>(-1);
+
+    bool There(const std::string& root, const std::string& rel) { return fs_.Identify(JoinPath(root, rel)).Exists; }
+
+    // Where a transfer's source is: a parking the run gave back left the file under its name.
+    std::string Source(const PlanStep& s) const {
+        if (!SameFileName(s.Root, plan_.Base)) return s.From;
+        auto it = back_.find(Key(s.From));
+        return it == back_.end() ? s.From : it->second;
+    }
+
+    // Whether the file at a transfer's target can be the one it made: the target was free, or the file
+    // that stood there is in its parking place.
+    bool Ours(std::size_t k) {
+        return parkFor_[k] == NoStep || There(plan_.Base, plan_.Steps[parkFor_[k]].To);
+    }
+
+    // A transfer that cannot be made: the file parked for it goes back to its name.
+    void GiveBack(std::size_t k) {
+        if (parkFor_[k] == NoStep) return;
+        const PlanStep& p = plan_.Steps[parkFor_[k]];
+        try {
+            if (There(plan_.Base, p.To) && !There(plan_.Base, p.From)) {
+                fs_.RenameBeneath(plan_.Base, p.To, p.From);
+                back_[Key(p.To)] = p.From;
+            }
+        } catch (const IoError& e) {
+            failures_.Add(e, JoinPath(plan_.Base, p.To));
+        }
+    }
+
+    FileSystem& fs_;
+    const RepairPlan& plan_;
+    const PlanRecord& r_;
+    EntryFailures& failures_;
+    std::vector<std::size_t> parkFor_;
+    std::unordered_map<std::string, std::string> back_;
+};
+
+} // namespace
+
+std::string RepairPlan::Text() const {
+    std::string out(Head);
+    out += "\nbase\t" + Escape(Base) + "\n";
+    for (const PlanStep& s : Steps) {
+        out += KindWord(s.What);
+        if (s.What != PlanStep::Kind::Park) out += "\t" + Escape(s.Root);
+        out += "\t" + Escape(s.From) + "\t" + Escape(s.To) + "\n";
+    }
+    return out + "planned\n";
+}
+
+std::string RepairPlan::Describe(std::size_t k) const {
+    const PlanStep& s = Steps[k];
+    const std::string to = JoinPath(Base, s.To);
+    switch (s.What) {
+    case PlanStep::Kind::Park: return "park " + JoinPath(Base, s.From) + " as " + to;
+    case PlanStep::Kind::Copy: return "copy " + JoinPath(s.Root, s.From) + " to " + to;
+    case PlanStep::Kind::Move: break;
+    }
+    return (SameFileName(s.Root, Base) ? "rename " : "move ") + JoinPath(s.Root, s.From) + " to " + to;
+}
+
+std::string PlanPath(const std::string& listPath) {
+    return JoinPath(ExtractFileDir(listPath), "." + ExtractFileName(listPath) + ".tallyvault-plan");
+}
+
+PlanRecord ParsePlan(std::string_view text) {
+    PlanRecord r;
+    bool first = true;
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) break; // the last line was cut off
+        const std::vector<std::string_view> f = Fields(text.substr(0, end));
+        text.remove_prefix(end + 1);
+        if (first) {
+            if (f.size() != 1 || f[0] != Head) return {};
+            first = false;
+            continue;
+        }
+        const std::string_view word = f[0];
+        if (!r.Complete) {
+            if (word == "planned" && f.size() == 1) {
+                r.Complete = true;
+                r.Done.assign(r.Plan.Steps.size(), 0);
+                r.Failed = r.Undone = r.Done;
+            } else if (word == "base" && f.size() == 2) {
+                r.Plan.Base = Unescape(f[1]);
+            } else if (word == "park" && f.size() == 3) {
+                r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2])});
+            } else if ((word == "move" || word == "copy") && f.size() == 4) {
+                r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy,
+                                        Unescape(f[1]), Unescape(f[2]), Unescape(f[3])});
+            } else {
+                return {};
+            }
+            continue;
+        }
+        if (f.size() != 2) continue;
+        std::size_t k = 0;
+        bool number = !f[1].empty();
+        for (char c : f[1]) {
+            number = number && c >= '0' && c <= '9' && k < r.Done.size();
+            if (number) k = k * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (!number || k >= r.Done.size()) continue;
+        (word == "done" ? r.Done : word == "failed" ? r.Failed : r.Undone)[k] = 1;
+    }
+    if (!r.Complete) r.Plan.Steps.clear();
+    return r;
+}
+
+PlanJournal::PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan) : fs_(fs), path_(std::move(path)) {
+    out_ = fs_.CreateNew(path_);
+    try {
+        const std::string text = plan.Text();
+        out_->Write(text.data(), text.size());
+        out_->Sync();
+        fs_.SyncFolder(ExtractFileDir(path_));
+    } catch (const IoError&) {
+        out_.reset();
+        fs_.DeleteFile(path_);
+        throw;
+    }
+}
+
+PlanJournal::~PlanJournal() {
+    if (out_) Finish();
+}
+
+void PlanJournal::Mark(const char* what, std::size_t k) {
+    // Not synced: a kill keeps what was written, and a recovery looks at the files anyway.
+    const std::string line = std::string(what) + "\t" + std::to_string(k) + "\n";
+    try {
+        if (out_) out_->Write(line.data(), line.size());
+    } catch (const IoError&) {
+    }
+}
+
+void PlanJournal::Finish() {
+    try {
+        if (out_) out_->Close();
+    } catch (const IoError&) {
+    }
+    out_.reset();
+    fs_.DeleteFile(path_);
+}
+
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures) {
+    const std::string path = PlanPath(listPath);
+    if (!fs.FileExists(path)) return false;
+    std::string text;
+    {
+        std::unique_ptr<InputFile> in = fs.OpenRead(path);
+        std::vector<char> buf(1 << 16);
+        for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0;)
+            text.append(buf.data(), n);
+    }
+    const PlanRecord r = ParsePlan(text);
+    if (r.Complete && !r.Plan.Base.empty()) {
+        const RootsHeld held(fs);
+        Recovery recovery(fs, r, failures);
+        if (undo)
+            recovery.Undo();
+        else
+            recovery.Finish();
+    }
+    fs.DeleteFile(path);
+    return true;
+}
+
+} // namespace tv

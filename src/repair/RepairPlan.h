@@ -1,0 +1,87 @@
+#pragma once
+// The plan of a rename pass, kept on disk beside the list while the pass runs: every parking, rename,
+// move and copy in the order they are made, written and synced before the first of them, and each one
+// marked when it is done. A pass that is killed leaves the plan behind; the next repair of the list
+// finishes it (or, when asked, undoes it), so no content stays only under a "_Temp" name. The plan is
+// removed when the pass ends.
+//
+// The file is "." + the list's name + ".tallyvault-plan" in the list's folder. It is text, one step a
+// line, its fields separated by TAB with "%", TAB, CR and LF written as "%25", "%09", "%0D", "%0A":
+//   tallyvault-plan 1
+//   base <the list's folder>
+//   park <name> <parking name>
+//   move|copy <source's root> <source below it> <name>
+//   planned
+//   done|failed|undone <step number from 0>
+// A plan without its "planned" line was cut off while written: nothing was changed for it yet.
+#include "platform/FileSystem.h"
+#include "repair/Confine.h"
+
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tv {
+
+struct PlanStep {
+    enum class Kind { Park, Move, Copy };
+    Kind What = Kind::Move;
+    std::string Root; // a move's or copy's source root; a parking happens in the list's folder
+    std::string From; // below Root (a parking: below the list's folder), "/"-separated
+    std::string To;   // below the list's folder
+};
+
+struct RepairPlan {
+    std::string Base; // the list's folder
+    std::vector<PlanStep> Steps;
+
+    std::string Text() const;
+    // One readable line for a step, as --dry-run prints it.
+    std::string Describe(std::size_t k) const;
+};
+
+// What a plan file holds: the plan and how far its run came.
+struct PlanRecord {
+    RepairPlan Plan;
+    bool Complete = false; // the "planned" line was written: steps may have been made
+    std::vector<char> Done, Failed, Undone;
+};
+
+// The plan file of a list.
+std::string PlanPath(const std::string& listPath);
+
+// Reads a plan file's text; a line cut off by a kill is left out.
+PlanRecord ParsePlan(std::string_view text);
+
+// The plan file of one running pass: written and synced (file and folder) when made, marked as the
+// steps go, removed by Finish.
+class PlanJournal {
+public:
+    // Refuses (IoError) when a plan file is there already.
+    PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan);
+    ~PlanJournal();
+    PlanJournal(const PlanJournal&) = delete;
+    PlanJournal& operator=(const PlanJournal&) = delete;
+
+    void Done(std::size_t k) { Mark("done", k); }
+    void Failed(std::size_t k) { Mark("failed", k); }
+    void Undone(std::size_t k) { Mark("undone", k); }
+    // Every step is made or given up: the plan goes.
+    void Finish();
+
+private:
+    void Mark(const char* what, std::size_t k);
+    FileSystem& fs_;
+    std::string path_;
+    std::unique_ptr<OutputFile> out_;
+};
+
+// Finishes the plan a killed pass left beside the list, or undoes its steps (last first); every step
+// looks at the files first, so a recovery that is killed itself can be run again. Never replaces a
+// file. False when there was no plan; failures name the steps that could not be made.
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures);
+
+} // namespace tv
