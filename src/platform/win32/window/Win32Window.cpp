@@ -321,7 +321,7 @@ void Win32Window::SyncFromForm() {
         c.Seen = c.Element->Changes();
         const std::wstring text = W(c.Element->Caption());
         if (c.Window == status_)
-            ::SendMessageW(status_, SB_SETTEXTW, SB_SIMPLEID, reinterpret_cast<LPARAM>(text.c_str()));
+            ::SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
         else
             ::SetWindowTextW(c.Window, text.c_str());
         std::wstring hint = W(c.Element->Hint());
