@@ -2,6 +2,7 @@
 // TALLYVAULT_SETTINGS names another settings file. TALLYVAULT_SCREENSHOT=FILE.bmp writes a picture of
 // the window (with its frame, as the screen shows it) once the start list is shown, and
 // TALLYVAULT_ROWS=FILE.txt the list view's texts as it shows them; either ends the program after.
+// TALLYVAULT_SCREENSHOT_STATE=sorted,filtered shows the rows sorted or filtered first.
 // --help and --version, as the only argument, print and end the program.
 #include "Win32Ui.h"
 #include "Win32Window.h"
@@ -118,6 +119,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     {
         tv::win32::Win32Window window(form, ui);
         window.Start(args);
+        window.ApplyViewState(Env(L"TALLYVAULT_SCREENSHOT_STATE"));
         if (!shot.empty() || !rows.empty()) {
             // Let the window paint itself fully before it is taken.
             ::SetTimer(window.Handle(), 1, 1500, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {

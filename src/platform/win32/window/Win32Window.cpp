@@ -381,7 +381,8 @@ void Win32Window::SyncRows() {
         rowsSeen_ = rows.Changes();
         checksSeen_ = rows.CheckChanges();
         rowCount_ = rows.Count();
-        ListView_SetItemCountEx(list_, rowCount_, LVSICF_NOSCROLL);
+        Arrange();
+        ListView_SetItemCountEx(list_, ViewCount(), LVSICF_NOSCROLL);
         ::InvalidateRect(list_, nullptr, FALSE);
     } else if (rows.CheckChanges() != checksSeen_) {
         checksSeen_ = rows.CheckChanges();
@@ -390,24 +391,27 @@ void Win32Window::SyncRows() {
 }
 
 void Win32Window::SyncSelection() {
-    const int wanted = form_.CrcList.Selected();
+    const int selected = form_.CrcList.Selected();
+    // A selected row the filter hides stays selected in the logic; the view just shows none.
+    const int wanted = selected < 0 ? -1 : ViewRow(selected);
     const int shown = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
     if (wanted == shown) return;
     const bool was = syncing_;
     syncing_ = true;
     if (shown >= 0) ListView_SetItemState(list_, -1, 0, LVIS_SELECTED);
-    if (wanted >= 0 && wanted < rowCount_) {
+    if (wanted >= 0 && wanted < ViewCount()) {
         ListView_SetItemState(list_, wanted, LVIS_SELECTED | LVIS_FOCUSED, LVIS_SELECTED | LVIS_FOCUSED);
         ListView_EnsureVisible(list_, wanted, FALSE);
     }
     syncing_ = was;
 }
 
-void Win32Window::ToggleCheck(int row) {
+void Win32Window::ToggleCheck(int viewRow) {
+    const int row = ListRow(viewRow);
     if (row < 0 || row >= form_.CrcList.Count() || form_.CommandRunning()) return;
     form_.CrcList.SetChecked(row, !form_.CrcList.Checked(row));
     checksSeen_ = form_.CrcList.CheckChanges();
-    ListView_RedrawItems(list_, row, row);
+    ListView_RedrawItems(list_, viewRow, viewRow);
 }
 
 std::wstring Win32Window::RowTexts() const {
@@ -443,11 +447,12 @@ void Win32Window::OnNotify(NMHDR* header, LRESULT& result) {
         auto* info = reinterpret_cast<NMLVDISPINFOW*>(header);
         LVITEMW& item = info->item;
         // The view may ask for a row it was told about that the logic has since removed.
-        if (item.iItem < 0 || item.iItem >= form_.CrcList.Count()) {
+        const int listRow = ListRow(item.iItem);
+        if (listRow < 0 || listRow >= form_.CrcList.Count()) {
             if (item.mask & LVIF_TEXT && item.cchTextMax > 0) item.pszText[0] = 0;
             return;
         }
-        const TListItem& row = form_.CrcList.Item(item.iItem);
+        const TListItem& row = form_.CrcList.Item(listRow);
         if (item.mask & LVIF_TEXT && item.cchTextMax > 0) {
             const std::wstring text =
                 W(item.iSubItem == 0 ? row.Caption : row.SubItem(static_cast<std::size_t>(item.iSubItem - 1)));
@@ -488,11 +493,14 @@ void Win32Window::OnNotify(NMHDR* header, LRESULT& result) {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (syncing_ || !(change->uChanged & LVIF_STATE)) return;
         if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)
-            form_.CrcList.SetSelected(ListView_GetNextItem(list_, -1, LVNI_SELECTED));
+            form_.CrcList.SetSelected(ListRow(ListView_GetNextItem(list_, -1, LVNI_SELECTED)));
         return;
     }
+    case LVN_COLUMNCLICK:
+        ColumnClicked(reinterpret_cast<NMLISTVIEW*>(header)->iSubItem);
+        return;
     case LVN_ODSTATECHANGED:
-        if (!syncing_) form_.CrcList.SetSelected(ListView_GetNextItem(list_, -1, LVNI_SELECTED));
+        if (!syncing_) form_.CrcList.SetSelected(ListRow(ListView_GetNextItem(list_, -1, LVNI_SELECTED)));
         return;
     default:
         (void)result;
@@ -603,6 +611,12 @@ LRESULT Win32Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         const int id = LOWORD(wp);
         if (id >= ButtonId && id < ButtonId + static_cast<int>(buttons_.size())) {
             if (HIWORD(wp) == BN_CLICKED) buttons_[static_cast<std::size_t>(id - ButtonId)]();
+            return 0;
+        }
+        if (onlyUnmatchedId_ && static_cast<UINT>(id) == onlyUnmatchedId_) {
+            ShowOnlyUnmatched(!onlyUnmatched_);
+            ::CheckMenuItem(::GetMenu(hwnd_), onlyUnmatchedId_,
+                            static_cast<UINT>(MF_BYCOMMAND | (onlyUnmatched_ ? MF_CHECKED : MF_UNCHECKED)));
             return 0;
         }
         for (const MenuView& m : menus_)

@@ -31,6 +31,10 @@ public:
     // The keyboard shortcuts of the menus; true when the message was one of them.
     bool Translate(MSG& msg);
 
+    // For pictures and checks of the window: "sorted" (by the Same File column), "filtered" (only the
+    // rows that are not matches), comma-separated.
+    void ApplyViewState(const std::string& states);
+
     HWND Handle() const { return hwnd_; }
     HWND List() const { return list_; }
     // The list view's texts as it shows them (asked through the view), one row a line, tab-separated.
@@ -74,7 +78,16 @@ private:
     void Close();
     void OnNotify(NMHDR* header, LRESULT& result);
     void DrawControl(const DRAWITEMSTRUCT& item);
-    void ToggleCheck(int row);
+    void ToggleCheck(int viewRow);
+    // The view's order and filter (Win32WindowRows.cpp).
+    bool Arranged() const { return orderColumn_ >= 0 || onlyUnmatched_; }
+    int ListRow(int viewRow) const;
+    int ViewRow(int listRow) const;
+    int ViewCount() const;
+    void Arrange();
+    void Rearrange();
+    void ColumnClicked(int column);
+    void ShowOnlyUnmatched(bool on);
 
     TForm1& form_;
     Win32Ui& ui_;
@@ -93,6 +106,11 @@ private:
     int rowCount_ = 0;
     std::size_t columnsShown_ = 0;
     bool syncing_ = false, settingsSaved_ = false;
+    // Empty while the rows are shown as the list has them; else view row -> list row and back.
+    std::vector<int> shown_, viewOf_;
+    int orderColumn_ = -1;
+    bool descending_ = false, onlyUnmatched_ = false;
+    UINT onlyUnmatchedId_ = 0;
 };
 
 } // namespace tv::win32

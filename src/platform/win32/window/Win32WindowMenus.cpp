@@ -113,6 +113,10 @@ void Win32Window::BuildMenus() {
     ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
     for (TMenuItem* on : {&f.ON0, &f.ON1, &f.ON2, &f.ON3})
         AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
+    ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
+    // The view's own filter: no item of the logic, so nothing it does or writes depends on it.
+    onlyUnmatchedId_ = FirstMenuId - 1;
+    ::AppendMenuW(check, MF_STRING, onlyUnmatchedId_, L"\u25CB\u4EE5\u5916\u306E\u884C\u3060\u3051\u8868\u793A(&U)");
 
     HMENU option = sub(L"\u30AA\u30D7\u30B7\u30E7\u30F3(&O)");
     AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
