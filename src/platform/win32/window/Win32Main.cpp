@@ -2,7 +2,8 @@
 // TALLYVAULT_SETTINGS names another settings file. TALLYVAULT_SCREENSHOT=FILE.bmp writes a picture of
 // the window (with its frame, as the screen shows it) once the start list is shown, and
 // TALLYVAULT_ROWS=FILE.txt the list view's texts as it shows them; either ends the program after.
-// TALLYVAULT_SCREENSHOT_STATE=sorted,filtered shows the rows sorted or filtered first.
+// TALLYVAULT_SCREENSHOT_STATE=sorted,filtered shows the rows sorted or filtered first; message shows
+// the version box over the window, question the duplicate question.
 // --help and --version, as the only argument, print and end the program.
 #include "Win32Ui.h"
 #include "Win32Window.h"
@@ -20,6 +21,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 
 namespace {
@@ -52,10 +54,16 @@ void Print(const char* text) {
         ::MessageBoxW(nullptr, tv::win32::Widen(text).c_str(), tv::win32::ApplicationTitle, MB_OK);
 }
 
-// The window as the screen shows it, frame and menu included, as a 24-bit BMP file.
-bool WriteWindowPicture(HWND window, const std::string& path) {
+// The window as the screen shows it, frame and menu included, with a box over it when one is open,
+// as a 24-bit BMP file.
+bool WriteScreenPicture(HWND window, HWND popup, const std::string& path) {
     RECT r{};
     ::GetWindowRect(window, &r);
+    if (popup && popup != window) {
+        RECT p{};
+        ::GetWindowRect(popup, &p);
+        ::UnionRect(&r, &r, &p);
+    }
     const int w = r.right - r.left, h = r.bottom - r.top;
     if (w <= 0 || h <= 0) return false;
     HDC screen = ::GetDC(nullptr);
@@ -120,26 +128,38 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         tv::win32::Win32Window window(form, ui);
         window.Start(args);
         window.ApplyViewState(Env(L"TALLYVAULT_SCREENSHOT_STATE"));
+        // The picture and the rows are taken once everything has painted, from inside a box's own loop
+        // too: then the box goes first, and the window once the box has returned.
+        bool taken = false;
+        std::function<void()> take = [&] {
+            HWND main = window.Handle();
+            HWND popup = ::GetLastActivePopup(main);
+            if (!shot.empty() && !WriteScreenPicture(main, popup, shot)) exitCode = 1;
+            if (!rows.empty()) {
+                const std::string text = tv::win32::Narrow(window.RowTexts());
+                std::ofstream out{std::filesystem::path(tv::win32::Widen(rows)), std::ios::binary};
+                out << text;
+                if (!out) exitCode = 1;
+            }
+            taken = true;
+            ::PostMessageW(popup && popup != main ? popup : main, WM_CLOSE, 0, 0);
+        };
         if (!shot.empty() || !rows.empty()) {
-            // Let the window paint itself fully before it is taken.
+            static std::function<void()>* pending = nullptr;
+            pending = &take;
             ::SetTimer(window.Handle(), 1, 1500, [](HWND hwnd, UINT, UINT_PTR id, DWORD) {
                 ::KillTimer(hwnd, id);
-                ::PostMessageW(hwnd, WM_APP, 0, 0);
+                if (pending) (*pending)();
+                pending = nullptr;
             });
+            const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
+            if (state.find("message") != std::string::npos) window.Run([&form] { form.versionClick(); });
+            if (state.find("question") != std::string::npos)
+                ui.AskDuplicate("Z:\\set\\photo 01 (2).jpg\r\nは photo 01.jpg と同じ内容です。削除しますか？");
+            if (taken) ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
         }
         MSG msg;
         while (::GetMessageW(&msg, nullptr, 0, 0) > 0) {
-            if (msg.message == WM_APP && msg.hwnd == window.Handle()) {
-                if (!shot.empty() && !WriteWindowPicture(window.Handle(), shot)) exitCode = 1;
-                if (!rows.empty()) {
-                    const std::string text = tv::win32::Narrow(window.RowTexts());
-                    std::ofstream out{std::filesystem::path(tv::win32::Widen(rows)), std::ios::binary};
-                    out << text;
-                    if (!out) exitCode = 1;
-                }
-                ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
-                continue;
-            }
             if (window.Translate(msg)) continue;
             ::TranslateMessage(&msg);
             ::DispatchMessageW(&msg);
