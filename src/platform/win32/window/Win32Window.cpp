@@ -33,7 +33,8 @@ std::wstring InstalledFace(std::initializer_list<const wchar_t*> faces) {
         ::lstrcpynW(lf.lfFaceName, face, LF_FACESIZE);
         bool has = false;
         ::EnumFontFamiliesExW(
-            dc, &lf, [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
+            dc, &lf,
+            [](const LOGFONTW*, const TEXTMETRICW*, DWORD, LPARAM p) -> int {
                 *reinterpret_cast<bool*>(p) = true;
                 return 0;
             },
@@ -207,22 +208,20 @@ void Win32Window::BuildCounters() {
                                &form_.Label3, &form_.BadCounter,   &form_.Label4, &form_.NotingCounter};
     for (const TControl* p : parts) {
         const int id = CounterId + static_cast<int>(counterParts_.size());
-        HWND label = ::CreateWindowExW(0, L"STATIC", W(p->Caption()).c_str(), WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY,
-                                       0, 0, 20, 20, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr,
-                                       nullptr);
+        HWND label =
+            ::CreateWindowExW(0, L"STATIC", W(p->Caption()).c_str(), WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY,
+                              0, 0, 20, 20, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         counterParts_.push_back(label);
         AddControl(*p, label);
     }
 }
 
 void Win32Window::BuildList() {
-    list_ = ::CreateWindowExW(WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
-                              WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL |
-                                  LVS_SHOWSELALWAYS,
-                              0, 0, 100, 100, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ListId)), nullptr,
-                              nullptr);
-    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_DOUBLEBUFFER |
-                                                 LVS_EX_HEADERDRAGDROP * 0);
+    list_ = ::CreateWindowExW(
+        WS_EX_CLIENTEDGE, WC_LISTVIEWW, nullptr,
+        WS_CHILD | WS_VISIBLE | WS_TABSTOP | LVS_REPORT | LVS_OWNERDATA | LVS_SINGLESEL | LVS_SHOWSELALWAYS, 0, 0, 100,
+        100, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(ListId)), nullptr, nullptr);
+    ListView_SetExtendedListViewStyle(list_, LVS_EX_FULLROWSELECT | LVS_EX_CHECKBOXES | LVS_EX_DOUBLEBUFFER);
     ListView_SetImageList(list_, icons_, LVSIL_SMALL);
     ::SendMessageW(list_, WM_SETFONT, reinterpret_cast<WPARAM>(listFont_), FALSE);
     ListView_SetBkColor(list_, ListGreen);
@@ -343,7 +342,8 @@ void Win32Window::SyncFromForm() {
     bool menuBar = false;
     for (MenuView& m : menus_) {
         if (!m.Submenu)
-            ::CheckMenuItem(m.Menu, m.Id, static_cast<UINT>(MF_BYCOMMAND | (m.Item->Checked() ? MF_CHECKED : MF_UNCHECKED)));
+            ::CheckMenuItem(m.Menu, m.Id,
+                            static_cast<UINT>(MF_BYCOMMAND | (m.Item->Checked() ? MF_CHECKED : MF_UNCHECKED)));
         if (m.Item->Changes() == m.Seen) continue;
         m.Seen = m.Item->Changes();
         const UINT by = m.Submenu ? MF_BYPOSITION : MF_BYCOMMAND;
@@ -537,8 +537,8 @@ void Win32Window::ReadBackBounds() {
     if (!::GetWindowPlacement(hwnd_, &place)) return;
     TWindowBounds& b = form_.Bounds;
     b.State = place.showCmd == SW_SHOWMAXIMIZED || ::IsZoomed(hwnd_) ? TWindowState::Maximized
-              : ::IsIconic(hwnd_)                                   ? TWindowState::Minimized
-                                                                    : TWindowState::Normal;
+              : ::IsIconic(hwnd_)                                    ? TWindowState::Minimized
+                                                                     : TWindowState::Normal;
     const RECT& r = place.rcNormalPosition;
     b.Left = r.left;
     b.Top = r.top;

@@ -49,8 +49,8 @@ private:
     };
     struct MenuView {
         const TMenuItem* Item;
-        HMENU Menu;     // the menu holding the item
-        UINT Id;        // its command, or its position when it opens a submenu
+        HMENU Menu; // the menu holding the item
+        UINT Id;    // its command, or its position when it opens a submenu
         bool Submenu;
         std::function<void()> OnClick;
         bool EvenWhileRunning;
@@ -64,8 +64,8 @@ private:
     void BuildCounters();
     void BuildList();
     void BuildMenus();
-    void AddItem(HMENU menu, TMenuItem& item, Click click, std::function<void()> handler,
-                 bool evenWhileRunning = false, const char* extraKey = nullptr);
+    void AddItem(HMENU menu, TMenuItem& item, Click click, std::function<void()> handler, bool evenWhileRunning = false,
+                 const char* extraKey = nullptr);
     void AddControl(const TControl& element, HWND window);
     void AddTip(HWND window, const std::string& text);
     void LayOut();

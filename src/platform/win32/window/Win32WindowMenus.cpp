@@ -94,10 +94,12 @@ void Win32Window::BuildMenus() {
     };
 
     HMENU file = sub(L"\u30D5\u30A1\u30A4\u30EB(&F)");
-    AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }, false, "Ctrl+O");
+    AddItem(
+        file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }, false, "Ctrl+O");
     AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
     // Like the search button, the menu item stops a running search.
-    AddItem(file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
+    AddItem(
+        file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
     AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
     ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
@@ -121,13 +123,15 @@ void Win32Window::BuildMenus() {
     HMENU option = sub(L"\u30AA\u30D7\u30B7\u30E7\u30F3(&O)");
     AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
     // Options without side effects may change while a command runs: the logic reads them when it needs them.
-    AddItem(option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
+    AddItem(
+        option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
     AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
     AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
     AddItem(option, f.WriteCp932, Click::AutoCheck, {}, true);
     HMENU dubble = ::CreatePopupMenu();
     const UINT dubblePosition = static_cast<UINT>(::GetMenuItemCount(option));
-    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble), W(f.DubbleAction.Caption()).c_str());
+    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble),
+                  W(f.DubbleAction.Caption()).c_str());
     // The submenu as a whole is disabled in create mode.
     menus_.push_back({&f.DubbleAction, option, dubblePosition, true, {}, false, f.DubbleAction.Changes() + 1});
     for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel})
@@ -141,7 +145,8 @@ void Win32Window::BuildMenus() {
     HMENU help = sub(L"\u30D8\u30EB\u30D7(&H)");
     AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
     AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });
-    AddItem(help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); }, false, "F1");
+    AddItem(
+        help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); }, false, "F1");
     ::SetMenu(hwnd_, bar);
 
     popup_ = ::CreatePopupMenu();
