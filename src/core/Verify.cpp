@@ -148,7 +148,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
         const std::string path = EntryFullPath(folder, e);
         const FileIdentity id = fs.Identify(path, true);
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
-        e.Found = FileCrc32(fs, path, id.Size) == e.Crc;
+        e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && listHasSizes;
         ui.ProcessMessages();
     }
@@ -193,7 +193,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         for (std::size_t k = 0; k < files.size(); ++k) {
             if (!ownReads(k)) continue;
             ahead.Next();
-            const std::uint32_t c = FileCrc32(fs, FolderFile(folder, files[k].Name), files[k].Size);
+            const std::uint32_t c = FileCrc32AsListed(fs, FolderFile(folder, files[k].Name), files[k].Size);
             crcs[k] = c;
             for (std::int32_t i : owners[k]) {
                 TCrcTable& e = EntryTable[i];
@@ -233,7 +233,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         if (!crcs[k]) {
             if (!reads(k)) continue;
             ahead.Next();
-            crcs[k] = FileCrc32(fs, path, file.Size);
+            crcs[k] = FileCrc32AsListed(fs, path, file.Size);
         }
         bool served = false;
         ContentGroups::Group* kept = nullptr;

@@ -250,7 +250,7 @@ void TForm1::RecheckOwnFile(std::int32_t i) {
     if (!e.Exists) return;
     try {
         const bool sizeOk = !ListHasSizes || e.FileSize == NoSize || id.Size == e.FileSize;
-        e.Found = sizeOk && FileCrc32(fs, path, id.Size) == e.Crc;
+        e.Found = sizeOk && FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && ListHasSizes;
     } catch (const IoError&) {
         e.Found = false;
