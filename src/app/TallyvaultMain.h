@@ -21,8 +21,6 @@ namespace tv {
 inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
-class TextLineReader;
-
 enum class ListDialect {
     ldCsv,
     ldQuickSfv,
@@ -93,8 +91,7 @@ public:
     TMenuItem Exit1{"終了(&X)", false, false, "Alt+F4"};
     TMenuItem AllOn{"全てＯＮ(&Y)"};
     TMenuItem AllOff{"全てＯＦＦ(&N)"};
-    TMenuItem ON0{"○をﾁｪｯｸ(&0)", true}, ON1{"！をﾁｪｯｸ(&1)", true}, ON2{"×をﾁｪｯｸ(&2)", true},
-        ON3{"－をﾁｪｯｸ(&3)", true};
+    TMenuItem ON0{"○をﾁｪｯｸ(&0)", true}, ON1{"！をﾁｪｯｸ(&1)", true}, ON2{"×をﾁｪｯｸ(&2)", true}, ON3{"－をﾁｪｯｸ(&3)", true};
     TMenuItem ModeChangeCmd{"モード変更(&M)", false, false, "Ctrl+M"};
     TMenuItem CopyComplement{"補完時コピー(&C)", true};
     TMenuItem FixFolder{"補完フォルダ固定(&F)"};
@@ -154,13 +151,6 @@ public:
     bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
     // The full path of entry i's own file.
     std::string EntryPath(std::int32_t i) const;
-
-    // ---- list readers (readers/) ----
-    void OpenCommandLineList(const std::string& argument);
-    void OpenListFile();
-    void LoadList();
-    void ReadPlainSfvList(std::int32_t& irregularLineCount);
-    void ReadStrictSfvList();
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
@@ -226,7 +216,13 @@ public:
     // Opens the selected row's file (repair/), then clears the selection.
     void CrcListDblClick();
 
-    // ---- commented, table, CSV and CRC1632 list readers (readers/) ----
+    // ---- list loading and the dialects' readers (readers/) ----
+    // Each reader parses the list (readers/ListParsers.h), puts the result into the table and verifies it.
+    void OpenCommandLineList(const std::string& argument);
+    void OpenListFile();
+    void LoadList();
+    void ReadPlainSfvList(std::int32_t& irregularLineCount);
+    void ReadStrictSfvList();
     void ReadQuickSfvList();
     void ReadSfv32List();
     void ReadEasySfvList();
@@ -234,9 +230,6 @@ public:
     void ReadRulerTableList();
     void ReadCsvList();
     void ReadCrc1632List();
-    // Gives entries first .. EntryCount - 1 their CRCs from the entry lines that follow a comment
-    // block, starting with `line`, the line that ended the block.
-    void MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first);
     // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
     // counters at "0", one repaint.
     void PrepareLoad();
@@ -245,9 +238,9 @@ public:
     // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
     // runs: during a walk the click is the stop request; during any other command it does nothing.
     // Every other command (a drop too) is refused until the walk and any rename have ended.
-    std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
-    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
-    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
+    std::int32_t CheckedCount = 0;           // ticked rows when the search started: the search set
+    bool SearchActive = false;               // from the walk's start until its rows are rebuilt
+    std::vector<std::string> PendingFolders; // folders still to walk, a stack; valid up to PendingCount
     std::int32_t PendingCount = 0;
     void MoveCheckedToFront();
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
