@@ -91,7 +91,8 @@ public:
     TMenuItem Exit1{"終了(&X)", false, false, "Alt+F4"};
     TMenuItem AllOn{"全てＯＮ(&Y)"};
     TMenuItem AllOff{"全てＯＦＦ(&N)"};
-    TMenuItem ON0{"○をﾁｪｯｸ(&0)", true}, ON1{"！をﾁｪｯｸ(&1)", true}, ON2{"×をﾁｪｯｸ(&2)", true}, ON3{"－をﾁｪｯｸ(&3)", true};
+    TMenuItem ON0{"○をﾁｪｯｸ(&0)", true}, ON1{"！をﾁｪｯｸ(&1)", true}, ON2{"×をﾁｪｯｸ(&2)", true},
+        ON3{"－をﾁｪｯｸ(&3)", true};
     TMenuItem ModeChangeCmd{"モード変更(&M)", false, false, "Ctrl+M"};
     TMenuItem CopyComplement{"補完時コピー(&C)", true};
     TMenuItem FixFolder{"補完フォルダ固定(&F)"};
@@ -238,9 +239,9 @@ public:
     // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
     // runs: during a walk the click is the stop request; during any other command it does nothing.
     // Every other command (a drop too) is refused until the walk and any rename have ended.
-    std::int32_t CheckedCount = 0;           // ticked rows when the search started: the search set
-    bool SearchActive = false;               // from the walk's start until its rows are rebuilt
-    std::vector<std::string> PendingFolders; // folders still to walk, a stack; valid up to PendingCount
+    std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
+    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
+    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
     std::int32_t PendingCount = 0;
     void MoveCheckedToFront();
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);

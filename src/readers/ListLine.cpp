@@ -7,33 +7,25 @@
 namespace tv {
 
 std::string_view TrimRight(std::string_view s) {
-    while (!s.empty() && IsBlank(s.back()))
-        s.remove_suffix(1);
+    while (!s.empty() && IsBlank(s.back())) s.remove_suffix(1);
     return s;
 }
 
 std::string_view TrimLeft(std::string_view s) {
-    while (!s.empty() && IsBlank(s.front()))
-        s.remove_prefix(1);
+    while (!s.empty() && IsBlank(s.front())) s.remove_prefix(1);
     return s;
 }
 
-std::string_view Trim(std::string_view s) {
-    return TrimLeft(TrimRight(s));
-}
+std::string_view Trim(std::string_view s) { return TrimLeft(TrimRight(s)); }
 
-bool IsEntryLine(std::string_view t) {
-    return t.size() >= 9 && t[t.size() - 9] == ' ';
-}
+bool IsEntryLine(std::string_view t) { return t.size() >= 9 && t[t.size() - 9] == ' '; }
 
 bool IsHexEntryLine(std::string_view t) {
     std::uint32_t crc = 0;
     return t.size() >= 10 && IsEntryLine(t) && TryHex(t.substr(t.size() - 8), crc);
 }
 
-EntryLineParts SplitEntryLine(std::string_view t) {
-    return {t.substr(0, t.size() - 9), t.substr(t.size() - 8)};
-}
+EntryLineParts SplitEntryLine(std::string_view t) { return {t.substr(0, t.size() - 9), t.substr(t.size() - 8)}; }
 
 namespace {
 
@@ -44,8 +36,7 @@ std::int64_t ParseInteger(std::string_view text, int bits) {
     const std::uint64_t patternMax = bits == 64 ? ~0ull : 0xFFFFFFFFull;
     const std::uint64_t positiveMax = patternMax >> 1;
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     bool hex = false;
@@ -80,7 +71,8 @@ std::int64_t ParseInteger(std::string_view text, int bits) {
     }
     if (negative) {
         if (value > positiveMax + 1) throw ConvertError(field);
-        return value == positiveMax + 1 ? (bits == 64 ? INT64_MIN : INT32_MIN) : -static_cast<std::int64_t>(value);
+        return value == positiveMax + 1 ? (bits == 64 ? INT64_MIN : INT32_MIN)
+                                        : -static_cast<std::int64_t>(value);
     }
     if (value > positiveMax) throw ConvertError(field);
     return static_cast<std::int64_t>(value);
@@ -88,13 +80,9 @@ std::int64_t ParseInteger(std::string_view text, int bits) {
 
 } // namespace
 
-std::int32_t StrToInt(std::string_view text) {
-    return static_cast<std::int32_t>(ParseInteger(text, 32));
-}
+std::int32_t StrToInt(std::string_view text) { return static_cast<std::int32_t>(ParseInteger(text, 32)); }
 
-std::int64_t StrToInt64(std::string_view text) {
-    return ParseInteger(text, 64);
-}
+std::int64_t StrToInt64(std::string_view text) { return ParseInteger(text, 64); }
 
 std::uint32_t HexCrc(std::string_view text) {
     // Built by appending: GCC 12 at -O3 warns falsely about "$" + std::string(...) once inlined.
@@ -105,9 +93,7 @@ std::uint32_t HexCrc(std::string_view text) {
     return static_cast<std::uint32_t>(StrToInt(field));
 }
 
-std::string SizeText(std::int64_t size) {
-    return std::to_string(size);
-}
+std::string SizeText(std::int64_t size) { return std::to_string(size); }
 
 std::string_view Slice(std::string_view s, std::size_t from, std::size_t count) {
     if (from >= s.size()) return {};
@@ -122,9 +108,7 @@ std::string WithoutChar(std::string_view s, char c) {
     return out;
 }
 
-bool StartsWithDigit(std::string_view s) {
-    return !s.empty() && s.front() >= '0' && s.front() <= '9';
-}
+bool StartsWithDigit(std::string_view s) { return !s.empty() && s.front() >= '0' && s.front() <= '9'; }
 
 std::uint32_t HexCrcField(std::string_view line, std::size_t from) {
     const std::string_view field = Slice(line, from, 8);
@@ -134,8 +118,7 @@ std::uint32_t HexCrcField(std::string_view line, std::size_t from) {
 
 bool TryDecimal(std::string_view text, std::int64_t& value) {
     std::size_t i = 0;
-    while (i < text.size() && text[i] == ' ')
-        ++i;
+    while (i < text.size() && text[i] == ' ') ++i;
     bool negative = false;
     if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
     if (i >= text.size()) return false;

@@ -8,9 +8,7 @@
 namespace tv {
 
 // A blank is any byte from 0 to 32.
-inline bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
+inline bool IsBlank(char c) { return static_cast<unsigned char>(c) <= 32; }
 std::string_view TrimRight(std::string_view s);
 std::string_view TrimLeft(std::string_view s);
 std::string_view Trim(std::string_view s);

@@ -7,6 +7,7 @@
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
 
+
 namespace tv {
 
 namespace {
@@ -36,9 +37,10 @@ constexpr Signature Signatures[] = {
 std::string UnknownFileMessage(const std::string& name) {
     const char* crlf = "\r\n";
     return std::string("［ 未知のＣＲＣファイルです ］") + crlf + crlf + "作者ホームページ（ヘルプ参照）のメール欄で" +
-           crlf + "Tallyvaultの改版依頼をして下さい" + crlf + crlf + "その際、\"Tallyvault V1.32\"を明記して" + crlf +
-           "このファイル\"" + name + "\"を添付して下さい" + crlf + "次回改版時の資料にしますのでご協力お願いします" +
-           crlf + "尚、最新のTallyvaultは同ホームページに在りますのでご確認願います";
+           crlf + "Tallyvaultの改版依頼をして下さい" + crlf + crlf + "その際、\"Tallyvault V1.32\"を明記して" +
+           crlf + "このファイル\"" + name + "\"を添付して下さい" + crlf +
+           "次回改版時の資料にしますのでご協力お願いします" + crlf +
+           "尚、最新のTallyvaultは同ホームページに在りますのでご確認願います";
 }
 
 std::string IrregularFileMessage() {
@@ -80,8 +82,7 @@ void TForm1::PrepareLoad() {
     ReadErrorText = texts::ReadEnd + name;
     UnreadLineCount = 0;
     Encoding = DetectEncoding(fs, ListPath);
-    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
-        c->SetCaption("0");
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
     ui.ProcessMessages();
 }
 
