@@ -44,24 +44,45 @@ TV_TARGET_PCLMUL std::uint32_t Finish(__m128i x, const unsigned char* p, std::si
     return Crc32UpdateSlice16(Crc32UpdateSlice16(0, block, 16), p, size);
 }
 
+// The fold loop of every register width: four registers in flight, each carried forward over the
+// data by four registers' distance, then folded into one: `x` holds the first register on entry and
+// the result on return. The caller has the instruction set of V; the loop is inlined into it so that
+// V's steps are inlined too. The registers go by pointer: by value they would pass differently in a
+// function compiled without V's instructions, which this loop is until it is inlined.
+template <class V>
+__attribute__((always_inline)) inline void FoldFour(typename V::Reg* x, const unsigned char*& p, std::size_t& size) {
+    using Reg = typename V::Reg;
+    constexpr std::size_t W = sizeof(Reg);
+    Reg r[4], k;
+    r[0] = *x;
+    for (std::size_t i = 1; i < 4; ++i) V::Load(&r[i], p + i * W);
+    p += 4 * W;
+    size -= 4 * W;
+    V::Pair(&k, V::FourAhead);
+    for (; size >= 4 * W; p += 4 * W, size -= 4 * W)
+        for (std::size_t i = 0; i < 4; ++i) V::FoldLoad(&r[i], &k, p + i * W);
+    V::Pair(&k, V::OneAhead);
+    for (std::size_t i = 1; i < 4; ++i) V::FoldReg(&r[0], &k, &r[i]);
+    *x = r[0];
+}
+
+struct V128 {
+    using Reg = __m128i;
+    static constexpr FoldPair FourAhead = Fold512, OneAhead = Fold128;
+    TV_TARGET_PCLMUL static void Pair(Reg* k, FoldPair c) { *k = Pair128(c); }
+    TV_TARGET_PCLMUL static void Load(Reg* x, const unsigned char* p) { *x = Load128(p); }
+    // x carried forward by k plus the data at p, or plus the register `next`.
+    TV_TARGET_PCLMUL static void FoldLoad(Reg* x, const Reg* k, const unsigned char* p) { *x = Fold(*x, *k, Load128(p)); }
+    TV_TARGET_PCLMUL static void FoldReg(Reg* x, const Reg* k, const Reg* next) { *x = Fold(*x, *k, *next); }
+};
+
 } // namespace
 
 TV_TARGET_PCLMUL std::uint32_t Crc32UpdatePclmul(std::uint32_t reg, const void* data, std::size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     if (size < 64) return Crc32UpdateSlice16(reg, p, size);
-    __m128i x0 = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
-    __m128i x1 = Load128(p + 16), x2 = Load128(p + 32), x3 = Load128(p + 48);
-    p += 64;
-    size -= 64;
-    const __m128i k512 = Pair128(Fold512);
-    for (; size >= 64; p += 64, size -= 64) {
-        x0 = Fold(x0, k512, Load128(p));
-        x1 = Fold(x1, k512, Load128(p + 16));
-        x2 = Fold(x2, k512, Load128(p + 32));
-        x3 = Fold(x3, k512, Load128(p + 48));
-    }
-    const __m128i k128 = Pair128(Fold128);
-    __m128i x = Fold(Fold(Fold(x0, k128, x1), k128, x2), k128, x3);
+    __m128i x = _mm_xor_si128(Load128(p), _mm_cvtsi32_si128(static_cast<int>(reg)));
+    FoldFour<V128>(&x, p, size);
     return Finish(x, p, size);
 }
 
@@ -82,24 +103,23 @@ TV_TARGET_V256 inline __m256i Load256(const unsigned char* p) {
     return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 
+struct V256 {
+    using Reg = __m256i;
+    static constexpr FoldPair FourAhead = Fold1024, OneAhead = Fold256;
+    TV_TARGET_V256 static void Pair(Reg* k, FoldPair c) { *k = Pair256(c); }
+    TV_TARGET_V256 static void Load(Reg* x, const unsigned char* p) { *x = Load256(p); }
+    // x carried forward by k plus the data at p, or plus the register `next`.
+    TV_TARGET_V256 static void FoldLoad(Reg* x, const Reg* k, const unsigned char* p) { *x = Fold(*x, *k, Load256(p)); }
+    TV_TARGET_V256 static void FoldReg(Reg* x, const Reg* k, const Reg* next) { *x = Fold(*x, *k, *next); }
+};
+
 } // namespace
 
 TV_TARGET_V256 std::uint32_t Crc32UpdateVpclmul256(std::uint32_t reg, const void* data, std::size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     if (size < 256) return Crc32UpdatePclmul(reg, p, size);
-    __m256i y0 = _mm256_xor_si256(Load256(p), _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, static_cast<int>(reg)));
-    __m256i y1 = Load256(p + 32), y2 = Load256(p + 64), y3 = Load256(p + 96);
-    p += 128;
-    size -= 128;
-    const __m256i k1024 = Pair256(Fold1024);
-    for (; size >= 128; p += 128, size -= 128) {
-        y0 = Fold(y0, k1024, Load256(p));
-        y1 = Fold(y1, k1024, Load256(p + 32));
-        y2 = Fold(y2, k1024, Load256(p + 64));
-        y3 = Fold(y3, k1024, Load256(p + 96));
-    }
-    const __m256i k256 = Pair256(Fold256);
-    const __m256i y = Fold(Fold(Fold(y0, k256, y1), k256, y2), k256, y3);
+    __m256i y = _mm256_xor_si256(Load256(p), _mm256_set_epi32(0, 0, 0, 0, 0, 0, 0, static_cast<int>(reg)));
+    FoldFour<V256>(&y, p, size);
     const __m128i x = Fold(_mm256_castsi256_si128(y), Pair128(Fold128), _mm256_extracti128_si256(y, 1));
     return Finish(x, p, size);
 }
@@ -119,24 +139,23 @@ TV_TARGET_V512 inline __m512i Fold(__m512i x, __m512i k, __m512i next) {
 
 TV_TARGET_V512 inline __m512i Load512(const unsigned char* p) { return _mm512_loadu_si512(p); }
 
+struct V512 {
+    using Reg = __m512i;
+    static constexpr FoldPair FourAhead = Fold2048, OneAhead = Fold512;
+    TV_TARGET_V512 static void Pair(Reg* k, FoldPair c) { *k = Pair512(c); }
+    TV_TARGET_V512 static void Load(Reg* x, const unsigned char* p) { *x = Load512(p); }
+    // x carried forward by k plus the data at p, or plus the register `next`.
+    TV_TARGET_V512 static void FoldLoad(Reg* x, const Reg* k, const unsigned char* p) { *x = Fold(*x, *k, Load512(p)); }
+    TV_TARGET_V512 static void FoldReg(Reg* x, const Reg* k, const Reg* next) { *x = Fold(*x, *k, *next); }
+};
+
 } // namespace
 
 TV_TARGET_V512 std::uint32_t Crc32UpdateVpclmul512(std::uint32_t reg, const void* data, std::size_t size) {
     const auto* p = static_cast<const unsigned char*>(data);
     if (size < 512) return Crc32UpdatePclmul(reg, p, size);
-    __m512i z0 = _mm512_xor_si512(Load512(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(reg))));
-    __m512i z1 = Load512(p + 64), z2 = Load512(p + 128), z3 = Load512(p + 192);
-    p += 256;
-    size -= 256;
-    const __m512i k2048 = Pair512(Fold2048);
-    for (; size >= 256; p += 256, size -= 256) {
-        z0 = Fold(z0, k2048, Load512(p));
-        z1 = Fold(z1, k2048, Load512(p + 64));
-        z2 = Fold(z2, k2048, Load512(p + 128));
-        z3 = Fold(z3, k2048, Load512(p + 192));
-    }
-    const __m512i k512 = Pair512(Fold512);
-    const __m512i z = Fold(Fold(Fold(z0, k512, z1), k512, z2), k512, z3);
+    __m512i z = _mm512_xor_si512(Load512(p), _mm512_zextsi128_si512(_mm_cvtsi32_si128(static_cast<int>(reg))));
+    FoldFour<V512>(&z, p, size);
     // The four lanes, earliest first, folded into one.
     alignas(64) unsigned char lanes[64];
     _mm512_store_si512(lanes, z);
