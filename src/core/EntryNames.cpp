@@ -41,9 +41,6 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     return text && SameFileName(NativeName(*decoded), NativeName(*text));
 }
 
-} // namespace tv
-
-namespace tv {
 
 namespace {
 
