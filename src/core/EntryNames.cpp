@@ -41,7 +41,6 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     return text && SameFileName(NativeName(*decoded), NativeName(*text));
 }
 
-
 namespace {
 
 // A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are
