@@ -21,8 +21,6 @@ namespace tv {
 inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
-class TextLineReader;
-
 enum class ListDialect {
     ldCsv,
     ldQuickSfv,
@@ -155,13 +153,6 @@ public:
     // The full path of entry i's own file.
     std::string EntryPath(std::int32_t i) const;
 
-    // ---- list readers (readers/) ----
-    void OpenCommandLineList(const std::string& argument);
-    void OpenListFile();
-    void LoadList();
-    void ReadPlainSfvList(std::int32_t& irregularLineCount);
-    void ReadStrictSfvList();
-
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
     std::function<FileTime()> LocalClock = LocalNow;
@@ -226,7 +217,13 @@ public:
     // Opens the selected row's file (repair/), then clears the selection.
     void CrcListDblClick();
 
-    // ---- commented, table, CSV and CRC1632 list readers (readers/) ----
+    // ---- list loading and the dialects' readers (readers/) ----
+    // Each reader parses the list (readers/ListParsers.h), puts the result into the table and verifies it.
+    void OpenCommandLineList(const std::string& argument);
+    void OpenListFile();
+    void LoadList();
+    void ReadPlainSfvList(std::int32_t& irregularLineCount);
+    void ReadStrictSfvList();
     void ReadQuickSfvList();
     void ReadSfv32List();
     void ReadEasySfvList();
@@ -234,9 +231,6 @@ public:
     void ReadRulerTableList();
     void ReadCsvList();
     void ReadCrc1632List();
-    // Gives entries first .. EntryCount - 1 their CRCs from the entry lines that follow a comment
-    // block, starting with `line`, the line that ended the block.
-    void MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first);
     // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
     // counters at "0", one repaint.
     void PrepareLoad();
