@@ -97,11 +97,7 @@ void TForm1::RenameButtonClick() {
 
 void TForm1::FileChangeCmdClick() {
     if (SearchActive) return; // the walk's table is in lookup order until it ends
-    struct Hourglass {
-        Ui& ui;
-        explicit Hourglass(Ui& u) : ui(u) { ui.SetBusyCursor(true); }
-        ~Hourglass() { ui.SetBusyCursor(false); }
-    } hourglass(ui);
+    const BusyCursor hourglass(ui);
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
