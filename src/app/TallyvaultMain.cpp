@@ -51,6 +51,12 @@ void TForm1::ClickDuplicateOption(TMenuItem& item) {
     item.SetChecked(tick);
 }
 
+void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
+    if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
+    if (click == MenuClick::Radio) ClickDuplicateOption(item);
+    if (command) command();
+}
+
 void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc) {
     EntryTable.MakeRoom(EntryCount);
     TCrcTable& e = EntryTable[EntryCount];

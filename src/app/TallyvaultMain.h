@@ -21,6 +21,10 @@ namespace tv {
 inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
+// How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
+// of the duplicate group's radio items.
+enum class MenuClick { Plain, AutoCheck, Radio };
+
 enum class ListDialect {
     ldCsv,
     ldQuickSfv,
@@ -121,6 +125,8 @@ public:
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
     // it was ticked.
     void ClickDuplicateOption(TMenuItem& item);
+    // A menu item's click as both windows take it: its tick first, then its command, if any.
+    void ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command);
     // The state of an entry by its flags and ListHasSizes.
     VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
     // Makes room for and appends one entry (name, size, CRC) at EntryCount.

@@ -49,6 +49,20 @@ int CALLBACK FolderCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
     return 0;
 }
 
+// What the open and the save dialog share: owner, filters (the first chosen), name buffer, start folder.
+OPENFILENAMEW FileDialogFields(HWND owner, const std::wstring& filters, const std::wstring& folder,
+                               std::vector<wchar_t>& name) {
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filters.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    return ofn;
+}
+
 } // namespace
 
 std::wstring DialogFilter(const std::string& filter) {
@@ -151,14 +165,7 @@ std::optional<std::string> Win32Ui::OpenFileDialog(const std::string& filter, co
     Sync();
     const std::wstring filters = DialogFilter(filter), folder = W(startFolder);
     std::vector<wchar_t> name(32768, L'\0');
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = window_;
-    ofn.lpstrFilter = filters.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
     return FromDialog(name.data());
@@ -171,14 +178,7 @@ std::optional<std::string> Win32Ui::SaveFileDialog(const std::string& title, con
     std::vector<wchar_t> name(32768, L'\0');
     const std::wstring proposed = W(proposedName);
     if (proposed.size() < name.size()) std::copy(proposed.begin(), proposed.end(), name.begin());
-    OPENFILENAMEW ofn{};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = window_;
-    ofn.lpstrFilter = filters.c_str();
-    ofn.nFilterIndex = 1;
-    ofn.lpstrFile = name.data();
-    ofn.nMaxFile = static_cast<DWORD>(name.size());
-    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
     ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
     if (!::GetSaveFileNameW(&ofn)) return std::nullopt;

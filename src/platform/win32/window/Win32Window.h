@@ -41,7 +41,7 @@ public:
     std::wstring RowTexts() const;
 
 private:
-    enum class Click { Plain, AutoCheck, Radio };
+    using Click = MenuClick;
     struct ControlView {
         const TControl* Element;
         HWND Window;

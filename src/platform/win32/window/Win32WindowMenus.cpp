@@ -73,13 +73,7 @@ void Win32Window::AddItem(HMENU menu, TMenuItem& item, Click click, std::functio
         }
     }
     auto onClick = [this, &item, click, handler = std::move(handler), evenWhileRunning] {
-        Run(
-            [this, &item, click, &handler] {
-                if (click == Click::AutoCheck) item.SetChecked(!item.Checked());
-                if (click == Click::Radio) form_.ClickDuplicateOption(item);
-                if (handler) handler();
-            },
-            false, evenWhileRunning);
+        Run([this, &item, click, &handler] { form_.ClickMenuItem(item, click, handler); }, false, evenWhileRunning);
     };
     menus_.push_back({&item, menu, id, false, std::move(onClick), evenWhileRunning, item.Changes() + 1});
 }
