@@ -57,7 +57,7 @@ int MinWidthForDpi(int dpi) {
 }
 
 void ClampBounds(TWindowBounds& b, const ScreenMetrics& screen) {
-    // 64-bit sums: a hand-edited file may hold values near the ends of the integer range.
+    // A window larger than the screen starts again at its minimum size.
     if (screen.Width < b.Width) b.Width = b.MinWidth;
     if (screen.Height < b.Height) b.Height = b.MinHeight;
     // A window narrower than its minimum cannot be shown at that size; count it as the minimum.
@@ -65,6 +65,7 @@ void ClampBounds(TWindowBounds& b, const ScreenMetrics& screen) {
     if (b.Height < b.MinHeight) b.Height = b.MinHeight;
     if (b.Top < 0) b.Top = 0;
     if (b.Left < 0) b.Left = 0;
+    // 64-bit sums: a hand-edited file may hold values near the ends of the integer range.
     if (std::int64_t{b.Top} + b.Height > screen.Height) b.Top = screen.Height - b.Height;
     if (std::int64_t{b.Left} + b.Width > screen.Width) b.Left = screen.Width - b.Width;
     // On a screen smaller than the minimum size the title bar stays reachable.

@@ -25,14 +25,7 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
         explicit Depth(int& x) : d(x) { ++d; }
         ~Depth() { --d; }
     } depth(commandDepth_);
-    struct Cursor {
-        Ui& ui;
-        bool on;
-        ~Cursor() {
-            if (on) ui.SetBusyCursor(false);
-        }
-    } cursor{ui, busy};
-    if (busy) ui.SetBusyCursor(true);
+    const BusyCursor cursor(ui, busy);
     std::string error;
     try {
         body();
@@ -53,8 +46,15 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
 
 void TForm1::ClickDuplicateOption(TMenuItem& item) {
     bool tick = !item.Checked();
-    for (TMenuItem* m : {&DblNop, &DblInq, &DblDel}) m->SetChecked(false);
+    for (TMenuItem* m : {&DblNop, &DblInq, &DblDel})
+        m->SetChecked(false);
     item.SetChecked(tick);
+}
+
+void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
+    if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
+    if (click == MenuClick::Radio) ClickDuplicateOption(item);
+    if (command) command();
 }
 
 void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc) {
@@ -64,7 +64,8 @@ void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc)
     e.ByListBytes = false;
     // A CP932 list's names are converted; ASCII reads the same in both. A name that does not convert
     // keeps its bytes, so that it is still looked up and written again as the list gave it.
-    const bool ascii = std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    const bool ascii =
+        std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (Encoding == ListEncoding::Cp932 && !ascii) {
         std::optional<std::string> converted = Cp932ToUtf8(name);
         e.ByListBytes = !converted;
@@ -82,10 +83,13 @@ void TForm1::ClearTableAndRows() {
     EntryCount = 0;
     CrcList.Clear();
     GoodCount = BadCount = MissingCount = SameFileCount = 0;
-    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
+        c->SetCaption("0");
     rowsOutOfStep_ = false;
 }
 
-std::string TForm1::EntryPath(std::int32_t i) const { return EntryFullPath(BaseFolder, EntryTable[i]); }
+std::string TForm1::EntryPath(std::int32_t i) const {
+    return EntryFullPath(BaseFolder, EntryTable[i]);
+}
 
 } // namespace tv

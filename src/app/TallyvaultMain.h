@@ -25,6 +25,10 @@ class TextLineReader;
 struct RepairPlan;
 class EntryFailures;
 
+// How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
+// of the duplicate group's radio items.
+enum class MenuClick { Plain, AutoCheck, Radio };
+
 enum class ListDialect {
     ldCsv,
     ldQuickSfv,
@@ -125,6 +129,8 @@ public:
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
     // it was ticked.
     void ClickDuplicateOption(TMenuItem& item);
+    // A menu item's click as both windows take it: its tick first, then its command, if any.
+    void ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command);
     // The state of an entry by its flags and ListHasSizes.
     VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
     // Makes room for and appends one entry (name, size, CRC) at EntryCount.
@@ -156,13 +162,6 @@ public:
     bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
     // The full path of entry i's own file.
     std::string EntryPath(std::int32_t i) const;
-
-    // ---- list readers (readers/) ----
-    void OpenCommandLineList(const std::string& argument);
-    void OpenListFile();
-    void LoadList();
-    void ReadPlainSfvList(std::int32_t& irregularLineCount);
-    void ReadStrictSfvList();
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
@@ -235,7 +234,13 @@ public:
     // Opens the selected row's file (repair/), then clears the selection.
     void CrcListDblClick();
 
-    // ---- commented, table, CSV and CRC1632 list readers (readers/) ----
+    // ---- list loading and the dialects' readers (readers/) ----
+    // Each reader parses the list (readers/ListParsers.h), puts the result into the table and verifies it.
+    void OpenCommandLineList(const std::string& argument);
+    void OpenListFile();
+    void LoadList();
+    void ReadPlainSfvList(std::int32_t& irregularLineCount);
+    void ReadStrictSfvList();
     void ReadQuickSfvList();
     void ReadSfv32List();
     void ReadEasySfvList();
@@ -243,9 +248,6 @@ public:
     void ReadRulerTableList();
     void ReadCsvList();
     void ReadCrc1632List();
-    // Gives entries first .. EntryCount - 1 their CRCs from the entry lines that follow a comment
-    // block, starting with `line`, the line that ended the block.
-    void MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first);
     // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
     // counters at "0", one repaint.
     void PrepareLoad();

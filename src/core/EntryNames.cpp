@@ -41,10 +41,6 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     return text && SameFileName(NativeName(*decoded), NativeName(*text));
 }
 
-} // namespace tv
-
-namespace tv {
-
 namespace {
 
 // A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are

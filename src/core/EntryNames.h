@@ -33,10 +33,6 @@ void UseListBytes(TCrcTable& e);
 // as the file system compares names, or a name that is not UTF-8 and decodes as CP932 to the entry's text.
 bool IsOwnFileName(const TCrcTable& e, const std::string& diskName);
 
-} // namespace tv
-
-namespace tv {
-
 // Which entries name a given file, without comparing it with every entry: the entries are kept by a
 // hash of their names as compared without regard to ASCII case, and each candidate is confirmed with
 // IsOwnFileName. The indices are those of the table when the index was made.

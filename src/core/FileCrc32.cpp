@@ -58,4 +58,34 @@ std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t by
     return FileCrc32Through(fs, path, byteCount, SharedBlock());
 }
 
+std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
+    const std::span<unsigned char> block = SharedBlock();
+    const std::int64_t room = static_cast<std::int64_t>(block.size());
+    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+    std::uint32_t reg = 0xFFFFFFFFu;
+    std::int64_t left = std::max<std::int64_t>(listedSize, 0);
+    bool grown = false; // more bytes than listed: read on to the end, a whole block at a time
+    for (;;) {
+        // The block that holds the listed end asks for one byte more, which tells a grown file from one
+        // that ends there without another read.
+        const bool last = !grown && left < room;
+        const std::size_t want = static_cast<std::size_t>(last ? left + 1 : room);
+        const std::size_t got = file->Read(block.data(), want);
+        if (got == 0) {
+            if (left > 0) throw IoError("Read beyond end of file");
+            break;
+        }
+        reg = Crc32Update(reg, block.data(), got);
+        if (grown) continue;
+        if (static_cast<std::int64_t>(got) > left) {
+            grown = true;
+            left = 0;
+            continue;
+        }
+        left -= static_cast<std::int64_t>(got);
+        if (last && left == 0) break; // asked past the listed end and got none of it: the file ends there
+    }
+    return reg ^ 0xFFFFFFFFu;
+}
+
 } // namespace tv

@@ -71,10 +71,6 @@ std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files) {
     return files;
 }
 
-} // namespace tv
-
-namespace tv {
-
 PresenceTest::PresenceTest(FileSystem& fs, std::string folder, const std::vector<FolderEntry>& listing)
     : fs_(fs), folder_(std::move(folder)) {
     files_.reserve(listing.size());

@@ -113,7 +113,7 @@ std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, 
     if (any.Empty() && (s < t[0].FileSize || s > t[n - 1].FileSize)) return out;
     IndexRange run = EqualSizeRange(t, n, s);
     if (run.Empty() && any.Empty()) return out;
-    std::uint32_t c = FileCrc32(fs, path, s);
+    std::uint32_t c = FileCrc32AsListed(fs, path, s);
     for (const IndexRange& r : {any, run})
         for (std::int32_t i = r.First; i < r.Last; ++i)
             if (t[i].Crc == c && !IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
@@ -125,7 +125,7 @@ std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, s
     std::vector<std::int32_t> out;
     if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
-    std::uint32_t c = FileCrc32(fs, path, s);
+    std::uint32_t c = FileCrc32AsListed(fs, path, s);
     if (c < t[0].Crc || c > t[n - 1].Crc) return out;
     // Every entry of the run with this CRC, but the one whose own file this is.
     for (std::int32_t i = FindCrcIndex(t, n, c); i >= 0 && i < n && t[i].Crc == c; ++i)

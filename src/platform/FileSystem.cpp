@@ -227,7 +227,8 @@ FileTime RealFileSystem::LastWriteTime(const std::string& path) {
 
 bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     ForgetHints(); // a path hinted before may lead to another file now
-    // Never replace an existing target: link-then-unlink on the same volume, copy-then-delete across.
+    // Never replace an existing target: on one volume a rename that refuses a taken name; across volumes a
+    // copy to a new file, then the source deleted (the copy is removed again if the source cannot be).
     if (HasNul(from) || HasNul(to)) return false;
     struct stat st {};
     if (::lstat(to.c_str(), &st) == 0) return false;

@@ -32,7 +32,8 @@ ssize_t ReadFile(int fd, void* buffer, std::size_t size) {
         for (;;) {
             ssize_t n = ::preadv2(fd, &v, 1, -1, RWF_NOWAIT);
             if (n > 0 || (n == 0 && size == 0)) {
-                if (static_cast<std::size_t>(n) == size) {
+                // Served from the cache, if perhaps short: a reader asks a byte past a file's end.
+                if (n > 0) {
                     int s = cachedStreak.load(std::memory_order_relaxed);
                     if (s < WarmAfter) cachedStreak.store(s + 1, std::memory_order_relaxed);
                 }

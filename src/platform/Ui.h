@@ -47,4 +47,21 @@ public:
     virtual ScreenMetrics Screen() = 0;
 };
 
+// Shows the busy pointer while it lives (when asked to), whichever way its scope is left.
+class BusyCursor {
+public:
+    explicit BusyCursor(Ui& ui, bool on = true) : ui_(ui), on_(on) {
+        if (on_) ui_.SetBusyCursor(true);
+    }
+    ~BusyCursor() {
+        if (on_) ui_.SetBusyCursor(false);
+    }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+
+private:
+    Ui& ui_;
+    bool on_;
+};
+
 } // namespace tv

@@ -3,11 +3,11 @@
 //     FileName, CRC16, CRC32, FileSize, Path
 //     holiday 01.jpg, 1F2E, 3A9F0C21, 1048576, C:\photos\holiday 01.jpg
 // The size runs up to the last comma; the path is not used, entries are looked up beside the list.
-#include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
+#include "readers/ListParsers.h"
 #include "readers/Texts.h"
 
 namespace tv {
@@ -33,28 +33,29 @@ Crc1632Record ParseRecord(std::string_view line) {
 
 } // namespace
 
+std::optional<ParsedList> ParseCrc1632List(TextLineReader& reader, const ParseProgress& progress) {
+    if (reader.ReadLine() != texts::Crc1632Title) return std::nullopt;
+    ParsedList list;
+    list.HasSizes = true;
+    while (!reader.Eof()) {
+        Crc1632Record r = ParseRecord(reader.ReadLine());
+        list.Entries.push_back({std::move(r.Name), r.Size, r.Crc});
+        ReportProgress(progress, list);
+    }
+    return list;
+}
+
 void TForm1::ReadCrc1632List() {
     PrepareLoad();
-    const std::string name = ExtractFileName(ListPath);
-    bool accepted = false;
-    if (UpperAscii(ExtractFileExt(ListPath)) == ".TXT") {
-        TextLineReader reader(fs, ListPath);
-        if (reader.ReadLine() == texts::Crc1632Title) {
-            accepted = true;
-            ListHasSizes = true;
-            Dialect = ListDialect::ldCrc1632;
-            while (!reader.Eof()) {
-                EntryTable.MakeRoom(EntryCount);
-                Crc1632Record r = ParseRecord(reader.ReadLine());
-                AppendEntry(std::move(r.Name), r.Size, r.Crc);
-            }
-        } else {
-            Status.SetCaption(texts::NotCrc1632File + name);
-        }
-    }
-    if (accepted) {
+    const bool text = UpperAscii(ExtractFileExt(ListPath)) == ".TXT";
+    std::optional<ParsedList> list;
+    if (text) list = ParseListFile(fs, ListPath, ParseCrc1632List);
+    if (list) {
+        Dialect = ListDialect::ldCrc1632;
+        ApplyParsedList(*this, std::move(*list));
         VerifyEntries();
     } else {
+        if (text) Status.SetCaption(texts::NotCrc1632File + ExtractFileName(ListPath));
         // The table was emptied for this load: the rows of the previous list go with it.
         ClearTableAndRows();
     }

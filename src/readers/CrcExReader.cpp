@@ -9,51 +9,51 @@
 //     holiday 01.jpg 3A9F0C21 (any text may follow the CRC)
 // With P the position of "Bytes", the name stands in the P - 5 bytes from position 3 and the size
 // from position P - 1 on. The line that ends the comment block is passed over.
-#include "app/TallyvaultMain.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
-#include "readers/Texts.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
-void TForm1::ReadCrcExList() {
-    ListHasSizes = true;
-    const std::int32_t first = EntryCount;
-    {
-        TextLineReader reader(fs, ListPath);
-        reader.ReadLine();
-        reader.ReadLine();
-        const std::string titles = reader.ReadLine();
-        reader.ReadLine();
-        // Without "Bytes" far enough right there is no column for the name: nothing is read.
-        const std::size_t bytesAt = titles.find("Bytes");
-        const std::size_t nameWidth = bytesAt == std::string::npos || bytesAt < 5 ? 0 : bytesAt - 4;
-        if (nameWidth > 0) {
-            for (;;) {
-                const std::string line = reader.ReadLine();
-                if (line.empty() || line.front() != ';' || line == ";") break;
-                EntryTable.MakeRoom(EntryCount);
-                const std::string_view name = TrimRight(Slice(line, 2, nameWidth));
-                const std::int64_t size = StrToInt64(WithoutChar(Trim(Slice(line, nameWidth + 3)), ','));
-                AppendEntry(std::string(name), size, 0);
-            }
-        }
-        // Each entry's CRC from the next line, as long as that line begins with its name.
-        for (std::int32_t i = first; i < EntryCount; ++i) {
-            bool fits = !reader.Eof();
-            std::string line;
-            if (fits) line = reader.ReadLine();
-            const TCrcTable& e = EntryTable[i];
-            const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
-            fits = fits && line.compare(0, name.size(), name) == 0 && (line.empty() || line.front() != ';');
-            if (!fits) {
-                ReadErrorText = i == first ? std::string(texts::NothingReadable)
-                                           : EntryTable[i - 1].FileName + texts::RestUnreadable;
-                break;
-            }
-            EntryTable[i].Crc = HexCrcField(line, name.size() + 1);
+ParsedList ParseCrcExList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    reader.ReadLine();
+    reader.ReadLine();
+    const std::string titles = reader.ReadLine();
+    reader.ReadLine();
+    // Without "Bytes" far enough right there is no column for the name: nothing is read.
+    const std::size_t bytesAt = titles.find("Bytes");
+    const std::size_t nameWidth = bytesAt == std::string::npos || bytesAt < 5 ? 0 : bytesAt - 4;
+    if (nameWidth > 0) {
+        for (;;) {
+            const std::string line = reader.ReadLine();
+            if (line.empty() || line.front() != ';' || line == ";") break;
+            const std::string_view name = TrimRight(Slice(line, 2, nameWidth));
+            const std::int64_t size = StrToInt64(WithoutChar(Trim(Slice(line, nameWidth + 3)), ','));
+            list.Entries.push_back({std::string(name), size, 0});
+            ReportProgress(progress, list);
         }
     }
+    // Each entry's CRC from the next line, as long as that line begins with its name. The entries
+    // past a line that does not stay in the list without a CRC.
+    for (std::size_t i = 0; i < list.Entries.size(); ++i) {
+        bool fits = !reader.Eof();
+        std::string line;
+        if (fits) line = reader.ReadLine();
+        const std::string& name = list.Entries[i].Name;
+        fits = fits && line.compare(0, name.size(), name) == 0 && (line.empty() || line.front() != ';');
+        if (!fits) {
+            list.StopAfter(i, reader.LineNumber());
+            break;
+        }
+        list.Entries[i].Crc = HexCrcField(line, name.size() + 1);
+    }
+    return list;
+}
+
+void TForm1::ReadCrcExList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseCrcExList));
     VerifyEntries();
 }
 

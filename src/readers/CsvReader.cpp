@@ -6,10 +6,9 @@
 // short lines that are no record are passed over. A record without a usable size (a decimal of 0 or
 // more) or without eight hexadecimal CRC digits ends the list; the status then names the last entry
 // read, so that a list cut short is never shown as read to its end. An empty file is "name,0,00000000".
-#include "app/TallyvaultMain.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
-#include "readers/Texts.h"
+#include "readers/ListParsers.h"
 
 #include <optional>
 
@@ -60,32 +59,31 @@ std::optional<CsvRecord> ParseRecord(std::string_view line) {
 
 } // namespace
 
-void TForm1::ReadCsvList() {
-    ListHasSizes = true;
-    const std::int32_t first = EntryCount;
-    bool cutShort = false;
-    {
-        TextLineReader reader(fs, ListPath);
-        while (!reader.Eof()) {
-            EntryTable.MakeRoom(EntryCount);
-            const std::string line = reader.ReadLine();
-            std::optional<CsvRecord> r = ParseRecord(line);
-            if (!r && line.size() <= 13) {
-                if (!Trim(line).empty()) ++UnreadLineCount;
-                continue;
-            }
-            if (!r) {
-                cutShort = true;
-                break;
-            }
-            AppendEntry(std::move(r->Name), r->Size, r->Crc);
-            TotalCounter.SetCaption(std::to_string(EntryCount));
-            ui.ProcessMessages();
+ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    while (!reader.Eof()) {
+        const std::string line = reader.ReadLine();
+        std::optional<CsvRecord> r = ParseRecord(line);
+        if (!r && line.size() <= 13) {
+            if (!Trim(line).empty()) ++list.UnreadLines;
+            continue;
         }
+        if (!r) {
+            list.StopAfter(list.Entries.size(), reader.LineNumber());
+            break;
+        }
+        list.Entries.push_back({std::move(r->Name), r->Size, r->Crc});
+        ReportProgress(progress, list);
     }
-    if (cutShort)
-        ReadErrorText = EntryCount == first ? std::string(texts::NothingReadable)
-                                            : EntryTable[EntryCount - 1].FileName + texts::RestUnreadable;
+    return list;
+}
+
+void TForm1::ReadCsvList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseCsvList, [this](std::int32_t entries) {
+        TotalCounter.SetCaption(std::to_string(EntryCount + entries));
+        ui.ProcessMessages();
+    }));
     VerifyEntries();
 }
 

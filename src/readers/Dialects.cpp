@@ -1,5 +1,7 @@
 #include "readers/Dialects.h"
 
+#include "readers/Texts.h"
+
 namespace tv {
 
 void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount) {
@@ -15,6 +17,23 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
     case ListDialect::ldCrc1632: form.ReadCrc1632List(); break;
     case ListDialect::ldUnknown: form.ReadPlainSfvList(irregularLineCount); break;
     }
+}
+
+void ApplyParsedList(TForm1& form, ParsedList&& list) {
+    const std::int32_t first = form.EntryCount;
+    form.ListHasSizes = list.HasSizes;
+    for (ListRecord& r : list.Entries)
+        form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
+    form.UnreadLineCount += list.UnreadLines;
+    if (list.Stop == ListStop::None) return;
+    // The status names the last entry read whole as the window shows it (converted), or the cut line.
+    const std::int32_t named = first + static_cast<std::int32_t>(list.ReadWhole) - 1;
+    if (list.StopText)
+        form.ReadErrorText = *list.StopText + texts::RestUnreadable;
+    else if (list.Stop == ListStop::RestUnreadable && named >= first && named < form.EntryCount)
+        form.ReadErrorText = form.EntryTable[named].FileName + texts::RestUnreadable;
+    else
+        form.ReadErrorText = texts::NothingReadable;
 }
 
 } // namespace tv

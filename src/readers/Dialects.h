@@ -2,6 +2,7 @@
 // The kinds of list the loader recognises, and the reader that reads each.
 #include "app/TallyvaultMain.h"
 #include "platform/Paths.h"
+#include "readers/ListParsers.h"
 
 #include <string>
 #include <string_view>
@@ -14,6 +15,11 @@ ListDialect RecogniseDialect(std::string_view firstLine);
 
 // Runs the reader of a dialect; irregularLineCount is passed to the lenient plain reader.
 void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
+
+// Puts what a parser read into the window's table: its entries after those there (names converted
+// from the list's encoding), whether the list gives sizes, its unread lines, and the status text of
+// where it stopped.
+void ApplyParsedList(TForm1& form, ParsedList&& list);
 
 // The encoding of a list file, from all of its bytes; a read failure raises IoError.
 ListEncoding DetectEncoding(FileSystem& fs, const std::string& path);

@@ -6,10 +6,10 @@
 //     holiday 01.jpg 3A9F0C21
 // The last space before the size parts name and size. Every fourth byte of the size, counted from
 // its right end, is a separator and is dropped; the CRCs come from MatchCrcLines.
-#include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
@@ -22,7 +22,9 @@ bool IsHeaderLine(std::string_view line) {
     return false;
 }
 
-bool IsSpacer(std::string_view line) { return line.empty() || line == ";"; }
+bool IsSpacer(std::string_view line) {
+    return line.empty() || line == ";";
+}
 
 constexpr std::size_t DateTimeWidth = 19;
 
@@ -49,22 +51,24 @@ EasySfvComment ParseComment(std::string_view line) {
 
 } // namespace
 
-void TForm1::ReadEasySfvList() {
-    ListHasSizes = true;
-    const std::int32_t first = EntryCount;
-    {
-        TextLineReader reader(fs, ListPath);
-        std::string line = reader.ReadLine();
-        bool more = reader.SkipWhile(line, IsHeaderLine);
-        while (more && !line.empty() && line.front() == ';') {
-            EntryTable.MakeRoom(EntryCount);
-            EasySfvComment c = ParseComment(line);
-            AppendEntry(std::move(c.Name), c.Size, 0);
-            line = reader.ReadLine();
-            more = reader.SkipWhile(line, IsSpacer);
-        }
-        MatchCrcLines(reader, std::move(line), first);
+ParsedList ParseEasySfvList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    std::string line = reader.ReadLine();
+    bool more = reader.SkipWhile(line, IsHeaderLine);
+    while (more && !line.empty() && line.front() == ';') {
+        EasySfvComment c = ParseComment(line);
+        list.Entries.push_back({std::move(c.Name), c.Size, 0});
+        ReportProgress(progress, list);
+        line = reader.ReadLine();
+        more = reader.SkipWhile(line, IsSpacer);
     }
+    MatchCrcLines(reader, std::move(line), list);
+    return list;
+}
+
+void TForm1::ReadEasySfvList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseEasySfvList));
     VerifyEntries();
 }
 

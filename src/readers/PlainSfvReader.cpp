@@ -4,38 +4,41 @@
 // are passed over; other lines that are not entries are counted as irregular, so the loader can tell
 // an irregular file from an unknown one. Every passed-over line that is not blank or a comment is
 // counted as unread.
-#include "app/TallyvaultMain.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
+ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    do {
+        const std::string line = reader.ReadLine();
+        // A list of a hundred thousand lines takes a while to read: the window stays alive.
+        ReportProgress(progress, list);
+        if (line.empty() || line[0] == ';') continue;
+        const std::string_view t = TrimRight(line);
+        // A short line is passed over unless it is a whole entry: a short name is still a file.
+        // Either way a line that is not blank was not read, and the load says so.
+        if (line.size() <= 13 && !IsHexEntryLine(t)) {
+            if (!Trim(t).empty()) ++list.UnreadLines;
+            continue;
+        }
+        if (IsEntryLine(t)) {
+            const EntryLineParts parts = SplitEntryLine(t);
+            list.Entries.push_back({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
+        } else {
+            ++list.IrregularLines;
+            ++list.UnreadLines;
+        }
+    } while (!reader.Eof());
+    return list;
+}
+
 void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
-    ListHasSizes = false;
-    {
-        TextLineReader reader(fs, ListPath);
-        do {
-            const std::string line = reader.ReadLine();
-            // A list of a hundred thousand lines takes a while to read: the window stays alive.
-            ui.ProcessMessages();
-            if (line.empty() || line[0] == ';') continue;
-            const std::string_view t = TrimRight(line);
-            // A short line is passed over unless it is a whole entry: a short name is still a file.
-            // Either way a line that is not blank was not read, and the load says so.
-            if (line.size() <= 13 && !IsHexEntryLine(t)) {
-                if (!Trim(t).empty()) ++UnreadLineCount;
-                continue;
-            }
-            EntryTable.MakeRoom(EntryCount);
-            if (IsEntryLine(t)) {
-                const EntryLineParts parts = SplitEntryLine(t);
-                AppendEntry(std::string(parts.Name), 0, HexCrc(parts.CrcText));
-            } else {
-                ++irregularLineCount;
-                ++UnreadLineCount;
-            }
-        } while (!reader.Eof());
-    }
+    ParsedList list = ParseListFile(fs, ListPath, ParsePlainSfvList, [this](std::int32_t) { ui.ProcessMessages(); });
+    irregularLineCount += list.IrregularLines;
+    ApplyParsedList(*this, std::move(list));
     VerifyEntries();
 }
 

@@ -8,10 +8,11 @@
 // The comment pass makes one entry per comment line with its name and size; MatchCrcLines then gives
 // each entry the CRC of its entry line, entry by entry. The program's own SFV lists look the same.
 #include "app/TallyvaultMain.h"
+#include "core/Entry.h"
 #include "platform/Errors.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
-#include "readers/Texts.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
@@ -31,15 +32,21 @@ bool IsFreeCommentLine(std::string_view line) {
     return !line.empty() && line.front() == ';' && !StartsWithDigit(TrimLeft(line.substr(1)));
 }
 
-bool IsSpacer(std::string_view line) { return line.empty() || line == ";"; }
-bool IsSpacerOrFreeLine(std::string_view line) { return IsSpacer(line) || IsFreeCommentLine(line); }
+bool IsSpacer(std::string_view line) {
+    return line.empty() || line == ";";
+}
+bool IsSpacerOrFreeLine(std::string_view line) {
+    return IsSpacer(line) || IsFreeCommentLine(line);
+}
 
 struct QuickSfvComment {
     std::string Name;
     std::int64_t Size;
 };
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // Our own lists written from rows without sizes (a request list made from a plain list) leave the size
 // field blank, so the comment text starts with the time: "00:00.00 0000-00-00 name".
@@ -67,86 +74,90 @@ QuickSfvComment ParseComment(std::string_view line, bool withSize) {
     return {std::string(nameAt == std::string_view::npos ? rest : rest.substr(nameAt + 1)), size};
 }
 
-bool NoSectionEnd(std::string_view line) { return line.find("!SFV_COMMENT_END") == std::string_view::npos; }
+bool NoSectionEnd(std::string_view line) {
+    return line.find("!SFV_COMMENT_END") == std::string_view::npos;
+}
 
 constexpr std::string_view CommentStart = "!SFV_COMMENT_START";
 
 } // namespace
 
-void TForm1::ReadQuickSfvList() {
-    ListHasSizes = true;
-    const std::int32_t first = EntryCount;
-    {
-        TextLineReader reader(fs, ListPath);
-        std::string line = reader.ReadLine();
-        // The section marker still ends the header, so that its section is passed over as a whole.
-        bool more = reader.SkipWhile(line, [](std::string_view l) {
-            return IsHeaderLine(l) || (IsFreeCommentLine(l) && l.find(CommentStart) == std::string_view::npos);
-        });
-        if (more && line.find(CommentStart) != std::string::npos) {
-            more = reader.SkipWhile(line, NoSectionEnd);
-            if (more) line = reader.ReadLine();
-        }
-        if (more) more = reader.SkipWhile(line, IsSpacerOrFreeLine);
-
-        // A first comment line without a size makes the whole list one without sizes.
-        if (more && !line.empty() && line.front() == ';' && StartsWithTimeField(Trim(line.substr(1))))
-            ListHasSizes = false;
-        while (more && !line.empty() && line.front() == ';') {
-            EntryTable.MakeRoom(EntryCount);
-            QuickSfvComment c = ParseComment(line, ListHasSizes);
-            AppendEntry(std::move(c.Name), c.Size, 0);
-            line = reader.ReadLine();
-            TotalCounter.SetCaption(std::to_string(EntryCount));
-            ui.ProcessMessages();
-            more = reader.SkipWhile(line, IsSpacer);
-        }
-        // The file ended while lines were passed over: none of them is an entry line.
-        if (!more) line.clear();
-        MatchCrcLines(reader, std::move(line), first);
+ParsedList ParseQuickSfvList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    std::string line = reader.ReadLine();
+    // The section marker still ends the header, so that its section is passed over as a whole.
+    bool more = reader.SkipWhile(line, [](std::string_view l) {
+        return IsHeaderLine(l) || (IsFreeCommentLine(l) && l.find(CommentStart) == std::string_view::npos);
+    });
+    if (more && line.find(CommentStart) != std::string::npos) {
+        more = reader.SkipWhile(line, NoSectionEnd);
+        if (more) line = reader.ReadLine();
     }
-    VerifyEntries();
+    if (more) more = reader.SkipWhile(line, IsSpacerOrFreeLine);
+
+    // A first comment line without a size makes the whole list one without sizes.
+    if (more && !line.empty() && line.front() == ';' && StartsWithTimeField(Trim(line.substr(1))))
+        list.HasSizes = false;
+    while (more && !line.empty() && line.front() == ';') {
+        QuickSfvComment c = ParseComment(line, list.HasSizes);
+        list.Entries.push_back({std::move(c.Name), c.Size, 0});
+        line = reader.ReadLine();
+        ReportProgress(progress, list);
+        more = reader.SkipWhile(line, IsSpacer);
+    }
+    // The file ended while lines were passed over: none of them is an entry line.
+    if (!more) line.clear();
+    MatchCrcLines(reader, std::move(line), list);
+    return list;
 }
 
-void TForm1::MatchCrcLines(TextLineReader& reader, std::string line, std::int32_t first) {
+void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list) {
+    std::vector<ListRecord>& entries = list.Entries;
     // A commented list without a size section is a list without sizes.
-    if (EntryCount == first) ListHasSizes = false;
+    if (entries.empty()) list.HasSizes = false;
     // Entries that never get their CRC are left out: a CRC of 0 would show them as mismatches.
-    auto stopAt = [&](std::int32_t i) {
-        EntryCount = i;
-        ReadErrorText = i == first ? std::string(texts::NothingReadable)
-                                   : EntryTable[i - 1].FileName + texts::RestUnreadable;
+    auto stopAt = [&](std::size_t i) {
+        entries.resize(i);
+        list.StopAfter(i, reader.LineNumber());
     };
-    const std::int32_t commented = EntryCount;
-    for (std::int32_t i = first; i < commented; ++i) {
-        // The entry line holds the name as the list does: its bytes, not the converted name.
-        const TCrcTable& e = EntryTable[i];
-        const std::string& name = e.ListBytes.empty() ? e.FileName : e.ListBytes;
+    const std::size_t commented = entries.size();
+    for (std::size_t i = 0; i < commented; ++i) {
+        // The entry line holds the name as the list does.
+        const std::string& name = entries[i].Name;
         // Some tools put a blank after the CRC.
         const std::string_view t = TrimRight(line);
         const bool matches = t.size() == name.size() + 9 && t.compare(0, name.size(), name) == 0;
         if (!matches) return stopAt(i);
-        EntryTable[i].Crc = HexCrc(t.substr(name.size() + 1));
+        entries[i].Crc = HexCrc(t.substr(name.size() + 1));
         if (i + 1 < commented && reader.Eof()) return stopAt(i + 1);
         if (i + 1 < commented) line = reader.ReadLine();
     }
     // Entry lines after those the comment block names (a list appended to, or two lists joined) are
     // entries too; having no size, they are matched by CRC alone. Comment and blank lines between them
     // are passed over.
-    if (commented > first) {
+    if (commented > 0) {
         if (reader.Eof()) return;
         line = reader.ReadLine();
     }
     for (;;) {
         const std::string_view t = TrimRight(line);
         if (!t.empty() && t.front() != ';') {
-            if (!IsHexEntryLine(t)) return stopAt(EntryCount);
+            if (!IsHexEntryLine(t)) return stopAt(entries.size());
             const EntryLineParts parts = SplitEntryLine(t);
-            AppendEntry(std::string(parts.Name), ListHasSizes ? NoSize : 0, HexCrc(parts.CrcText));
+            entries.push_back({std::string(parts.Name), list.HasSizes ? NoSize : 0, HexCrc(parts.CrcText)});
         }
         if (reader.Eof()) return;
         line = reader.ReadLine();
     }
+}
+
+void TForm1::ReadQuickSfvList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseQuickSfvList, [this](std::int32_t entries) {
+        TotalCounter.SetCaption(std::to_string(EntryCount + entries));
+        ui.ProcessMessages();
+    }));
+    VerifyEntries();
 }
 
 } // namespace tv

@@ -7,16 +7,17 @@
 //     ----------------------------------------------------------------
 // Name in bytes 1 to W-34, size digits at W-32..W-23 with separators at W-30 and W-26, CRC in the
 // last eight bytes W-7..W; what stands after W is not read.
-#include "app/TallyvaultMain.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
-#include "readers/Texts.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
 namespace {
 
-bool IsRuler(std::string_view line) { return line.find("--------") != std::string_view::npos; }
+bool IsRuler(std::string_view line) {
+    return line.find("--------") != std::string_view::npos;
+}
 
 // The first byte past the name column: a ruler must be at least this wide for every column to have
 // its place, the name column at least one byte.
@@ -24,38 +25,44 @@ constexpr std::size_t NarrowestRuler = 35;
 
 std::int64_t SizeColumn(std::string_view line, std::size_t w) {
     std::string digits;
-    for (std::size_t back : {33u, 32u, 30u, 29u, 28u, 26u, 25u, 24u}) digits += line[w - back];
+    for (std::size_t back : {33u, 32u, 30u, 29u, 28u, 26u, 25u, 24u})
+        digits += line[w - back];
     return StrToInt64(TrimLeft(digits));
 }
 
 } // namespace
 
-void TForm1::ReadRulerTableList() {
-    ListHasSizes = true;
-    {
-        TextLineReader reader(fs, ListPath);
-        std::string line = reader.ReadLine();
-        const bool haveRuler = reader.SkipWhile(line, [](std::string_view l) { return !IsRuler(l); });
-        const std::size_t w = TrimRight(line).size();
-        if (haveRuler && w >= NarrowestRuler) {
-            line = reader.ReadLine();
-            while (!IsRuler(line)) {
-                EntryTable.MakeRoom(EntryCount);
-                if (line.size() < w) {
-                    ReadErrorText = std::string(Slice(line, 0, w - 34)) + texts::RestUnreadable;
-                    break;
-                }
-                const std::uint32_t crc = HexCrc(line.substr(w - 8, 8));
-                const std::int64_t size = SizeColumn(line, w);
-                AppendEntry(std::string(TrimRight(line.substr(0, w - 34))), size, crc);
-                if (reader.Eof()) {
-                    ReadErrorText = EntryTable[EntryCount - 1].FileName + texts::RestUnreadable;
-                    break;
-                }
-                line = reader.ReadLine();
-            }
+ParsedList ParseRulerTableList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    std::string line = reader.ReadLine();
+    const bool haveRuler = reader.SkipWhile(line, [](std::string_view l) { return !IsRuler(l); });
+    const std::size_t w = TrimRight(line).size();
+    if (!haveRuler || w < NarrowestRuler) return list;
+    line = reader.ReadLine();
+    while (!IsRuler(line)) {
+        if (line.size() < w) {
+            list.Stop = ListStop::RestUnreadable;
+            list.StopText = std::string(Slice(line, 0, w - 34));
+            list.StopLine = reader.LineNumber();
+            break;
         }
+        const std::uint32_t crc = HexCrc(line.substr(w - 8, 8));
+        const std::int64_t size = SizeColumn(line, w);
+        list.Entries.push_back({std::string(TrimRight(line.substr(0, w - 34))), size, crc});
+        ReportProgress(progress, list);
+        if (reader.Eof()) {
+            // The closing ruler is missing: the list may have been cut short.
+            list.StopAfter(list.Entries.size(), reader.LineNumber());
+            break;
+        }
+        line = reader.ReadLine();
     }
+    return list;
+}
+
+void TForm1::ReadRulerTableList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseRulerTableList));
     VerifyEntries();
 }
 

@@ -6,10 +6,10 @@
 //     ;
 //     holiday 01.jpg 3A9F0C21
 // The 12 bytes after the "|" (the date) are not read; the CRCs come from MatchCrcLines.
-#include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
@@ -41,24 +41,26 @@ Sfv32Comment ParseComment(std::string_view line) {
 
 } // namespace
 
-void TForm1::ReadSfv32List() {
-    ListHasSizes = true;
-    const std::int32_t first = EntryCount;
-    {
-        TextLineReader reader(fs, ListPath);
-        std::string line = reader.ReadLine();
-        if (reader.SkipWhile(line, IsHeaderLine)) {
-            while (!line.empty() && line.front() == ';') {
-                if (Trim(line) != ";") {
-                    EntryTable.MakeRoom(EntryCount);
-                    Sfv32Comment c = ParseComment(line);
-                    AppendEntry(std::move(c.Name), c.Size, 0);
-                }
-                line = reader.ReadLine();
+ParsedList ParseSfv32List(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    list.HasSizes = true;
+    std::string line = reader.ReadLine();
+    if (reader.SkipWhile(line, IsHeaderLine)) {
+        while (!line.empty() && line.front() == ';') {
+            if (Trim(line) != ";") {
+                Sfv32Comment c = ParseComment(line);
+                list.Entries.push_back({std::move(c.Name), c.Size, 0});
+                ReportProgress(progress, list);
             }
+            line = reader.ReadLine();
         }
-        MatchCrcLines(reader, std::move(line), first);
     }
+    MatchCrcLines(reader, std::move(line), list);
+    return list;
+}
+
+void TForm1::ReadSfv32List() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseSfv32List));
     VerifyEntries();
 }
 

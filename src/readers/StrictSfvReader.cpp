@@ -5,10 +5,9 @@
 //     disk1.iso 0C7E2A19
 // Reading stops at the first other line; the status then names the last entry read. Blank lines that
 // run to the end of the file are no stop.
-#include "app/TallyvaultMain.h"
+#include "readers/Dialects.h"
 #include "readers/ListLine.h"
-#include "readers/TextLineReader.h"
-#include "readers/Texts.h"
+#include "readers/ListParsers.h"
 
 namespace tv {
 
@@ -19,39 +18,40 @@ bool IsHeaderLine(const std::string& line) {
 }
 } // namespace
 
-void TForm1::ReadStrictSfvList() {
-    ListHasSizes = false;
-    {
-        TextLineReader reader(fs, ListPath);
-        std::string line = reader.ReadLine();
-        bool haveLine = true;
-        while (IsHeaderLine(line)) {
-            if (reader.Eof()) {
-                haveLine = false;
-                break;
-            }
-            line = reader.ReadLine();
+ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progress) {
+    ParsedList list;
+    std::string line = reader.ReadLine();
+    bool haveLine = true;
+    while (IsHeaderLine(line)) {
+        if (reader.Eof()) {
+            haveLine = false;
+            break;
         }
-        const std::int32_t first = EntryCount;
-        while (haveLine) {
-            const std::string_view t = TrimRight(line);
-            if (!IsEntryLine(t)) {
-                // Blank lines up to the end of the file end the list normally.
-                bool blankToEnd = t.empty();
-                while (blankToEnd && !reader.Eof()) blankToEnd = TrimRight(reader.ReadLine()).empty();
-                if (!blankToEnd || EntryCount == first)
-                    ReadErrorText = EntryCount == first
-                                        ? std::string(texts::NothingReadable)
-                                        : EntryTable[EntryCount - 1].FileName + texts::RestUnreadable;
-                break;
-            }
-            const EntryLineParts parts = SplitEntryLine(t);
-            AppendEntry(std::string(parts.Name), 0, HexCrc(parts.CrcText));
-            if (reader.Eof()) break;
-            line = reader.ReadLine();
-        }
-        if (!haveLine && EntryCount == first) ReadErrorText = texts::NothingReadable;
+        line = reader.ReadLine();
     }
+    while (haveLine) {
+        const std::string_view t = TrimRight(line);
+        if (!IsEntryLine(t)) {
+            const std::int32_t stopLine = reader.LineNumber();
+            // Blank lines up to the end of the file end the list normally.
+            bool blankToEnd = t.empty();
+            while (blankToEnd && !reader.Eof())
+                blankToEnd = TrimRight(reader.ReadLine()).empty();
+            if (!blankToEnd || list.Entries.empty()) list.StopAfter(list.Entries.size(), stopLine);
+            break;
+        }
+        const EntryLineParts parts = SplitEntryLine(t);
+        list.Entries.push_back({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
+        ReportProgress(progress, list);
+        if (reader.Eof()) break;
+        line = reader.ReadLine();
+    }
+    if (!haveLine) list.StopAfter(0, reader.LineNumber());
+    return list;
+}
+
+void TForm1::ReadStrictSfvList() {
+    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseStrictSfvList));
     VerifyEntries();
 }
 

@@ -1,5 +1,6 @@
 #include "readers/TextLineReader.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace tv {
@@ -16,11 +17,31 @@ constexpr std::size_t KeptHead = 512 * 1024, KeptTail = 512 * 1024;
 void DropMiddle(std::string& line) {
     if (line.size() > KeptHead + KeptTail) line.erase(KeptHead, line.size() - KeptHead - KeptTail);
 }
+
+class TextInputFile final : public InputFile {
+public:
+    explicit TextInputFile(std::string bytes) : bytes_(std::move(bytes)) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, bytes_.size() - pos_);
+        std::memcpy(buffer, bytes_.data() + pos_, n);
+        pos_ += n;
+        return n;
+    }
+    std::int64_t Length() override { return static_cast<std::int64_t>(bytes_.size()); }
+
+private:
+    std::string bytes_;
+    std::size_t pos_ = 0;
+};
 } // namespace
 
 TextLineReader::TextLineReader(FileSystem& fs, const std::string& path) : file_(fs.OpenRead(path)) {}
 
 TextLineReader::TextLineReader(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+
+TextLineReader TextLineReader::OverText(std::string bytes) {
+    return TextLineReader(std::make_unique<TextInputFile>(std::move(bytes)));
+}
 
 bool TextLineReader::Fill() {
     if (atEnd_) return false;
@@ -53,6 +74,7 @@ bool TextLineReader::Eof() {
 std::string TextLineReader::ReadLine() {
     std::string line;
     if (Eof()) return line;
+    ++lineNumber_;
     for (;;) {
         if (pos_ >= buffer_.size() && !Fill()) {
             DropMiddle(line);

@@ -4,6 +4,7 @@
 // read in blocks. A UTF-8 byte order mark at the very start is no part of the first line.
 #include "platform/FileSystem.h"
 
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <utility>
@@ -16,17 +17,21 @@ public:
     TextLineReader(FileSystem& fs, const std::string& path);
     // Reads from an already opened file.
     explicit TextLineReader(std::unique_ptr<InputFile> file);
+    // Reads the lines of a text held in memory, as from a file of those bytes.
+    static TextLineReader OverText(std::string bytes);
 
     // The next line without its end; an empty line at the end of the file.
     std::string ReadLine();
     // True when no line is left: the end of the file, or a Ctrl-Z where a line would start.
     bool Eof();
+    // How many lines ReadLine has returned: the number of the line in hand (the empty lines read past
+    // the end are not counted).
+    std::int32_t LineNumber() const { return lineNumber_; }
 
     // Replaces `line` with the next line for as long as keep(line) holds. Returns false when the file
     // ended first (the line in hand then still satisfies keep), true when a line that does not
     // satisfy keep is in hand. Never loops on the empty lines read past the end.
-    template <class Keep>
-    bool SkipWhile(std::string& line, Keep keep) {
+    template <class Keep> bool SkipWhile(std::string& line, Keep keep) {
         while (keep(std::as_const(line))) {
             if (Eof()) return false;
             line = ReadLine();
@@ -43,6 +48,7 @@ private:
     std::size_t pos_ = 0;
     bool atEnd_ = false;
     bool started_ = false; // the byte order mark at the start has been looked for
+    std::int32_t lineNumber_ = 0;
 };
 
 } // namespace tv

@@ -48,7 +48,7 @@ std::vector<std::int32_t> ContentIndex::Find(FileSystem& fs, const std::string& 
     const std::int64_t size = knownSize ? *knownSize : fs.FileLength(path);
     // No entry can have this content: the file is never read.
     if (!Reads(size)) return out;
-    const std::uint32_t crc = FileCrc32(fs, path, size);
+    const std::uint32_t crc = FileCrc32AsListed(fs, path, size);
     constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
     auto collect = [&](std::int64_t key) {
         auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{key, crc, lowest}, Less);

@@ -189,35 +189,32 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 const std::string ext = ExtractFileExt(rel);
                 const std::string stem = rel.substr(0, rel.size() - ext.size());
                 auto parkingRel = [&] { return stem + "_Temp" + std::to_string(parking) + ext; };
-                while (look(JoinPath(BaseFolder, parkingRel())).Exists)
+                while (look(FolderFile(BaseFolder, parkingRel())).Exists)
                     ++parking;
                 parkedRel = parkingRel();
                 plan.Steps.push_back({PlanStep::Kind::Park, BaseFolder, rel, parkedRel});
                 rowOfStep.push_back(i);
-                planned[PathKey(JoinPath(BaseFolder, parkedRel))] = occupant;
+                planned[PathKey(FolderFile(BaseFolder, parkedRel))] = occupant;
             }
             plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel});
             rowOfStep.push_back(i);
             planned[PathKey(target)] = source;
-            if (!copy) planned[sourceKey] = FileIdentity{};
+            // A source whose name holds a backslash may share the target's key: the target stays taken.
+            if (!copy && sourceKey != PathKey(target)) planned[sourceKey] = FileIdentity{};
         } catch (const IoError& err) {
             failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
             continue;
         }
         if (!parkedRel.empty())
-            pointers.Redirect(EntryTable, i, target, JoinPath(BaseFolder, parkedRel),
-                              follow(target, JoinPath(BaseFolder, parkedRel)));
+            pointers.Redirect(EntryTable, i, target, FolderFile(BaseFolder, parkedRel),
+                              follow(target, FolderFile(BaseFolder, parkedRel)));
         held.insert(PathKey(target));
     }
 }
 
 void TForm1::FileChangeCmdClick() {
     if (SearchActive) return; // the walk's table is in lookup order until it ends
-    struct Hourglass {
-        Ui& ui;
-        explicit Hourglass(Ui& u) : ui(u) { ui.SetBusyCursor(true); }
-        ~Hourglass() { ui.SetBusyCursor(false); }
-    } hourglass(ui);
+    const BusyCursor hourglass(ui);
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
@@ -293,12 +290,13 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
             }
             if (SameFileName(s.Root, BaseFolder))
                 if (auto it = back.find(PathKey(s.From)); it != back.end()) from = it->second;
-            const std::string source = JoinPath(s.Root, from);
+            const std::string source = FolderFile(s.Root, from);
             const FileIdentity id = fs.Identify(source);
             if (!id.Exists) throw IoErrorFromErrno(ENOENT);
             if (id.IsLink) throw IoErrorFromErrno(ELOOP);
             if (!id.IsFile) throw IoErrorFromErrno(EINVAL);
-            if (id.SameObject(listId)) throw IoError("File access denied", "the list file itself is never renamed or moved");
+            if (id.SameObject(listId))
+                throw IoError("File access denied", "the list file itself is never renamed or moved");
             MakeFoldersBeneath(fs, BaseFolder, s.To);
             fs.TransferBeneath(s.Root, from, id, BaseFolder, s.To, s.What == PlanStep::Kind::Copy);
             journal->Done(k);
@@ -318,7 +316,8 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
                 }
             }
             journal->Failed(k);
-            failures.Add(err, s.What == PlanStep::Kind::Park ? JoinPath(BaseFolder, s.From) : JoinPath(s.Root, from));
+            failures.Add(err,
+                         s.What == PlanStep::Kind::Park ? FolderFile(BaseFolder, s.From) : FolderFile(s.Root, from));
         }
     }
     journal->Finish();
@@ -334,7 +333,7 @@ void TForm1::RecheckOwnFile(std::int32_t i) {
     if (!e.Exists) return;
     try {
         const bool sizeOk = !ListHasSizes || e.FileSize == NoSize || id.Size == e.FileSize;
-        e.Found = sizeOk && FileCrc32(fs, path, id.Size) == e.Crc;
+        e.Found = sizeOk && FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && ListHasSizes;
     } catch (const IoError&) {
         e.Found = false;

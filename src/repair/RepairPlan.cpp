@@ -4,8 +4,8 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
-#include <cerrno>
 #include <algorithm>
+#include <cerrno>
 #include <cstring>
 #include <unordered_map>
 
@@ -20,11 +20,20 @@ std::string Escape(std::string_view s) {
     out.reserve(s.size());
     for (char c : s) {
         switch (c) {
-        case '%': out += "%25"; break;
-        case '\t': out += "%09"; break;
-        case '\r': out += "%0D"; break;
-        case '\n': out += "%0A"; break;
-        default: out += c;
+        case '%':
+            out += "%25";
+            break;
+        case '\t':
+            out += "%09";
+            break;
+        case '\r':
+            out += "%0D";
+            break;
+        case '\n':
+            out += "%0A";
+            break;
+        default:
+            out += c;
         }
     }
     return out;
@@ -60,9 +69,12 @@ std::vector<std::string_view> Fields(std::string_view line) {
 
 const char* KindWord(PlanStep::Kind k) {
     switch (k) {
-    case PlanStep::Kind::Park: return "park";
-    case PlanStep::Kind::Copy: return "copy";
-    case PlanStep::Kind::Move: break;
+    case PlanStep::Kind::Park:
+        return "park";
+    case PlanStep::Kind::Copy:
+        return "copy";
+    case PlanStep::Kind::Move:
+        break;
     }
     return "move";
 }
@@ -118,16 +130,17 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To)) fs_.RenameBeneath(plan_.Base, s.From, s.To);
+                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To))
+                        fs_.RenameBeneath(plan_.Base, s.From, s.To);
                     continue;
                 }
                 const std::string from = Source(s);
-                const FileIdentity src = fs_.Identify(JoinPath(s.Root, from));
-                const FileIdentity to = fs_.Identify(JoinPath(plan_.Base, s.To));
+                const FileIdentity src = fs_.Identify(FolderFile(s.Root, from));
+                const FileIdentity to = fs_.Identify(FolderFile(plan_.Base, s.To));
                 if (to.Exists) {
                     // Made, unless it is a copy of ours cut off by the kill: the source still holds it all.
                     if (r_.Done[k] || !Ours(k) || !src.IsFile || !to.IsFile || to.Size >= src.Size ||
-                        !IsPrefixOf(fs_, JoinPath(plan_.Base, s.To), JoinPath(s.Root, from)))
+                        !IsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
                         continue;
                     fs_.DeleteBeneath(plan_.Base, s.To, to);
                 }
@@ -136,7 +149,7 @@ public:
                 MakeFoldersBeneath(fs_, plan_.Base, s.To);
                 fs_.TransferBeneath(s.Root, from, src, plan_.Base, s.To, s.What == PlanStep::Kind::Copy);
             } catch (const IoError& e) {
-                failures_.Add(e, JoinPath(plan_.Base, s.To));
+                failures_.Add(e, FolderFile(plan_.Base, s.To));
                 GiveBack(k);
             }
         }
@@ -153,11 +166,12 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From)) fs_.RenameBeneath(plan_.Base, s.To, s.From);
+                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From))
+                        fs_.RenameBeneath(plan_.Base, s.To, s.From);
                     continue;
                 }
                 const std::string from = Source(s);
-                const std::string toPath = JoinPath(plan_.Base, s.To), srcPath = JoinPath(s.Root, from);
+                const std::string toPath = FolderFile(plan_.Base, s.To), srcPath = FolderFile(s.Root, from);
                 const FileIdentity to = fs_.Identify(toPath);
                 if (!to.Exists || !Ours(k)) continue;
                 const FileIdentity src = fs_.Identify(srcPath);
@@ -171,7 +185,7 @@ public:
                     fs_.DeleteBeneath(plan_.Base, s.To, to);
                 }
             } catch (const IoError& e) {
-                failures_.Add(e, JoinPath(plan_.Base, s.To));
+                failures_.Add(e, FolderFile(plan_.Base, s.To));
             }
         }
     }
@@ -179,7 +193,7 @@ public:
 private:
     static constexpr std::size_t NoStep = static_cast<std::size_t>(-1);
 
-    bool There(const std::string& root, const std::string& rel) { return fs_.Identify(JoinPath(root, rel)).Exists; }
+    bool There(const std::string& root, const std::string& rel) { return fs_.Identify(FolderFile(root, rel)).Exists; }
 
     // Where a transfer's source is: a parking the run gave back left the file under its name.
     std::string Source(const PlanStep& s) const {
@@ -190,9 +204,7 @@ private:
 
     // Whether the file at a transfer's target can be the one it made: the target was free, or the file
     // that stood there is in its parking place.
-    bool Ours(std::size_t k) {
-        return parkFor_[k] == NoStep || There(plan_.Base, plan_.Steps[parkFor_[k]].To);
-    }
+    bool Ours(std::size_t k) { return parkFor_[k] == NoStep || There(plan_.Base, plan_.Steps[parkFor_[k]].To); }
 
     // A transfer that cannot be made: the file parked for it goes back to its name.
     void GiveBack(std::size_t k) {
@@ -204,7 +216,7 @@ private:
                 back_[Key(p.To)] = p.From;
             }
         } catch (const IoError& e) {
-            failures_.Add(e, JoinPath(plan_.Base, p.To));
+            failures_.Add(e, FolderFile(plan_.Base, p.To));
         }
     }
 
@@ -231,13 +243,16 @@ std::string RepairPlan::Text() const {
 
 std::string RepairPlan::Describe(std::size_t k) const {
     const PlanStep& s = Steps[k];
-    const std::string to = JoinPath(Base, s.To);
+    const std::string to = FolderFile(Base, s.To);
     switch (s.What) {
-    case PlanStep::Kind::Park: return "park " + JoinPath(Base, s.From) + " as " + to;
-    case PlanStep::Kind::Copy: return "copy " + JoinPath(s.Root, s.From) + " to " + to;
-    case PlanStep::Kind::Move: break;
+    case PlanStep::Kind::Park:
+        return "park " + FolderFile(Base, s.From) + " as " + to;
+    case PlanStep::Kind::Copy:
+        return "copy " + FolderFile(s.Root, s.From) + " to " + to;
+    case PlanStep::Kind::Move:
+        break;
     }
-    return (SameFileName(s.Root, Base) ? "rename " : "move ") + JoinPath(s.Root, s.From) + " to " + to;
+    return (SameFileName(s.Root, Base) ? "rename " : "move ") + FolderFile(s.Root, s.From) + " to " + to;
 }
 
 std::string PlanPath(const std::string& listPath) {
@@ -268,8 +283,8 @@ PlanRecord ParsePlan(std::string_view text) {
             } else if (word == "park" && f.size() == 3) {
                 r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2])});
             } else if ((word == "move" || word == "copy") && f.size() == 4) {
-                r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy,
-                                        Unescape(f[1]), Unescape(f[2]), Unescape(f[3])});
+                r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy, Unescape(f[1]),
+                                        Unescape(f[2]), Unescape(f[3])});
             } else {
                 return {};
             }

@@ -23,21 +23,13 @@ std::string Hex8(std::uint32_t v) {
     return buf;
 }
 
-// Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line; names with a "\",
-// which a list reader takes for a folder separator; and names starting with ";", whose entry line
+// Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
+// names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
 // would read as a comment.
 bool LeftUnticked(const FolderEntry& e) {
-    return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) ||
-           e.Name.find('\\') != std::string::npos || e.Name.front() == ';';
+    return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) || e.Name.find('\\') != std::string::npos ||
+           e.Name.front() == ';';
 }
-
-struct Hourglass {
-    Ui& ui;
-    explicit Hourglass(Ui& u) : ui(u) { ui.SetBusyCursor(true); }
-    ~Hourglass() { ui.SetBusyCursor(false); }
-    Hourglass(const Hourglass&) = delete;
-    Hourglass& operator=(const Hourglass&) = delete;
-};
 
 } // namespace
 
@@ -92,7 +84,7 @@ void TForm1::ClearList() {
 }
 
 void TForm1::ScanFolder() {
-    Hourglass hourglass(ui);
+    const BusyCursor hourglass(ui);
     Caption = BaseFolder;
     EntryCount = GoodCount = BadCount = MissingCount = 0;
     Encoding = ListEncoding::Utf8; // the folder's own names: nothing to convert
@@ -136,7 +128,7 @@ void TForm1::FolderOpenCmdClick() {
 }
 
 void TForm1::MakeCrcCmdClick() {
-    Hourglass hourglass(ui);
+    const BusyCursor hourglass(ui);
     std::int32_t ticked = 0;
     for (const TListItem& row : CrcList.Items()) {
         if (!row.Checked) continue;

@@ -70,5 +70,26 @@ TEST(FileCrc32, CallerBufferOfAnySizeGivesTheSameValue) {
     }
 }
 
+// A file that changed between the listing and the read: one that grew gives the CRC of all it holds now
+// (never a listed-size prefix that may match), one that shrank fails.
+TEST(FileCrc32, AsListedReadsWhatTheFileHoldsNow) {
+    test::TempDir dir;
+    const std::int64_t block = static_cast<std::int64_t>(FileCrc32BlockSize());
+    struct Case {
+        std::int64_t listed, actual;
+    };
+    for (const Case c : {Case{1024, 1024}, Case{1024, 1030}, Case{0, 0}, Case{0, 10}, Case{block, block},
+                         Case{block, block + 1}, Case{block - 1, block + 5}, Case{2 * block + 3, 2 * block + 3}}) {
+        const std::string data = test::RandomBytes(static_cast<std::size_t>(c.actual), 5);
+        const std::string path = dir.Write("f.bin", data);
+        EXPECT_EQ(FileCrc32AsListed(RealFs(), path, c.listed), ReferenceCrc(data, data.size()))
+            << c.listed << " listed, " << c.actual << " held";
+    }
+    for (const Case c : {Case{1030, 1024}, Case{block + 1, block}, Case{1, 0}}) {
+        const std::string path = dir.Write("f.bin", test::RandomBytes(static_cast<std::size_t>(c.actual), 6));
+        EXPECT_THROW(FileCrc32AsListed(RealFs(), path, c.listed), IoError) << c.listed << " listed";
+    }
+}
+
 } // namespace
 } // namespace tv

@@ -1,6 +1,7 @@
 #include "CrcListModel.h"
 
 #include "Icons.h"
+#include "app/ViewOrder.h"
 
 #include <algorithm>
 #include <numeric>
@@ -22,26 +23,6 @@ Qt::Alignment AlignmentOf(TListColumn::Align a) {
         return Qt::AlignLeft | Qt::AlignVCenter;
     }
 }
-// Letter case aside, as the list's own order compares names.
-int CompareFolded(const std::string& a, const std::string& b) {
-    const std::size_t n = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < n; ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-        if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
-        if (x != y) return x < y ? -1 : 1;
-    }
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-}
-
-// The size column's number whatever its grouping marks; a row without one sorts first.
-long long SizeOf(const std::string& text) {
-    long long v = -1;
-    for (char c : text)
-        if (c >= '0' && c <= '9') v = (v < 0 ? 0 : v * 10) + (c - '0');
-    return v;
-}
-
 } // namespace
 
 CrcListModel::CrcListModel(TListView& list, std::function<bool()> mayEdit, QObject* parent)
@@ -95,55 +76,8 @@ void CrcListModel::Arrange() {
             m.sinceArranged_.start();
         }
     } cost{took, *this};
-    shown_.clear();
-    viewOf_.clear();
-    if (orderColumn_ < 0 && !onlyUnmatched_) return;
-    const int count = std::min(rowCount_, static_cast<int>(list_.Count()));
-    shown_.reserve(static_cast<std::size_t>(count));
-    for (int r = 0; r < count; ++r)
-        if (!onlyUnmatched_ || list_.Item(r).ImageIndex != 0) shown_.push_back(r);
-    const auto& items = list_.Items();
-    auto item = [&items](int r) -> const TListItem& { return items[static_cast<std::size_t>(r)]; };
-    std::function<int(int, int)> compare;
-    std::vector<long long> sizes;
-    switch (orderColumn_) {
-    case 0:
-        compare = [&](int a, int b) { return CompareFolded(item(a).Caption, item(b).Caption); };
-        break;
-    case 1:
-        sizes.resize(static_cast<std::size_t>(count));
-        for (int r : shown_)
-            sizes[static_cast<std::size_t>(r)] = SizeOf(item(r).SubItem(0));
-        compare = [&](int a, int b) {
-            const long long x = sizes[static_cast<std::size_t>(a)], y = sizes[static_cast<std::size_t>(b)];
-            return x == y ? 0 : x < y ? -1 : 1;
-        };
-        break;
-    case 2:
-        compare = [&](int a, int b) { return item(a).SubItem(1).compare(item(b).SubItem(1)); };
-        break;
-    case 3:
-        // By mark first, so the rows found elsewhere come together, then by where they were found.
-        compare = [&](int a, int b) {
-            const int x = item(a).ImageIndex, y = item(b).ImageIndex;
-            if (x != y) return x < y ? -1 : 1;
-            return CompareFolded(item(a).SubItem(2), item(b).SubItem(2));
-        };
-        break;
-    default:
-        break;
-    }
-    if (compare) {
-        const bool descending = order_ == Qt::DescendingOrder;
-        // Equal keys keep the list's order in either direction.
-        std::stable_sort(shown_.begin(), shown_.end(), [&](int a, int b) {
-            const int c = compare(a, b);
-            return descending ? c > 0 : c < 0;
-        });
-    }
-    viewOf_.assign(static_cast<std::size_t>(count), -1);
-    for (std::size_t v = 0; v < shown_.size(); ++v)
-        viewOf_[static_cast<std::size_t>(shown_[v])] = static_cast<int>(v);
+    ArrangeRows(list_.Items(), rowCount_, ViewOrder{orderColumn_, order_ == Qt::DescendingOrder, onlyUnmatched_},
+                shown_, viewOf_);
 }
 
 int CrcListModel::columnCount(const QModelIndex& parent) const {

@@ -50,7 +50,7 @@ protected:
     void dropEvent(QDropEvent* event) override;
 
 private:
-    enum class Click { Plain, AutoCheck, Radio };
+    using Click = MenuClick;
     struct ControlView {
         const TControl* Element;
         QWidget* Widget;

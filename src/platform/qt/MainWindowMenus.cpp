@@ -30,13 +30,7 @@ QAction* MainWindow::AddItem(QMenu* menu, TMenuItem& item, Click click, std::fun
     action->setCheckable(click != Click::Plain || &item == &form_.FixFolder);
     if (!item.ShortCut().empty()) action->setShortcut(QKeySequence(Q(item.ShortCut())));
     connect(action, &QAction::triggered, this, [this, &item, click, handler = std::move(handler), evenWhileRunning] {
-        Run(
-            [this, &item, click, &handler] {
-                if (click == Click::AutoCheck) item.SetChecked(!item.Checked());
-                if (click == Click::Radio) form_.ClickDuplicateOption(item);
-                if (handler) handler();
-            },
-            false, evenWhileRunning);
+        Run([this, &item, click, &handler] { form_.ClickMenuItem(item, click, handler); }, false, evenWhileRunning);
     });
     menus_.push_back({&item, action, item.Changes() + 1});
     return action;

@@ -33,10 +33,12 @@ UINT WindowsFolder(LPWSTR buf, UINT size) {
 
 } // namespace
 
-void ShellOpen(const std::string& target, const std::string& workingFolder) {
+bool ShellOpen(const std::string& target, const std::string& workingFolder) {
     const std::wstring what = WideOrEmpty(target), where = WideOrEmpty(workingFolder);
-    if (what.empty()) return;
-    ::ShellExecuteW(nullptr, L"open", what.c_str(), nullptr, where.empty() ? nullptr : where.c_str(), SW_SHOWNORMAL);
+    if (what.empty()) return false;
+    // Values above 32 mean the handler was started.
+    return reinterpret_cast<INT_PTR>(::ShellExecuteW(nullptr, L"open", what.c_str(), nullptr,
+                                                     where.empty() ? nullptr : where.c_str(), SW_SHOWNORMAL)) > 32;
 }
 
 std::string TextEditorPath() {
@@ -49,10 +51,11 @@ std::string TextEditorPath() {
     return "notepad.exe"; // left to the system's search
 }
 
-void OpenInTextEditor(const std::string& path) {
+bool OpenInTextEditor(const std::string& path) {
     const std::wstring editor = WideOrEmpty(TextEditorPath());
     const std::wstring argument = L"\"" + WideOrEmpty(path) + L"\"";
-    ::ShellExecuteW(nullptr, L"open", editor.c_str(), argument.c_str(), nullptr, SW_SHOWNORMAL);
+    return reinterpret_cast<INT_PTR>(
+               ::ShellExecuteW(nullptr, L"open", editor.c_str(), argument.c_str(), nullptr, SW_SHOWNORMAL)) > 32;
 }
 
 std::string ProgramFilePath() {

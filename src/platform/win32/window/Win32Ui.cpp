@@ -1,0 +1,246 @@
+#include "Win32Ui.h"
+
+#include "platform/win32/Shell.h"
+
+#include <commctrl.h>
+#include <commdlg.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <vector>
+
+namespace tv::win32 {
+
+namespace {
+
+// Processing events more often than this costs more in repainting than it gives in response.
+constexpr std::uint64_t EventIntervalMs = 16;
+
+std::wstring W(const std::string& s) {
+    try {
+        return Widen(s);
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+// CR LF, lone CR and lone LF all become one line break.
+std::wstring MessageText(const std::string& text) {
+    std::wstring out;
+    const std::wstring in = W(text);
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] == L'\r') {
+            if (i + 1 < in.size() && in[i + 1] == L'\n') ++i;
+            out += L'\n';
+        } else {
+            out += in[i];
+        }
+    }
+    return out;
+}
+
+// A name from a dialog, without the long form's prefix the program adds at its own calls.
+std::string FromDialog(const wchar_t* name) {
+    return Narrow(name);
+}
+
+int CALLBACK FolderCallback(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED && data) ::SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
+    return 0;
+}
+
+// What the open and the save dialog share: owner, filters (the first chosen), name buffer, start folder.
+OPENFILENAMEW FileDialogFields(HWND owner, const std::wstring& filters, const std::wstring& folder,
+                               std::vector<wchar_t>& name) {
+    OPENFILENAMEW ofn{};
+    ofn.lStructSize = sizeof ofn;
+    ofn.hwndOwner = owner;
+    ofn.lpstrFilter = filters.c_str();
+    ofn.nFilterIndex = 1;
+    ofn.lpstrFile = name.data();
+    ofn.nMaxFile = static_cast<DWORD>(name.size());
+    ofn.lpstrInitialDir = folder.empty() ? nullptr : folder.c_str();
+    return ofn;
+}
+
+} // namespace
+
+std::wstring DialogFilter(const std::string& filter) {
+    std::wstring out = W(filter);
+    for (wchar_t& c : out)
+        if (c == L'|') c = L'\0';
+    out.push_back(L'\0');
+    out.push_back(L'\0');
+    return out;
+}
+
+void Win32Ui::Attach(HWND window, std::function<void()> sync, std::function<bool(MSG&)> translate) {
+    window_ = window;
+    sync_ = std::move(sync);
+    translate_ = std::move(translate);
+}
+
+void Win32Ui::Sync() {
+    if (sync_) sync_();
+}
+
+void Win32Ui::ShowMessage(const std::string& text) {
+    Sync();
+    ::MessageBoxW(window_, MessageText(text).c_str(), ApplicationTitle, MB_OK);
+}
+
+void Win32Ui::ShowError(const std::string& text) {
+    Sync();
+    std::wstring t = MessageText(text);
+    if (t.empty() || t.back() != L'.') t += L'.';
+    ::MessageBoxW(window_, t.c_str(), ApplicationTitle, MB_OK | MB_ICONERROR);
+}
+
+DuplicateAnswer Win32Ui::AskDuplicate(const std::string& text) {
+    Sync();
+    const std::wstring body = MessageText(text);
+    // Custom buttons keep this order; Escape or the close button is the answer "closed".
+    const TASKDIALOG_BUTTON buttons[] = {
+        {1, L"\u306F\u3044(&Y)"},
+        {2, L"\u3044\u3044\u3048(&N)"},
+        {3, L"\u3059\u3079\u3066\u3044\u3044\u3048(&O)"},
+        {4, L"\u3059\u3079\u3066\u306F\u3044(&A)"},
+    };
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof config;
+    config.hwndParent = window_;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
+    config.pszWindowTitle = L"\u8B66\u544A";
+    config.pszMainIcon = TD_WARNING_ICON;
+    config.pszContent = body.c_str();
+    config.cButtons = 4;
+    config.pButtons = buttons;
+    config.nDefaultButton = 1;
+    int pressed = 0;
+    if (FAILED(::TaskDialogIndirect(&config, &pressed, nullptr, nullptr))) return DuplicateAnswer::Closed;
+    switch (pressed) {
+    case 1:
+        return DuplicateAnswer::Yes;
+    case 2:
+        return DuplicateAnswer::No;
+    case 3:
+        return DuplicateAnswer::NoToAll;
+    case 4:
+        return DuplicateAnswer::YesToAll;
+    default:
+        return DuplicateAnswer::Closed;
+    }
+}
+
+void Win32Ui::SetBusyCursor(bool busy) {
+    busy_ = busy;
+    ::SetCursor(::LoadCursorW(nullptr, busy ? IDC_WAIT : IDC_ARROW));
+}
+
+void Win32Ui::ProcessMessages() {
+    const std::uint64_t now = ::GetTickCount64();
+    if (now - lastEvents_ < EventIntervalMs) return;
+    Sync();
+    MSG msg;
+    while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            // The main loop ends the program once the command is over.
+            ::PostQuitMessage(static_cast<int>(msg.wParam));
+            break;
+        }
+        if (translate_ && translate_(msg)) continue;
+        ::TranslateMessage(&msg);
+        ::DispatchMessageW(&msg);
+    }
+    lastEvents_ = ::GetTickCount64();
+}
+
+void Win32Ui::BringToFront() {
+    if (!window_) return;
+    if (::IsIconic(window_)) ::ShowWindow(window_, SW_RESTORE);
+    ::SetForegroundWindow(window_);
+}
+
+std::optional<std::string> Win32Ui::OpenFileDialog(const std::string& filter, const std::string& startFolder) {
+    Sync();
+    const std::wstring filters = DialogFilter(filter), folder = W(startFolder);
+    std::vector<wchar_t> name(32768, L'\0');
+    OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
+    ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!::GetOpenFileNameW(&ofn)) return std::nullopt;
+    return FromDialog(name.data());
+}
+
+std::optional<std::string> Win32Ui::SaveFileDialog(const std::string& title, const std::string& filter,
+                                                   const std::string& proposedName, const std::string& startFolder) {
+    Sync();
+    const std::wstring filters = DialogFilter(filter), folder = W(startFolder), caption = W(title);
+    std::vector<wchar_t> name(32768, L'\0');
+    const std::wstring proposed = W(proposedName);
+    if (proposed.size() < name.size()) std::copy(proposed.begin(), proposed.end(), name.begin());
+    OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
+    ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
+    ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
+    if (!::GetSaveFileNameW(&ofn)) return std::nullopt;
+    return FromDialog(name.data());
+}
+
+std::optional<std::string> Win32Ui::ChooseFolder(const std::string& caption, const std::string& startFolder) {
+    Sync();
+    const std::wstring title = W(caption), folder = W(startFolder);
+    BROWSEINFOW info{};
+    info.hwndOwner = window_;
+    info.lpszTitle = title.c_str();
+    info.ulFlags = BIF_RETURNONLYFSDIRS | BIF_NEWDIALOGSTYLE;
+    info.lpfn = FolderCallback;
+    info.lParam = folder.empty() ? 0 : reinterpret_cast<LPARAM>(folder.c_str());
+    PIDLIST_ABSOLUTE chosen = ::SHBrowseForFolderW(&info);
+    if (!chosen) return std::nullopt;
+    std::vector<wchar_t> path(32768, L'\0');
+    const bool ok = ::SHGetPathFromIDListEx(chosen, path.data(), static_cast<DWORD>(path.size()), GPFIDL_DEFAULT);
+    ::CoTaskMemFree(chosen);
+    if (!ok) return std::nullopt;
+    return FromDialog(path.data());
+}
+
+void Win32Ui::SetClipboardText(const std::string& text) {
+    const std::wstring t = W(text);
+    if (!::OpenClipboard(window_)) return;
+    ::EmptyClipboard();
+    const std::size_t bytes = (t.size() + 1) * sizeof(wchar_t);
+    if (HGLOBAL mem = ::GlobalAlloc(GMEM_MOVEABLE, bytes)) {
+        if (void* p = ::GlobalLock(mem)) {
+            std::copy(t.c_str(), t.c_str() + t.size() + 1, static_cast<wchar_t*>(p));
+            ::GlobalUnlock(mem);
+            // The clipboard owns the memory once it has taken it.
+            if (!::SetClipboardData(CF_UNICODETEXT, mem)) ::GlobalFree(mem);
+        } else {
+            ::GlobalFree(mem);
+        }
+    }
+    ::CloseClipboard();
+}
+
+bool Win32Ui::ShellOpen(const std::string& target, const std::string& workingFolder) {
+    return win32::ShellOpen(target, workingFolder);
+}
+
+bool Win32Ui::OpenInTextEditor(const std::string& path) {
+    return win32::OpenInTextEditor(path);
+}
+
+ScreenMetrics Win32Ui::Screen() {
+    ScreenMetrics m;
+    RECT area{};
+    if (::SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0)) {
+        m.Width = area.right - area.left;
+        m.Height = area.bottom - area.top;
+    }
+    if (HDC dc = ::GetDC(nullptr)) {
+        m.Dpi = ::GetDeviceCaps(dc, LOGPIXELSY);
+        ::ReleaseDC(nullptr, dc);
+    }
+    return m;
+}
+
+} // namespace tv::win32

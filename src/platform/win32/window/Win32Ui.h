@@ -1,0 +1,51 @@
+#pragma once
+// The UI services on Win32: message boxes captioned with the application title, the duplicate
+// question as a task dialog, the common file dialogs, the folder choice, the hourglass, the
+// clipboard, the shell's opening of documents and the work area of the screen.
+#include "platform/Ui.h"
+#include "platform/win32/WideText.h"
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+namespace tv::win32 {
+
+// The application's title, the program name with its second and third letters full-width.
+inline constexpr const wchar_t* ApplicationTitle = L"T\uFF41\uFF4Clyvault";
+
+// "Text|*.A;*.B|Text|*.C" as the common dialogs' filter: pairs ended by NUL, the whole by two.
+std::wstring DialogFilter(const std::string& filter);
+
+class Win32Ui : public Ui {
+public:
+    // `window` owns the dialogs; `sync` brings the window up to date before events are handled;
+    // `translate` lets the window's keyboard shortcuts act on a message (true: it was handled).
+    void Attach(HWND window, std::function<void()> sync, std::function<bool(MSG&)> translate);
+    bool Busy() const { return busy_; }
+
+    void ShowMessage(const std::string& text) override;
+    void ShowError(const std::string& text) override;
+    DuplicateAnswer AskDuplicate(const std::string& text) override;
+    void SetBusyCursor(bool busy) override;
+    void ProcessMessages() override;
+    void BringToFront() override;
+    std::optional<std::string> OpenFileDialog(const std::string& filter, const std::string& startFolder) override;
+    std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
+                                              const std::string& proposedName, const std::string& startFolder) override;
+    std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
+    void SetClipboardText(const std::string& text) override;
+    bool ShellOpen(const std::string& target, const std::string& workingFolder) override;
+    bool OpenInTextEditor(const std::string& path) override;
+    ScreenMetrics Screen() override;
+
+private:
+    void Sync();
+    HWND window_ = nullptr;
+    std::function<void()> sync_;
+    std::function<bool(MSG&)> translate_;
+    std::uint64_t lastEvents_ = 0;
+    bool busy_ = false;
+};
+
+} // namespace tv::win32

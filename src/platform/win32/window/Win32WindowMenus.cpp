@@ -1,0 +1,163 @@
+// The main menu, the list's pop-up menu and the keyboard shortcuts, built from TForm1's menu items.
+#include "Win32Window.h"
+
+#include <cctype>
+
+namespace tv::win32 {
+
+namespace {
+
+constexpr UINT FirstMenuId = 1000;
+
+std::wstring W(const std::string& s) {
+    try {
+        return Widen(s);
+    } catch (...) {
+        return std::wstring();
+    }
+}
+
+// "Ctrl+M", "Alt+F4", "F1", "Shift+Ctrl+O" as an accelerator; false for a text it does not know.
+bool ParseKey(const std::string& text, ACCEL& key) {
+    key.fVirt = FVIRTKEY;
+    std::string rest = text;
+    for (;;) {
+        const std::size_t plus = rest.find('+');
+        if (plus == std::string::npos || plus + 1 == rest.size()) break;
+        const std::string mod = rest.substr(0, plus);
+        if (mod == "Ctrl")
+            key.fVirt |= FCONTROL;
+        else if (mod == "Alt")
+            key.fVirt |= FALT;
+        else if (mod == "Shift")
+            key.fVirt |= FSHIFT;
+        else
+            return false;
+        rest = rest.substr(plus + 1);
+    }
+    if (rest.size() == 1 && std::isalnum(static_cast<unsigned char>(rest[0]))) {
+        key.key = static_cast<WORD>(std::toupper(static_cast<unsigned char>(rest[0])));
+        return true;
+    }
+    if (rest.size() >= 2 && rest[0] == 'F') {
+        const int n = std::atoi(rest.c_str() + 1);
+        if (n >= 1 && n <= 24) {
+            key.key = static_cast<WORD>(VK_F1 + n - 1);
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void Win32Window::AddItem(HMENU menu, TMenuItem& item, Click click, std::function<void()> handler,
+                          bool evenWhileRunning, const char* extraKey) {
+    const UINT id = FirstMenuId + static_cast<UINT>(menus_.size());
+    // The item's own key is the one shown; a usual desktop key beside it only acts.
+    const std::string shown = !item.ShortCut().empty() ? item.ShortCut() : extraKey ? extraKey : "";
+    std::wstring text = W(item.Caption());
+    if (!shown.empty()) text += L"\t" + W(shown);
+    MENUITEMINFOW info{};
+    info.cbSize = sizeof info;
+    info.fMask = MIIM_ID | MIIM_STRING | MIIM_FTYPE;
+    info.fType = MFT_STRING | (click == Click::Radio ? MFT_RADIOCHECK : 0u);
+    info.wID = id;
+    info.dwTypeData = text.data();
+    ::InsertMenuItemW(menu, static_cast<UINT>(::GetMenuItemCount(menu)), TRUE, &info);
+    for (const char* k : {item.ShortCut().empty() ? nullptr : item.ShortCut().c_str(), extraKey}) {
+        ACCEL key{};
+        if (k && ParseKey(k, key)) {
+            key.cmd = static_cast<WORD>(id);
+            keys_.push_back(key);
+        }
+    }
+    auto onClick = [this, &item, click, handler = std::move(handler), evenWhileRunning] {
+        Run([this, &item, click, &handler] { form_.ClickMenuItem(item, click, handler); }, false, evenWhileRunning);
+    };
+    menus_.push_back({&item, menu, id, false, std::move(onClick), evenWhileRunning, item.Changes() + 1});
+}
+
+void Win32Window::BuildMenus() {
+    TForm1& f = form_;
+    HMENU bar = ::CreateMenu();
+    auto sub = [bar](const wchar_t* caption) {
+        HMENU m = ::CreatePopupMenu();
+        ::AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m), caption);
+        return m;
+    };
+
+    HMENU file = sub(L"\u30D5\u30A1\u30A4\u30EB(&F)");
+    AddItem(
+        file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }, false, "Ctrl+O");
+    AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
+    // Like the search button, the menu item stops a running search.
+    AddItem(
+        file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
+    AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
+    ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
+    AddItem(file, f.MakeCrcCmd, Click::Plain, [&f] { f.MakeCrcCmdClick(); });
+    ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
+    AddItem(file, f.Exit1, Click::Plain, {}, false, "Ctrl+Q");
+    // Exit closes the window rather than running a command.
+    menus_.back().OnClick = [this] { Close(); };
+
+    HMENU check = sub(L"\u30C1\u30A7\u30C3\u30AF(&K)");
+    AddItem(check, f.AllOn, Click::Plain, [&f] { f.AllOnClick(); });
+    AddItem(check, f.AllOff, Click::Plain, [&f] { f.AllOffClick(); });
+    ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
+    for (TMenuItem* on : {&f.ON0, &f.ON1, &f.ON2, &f.ON3})
+        AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
+    ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
+    // The view's own filter: no item of the logic, so nothing it does or writes depends on it.
+    onlyUnmatchedId_ = FirstMenuId - 1;
+    ::AppendMenuW(check, MF_STRING, onlyUnmatchedId_, L"\u25CB\u4EE5\u5916\u306E\u884C\u3060\u3051\u8868\u793A(&U)");
+
+    HMENU option = sub(L"\u30AA\u30D7\u30B7\u30E7\u30F3(&O)");
+    AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
+    // Options without side effects may change while a command runs: the logic reads them when it needs them.
+    AddItem(
+        option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
+    AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
+    AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
+    AddItem(option, f.WriteCp932, Click::AutoCheck, {}, true);
+    HMENU dubble = ::CreatePopupMenu();
+    const UINT dubblePosition = static_cast<UINT>(::GetMenuItemCount(option));
+    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble),
+                  W(f.DubbleAction.Caption()).c_str());
+    // The submenu as a whole is disabled in create mode.
+    menus_.push_back({&f.DubbleAction, option, dubblePosition, true, {}, false, f.DubbleAction.Changes() + 1});
+    for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel})
+        AddItem(dubble, *radio, Click::Radio, {}, true);
+    ::AppendMenuW(dubble, MF_SEPARATOR, 0, nullptr);
+    AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
+
+    HMENU tools = sub(L"\u30C4\u30FC\u30EB(&T)");
+    AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
+
+    HMENU help = sub(L"\u30D8\u30EB\u30D7(&H)");
+    AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
+    AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });
+    AddItem(
+        help, f.ReadMe, Click::Plain, [&f] { f.ReadMeClick(); }, false, "F1");
+    ::SetMenu(hwnd_, bar);
+
+    popup_ = ::CreatePopupMenu();
+    AddItem(popup_, f.CopyName, Click::Plain, [&f] { f.CopyNameClick(); });
+    AddItem(popup_, f.CopyCRC, Click::Plain, [&f] { f.CopyCRCClick(); });
+
+    accel_ = ::CreateAcceleratorTableW(keys_.data(), static_cast<int>(keys_.size()));
+}
+
+bool Win32Window::Translate(MSG& msg) {
+    if (!accel_ || !hwnd_ || !::IsWindow(hwnd_)) return false;
+    // F5 re-reads the list as a click on the status bar does; it has no menu item to carry it.
+    if (msg.message == WM_KEYDOWN && msg.wParam == VK_F5 && !(::GetKeyState(VK_CONTROL) & 0x8000)) {
+        Run([this] { form_.StatusClick(); });
+        return true;
+    }
+    return ::TranslateAcceleratorW(hwnd_, accel_, &msg) != 0;
+}
+
+} // namespace tv::win32

@@ -1,0 +1,84 @@
+#pragma once
+// The parsers of the list dialects. Each reads a whole list from a line source and returns what it
+// read: the entries as the list spells them, whether the list gives sizes, and where and why reading
+// ended early. They know nothing of the window; the TForm1 readers put the result into the table.
+#include "platform/FileSystem.h"
+#include "readers/TextLineReader.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tv {
+
+// One entry as its line gave it. Name holds the list's own bytes (converted only when applied).
+struct ListRecord {
+    std::string Name;
+    std::int64_t Size = 0; // NoSize for an entry line past a comment block, in a list with sizes
+    std::uint32_t Crc = 0;
+};
+
+enum class ListStop {
+    None,            // the list was read to its end
+    NothingReadable, // not one entry could be read
+    RestUnreadable,  // reading ended early: the status names where
+};
+
+struct ParsedList {
+    std::vector<ListRecord> Entries;
+    bool HasSizes = false;
+    ListStop Stop = ListStop::None;
+    // With RestUnreadable: how many entries were read whole before the stop (the status names the last
+    // of them), or the text it names instead (the name column of a ruler table's cut line).
+    std::size_t ReadWhole = 0;
+    std::optional<std::string> StopText;
+    // The line in hand when reading ended early (1-based; the last line when the file ended first).
+    std::int32_t StopLine = 0;
+    // Lines passed over that were neither blank nor comments: the files they name were not checked.
+    std::int32_t UnreadLines = 0;
+    // Lines of a plain list that are not entry lines at all: they tell an irregular file from an unknown one.
+    std::int32_t IrregularLines = 0;
+
+    // Reading ended at line `line` after `readWhole` entries were read whole.
+    void StopAfter(std::size_t readWhole, std::int32_t line) {
+        Stop = readWhole == 0 ? ListStop::NothingReadable : ListStop::RestUnreadable;
+        ReadWhole = readWhole;
+        StopLine = line;
+    }
+};
+
+// Called as a parse advances, with the count of entries read so far; a long list shows progress
+// through it. May be empty.
+using ParseProgress = std::function<void(std::int32_t entries)>;
+
+ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseQuickSfvList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseEasySfvList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseSfv32List(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseCrcExList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseRulerTableList(TextLineReader& reader, const ParseProgress& progress = {});
+ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress = {});
+// nullopt when the first line is not the CRC1632 title: the file is no list of that tool.
+std::optional<ParsedList> ParseCrc1632List(TextLineReader& reader, const ParseProgress& progress = {});
+
+// Gives the entries of a comment block their CRCs from the entry lines that follow it, starting with
+// `line`, the line that ended the block; entry lines past those the block names are entries too.
+void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list);
+
+using ListParser = ParsedList (*)(TextLineReader&, const ParseProgress&);
+
+// Parses the list file at `path`; the file is closed again when this returns.
+template <class Parser>
+auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const ParseProgress& progress = {}) {
+    TextLineReader reader(fs, path);
+    return parse(reader, progress);
+}
+
+inline void ReportProgress(const ParseProgress& progress, const ParsedList& list) {
+    if (progress) progress(static_cast<std::int32_t>(list.Entries.size()));
+}
+
+} // namespace tv
