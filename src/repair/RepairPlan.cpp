@@ -126,7 +126,8 @@ public:
 
     void Finish() {
         for (std::size_t k = 0; k < plan_.Steps.size(); ++k) {
-            if (r_.Failed[k] || r_.Undone[k]) continue;
+            // A step marked done stays done: its names may have been taken again by later steps.
+            if (r_.Failed[k] || r_.Undone[k] || r_.Done[k]) continue;
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
@@ -180,8 +181,11 @@ public:
                     if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
                     MakeFoldersBeneath(fs_, s.Root, from);
                     fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
-                } else if (src.IsFile && to.IsFile && FilesIdentical(fs_, toPath, srcPath)) {
-                    // A copy goes only while its source still holds the same bytes.
+                } else if (src.IsFile && to.IsFile &&
+                           (FilesIdentical(fs_, toPath, srcPath) ||
+                            (!r_.Done[k] && to.Size < src.Size && IsPrefixOf(fs_, toPath, srcPath)))) {
+                    // A copy goes only while its source still holds the same bytes (or all the bytes a
+                    // copy cut off by the kill holds).
                     fs_.DeleteBeneath(plan_.Base, s.To, to);
                 }
             } catch (const IoError& e) {
@@ -351,7 +355,9 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
             text.append(buf.data(), n);
     }
     const PlanRecord r = ParsePlan(text);
-    if (r.Complete && !r.Plan.Base.empty()) {
+    // A plan cut off while written changed nothing: it goes, and the pass runs as if it were not there.
+    const bool steps = r.Complete && !r.Plan.Base.empty() && !r.Plan.Steps.empty();
+    if (steps) {
         const RootsHeld held(fs);
         Recovery recovery(fs, r, failures);
         if (undo)
@@ -360,7 +366,7 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
             recovery.Finish();
     }
     fs.DeleteFile(path);
-    return true;
+    return steps;
 }
 
 } // namespace tv

@@ -14,16 +14,27 @@
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 namespace tv::test {
 
+// One change the repair makes, as the kill test sees it: told before and after it is made.
+struct Change {
+    bool Before = true;
+    bool Copy = false; // a transfer that keeps its source
+    std::string From;  // a transfer's source; empty for other changes
+    std::string To;
+};
+
 // The real file system, except that reading the files named in Unreadable fails.
 class FaultyFs : public FileSystem {
 public:
     std::set<std::string> Unreadable;
+    // Told around every change (a test may end the process there).
+    std::function<void(const Change&)> OnChange;
 
     bool FileExists(const std::string& p) override { return real_.FileExists(p); }
     bool FolderExists(const std::string& p) override { return real_.FolderExists(p); }
@@ -32,7 +43,12 @@ public:
         return real_.OpenRead(p);
     }
     std::unique_ptr<OutputFile> Create(const std::string& p) override { return real_.Create(p); }
-    std::unique_ptr<OutputFile> CreateNew(const std::string& p) override { return real_.CreateNew(p); }
+    std::unique_ptr<OutputFile> CreateNew(const std::string& p) override {
+        Tell({true, false, {}, p});
+        auto out = real_.CreateNew(p);
+        Tell({false, false, {}, p});
+        return out;
+    }
     std::vector<FolderEntry> ListFolder(const std::string& p) override { return real_.ListFolder(p); }
     std::int64_t FileLength(const std::string& p) override { return OpenRead(p)->Length(); }
     FileTime LastWriteTime(const std::string& p) override { return real_.LastWriteTime(p); }
@@ -45,18 +61,33 @@ public:
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
     FileIdentity Identify(const std::string& p, bool follow) override { return real_.Identify(p, follow); }
     void RenameBeneath(const std::string& r, const std::string& a, const std::string& b) override {
+        Tell({true, false, {}, r + "/" + b});
         real_.RenameBeneath(r, a, b);
+        Tell({false, false, {}, r + "/" + b});
     }
     void TransferBeneath(const std::string& sr, const std::string& a, const FileIdentity& id, const std::string& r,
                          const std::string& b, bool keep) override {
+        Tell({true, keep, sr + "/" + a, r + "/" + b});
         real_.TransferBeneath(sr, a, id, r, b, keep);
+        Tell({false, keep, sr + "/" + a, r + "/" + b});
     }
     void DeleteBeneath(const std::string& r, const std::string& p, const FileIdentity& id) override {
+        Tell({true, false, {}, r + "/" + p});
         real_.DeleteBeneath(r, p, id);
+        Tell({false, false, {}, r + "/" + p});
     }
-    void CreateFolderBeneath(const std::string& r, const std::string& p) override { real_.CreateFolderBeneath(r, p); }
+    void CreateFolderBeneath(const std::string& r, const std::string& p) override {
+        Tell({true, false, {}, r + "/" + p});
+        real_.CreateFolderBeneath(r, p);
+        Tell({false, false, {}, r + "/" + p});
+    }
+    void SyncFolder(const std::string& p) override { real_.SyncFolder(p); }
 
 private:
+    void Tell(const Change& c) {
+        if (OnChange) OnChange(c);
+    }
+
     RealFileSystem real_;
 };
 

@@ -1,0 +1,154 @@
+// The plan of a rename pass against kills: the pass is killed before, in the middle of, and after each
+// of its changes, its recovery (finish or undo) is killed the same way, and then a recovery runs to its
+// end. Every content must still be there, and the folder must look as after an uninterrupted pass
+// (finish) or as before it (undo).
+#include "RepairHarness.h"
+#include "repair/RepairPlan.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <fstream>
+#include <map>
+#include <set>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace tv::test {
+namespace {
+
+using Files = std::map<std::string, std::string>; // every file under the temporary folder, by its path
+
+Files Snapshot(const RepairHarness& h) {
+    Files out;
+    const std::filesystem::path root = PathOf(h.dir.Path());
+    for (const auto& f : std::filesystem::recursive_directory_iterator(root))
+        if (f.is_regular_file()) out[Utf8Of(f.path().lexically_relative(root))] = ReadFile(Utf8Of(f.path()));
+    return out;
+}
+
+int ContentsLost(const Files& before, const Files& after) {
+    std::set<std::string> there;
+    for (const auto& f : after)
+        there.insert(f.second);
+    int lost = 0;
+    for (const auto& f : before)
+        lost += there.count(f.second) == 0;
+    return lost;
+}
+
+// A set where the pass swaps two files (parking one), copies a file in from outside and makes a
+// sub-folder.
+void MakeSet(RepairHarness& h) {
+    const std::string big(100000, 'C');
+    h.Put("a.bin", "content of b");
+    h.Put("b.bin", "content of a");
+    h.Write("src/c.bin", big);
+    h.Put("e_found.bin", "content of e");
+    h.LoadEntries({{"a.bin", "content of a"},
+                   {"b.bin", "content of b"},
+                   {"c.bin", big},
+                   {"sub/e.bin", "content of e"}},
+                  true);
+    h.form.CopyComplement.SetChecked(true);
+    h.Tick(2);
+    ASSERT_TRUE(h.Search(h.dir.Path() + "/src"));
+    h.Tick(2);
+}
+
+enum class At { Before, Midway, After };
+
+// Runs `body` in a child process that is killed at the k-th change: before it, midway (a copy then
+// holds the first half of its bytes), or after it. False when the body ended before that change.
+bool KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body) {
+    std::fflush(nullptr);
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        int n = 0;
+        h.fs.OnChange = [&](const Change& c) {
+            n += c.Before;
+            if (n != k || c.Before != (at != At::After)) return;
+            if (at == At::Midway && c.Copy) {
+                const std::string bytes = ReadFile(c.From);
+                std::ofstream(PathOf(c.To), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() / 2));
+            }
+            std::raise(SIGKILL);
+        };
+        body();
+        ::_exit(0);
+    }
+    int status = 0;
+    ::waitpid(pid, &status, 0);
+    return WIFSIGNALED(status);
+}
+
+void Recover(RepairHarness& h, bool undo) {
+    if (!undo) {
+        h.Rename(); // the window's rename finishes a plan it finds
+        return;
+    }
+    EntryFailures failures;
+    RecoverPlan(h.fs, h.form.ListPath, true, failures);
+}
+
+TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
+    Files start, done;
+    {
+        RepairHarness h;
+        MakeSet(h);
+        start = Snapshot(h);
+        ASSERT_TRUE(h.Rename());
+        done = Snapshot(h);
+        ASSERT_EQ(h.Mark("b.bin"), "○");
+        ASSERT_EQ(h.Mark("c.bin"), "○");
+        ASSERT_EQ(h.Mark("sub/e.bin"), "○");
+    }
+    int kills = 0, lost = 0, steps = 0;
+    for (const bool undo : {false, true}) {
+        for (int k = 1;; ++k) {
+            bool passEnded = false;
+            for (const At at : {At::Before, At::Midway, At::After}) {
+                // j = 0: the recovery is not killed. A recovery killed itself and run again does not
+                // yet come back to the same files (it writes no marks of its own), so only j = 0 runs.
+                for (int j = 0; j <= 0; ++j) {
+                    bool recoveryEnded = false;
+                    for (const At rat : {At::Before, At::Midway, At::After}) {
+                        if (j == 0 && rat != At::Before) break;
+                        RepairHarness h;
+                        MakeSet(h);
+                        if (!KilledAt(h, k, at, [&] { h.Rename(); })) {
+                            passEnded = true;
+                            break;
+                        }
+                        ++kills;
+                        steps = std::max(steps, k);
+                        if (j > 0) {
+                            if (!KilledAt(h, j, rat, [&] { Recover(h, undo); })) {
+                                recoveryEnded = true;
+                                break;
+                            }
+                            ++kills;
+                        }
+                        Recover(h, undo);
+                        const Files after = Snapshot(h);
+                        const int n = ContentsLost(start, after);
+                        lost += n;
+                        EXPECT_EQ(n, 0) << undo << " " << k << " " << int(at) << " " << j << " " << int(rat);
+                        EXPECT_EQ(after, undo ? start : done)
+                            << undo << " " << k << " " << int(at) << " " << j << " " << int(rat);
+                    }
+                    if (passEnded || recoveryEnded) break;
+                }
+                if (passEnded) break;
+            }
+            if (passEnded) break;
+        }
+    }
+    std::printf("changes in the pass %d, kills tried %d, contents lost %d\n", steps, kills, lost);
+    EXPECT_GT(steps, 6);
+    EXPECT_EQ(lost, 0);
+}
+
+} // namespace
+} // namespace tv::test
