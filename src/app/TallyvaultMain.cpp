@@ -26,14 +26,16 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
         ~Depth() { --d; }
     } depth(commandDepth_);
     const BusyCursor cursor(ui, busy);
-    std::string error;
+    std::string error, cause;
     try {
         body();
         return true;
     } catch (const IoError& e) {
         error = e.what();
+        cause = CauseLine(e);
     } catch (const ConvertError& e) {
         error = e.what();
+        if (e.Line() != 0) cause = ListPath + ": line " + std::to_string(e.Line());
     } catch (const std::bad_alloc&) {
         // A list too large for the memory left ends its load like any other failure, not the program.
         error = "Out of memory";
@@ -41,6 +43,7 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
     ui.SetBusyCursor(false);
     if (rowsOutOfStep_) ClearTableAndRows();
     ui.ShowError(error);
+    ui.ShowErrorCause(cause);
     return true;
 }
 

@@ -2,6 +2,7 @@
 // The parsers of the list dialects. Each reads a whole list from a line source and returns what it
 // read: the entries as the list spells them, whether the list gives sizes, and where and why reading
 // ended early. They know nothing of the window; the TForm1 readers put the result into the table.
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "readers/TextLineReader.h"
 
@@ -74,7 +75,13 @@ using ListParser = ParsedList (*)(TextLineReader&, const ParseProgress&);
 template <class Parser>
 auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const ParseProgress& progress = {}) {
     TextLineReader reader(fs, path);
-    return parse(reader, progress);
+    try {
+        return parse(reader, progress);
+    } catch (const ConvertError& e) {
+        // The field's own converter knows no line: the reader does.
+        if (e.Line() != 0) throw;
+        throw ConvertError(e.Field(), reader.LineNumber());
+    }
 }
 
 inline void ReportProgress(const ParseProgress& progress, const ParsedList& list) {

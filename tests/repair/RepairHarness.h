@@ -36,11 +36,11 @@ public:
     std::vector<FolderEntry> ListFolder(const std::string& p) override { return real_.ListFolder(p); }
     std::int64_t FileLength(const std::string& p) override { return OpenRead(p)->Length(); }
     FileTime LastWriteTime(const std::string& p) override { return real_.LastWriteTime(p); }
-    bool RenameFile(const std::string& a, const std::string& b) override { return real_.RenameFile(a, b); }
-    bool CopyFile(const std::string& a, const std::string& b) override { return real_.CopyFile(a, b); }
-    bool DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
-    bool MoveToTrash(const std::string& p) override { return real_.MoveToTrash(p); }
-    bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
+    void RenameFile(const std::string& a, const std::string& b) override { real_.RenameFile(a, b); }
+    void CopyFile(const std::string& a, const std::string& b) override { real_.CopyFile(a, b); }
+    void DeleteFile(const std::string& p) override { real_.DeleteFile(p); }
+    void MoveToTrash(const std::string& p) override { real_.MoveToTrash(p); }
+    void CreateFolder(const std::string& p) override { real_.CreateFolder(p); }
     void ReplaceFile(const std::string& a, const std::string& b) override { real_.ReplaceFile(a, b); }
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
     FileIdentity Identify(const std::string& p, bool follow) override { return real_.Identify(p, follow); }
