@@ -71,10 +71,8 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list);
 
 using ListParser = ParsedList (*)(TextLineReader&, const ParseProgress&);
 
-// Parses the list file at `path`; the file is closed again when this returns.
-template <class Parser>
-auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const ParseProgress& progress = {}) {
-    TextLineReader reader(fs, path);
+// Parses the lines of `reader`; a conversion error raised on the way names the line it came from.
+template <class Parser> auto ParseLines(TextLineReader& reader, Parser parse, const ParseProgress& progress = {}) {
     try {
         return parse(reader, progress);
     } catch (const ConvertError& e) {
@@ -82,6 +80,13 @@ auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const 
         if (e.Line() != 0) throw;
         throw ConvertError(e.Field(), reader.LineNumber());
     }
+}
+
+// Parses the list file at `path`; the file is closed again when this returns.
+template <class Parser>
+auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const ParseProgress& progress = {}) {
+    TextLineReader reader(fs, path);
+    return ParseLines(reader, parse, progress);
 }
 
 inline void ReportProgress(const ParseProgress& progress, const ParsedList& list) {

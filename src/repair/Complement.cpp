@@ -77,7 +77,8 @@ void TForm1::SearchButtonClick() {
                    {},
                    0,
                    NameIndex(EntryTable, EntryCount),
-                   BaseFolder};
+                   BaseFolder,
+                   {}};
     {
         // However the walk ends, the window leaves the searching state at the end of this block.
         struct Searching {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -170,6 +171,31 @@ TEST(ListParsersProgress, ReportsTheCountAsEntriesAreRead) {
         TextLineReader reader = TextLineReader::OverText(c.Text);
         c.Parse(reader, [&](std::int32_t n) { calls.push_back(n); });
         EXPECT_EQ(calls, c.Calls) << c.Text;
+    }
+}
+
+// A number field that is no number ends the parse with the conversion error, which names its line.
+TEST(ListParsersConversion, TheErrorNamesTheLineOfTheField) {
+    const struct {
+        std::function<void(TextLineReader&)> Parse;
+        std::string Text;
+        const char* Field;
+        long long Line;
+    } cases[] = {
+        {[](TextLineReader& r) { ParseLines(r, ParsePlainSfvList); },
+         Crlf({"a.bin 00000001", "; c", "", "b.bin 1234567G", "c.bin 00000003"}), "$1234567G", 4},
+        {[](TextLineReader& r) { ParseLines(r, ParseCrc1632List); },
+         Crlf({"FileName, CRC16, CRC32, FileSize, Path", "a.bin, 1F2E, 3A9F0C21, 1, C:\\a.bin", "b.bin, 1F"}), "$", 3},
+    };
+    for (const auto& c : cases) {
+        TextLineReader reader = TextLineReader::OverText(c.Text);
+        try {
+            c.Parse(reader);
+            ADD_FAILURE() << c.Text << ": no conversion error";
+        } catch (const ConvertError& e) {
+            EXPECT_EQ(e.Field(), c.Field) << c.Text;
+            EXPECT_EQ(e.Line(), c.Line) << c.Text;
+        }
     }
 }
 
