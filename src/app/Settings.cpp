@@ -154,11 +154,14 @@ void TForm1::FormDestroy() {
     }
     // The folder beside the program may be read-only, or the configuration folder new.
     const std::string folder = ExtractFileDir(SettingsFile);
-    for (const std::string& f : {ExtractFileDir(folder), folder}) {
-        try {
-            if (!fs.FolderExists(f)) fs.CreateFolder(f);
-        } catch (const IoError&) {
-            // The save below finds out whether the settings have a place; it fails quietly then.
+    if (!fs.FolderExists(folder)) {
+        for (const std::string& f : {ExtractFileDir(folder), folder}) {
+            try {
+                fs.CreateFolder(f);
+            } catch (const IoError&) {
+                // One that is there already is fine; the save below finds out whether the settings have
+                // a place, and fails quietly if not.
+            }
         }
     }
     SaveIniFile(fs, SettingsFile, ini);
