@@ -41,6 +41,22 @@ TEST(WindowsRepair, ReservedNamesAreNeitherOpenedNorMadeTargets) {
         EXPECT_EQ(h.Mark("good.bin"), "○");
         EXPECT_EQ(h.dir.Read("set/found.bin"), "the content");
         EXPECT_EQ(h.fs.ListFolder(h.base).size(), 2u); // nothing made under any spelling of the name
+
+        // Missing from the list's folder and found by the search, to be copied in: refused too, the source kept.
+        RepairHarness c;
+        c.Write("R/copy.bin", "the content");
+        c.LoadEntries({{name, "the content"}}, true);
+        ASSERT_EQ(c.Mark(name), "－");
+        c.form.CopyComplement.SetChecked(true);
+        c.Tick(1);
+        ASSERT_TRUE(c.Search(c.dir / "R"));
+        EXPECT_EQ(c.Mark(name), "！");
+        c.Tick(0);
+        ASSERT_TRUE(c.Rename());
+        EXPECT_EQ(c.ui.Errors.size(), 1u);
+        EXPECT_EQ(c.Mark(name), "！");
+        EXPECT_EQ(c.dir.Read("R/copy.bin"), "the content");
+        EXPECT_TRUE(c.fs.ListFolder(c.base).empty());
     }
 }
 
