@@ -29,7 +29,7 @@ TEST(WindowsRepair, ReservedNamesAreNeitherOpenedNorMadeTargets) {
                              "a<b.bin", "a>b.bin", "a|b.bin"}) {
         SCOPED_TRACE(name);
         RepairHarness h;
-        const std::string found = h.Put("found.bin", "the content");
+        h.Put("found.bin", "the content");
         h.Put("good.bin", "good content");
         h.LoadEntries({{name, "the content"}, {"good.bin", "good content"}}, true);
         ASSERT_EQ(h.Mark(name), "！"); // found under the other name; the device itself was never read
@@ -63,11 +63,10 @@ TEST(WindowsRepair, ReservedNamesAreNeitherOpenedNorMadeTargets) {
 TEST(WindowsRepair, AReadOnlyFileIsVerifiedAndRenamedButNotDeleted) {
     const struct {
         const char* What;
-        TMenuItem TForm1::*Option;
         bool Trash;
     } cases[] = {
-        {"deleted for good", &TForm1::DblDel, false},
-        {"to the recycle bin", &TForm1::DblDel, true},
+        {"deleted for good", false},
+        {"to the recycle bin", true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
@@ -76,7 +75,7 @@ TEST(WindowsRepair, AReadOnlyFileIsVerifiedAndRenamedButNotDeleted) {
         SetReadOnly(h.Put("misnamed.bin", "moved content"), true);
         const std::string dup = h.Write("R/copy.bin", "good content");
         SetReadOnly(dup, true);
-        h.form.ClickDuplicateOption(h.form.*c.Option);
+        h.form.ClickDuplicateOption(h.form.DblDel);
         h.form.TashUse.SetChecked(c.Trash);
         h.LoadEntries({{"good.bin", "good content"}, {"moved.bin", "moved content"}}, true);
         EXPECT_EQ(h.Mark("good.bin"), "○");
