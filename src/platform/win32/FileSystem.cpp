@@ -260,11 +260,13 @@ bool FileSystem::SameObject(const std::string& a, const std::string& b) {
 
 namespace {
 
-// Volume serial number and file index: the identity of a file or folder on NTFS.
-bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+// Volume serial number and file index: the identity of a file or folder on NTFS. Without `follow` a
+// link (a reparse point: symbolic link or junction) is itself opened, not what it points to.
+bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info, bool follow = true) {
     try {
+        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
         Handle h(::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                               nullptr, OPEN_EXISTING, flags, nullptr));
         return h.valid() && ::GetFileInformationByHandle(h.get(), &info);
     } catch (const IoError&) {
         return false;
@@ -287,6 +289,20 @@ bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
     return FileInformation(a, ia) && FileInformation(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
+    // What the duplicate handling compares before it deletes: the file it read must still be the one there.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!FileInformation(path, info, follow)) return {};
+    FileIdentity id;
+    id.Exists = true;
+    id.IsLink = !follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    id.IsFile = !id.IsLink && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    id.Volume = info.dwVolumeSerialNumber;
+    id.Object = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    id.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return id;
 }
 
 FileSystem& RealFs() {
