@@ -30,7 +30,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 std::string RowsOf(const RepairHarness& h) {
     std::string out;
     for (const TListItem& r : h.form.CrcList.Items())
-        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption + " ";
+        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
     return out;
 }
 
@@ -137,8 +137,8 @@ TEST(SameContentRows, AnEntryWithoutASizeShowsAnEmptySizeCell) {
     h.Put("b.bin", "b");
     Load(h, {{"a.bin", "a"}, {"b.bin", "b", true}}, true);
     ASSERT_NE(h.Row("b.bin"), nullptr);
-    EXPECT_EQ(h.Row("a.bin")->SubItems[0], "1");
-    EXPECT_EQ(h.Row("b.bin")->SubItems[0], "");
+    EXPECT_EQ(h.Row("a.bin")->SubItem(0), "1");
+    EXPECT_EQ(h.Row("b.bin")->SubItem(0), "");
 }
 
 // Repairs: one found file serves every ticked entry of its content, and a listed file stays in place.
