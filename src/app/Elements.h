@@ -159,7 +159,8 @@ public:
     }
 
     // Puts the rows in the order of `less` (equal rows keep their order); the selection is dropped.
-    template <class Less> void Sort(Less less) {
+    template <class Less>
+    void Sort(Less less) {
         std::stable_sort(items_.begin(), items_.end(), less);
         selected_ = -1;
         Touch();

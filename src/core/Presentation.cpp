@@ -20,19 +20,13 @@ void TForm1::ShowEntries() {
         VerifyResult state = StateOf(e, ListHasSizes);
         row.ImageIndex = static_cast<std::int16_t>(state);
         switch (state) {
-        case VerifyResult::Match:
-            ++GoodCount;
-            break;
-        case VerifyResult::Mismatch:
-            ++BadCount;
-            break;
+        case VerifyResult::Match: ++GoodCount; break;
+        case VerifyResult::Mismatch: ++BadCount; break;
         case VerifyResult::SameFileFound:
             ++SameFileCount;
             ++MissingCount;
             break;
-        case VerifyResult::Missing:
-            ++MissingCount;
-            break;
+        case VerifyResult::Missing: ++MissingCount; break;
         }
         GoodCounter.SetCaption(std::to_string(GoodCount));
         BadCounter.SetCaption(std::to_string(BadCount));
@@ -61,12 +55,8 @@ void TForm1::CheckButtonClick() {
             tick = !e.Found && (!ListHasSizes || !e.SizeMatched);
             break;
         }
-        case 2:
-            tick = IsCreateMode ? CrcList.Item(i).ImageIndex != 3 : true;
-            break;
-        default:
-            tick = false;
-            break;
+        case 2: tick = IsCreateMode ? CrcList.Item(i).ImageIndex != 3 : true; break;
+        default: tick = false; break;
         }
         CrcList.SetChecked(i, tick);
         if (tick) ++ticked;
@@ -84,14 +74,12 @@ void TForm1::ON0Click() {
 }
 
 void TForm1::AllOnClick() {
-    for (TMenuItem* m : {&ON0, &ON1, &ON2, &ON3})
-        m->SetChecked(true);
+    for (TMenuItem* m : {&ON0, &ON1, &ON2, &ON3}) m->SetChecked(true);
     ON0Click();
 }
 
 void TForm1::AllOffClick() {
-    for (TMenuItem* m : {&ON0, &ON1, &ON2, &ON3})
-        m->SetChecked(false);
+    for (TMenuItem* m : {&ON0, &ON1, &ON2, &ON3}) m->SetChecked(false);
     ON0Click();
 }
 

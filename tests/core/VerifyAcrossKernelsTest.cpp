@@ -40,17 +40,10 @@ std::vector<Planned> MakeFolder(const test::TempDir& dir, int count, std::uint32
         damaged[size / 2] = static_cast<char>(damaged[size / 2] ^ 0x5A);
         switch (kind) {
         case Kind::Intact:
-        case Kind::WrongListedSize:
-            dir.Write(name, content);
-            break;
-        case Kind::Damaged:
-            dir.Write(name, damaged);
-            break;
-        case Kind::Missing:
-            break;
-        case Kind::Moved:
-            dir.Write("moved-" + name, content);
-            break;
+        case Kind::WrongListedSize: dir.Write(name, content); break;
+        case Kind::Damaged: dir.Write(name, damaged); break;
+        case Kind::Missing: break;
+        case Kind::Moved: dir.Write("moved-" + name, content); break;
         case Kind::DamagedWithCopy:
             dir.Write(name, damaged);
             dir.Write("copy-" + name, content);
@@ -59,25 +52,18 @@ std::vector<Planned> MakeFolder(const test::TempDir& dir, int count, std::uint32
         const auto listed = static_cast<std::int32_t>(kind == Kind::WrongListedSize ? size + 1 : size);
         plan.push_back({name, listed, crc, kind});
     }
-    for (int i = 0; i < 5; ++i)
-        dir.Write("other" + std::to_string(i) + ".dat",
-                  test::RandomBytes(300, seed + 77u + static_cast<std::uint32_t>(i)));
+    for (int i = 0; i < 5; ++i) dir.Write("other" + std::to_string(i) + ".dat", test::RandomBytes(300, seed + 77u + static_cast<std::uint32_t>(i)));
     return plan;
 }
 
 int ExpectedIcon(Kind k, bool withSizes) {
     switch (k) {
-    case Kind::Intact:
-        return 0;
-    case Kind::Damaged:
-        return 2;
-    case Kind::Missing:
-        return 3;
+    case Kind::Intact: return 0;
+    case Kind::Damaged: return 2;
+    case Kind::Missing: return 3;
     case Kind::Moved:
-    case Kind::DamagedWithCopy:
-        return 1;
-    case Kind::WrongListedSize:
-        return withSizes ? 2 : 0; // with sizes the file is never read
+    case Kind::DamagedWithCopy: return 1;
+    case Kind::WrongListedSize: return withSizes ? 2 : 0; // with sizes the file is never read
     }
     return -1;
 }
@@ -98,8 +84,7 @@ struct Outcome {
 Outcome Verify(const test::TempDir& dir, const std::vector<Planned>& plan, bool withSizes) {
     test::FakeUi ui;
     TForm1 form(ui, RealFs());
-    for (const Planned& p : plan)
-        form.AppendEntry(p.name, p.size, p.crc);
+    for (const Planned& p : plan) form.AppendEntry(p.name, p.size, p.crc);
     form.ListPath = dir / "list.sfv";
     form.ListHasSizes = withSizes;
     form.VerifyEntries();
@@ -125,8 +110,7 @@ TEST_P(VerifyAcrossKernels, RandomFoldersGiveTheSameRowsOnEveryKernel) {
         // Each entry's state follows from how its files were laid out.
         ASSERT_EQ(reference.rows.size(), plan.size());
         for (const Row& row : reference.rows) {
-            const auto it =
-                std::find_if(plan.begin(), plan.end(), [&](const Planned& p) { return p.name == row.Caption; });
+            const auto it = std::find_if(plan.begin(), plan.end(), [&](const Planned& p) { return p.name == row.Caption; });
             ASSERT_NE(it, plan.end()) << row.Caption;
             EXPECT_EQ(row.ImageIndex, ExpectedIcon(it->kind, withSizes)) << row.Caption << " seed " << seed;
         }
@@ -149,9 +133,8 @@ TEST_P(VerifyAcrossKernels, RandomFoldersGiveTheSameRowsOnEveryKernel) {
     SetCrc32Kernel(before);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lists, VerifyAcrossKernels, ::testing::Bool(), [](const auto& p) {
-    return p.param ? std::string("WithSizes") : std::string("WithoutSizes");
-});
+INSTANTIATE_TEST_SUITE_P(Lists, VerifyAcrossKernels, ::testing::Bool(),
+                         [](const auto& p) { return p.param ? std::string("WithSizes") : std::string("WithoutSizes"); });
 
 } // namespace
 } // namespace tv
