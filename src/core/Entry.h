@@ -1,7 +1,9 @@
 #pragma once
 // One entry of a checksum list and the verification states derived from its flags.
 #include <cstdint>
+#include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace tv {
@@ -10,16 +12,53 @@ namespace tv {
 // comment block): it is matched by CRC alone.
 inline constexpr std::int64_t NoSize = -1;
 
+// A text most entries leave empty: it costs one pointer until it is set, where a std::string costs
+// 32 bytes in every entry of a list of a million.
+class RareText {
+public:
+    RareText() = default;
+    RareText(const RareText& o) : text_(o.text_ ? std::make_unique<std::string>(*o.text_) : nullptr) {}
+    RareText(RareText&&) noexcept = default;
+    RareText& operator=(const RareText& o) { return o.text_ ? *this = *o.text_ : (clear(), *this); }
+    RareText& operator=(RareText&&) noexcept = default;
+    RareText& operator=(std::string s) {
+        if (s.empty())
+            text_.reset();
+        else if (text_)
+            *text_ = std::move(s);
+        else
+            text_ = std::make_unique<std::string>(std::move(s));
+        return *this;
+    }
+
+    const std::string& str() const { return text_ ? *text_ : Empty(); }
+    operator const std::string&() const { return str(); }
+    operator std::string_view() const { return str(); }
+    bool empty() const { return !text_; } // an empty text is never held
+    std::size_t size() const { return str().size(); }
+    void clear() { text_.reset(); }
+
+    friend bool operator==(const RareText& a, const RareText& b) { return a.str() == b.str(); }
+    friend bool operator==(const RareText& a, std::string_view b) { return a.str() == b; }
+
+private:
+    static const std::string& Empty() {
+        static const std::string none;
+        return none;
+    }
+    std::unique_ptr<std::string> text_;
+};
+
 struct TCrcTable {
     std::string FileName;      // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;
-    std::string SameFile;      // full path of a file with this content that is not the entry's own file
+    RareText SameFile;         // full path of a file with this content that is not the entry's own file
     bool Found = false;        // this content has been found (own name or SameFile)
     bool SizeMatched = false;  // set with Found by the size-first searches
     bool Exists = false;       // the entry's own file is present (and carries the content, once found)
     bool Selected = false;     // the row's tick, copied in by the complement search
-    std::string ListBytes;     // the list's own bytes of the name when they differ from FileName
+    RareText ListBytes;        // the list's own bytes of the name when they differ from FileName
     bool ByListBytes = false;  // FileName is the list's bytes: they did not convert, or name the file on disk
 };
 
