@@ -1,6 +1,7 @@
 #pragma once
 // One entry of a checksum list and the verification states derived from its flags.
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -91,7 +92,9 @@ public:
     TCrcTable& operator[](std::int32_t i) { return Records[static_cast<std::size_t>(i)]; }
     const TCrcTable& operator[](std::int32_t i) const { return Records[static_cast<std::size_t>(i)]; }
 
-    std::vector<TCrcTable> Records;
+    // A deque, so that growing never copies the table: a vector's regrowth holds the old and the new
+    // array at once, half as much again as a million entries need.
+    std::deque<TCrcTable> Records;
 };
 
 } // namespace tv
