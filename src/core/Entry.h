@@ -50,17 +50,18 @@ private:
     std::unique_ptr<std::string> text_;
 };
 
+// The flags are bits and the rare texts pointers, so that an entry is 64 bytes besides its name.
 struct TCrcTable {
     std::string FileName;      // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;
-    RareText SameFile;         // full path of a file with this content that is not the entry's own file
-    bool Found = false;        // this content has been found (own name or SameFile)
-    bool SizeMatched = false;  // set with Found by the size-first searches
-    bool Exists = false;       // the entry's own file is present (and carries the content, once found)
-    bool Selected = false;     // the row's tick, copied in by the complement search
-    RareText ListBytes;        // the list's own bytes of the name when they differ from FileName
-    bool ByListBytes = false;  // FileName is the list's bytes: they did not convert, or name the file on disk
+    bool Found : 1 = false;       // this content has been found (own name or SameFile)
+    bool SizeMatched : 1 = false; // set with Found by the size-first searches
+    bool Exists : 1 = false;      // the entry's own file is present (and carries the content, once found)
+    bool Selected : 1 = false;    // the row's tick, copied in by the complement search
+    bool ByListBytes : 1 = false; // FileName is the list's bytes: they did not convert, or name the file on disk
+    RareText SameFile;  // full path of a file with this content that is not the entry's own file
+    RareText ListBytes; // the list's own bytes of the name when they differ from FileName
 };
 
 // The four verification states; the value is the icon index of the row.
