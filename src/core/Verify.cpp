@@ -63,7 +63,7 @@ public:
     ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes) : sized_(listHasSizes) {
         keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (std::int32_t i = 0; i < n; ++i) {
-            keys_.push_back({t[i].Crc, SizeKey(t[i]), i});
+            keys_.push_back({t[i].Crc, i, SizeKey(t[i])});
             if (SizeKey(t[i]) != NoSize)
                 sizes_.push_back(t[i].FileSize);
             else
@@ -71,13 +71,21 @@ public:
         }
         std::sort(keys_.begin(), keys_.end());
         std::sort(sizes_.begin(), sizes_.end());
+        auto starts = [this](std::size_t k) {
+            return k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size;
+        };
+        // The groups are counted first: a million of them are not grown into.
+        std::size_t count = 0;
+        for (std::size_t k = 0; k < keys_.size(); ++k)
+            if (starts(k)) ++count;
+        groups_.reserve(count);
         groupOf_.resize(keys_.size());
         for (std::size_t k = 0; k < keys_.size(); ++k) {
-            if (k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size)
-                groups_.push_back({k, k, -1, 0});
-            groups_.back().End = k + 1;
+            const auto at = static_cast<std::uint32_t>(k);
+            if (starts(k)) groups_.push_back({at, at, -1, 0});
+            groups_.back().End = at + 1;
             ++groups_.back().Unfound;
-            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = groups_.size() - 1;
+            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = static_cast<std::uint32_t>(groups_.size() - 1);
         }
         unfound_ = keys_.size();
     }
@@ -90,7 +98,7 @@ public:
     std::int32_t CrcOnlyCount() const { return crcOnly_; }
 
     struct Group {
-        std::size_t First, End; // positions in keys_
+        std::uint32_t First, End; // positions in keys_ (entries are counted in 32 bits)
         std::int32_t Kept;      // the first entry of the group whose content was found
         std::int32_t Unfound;   // entries of the group whose content is not found yet
     };
@@ -98,7 +106,7 @@ public:
     // handed to f in that order. Called once per file of the folder, so nothing is allocated.
     template <class F> void ForEachGroupOf(std::int64_t size, std::uint32_t crc, F f) {
         auto visit = [&](std::int64_t key) {
-            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, key, -1});
+            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, -1, key});
             if (it != keys_.end() && it->Crc == crc && it->Size == key)
                 f(groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
         };
@@ -120,10 +128,11 @@ public:
     }
 
 private:
+    // 16 bytes: the CRC and index share the first eight.
     struct Key {
         std::uint32_t Crc;
-        std::int64_t Size;
         std::int32_t Index;
+        std::int64_t Size;
         bool operator<(const Key& o) const {
             if (Crc != o.Crc) return Crc < o.Crc;
             if (Size != o.Size) return Size < o.Size;
@@ -136,7 +145,7 @@ private:
     std::vector<Key> keys_;
     std::vector<std::int64_t> sizes_;
     std::vector<Group> groups_;
-    std::vector<std::size_t> groupOf_; // by entry index
+    std::vector<std::uint32_t> groupOf_; // by entry index
 };
 
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's

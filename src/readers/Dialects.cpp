@@ -20,7 +20,8 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
 }
 
 void ApplyParsedList(TForm1& form, ParsedList&& list) {
-    const std::int32_t first = form.EntryCount;
+    // Entries handed over while the list was read are in the table already.
+    const std::int32_t first = form.EntryCount - static_cast<std::int32_t>(list.Taken);
     form.ListHasSizes = list.HasSizes;
     for (ListRecord& r : list.Entries)
         form.AppendEntry(std::move(r.Name), r.Size, r.Crc);

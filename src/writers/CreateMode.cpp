@@ -8,7 +8,6 @@
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
-#include <cstdio>
 #include <limits>
 
 namespace tv {
@@ -16,12 +15,6 @@ namespace tv {
 namespace wt = writertexts;
 
 namespace {
-
-std::string Hex8(std::uint32_t v) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", v);
-    return buf;
-}
 
 // Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
 // names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
@@ -94,6 +87,7 @@ void TForm1::ScanFolder() {
     EndTableChange();
 
     const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ui.ProcessMessages(); });
+    CrcList.ShowTable(EntryTable, true);
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
     auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
@@ -105,17 +99,20 @@ void TForm1::ScanFolder() {
         ahead.Next();
         const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
         AppendEntry(e.Name, e.Size, crc);
-        TListItem& row = CrcList.Add();
-        row.Caption = DisplayText(e.Name, ListEncoding::Utf8);
-        if (row.Caption != e.Name) row.Name = e.Name;
-        row.SubItems = {std::to_string(e.Size), Hex8(crc), std::string()};
+        TListItem& row = CrcList.Add(EntryCount - 1);
         row.ImageIndex = LeftUnticked(e) ? 3 : 0;
         TotalCounter.SetCaption(std::to_string(EntryCount));
         ui.ProcessMessages();
     }
-    CrcList.Sort([](const TListItem& a, const TListItem& b) {
-        const int c = CompareNames(a.Caption, b.Caption);
-        return c != 0 ? c < 0 : a.Caption < b.Caption;
+    // The shown names once each, not once per comparison.
+    std::vector<std::string> captions(static_cast<std::size_t>(EntryCount));
+    for (const TListItem& row : CrcList.Items())
+        captions[static_cast<std::size_t>(row.Entry)] = row.Caption();
+    CrcList.Sort([&captions](const TListItem& x, const TListItem& y) {
+        const std::string& a = captions[static_cast<std::size_t>(x.Entry)];
+        const std::string& b = captions[static_cast<std::size_t>(y.Entry)];
+        const int c = CompareNames(a, b);
+        return c != 0 ? c < 0 : a < b;
     });
 }
 

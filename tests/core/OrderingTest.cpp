@@ -24,7 +24,7 @@ TCrcTable Rec(std::string name, std::int32_t size, std::uint32_t crc) {
 
 TEntryTable Table(std::vector<TCrcTable> records) {
     TEntryTable t;
-    t.Records = std::move(records);
+    t.Records.assign(std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));
     return t;
 }
 

@@ -150,6 +150,22 @@ TEST_P(ListParsers, ReadAndStopAsTheListSays) {
     EXPECT_EQ(got.StopText.value_or(""), c.Want.StopText ? c.Want.StopText : "");
 }
 
+// A reader that takes the entries as they are read gets the same entries, in order, and the same stop.
+TEST_P(ListParsers, EntriesHandedOverAsReadAreTheSame) {
+    const ParserCase& c = GetParam();
+    TextLineReader reader = TextLineReader::OverText(c.Text);
+    std::vector<std::string> entries;
+    ParseProgress progress;
+    progress.Take = [&](ListRecord&& r) { entries.push_back(Describe(r)); };
+    const ParsedList got = c.Parse(reader, progress);
+    for (const ListRecord& r : got.Entries) // the parsers that fill CRCs in later keep theirs
+        entries.push_back(Describe(r));
+    EXPECT_EQ(entries, c.Want.Entries);
+    EXPECT_EQ(got.Size(), c.Want.Entries.size());
+    EXPECT_EQ(got.Stop, c.Want.Stop);
+    EXPECT_EQ(got.ReadWhole, c.Want.ReadWhole);
+}
+
 INSTANTIATE_TEST_SUITE_P(Dialects, ListParsers, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<ParserCase>& p) { return "Case" + std::to_string(p.index); });
 

@@ -118,7 +118,7 @@ struct RepairHarness {
 
     const TListItem* Row(const std::string& name) const {
         for (const TListItem& r : form.CrcList.Items())
-            if (r.Caption == name) return &r;
+            if (r.Caption() == name) return &r;
         return nullptr;
     }
     std::string Mark(const std::string& name) const {
@@ -130,7 +130,7 @@ struct RepairHarness {
         if (form.CrcList.Count() != form.EntryCount) return false;
         for (std::int32_t i = 0; i < form.EntryCount; ++i) {
             const TListItem& r = form.CrcList.Item(i);
-            if (r.Caption != form.EntryTable[i].FileName) return false;
+            if (r.Caption() != form.EntryTable[i].FileName) return false;
             if (r.ImageIndex != static_cast<int>(form.EntryState(i))) return false;
         }
         return true;
@@ -138,7 +138,7 @@ struct RepairHarness {
     std::vector<std::string> TickedNames() const {
         std::vector<std::string> out;
         for (const TListItem& r : form.CrcList.Items())
-            if (r.Checked) out.push_back(r.Caption);
+            if (r.Checked) out.push_back(r.Caption());
         return out;
     }
 };

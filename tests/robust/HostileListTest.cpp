@@ -43,7 +43,7 @@ void ExpectConsistent(const FaultWorld& w) {
     EXPECT_FALSE(w.form.CommandRunning());
     ASSERT_EQ(w.form.CrcList.Count(), w.form.EntryCount);
     for (std::int32_t i = 0; i < w.form.EntryCount; ++i)
-        EXPECT_EQ(w.form.CrcList.Item(i).Caption, ShownName(w.form.EntryTable[i])) << "row " << i;
+        EXPECT_EQ(w.form.CrcList.Item(i).Caption(), ShownName(w.form.EntryTable[i])) << "row " << i;
 }
 
 std::string MarkOf(const FaultWorld& w, const std::string& name) {

@@ -63,7 +63,7 @@ const std::vector<std::string> ReadModeElements = {
 std::vector<std::string> Ticked(const TForm1& f) {
     std::vector<std::string> out;
     for (const TListItem& r : f.CrcList.Items())
-        if (r.Checked) out.push_back(r.Caption);
+        if (r.Checked) out.push_back(r.Caption());
     return out;
 }
 
@@ -108,7 +108,7 @@ TEST(ModeButtonClick, ScansTheListsFolderAndReadsTheListAgainOnTheWayBack) {
     EXPECT_EQ(h.form.Caption, h.folder);
     EXPECT_EQ(h.Captions(), (std::vector<std::string>{"a.bin", "b.bin", "c.bin", "set.sfv"}));
     EXPECT_EQ(h.form.CrcList.Item(3).ImageIndex, 3); // the list itself is listed, not for ticking
-    EXPECT_EQ(h.form.CrcList.Item(0).SubItems, (std::vector<std::string>{"5", CrcHex("alpha"), ""}));
+    EXPECT_EQ(h.form.CrcList.Item(0).SubItems(), (std::vector<std::string>{"5", CrcHex("alpha"), ""}));
     EXPECT_EQ(h.form.TotalCounter.Caption(), "4");
     EXPECT_EQ(h.form.GoodCounter.Caption(), "0");
     EXPECT_EQ(h.form.EntryCount, 4);
@@ -228,12 +228,12 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
     for (const auto& f : files) {
         SCOPED_TRACE(f.Name);
         for (const TListItem& r : h.form.CrcList.Items())
-            if (r.Caption == f.Name) {
+            if (r.Caption() == f.Name) {
                 EXPECT_EQ(r.ImageIndex, f.Excluded ? 3 : 0);
             }
     }
     const TListItem& empty = h.form.CrcList.Item(2);
-    EXPECT_EQ(empty.SubItems, (std::vector<std::string>{"0", "00000000", ""}));
+    EXPECT_EQ(empty.SubItems(), (std::vector<std::string>{"0", "00000000", ""}));
     EXPECT_EQ(empty.ImageIndex, 0);
     EXPECT_EQ(h.form.TotalCounter.Caption(), "21");
 
@@ -271,7 +271,7 @@ TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     EXPECT_EQ(h.form.EntryCount, h.form.CrcList.Count());
     EXPECT_EQ(h.form.TotalCounter.Caption(), std::to_string(h.form.EntryCount));
     for (const TListItem& r : h.form.CrcList.Items())
-        EXPECT_NE(r.Caption, "c.bin");
+        EXPECT_NE(r.Caption(), "c.bin");
 
     // A folder that is gone.
     h.ui.DialogAnswers.push_back(h.dir / "gone");

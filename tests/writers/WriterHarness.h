@@ -146,16 +146,17 @@ struct WriterHarness {
     // Adds a row as the list shows it.
     void AddRow(const std::string& name, const std::string& size, const std::string& crc, bool ticked = true,
                 int icon = 0) {
-        TListItem& row = form.CrcList.Add();
-        row.Caption = name;
-        row.SubItems = {size, crc, ""};
-        row.ImageIndex = icon;
+        form.AppendEntry(name, size.empty() ? NoSize : std::stoll(size),
+                         static_cast<std::uint32_t>(std::stoul(crc, nullptr, 16)));
+        form.CrcList.ShowTable(form.EntryTable, true);
+        TListItem& row = form.CrcList.Add(form.EntryCount - 1);
+        row.ImageIndex = static_cast<std::int16_t>(icon);
         row.Checked = ticked;
     }
     std::vector<std::string> Captions() const {
         std::vector<std::string> out;
         for (const TListItem& r : form.CrcList.Items())
-            out.push_back(r.Caption);
+            out.push_back(r.Caption());
         return out;
     }
     // The names of a folder's entries, hidden ones included, sorted.
