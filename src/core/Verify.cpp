@@ -140,7 +140,7 @@ private:
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
 // one of the scan does.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
-                           Ui& ui) {
+                           const std::function<void()>& step) {
     for (std::int32_t i = 0; i < n; ++i) {
         TCrcTable& e = t[i];
         const std::string name = EntryNativeName(e);
@@ -150,7 +150,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
         e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && listHasSizes;
-        ui.ProcessMessages();
+        step();
     }
 }
 
@@ -165,6 +165,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
 void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                   bool& skipAll, bool& stop) {
     ContentGroups groups(EntryTable, EntryCount, ListHasSizes);
+    ReportProgress();
     // Entries found intact before the scan (checked at their own path) count as found.
     std::vector<std::int64_t> intactCrcOnlySizes;
     for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -175,6 +176,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     }
 
     const NameIndex names(EntryTable, EntryCount);
+    ReportProgress();
     std::vector<std::vector<std::int32_t>> owners(files.size());
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
     auto ownReads = [&](std::size_t k) {
@@ -185,8 +187,10 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         return false;
     };
     {
-        for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::size_t k = 0; k < files.size(); ++k) {
             owners[k] = names.Named(files[k].Name);
+            ReportProgress();
+        }
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
@@ -205,7 +209,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 groups.Found(i);
                 if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
 
@@ -263,7 +267,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 if (fs.FileExists(path)) stop = true;
             }
         }
-        ui.ProcessMessages();
+        ReportProgress();
     }
 }
 
@@ -275,16 +279,16 @@ void TForm1::VerifyEntries() {
         Status.SetCaption(stopped ? ReadErrorText : "表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
         CrcList.Clear();
         EndTableChange();
-        ui.SetBusyCursor(false);
         return;
     }
-    SortEntriesByCrc(EntryTable, 0, EntryCount - 1);
+    const std::function<void()> pace = [this] { ReportProgress(); };
+    SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
 
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = ListingPaced(fs, folder, [this] { ui.ProcessMessages(); });
+    std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -299,10 +303,10 @@ void TForm1::VerifyEntries() {
                 UseListBytes(e);
                 e.Exists = true;
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
-    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ui);
+    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, pace);
     const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
 
     bool autoDelete = DblDel.Checked();
@@ -313,17 +317,16 @@ void TForm1::VerifyEntries() {
     else
         FindSameFilesByCrc(folder, files, autoDelete, skipAll, stop);
 
-    SortEntriesByName(EntryTable, 0, EntryCount - 1);
+    SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);
-    ui.SetBusyCursor(false);
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }
 
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                  bool& skipAll, bool& stop) {
-    SortEntriesBySize(EntryTable, 0, EntryCount - 1);
+    SortEntriesBySize(EntryTable, 0, EntryCount - 1, [this] { ReportProgress(); });
     ScanFolderForContent(folder, files, autoDelete, skipAll, stop);
 }
 

@@ -81,8 +81,7 @@ ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
 
 void TForm1::ReadCsvList() {
     ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseCsvList, [this](std::int32_t entries) {
-        TotalCounter.SetCaption(std::to_string(EntryCount + entries));
-        ui.ProcessMessages();
+        ReportProgress([&] { TotalCounter.SetCaption(std::to_string(EntryCount + entries)); });
     }));
     VerifyEntries();
 }
