@@ -8,6 +8,7 @@
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
+#include "core/PacedSort.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
 
@@ -60,7 +61,9 @@ void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
 // matched by CRC alone.
 class ContentGroups {
 public:
-    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes) : sized_(listHasSizes) {
+    // `pace` runs between the steps of building, each a pass or a sort over all entries.
+    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes, const std::function<void()>& pace)
+        : sized_(listHasSizes) {
         keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (std::int32_t i = 0; i < n; ++i) {
             keys_.push_back({t[i].Crc, SizeKey(t[i]), i});
@@ -69,8 +72,10 @@ public:
             else
                 ++crcOnly_;
         }
-        std::sort(keys_.begin(), keys_.end());
-        std::sort(sizes_.begin(), sizes_.end());
+        // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
+        PacedSort(keys_.begin(), keys_.end(), std::less<>(), pace);
+        PacedSort(sizes_.begin(), sizes_.end(), std::less<>(), pace);
+        pace();
         groupOf_.resize(keys_.size());
         for (std::size_t k = 0; k < keys_.size(); ++k) {
             if (k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size)
@@ -164,7 +169,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
 // to its end, so every row is true even when a duplicate is kept.
 void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                   bool& skipAll, bool& stop) {
-    ContentGroups groups(EntryTable, EntryCount, ListHasSizes);
+    ContentGroups groups(EntryTable, EntryCount, ListHasSizes, [this] { ReportProgress(); });
     ReportProgress();
     // Entries found intact before the scan (checked at their own path) count as found.
     std::vector<std::int64_t> intactCrcOnlySizes;
@@ -307,7 +312,7 @@ void TForm1::VerifyEntries() {
         }
     }
     CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, pace);
-    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
+    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing), pace);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;

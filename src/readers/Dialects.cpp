@@ -22,8 +22,12 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
 void ApplyParsedList(TForm1& form, ParsedList&& list) {
     const std::int32_t first = form.EntryCount;
     form.ListHasSizes = list.HasSizes;
-    for (ListRecord& r : list.Entries)
+    // Room for all at once: a table that grows as it goes moves every entry each time it doubles.
+    form.EntryTable.Records.reserve(static_cast<std::size_t>(first) + list.Entries.size() + 128);
+    for (ListRecord& r : list.Entries) {
         form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
+        form.ReportProgress();
+    }
     form.UnreadLineCount += list.UnreadLines;
     if (list.Stop == ListStop::None) return;
     // The status names the last entry read whole as the window shows it (converted), or the cut line.
