@@ -84,6 +84,7 @@ public:
             ++groups_.back().Unfound;
             groupOf_[static_cast<std::size_t>(keys_[k].Index)] = groups_.size() - 1;
         }
+        unfound_ = keys_.size();
     }
     std::int64_t SizeKey(const TCrcTable& e) const { return sized_ && e.FileSize != NoSize ? e.FileSize : NoSize; }
     bool Matches(const TCrcTable& e, std::int64_t size, std::uint32_t crc) const {
@@ -98,24 +99,26 @@ public:
         std::int32_t Kept;      // the first entry of the group whose content was found
         std::int32_t Unfound;   // entries of the group whose content is not found yet
     };
-    // The groups a file of this size and CRC belongs to: by CRC alone, then by size and CRC.
-    std::vector<Group*> Of(std::int64_t size, std::uint32_t crc) {
-        std::vector<Group*> out;
-        auto add = [&](std::int64_t key) {
+    // The groups a file of this size and CRC belongs to (by CRC alone, then by size and CRC), at most two,
+    // handed to f in that order. Called once per file of the folder, so nothing is allocated.
+    template <class F> void ForEachGroupOf(std::int64_t size, std::uint32_t crc, F f) {
+        auto visit = [&](std::int64_t key) {
             auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, key, -1});
             if (it != keys_.end() && it->Crc == crc && it->Size == key)
-                out.push_back(&groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
+                f(groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
         };
-        add(NoSize);
-        if (sized_ && size != NoSize) add(size);
-        return out;
+        visit(NoSize);
+        if (sized_ && size != NoSize) visit(size);
     }
     // The entry's content was found: its group learns it.
     void Found(std::int32_t i) {
         Group& g = groups_[groupOf_[static_cast<std::size_t>(i)]];
         --g.Unfound;
+        --unfound_;
         if (g.Kept < 0) g.Kept = i;
     }
+    // Entries of any group whose content is not found yet.
+    std::size_t Unfound() const { return unfound_; }
     template <class F> void ForEachEntry(const Group& g, F f) const {
         for (std::size_t k = g.First; k < g.End; ++k)
             f(keys_[k].Index);
@@ -134,6 +137,7 @@ private:
     };
     bool sized_;
     std::int32_t crcOnly_ = 0;
+    std::size_t unfound_ = 0;
     std::vector<Key> keys_;
     std::vector<std::int64_t> sizes_;
     std::vector<Group> groups_;
@@ -238,6 +242,9 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
     for (std::size_t k = 0; k < files.size(); ++k) {
         const FolderEntry& file = files[k];
+        // A named file can serve only an entry still unfound: once every entry is found it has nothing to
+        // give, and being named it is nobody's duplicate. This spares a complete set the second look.
+        if (crcs[k] && !owners[k].empty() && groups.Unfound() == 0) continue;
         const std::string path = FolderFile(folder, file.Name);
         if (!crcs[k]) {
             if (!reads(k)) continue;
@@ -246,7 +253,8 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         }
         bool served = false;
         ContentGroups::Group* kept = nullptr;
-        for (ContentGroups::Group* g : groups.Of(ListHasSizes ? file.Size : NoSize, *crcs[k])) {
+        groups.ForEachGroupOf(ListHasSizes ? file.Size : NoSize, *crcs[k], [&](ContentGroups::Group& group) {
+            ContentGroups::Group* g = &group;
             if (g->Unfound > 0) {
                 groups.ForEachEntry(*g, [&](std::int32_t i) {
                     TCrcTable& e = EntryTable[i];
@@ -262,7 +270,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 });
             }
             if (g->Kept >= 0 && !kept) kept = g;
-        }
+        });
         if (!served && kept && owners[k].empty()) {
             const TCrcTable& e = EntryTable[kept->Kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
