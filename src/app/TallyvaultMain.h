@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -120,6 +121,14 @@ public:
     // Returns false when the command was refused. `evenWhileRunning` lets a stop click through.
     bool RunCommand(const std::function<void()>& body, bool busy = false, bool evenWhileRunning = false);
     bool CommandRunning() const { return commandDepth_ > 0; }
+    // A long loop calls this at every step instead of handling events itself: at most once every
+    // ProgressIntervalMs (and always when `last`) it runs `captions`, which show how far the loop is,
+    // and lets the window repaint and take clicks. Formatting captions on every step of 100,000 would
+    // cost more than the step.
+    void ReportProgress(const std::function<void()>& captions = {}, bool last = false);
+    static constexpr std::int64_t ProgressIntervalMs = 20;
+    // The clock that paces ReportProgress; tests put a scripted one here.
+    std::function<std::int64_t()> SteadyClock = SteadyMs;
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
     // it was ticked.
     void ClickDuplicateOption(TMenuItem& item);
@@ -225,6 +234,7 @@ private:
     void BeginTableChange() { rowsOutOfStep_ = true; }
     void EndTableChange() { rowsOutOfStep_ = false; }
     int commandDepth_ = 0;
+    std::optional<std::int64_t> progressAt_; // when ReportProgress last let events through
     bool rowsOutOfStep_ = false;
 
     // Verification (core/).
@@ -249,6 +259,8 @@ private:
     // The one place that picks a dialect's reader by the kind the list was recognised as.
     friend void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
     void LoadList();
+    // LoadList's reading and verification; returns the message to show about the list, if any.
+    std::string ReadListFile();
     // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
     // counters at "0", one repaint.
     void PrepareLoad();

@@ -14,6 +14,11 @@ void TForm1::ShowEntries() {
     CrcList.Reserve(static_cast<std::size_t>(EntryCount));
     GoodCount = BadCount = MissingCount = SameFileCount = 0;
     TotalCounter.SetCaption(std::to_string(EntryCount));
+    const auto showCounters = [this] {
+        GoodCounter.SetCaption(std::to_string(GoodCount));
+        BadCounter.SetCaption(std::to_string(BadCount));
+        NotingCounter.SetCaption(std::to_string(MissingCount));
+    };
     for (std::int32_t i = 0; i < EntryCount; ++i) {
         const TCrcTable& e = EntryTable[i];
         TListItem& row = CrcList.Add(i);
@@ -28,11 +33,9 @@ void TForm1::ShowEntries() {
             break;
         case VerifyResult::Missing: ++MissingCount; break;
         }
-        GoodCounter.SetCaption(std::to_string(GoodCount));
-        BadCounter.SetCaption(std::to_string(BadCount));
-        NotingCounter.SetCaption(std::to_string(MissingCount));
-        ui.ProcessMessages();
+        ReportProgress(showCounters);
     }
+    showCounters();
     EndTableChange();
     CheckCycle = SameFileCount > 0 ? 0 : 1;
     CheckButtonClick();

@@ -8,6 +8,7 @@
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
+#include "core/PacedSort.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
 
@@ -60,7 +61,9 @@ void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
 // matched by CRC alone.
 class ContentGroups {
 public:
-    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes) : sized_(listHasSizes) {
+    // `pace` runs between the steps of building, each a pass or a sort over all entries.
+    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes, const std::function<void()>& pace)
+        : sized_(listHasSizes) {
         keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (std::int32_t i = 0; i < n; ++i) {
             keys_.push_back({t[i].Crc, i, SizeKey(t[i])});
@@ -69,8 +72,10 @@ public:
             else
                 ++crcOnly_;
         }
-        std::sort(keys_.begin(), keys_.end());
-        std::sort(sizes_.begin(), sizes_.end());
+        // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
+        PacedSort(keys_.begin(), keys_.end(), std::less<>(), pace);
+        PacedSort(sizes_.begin(), sizes_.end(), std::less<>(), pace);
+        pace();
         auto starts = [this](std::size_t k) {
             return k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size;
         };
@@ -153,7 +158,7 @@ private:
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
 // one of the scan does.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
-                           Ui& ui) {
+                           const std::function<void()>& step) {
     for (std::int32_t i = 0; i < n; ++i) {
         TCrcTable& e = t[i];
         const std::string name = EntryNativeName(e);
@@ -163,7 +168,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
         e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && listHasSizes;
-        ui.ProcessMessages();
+        step();
     }
 }
 
@@ -177,7 +182,8 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
 // to its end, so every row is true even when a duplicate is kept.
 void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                   bool& skipAll, bool& stop) {
-    ContentGroups groups(EntryTable, EntryCount, ListHasSizes);
+    ContentGroups groups(EntryTable, EntryCount, ListHasSizes, [this] { ReportProgress(); });
+    ReportProgress();
     // Entries found intact before the scan (checked at their own path) count as found.
     std::vector<std::int64_t> intactCrcOnlySizes;
     for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -188,6 +194,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     }
 
     const NameIndex names(EntryTable, EntryCount);
+    ReportProgress();
     std::vector<std::vector<std::int32_t>> owners(files.size());
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
     auto ownReads = [&](std::size_t k) {
@@ -198,8 +205,10 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         return false;
     };
     {
-        for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::size_t k = 0; k < files.size(); ++k) {
             owners[k] = names.Named(files[k].Name);
+            ReportProgress();
+        }
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
@@ -218,7 +227,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 groups.Found(i);
                 if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
 
@@ -280,7 +289,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 if (fs.FileExists(path)) stop = true;
             }
         }
-        ui.ProcessMessages();
+        ReportProgress();
     }
 }
 
@@ -292,16 +301,16 @@ void TForm1::VerifyEntries() {
         Status.SetCaption(stopped ? ReadErrorText : "表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
         CrcList.Clear();
         EndTableChange();
-        ui.SetBusyCursor(false);
         return;
     }
-    SortEntriesByCrc(EntryTable, 0, EntryCount - 1);
+    const std::function<void()> pace = [this] { ReportProgress(); };
+    SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
 
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = ListingPaced(fs, folder, [this] { ui.ProcessMessages(); });
+    std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -316,11 +325,11 @@ void TForm1::VerifyEntries() {
                 UseListBytes(e);
                 e.Exists = true;
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
-    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ui);
-    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
+    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, pace);
+    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing), pace);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -330,17 +339,16 @@ void TForm1::VerifyEntries() {
     else
         FindSameFilesByCrc(folder, files, autoDelete, skipAll, stop);
 
-    SortEntriesByName(EntryTable, 0, EntryCount - 1);
+    SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);
-    ui.SetBusyCursor(false);
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }
 
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                  bool& skipAll, bool& stop) {
-    SortEntriesBySize(EntryTable, 0, EntryCount - 1);
+    SortEntriesBySize(EntryTable, 0, EntryCount - 1, [this] { ReportProgress(); });
     ScanFolderForContent(folder, files, autoDelete, skipAll, stop);
 }
 

@@ -46,6 +46,7 @@ std::optional<ParsedList> ParseCrc1632List(TextLineReader& reader, const ParsePr
 }
 
 void TForm1::ReadCrc1632List() {
+    const BusyCursor hourglass(ui);
     PrepareLoad();
     const bool text = UpperAscii(ExtractFileExt(ListPath)) == ".TXT";
     std::optional<ParsedList> list;
@@ -59,7 +60,6 @@ void TForm1::ReadCrc1632List() {
         // The table was emptied for this load: the rows of the previous list go with it.
         ClearTableAndRows();
     }
-    ui.SetBusyCursor(false);
 }
 
 } // namespace tv

@@ -82,8 +82,7 @@ ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
 void TForm1::ReadCsvList() {
     ApplyParsedList(*this, ParseIntoTable(*this, ParseCsvList, [this](std::int32_t) {
         // The entries read so far are in the table already.
-        TotalCounter.SetCaption(std::to_string(EntryCount));
-        ui.ProcessMessages();
+        ReportProgress([&] { TotalCounter.SetCaption(std::to_string(EntryCount)); });
     }));
     VerifyEntries();
 }

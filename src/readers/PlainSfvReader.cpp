@@ -36,7 +36,7 @@ ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progre
 }
 
 void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
-    ParsedList list = ParseIntoTable(*this, ParsePlainSfvList, [this](std::int32_t) { ui.ProcessMessages(); });
+    ParsedList list = ParseIntoTable(*this, ParsePlainSfvList, [this](std::int32_t) { ReportProgress(); });
     irregularLineCount += list.IrregularLines;
     ApplyParsedList(*this, std::move(list));
     VerifyEntries();

@@ -16,6 +16,7 @@
 #include <cerrno>
 
 #include <algorithm>
+#include <optional>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -97,7 +98,7 @@ void TForm1::RenameButtonClick() {
 
 void TForm1::FileChangeCmdClick() {
     if (SearchActive) return; // the walk's table is in lookup order until it ends
-    const BusyCursor hourglass(ui);
+    std::optional<BusyCursor> hourglass(std::in_place, ui);
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
@@ -131,6 +132,7 @@ void TForm1::FileChangeCmdClick() {
         for (std::int32_t j = 0; j < EntryCount; ++j) {
             if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
             if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
+            ReportProgress();
         }
         auto follow = [&](const std::string& from, const std::string& to) {
             return [&, from, to](std::int32_t j) {
@@ -153,6 +155,7 @@ void TForm1::FileChangeCmdClick() {
         const RootsHeld rootsHeld(fs);
         if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
         for (std::int32_t i = 0; i < rows; ++i) {
+            ReportProgress();
             TCrcTable& e = EntryTable[i];
             if (!qualifies(i)) continue;
             if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
@@ -190,7 +193,6 @@ void TForm1::FileChangeCmdClick() {
                         ++parking;
                     fs.RenameBeneath(BaseFolder, rel, parkingRel());
                     parkedRel = parkingRel();
-                    ui.ProcessMessages();
                 }
                 MakeTargetFolders(fs, BaseFolder, rel);
                 const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
@@ -232,6 +234,8 @@ void TForm1::FileChangeCmdClick() {
     CheckCycle = 1;
     CheckButtonClick();
     Status.SetCaption(texts::RenameEnd + listName);
+    // The boxes about the rows passed over come with the normal pointer.
+    hourglass.reset();
     failures.Report(ui);
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
 }

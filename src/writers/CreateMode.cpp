@@ -73,7 +73,7 @@ void TForm1::ClearList() {
         c->SetCaption("0");
     EntryCount = GoodCount = BadCount = MissingCount = 0;
     EndTableChange();
-    ui.ProcessMessages();
+    ReportProgress({}, true);
 }
 
 void TForm1::ScanFolder() {
@@ -86,7 +86,7 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ui.ProcessMessages(); });
+    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ReportProgress(); });
     CrcList.ShowTable(EntryTable, true);
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
@@ -94,16 +94,23 @@ void TForm1::ScanFolder() {
     ReadAhead ahead(fs, BaseFolder);
     for (const FolderEntry& e : entries)
         if (plain(e)) ahead.Plan(e.Name, e.Size);
-    for (const FolderEntry& e : entries) {
-        if (!plain(e)) continue;
-        ahead.Next();
-        const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
-        AppendEntry(e.Name, e.Size, crc);
-        TListItem& row = CrcList.Add(EntryCount - 1);
-        row.ImageIndex = LeftUnticked(e) ? 3 : 0;
-        TotalCounter.SetCaption(std::to_string(EntryCount));
-        ui.ProcessMessages();
+    const auto showTotal = [this] { TotalCounter.SetCaption(std::to_string(EntryCount)); };
+    try {
+        for (const FolderEntry& e : entries) {
+            if (!plain(e)) continue;
+            ahead.Next();
+            const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
+            AppendEntry(e.Name, e.Size, crc);
+            TListItem& row = CrcList.Add(EntryCount - 1);
+            row.ImageIndex = LeftUnticked(e) ? 3 : 0;
+            ReportProgress(showTotal);
+        }
+    } catch (...) {
+        // A file that cannot be read ends the scan: the counter still tells the rows so far.
+        showTotal();
+        throw;
     }
+    showTotal();
     // The shown names once each, not once per comparison.
     std::vector<std::string> captions(static_cast<std::size_t>(EntryCount));
     for (const TListItem& row : CrcList.Items())
@@ -129,9 +136,10 @@ void TForm1::MakeCrcCmdClick() {
     std::int32_t ticked = 0;
     for (const TListItem& row : CrcList.Items()) {
         if (!row.Checked) continue;
-        GoodCounter.SetCaption(std::to_string(++ticked));
-        ui.ProcessMessages();
+        ++ticked;
+        ReportProgress([&] { GoodCounter.SetCaption(std::to_string(ticked)); });
     }
+    if (ticked > 0) GoodCounter.SetCaption(std::to_string(ticked));
     if (ticked == 0) {
         Status.SetCaption(wt::NothingTicked);
         return;

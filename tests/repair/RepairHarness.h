@@ -75,6 +75,7 @@ struct RepairHarness {
     TForm1 form{ui, fs};
     TempDir dir;
     std::string base = dir.MakeFolder("set");
+    RepairHarness() { form.SteadyClock = EveryStepClock(); }
 
     // Fills the table as a list reader does (names, CRCs of the contents, sizes when asked) and verifies
     // it against the list's folder.
