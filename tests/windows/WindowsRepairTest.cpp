@@ -94,8 +94,9 @@ TEST(WindowsRepair, AReadOnlyFileIsVerifiedAndRenamedButNotDeleted) {
             EXPECT_TRUE(h.ui.Errors.empty());
             EXPECT_FALSE(h.dir.Exists("R/copy.bin"));
         } else {
-            EXPECT_EQ(h.ui.Errors,
-                      std::vector<std::string>{"File access denied: " + dup + " (Operation not permitted)"});
+            // The reason in brackets is the system's own words, which differ between Windows and Wine.
+            ASSERT_EQ(h.ui.Errors.size(), 1u);
+            EXPECT_EQ(h.ui.Errors[0].rfind("File access denied: " + dup + " (", 0), 0u) << h.ui.Errors[0];
             EXPECT_EQ(h.dir.Read("R/copy.bin"), "good content");
             SetReadOnly(dup, false);
         }
