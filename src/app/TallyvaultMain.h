@@ -180,6 +180,7 @@ public:
     // The window's geometry: read and clamped by the settings pass, applied and read back by the front end.
     TWindowBounds Bounds;
     void ReadSettings();
+    void ShowSettingsSummary();
     // Writes every setting; a file that cannot be written is passed over silently.
     void FormDestroy();
     void FixFolderClick();
@@ -279,7 +280,6 @@ private:
     void ClearList();
     // The hint of SearchButton: how and from where the complement search works.
     std::string ComplementHint() const;
-    void ShowSettingsSummary();
 
     // Repair (repair/).
     // The folder the last complement search walked: files found there are moved or copied from beneath it.
