@@ -116,8 +116,15 @@ Handle OpenIn(const Folder& folder, const std::wstring& name, ACCESS_MASK access
                        options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_REPARSE_POINT, nullptr, 0);
     if (status < 0) Refuse(::RtlNtStatusToDosError(status), path);
     Handle opened(h);
-    if (!linkAllowed && (InfoOf(h, path).dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ThroughLink(path);
-    if (!SameText(FinalPath(h, path), Child(folder.finalPath, name))) ThroughLink(path);
+    if ((!linkAllowed && (InfoOf(h, path).dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ||
+        !SameText(FinalPath(h, path), Child(folder.finalPath, name))) {
+        // What this call made where it should not be goes again.
+        if (io.Information == FILE_CREATED) {
+            FILE_DISPOSITION_INFO gone{TRUE};
+            ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
+        }
+        ThroughLink(path);
+    }
     return opened;
 }
 
