@@ -35,23 +35,23 @@ FileIdentity FileSystem::Identify(const std::string& path, bool) {
 }
 
 void FileSystem::RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) {
-    const std::string from = JoinPath(root, fromRel);
-    Refusing(from, [&] { RenameFile(from, JoinPath(root, toRel)); });
+    const std::string from = JoinBeneath(root, fromRel);
+    Refusing(from, [&] { RenameFile(from, JoinBeneath(root, toRel)); });
 }
 
 void FileSystem::TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity&,
                                  const std::string& root, const std::string& toRel, bool keepSource) {
-    const std::string from = JoinPath(srcRoot, srcRel), to = JoinPath(root, toRel);
+    const std::string from = JoinBeneath(srcRoot, srcRel), to = JoinBeneath(root, toRel);
     Refusing(from, [&] { keepSource ? CopyFile(from, to) : RenameFile(from, to); });
 }
 
 void FileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity&) {
-    const std::string path = JoinPath(root, rel);
+    const std::string path = JoinBeneath(root, rel);
     Refusing(path, [&] { DeleteFile(path); });
 }
 
 void FileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
-    const std::string path = JoinPath(root, rel);
+    const std::string path = JoinBeneath(root, rel);
     if (FolderExists(path)) return;
     try {
         CreateFolder(path);

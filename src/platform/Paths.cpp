@@ -26,6 +26,13 @@ std::string JoinPath(std::string_view folder, std::string_view name) {
     return out;
 }
 
+std::string JoinBeneath(std::string_view root, std::string_view rel) {
+    std::string path = JoinPath(root, rel);
+    for (std::size_t i = root.size(); i < path.size(); ++i)
+        if (IsPathDelim(path[i])) path[i] = PathDelim;
+    return path;
+}
+
 std::string FolderFile(std::string_view folder, std::string_view name) {
     std::string path(folder);
     if (!path.empty() && !IsPathDelim(path.back())) path += PathDelim;

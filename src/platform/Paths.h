@@ -18,6 +18,10 @@ bool IsPathDelim(char c);
 // folder + one separator + name; no second separator after a folder that already ends in one.
 std::string JoinPath(std::string_view folder, std::string_view name);
 
+// A path given below `root` with "/" (or "\" on Windows) between its parts, in the system's own spelling:
+// what an error about a confined change names.
+std::string JoinBeneath(std::string_view root, std::string_view rel);
+
 // folder + one separator + a real file name, taken as it is ("\" stays part of the name).
 std::string FolderFile(std::string_view folder, std::string_view name);
 

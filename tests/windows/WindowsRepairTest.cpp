@@ -123,5 +123,22 @@ TEST(WindowsRepair, TheRecycleBinTakesADuplicateTheShellCounts) {
     EXPECT_EQ(h.dir.Read("set/k.bin"), "kept content");
 }
 
+TEST(WindowsRepair, TheListFileIsNeverParkedUnderAnySpellingOfItsName) {
+    // NTFS takes names without regard to letter case: each of these is the list file itself.
+    for (const char* name : {"list.sfv", "LIST.SFV", "List.Sfv"}) {
+        SCOPED_TRACE(name);
+        RepairHarness h;
+        const std::string src = h.Write("elsewhere/a", "content a");
+        h.LoadEntries({{name, "content a"}}, true);
+        h.Put("list.sfv", "the list");
+        ASSERT_TRUE(h.Drop({src}));
+        ASSERT_TRUE(h.Rename());
+        EXPECT_EQ(h.dir.Read("set/list.sfv"), "the list");
+        EXPECT_EQ(h.dir.Read("elsewhere/a"), "content a");
+        EXPECT_EQ(h.fs.ListFolder(h.base).size(), 1u); // nothing parked beside it
+        EXPECT_EQ(h.ui.Errors.size(), 1u);
+    }
+}
+
 } // namespace
 } // namespace tv::test

@@ -4,13 +4,16 @@
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
+#include "platform/win32/Handle.h"
 #include "platform/win32/WideText.h"
 
 #include <cerrno>
 #include <cstring>
+#include <utility>
 
 namespace tv {
 
+using win32::Handle;
 using win32::SystemPath;
 using win32::ThrowLastError;
 
@@ -34,71 +37,53 @@ bool IsNameTaken(const std::error_code& code) {
 
 namespace {
 
-class Handle {
-public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    ~Handle() {
-        if (valid()) ::CloseHandle(h_);
-    }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-    HANDLE release() {
-        HANDLE h = h_;
-        h_ = INVALID_HANDLE_VALUE;
-        return h;
-    }
-
-private:
-    HANDLE h_;
-};
-
 // Any cap below 4 GiB works; large reads keep the calls few.
 constexpr std::size_t MaxChunk = std::size_t{1} << 30;
 
 class WinInputFile : public InputFile {
 public:
-    explicit WinInputFile(HANDLE h) : h_(h) {}
+    WinInputFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         DWORD got = 0;
         const auto want = static_cast<DWORD>(size < MaxChunk ? size : MaxChunk);
-        if (!::ReadFile(h_.get(), buffer, want, &got, nullptr)) ThrowLastError();
+        if (!::ReadFile(h_.get(), buffer, want, &got, nullptr)) ThrowLastError(path_);
         return got;
     }
     std::int64_t Length() override {
         LARGE_INTEGER size{};
-        if (!::GetFileSizeEx(h_.get(), &size)) ThrowLastError();
+        if (!::GetFileSizeEx(h_.get(), &size)) ThrowLastError(path_);
         return size.QuadPart;
     }
 
 private:
     Handle h_;
+    std::string path_;
 };
 
 class WinOutputFile : public OutputFile {
 public:
-    explicit WinOutputFile(HANDLE h) : h_(h) {}
+    WinOutputFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     void Write(const void* data, std::size_t size) override {
         const char* p = static_cast<const char*>(data);
         while (size > 0) {
             DWORD done = 0;
             const auto chunk = static_cast<DWORD>(size < MaxChunk ? size : MaxChunk);
-            if (!::WriteFile(h_.get(), p, chunk, &done, nullptr)) ThrowLastError();
+            if (!::WriteFile(h_.get(), p, chunk, &done, nullptr)) ThrowLastError(path_);
             p += done;
             size -= done;
         }
     }
     void Sync() override {
-        if (!::FlushFileBuffers(h_.get())) ThrowLastError();
+        if (!::FlushFileBuffers(h_.get())) ThrowLastError(path_);
     }
     void Close() override {
         HANDLE h = h_.release();
-        if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h)) ThrowLastError();
+        if (h != INVALID_HANDLE_VALUE && !::CloseHandle(h)) ThrowLastError(path_);
     }
 
 private:
     Handle h_;
+    std::string path_;
 };
 
 // The attributes of a path, or INVALID_FILE_ATTRIBUTES when it names nothing (or nothing valid).
@@ -120,7 +105,7 @@ std::unique_ptr<OutputFile> CreateWith(const std::string& path, DWORD dispositio
     HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
     if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
-    return std::make_unique<WinOutputFile>(h);
+    return std::make_unique<WinOutputFile>(h, path);
 }
 
 FileTime LocalTimeOf(const FILETIME& utc) {
@@ -152,8 +137,8 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
     if (!h.valid()) ThrowLastError(path);
     // Only files on a disk are read: a pipe or device would block or never end.
-    if (::GetFileType(h.get()) != FILE_TYPE_DISK) throw IoError("I/O error " + std::to_string(ERROR_INVALID_FUNCTION));
-    return std::make_unique<WinInputFile>(h.release());
+    if (::GetFileType(h.get()) != FILE_TYPE_DISK) win32::ThrowError(ERROR_INVALID_FUNCTION, path);
+    return std::make_unique<WinInputFile>(h.release(), path);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
