@@ -155,7 +155,9 @@ bool Win32Window::Translate(MSG& msg) {
         Run([this] { form_.StatusClick(); });
         return true;
     }
-    return ::TranslateAcceleratorW(hwnd_, accel_, &msg) != 0;
+    if (::TranslateAcceleratorW(hwnd_, accel_, &msg)) return true;
+    // Tab and Shift+Tab between the buttons and the list, Space on a button, as in a dialog box.
+    return (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)) && ::IsDialogMessageW(hwnd_, &msg);
 }
 
 } // namespace tv::win32
