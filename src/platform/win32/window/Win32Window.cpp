@@ -374,6 +374,14 @@ void Win32Window::SyncFromForm() {
         if (m.Item->Changes() == m.Seen) continue;
         m.Seen = m.Item->Changes();
         const UINT by = m.Submenu ? MF_BYPOSITION : MF_BYCOMMAND;
+        // The mode switch names the mode in its caption.
+        std::wstring text = W(m.Item->Caption());
+        if (!m.Key.empty()) text += L"\t" + m.Key;
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STRING;
+        info.dwTypeData = text.data();
+        ::SetMenuItemInfoW(m.Menu, m.Id, m.Submenu, &info);
         ::EnableMenuItem(m.Menu, m.Id, by | static_cast<UINT>(m.Item->Enabled() ? MF_ENABLED : MF_GRAYED));
         menuBar = true;
     }

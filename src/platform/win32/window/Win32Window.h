@@ -60,6 +60,7 @@ private:
         std::function<void()> OnClick;
         bool EvenWhileRunning;
         std::uint64_t Seen;
+        std::wstring Key; // the shortcut shown beside the caption
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);

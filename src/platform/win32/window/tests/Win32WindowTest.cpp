@@ -128,10 +128,17 @@ std::string TextOf(HWND w) {
 // `act` runs on it from inside the box's own loop; a timer of the thread looks for it.
 std::function<void(HWND)> pendingAct;
 std::wstring pendingClass;
+UINT_PTR pendingTimer = 0;
+void StopWaiting() {
+    if (pendingTimer) ::KillTimer(nullptr, pendingTimer);
+    pendingTimer = 0;
+    pendingAct = {};
+}
 void WhenShown(const wchar_t* className, std::function<void(HWND)> act) {
+    StopWaiting();
     pendingAct = std::move(act);
     pendingClass = className;
-    ::SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR id, DWORD) {
+    pendingTimer = ::SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR id, DWORD) {
         HWND found = nullptr;
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
@@ -141,8 +148,15 @@ void WhenShown(const wchar_t* className, std::function<void(HWND)> act) {
                 return FALSE;
             },
             reinterpret_cast<LPARAM>(&found));
-        if (!found) return;
+        // A box acts on what it was given once it has settled: the tick after the one that saw it.
+        static HWND seen = nullptr;
+        if (!found || found != seen) {
+            seen = found;
+            return;
+        }
+        seen = nullptr;
         ::KillTimer(nullptr, id);
+        pendingTimer = 0;
         auto run = std::move(pendingAct);
         pendingAct = {};
         run(found);
@@ -237,10 +251,31 @@ TEST(Win32Window, TheOpenDialogOffersTheListsInTheListsFolderAndReadsTheChosenOn
               (std::vector<std::string>{"bad.bin|2|-", "gone.bin|3|-", "moved.bin|1|ticked", "写真.bin|0|-"}));
 }
 
+// Every item of the menu and its submenus: caption (with its key after a tab) and whether it is enabled.
+void MenuItems(HMENU menu, std::vector<std::string>& out) {
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        wchar_t text[256] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        const UINT state = ::GetMenuState(menu, static_cast<UINT>(i), MF_BYPOSITION);
+        if (text[0]) out.push_back(Narrow(text) + ((state & MF_GRAYED) ? " (off)" : ""));
+        if (HMENU sub = ::GetSubMenu(menu, i)) MenuItems(sub, out);
+    }
+}
+
+bool HasMenuItem(const Win32Window& w, const std::string& item) {
+    std::vector<std::string> items;
+    MenuItems(::GetMenu(w.Handle()), items);
+    return std::find(items.begin(), items.end(), item) != items.end();
+}
+
 TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     Harness h;
     Win32Window& w = h.Start({h.FourStateList()});
     w.Run([&h] { h.form.ModeButtonClick(); });
+    // The menus follow the mode: the switch names it, the items of the other mode are off.
+    for (const char* item : {"モード変更（現在：書込モード）\tCtrl+M", "CRCファイルを作成(&M)",
+                             "ファイル改名・移動(&R) (off)", "重複ファイルの処置(&D) (off)"})
+        EXPECT_TRUE(HasMenuItem(w, item)) << item;
     w.Run([&h] { h.form.CheckButtonClick(); });
     const std::string out = h.Path("set\\new.sfv");
     FileDialogSeen seen;
@@ -256,6 +291,9 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     // Back in read mode with the new list, verified.
     EXPECT_EQ(h.form.ListPath, out);
     EXPECT_EQ(h.Rows(), (std::vector<std::string>{"bad.bin|0|-", "other.bin|0|-", "写真.bin|0|-"}));
+    for (const char* item : {"モード変更（現在：読取モード）\tCtrl+M", "CRCファイルを作成(&M) (off)",
+                             "ファイル改名・移動(&R)", "重複ファイルの処置(&D)"})
+        EXPECT_TRUE(HasMenuItem(w, item)) << item;
 }
 
 TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
@@ -396,8 +434,9 @@ TEST(Win32Window, DroppedFilesOpenAListOrAreMatchedAgainstTheEntries) {
     }
 }
 
-// A key pressed and released as the keyboard sends it, with Shift held for `shift`.
-void Press(WORD key, bool shift = false) {
+// A key pressed and released as the keyboard sends it, with Shift (or another key: `held`) held.
+void Press(WORD key, bool shift = false, WORD held = 0) {
+    if (shift) held = VK_SHIFT;
     std::vector<INPUT> in;
     auto add = [&in](WORD k, bool up) {
         INPUT i{};
@@ -406,10 +445,10 @@ void Press(WORD key, bool shift = false) {
         i.ki.dwFlags = up ? KEYEVENTF_KEYUP : 0;
         in.push_back(i);
     };
-    if (shift) add(VK_SHIFT, false);
+    if (held) add(held, false);
     add(key, false);
     add(key, true);
-    if (shift) add(VK_SHIFT, true);
+    if (held) add(held, true);
     ::SendInput(static_cast<UINT>(in.size()), in.data(), sizeof(INPUT));
 }
 
@@ -478,6 +517,58 @@ TEST(Win32Window, TabMovesBetweenTheButtonsAndTheListAndSpacePressesAButton) {
     EXPECT_EQ(::GetFocus(), b[1]);
     EXPECT_EQ(h.Rows(),
               (std::vector<std::string>{"bad.bin|2|ticked", "gone.bin|3|ticked", "moved.bin|1|-", "写真.bin|0|-"}));
+}
+
+TEST(Win32Window, TheShortcutsAndTheStatusBarReachTheirCommands) {
+    Harness h;
+    const std::string list = h.FourStateList();
+    Win32Window& w = h.Start({list});
+    const std::string twoRows = "写真.bin " + Hex("good content") + "\r\nnew.bin " + Hex("x") + "\r\n";
+    const std::string oneRow = "写真.bin " + Hex("good content") + "\r\n";
+    const struct {
+        WORD Key, Held;       // 0: a click on the status bar
+        std::string ListText; // written to the list before; empty: left alone
+        std::size_t Rows;
+        std::string Status; // empty: not looked at
+        bool DialogSeen;
+    } cases[] = {
+        {'O', VK_CONTROL, "", 4, "", true},
+        // F5 and a click on the status bar read the list again.
+        {VK_F5, 0, twoRows, 2, "読み取り終了 list.sfv", false},
+        {0, 0, oneRow, 1, "読み取り終了 list.sfv", false},
+        // No read-me beside the test's program, so the status says so.
+        {VK_F1, 0, "", 1, "\"Tallyvault.txt\"がインストールフォルダに有りません", false},
+    };
+    for (const auto& c : cases) {
+        if (!c.ListText.empty()) h.Write("set\\list.sfv", c.ListText);
+        bool seen = false;
+        WhenShown(L"#32770", [&](HWND d) {
+            seen = true;
+            ::PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
+        });
+        ::SetForegroundWindow(w.Handle());
+        if (c.Key) {
+            Press(static_cast<WORD>(c.Key), false, c.Held);
+        } else {
+            RECT r{};
+            ::GetClientRect(w.StatusBar(), &r);
+            Click(w.StatusBar(), {20, (r.top + r.bottom) / 2});
+        }
+        Pump(&w, 300);
+        EXPECT_EQ(seen, c.DialogSeen) << c.Key;
+        EXPECT_EQ(h.Rows().size(), c.Rows) << c.Key;
+        wchar_t status[256] = {};
+        ::SendMessageW(w.StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+        if (!c.Status.empty()) {
+            EXPECT_EQ(Narrow(status), c.Status) << c.Key;
+        }
+        StopWaiting();
+    }
+    // Ctrl+Q closes the window and keeps the settings.
+    Press('Q', false, VK_CONTROL);
+    Pump(&w, 200);
+    EXPECT_FALSE(::IsWindow(w.Handle()));
+    EXPECT_EQ(h.Saved().Read("Tallyvault", "List Same File Width").value_or(""), "500");
 }
 
 TEST(Win32Window, ThePlaceAndTheColumnWidthsAreKeptBetweenRuns) {
