@@ -3,7 +3,8 @@
 // the window (with its frame, as the screen shows it) once the start list is shown, and
 // TALLYVAULT_ROWS=FILE.txt the list view's texts as it shows them; either ends the program after.
 // TALLYVAULT_SCREENSHOT_STATE=sorted,filtered shows the rows sorted or filtered first; message shows
-// the version box over the window, question the duplicate question.
+// the version box over the window, question the duplicate question, open and folder the open
+// dialog and the folder choice.
 // TALLYVAULT_TIMING prints how long the start list took and how responsive the window stayed.
 // --help and --version, as the only argument, print and end the program.
 #include "Win32Ui.h"
@@ -161,6 +162,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             });
             const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
             if (state.find("message") != std::string::npos) window.Run([&form] { form.versionClick(); });
+            if (state.find("open") != std::string::npos) window.Run([&form] { form.CrcOpenCmdClick(); });
+            if (state.find("folder") != std::string::npos) window.Run([&form] { form.FolderOpenCmdClick(); });
             if (state.find("question") != std::string::npos)
                 ui.AskDuplicate("Z:\\set\\photo 01 (2).jpg\r\nは photo 01.jpg と同じ内容です。削除しますか？");
             if (taken) ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);

@@ -53,10 +53,14 @@ struct Harness {
     TForm1 form{ui, RealFs()};
     std::unique_ptr<Win32Window> window;
 
-    Harness() {
+    // In `root`, else beside the test program rather than in the temporary folder: Wine's folder tree
+    // does not always reach into the user profile's Temp, which is a special folder of its shell.
+    explicit Harness(std::filesystem::path root = {}) {
         static int count = 0;
-        dir = std::filesystem::temp_directory_path() /
-              ("tv-window-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count));
+        wchar_t self[MAX_PATH] = {};
+        ::GetModuleFileNameW(nullptr, self, MAX_PATH);
+        if (root.empty()) root = std::filesystem::path(self).parent_path();
+        dir = root / ("tv-window-test-" + std::to_string(::GetCurrentProcessId()) + "-" + std::to_string(++count));
         std::filesystem::create_directories(dir);
         form.ProgramPath = Path("bin\\tallyvault.exe");
         form.SettingsFile = Path("Tallyvault.ini");
@@ -125,8 +129,9 @@ std::string TextOf(HWND w) {
 }
 
 // Once a window of class `className` of this thread shows (a dialog box "#32770", a menu "#32768"),
-// `act` runs on it from inside the box's own loop; a timer of the thread looks for it.
-std::function<void(HWND)> pendingAct;
+// `act` runs on it from inside the box's own loop, on every tick of a timer of the thread until it
+// says it is done (a box that fills itself bit by bit, as the folder tree does, is waited for).
+std::function<bool(HWND)> pendingAct;
 std::wstring pendingClass;
 UINT_PTR pendingTimer = 0;
 void StopWaiting() {
@@ -134,11 +139,11 @@ void StopWaiting() {
     pendingTimer = 0;
     pendingAct = {};
 }
-void WhenShown(const wchar_t* className, std::function<void(HWND)> act) {
+void WhenShownUntil(const wchar_t* className, std::function<bool(HWND)> act) {
     StopWaiting();
     pendingAct = std::move(act);
     pendingClass = className;
-    pendingTimer = ::SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR id, DWORD) {
+    pendingTimer = ::SetTimer(nullptr, 0, 40, [](HWND, UINT, UINT_PTR, DWORD) {
         HWND found = nullptr;
         ::EnumThreadWindows(
             ::GetCurrentThreadId(),
@@ -154,12 +159,17 @@ void WhenShown(const wchar_t* className, std::function<void(HWND)> act) {
             seen = found;
             return;
         }
-        seen = nullptr;
-        ::KillTimer(nullptr, id);
-        pendingTimer = 0;
-        auto run = std::move(pendingAct);
-        pendingAct = {};
-        run(found);
+        auto run = pendingAct; // the act may end the box, and its loop this timer
+        if (run && run(found)) {
+            seen = nullptr;
+            StopWaiting();
+        }
+    });
+}
+void WhenShown(const wchar_t* className, std::function<void(HWND)> act) {
+    WhenShownUntil(className, [act = std::move(act)](HWND w) {
+        act(w);
+        return true;
     });
 }
 
@@ -297,7 +307,11 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
 }
 
 TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
-    Harness h;
+    // Near a drive's root: Wine's folder tree, walking a deep start path while it still fills itself,
+    // sometimes stops on another item of the way.
+    wchar_t drive[MAX_PATH] = L"C:";
+    ::GetEnvironmentVariableW(L"SystemDrive", drive, MAX_PATH);
+    Harness h(std::filesystem::path(std::wstring(drive) + L"\\"));
     h.Write("other\\x.bin", "x");
     h.Write("other\\y.bin", "y");
     Win32Window& w = h.Start({h.FourStateList()});
@@ -309,9 +323,12 @@ TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
     for (const auto& c : cases) {
         std::vector<std::string> texts;
         std::string selected;
-        WhenShown(L"#32770", [&](HWND d) {
-            for (HWND s : ChildrenOf(d, L"Static"))
-                texts.push_back(TextOf(s));
+        int ticks = 0;
+        bool asked = false;
+        // The tree fills itself after it shows: wait (up to 8 s) for the start folder, then for the one asked for.
+        WhenShownUntil(L"#32770", [&](HWND d) {
+            const std::string want = asked ? c.Choose : "set";
+            std::string now;
             for (HWND tree : ChildrenOf(d, L"SysTreeView32")) {
                 wchar_t text[MAX_PATH] = {};
                 TVITEMW item{};
@@ -319,15 +336,27 @@ TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
                 item.hItem = TreeView_GetSelection(tree);
                 item.pszText = text;
                 item.cchTextMax = MAX_PATH;
-                if (item.hItem && TreeView_GetItem(tree, &item)) selected = Narrow(text);
+                if (item.hItem && TreeView_GetItem(tree, &item)) now = Narrow(text);
+            }
+            if (now != want && ++ticks < 200) return false;
+            if (!asked) {
+                selected = now;
+                for (HWND st : ChildrenOf(d, L"Static"))
+                    texts.push_back(TextOf(st));
             }
             if (!c.Choose) {
                 ::PostMessageW(d, WM_COMMAND, IDCANCEL, 0);
-                return;
+                return true;
             }
-            const std::wstring other = Widen(h.Path(c.Choose));
-            ::SendMessageW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(other.c_str()));
+            if (!asked) {
+                asked = true;
+                ticks = 0;
+                const std::wstring other = Widen(h.Path(c.Choose));
+                ::SendMessageW(d, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(other.c_str()));
+                return false;
+            }
             ::PostMessageW(d, WM_COMMAND, IDOK, 0);
+            return true;
         });
         w.Run([&h] { h.form.FolderOpenCmdClick(); });
         EXPECT_NE(std::find(texts.begin(), texts.end(), "対象フォルダを指定"), texts.end());
