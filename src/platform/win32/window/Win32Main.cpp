@@ -3,7 +3,9 @@
 // the window (with its frame, as the screen shows it) once the start list is shown, and
 // TALLYVAULT_ROWS=FILE.txt the list view's texts as it shows them; either ends the program after.
 // TALLYVAULT_SCREENSHOT_STATE=sorted,filtered shows the rows sorted or filtered first; message shows
-// the version box over the window, question the duplicate question.
+// the version box over the window, question the duplicate question, open and folder the open
+// dialog and the folder choice.
+// TALLYVAULT_TIMING prints how long the start list took and how responsive the window stayed.
 // --help and --version, as the only argument, print and end the program.
 #include "Win32Ui.h"
 #include "Win32Window.h"
@@ -35,7 +37,8 @@ constexpr const char* HelpText =
     "\n"
     "Settings are kept in Tallyvault.ini beside the program when its folder can be written, otherwise\n"
     "in %APPDATA%\\Tallyvault\\Tallyvault.ini. Environment: TALLYVAULT_SETTINGS=FILE uses another\n"
-    "settings file. tallyvault-cli verifies, repairs and creates lists without a window.\n";
+    "settings file; TALLYVAULT_TIMING=1 prints how long the start list and each command took.\n"
+    "tallyvault-cli verifies, repairs and creates lists without a window.\n";
 
 std::string Env(const wchar_t* name) {
     const wchar_t* v = ::_wgetenv(name);
@@ -126,7 +129,12 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     int exitCode = 0;
     {
         tv::win32::Win32Window window(form, ui);
+        const std::uint64_t started = ::GetTickCount64();
         window.Start(args);
+        if (::_wgetenv(L"TALLYVAULT_TIMING"))
+            tv::win32::ReportLine("start list shown after " + std::to_string(::GetTickCount64() - started) +
+                                  " ms; longest stretch without event handling " + std::to_string(ui.LongestGapMs()) +
+                                  " ms");
         window.ApplyViewState(Env(L"TALLYVAULT_SCREENSHOT_STATE"));
         // The picture and the rows are taken once everything has painted, from inside a box's own loop
         // too: then the box goes first, and the window once the box has returned.
@@ -154,6 +162,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             });
             const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
             if (state.find("message") != std::string::npos) window.Run([&form] { form.versionClick(); });
+            if (state.find("open") != std::string::npos) window.Run([&form] { form.CrcOpenCmdClick(); });
+            if (state.find("folder") != std::string::npos) window.Run([&form] { form.FolderOpenCmdClick(); });
             if (state.find("question") != std::string::npos)
                 ui.AskDuplicate("Z:\\set\\photo 01 (2).jpg\r\nは photo 01.jpg と同じ内容です。削除しますか？");
             if (taken) ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);

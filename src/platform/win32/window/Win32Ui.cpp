@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <algorithm>
 #include <vector>
 
 namespace tv::win32 {
@@ -72,6 +73,27 @@ std::wstring DialogFilter(const std::string& filter) {
     out.push_back(L'\0');
     out.push_back(L'\0');
     return out;
+}
+
+void ReportLine(const std::string& line) {
+    HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    if (!err || err == INVALID_HANDLE_VALUE) {
+        ::AttachConsole(ATTACH_PARENT_PROCESS);
+        err = ::GetStdHandle(STD_ERROR_HANDLE);
+    }
+    if (!err || err == INVALID_HANDLE_VALUE) return;
+    const std::string text = line + "\n";
+    DWORD written = 0;
+    ::WriteFile(err, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+}
+
+std::uint64_t Win32Ui::SinceEventsMs() const {
+    return lastEvents_ ? ::GetTickCount64() - lastEvents_ : 0;
+}
+
+void Win32Ui::RestartTiming() {
+    longestGap_ = 0;
+    lastEvents_ = ::GetTickCount64();
 }
 
 void Win32Ui::Attach(HWND window, std::function<void()> sync, std::function<bool(MSG&)> translate) {
@@ -140,6 +162,8 @@ void Win32Ui::SetBusyCursor(bool busy) {
 void Win32Ui::ProcessMessages() {
     const std::uint64_t now = ::GetTickCount64();
     if (now - lastEvents_ < EventIntervalMs) return;
+    // The gaps count from the first time the window handles events.
+    if (lastEvents_) longestGap_ = std::max(longestGap_, now - lastEvents_);
     Sync();
     MSG msg;
     while (::PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {

@@ -16,6 +16,9 @@ inline constexpr const wchar_t* ApplicationTitle = L"T\uFF41\uFF4Clyvault";
 
 // "Text|*.A;*.B|Text|*.C" as the common dialogs' filter: pairs ended by NUL, the whole by two.
 std::wstring DialogFilter(const std::string& filter);
+// One line on the standard error of the program, or of the console it was started from (a window
+// program has none of its own).
+void ReportLine(const std::string& line);
 
 class Win32Ui : public Ui {
 public:
@@ -39,12 +42,20 @@ public:
     bool OpenInTextEditor(const std::string& path) override;
     ScreenMetrics Screen() override;
 
+    // The longest time in milliseconds the logic kept the window from handling events between two
+    // ProcessMessages calls that got through the throttle (for measuring how responsive a long load is).
+    std::uint64_t LongestGapMs() const { return longestGap_; }
+    // The time since the window last handled events inside a command.
+    std::uint64_t SinceEventsMs() const;
+    // A command starts: its gaps count from now.
+    void RestartTiming();
+
 private:
     void Sync();
     HWND window_ = nullptr;
     std::function<void()> sync_;
     std::function<bool(MSG&)> translate_;
-    std::uint64_t lastEvents_ = 0;
+    std::uint64_t lastEvents_ = 0, longestGap_ = 0;
     bool busy_ = false;
 };
 

@@ -133,9 +133,13 @@ Win32Window::Win32Window(TForm1& form, Win32Ui& ui) : form_(form), ui_(ui) {
 Win32Window::~Win32Window() {
     ui_.Attach(nullptr, {}, {});
     if (hwnd_ && ::IsWindow(hwnd_)) ::DestroyWindow(hwnd_);
+    // The class holds this window's icons: a later window registers it afresh with its own.
+    ::UnregisterClassW(ClassName, ::GetModuleHandleW(nullptr));
     if (accel_) ::DestroyAcceleratorTable(accel_);
     if (popup_) ::DestroyMenu(popup_);
     if (icons_) ::ImageList_Destroy(icons_);
+    for (HICON i : {bigIcon_, smallIcon_})
+        if (i) ::DestroyIcon(i);
     for (HFONT f : {uiFont_, boldFont_, listFont_})
         if (f) ::DeleteObject(f);
 }
@@ -150,8 +154,18 @@ void Win32Window::Create() {
     wc.hCursor = ::LoadCursorW(nullptr, IDC_ARROW);
     wc.hbrBackground = ::CreateSolidBrush(Teal);
     wc.lpszClassName = ClassName;
-    wc.hIcon = ::ImageList_GetIcon(icons_, 0, ILD_NORMAL);
+    // The program's icon from its resources; a program without one (the window's tests) shows the ring.
+    bigIcon_ = static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXICON),
+                                               ::GetSystemMetrics(SM_CYICON), LR_DEFAULTCOLOR));
+    smallIcon_ =
+        static_cast<HICON>(::LoadImageW(instance, MAKEINTRESOURCEW(1), IMAGE_ICON, ::GetSystemMetrics(SM_CXSMICON),
+                                        ::GetSystemMetrics(SM_CYSMICON), LR_DEFAULTCOLOR));
+    if (!bigIcon_) bigIcon_ = ::ImageList_GetIcon(icons_, 0, ILD_NORMAL);
+    if (!smallIcon_) smallIcon_ = ::ImageList_GetIcon(icons_, 0, ILD_NORMAL);
+    wc.hIcon = bigIcon_;
+    wc.hIconSm = smallIcon_;
     ::RegisterClassExW(&wc);
+    timing_ = ::_wgetenv(L"TALLYVAULT_TIMING") != nullptr;
     uiFont_ = InterfaceFont(false, false, 12);
     boldFont_ = InterfaceFont(false, true, 16);
     listFont_ = InterfaceFont(true, true, 12);
@@ -191,10 +205,11 @@ void Win32Window::BuildToolButtons() {
     };
     for (const auto& b : buttons) {
         const int id = ButtonId + static_cast<int>(buttons_.size());
-        HWND button = ::CreateWindowExW(0, L"BUTTON", W(b.Element.Caption()).c_str(),
-                                        WS_CHILD | WS_VISIBLE | BS_PUSHBUTTON | BS_FLAT, 7 + b.Left, 7, b.Width, 24,
-                                        hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+        HWND button = ::CreateWindowExW(
+            0, L"BUTTON", W(b.Element.Caption()).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_FLAT,
+            7 + b.Left, 7, b.Width, 24, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), FALSE);
+        buttonWindows_.push_back(button);
         if (b.Handler)
             buttons_.push_back([this, h = b.Handler, even = b.EvenWhileRunning] { Run(h, false, even); });
         else
@@ -301,8 +316,20 @@ void Win32Window::DrawControl(const DRAWITEMSTRUCT& item) {
 }
 
 void Win32Window::Run(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
+    // A command inside another one (the search's stop click) is timed as part of the outer one.
+    const bool timed = timing_ && !form_.CommandRunning();
+    const std::uint64_t started = ::GetTickCount64();
+    if (timed) ui_.RestartTiming();
     form_.RunCommand(body, busy, evenWhileRunning);
     SyncFromForm();
+    if (timed) {
+        ReportLine("command took " + std::to_string(::GetTickCount64() - started) +
+                   " ms; longest stretch without event handling " + std::to_string(ui_.LongestGapMs()) + " ms so far");
+        // The time from the command's last event handling to the list's first paint after it, which
+        // is also a stretch without event handling.
+        paintWatched_ = true;
+        ::InvalidateRect(list_, nullptr, FALSE);
+    }
     // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
     if (form_.CloseRequested && !form_.CommandRunning()) Close();
 }
@@ -347,6 +374,14 @@ void Win32Window::SyncFromForm() {
         if (m.Item->Changes() == m.Seen) continue;
         m.Seen = m.Item->Changes();
         const UINT by = m.Submenu ? MF_BYPOSITION : MF_BYCOMMAND;
+        // The mode switch names the mode in its caption.
+        std::wstring text = W(m.Item->Caption());
+        if (!m.Key.empty()) text += L"\t" + m.Key;
+        MENUITEMINFOW info{};
+        info.cbSize = sizeof info;
+        info.fMask = MIIM_STRING;
+        info.dwTypeData = text.data();
+        ::SetMenuItemInfoW(m.Menu, m.Id, m.Submenu, &info);
         ::EnableMenuItem(m.Menu, m.Id, by | static_cast<UINT>(m.Item->Enabled() ? MF_ENABLED : MF_GRAYED));
         menuBar = true;
     }
@@ -480,15 +515,28 @@ void Win32Window::OnNotify(NMHDR* header, LRESULT& result) {
         if (reinterpret_cast<NMLVKEYDOWN*>(header)->wVKey == VK_SPACE)
             ToggleCheck(ListView_GetNextItem(list_, -1, LVNI_SELECTED));
         return;
-    case NM_DBLCLK:
-        Run([this] { form_.CrcListDblClick(); });
-        return;
-    case NM_RCLICK: {
-        POINT at{};
-        ::GetCursorPos(&at);
-        ::TrackPopupMenu(popup_, TPM_RIGHTBUTTON, at.x, at.y, 0, hwnd_, nullptr);
+    case NM_DBLCLK: {
+        // Two quick clicks on a tick box are two clicks on it, not a double click on the row.
+        const auto* act = reinterpret_cast<NMITEMACTIVATE*>(header);
+        LVHITTESTINFO hit{};
+        hit.pt = act->ptAction;
+        ListView_SubItemHitTest(list_, &hit);
+        if (hit.flags & LVHT_ONITEMSTATEICON)
+            ToggleCheck(hit.iItem);
+        else
+            Run([this] { form_.CrcListDblClick(); });
         return;
     }
+    case NM_CUSTOMDRAW:
+        if (paintWatched_ && reinterpret_cast<NMCUSTOMDRAW*>(header)->dwDrawStage == CDDS_PREPAINT) {
+            paintWatched_ = false;
+            const std::uint64_t shown = ui_.SinceEventsMs();
+            ReportLine("list shown " + std::to_string(shown) +
+                       " ms after the command's last event handling; longest stretch " +
+                       std::to_string(std::max(shown, ui_.LongestGapMs())) + " ms");
+        }
+        result = CDRF_DODEFAULT;
+        return;
     case LVN_ITEMCHANGED: {
         const auto* change = reinterpret_cast<NMLISTVIEW*>(header);
         if (syncing_ || !(change->uChanged & LVIF_STATE)) return;
@@ -503,16 +551,34 @@ void Win32Window::OnNotify(NMHDR* header, LRESULT& result) {
         if (!syncing_) form_.CrcList.SetSelected(ListRow(ListView_GetNextItem(list_, -1, LVNI_SELECTED)));
         return;
     default:
-        (void)result;
         return;
     }
+}
+
+// The pop-up menu opens where the mouse was clicked, or, from the keyboard (the menu key, Shift+F10),
+// under the selected row or else at the list's corner.
+void Win32Window::ShowPopup(LPARAM at) {
+    POINT p{GET_X_LPARAM(at), GET_Y_LPARAM(at)};
+    if (at == -1) {
+        RECT r{};
+        const int row = ListView_GetNextItem(list_, -1, LVNI_SELECTED);
+        if (row < 0 || !ListView_GetItemRect(list_, row, &r, LVIR_LABEL)) ::GetClientRect(list_, &r);
+        p = {r.left, r.bottom};
+        ::ClientToScreen(list_, &p);
+    }
+    ::TrackPopupMenu(popup_, TPM_RIGHTBUTTON, p.x, p.y, 0, hwnd_, nullptr);
 }
 
 void Win32Window::Start(const std::vector<std::string>& args) {
     Run([this] { form_.PrepareWindow(); });
     SyncColumns();
+    // The settings have just given the columns their saved widths.
+    for (std::size_t c = 0; c < form_.CrcList.Columns.size() && c < columnsShown_; ++c)
+        ListView_SetColumnWidth(list_, static_cast<int>(c), form_.CrcList.Columns[c].Width);
     ApplyBounds();
     LayOut();
+    // The keys act on the list first; Tab moves on to the buttons.
+    ::SetFocus(list_);
     // Let the window appear before a long start list keeps it busy.
     ::UpdateWindow(hwnd_);
     ui_.ProcessMessages();
@@ -596,6 +662,25 @@ LRESULT Win32Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
     case WM_DRAWITEM:
         DrawControl(*reinterpret_cast<DRAWITEMSTRUCT*>(lp));
         return TRUE;
+    case WM_CONTEXTMENU: {
+        const auto from = reinterpret_cast<HWND>(wp);
+        if (from == list_ || ::IsChild(list_, from)) {
+            ShowPopup(lp);
+            return 0;
+        }
+        break;
+    }
+    case WM_ACTIVATE:
+        // The control that had the keyboard gets it back when the window is active again (after a
+        // dialog, or a switch to another program).
+        if (LOWORD(wp) == WA_INACTIVE) {
+            HWND focus = ::GetFocus();
+            if (focus && ::IsChild(hwnd_, focus)) focus_ = focus;
+        } else if (!::IsIconic(hwnd_)) {
+            ::SetFocus(focus_ && ::IsWindow(focus_) && ::IsWindowVisible(focus_) ? focus_ : list_);
+            return 0;
+        }
+        break;
     case WM_SETCURSOR:
         if (ui_.Busy()) {
             ::SetCursor(::LoadCursorW(nullptr, IDC_WAIT));

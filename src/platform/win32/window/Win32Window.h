@@ -37,6 +37,11 @@ public:
 
     HWND Handle() const { return hwnd_; }
     HWND List() const { return list_; }
+    HWND StatusBar() const { return status_; }
+    // The tool buttons, left to right.
+    const std::vector<HWND>& Buttons() const { return buttonWindows_; }
+    // The list's pop-up menu.
+    HMENU Popup() const { return popup_; }
     // The list view's texts as it shows them (asked through the view), one row a line, tab-separated.
     std::wstring RowTexts() const;
 
@@ -55,6 +60,7 @@ private:
         std::function<void()> OnClick;
         bool EvenWhileRunning;
         std::uint64_t Seen;
+        std::wstring Key; // the shortcut shown beside the caption
     };
 
     static LRESULT CALLBACK Proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
@@ -79,6 +85,8 @@ private:
     void OnNotify(NMHDR* header, LRESULT& result);
     void DrawControl(const DRAWITEMSTRUCT& item);
     void ToggleCheck(int viewRow);
+    void ShowPopup(LPARAM at);
+    void Report(const char* what, std::uint64_t ms);
     // The view's order and filter (Win32WindowRows.cpp).
     bool Arranged() const { return orderColumn_ >= 0 || onlyUnmatched_; }
     int ListRow(int viewRow) const;
@@ -101,6 +109,9 @@ private:
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;
     std::vector<std::function<void()>> buttons_;
+    std::vector<HWND> buttonWindows_;
+    HWND focus_ = nullptr; // the control that had the focus when the window was last active
+    HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
     std::string captionShown_;
     std::uint64_t rowsSeen_ = 0, checksSeen_ = 0;
     int rowCount_ = 0;
@@ -111,6 +122,8 @@ private:
     int orderColumn_ = -1;
     bool descending_ = false, onlyUnmatched_ = false;
     UINT onlyUnmatchedId_ = 0;
+    // TALLYVAULT_TIMING: each command reports its time and how long the window went without events.
+    bool timing_ = false, paintWatched_ = false;
 };
 
 } // namespace tv::win32

@@ -77,7 +77,7 @@ void Win32Window::AddItem(HMENU menu, TMenuItem& item, Click click, std::functio
     auto onClick = [this, &item, click, handler = std::move(handler), evenWhileRunning] {
         Run([this, &item, click, &handler] { form_.ClickMenuItem(item, click, handler); }, false, evenWhileRunning);
     };
-    menus_.push_back({&item, menu, id, false, std::move(onClick), evenWhileRunning, item.Changes() + 1});
+    menus_.push_back({&item, menu, id, false, std::move(onClick), evenWhileRunning, item.Changes() + 1, W(shown)});
 }
 
 void Win32Window::BuildMenus() {
@@ -125,7 +125,7 @@ void Win32Window::BuildMenus() {
     ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble),
                   W(f.DubbleAction.Caption()).c_str());
     // The submenu as a whole is disabled in create mode.
-    menus_.push_back({&f.DubbleAction, option, dubblePosition, true, {}, false, f.DubbleAction.Changes() + 1});
+    menus_.push_back({&f.DubbleAction, option, dubblePosition, true, {}, false, f.DubbleAction.Changes() + 1, {}});
     for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel})
         AddItem(dubble, *radio, Click::Radio, {}, true);
     ::AppendMenuW(dubble, MF_SEPARATOR, 0, nullptr);
@@ -155,7 +155,9 @@ bool Win32Window::Translate(MSG& msg) {
         Run([this] { form_.StatusClick(); });
         return true;
     }
-    return ::TranslateAcceleratorW(hwnd_, accel_, &msg) != 0;
+    if (::TranslateAcceleratorW(hwnd_, accel_, &msg)) return true;
+    // Tab and Shift+Tab between the buttons and the list, Space on a button, as in a dialog box.
+    return (msg.hwnd == hwnd_ || ::IsChild(hwnd_, msg.hwnd)) && ::IsDialogMessageW(hwnd_, &msg);
 }
 
 } // namespace tv::win32
