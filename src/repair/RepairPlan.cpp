@@ -79,6 +79,12 @@ const char* KindWord(PlanStep::Kind k) {
     return "move";
 }
 
+// What a transfer is called: a move within the list's folder is a rename.
+const char* TransferVerb(const RepairPlan& plan, const PlanStep& s) {
+    if (s.What == PlanStep::Kind::Copy) return "copy";
+    return SameFileName(s.Root, plan.Base) ? "rename" : "move";
+}
+
 // A path as the file system compares paths, with every separator spelled alike.
 std::string Key(const std::string& rel) {
     std::string key = FileNameKey(rel);
@@ -107,8 +113,8 @@ bool IsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b) {
 // One recovery of a plan record: its steps looked at on disk, in order or backwards.
 class Recovery {
 public:
-    Recovery(FileSystem& fs, const PlanRecord& r, EntryFailures& failures)
-        : fs_(fs), plan_(r.Plan), r_(r), failures_(failures), parkFor_(plan_.Steps.size(), NoStep) {
+    Recovery(FileSystem& fs, const PlanRecord& r, EntryFailures& failures, std::vector<PlanChange>* made)
+        : fs_(fs), plan_(r.Plan), r_(r), failures_(failures), made_(made), parkFor_(plan_.Steps.size(), NoStep) {
         // The parking that made room for each transfer, and the names a parking given back in the run
         // returned to (the steps after it read the file from there).
         std::unordered_map<std::string, std::size_t> lastPark;
@@ -131,8 +137,10 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To))
+                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To)) {
                         fs_.RenameBeneath(plan_.Base, s.From, s.To);
+                        Made("park", FolderFile(plan_.Base, s.From), FolderFile(plan_.Base, s.To));
+                    }
                     continue;
                 }
                 const std::string from = Source(s);
@@ -144,11 +152,13 @@ public:
                         !IsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
                         continue;
                     fs_.DeleteBeneath(plan_.Base, s.To, to);
+                    Made("delete", FolderFile(plan_.Base, s.To));
                 }
                 if (!src.Exists) throw IoErrorFromErrno(ENOENT);
                 if (!src.IsFile) throw IoErrorFromErrno(src.IsLink ? ELOOP : EINVAL);
                 MakeFoldersBeneath(fs_, plan_.Base, s.To);
                 fs_.TransferBeneath(s.Root, from, src, plan_.Base, s.To, s.What == PlanStep::Kind::Copy);
+                Made(TransferVerb(plan_, s), FolderFile(s.Root, from), FolderFile(plan_.Base, s.To));
             } catch (const IoError& e) {
                 failures_.Add(e, FolderFile(plan_.Base, s.To));
                 GiveBack(k);
@@ -167,8 +177,10 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From))
+                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From)) {
                         fs_.RenameBeneath(plan_.Base, s.To, s.From);
+                        Made("rename", FolderFile(plan_.Base, s.To), FolderFile(plan_.Base, s.From));
+                    }
                     continue;
                 }
                 const std::string from = Source(s);
@@ -181,12 +193,14 @@ public:
                     if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
                     MakeFoldersBeneath(fs_, s.Root, from);
                     fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
+                    Made(TransferVerb(plan_, s), toPath, srcPath);
                 } else if (src.IsFile && to.IsFile &&
                            (FilesIdentical(fs_, toPath, srcPath) ||
                             (!r_.Done[k] && to.Size < src.Size && IsPrefixOf(fs_, toPath, srcPath)))) {
                     // A copy goes only while its source still holds the same bytes (or all the bytes a
                     // copy cut off by the kill holds).
                     fs_.DeleteBeneath(plan_.Base, s.To, to);
+                    Made("delete", toPath);
                 }
             } catch (const IoError& e) {
                 failures_.Add(e, FolderFile(plan_.Base, s.To));
@@ -196,6 +210,10 @@ public:
 
 private:
     static constexpr std::size_t NoStep = static_cast<std::size_t>(-1);
+
+    void Made(const char* verb, std::string from, std::string to = {}) {
+        if (made_) made_->push_back({verb, std::move(from), std::move(to)});
+    }
 
     bool There(const std::string& root, const std::string& rel) { return fs_.Identify(FolderFile(root, rel)).Exists; }
 
@@ -217,6 +235,7 @@ private:
         try {
             if (There(plan_.Base, p.To) && !There(plan_.Base, p.From)) {
                 fs_.RenameBeneath(plan_.Base, p.To, p.From);
+                Made("rename", FolderFile(plan_.Base, p.To), FolderFile(plan_.Base, p.From));
                 back_[Key(p.To)] = p.From;
             }
         } catch (const IoError& e) {
@@ -228,6 +247,7 @@ private:
     const RepairPlan& plan_;
     const PlanRecord& r_;
     EntryFailures& failures_;
+    std::vector<PlanChange>* made_;
     std::vector<std::size_t> parkFor_;
     std::unordered_map<std::string, std::string> back_;
 };
@@ -245,18 +265,10 @@ std::string RepairPlan::Text() const {
     return out + "planned\n";
 }
 
-std::string RepairPlan::Describe(std::size_t k) const {
+PlanChange RepairPlan::Change(std::size_t k) const {
     const PlanStep& s = Steps[k];
-    const std::string to = FolderFile(Base, s.To);
-    switch (s.What) {
-    case PlanStep::Kind::Park:
-        return "park " + FolderFile(Base, s.From) + " as " + to;
-    case PlanStep::Kind::Copy:
-        return "copy " + FolderFile(s.Root, s.From) + " to " + to;
-    case PlanStep::Kind::Move:
-        break;
-    }
-    return (SameFileName(s.Root, Base) ? "rename " : "move ") + FolderFile(s.Root, s.From) + " to " + to;
+    if (s.What == PlanStep::Kind::Park) return {"park", FolderFile(Base, s.From), FolderFile(Base, s.To)};
+    return {TransferVerb(*this, s), FolderFile(s.Root, s.From), FolderFile(Base, s.To)};
 }
 
 std::string PlanPath(const std::string& listPath) {
@@ -344,22 +356,25 @@ void PlanJournal::Finish() {
     fs_.DeleteFile(path_);
 }
 
-bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures) {
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path) {
+    std::string text;
+    std::unique_ptr<InputFile> in = fs.OpenRead(path);
+    std::vector<char> buf(1 << 16);
+    for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0;)
+        text.append(buf.data(), n);
+    return ParsePlan(text);
+}
+
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
+                 std::vector<PlanChange>* made) {
     const std::string path = PlanPath(listPath);
     if (!fs.FileExists(path)) return false;
-    std::string text;
-    {
-        std::unique_ptr<InputFile> in = fs.OpenRead(path);
-        std::vector<char> buf(1 << 16);
-        for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0;)
-            text.append(buf.data(), n);
-    }
-    const PlanRecord r = ParsePlan(text);
+    const PlanRecord r = ReadPlan(fs, path);
     // A plan cut off while written changed nothing: it goes, and the pass runs as if it were not there.
     const bool steps = r.Complete && !r.Plan.Base.empty() && !r.Plan.Steps.empty();
     if (steps) {
         const RootsHeld held(fs);
-        Recovery recovery(fs, r, failures);
+        Recovery recovery(fs, r, failures, made);
         if (undo)
             recovery.Undo();
         else

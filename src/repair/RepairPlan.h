@@ -34,13 +34,20 @@ struct PlanStep {
     std::string To;   // below the list's folder
 };
 
+// One change on the disk, as the command-line tool shows it: "park", "rename" (within the list's
+// folder), "move", "copy" or "delete", the file's path, and but for a deletion the path it gets.
+struct PlanChange {
+    std::string Verb;
+    std::string From, To;
+};
+
 struct RepairPlan {
     std::string Base; // the list's folder
     std::vector<PlanStep> Steps;
 
     std::string Text() const;
-    // One readable line for a step, as --dry-run prints it.
-    std::string Describe(std::size_t k) const;
+    // The change step k makes.
+    PlanChange Change(std::size_t k) const;
 };
 
 // What a plan file holds: the plan and how far its run came.
@@ -55,6 +62,8 @@ std::string PlanPath(const std::string& listPath);
 
 // Reads a plan file's text; a line cut off by a kill is left out.
 PlanRecord ParsePlan(std::string_view text);
+// Reads and parses a plan file.
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path);
 
 // The plan file of one running pass: written and synced (file and folder) when made, marked as the
 // steps go, removed by Finish.
@@ -81,7 +90,9 @@ private:
 
 // Finishes the plan a killed pass left beside the list, or undoes its steps (last first); every step
 // looks at the files first, so a recovery that is killed itself can be run again. Never replaces a
-// file. False when there was no plan; failures name the steps that could not be made.
-bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures);
+// file. False when there was no plan; failures name the steps that could not be made, and `made` (when
+// given) hears of each change made, in order.
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
+                 std::vector<PlanChange>* made = nullptr);
 
 } // namespace tv
