@@ -80,11 +80,12 @@ public:
     }
     std::int64_t FileLength(const std::string& path) override { return OpenRead(path)->Length(); }
     FileTime LastWriteTime(const std::string&) override { return {}; }
-    bool RenameFile(const std::string&, const std::string&) override { return false; }
-    bool CopyFile(const std::string&, const std::string&) override { return false; }
-    bool DeleteFile(const std::string&) override { return false; }
-    bool MoveToTrash(const std::string&) override { return false; }
-    bool CreateFolder(const std::string&) override { return false; }
+    // Nothing here is ever changed: the benchmarks only verify.
+    void RenameFile(const std::string&, const std::string&) override { throw IoError("File access denied"); }
+    void CopyFile(const std::string&, const std::string&) override { throw IoError("File access denied"); }
+    void DeleteFile(const std::string&) override { throw IoError("File access denied"); }
+    void MoveToTrash(const std::string&) override { throw IoError("File access denied"); }
+    void CreateFolder(const std::string&) override { throw IoError("File access denied"); }
     void ReplaceFile(const std::string&, const std::string&) override { throw IoError("File access denied"); }
 
 private:
@@ -105,15 +106,15 @@ TEntryTable RandomTable(std::int64_t n) {
     return t;
 }
 
-template <void (*Sort)(TEntryTable&, std::int32_t, std::int32_t)>
+template <void (*Sort)(TEntryTable&, std::int32_t, std::int32_t, const SortPace&)>
 void BM_Sort(benchmark::State& state) {
     const TEntryTable source = RandomTable(state.range(0));
     for (auto _ : state) {
         state.PauseTiming();
         TEntryTable t = source;
         state.ResumeTiming();
-        Sort(t, 0, static_cast<std::int32_t>(state.range(0)) - 1);
-        benchmark::DoNotOptimize(t.Records.data());
+        Sort(t, 0, static_cast<std::int32_t>(state.range(0)) - 1, SortPace{});
+        benchmark::DoNotOptimize(t.Records.front());
     }
     state.SetItemsProcessed(static_cast<std::int64_t>(state.iterations()) * state.range(0));
 }

@@ -112,7 +112,7 @@ void CheckAfterCommand(const TForm1& form, const test::FakeUi& ui) {
     if (form.CrcList.Count() != form.EntryCount) Fail("rows and entries differ in number");
     for (std::int32_t i = 0; i < form.EntryCount; ++i) {
         const TListItem& row = form.CrcList.Item(i);
-        if (row.Caption != ShownName(form.EntryTable[i])) Fail("row " + std::to_string(i) + " shows another entry");
+        if (row.Caption() != ShownName(form.EntryTable[i])) Fail("row " + std::to_string(i) + " shows another entry");
         if (row.ImageIndex != static_cast<int>(form.EntryState(i)))
             Fail("row " + std::to_string(i) + " has another state");
     }

@@ -55,7 +55,7 @@ int PrintRows(const TForm1& form, bool failed) {
     const TListView& list = form.CrcList;
     bool allGood = true;
     for (const TListItem& row : list.Items()) {
-        std::cout << MarkOfIcon(row.ImageIndex) << '\t' << OneLine(row.Caption) << '\t' << row.SubItem(0) << '\t'
+        std::cout << MarkOfIcon(row.ImageIndex) << '\t' << OneLine(row.Caption()) << '\t' << row.SubItem(0) << '\t'
                   << row.SubItem(1) << '\t' << OneLine(row.SubItem(2)) << '\n';
         if (row.ImageIndex != 0) allGood = false;
     }

@@ -2,6 +2,8 @@
 // The window's elements as plain value objects. The logic writes them; a front end reads them when it
 // syncs and writes back only what the user changes (a row's tick, the selected row, a menu tick).
 // Every element keeps a change counter that moves whenever something visible changes.
+#include "core/Entry.h"
+
 #include <algorithm>
 #include <cstdint>
 #include <string>
@@ -78,22 +80,32 @@ private:
     bool checked_ = false, enabled_ = true, autoCheck_ = false, radio_ = false;
 };
 
+class TListView;
+
+// A CRC as the list shows it: eight upper-case hex digits.
+std::string Hex8(std::uint32_t v);
+
 // One row of the list: caption (column FileName), sub-items (FileSize, CRC, Same File), icon, tick.
+// A row holds only the index of the entry it shows: the texts are made from the entry table when asked
+// for, so a list of a million entries keeps its names once, not once more per row.
 struct TListItem {
-    std::string Caption;   // the name as shown: decoded, U+FFFD for a byte that does not decode
-    std::string Name;      // the name's bytes in the file system's encoding, when they differ from Caption
-    std::string ListBytes; // the name's bytes in a CP932 list the row was read from
-    std::vector<std::string> SubItems;
-    int ImageIndex = -1;
+    std::int32_t Entry = -1; // the row's entry in the table its view shows
+    std::int16_t ImageIndex = -1;
     bool Checked = false;
+    const TListView* View = nullptr;
 
-    const std::string& FileName() const { return Name.empty() ? Caption : Name; }
+    // The name as shown: decoded, U+FFFD for a byte that does not decode.
+    std::string Caption() const;
+    // The name's bytes in the file system's encoding.
+    const std::string& FileName() const;
+    // The name's bytes in a CP932 list the row was read from; empty when they are FileName's.
+    const std::string& ListBytes() const;
+    // The sub-item at `i` (size, CRC, where the content was found), or an empty text.
+    std::string SubItem(std::size_t i) const;
+    std::vector<std::string> SubItems() const;
 
-    // The sub-item at `i`, or an empty text when the row has fewer.
-    const std::string& SubItem(std::size_t i) const {
-        static const std::string empty;
-        return i < SubItems.size() ? SubItems[i] : empty;
-    }
+private:
+    const TCrcTable* Source() const;
 };
 
 struct TListColumn {
@@ -117,15 +129,33 @@ public:
         return items_[static_cast<std::size_t>(i)];
     }
 
+    TListView() = default;
+    // Rows point back at their view.
+    TListView(const TListView&) = delete;
+    TListView& operator=(const TListView&) = delete;
+
+    // The table the rows' texts come from, and whether the size column shows the entries' sizes.
+    void ShowTable(const TEntryTable& table, bool sizes) {
+        table_ = &table;
+        sizes_ = sizes;
+        Touch();
+    }
+    const TEntryTable* Table() const { return table_; }
+    bool ShowsSizes() const { return sizes_; }
+
     void Clear() {
         items_.clear();
         selected_ = -1;
         Touch();
     }
     void Reserve(std::size_t n) { items_.reserve(n); }
-    TListItem& Add() {
+    // A row for entry `entry` of the table.
+    TListItem& Add(std::int32_t entry) {
         Touch();
-        return items_.emplace_back();
+        TListItem& row = items_.emplace_back();
+        row.Entry = entry;
+        row.View = this;
+        return row;
     }
 
     // Puts the rows in the order of `less` (equal rows keep their order); the selection is dropped.
@@ -149,6 +179,8 @@ public:
 
 private:
     std::vector<TListItem> items_;
+    const TEntryTable* table_ = nullptr;
+    bool sizes_ = false;
     std::int32_t selected_ = -1;
     std::uint64_t checkChanges_ = 0;
 };

@@ -9,10 +9,12 @@
 #include "platform/Paths.h"
 #include "readers/ListLine.h"
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <optional>
 #include <utility>
+#include <vector>
 
 namespace tv {
 
@@ -31,16 +33,45 @@ int ReadInteger(const IniFile& ini, const char* section, const char* key, int de
     }
 }
 
-bool ReadBool(const IniFile& ini, const char* section, const char* key, bool def) {
-    return ReadInteger(ini, section, key, def ? 1 : 0) != 0;
-}
+// One setting of the file: its key, where its value lives in the form, its default and its bounds. A
+// tick is written as "1" or "0"; a number read from the file counts only within [Min, Max], else the
+// value stays what it was (its default); a number without a place (a column the list does not have) is
+// written as 0.
+struct Setting {
+    const char* Section;
+    const char* Key;
+    TMenuItem* Tick = nullptr;
+    bool TickDefault = false;
+    int* Number = nullptr;
+    int Min = INT_MIN, Max = INT_MAX;
+    std::string* Text = nullptr;
+};
 
-void WriteBool(IniFile& ini, const char* section, const char* key, bool v) {
-    ini.Write(section, key, v ? "1" : "0");
-}
-
-void WriteInteger(IniFile& ini, const char* section, const char* key, int v) {
-    ini.Write(section, key, std::to_string(v));
+// Every setting, in the order the file has them when the program writes it anew.
+std::vector<Setting> SettingsOf(TForm1& f) {
+    auto tick = [](const char* key, TMenuItem& item, bool def) { return Setting{st::SecMain, key, &item, def}; };
+    auto number = [](const char* section, const char* key, int* value, int min = INT_MIN, int max = INT_MAX) {
+        return Setting{section, key, nullptr, false, value, min, max};
+    };
+    std::vector<Setting> all = {
+        number(st::SecWindow, st::KeyTop, &f.Bounds.Top),
+        number(st::SecWindow, st::KeyLeft, &f.Bounds.Left),
+        number(st::SecWindow, st::KeyWidth, &f.Bounds.Width),
+        number(st::SecWindow, st::KeyHeight, &f.Bounds.Height),
+        tick(st::KeyCopy, f.CopyComplement, false),
+        tick(st::KeyAutoMove, f.AutoMove, false),
+        tick(st::KeyFixUse, f.FixFolder, false),
+        Setting{st::SecMain, st::KeyFixName, nullptr, false, nullptr, 0, 0, &f.FixedComplementFolder},
+    };
+    // A negative or absurd width would hide the column or make the list unusable.
+    for (std::size_t c = 0; c < 4; ++c)
+        all.push_back(number(st::SecMain, st::KeyColumnWidth[c],
+                             c < f.CrcList.Columns.size() ? &f.CrcList.Columns[c].Width : nullptr, 0, 10000));
+    for (Setting s : {tick(st::KeyDblNop, f.DblNop, false), tick(st::KeyDblInq, f.DblInq, true),
+                      tick(st::KeyDblDel, f.DblDel, false), tick(st::KeyTrash, f.TashUse, false),
+                      tick(st::KeyCp932Lists, f.WriteCp932, false)})
+        all.push_back(s);
+    return all;
 }
 
 std::string NowText() {
@@ -85,24 +116,16 @@ std::string TForm1::ComplementHint() const {
 void TForm1::ReadSettings() {
     {
         const IniFile ini = LoadIniFile(fs, SettingsFile);
-        CopyComplement.SetChecked(ReadBool(ini, st::SecMain, st::KeyCopy, false));
-        AutoMove.SetChecked(ReadBool(ini, st::SecMain, st::KeyAutoMove, false));
-        DblNop.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblNop, false));
-        DblInq.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblInq, true));
-        DblDel.SetChecked(ReadBool(ini, st::SecMain, st::KeyDblDel, false));
-        TashUse.SetChecked(ReadBool(ini, st::SecMain, st::KeyTrash, false));
-        WriteCp932.SetChecked(ReadBool(ini, st::SecMain, st::KeyCp932Lists, false));
-        FixFolder.SetChecked(ReadBool(ini, st::SecMain, st::KeyFixUse, false));
-        FixedComplementFolder = ini.ReadString(st::SecMain, st::KeyFixName, "");
-        for (std::size_t c = 0; c < CrcList.Columns.size() && c < 4; ++c) {
-            int w = ReadInteger(ini, st::SecMain, st::KeyColumnWidth[c], CrcList.Columns[c].Width);
-            // A negative or absurd width would hide the column or make the list unusable.
-            if (w >= 0 && w <= 10000) CrcList.Columns[c].Width = w;
+        for (const Setting& s : SettingsOf(*this)) {
+            if (s.Tick) {
+                s.Tick->SetChecked(ReadInteger(ini, s.Section, s.Key, s.TickDefault ? 1 : 0) != 0);
+            } else if (s.Text) {
+                *s.Text = ini.ReadString(s.Section, s.Key, "");
+            } else if (s.Number) {
+                const int v = ReadInteger(ini, s.Section, s.Key, *s.Number);
+                if (v >= s.Min && v <= s.Max) *s.Number = v;
+            }
         }
-        Bounds.Top = ReadInteger(ini, st::SecWindow, st::KeyTop, Bounds.Top);
-        Bounds.Left = ReadInteger(ini, st::SecWindow, st::KeyLeft, Bounds.Left);
-        Bounds.Width = ReadInteger(ini, st::SecWindow, st::KeyWidth, Bounds.Width);
-        Bounds.Height = ReadInteger(ini, st::SecWindow, st::KeyHeight, Bounds.Height);
     }
     IsCreateMode = false;
     if (FixFolder.Checked() && !fs.FolderExists(FixedComplementFolder)) FixFolder.SetChecked(false);
@@ -121,27 +144,25 @@ void TForm1::FormDestroy() {
     IniFile ini = std::move(*old);
     ini.Write(st::SecTitle, st::KeyVersion, AppVersionTitle);
     ini.Write(st::SecTitle, st::KeyLastUpdate, NowText());
-    WriteInteger(ini, st::SecWindow, st::KeyTop, Bounds.Top);
-    WriteInteger(ini, st::SecWindow, st::KeyLeft, Bounds.Left);
-    WriteInteger(ini, st::SecWindow, st::KeyWidth, Bounds.Width);
-    WriteInteger(ini, st::SecWindow, st::KeyHeight, Bounds.Height);
-    WriteBool(ini, st::SecMain, st::KeyCopy, CopyComplement.Checked());
-    WriteBool(ini, st::SecMain, st::KeyAutoMove, AutoMove.Checked());
-    WriteBool(ini, st::SecMain, st::KeyFixUse, FixFolder.Checked());
-    ini.Write(st::SecMain, st::KeyFixName, FixedComplementFolder);
-    for (std::size_t c = 0; c < 4; ++c)
-        WriteInteger(ini, st::SecMain, st::KeyColumnWidth[c],
-                     c < CrcList.Columns.size() ? CrcList.Columns[c].Width : 0);
-    WriteBool(ini, st::SecMain, st::KeyDblNop, DblNop.Checked());
-    WriteBool(ini, st::SecMain, st::KeyDblInq, DblInq.Checked());
-    WriteBool(ini, st::SecMain, st::KeyDblDel, DblDel.Checked());
-    WriteBool(ini, st::SecMain, st::KeyTrash, TashUse.Checked());
-    WriteBool(ini, st::SecMain, st::KeyCp932Lists, WriteCp932.Checked());
+    for (const Setting& s : SettingsOf(*this)) {
+        if (s.Tick)
+            ini.Write(s.Section, s.Key, s.Tick->Checked() ? "1" : "0");
+        else if (s.Text)
+            ini.Write(s.Section, s.Key, *s.Text);
+        else
+            ini.Write(s.Section, s.Key, std::to_string(s.Number ? *s.Number : 0));
+    }
     // The folder beside the program may be read-only, or the configuration folder new.
     const std::string folder = ExtractFileDir(SettingsFile);
     if (!fs.FolderExists(folder)) {
-        fs.CreateFolder(ExtractFileDir(folder));
-        fs.CreateFolder(folder);
+        for (const std::string& f : {ExtractFileDir(folder), folder}) {
+            try {
+                fs.CreateFolder(f);
+            } catch (const IoError&) {
+                // One that is there already is fine; the save below finds out whether the settings have
+                // a place, and fails quietly if not.
+            }
+        }
     }
     SaveIniFile(fs, SettingsFile, ini);
 }

@@ -52,7 +52,7 @@ void TForm1::StatusClick() {
 
 void TForm1::CopyNameClick() {
     const std::int32_t i = CrcList.Selected();
-    if (i >= 0) ui.SetClipboardText(CrcList.Item(i).Caption);
+    if (i >= 0) ui.SetClipboardText(CrcList.Item(i).Caption());
 }
 
 void TForm1::CopyCRCClick() {

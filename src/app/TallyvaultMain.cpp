@@ -26,22 +26,34 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
         ~Depth() { --d; }
     } depth(commandDepth_);
     const BusyCursor cursor(ui, busy);
-    std::string error;
+    std::string error, cause;
     try {
         body();
         return true;
     } catch (const IoError& e) {
         error = e.what();
+        cause = CauseLine(e);
     } catch (const ConvertError& e) {
         error = e.what();
+        if (e.Line() != 0) cause = ListPath + ": line " + std::to_string(e.Line());
     } catch (const std::bad_alloc&) {
         // A list too large for the memory left ends its load like any other failure, not the program.
         error = "Out of memory";
     }
+    // The guard is still alive here: the error box comes with the normal pointer.
     ui.SetBusyCursor(false);
     if (rowsOutOfStep_) ClearTableAndRows();
     ui.ShowError(error);
+    ui.ShowErrorCause(cause);
     return true;
+}
+
+void TForm1::ReportProgress(const std::function<void()>& captions, bool last) {
+    if (!last && progressAt_ && SteadyClock() - *progressAt_ < ProgressIntervalMs) return;
+    if (captions) captions();
+    ui.ProcessMessages();
+    // Counted from the end of the event handling, so that a slow repaint does not eat the next interval.
+    progressAt_ = SteadyClock();
 }
 
 void TForm1::ClickDuplicateOption(TMenuItem& item) {

@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -68,8 +69,6 @@ public:
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
-    // The folder the last complement search walked: files found there are moved or copied from beneath it.
-    std::string SearchRoot;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
 
@@ -126,6 +125,14 @@ public:
     // Returns false when the command was refused. `evenWhileRunning` lets a stop click through.
     bool RunCommand(const std::function<void()>& body, bool busy = false, bool evenWhileRunning = false);
     bool CommandRunning() const { return commandDepth_ > 0; }
+    // A long loop calls this at every step instead of handling events itself: at most once every
+    // ProgressIntervalMs (and always when `last`) it runs `captions`, which show how far the loop is,
+    // and lets the window repaint and take clicks. Formatting captions on every step of 100,000 would
+    // cost more than the step.
+    void ReportProgress(const std::function<void()>& captions = {}, bool last = false);
+    static constexpr std::int64_t ProgressIntervalMs = 20;
+    // The clock that paces ReportProgress; tests put a scripted one here.
+    std::function<std::int64_t()> SteadyClock = SteadyMs;
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
     // it was ticked.
     void ClickDuplicateOption(TMenuItem& item);
@@ -135,33 +142,15 @@ public:
     VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
     // Makes room for and appends one entry (name, size, CRC) at EntryCount.
     void AppendEntry(std::string name, std::int64_t size, std::uint32_t crc);
-    // Empties the table and the rows together, counters at 0 (after a failed load or verification).
-    void ClearTableAndRows();
 
     // ---- entries and verification (core/) ----
     void VerifyEntries();
-    // `files`: the plain files of `folder` from its one listing, ordered by name.
-    void ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
-                              bool& skipAll, bool& stop);
-    void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
-                             bool& skipAll, bool& stop);
-    void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
-                            bool& skipAll, bool& stop);
-    // Every entry among the first n with the file's content (but the one whose own file it is).
-    std::vector<std::int32_t> FindEntryBySize(const std::string& path, std::int32_t n);
-    std::vector<std::int32_t> FindEntryByCrc(const std::string& path, std::int32_t n);
     void ShowEntries();
     void CheckButtonClick();
     void ON0Click();
     void AllOnClick();
     void AllOffClick();
     void HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll);
-    void MoveToRecycleBin(const std::string& path);
-    // `duplicate` is a separate plain file from `kept` (not the same one through a link, a hard link or
-    // a bind mount), so that deleting it cannot lose the kept content.
-    bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
-    // The full path of entry i's own file.
-    std::string EntryPath(std::int32_t i) const;
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
@@ -174,8 +163,6 @@ public:
     bool WriteChosenList(const std::string& path, ListEncoding encoding);
     void ModeButtonClick();
     void ModeChangeCmdClick();
-    // Empties the rows and the counters.
-    void ClearList();
     // Lists the plain files of BaseFolder with size and CRC, sorted by name, none ticked.
     void ScanFolder();
     void FolderOpenCmdClick();
@@ -189,11 +176,6 @@ public:
     // later rows follow a file the plan parks. Rows that could not be changed are named in `failures`.
     void PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
                          std::int32_t& passedOver);
-    // Makes the plan's steps with the plan on the disk beside the list, each marked as done.
-    void RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
-                 std::vector<std::int32_t>& changed);
-    // Checks entry i against its own file alone (after a rename brought it there).
-    void RecheckOwnFile(std::int32_t i);
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);
@@ -205,12 +187,10 @@ public:
     std::string SettingsFile;
     // The window's geometry: read and clamped by the settings pass, applied and read back by the front end.
     TWindowBounds Bounds;
-    // The hint of SearchButton: how and from where the complement search works.
-    std::string ComplementHint() const;
     void ReadSettings();
+    void ShowSettingsSummary();
     // Writes every setting; a file that cannot be written is passed over silently.
     void FormDestroy();
-    void ShowSettingsSummary();
     void FixFolderClick();
     void CopyComplementClick();
     // Creation of the window: PrepareWindow, then OpenStartList. A front end that shows the window
@@ -234,11 +214,64 @@ public:
     // Opens the selected row's file (repair/), then clears the selection.
     void CrcListDblClick();
 
-    // ---- list loading and the dialects' readers (readers/) ----
-    // Each reader parses the list (readers/ListParsers.h), puts the result into the table and verifies it.
+    // ---- list loading (readers/) ----
+    // Opens the list and runs its dialect's reader, which parses it (readers/ListParsers.h), puts the
+    // result into the table and verifies it.
     void OpenCommandLineList(const std::string& argument);
     void OpenListFile();
+
+    // ---- repair: the search's state the suites look at, and shared helpers (repair/) ----
+    // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
+    // runs: during a walk the click is the stop request; during any other command it does nothing.
+    // Every other command (a drop too) is refused until the walk and any rename have ended.
+    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
+    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
+    void MoveCheckedToFront();
+    // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
+    bool SamePlace(const std::string& a, const std::string& b);
+
+private:
+    // ---- each subsystem's own steps and state: used only by the members above ----
+    // Command plumbing and the table.
+    // How many commands are running, the caller's own included.
+    int CommandDepth() const { return commandDepth_; }
+    // Empties the table and the rows together, counters at 0 (after a failed load or verification).
+    void ClearTableAndRows();
+    // A load or verification that may leave the table and the rows out of step marks it; the row
+    // building clears the mark. A command that fails while it is set empties both.
+    void BeginTableChange() { rowsOutOfStep_ = true; }
+    void EndTableChange() { rowsOutOfStep_ = false; }
+    int commandDepth_ = 0;
+    std::optional<std::int64_t> progressAt_; // when ReportProgress last let events through
+    bool rowsOutOfStep_ = false;
+
+    // Verification (core/).
+    // `files`: the plain files of `folder` from its one listing, ordered by name.
+    void ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                              bool& skipAll, bool& stop);
+    void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                             bool& skipAll, bool& stop);
+    void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                            bool& skipAll, bool& stop);
+    // Every entry among the first n with the file's content (but the one whose own file it is).
+    std::vector<std::int32_t> FindEntryBySize(const std::string& path, std::int32_t n);
+    std::vector<std::int32_t> FindEntryByCrc(const std::string& path, std::int32_t n);
+    void MoveToRecycleBin(const std::string& path);
+    // `duplicate` is a separate plain file from `kept` (not the same one through a link, a hard link or
+    // a bind mount), so that deleting it cannot lose the kept content.
+    bool TrueSecondCopy(const std::string& kept, const std::string& duplicate);
+    // The full path of entry i's own file.
+    std::string EntryPath(std::int32_t i) const;
+
+    // List loading (readers/).
+    // The one place that picks a dialect's reader by the kind the list was recognised as.
+    friend void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
     void LoadList();
+    // LoadList's reading and verification; returns the message to show about the list, if any.
+    std::string ReadListFile();
+    // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
+    // counters at "0", one repaint.
+    void PrepareLoad();
     void ReadPlainSfvList(std::int32_t& irregularLineCount);
     void ReadStrictSfvList();
     void ReadQuickSfvList();
@@ -248,19 +281,20 @@ public:
     void ReadRulerTableList();
     void ReadCsvList();
     void ReadCrc1632List();
-    // What every load does before its reader runs: caption, BaseFolder, empty table, status texts,
-    // counters at "0", one repaint.
-    void PrepareLoad();
 
-    // ---- repair: search state and shared helpers (repair/) ----
-    // The front end lets SearchButtonClick and ComplementClick through RunCommand even while a command
-    // runs: during a walk the click is the stop request; during any other command it does nothing.
-    // Every other command (a drop too) is refused until the walk and any rename have ended.
-    std::int32_t CheckedCount = 0;            // ticked rows when the search started: the search set
-    bool SearchActive = false;                // from the walk's start until its rows are rebuilt
-    std::vector<std::string> PendingFolders;  // folders still to walk, a stack; valid up to PendingCount
-    std::int32_t PendingCount = 0;
-    void MoveCheckedToFront();
+    // Create mode (writers/) and the settings (app/).
+    // Empties the rows and the counters.
+    void ClearList();
+    // The hint of SearchButton: how and from where the complement search works.
+    std::string ComplementHint() const;
+
+    // Repair (repair/).
+    // The folder the last complement search walked: files found there are moved or copied from beneath it.
+    std::string SearchRoot;
+    std::int32_t CheckedCount = 0; // ticked rows when the search started: the search set
+    std::int32_t PendingCount = 0; // the valid part of PendingFolders
+    struct TRepairRun;             // the lookup of one search or drop and the files it had to pass over
+    TRepairRun* RepairRun = nullptr;
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
     // Records that the file at `path` carries the content of the entries `found`: a new find for each of
     // them whose content was not found yet (their count is returned); when it serves none, it is a second
@@ -268,21 +302,11 @@ public:
     // offered as a duplicate.
     std::int32_t RecordFind(const std::vector<std::int32_t>& found, const std::string& path, bool& autoDelete,
                             bool& skipAll);
-    // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
-    bool SamePlace(const std::string& a, const std::string& b);
-    // How many commands are running, the caller's own included.
-    int CommandDepth() const { return commandDepth_; }
-    struct TRepairRun; // the lookup of one search or drop and the files it had to pass over
-    TRepairRun* RepairRun = nullptr;
-
-    // A load or verification that may leave the table and the rows out of step marks it; the row
-    // building clears the mark. A command that fails while it is set empties both.
-    void BeginTableChange() { rowsOutOfStep_ = true; }
-    void EndTableChange() { rowsOutOfStep_ = false; }
-
-private:
-    int commandDepth_ = 0;
-    bool rowsOutOfStep_ = false;
+    // Makes the plan's steps with the plan on the disk beside the list, each marked as done.
+    void RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
+                 std::vector<std::int32_t>& changed);
+    // Checks entry i against its own file alone (after a rename brought it there).
+    void RecheckOwnFile(std::int32_t i);
 };
 
 } // namespace tv

@@ -39,16 +39,23 @@ void ArrangeRows(const std::vector<TListItem>& rows, int count, const ViewOrder&
     for (int r = 0; r < count; ++r)
         if (!order.OnlyUnmatched || rows[static_cast<std::size_t>(r)].ImageIndex != 0) shown.push_back(r);
     auto item = [&rows](int r) -> const TListItem& { return rows[static_cast<std::size_t>(r)]; };
+    // The keys once per row: the rows make their texts when asked.
     std::vector<long long> sizes;
+    std::vector<std::string> keys;
     if (order.Column == 1) {
         sizes.resize(static_cast<std::size_t>(count));
         for (int r : shown)
             sizes[static_cast<std::size_t>(r)] = SizeOf(item(r).SubItem(0));
+    } else if (order.Column == 0 || order.Column == 3) {
+        keys.resize(static_cast<std::size_t>(count));
+        for (int r : shown)
+            keys[static_cast<std::size_t>(r)] = order.Column == 0 ? item(r).Caption() : item(r).SubItem(2);
     }
+    auto key = [&keys](int r) -> const std::string& { return keys[static_cast<std::size_t>(r)]; };
     auto compare = [&](int a, int b) {
         switch (order.Column) {
         case 0:
-            return CompareFolded(item(a).Caption, item(b).Caption);
+            return CompareFolded(key(a), key(b));
         case 1: {
             const long long x = sizes[static_cast<std::size_t>(a)], y = sizes[static_cast<std::size_t>(b)];
             return x == y ? 0 : x < y ? -1 : 1;
@@ -59,7 +66,7 @@ void ArrangeRows(const std::vector<TListItem>& rows, int count, const ViewOrder&
             // By mark first, so the rows found elsewhere come together, then by where they were found.
             const int x = item(a).ImageIndex, y = item(b).ImageIndex;
             if (x != y) return x < y ? -1 : 1;
-            return CompareFolded(item(a).SubItem(2), item(b).SubItem(2));
+            return CompareFolded(key(a), key(b));
         }
         default:
             return 0;

@@ -18,8 +18,7 @@ void TForm1::HandleDuplicate(const std::string& kept, const std::string& duplica
         try {
             if (TashUse.Checked()) {
                 if (!fs.Identify(duplicate).SameObject(seen)) throw IoError("File not found", "the file has changed");
-                if (!fs.MoveToTrash(duplicate))
-                    throw IoError("File access denied", "it could not be moved to the trash");
+                fs.MoveToTrash(duplicate);
             } else {
                 // Only the file that was compared goes, never what a link swapped in since points to.
                 fs.DeleteBeneath(ExtractFileDir(duplicate), ExtractFileName(duplicate), seen);

@@ -1,6 +1,7 @@
 #include "core/Matching.h"
 
 #include "core/Ordering.h"
+#include "core/PacedSort.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -62,12 +63,14 @@ std::vector<FolderEntry> ListPlainFiles(FileSystem& fs, const std::string& folde
     return PlainFilesOf(fs.ListFolder(folder));
 }
 
-std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files) {
+std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files, const std::function<void()>& pace) {
     std::erase_if(files, [](const FolderEntry& e) { return e.IsFolder || e.IsHidden; });
-    std::sort(files.begin(), files.end(), [](const FolderEntry& a, const FolderEntry& b) {
+    // A total order (names of one folder differ), so the pieces give the one order a plain sort gives.
+    const auto byName = [](const FolderEntry& a, const FolderEntry& b) {
         int c = CompareNames(a.Name, b.Name);
         return c != 0 ? c < 0 : a.Name < b.Name;
-    });
+    };
+    PacedSort(files.begin(), files.end(), byName, pace);
     return files;
 }
 

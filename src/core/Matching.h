@@ -49,8 +49,8 @@ std::int32_t MatchByCrc(const TEntryTable& t, std::int32_t n, std::uint32_t crc)
 
 // The plain files of a folder (no folders, no hidden or system files), ordered by name.
 std::vector<FolderEntry> ListPlainFiles(FileSystem& fs, const std::string& folder);
-// The same from a listing already taken.
-std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> listing);
+// The same from a listing already taken; `pace` runs between the pieces of the sort.
+std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> listing, const std::function<void()>& pace = {});
 
 // Answers "is there a file (not a folder) at folder + name" for the entries of a list. A plain name is
 // looked up in the folder's listing (hidden files included), which saves a system call per entry; a

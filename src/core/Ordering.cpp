@@ -44,9 +44,13 @@ struct ByName {
     static bool Greater(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) > 0; }
 };
 
+// Parts smaller than this are sorted without pausing: their whole subtree is quick.
+constexpr std::int32_t PacedPart = 256;
+
 template <class Order>
-void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
+void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
     while (lo < hi) {
+        if (pace && hi - lo >= PacedPart) pace();
         const typename Order::Key pivot = Order::Of(t[lo + (hi - lo) / 2]);
         std::int32_t i = lo, j = hi;
         do {
@@ -60,10 +64,10 @@ void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi) {
         } while (i <= j);
         // The two parts are disjoint, so the order in which they are sorted does not change the result.
         if (j - lo < hi - i) {
-            if (lo < j) QuickSort<Order>(t, lo, j);
+            if (lo < j) QuickSort<Order>(t, lo, j, pace);
             lo = i;
         } else {
-            if (i < hi) QuickSort<Order>(t, i, hi);
+            if (i < hi) QuickSort<Order>(t, i, hi, pace);
             hi = j;
         }
     }
@@ -75,9 +79,15 @@ bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::str
 
 } // namespace
 
-void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<BySize>(t, lo, hi); }
-void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByCrc>(t, lo, hi); }
-void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi) { QuickSort<ByName>(t, lo, hi); }
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
+    QuickSort<BySize>(t, lo, hi, pace);
+}
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
+    QuickSort<ByCrc>(t, lo, hi, pace);
+}
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
+    QuickSort<ByName>(t, lo, hi, pace);
+}
 
 IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size) {
     std::int32_t lo = 0, hi = n;

@@ -3,6 +3,7 @@
 #include "core/Entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,9 +19,12 @@ int CompareNames(std::string_view a, std::string_view b);
 // In-place quicksorts of entries lo..hi (middle record as pivot copy, Hoare-style partition). The exact
 // steps decide where equal keys end, and the de-duplication relies on them. The smaller side recurses
 // first and the larger side loops, so the depth stays logarithmic; the resulting order is the same.
-void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi); // signed sizes
-void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi);  // unsigned CRCs
-void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi); // CompareNames
+// `pace` runs before each partition of a large part (a window handles its events there); it must
+// not touch the table.
+using SortPace = std::function<void()>;
+void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace = {}); // signed sizes
+void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace = {});  // unsigned CRCs
+void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace = {}); // CompareNames
 
 // Every entry whose content a file carries, entries 0..n-1 sorted by size (resp. by CRC), in table
 // order, but the entry whose own file it is (its path equals baseFolder + name without regard to case).

@@ -8,46 +8,34 @@
 
 namespace tv {
 
-namespace {
-std::string Hex8(std::uint32_t v) {
-    static constexpr char Digits[] = "0123456789ABCDEF";
-    std::string s(8, '0');
-    for (int i = 7; i >= 0; --i, v >>= 4) s[static_cast<std::size_t>(i)] = Digits[v & 0xFu];
-    return s;
-}
-} // namespace
-
 void TForm1::ShowEntries() {
     CrcList.Clear();
+    CrcList.ShowTable(EntryTable, ListHasSizes);
     CrcList.Reserve(static_cast<std::size_t>(EntryCount));
     GoodCount = BadCount = MissingCount = SameFileCount = 0;
     TotalCounter.SetCaption(std::to_string(EntryCount));
+    const auto showCounters = [this] {
+        GoodCounter.SetCaption(std::to_string(GoodCount));
+        BadCounter.SetCaption(std::to_string(BadCount));
+        NotingCounter.SetCaption(std::to_string(MissingCount));
+    };
     for (std::int32_t i = 0; i < EntryCount; ++i) {
         const TCrcTable& e = EntryTable[i];
-        TListItem& row = CrcList.Add();
-        row.Caption = ShownName(e);
-        if (row.Caption != e.FileName) row.Name = e.FileName;
-        row.ListBytes = e.ListBytes;
-        row.SubItems.reserve(3);
-        row.SubItems.push_back(ListHasSizes && e.FileSize != NoSize ? std::to_string(e.FileSize) : std::string());
-        row.SubItems.push_back(Hex8(e.Crc));
+        TListItem& row = CrcList.Add(i);
         VerifyResult state = StateOf(e, ListHasSizes);
-        row.ImageIndex = static_cast<int>(state);
+        row.ImageIndex = static_cast<std::int16_t>(state);
         switch (state) {
         case VerifyResult::Match: ++GoodCount; break;
         case VerifyResult::Mismatch: ++BadCount; break;
         case VerifyResult::SameFileFound:
-            row.SubItems.push_back(e.SameFile);
             ++SameFileCount;
             ++MissingCount;
             break;
         case VerifyResult::Missing: ++MissingCount; break;
         }
-        GoodCounter.SetCaption(std::to_string(GoodCount));
-        BadCounter.SetCaption(std::to_string(BadCount));
-        NotingCounter.SetCaption(std::to_string(MissingCount));
-        ui.ProcessMessages();
+        ReportProgress(showCounters);
     }
+    showCounters();
     EndTableChange();
     CheckCycle = SameFileCount > 0 ? 0 : 1;
     CheckButtonClick();

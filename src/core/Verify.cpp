@@ -8,6 +8,7 @@
 #include "core/FileCrc32.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
+#include "core/PacedSort.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
 
@@ -60,24 +61,36 @@ void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
 // matched by CRC alone.
 class ContentGroups {
 public:
-    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes) : sized_(listHasSizes) {
+    // `pace` runs between the steps of building, each a pass or a sort over all entries.
+    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes, const std::function<void()>& pace)
+        : sized_(listHasSizes) {
         keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
         for (std::int32_t i = 0; i < n; ++i) {
-            keys_.push_back({t[i].Crc, SizeKey(t[i]), i});
+            keys_.push_back({t[i].Crc, i, SizeKey(t[i])});
             if (SizeKey(t[i]) != NoSize)
                 sizes_.push_back(t[i].FileSize);
             else
                 ++crcOnly_;
         }
-        std::sort(keys_.begin(), keys_.end());
-        std::sort(sizes_.begin(), sizes_.end());
+        // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
+        PacedSort(keys_.begin(), keys_.end(), std::less<>(), pace);
+        PacedSort(sizes_.begin(), sizes_.end(), std::less<>(), pace);
+        pace();
+        auto starts = [this](std::size_t k) {
+            return k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size;
+        };
+        // The groups are counted first: a million of them are not grown into.
+        std::size_t count = 0;
+        for (std::size_t k = 0; k < keys_.size(); ++k)
+            if (starts(k)) ++count;
+        groups_.reserve(count);
         groupOf_.resize(keys_.size());
         for (std::size_t k = 0; k < keys_.size(); ++k) {
-            if (k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size)
-                groups_.push_back({k, k, -1, 0});
-            groups_.back().End = k + 1;
+            const auto at = static_cast<std::uint32_t>(k);
+            if (starts(k)) groups_.push_back({at, at, -1, 0});
+            groups_.back().End = at + 1;
             ++groups_.back().Unfound;
-            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = groups_.size() - 1;
+            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = static_cast<std::uint32_t>(groups_.size() - 1);
         }
         unfound_ = keys_.size();
     }
@@ -90,7 +103,7 @@ public:
     std::int32_t CrcOnlyCount() const { return crcOnly_; }
 
     struct Group {
-        std::size_t First, End; // positions in keys_
+        std::uint32_t First, End; // positions in keys_ (entries are counted in 32 bits)
         std::int32_t Kept;      // the first entry of the group whose content was found
         std::int32_t Unfound;   // entries of the group whose content is not found yet
     };
@@ -98,7 +111,7 @@ public:
     // handed to f in that order. Called once per file of the folder, so nothing is allocated.
     template <class F> void ForEachGroupOf(std::int64_t size, std::uint32_t crc, F f) {
         auto visit = [&](std::int64_t key) {
-            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, key, -1});
+            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, -1, key});
             if (it != keys_.end() && it->Crc == crc && it->Size == key)
                 f(groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
         };
@@ -120,10 +133,11 @@ public:
     }
 
 private:
+    // 16 bytes: the CRC and index share the first eight.
     struct Key {
         std::uint32_t Crc;
-        std::int64_t Size;
         std::int32_t Index;
+        std::int64_t Size;
         bool operator<(const Key& o) const {
             if (Crc != o.Crc) return Crc < o.Crc;
             if (Size != o.Size) return Size < o.Size;
@@ -136,7 +150,7 @@ private:
     std::vector<Key> keys_;
     std::vector<std::int64_t> sizes_;
     std::vector<Group> groups_;
-    std::vector<std::size_t> groupOf_; // by entry index
+    std::vector<std::uint32_t> groupOf_; // by entry index
 };
 
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
@@ -144,7 +158,7 @@ private:
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
 // one of the scan does.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
-                           Ui& ui) {
+                           const std::function<void()>& step) {
     for (std::int32_t i = 0; i < n; ++i) {
         TCrcTable& e = t[i];
         const std::string name = EntryNativeName(e);
@@ -154,7 +168,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
         e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         e.SizeMatched = e.Found && listHasSizes;
-        ui.ProcessMessages();
+        step();
     }
 }
 
@@ -168,7 +182,8 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const
 // to its end, so every row is true even when a duplicate is kept.
 void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                   bool& skipAll, bool& stop) {
-    ContentGroups groups(EntryTable, EntryCount, ListHasSizes);
+    ContentGroups groups(EntryTable, EntryCount, ListHasSizes, [this] { ReportProgress(); });
+    ReportProgress();
     // Entries found intact before the scan (checked at their own path) count as found.
     std::vector<std::int64_t> intactCrcOnlySizes;
     for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -179,6 +194,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     }
 
     const NameIndex names(EntryTable, EntryCount);
+    ReportProgress();
     std::vector<std::vector<std::int32_t>> owners(files.size());
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
     auto ownReads = [&](std::size_t k) {
@@ -189,8 +205,10 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         return false;
     };
     {
-        for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::size_t k = 0; k < files.size(); ++k) {
             owners[k] = names.Named(files[k].Name);
+            ReportProgress();
+        }
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
@@ -209,7 +227,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 groups.Found(i);
                 if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
 
@@ -271,7 +289,7 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                 if (fs.FileExists(path)) stop = true;
             }
         }
-        ui.ProcessMessages();
+        ReportProgress();
     }
 }
 
@@ -283,16 +301,16 @@ void TForm1::VerifyEntries() {
         Status.SetCaption(stopped ? ReadErrorText : "表示項目が有りません ( " + ExtractFileName(ListPath) + " )");
         CrcList.Clear();
         EndTableChange();
-        ui.SetBusyCursor(false);
         return;
     }
-    SortEntriesByCrc(EntryTable, 0, EntryCount - 1);
+    const std::function<void()> pace = [this] { ReportProgress(); };
+    SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
 
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = ListingPaced(fs, folder, [this] { ui.ProcessMessages(); });
+    std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
     {
         const PresenceTest presence(fs, folder, listing);
         for (std::int32_t i = 0; i < EntryCount; ++i) {
@@ -307,11 +325,11 @@ void TForm1::VerifyEntries() {
                 UseListBytes(e);
                 e.Exists = true;
             }
-            ui.ProcessMessages();
+            ReportProgress();
         }
     }
-    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ui);
-    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing));
+    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, pace);
+    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing), pace);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -321,17 +339,16 @@ void TForm1::VerifyEntries() {
     else
         FindSameFilesByCrc(folder, files, autoDelete, skipAll, stop);
 
-    SortEntriesByName(EntryTable, 0, EntryCount - 1);
+    SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);
-    ui.SetBusyCursor(false);
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }
 
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                                  bool& skipAll, bool& stop) {
-    SortEntriesBySize(EntryTable, 0, EntryCount - 1);
+    SortEntriesBySize(EntryTable, 0, EntryCount - 1, [this] { ReportProgress(); });
     ScanFolderForContent(folder, files, autoDelete, skipAll, stop);
 }
 

@@ -4,6 +4,7 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <cerrno>
 #include <functional>
 #include <utility>
 
@@ -11,10 +12,16 @@ namespace tv {
 
 namespace {
 
-// A refused operation: "File not found" when its file is not there, else "File access denied".
-[[noreturn]] void Refused(FileSystem& fs, const std::string& path) {
-    if (fs.FileExists(path)) throw IoError("File access denied", "Operation not permitted");
-    throw IoError("File not found", "No such file or directory");
+// A refused change shows "File not found" when its file is not there, else "File access denied", with the
+// system's own error and reason kept.
+template <class Change> void Refusing(const std::string& path, Change change) {
+    try {
+        change();
+    } catch (const IoError& e) {
+        const std::string& reason = e.Reason().empty() ? SystemReason(IsNotFound(e) ? ENOENT : EPERM) : e.Reason();
+        throw IoError(IsNotFound(e) ? "File not found" : "File access denied", reason, e.Code(),
+                      e.Path().empty() ? path : e.Path());
+    }
 }
 
 } // namespace
@@ -29,23 +36,28 @@ FileIdentity FileSystem::Identify(const std::string& path, bool) {
 
 void FileSystem::RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) {
     const std::string from = JoinPath(root, fromRel);
-    if (!RenameFile(from, JoinPath(root, toRel))) Refused(*this, from);
+    Refusing(from, [&] { RenameFile(from, JoinPath(root, toRel)); });
 }
 
 void FileSystem::TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity&,
                                  const std::string& root, const std::string& toRel, bool keepSource) {
     const std::string from = JoinPath(srcRoot, srcRel), to = JoinPath(root, toRel);
-    if (!(keepSource ? CopyFile(from, to) : RenameFile(from, to))) Refused(*this, from);
+    Refusing(from, [&] { keepSource ? CopyFile(from, to) : RenameFile(from, to); });
 }
 
 void FileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity&) {
     const std::string path = JoinPath(root, rel);
-    if (!DeleteFile(path)) Refused(*this, path);
+    Refusing(path, [&] { DeleteFile(path); });
 }
 
 void FileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
     const std::string path = JoinPath(root, rel);
-    if (!FolderExists(path) && !CreateFolder(path)) throw IoError("File access denied", "Operation not permitted");
+    if (FolderExists(path)) return;
+    try {
+        CreateFolder(path);
+    } catch (const IoError& e) {
+        throw IoError("File access denied", e.Reason().empty() ? SystemReason(EPERM) : e.Reason(), e.Code(), path);
+    }
 }
 
 // What every file system shares: hints are ignored unless a file system acts on them, and a paced

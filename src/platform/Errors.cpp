@@ -7,18 +7,25 @@
 
 namespace tv {
 
-IoError IoErrorFromErrno(int err) {
+IoError IoErrorFromErrno(int err, std::string path) {
+    const std::error_code code(err, std::generic_category());
     switch (err) {
     case ENOENT:
     case ENOTDIR:
-        return IoError("File not found", SystemReason(err));
+        return IoError("File not found", SystemReason(err), code, std::move(path));
     case EACCES:
     case EPERM:
     case EISDIR:
-        return IoError("File access denied", SystemReason(err));
+        return IoError("File access denied", SystemReason(err), code, std::move(path));
     default:
-        return IoError("I/O error " + std::to_string(err), SystemReason(err));
+        return IoError("I/O error " + std::to_string(err), SystemReason(err), code, std::move(path));
     }
+}
+
+std::string CauseLine(const IoError& e) {
+    if (e.Path().empty()) return e.Reason();
+    if (e.Reason().empty()) return e.Path();
+    return e.Path() + ": " + e.Reason();
 }
 
 } // namespace tv

@@ -23,38 +23,47 @@ std::string SystemReason(int err) {
     return c ? ::strerror_l(err, c) : ::strerror(err);
 }
 
+bool IsNotFound(const std::error_code& code) {
+    return code.category() == std::generic_category() && (code.value() == ENOENT || code.value() == ENOTDIR);
+}
+
+bool IsNameTaken(const std::error_code& code) {
+    return code.category() == std::generic_category() && code.value() == EEXIST;
+}
+
 namespace {
 
 class PosixInputFile : public InputFile {
 public:
-    explicit PosixInputFile(int fd) : fd_(fd) {}
+    PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     std::size_t Read(void* buffer, std::size_t size) override {
         for (;;) {
             ssize_t n = posix::ReadFile(fd_.get(), buffer, size);
             if (n >= 0) return static_cast<std::size_t>(n);
-            if (errno != EINTR) throw IoErrorFromErrno(errno);
+            if (errno != EINTR) throw IoErrorFromErrno(errno, path_);
         }
     }
     std::int64_t Length() override {
         struct stat st {};
-        if (::fstat(fd_.get(), &st) != 0) throw IoErrorFromErrno(errno);
+        if (::fstat(fd_.get(), &st) != 0) throw IoErrorFromErrno(errno, path_);
         return static_cast<std::int64_t>(st.st_size);
     }
 
 private:
     UniqueFd fd_;
+    std::string path_; // for the failures
 };
 
 class PosixOutputFile : public OutputFile {
 public:
-    explicit PosixOutputFile(int fd) : fd_(fd) {}
+    PosixOutputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     void Write(const void* data, std::size_t size) override {
         const char* p = static_cast<const char*>(data);
         while (size > 0) {
             ssize_t n = ::write(fd_.get(), p, size);
             if (n < 0) {
                 if (errno == EINTR) continue;
-                throw IoErrorFromErrno(errno);
+                throw IoErrorFromErrno(errno, path_);
             }
             p += n;
             size -= static_cast<std::size_t>(n);
@@ -62,15 +71,16 @@ public:
     }
     void Sync() override {
         while (::fsync(fd_.get()) != 0)
-            if (errno != EINTR) throw IoErrorFromErrno(errno);
+            if (errno != EINTR) throw IoErrorFromErrno(errno, path_);
     }
     void Close() override {
         int fd = fd_.release();
-        if (fd >= 0 && ::close(fd) != 0) throw IoErrorFromErrno(errno);
+        if (fd >= 0 && ::close(fd) != 0) throw IoErrorFromErrno(errno, path_);
     }
 
 private:
     UniqueFd fd_;
+    std::string path_; // for the failures
 };
 
 // The system calls take C strings: a path with a NUL byte (a name read from a list may hold one) would
@@ -79,7 +89,7 @@ bool HasNul(const std::string& path) {
     return path.find('\0') != std::string::npos;
 }
 void RejectNul(const std::string& path) {
-    if (HasNul(path)) throw IoErrorFromErrno(EINVAL);
+    if (HasNul(path)) throw IoErrorFromErrno(EINVAL, path);
 }
 
 bool StatPath(const std::string& path, struct stat& st) {
@@ -124,40 +134,40 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
         // A hinted file is a plain file by its listing: no type check, and it may be open already.
         const posix::OpenAhead::Taken t = ahead_->Take(path);
         if (t.Hinted) {
-            if (t.Fd < 0) throw IoErrorFromErrno(errno);
+            if (t.Fd < 0) throw IoErrorFromErrno(errno, path);
             if (t.Size > (std::int64_t{1} << 20)) ::posix_fadvise(t.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-            return std::make_unique<PosixInputFile>(t.Fd);
+            return std::make_unique<PosixInputFile>(t.Fd, path);
         }
     }
     int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) throw IoErrorFromErrno(errno);
+    if (fd < 0) throw IoErrorFromErrno(errno, path);
     UniqueFd holder(fd);
     struct stat st {};
-    if (::fstat(fd, &st) != 0) throw IoErrorFromErrno(errno);
+    if (::fstat(fd, &st) != 0) throw IoErrorFromErrno(errno, path);
     // Only plain files are read: a folder is refused, a FIFO or device would block or never end.
-    if (S_ISDIR(st.st_mode)) throw IoError("File access denied");
-    if (!S_ISREG(st.st_mode)) throw IoError("I/O error " + std::to_string(EINVAL));
+    if (S_ISDIR(st.st_mode)) throw IoErrorFromErrno(EISDIR, path);
+    if (!S_ISREG(st.st_mode)) throw IoErrorFromErrno(EINVAL, path);
     // O_NONBLOCK has no effect on reads of a plain file, so it is left set (two system calls a file
     // fewer). Only files longer than one read are worth a read-ahead hint.
     if (st.st_size > (std::int64_t{1} << 20)) ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    return std::make_unique<PosixInputFile>(holder.release());
+    return std::make_unique<PosixInputFile>(holder.release(), path);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::Create(const std::string& path) {
     RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) throw IoErrorFromErrno(errno);
-    return std::make_unique<PosixOutputFile>(fd);
+    if (fd < 0) throw IoErrorFromErrno(errno, path);
+    return std::make_unique<PosixOutputFile>(fd, path);
 }
 
 std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
     RejectNul(path);
     int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) throw IoErrorFromErrno(errno);
+    if (fd < 0) throw IoErrorFromErrno(errno, path);
     // Held while it is written: the lock goes with the last descriptor, also when the writer is killed,
     // which tells a file in use from one abandoned.
     ::flock(fd, LOCK_EX | LOCK_NB);
-    return std::make_unique<PosixOutputFile>(fd);
+    return std::make_unique<PosixOutputFile>(fd, path);
 }
 
 bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
@@ -184,7 +194,7 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
     RejectNul(path);
     DIR* dir = ::opendir(path.c_str());
-    if (!dir) throw IoErrorFromErrno(errno);
+    if (!dir) throw IoErrorFromErrno(errno, path);
     struct Closer {
         DIR* d;
         ~Closer() { ::closedir(d); }
@@ -218,43 +228,37 @@ std::int64_t RealFileSystem::FileLength(const std::string& path) {
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     struct stat st {};
-    if (!StatPath(path, st)) throw IoErrorFromErrno(errno);
+    if (!StatPath(path, st)) throw IoErrorFromErrno(HasNul(path) ? EINVAL : errno, path);
     std::tm tm{};
     time_t t = st.st_mtime;
     ::localtime_r(&t, &tm);
     return FileTime{tm.tm_year + 1900, tm.tm_mon + 1, tm.tm_mday, tm.tm_hour, tm.tm_min, tm.tm_sec};
 }
 
-bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+void RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     ForgetHints(); // a path hinted before may lead to another file now
     // Never replace an existing target: on one volume a rename that refuses a taken name; across volumes a
     // copy to a new file, then the source deleted (the copy is removed again if the source cannot be).
-    if (HasNul(from) || HasNul(to)) return false;
+    RejectNul(from);
+    RejectNul(to);
     struct stat st {};
-    if (::lstat(to.c_str(), &st) == 0) return false;
-    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
-    if (errno == EXDEV) {
-        if (!CopyFile(from, to)) return false;
-        if (::unlink(from.c_str()) != 0) {
-            ::unlink(to.c_str());
-            return false;
-        }
-        return true;
+    if (::lstat(to.c_str(), &st) == 0) throw IoErrorFromErrno(EEXIST, to);
+    if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return;
+    if (errno != EXDEV) throw IoErrorFromErrno(errno, errno == EEXIST ? to : from);
+    CopyFile(from, to);
+    if (::unlink(from.c_str()) != 0) {
+        const int err = errno;
+        ::unlink(to.c_str());
+        throw IoErrorFromErrno(err, from);
     }
-    return false;
 }
 
-bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    std::unique_ptr<InputFile> in;
-    try {
-        in = OpenRead(from);
-    } catch (const IoError&) {
-        return false;
-    }
-    if (HasNul(to)) return false;
+void RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    std::unique_ptr<InputFile> in = OpenRead(from);
+    RejectNul(to);
     int fd = ::open(to.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    PosixOutputFile out(fd);
+    if (fd < 0) throw IoErrorFromErrno(errno, to);
+    PosixOutputFile out(fd, to);
     try {
         std::vector<char> buf(1 << 20);
         for (;;) {
@@ -265,24 +269,25 @@ bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
         out.Close();
     } catch (const IoError&) {
         ::unlink(to.c_str()); // a partial copy is no copy
-        return false;
+        throw;
     }
     struct stat st {};
     if (StatPath(from, st)) {
         struct timespec times[2] = {st.st_atim, st.st_mtim};
         ::utimensat(AT_FDCWD, to.c_str(), times, 0);
     }
-    return true;
 }
 
-bool RealFileSystem::DeleteFile(const std::string& path) {
+void RealFileSystem::DeleteFile(const std::string& path) {
     ForgetHints(); // a path hinted before may lead to another file now
-    if (HasNul(path) || FolderExists(path)) return false;
-    return ::unlink(path.c_str()) == 0;
+    RejectNul(path);
+    if (FolderExists(path)) throw IoErrorFromErrno(EISDIR, path);
+    if (::unlink(path.c_str()) != 0) throw IoErrorFromErrno(errno, path);
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) {
-    return !HasNul(path) && ::mkdir(path.c_str(), 0777) == 0;
+void RealFileSystem::CreateFolder(const std::string& path) {
+    RejectNul(path);
+    if (::mkdir(path.c_str(), 0777) != 0) throw IoErrorFromErrno(errno, path);
 }
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
@@ -293,11 +298,11 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
     if (::lstat(to.c_str(), &st) == 0) {
         // A folder cannot be replaced by a file, and a read-only file is not ours to delete.
         if (S_ISDIR(st.st_mode) || (S_ISREG(st.st_mode) && (st.st_mode & 0222) == 0))
-            throw IoError("File access denied");
+            throw IoErrorFromErrno(EACCES, to);
         // The new file keeps the access rights of the one it replaces.
         if (S_ISREG(st.st_mode)) ::chmod(from.c_str(), st.st_mode & 07777);
     }
-    if (::rename(from.c_str(), to.c_str()) != 0) throw IoErrorFromErrno(errno);
+    if (::rename(from.c_str(), to.c_str()) != 0) throw IoErrorFromErrno(errno, to);
     // The rename reaches the disk with the folder's own entry list.
     const std::string folder = ExtractFileDir(to);
     int dfd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -1,6 +1,8 @@
 #pragma once
 // Every file operation of the program goes through FileSystem, so a test can put a fault-injecting
-// decorator in front of the real one. Failures raise IoError with the runtime's text.
+// decorator in front of the real one. Failures raise IoError with the runtime's text, the system's error
+// and the path; only the queries (FileExists, FolderExists, SameObject, RemoveIfAbandoned, Identify)
+// answer instead of raising.
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -77,15 +79,16 @@ public:
     virtual std::vector<FolderEntry> ListFolder(const std::string& path) = 0;
     virtual std::int64_t FileLength(const std::string& path) = 0;
     virtual FileTime LastWriteTime(const std::string& path) = 0;
-    // Renames or moves a file; fails (false) when the target exists or the move is refused.
-    virtual bool RenameFile(const std::string& from, const std::string& to) = 0;
-    // Copies a file; fails (false) when the target exists.
-    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
-    virtual bool DeleteFile(const std::string& path) = 0;
-    // Moves a file to the desktop's trash so that the user can restore it; false when there is no
-    // file to move, an IoError with the reason when the trash refuses it.
-    virtual bool MoveToTrash(const std::string& path) = 0;
-    virtual bool CreateFolder(const std::string& path) = 0;
+    // Renames or moves a file; a taken target is refused (IoError, IsNameTaken), never replaced.
+    virtual void RenameFile(const std::string& from, const std::string& to) = 0;
+    // Copies a file; a taken target is refused (IoError, IsNameTaken).
+    virtual void CopyFile(const std::string& from, const std::string& to) = 0;
+    virtual void DeleteFile(const std::string& path) = 0;
+    // Moves a file to the desktop's trash so that the user can restore it; IoError when there is no
+    // file to move (IsNotFound) or the trash refuses it.
+    virtual void MoveToTrash(const std::string& path) = 0;
+    // Creates one folder; its parent must exist, an existing one is refused (IsNameTaken).
+    virtual void CreateFolder(const std::string& path) = 0;
     // Puts the complete file `from` in the place of `to` in one step, replacing a file there; `to` is never
     // seen half written. A read-only `to` is refused, as it could not be deleted. Failures raise IoError.
     virtual void ReplaceFile(const std::string& from, const std::string& to) = 0;
@@ -158,19 +161,19 @@ public:
     std::vector<FolderEntry> ListFolder(const std::string& path) override;
     std::int64_t FileLength(const std::string& path) override;
     FileTime LastWriteTime(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to) override;
-    bool CopyFile(const std::string& from, const std::string& to) override;
-    bool DeleteFile(const std::string& path) override;
-    bool MoveToTrash(const std::string& path) override;
-    bool CreateFolder(const std::string& path) override;
+    void RenameFile(const std::string& from, const std::string& to) override;
+    void CopyFile(const std::string& from, const std::string& to) override;
+    void DeleteFile(const std::string& path) override;
+    void MoveToTrash(const std::string& path) override;
+    void CreateFolder(const std::string& path) override;
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
+    FileIdentity Identify(const std::string& path, bool follow = false) override;
 #ifndef _WIN32
     // Read-ahead and changes confined beneath a folder are POSIX here; on Windows the base versions serve.
     void WillRead(const std::string& path, std::int64_t size) override;
     bool RemoveIfAbandoned(const std::string& path) override;
     void SyncFolder(const std::string& path) override;
-    FileIdentity Identify(const std::string& path, bool follow = false) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
     void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
                          const std::string& root, const std::string& toRel, bool keepSource) override;

@@ -17,11 +17,17 @@ std::string PlainLines(const std::string& text) {
     return out;
 }
 
-void HeadlessUi::ShowMessage(const std::string& text) { err_ << PlainLines(text) << '\n'; }
+void HeadlessUi::ShowMessage(const std::string& text) {
+    err_ << PlainLines(text) << '\n';
+}
 
 void HeadlessUi::ShowError(const std::string& text) {
     ++errors_;
     err_ << PlainLines(text) << ".\n";
+}
+
+void HeadlessUi::ShowErrorCause(const std::string& text) {
+    if (!text.empty()) err_ << PlainLines(text) << '\n';
 }
 
 DuplicateAnswer HeadlessUi::AskDuplicate(const std::string& text) {

@@ -13,6 +13,7 @@ public:
 
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
+    void ShowErrorCause(const std::string& text) override;
     DuplicateAnswer AskDuplicate(const std::string& text) override;
     void SetBusyCursor(bool) override {}
     void ProcessMessages() override {}

@@ -153,9 +153,11 @@ std::optional<IniFile> LoadIniFileForUpdate(FileSystem& fs, const std::string& p
         std::string text = ReadIniText(fs, path, whole);
         if (!whole) return std::nullopt;
         return IniFile::Parse(text);
-    } catch (const IoError&) {
-        // Absent: there is nothing to keep. There but not readable: it is left as it is.
-        if (!fs.FileExists(path) && !fs.FolderExists(path)) return IniFile::Parse({});
+    } catch (const IoError& e) {
+        // Absent: there is nothing to keep. There but not readable: it is left as it is. A file another
+        // program saves by renaming over it is missing for a moment, so "not found" counts only while no
+        // file or folder has come back under the name: its lines are never written over.
+        if (IsNotFound(e) && !fs.FileExists(path) && !fs.FolderExists(path)) return IniFile::Parse({});
         return std::nullopt;
     }
 }
@@ -167,9 +169,10 @@ bool SaveIniFile(FileSystem& fs, const std::string& path, const IniFile& ini) {
     std::optional<ReplacingFile> file;
     try {
         file.emplace(fs, path);
-    } catch (const IoError&) {
+    } catch (const IoError& e) {
         // A folder that takes no new files may still hold a writable settings file: write it in place.
-        if (!fs.FileExists(path)) return false;
+        // Without a folder, or without a file to write in place, there is nothing to save into.
+        if (IsNotFound(e) || !fs.FileExists(path)) return false;
         try {
             std::unique_ptr<OutputFile> f = fs.Create(path);
             f->Write(text.data(), text.size());

@@ -26,9 +26,9 @@ ReplacingFile::ReplacingFile(FileSystem& fs, std::string target) : fs_(fs), targ
             out_ = fs_.CreateNew(candidate);
             temp_ = std::move(candidate);
             break;
-        } catch (const IoError&) {
+        } catch (const IoError& e) {
             // Another writer took the name between the test and the creation: try the next one.
-            if (n >= MaxTempTries || !fs_.FileExists(candidate)) throw;
+            if (n >= MaxTempTries || !IsNameTaken(e)) throw;
         }
     }
     buffer_.reserve(FlushAt + 4096);
@@ -37,7 +37,11 @@ ReplacingFile::ReplacingFile(FileSystem& fs, std::string target) : fs_(fs), targ
 ReplacingFile::~ReplacingFile() {
     if (committed_) return;
     out_.reset(); // closes the file without reporting
-    fs_.DeleteFile(temp_);
+    try {
+        fs_.DeleteFile(temp_);
+    } catch (const IoError&) {
+        // Left behind, it is removed as abandoned by the next write into this folder.
+    }
 }
 
 void ReplacingFile::Write(std::string_view text) {

@@ -30,7 +30,7 @@ namespace {
     throw IoError("File access denied", why);
 }
 [[noreturn]] void Refuse(const std::string& what, int err) {
-    Refuse(what + ": " + SystemReason(err));
+    throw IoError("File access denied", what + ": " + SystemReason(err), std::error_code(err, std::generic_category()));
 }
 
 std::string AbsolutePath(const std::string& path) {
@@ -179,16 +179,16 @@ std::string NowText() {
 
 } // namespace
 
-bool RealFileSystem::MoveToTrash(const std::string& path) {
+void RealFileSystem::MoveToTrash(const std::string& path) {
     ForgetHints(); // a path hinted before may lead to another file now
     const std::string given = AbsolutePath(path);
     // The folder is taken without links so that its volume's top is found; the name itself is not
     // followed: a link is trashed as the link, on its own volume.
     char real[PATH_MAX];
-    if (!::realpath(ExtractFileDir(given).c_str(), real)) return false;
+    if (!::realpath(ExtractFileDir(given).c_str(), real)) throw IoErrorFromErrno(errno, path);
     const std::string full = JoinPath(real, ExtractFileName(given));
     struct stat self {};
-    if (::lstat(full.c_str(), &self) != 0) return false;
+    if (::lstat(full.c_str(), &self) != 0) throw IoErrorFromErrno(errno, path);
     TrashFolders trash = TrashFor(full, self.st_dev);
     const std::string text =
         "[Trash Info]\nPath=" + EncodePath(trash.pathInInfo) + "\nDeletionDate=" + NowText() + "\n";
@@ -216,7 +216,7 @@ bool RealFileSystem::MoveToTrash(const std::string& path) {
             ::unlinkat(trash.info.get(), infoName.c_str(), 0);
             continue; // a stray file without its info: next name
         }
-        if (::renameat(AT_FDCWD, full.c_str(), trash.files.get(), name.c_str()) == 0) return true;
+        if (::renameat(AT_FDCWD, full.c_str(), trash.files.get(), name.c_str()) == 0) return;
         const int err = errno;
         ::unlinkat(trash.info.get(), infoName.c_str(), 0);
         Refuse(full, err);

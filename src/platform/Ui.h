@@ -23,6 +23,10 @@ public:
     virtual void ShowMessage(const std::string& text) = 0;
     // The default error box for a failed command; it ends the text with a full stop.
     virtual void ShowError(const std::string& text) = 0;
+    // What lies behind the error just shown, in English: the path and the system's reason, or the list
+    // line a conversion failed on. The window's box keeps its own text and shows nothing more; the
+    // command-line tool prints it.
+    virtual void ShowErrorCause(const std::string&) {}
     // Warning box titled "警告" with the buttons "はい(&Y)", "いいえ(&N)", "すべていいえ(&O)", "すべてはい(&A)".
     virtual DuplicateAnswer AskDuplicate(const std::string& text) = 0;
 

@@ -35,21 +35,22 @@ Crc1632Record ParseRecord(std::string_view line) {
 
 std::optional<ParsedList> ParseCrc1632List(TextLineReader& reader, const ParseProgress& progress) {
     if (reader.ReadLine() != texts::Crc1632Title) return std::nullopt;
-    ParsedList list;
+    ParsedList list = TakingList(progress);
     list.HasSizes = true;
     while (!reader.Eof()) {
         Crc1632Record r = ParseRecord(reader.ReadLine());
-        list.Entries.push_back({std::move(r.Name), r.Size, r.Crc});
+        list.Add({std::move(r.Name), r.Size, r.Crc});
         ReportProgress(progress, list);
     }
     return list;
 }
 
 void TForm1::ReadCrc1632List() {
+    const BusyCursor hourglass(ui);
     PrepareLoad();
     const bool text = UpperAscii(ExtractFileExt(ListPath)) == ".TXT";
     std::optional<ParsedList> list;
-    if (text) list = ParseListFile(fs, ListPath, ParseCrc1632List);
+    if (text) list = ParseIntoTable(*this, ParseCrc1632List);
     if (list) {
         Dialect = ListDialect::ldCrc1632;
         ApplyParsedList(*this, std::move(*list));
@@ -59,7 +60,6 @@ void TForm1::ReadCrc1632List() {
         // The table was emptied for this load: the rows of the previous list go with it.
         ClearTableAndRows();
     }
-    ui.SetBusyCursor(false);
 }
 
 } // namespace tv

@@ -60,7 +60,7 @@ std::optional<CsvRecord> ParseRecord(std::string_view line) {
 } // namespace
 
 ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
-    ParsedList list;
+    ParsedList list = TakingList(progress);
     list.HasSizes = true;
     while (!reader.Eof()) {
         const std::string line = reader.ReadLine();
@@ -70,19 +70,19 @@ ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
             continue;
         }
         if (!r) {
-            list.StopAfter(list.Entries.size(), reader.LineNumber());
+            list.StopAfter(list.Size(), reader.LineNumber());
             break;
         }
-        list.Entries.push_back({std::move(r->Name), r->Size, r->Crc});
+        list.Add({std::move(r->Name), r->Size, r->Crc});
         ReportProgress(progress, list);
     }
     return list;
 }
 
 void TForm1::ReadCsvList() {
-    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseCsvList, [this](std::int32_t entries) {
-        TotalCounter.SetCaption(std::to_string(EntryCount + entries));
-        ui.ProcessMessages();
+    ApplyParsedList(*this, ParseIntoTable(*this, ParseCsvList, [this](std::int32_t) {
+        // The entries read so far are in the table already.
+        ReportProgress([&] { TotalCounter.SetCaption(std::to_string(EntryCount)); });
     }));
     VerifyEntries();
 }

@@ -20,10 +20,13 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
 }
 
 void ApplyParsedList(TForm1& form, ParsedList&& list) {
-    const std::int32_t first = form.EntryCount;
+    // Entries handed over while the list was read are in the table already.
+    const std::int32_t first = form.EntryCount - static_cast<std::int32_t>(list.Taken);
     form.ListHasSizes = list.HasSizes;
-    for (ListRecord& r : list.Entries)
+    for (ListRecord& r : list.Entries) {
         form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
+        form.ReportProgress();
+    }
     form.UnreadLineCount += list.UnreadLines;
     if (list.Stop == ListStop::None) return;
     // The status names the last entry read whole as the window shows it (converted), or the cut line.

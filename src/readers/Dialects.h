@@ -4,6 +4,7 @@
 #include "platform/Paths.h"
 #include "readers/ListParsers.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 
@@ -20,6 +21,17 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
 // from the list's encoding), whether the list gives sizes, its unread lines, and the status text of
 // where it stopped.
 void ApplyParsedList(TForm1& form, ParsedList&& list);
+
+// Parses the list file straight into the window's table: each entry a parser has read whole is
+// appended at once, so a long list is never held whole beside the table. `read` sees the count of
+// entries read so far.
+template <class Parser>
+auto ParseIntoTable(TForm1& form, Parser parse, std::function<void(std::int32_t)> read = {}) {
+    ParseProgress progress;
+    progress.Read = std::move(read);
+    progress.Take = [&form](ListRecord&& r) { form.AppendEntry(std::move(r.Name), r.Size, r.Crc); };
+    return ParseListFile(form.fs, form.ListPath, parse, progress);
+}
 
 // The encoding of a list file, from all of its bytes; a read failure raises IoError.
 ListEncoding DetectEncoding(FileSystem& fs, const std::string& path);

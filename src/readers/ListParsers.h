@@ -2,6 +2,7 @@
 // The parsers of the list dialects. Each reads a whole list from a line source and returns what it
 // read: the entries as the list spells them, whether the list gives sizes, and where and why reading
 // ended early. They know nothing of the window; the TForm1 readers put the result into the table.
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "readers/TextLineReader.h"
 
@@ -9,6 +10,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 namespace tv {
@@ -27,7 +29,10 @@ enum class ListStop {
 };
 
 struct ParsedList {
+    // The entries read, unless they were handed over as they were read (Taken counts those).
     std::vector<ListRecord> Entries;
+    std::size_t Taken = 0;
+    std::function<void(ListRecord&&)> Take;
     bool HasSizes = false;
     ListStop Stop = ListStop::None;
     // With RestUnreadable: how many entries were read whole before the stop (the status names the last
@@ -41,6 +46,16 @@ struct ParsedList {
     // Lines of a plain list that are not entry lines at all: they tell an irregular file from an unknown one.
     std::int32_t IrregularLines = 0;
 
+    // The entries read whole so far, kept or handed over.
+    std::size_t Size() const { return Taken + Entries.size(); }
+    // An entry read whole: handed over at once when the reader takes entries as they come.
+    void Add(ListRecord&& r) {
+        if (Take)
+            Take(std::move(r)), ++Taken;
+        else
+            Entries.push_back(std::move(r));
+    }
+
     // Reading ended at line `line` after `readWhole` entries were read whole.
     void StopAfter(std::size_t readWhole, std::int32_t line) {
         Stop = readWhole == 0 ? ListStop::NothingReadable : ListStop::RestUnreadable;
@@ -49,9 +64,19 @@ struct ParsedList {
     }
 };
 
-// Called as a parse advances, with the count of entries read so far; a long list shows progress
-// through it. May be empty.
-using ParseProgress = std::function<void(std::int32_t entries)>;
+// What a parse reports as it advances. Read is called with the count of entries read so far: a long
+// list shows progress through it. Take, when set, receives each entry as soon as it is read whole (by
+// the parsers whose entries are final when read); the result's Entries then stays empty, so a list of
+// a million entries is not held a second time before it reaches the table. Either may be empty.
+struct ParseProgress {
+    ParseProgress() = default;
+    template <class F>
+        requires std::is_invocable_v<const F&, std::int32_t>
+    ParseProgress(F read) : Read(std::move(read)) {}
+
+    std::function<void(std::int32_t entries)> Read;
+    std::function<void(ListRecord&&)> Take;
+};
 
 ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progress = {});
 ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progress = {});
@@ -70,15 +95,33 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list);
 
 using ListParser = ParsedList (*)(TextLineReader&, const ParseProgress&);
 
+// Parses the lines of `reader`; a conversion error raised on the way names the line it came from.
+template <class Parser> auto ParseLines(TextLineReader& reader, Parser parse, const ParseProgress& progress = {}) {
+    try {
+        return parse(reader, progress);
+    } catch (const ConvertError& e) {
+        // The field's own converter knows no line: the reader does.
+        if (e.Line() != 0) throw;
+        throw ConvertError(e.Field(), reader.LineNumber());
+    }
+}
+
 // Parses the list file at `path`; the file is closed again when this returns.
 template <class Parser>
 auto ParseListFile(FileSystem& fs, const std::string& path, Parser parse, const ParseProgress& progress = {}) {
     TextLineReader reader(fs, path);
-    return parse(reader, progress);
+    return ParseLines(reader, parse, progress);
 }
 
 inline void ReportProgress(const ParseProgress& progress, const ParsedList& list) {
-    if (progress) progress(static_cast<std::int32_t>(list.Entries.size()));
+    if (progress.Read) progress.Read(static_cast<std::int32_t>(list.Size()));
+}
+
+// A parse that hands its entries over as it reads them, if the parser can.
+inline ParsedList TakingList(const ParseProgress& progress) {
+    ParsedList list;
+    list.Take = progress.Take;
+    return list;
 }
 
 } // namespace tv

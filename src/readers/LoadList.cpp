@@ -7,7 +7,6 @@
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
 
-
 namespace tv {
 
 namespace {
@@ -72,7 +71,6 @@ ListDialect RecogniseDialect(std::string_view firstLine) {
 
 void TForm1::PrepareLoad() {
     BeginTableChange();
-    ui.SetBusyCursor(true);
     Caption = ListPath;
     BaseFolder = ExtractFileDir(ListPath);
     const std::string name = ExtractFileName(ListPath);
@@ -82,11 +80,26 @@ void TForm1::PrepareLoad() {
     ReadErrorText = texts::ReadEnd + name;
     UnreadLineCount = 0;
     Encoding = DetectEncoding(fs, ListPath);
-    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter}) c->SetCaption("0");
-    ui.ProcessMessages();
+    for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
+        c->SetCaption("0");
+    // The window shows that the reading started before the first line is read.
+    ReportProgress({}, true);
 }
 
 void TForm1::LoadList() {
+    // The hourglass lasts the reading and the verification; a message about the list comes after it.
+    std::string message;
+    {
+        const BusyCursor hourglass(ui);
+        message = ReadListFile();
+    }
+    if (!message.empty()) {
+        ui.BringToFront();
+        ui.ShowMessage(message);
+    }
+}
+
+std::string TForm1::ReadListFile() {
     PrepareLoad();
     const std::string ext = UpperAscii(ExtractFileExt(ListPath));
     const std::string name = ExtractFileName(ListPath);
@@ -107,15 +120,14 @@ void TForm1::LoadList() {
         ReadPlainSfvList(irregularLineCount);
         if (EntryCount == 0 && irregularLineCount == 0) {
             Status.SetCaption(texts::UnknownFileStatus + name);
-            ui.BringToFront();
-            ui.ShowMessage(UnknownFileMessage(name));
-        } else if (EntryCount == 0) {
-            ui.BringToFront();
+            return UnknownFileMessage(name);
+        }
+        if (EntryCount == 0) {
             Status.SetCaption(texts::IrregularFileStatus + name);
-            ui.ShowMessage(IrregularFileMessage());
+            return IrregularFileMessage();
         }
     }
-    ui.SetBusyCursor(false);
+    return {};
 }
 
 void TForm1::OpenListFile() {

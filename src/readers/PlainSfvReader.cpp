@@ -11,7 +11,7 @@
 namespace tv {
 
 ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progress) {
-    ParsedList list;
+    ParsedList list = TakingList(progress);
     do {
         const std::string line = reader.ReadLine();
         // A list of a hundred thousand lines takes a while to read: the window stays alive.
@@ -26,7 +26,7 @@ ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progre
         }
         if (IsEntryLine(t)) {
             const EntryLineParts parts = SplitEntryLine(t);
-            list.Entries.push_back({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
+            list.Add({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
         } else {
             ++list.IrregularLines;
             ++list.UnreadLines;
@@ -36,7 +36,7 @@ ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progre
 }
 
 void TForm1::ReadPlainSfvList(std::int32_t& irregularLineCount) {
-    ParsedList list = ParseListFile(fs, ListPath, ParsePlainSfvList, [this](std::int32_t) { ui.ProcessMessages(); });
+    ParsedList list = ParseIntoTable(*this, ParsePlainSfvList, [this](std::int32_t) { ReportProgress(); });
     irregularLineCount += list.IrregularLines;
     ApplyParsedList(*this, std::move(list));
     VerifyEntries();

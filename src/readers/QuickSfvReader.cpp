@@ -154,8 +154,7 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list) {
 
 void TForm1::ReadQuickSfvList() {
     ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseQuickSfvList, [this](std::int32_t entries) {
-        TotalCounter.SetCaption(std::to_string(EntryCount + entries));
-        ui.ProcessMessages();
+        ReportProgress([&] { TotalCounter.SetCaption(std::to_string(EntryCount + entries)); });
     }));
     VerifyEntries();
 }

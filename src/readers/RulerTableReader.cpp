@@ -33,7 +33,7 @@ std::int64_t SizeColumn(std::string_view line, std::size_t w) {
 } // namespace
 
 ParsedList ParseRulerTableList(TextLineReader& reader, const ParseProgress& progress) {
-    ParsedList list;
+    ParsedList list = TakingList(progress);
     list.HasSizes = true;
     std::string line = reader.ReadLine();
     const bool haveRuler = reader.SkipWhile(line, [](std::string_view l) { return !IsRuler(l); });
@@ -49,11 +49,11 @@ ParsedList ParseRulerTableList(TextLineReader& reader, const ParseProgress& prog
         }
         const std::uint32_t crc = HexCrc(line.substr(w - 8, 8));
         const std::int64_t size = SizeColumn(line, w);
-        list.Entries.push_back({std::string(TrimRight(line.substr(0, w - 34))), size, crc});
+        list.Add({std::string(TrimRight(line.substr(0, w - 34))), size, crc});
         ReportProgress(progress, list);
         if (reader.Eof()) {
             // The closing ruler is missing: the list may have been cut short.
-            list.StopAfter(list.Entries.size(), reader.LineNumber());
+            list.StopAfter(list.Size(), reader.LineNumber());
             break;
         }
         line = reader.ReadLine();
@@ -62,7 +62,7 @@ ParsedList ParseRulerTableList(TextLineReader& reader, const ParseProgress& prog
 }
 
 void TForm1::ReadRulerTableList() {
-    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseRulerTableList));
+    ApplyParsedList(*this, ParseIntoTable(*this, ParseRulerTableList));
     VerifyEntries();
 }
 

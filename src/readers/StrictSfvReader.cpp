@@ -19,7 +19,7 @@ bool IsHeaderLine(const std::string& line) {
 } // namespace
 
 ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progress) {
-    ParsedList list;
+    ParsedList list = TakingList(progress);
     std::string line = reader.ReadLine();
     bool haveLine = true;
     while (IsHeaderLine(line)) {
@@ -37,11 +37,11 @@ ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progr
             bool blankToEnd = t.empty();
             while (blankToEnd && !reader.Eof())
                 blankToEnd = TrimRight(reader.ReadLine()).empty();
-            if (!blankToEnd || list.Entries.empty()) list.StopAfter(list.Entries.size(), stopLine);
+            if (!blankToEnd || (list.Size() == 0)) list.StopAfter(list.Size(), stopLine);
             break;
         }
         const EntryLineParts parts = SplitEntryLine(t);
-        list.Entries.push_back({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
+        list.Add({std::string(parts.Name), 0, HexCrc(parts.CrcText)});
         ReportProgress(progress, list);
         if (reader.Eof()) break;
         line = reader.ReadLine();
@@ -51,7 +51,7 @@ ParsedList ParseStrictSfvList(TextLineReader& reader, const ParseProgress& progr
 }
 
 void TForm1::ReadStrictSfvList() {
-    ApplyParsedList(*this, ParseListFile(fs, ListPath, ParseStrictSfvList));
+    ApplyParsedList(*this, ParseIntoTable(*this, ParseStrictSfvList));
     VerifyEntries();
 }
 

@@ -69,15 +69,16 @@ void TForm1::SearchButtonClick() {
 
     if (CheckedCount < EntryCount) MoveCheckedToFront();
     if (ListHasSizes)
-        SortEntriesBySize(EntryTable, 0, CheckedCount - 1);
+        SortEntriesBySize(EntryTable, 0, CheckedCount - 1, [this] { ReportProgress(); });
     else
-        SortEntriesByCrc(EntryTable, 0, CheckedCount - 1);
+        SortEntriesByCrc(EntryTable, 0, CheckedCount - 1, [this] { ReportProgress(); });
 
     TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder),
                    {},
                    0,
                    NameIndex(EntryTable, EntryCount),
-                   BaseFolder};
+                   BaseFolder,
+                   {}};
     {
         // However the walk ends, the window leaves the searching state at the end of this block.
         struct Searching {
@@ -99,7 +100,7 @@ void TForm1::SearchButtonClick() {
         // Whatever ends the walk, the table goes back to name order and the rows are rebuilt from it,
         // so row i shows entry i again and the finds made so far stay shown.
         auto finish = [&] {
-            SortEntriesByName(EntryTable, 0, EntryCount - 1);
+            SortEntriesByName(EntryTable, 0, EntryCount - 1, [this] { ReportProgress(); });
             ShowEntries();
             const std::string head = SearchRunning ? texts::SearchDone : texts::SearchStopped;
             if (SameFileCount == 0)
@@ -111,8 +112,9 @@ void TForm1::SearchButtonClick() {
             while (PendingCount > 0 && SearchRunning) {
                 const std::int32_t t = PendingCount - 1;
                 const std::string folder = PendingFolders[static_cast<std::size_t>(t)];
+                // The caption names every folder as it starts; the window shows it at its next pause.
                 Status.SetCaption(texts::Searching + folder);
-                ui.ProcessMessages();
+                ReportProgress();
                 SearchFolder(folder, CheckedCount, autoDelete, skipAll);
                 if (PendingCount - 1 > t)
                     PendingFolders[static_cast<std::size_t>(t)] =

@@ -31,7 +31,8 @@ void TForm1::FilesDropped(const std::vector<std::string>& paths) {
                                {},
                                0,
                                NameIndex(EntryTable, EntryCount),
-                               BaseFolder});
+                               BaseFolder,
+                               {}});
         struct Running {
             TForm1& f;
             Running(TForm1& form, TRepairRun& r) : f(form) { f.RepairRun = &r; }

@@ -26,7 +26,9 @@ bool TForm1::TRepairRun::Listed(const std::string& path) const {
 }
 
 void TForm1::TRepairRun::Note(const IoError& e, const std::string& path) {
-    if (Unreadable++ == 0) FirstError = std::string(e.what()) + ": " + path;
+    if (Unreadable++ != 0) return;
+    FirstError = std::string(e.what()) + ": " + path;
+    FirstCause = e.Reason().empty() ? std::string() : path + ": " + e.Reason();
 }
 
 void TForm1::TRepairRun::Report(Ui& errorBox) const {
@@ -34,6 +36,7 @@ void TForm1::TRepairRun::Report(Ui& errorBox) const {
     std::string text = FirstError;
     if (Unreadable > 1) text += " (+" + std::to_string(Unreadable - 1) + ")";
     errorBox.ShowError(text);
+    errorBox.ShowErrorCause(FirstCause);
 }
 
 bool TForm1::SamePlace(const std::string& a, const std::string& b) {

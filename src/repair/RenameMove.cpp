@@ -131,6 +131,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     for (std::int32_t j = 0; j < EntryCount; ++j) {
         if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
         if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
+        ReportProgress();
     }
     auto follow = [&](const std::string& from, const std::string& to) {
         return [&, from, to](std::int32_t j) {
@@ -153,6 +154,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     std::vector<std::string> sourceRoots{BaseFolder};
     if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
     for (std::int32_t i = 0; i < rows; ++i) {
+        ReportProgress();
         TCrcTable& e = EntryTable[i];
         if (!qualifies(i)) continue;
         if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
@@ -214,7 +216,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
 
 void TForm1::FileChangeCmdClick() {
     if (SearchActive) return; // the walk's table is in lookup order until it ends
-    const BusyCursor hourglass(ui);
+    std::optional<BusyCursor> hourglass(std::in_place, ui);
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
@@ -226,6 +228,7 @@ void TForm1::FileChangeCmdClick() {
         CheckCycle = 1;
         CheckButtonClick();
         Status.SetCaption(texts::RenameEnd + listName);
+        hourglass.reset();
         ui.ShowMessage(texts::PlanFinished);
         failures.Report(ui);
         return;
@@ -250,6 +253,8 @@ void TForm1::FileChangeCmdClick() {
     CheckCycle = 1;
     CheckButtonClick();
     Status.SetCaption(texts::RenameEnd + listName);
+    // The boxes about the rows passed over come with the normal pointer.
+    hourglass.reset();
     failures.Report(ui);
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
 }
@@ -273,6 +278,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
     std::unordered_map<std::int32_t, std::size_t> parkOfRow;
     std::unordered_set<std::int32_t> failedRows;
     for (std::size_t k = 0; k < plan.Steps.size(); ++k) {
+        ReportProgress();
         const PlanStep& s = plan.Steps[k];
         const std::int32_t i = rowOfStep[k];
         if (failedRows.count(i)) {
@@ -285,7 +291,6 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
                 fs.RenameBeneath(BaseFolder, s.From, s.To);
                 parkOfRow[i] = k;
                 journal->Done(k);
-                ui.ProcessMessages();
                 continue;
             }
             if (SameFileName(s.Root, BaseFolder))

@@ -22,6 +22,7 @@ struct TForm1::TRepairRun {
     // The names of all entries, to know a file the list names (never a duplicate), and their folder.
     std::optional<NameIndex> Names;
     std::string BaseFolder;
+    std::string FirstCause; // the first error's path and the system's reason, for the command-line tool
 
     // Whether an entry names the file at `path` as its own file.
     bool Listed(const std::string& path) const;

@@ -8,7 +8,6 @@
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
-#include <cstdio>
 #include <limits>
 
 namespace tv {
@@ -16,12 +15,6 @@ namespace tv {
 namespace wt = writertexts;
 
 namespace {
-
-std::string Hex8(std::uint32_t v) {
-    char buf[9];
-    std::snprintf(buf, sizeof buf, "%08X", v);
-    return buf;
-}
 
 // Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
 // names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
@@ -80,7 +73,7 @@ void TForm1::ClearList() {
         c->SetCaption("0");
     EntryCount = GoodCount = BadCount = MissingCount = 0;
     EndTableChange();
-    ui.ProcessMessages();
+    ReportProgress({}, true);
 }
 
 void TForm1::ScanFolder() {
@@ -93,29 +86,40 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ui.ProcessMessages(); });
+    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ReportProgress(); });
+    CrcList.ShowTable(EntryTable, true);
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
     auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
     ReadAhead ahead(fs, BaseFolder);
     for (const FolderEntry& e : entries)
         if (plain(e)) ahead.Plan(e.Name, e.Size);
-    for (const FolderEntry& e : entries) {
-        if (!plain(e)) continue;
-        ahead.Next();
-        const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
-        AppendEntry(e.Name, e.Size, crc);
-        TListItem& row = CrcList.Add();
-        row.Caption = DisplayText(e.Name, ListEncoding::Utf8);
-        if (row.Caption != e.Name) row.Name = e.Name;
-        row.SubItems = {std::to_string(e.Size), Hex8(crc), std::string()};
-        row.ImageIndex = LeftUnticked(e) ? 3 : 0;
-        TotalCounter.SetCaption(std::to_string(EntryCount));
-        ui.ProcessMessages();
+    const auto showTotal = [this] { TotalCounter.SetCaption(std::to_string(EntryCount)); };
+    try {
+        for (const FolderEntry& e : entries) {
+            if (!plain(e)) continue;
+            ahead.Next();
+            const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
+            AppendEntry(e.Name, e.Size, crc);
+            TListItem& row = CrcList.Add(EntryCount - 1);
+            row.ImageIndex = LeftUnticked(e) ? 3 : 0;
+            ReportProgress(showTotal);
+        }
+    } catch (...) {
+        // A file that cannot be read ends the scan: the counter still tells the rows so far.
+        showTotal();
+        throw;
     }
-    CrcList.Sort([](const TListItem& a, const TListItem& b) {
-        const int c = CompareNames(a.Caption, b.Caption);
-        return c != 0 ? c < 0 : a.Caption < b.Caption;
+    showTotal();
+    // The shown names once each, not once per comparison.
+    std::vector<std::string> captions(static_cast<std::size_t>(EntryCount));
+    for (const TListItem& row : CrcList.Items())
+        captions[static_cast<std::size_t>(row.Entry)] = row.Caption();
+    CrcList.Sort([&captions](const TListItem& x, const TListItem& y) {
+        const std::string& a = captions[static_cast<std::size_t>(x.Entry)];
+        const std::string& b = captions[static_cast<std::size_t>(y.Entry)];
+        const int c = CompareNames(a, b);
+        return c != 0 ? c < 0 : a < b;
     });
 }
 
@@ -132,9 +136,10 @@ void TForm1::MakeCrcCmdClick() {
     std::int32_t ticked = 0;
     for (const TListItem& row : CrcList.Items()) {
         if (!row.Checked) continue;
-        GoodCounter.SetCaption(std::to_string(++ticked));
-        ui.ProcessMessages();
+        ++ticked;
+        ReportProgress([&] { GoodCounter.SetCaption(std::to_string(ticked)); });
     }
+    if (ticked > 0) GoodCounter.SetCaption(std::to_string(ticked));
     if (ticked == 0) {
         Status.SetCaption(wt::NothingTicked);
         return;

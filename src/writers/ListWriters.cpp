@@ -31,21 +31,21 @@ std::string WrittenName(const TListItem& row, ListEncoding encoding) {
     const bool ascii =
         std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (encoding == ListEncoding::Cp932) {
-        if (!row.ListBytes.empty()) return row.ListBytes;
+        if (!row.ListBytes().empty()) return row.ListBytes();
         if (ascii) return name;
         if (IsValidUtf8(name)) {
             if (std::optional<std::string> converted = Utf8ToCp932(name)) return *converted;
         } else if (Cp932ToUtf8(name)) {
             return name; // a file unpacked with CP932 byte names: those bytes are its CP932 name
         }
-        throw IoError(writertexts::NameNotCp932 + row.Caption);
+        throw IoError(writertexts::NameNotCp932 + row.Caption());
     }
-    if (!row.ListBytes.empty()) {
-        if (std::optional<std::string> converted = Cp932ToUtf8(row.ListBytes)) return *converted;
+    if (!row.ListBytes().empty()) {
+        if (std::optional<std::string> converted = Cp932ToUtf8(row.ListBytes())) return *converted;
     } else if (IsValidUtf8(name)) {
         return name;
     }
-    throw IoError(writertexts::NameNotUtf8 + row.Caption);
+    throw IoError(writertexts::NameNotUtf8 + row.Caption());
 }
 
 struct WrittenRow {
@@ -60,7 +60,7 @@ std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding)
     std::vector<WrittenRow> rows;
     for (const TListItem& row : list.Items()) {
         if (!row.Checked) continue;
-        if (!NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption);
+        if (!NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption());
         rows.push_back({&row, WrittenName(row, encoding)});
     }
     return rows;
@@ -79,7 +79,7 @@ void TForm1::WriteSfvList(const std::string& path, ListEncoding encoding) {
             if (IsCreateMode) {
                 std::optional<std::string> field =
                     DosTimeField(fs.LastWriteTime(FolderFile(BaseFolder, r.Row->FileName())));
-                if (!field) throw IoError(writertexts::TimeNotListable + r.Row->Caption);
+                if (!field) throw IoError(writertexts::TimeNotListable + r.Row->Caption());
                 time = std::move(*field);
             }
             file.WriteLine(SfvCommentLine(r.Row->SubItem(0), time, r.Name));

@@ -239,15 +239,32 @@ TEST(Settings, AFolderThatCannotTakeTheFileLosesTheSettingsSilently) {
 TEST(Settings, TheFileLivesBesideTheProgramOrInTheConfigurationFolder) {
     test::TempDir dir;
     dir.MakeFolder("bin");
-    EXPECT_EQ(SettingsFilePath(dir / "bin/tallyvault", "/cfg", "/home/u"), dir / "bin/Tallyvault.ini");
-    // A program folder that cannot be written (here: one that does not exist).
-    const std::string prog = dir / "nowhere/tallyvault";
-    EXPECT_EQ(SettingsFilePath(prog, "/cfg", "/home/u"), "/cfg/tallyvault/Tallyvault.ini");
-    EXPECT_EQ(SettingsFilePath(prog, "", "/home/u"), "/home/u/.config/tallyvault/Tallyvault.ini");
-    EXPECT_EQ(SettingsFilePath(prog, "relative/cfg", "/home/u"), "/home/u/.config/tallyvault/Tallyvault.ini");
+    const std::string beside = dir / "bin/tallyvault", nowhere = dir / "nowhere/tallyvault"; // cannot be written
+#ifdef _WIN32
+    // The user's roaming application data (%APPDATA%, else under %USERPROFILE%).
+    const std::string cfg = "C:\\cfg", home = "C:\\Users\\u", inCfg = "C:\\cfg\\Tallyvault\\Tallyvault.ini",
+                      inHome = "C:\\Users\\u\\AppData\\Roaming\\Tallyvault\\Tallyvault.ini";
+    // No folder is the programs' installed one: a writable program folder keeps the file.
+    const std::string installed = dir / "bin/Tallyvault.ini";
+#else
+    const std::string cfg = "/cfg", home = "/home/u", inCfg = "/cfg/tallyvault/Tallyvault.ini",
+                      inHome = "/home/u/.config/tallyvault/Tallyvault.ini";
     // The folder the programs are installed to keeps no settings, even where it can be written.
-    EXPECT_EQ(SettingsFilePath(dir / "bin/tallyvault", "/cfg", "/home/u", dir / "bin/"),
-              "/cfg/tallyvault/Tallyvault.ini");
+    const std::string installed = inCfg;
+#endif
+    const struct {
+        std::string Program, ConfigHome, InstalledBinDir, Expected;
+    } cases[] = {
+        {beside, cfg, "", dir / "bin/Tallyvault.ini"},
+        {nowhere, cfg, "", inCfg},
+        {nowhere, "", "", inHome},
+        // A relative configuration folder would follow the current folder: it is ignored.
+        {nowhere, "relative/cfg", "", inHome},
+        {beside, cfg, dir / "bin/", installed},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(SettingsFilePath(c.Program, c.ConfigHome, home, c.InstalledBinDir), c.Expected)
+            << c.Program << " " << c.ConfigHome;
 
     // The configuration folder is created on the first save.
     ShellForm s;

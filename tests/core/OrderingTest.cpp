@@ -1,5 +1,6 @@
 #include "core/Crc32.h"
 #include "core/Ordering.h"
+#include "core/PacedSort.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
@@ -24,7 +25,7 @@ TCrcTable Rec(std::string name, std::int32_t size, std::uint32_t crc) {
 
 TEntryTable Table(std::vector<TCrcTable> records) {
     TEntryTable t;
-    t.Records = std::move(records);
+    t.Records.assign(std::make_move_iterator(records.begin()), std::make_move_iterator(records.end()));
     return t;
 }
 
@@ -127,6 +128,33 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
         SortEntriesByName(byName, 0, n - 1);
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(byName[i].SameFile, expectStems[static_cast<std::size_t>(i)].SameFile) << "round " << round;
+    }
+}
+
+// Pausing for the window changes nothing: the paced sorts give the unpaced order, equal keys included.
+TEST(Ordering, PacedSortsGiveTheSameOrder) {
+    std::mt19937 rng(99);
+    for (int n : {0, 1, 255, 4096, 4097, 3 * 4096 + 5}) {
+        std::vector<int> plain(static_cast<std::size_t>(n));
+        for (int& v : plain) v = static_cast<int>(rng() % 1000);
+        std::vector<int> paced = plain;
+        int pauses = 0;
+        std::sort(plain.begin(), plain.end());
+        PacedSort(paced.begin(), paced.end(), std::less<>(), [&] { ++pauses; });
+        EXPECT_EQ(paced, plain) << n;
+        EXPECT_EQ(pauses > 0, n > 4096) << n;
+
+        std::vector<TCrcTable> recs;
+        for (int i = 0; i < n; ++i)
+            recs.push_back(Rec("n" + std::to_string(rng() % 50) + "#" + std::to_string(i),
+                               static_cast<std::int32_t>(rng() % 7), static_cast<std::uint32_t>(rng() % 9)));
+        for (auto sort : {SortEntriesByCrc, SortEntriesBySize, SortEntriesByName}) {
+            TEntryTable a = Table(recs), b = Table(recs);
+            sort(a, 0, n - 1, {});
+            sort(b, 0, n - 1, [&] { ++pauses; });
+            for (int i = 0; i < n; ++i)
+                ASSERT_EQ(a[i].FileName, b[i].FileName) << n;
+        }
     }
 }
 

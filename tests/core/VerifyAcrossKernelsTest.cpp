@@ -68,8 +68,16 @@ int ExpectedIcon(Kind k, bool withSizes) {
     return -1;
 }
 
+// A row's texts, kept after its form is gone.
+struct Row {
+    std::string Caption;
+    std::vector<std::string> SubItems;
+    int ImageIndex;
+    bool Checked;
+};
+
 struct Outcome {
-    std::vector<TListItem> rows;
+    std::vector<Row> rows;
     std::int32_t good, bad, missing, same;
 };
 
@@ -82,7 +90,10 @@ Outcome Verify(const test::TempDir& dir, const std::vector<Planned>& plan, bool 
     form.VerifyEntries();
     EXPECT_TRUE(ui.Errors.empty());
     EXPECT_TRUE(ui.DuplicateQuestions.empty());
-    return {form.CrcList.Items(), form.GoodCount, form.BadCount, form.MissingCount, form.SameFileCount};
+    std::vector<Row> rows;
+    for (const TListItem& r : form.CrcList.Items())
+        rows.push_back({r.Caption(), r.SubItems(), r.ImageIndex, r.Checked});
+    return {rows, form.GoodCount, form.BadCount, form.MissingCount, form.SameFileCount};
 }
 
 class VerifyAcrossKernels : public ::testing::TestWithParam<bool> {};
@@ -98,7 +109,7 @@ TEST_P(VerifyAcrossKernels, RandomFoldersGiveTheSameRowsOnEveryKernel) {
 
         // Each entry's state follows from how its files were laid out.
         ASSERT_EQ(reference.rows.size(), plan.size());
-        for (const TListItem& row : reference.rows) {
+        for (const Row& row : reference.rows) {
             const auto it = std::find_if(plan.begin(), plan.end(), [&](const Planned& p) { return p.name == row.Caption; });
             ASSERT_NE(it, plan.end()) << row.Caption;
             EXPECT_EQ(row.ImageIndex, ExpectedIcon(it->kind, withSizes)) << row.Caption << " seed " << seed;

@@ -1,3 +1,4 @@
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
@@ -7,6 +8,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
@@ -18,10 +20,16 @@ namespace {
 using test::TempDir;
 
 TEST(Paths, JoiningAndSplitting) {
-    EXPECT_EQ(JoinPath("/data/set", "a.bin"), "/data/set/a.bin");
+    // The join uses the system's separator, and a list name's "\" becomes it.
+#ifdef _WIN32
+    const std::string sep = "\\", deeper = "sub\\deeper\\a.bin";
+#else
+    const std::string sep = "/", deeper = "sub/deeper/a.bin";
+#endif
+    EXPECT_EQ(JoinPath("/data/set", "a.bin"), "/data/set" + sep + "a.bin");
     EXPECT_EQ(JoinPath("/data/set/", "a.bin"), "/data/set/a.bin");
     EXPECT_EQ(JoinPath("/", "a.bin"), "/a.bin");
-    EXPECT_EQ(JoinPath("/data", "sub\\deeper\\a.bin"), "/data/sub/deeper/a.bin");
+    EXPECT_EQ(JoinPath("/data", "sub\\deeper\\a.bin"), "/data" + sep + deeper);
     EXPECT_EQ(ExtractFileDir("/data/set/list.sfv"), "/data/set");
     EXPECT_EQ(ExtractFileDir("/list.sfv"), "/");
     EXPECT_EQ(ExtractFilePath("/data/list.sfv"), "/data/");
@@ -47,20 +55,46 @@ TEST(Paths, NamesThatLeaveTheFolder) {
         EXPECT_FALSE(NameEscapesFolder(good)) << good;
 }
 
-TEST(RealFileSystem, RenameAndCopyNeverReplaceATarget) {
+// A change that fails raises IoError naming the path it failed on, with the system's error kept: a
+// taken name is refused, never replaced, and nothing is left half made.
+TEST(RealFileSystem, FailedChangesRaiseTheirPathAndCause) {
     TempDir dir;
     RealFileSystem fs;
-    const std::string a = dir.Write("a", "A"), b = dir.Write("b", "B");
-    EXPECT_FALSE(fs.RenameFile(a, b));
-    EXPECT_FALSE(fs.CopyFile(a, b));
+    const std::string a = dir.Write("a", "A"), b = dir.Write("b", "B"), gone = dir / "gone", e = dir / "e";
+    using Cause = bool (*)(const std::error_code&);
+    const Cause taken = IsNameTaken, absent = IsNotFound;
+    const struct {
+        const char* what;
+        std::function<void()> change;
+        std::string path;
+        Cause cause;
+    } cases[] = {
+        {"rename onto a taken name", [&] { fs.RenameFile(a, b); }, b, taken},
+        {"copy onto a taken name", [&] { fs.CopyFile(a, b); }, b, taken},
+        {"rename of a missing file", [&] { fs.RenameFile(gone, e); }, gone, absent},
+        {"copy of a missing file", [&] { fs.CopyFile(gone, e); }, gone, absent},
+        {"delete of a missing file", [&] { fs.DeleteFile(gone); }, gone, absent},
+        {"trash of a missing file", [&] { fs.MoveToTrash(gone); }, gone, absent},
+        {"folder in a missing folder", [&] { fs.CreateFolder(dir / "gone/sub"); }, dir / "gone/sub", absent},
+        {"folder that exists", [&] { fs.CreateFolder(dir.Path()); }, dir.Path(), taken},
+    };
+    for (const auto& c : cases) {
+        try {
+            c.change();
+            ADD_FAILURE() << c.what << ": did not fail";
+        } catch (const IoError& err) {
+            EXPECT_EQ(err.Path(), c.path) << c.what;
+            EXPECT_TRUE(c.cause(err.Code())) << c.what << ": " << err.Code().message();
+            EXPECT_FALSE(err.Reason().empty()) << c.what;
+        }
+    }
     EXPECT_EQ(dir.Read("b"), "B");
-    EXPECT_TRUE(fs.CopyFile(a, dir / "c"));
-    EXPECT_TRUE(fs.RenameFile(a, dir / "d"));
+    EXPECT_FALSE(dir.Exists("e"));
+    fs.CopyFile(a, dir / "c");
+    fs.RenameFile(a, dir / "d");
     EXPECT_EQ(dir.Read("c"), "A");
     EXPECT_EQ(dir.Read("d"), "A");
     EXPECT_FALSE(dir.Exists("a"));
-    EXPECT_FALSE(fs.CopyFile(dir / "gone", dir / "e"));
-    EXPECT_FALSE(dir.Exists("e"));
 }
 
 #ifndef _WIN32
@@ -97,9 +131,8 @@ TEST(Trash, AFileOnAnotherVolumeGoesToThatVolumesTrash) {
         std::fputs("x", f);
         std::fclose(f);
     }
-    const bool moved = RealFs().MoveToTrash(path);
+    EXPECT_NO_THROW(RealFs().MoveToTrash(path));
     ::unsetenv("XDG_DATA_HOME");
-    EXPECT_TRUE(moved);
     EXPECT_FALSE(RealFs().FileExists(path));
     const std::string trash = "/dev/shm/.Trash-" + std::to_string(::getuid());
     const std::string info = test::ReadFile(trash + "/info/tallyvault-trash-test.bin.trashinfo");
@@ -134,9 +167,9 @@ TEST(Trash, ANameAlreadyInTheTrashGetsANumber) {
     TempDir dir;
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
     dir.Write("set/a.bin", "first");
-    EXPECT_TRUE(RealFs().MoveToTrash(dir / "set/a.bin"));
+    EXPECT_NO_THROW(RealFs().MoveToTrash(dir / "set/a.bin"));
     dir.Write("set/a.bin", "second");
-    EXPECT_TRUE(RealFs().MoveToTrash(dir / "set/a.bin"));
+    EXPECT_NO_THROW(RealFs().MoveToTrash(dir / "set/a.bin"));
     ::unsetenv("XDG_DATA_HOME");
     EXPECT_EQ(dir.Read("data/Trash/files/a.bin"), "first");
     EXPECT_EQ(dir.Read("data/Trash/files/a.bin.2"), "second");

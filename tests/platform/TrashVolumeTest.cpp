@@ -42,7 +42,8 @@ void TrashInVolume(const TrashCase& c, const std::string& home, const std::strin
     bool moved = false;
     std::string error;
     try {
-        moved = fs.MoveToTrash(vol + "/set/a b.bin");
+        fs.MoveToTrash(vol + "/set/a b.bin");
+        moved = true;
     } catch (const IoError& e) {
         error = std::string(e.what()) + " " + e.Reason();
     }
@@ -145,10 +146,8 @@ TEST(TrashVolumes, ALinkGoesToTheTrashOfItsOwnVolume) {
     }
     ASSERT_EQ(::symlink(target.c_str(), (dir / "link.bin").c_str()), 0);
     test::SetEnv("XDG_DATA_HOME", home.Path());
-    bool moved = false;
-    EXPECT_NO_THROW(moved = RealFileSystem().MoveToTrash(dir / "link.bin"));
+    EXPECT_NO_THROW(RealFileSystem().MoveToTrash(dir / "link.bin"));
     test::UnsetEnv("XDG_DATA_HOME");
-    EXPECT_TRUE(moved);
     struct stat st {};
     EXPECT_EQ(::lstat((home / "Trash/files/link.bin").c_str(), &st), 0);
     EXPECT_TRUE(S_ISLNK(st.st_mode));

@@ -140,7 +140,7 @@ TEST(Cp932Lists, UndecodableBytesShowReplacementAndAreNeverARenameTarget) {
     // 0x81 0x20 is no CP932 character: the name keeps its bytes.
     h.Load("l.sfv", std::string("a\x81\x20z.bin 352441C2\r\n"));
     ASSERT_EQ(h.form.EntryCount, 1);
-    EXPECT_EQ(h.form.CrcList.Item(0).Caption, "a\xEF\xBF\xBD z.bin");
+    EXPECT_EQ(h.form.CrcList.Item(0).Caption(), "a\xEF\xBF\xBD z.bin");
     EXPECT_EQ(h.form.EntryTable[0].FileName, std::string("a\x81\x20z.bin"));
     EXPECT_EQ(h.form.CrcList.Item(0).ImageIndex, 1); // ！ other.bin
     h.form.CrcList.SetChecked(0, true);

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -149,6 +150,22 @@ TEST_P(ListParsers, ReadAndStopAsTheListSays) {
     EXPECT_EQ(got.StopText.value_or(""), c.Want.StopText ? c.Want.StopText : "");
 }
 
+// A reader that takes the entries as they are read gets the same entries, in order, and the same stop.
+TEST_P(ListParsers, EntriesHandedOverAsReadAreTheSame) {
+    const ParserCase& c = GetParam();
+    TextLineReader reader = TextLineReader::OverText(c.Text);
+    std::vector<std::string> entries;
+    ParseProgress progress;
+    progress.Take = [&](ListRecord&& r) { entries.push_back(Describe(r)); };
+    const ParsedList got = c.Parse(reader, progress);
+    for (const ListRecord& r : got.Entries) // the parsers that fill CRCs in later keep theirs
+        entries.push_back(Describe(r));
+    EXPECT_EQ(entries, c.Want.Entries);
+    EXPECT_EQ(got.Size(), c.Want.Entries.size());
+    EXPECT_EQ(got.Stop, c.Want.Stop);
+    EXPECT_EQ(got.ReadWhole, c.Want.ReadWhole);
+}
+
 INSTANTIATE_TEST_SUITE_P(Dialects, ListParsers, testing::ValuesIn(Cases),
                          [](const testing::TestParamInfo<ParserCase>& p) { return "Case" + std::to_string(p.index); });
 
@@ -170,6 +187,31 @@ TEST(ListParsersProgress, ReportsTheCountAsEntriesAreRead) {
         TextLineReader reader = TextLineReader::OverText(c.Text);
         c.Parse(reader, [&](std::int32_t n) { calls.push_back(n); });
         EXPECT_EQ(calls, c.Calls) << c.Text;
+    }
+}
+
+// A number field that is no number ends the parse with the conversion error, which names its line.
+TEST(ListParsersConversion, TheErrorNamesTheLineOfTheField) {
+    const struct {
+        std::function<void(TextLineReader&)> Parse;
+        std::string Text;
+        const char* Field;
+        long long Line;
+    } cases[] = {
+        {[](TextLineReader& r) { ParseLines(r, ParsePlainSfvList); },
+         Crlf({"a.bin 00000001", "; c", "", "b.bin 1234567G", "c.bin 00000003"}), "$1234567G", 4},
+        {[](TextLineReader& r) { ParseLines(r, ParseCrc1632List); },
+         Crlf({"FileName, CRC16, CRC32, FileSize, Path", "a.bin, 1F2E, 3A9F0C21, 1, C:\\a.bin", "b.bin, 1F"}), "$", 3},
+    };
+    for (const auto& c : cases) {
+        TextLineReader reader = TextLineReader::OverText(c.Text);
+        try {
+            c.Parse(reader);
+            ADD_FAILURE() << c.Text << ": no conversion error";
+        } catch (const ConvertError& e) {
+            EXPECT_EQ(e.Field(), c.Field) << c.Text;
+            EXPECT_EQ(e.Line(), c.Line) << c.Text;
+        }
     }
 }
 

@@ -151,7 +151,7 @@ TEST(RenameMove, OnlyTickedRowsWithAFindAreTouched) {
                   false);
     h.Tick(2); // every row, then the ！ row of left.bin unticked
     for (std::int32_t i = 0; i < h.form.CrcList.Count(); ++i)
-        if (h.form.CrcList.Item(i).Caption == "left.bin") h.form.CrcList.SetChecked(i, false);
+        if (h.form.CrcList.Item(i).Caption() == "left.bin") h.form.CrcList.SetChecked(i, false);
 
     ASSERT_TRUE(h.Rename());
     EXPECT_EQ(h.dir.Read("set/ok.bin"), "ok");

@@ -52,11 +52,11 @@ public:
     std::vector<FolderEntry> ListFolder(const std::string& p) override { return real_.ListFolder(p); }
     std::int64_t FileLength(const std::string& p) override { return OpenRead(p)->Length(); }
     FileTime LastWriteTime(const std::string& p) override { return real_.LastWriteTime(p); }
-    bool RenameFile(const std::string& a, const std::string& b) override { return real_.RenameFile(a, b); }
-    bool CopyFile(const std::string& a, const std::string& b) override { return real_.CopyFile(a, b); }
-    bool DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
-    bool MoveToTrash(const std::string& p) override { return real_.MoveToTrash(p); }
-    bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
+    void RenameFile(const std::string& a, const std::string& b) override { real_.RenameFile(a, b); }
+    void CopyFile(const std::string& a, const std::string& b) override { real_.CopyFile(a, b); }
+    void DeleteFile(const std::string& p) override { real_.DeleteFile(p); }
+    void MoveToTrash(const std::string& p) override { real_.MoveToTrash(p); }
+    void CreateFolder(const std::string& p) override { real_.CreateFolder(p); }
     void ReplaceFile(const std::string& a, const std::string& b) override { real_.ReplaceFile(a, b); }
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
     FileIdentity Identify(const std::string& p, bool follow) override { return real_.Identify(p, follow); }
@@ -106,6 +106,7 @@ struct RepairHarness {
     TForm1 form{ui, fs};
     TempDir dir;
     std::string base = dir.MakeFolder("set");
+    RepairHarness() { form.SteadyClock = EveryStepClock(); }
 
     // Fills the table as a list reader does (names, CRCs of the contents, sizes when asked) and verifies
     // it against the list's folder.
@@ -149,7 +150,7 @@ struct RepairHarness {
 
     const TListItem* Row(const std::string& name) const {
         for (const TListItem& r : form.CrcList.Items())
-            if (r.Caption == name) return &r;
+            if (r.Caption() == name) return &r;
         return nullptr;
     }
     std::string Mark(const std::string& name) const {
@@ -161,7 +162,7 @@ struct RepairHarness {
         if (form.CrcList.Count() != form.EntryCount) return false;
         for (std::int32_t i = 0; i < form.EntryCount; ++i) {
             const TListItem& r = form.CrcList.Item(i);
-            if (r.Caption != form.EntryTable[i].FileName) return false;
+            if (r.Caption() != form.EntryTable[i].FileName) return false;
             if (r.ImageIndex != static_cast<int>(form.EntryState(i))) return false;
         }
         return true;
@@ -169,7 +170,7 @@ struct RepairHarness {
     std::vector<std::string> TickedNames() const {
         std::vector<std::string> out;
         for (const TListItem& r : form.CrcList.Items())
-            if (r.Checked) out.push_back(r.Caption);
+            if (r.Checked) out.push_back(r.Caption());
         return out;
     }
 };

@@ -30,7 +30,7 @@ void PrintTo(const Case& c, std::ostream* os) {
 std::string RowsOf(const RepairHarness& h) {
     std::string out;
     for (const TListItem& r : h.form.CrcList.Items())
-        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption + " ";
+        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
     return out;
 }
 
@@ -137,8 +137,8 @@ TEST(SameContentRows, AnEntryWithoutASizeShowsAnEmptySizeCell) {
     h.Put("b.bin", "b");
     Load(h, {{"a.bin", "a"}, {"b.bin", "b", true}}, true);
     ASSERT_NE(h.Row("b.bin"), nullptr);
-    EXPECT_EQ(h.Row("a.bin")->SubItems[0], "1");
-    EXPECT_EQ(h.Row("b.bin")->SubItems[0], "");
+    EXPECT_EQ(h.Row("a.bin")->SubItem(0), "1");
+    EXPECT_EQ(h.Row("b.bin")->SubItem(0), "");
 }
 
 // Repairs: one found file serves every ticked entry of its content, and a listed file stays in place.
@@ -243,7 +243,7 @@ TEST(SameContentLookup, EveryEntryWithTheKeyButTheFilesOwn) {
     std::int32_t n = 0;
     auto add = [&](const std::string& name, std::int64_t size, const std::string& content) {
         t.MakeRoom(n);
-        t[n++] = TCrcTable{name, size, CrcOf(content), {}, false, false, false, false, {}, false};
+        t[n++] = TCrcTable{name, size, CrcOf(content), false, false, false, false, false, {}, {}};
     };
     add("late.jpg", NoSize, photo);
     add("p1.jpg", static_cast<std::int64_t>(photo.size()), photo);

@@ -108,6 +108,8 @@ TEST_P(SearchDuplicates, FollowTheOptionAndTheAnswers) {
     EXPECT_EQ(!std::filesystem::exists(first), c.FirstGone);
     EXPECT_EQ(!std::filesystem::exists(second), c.SecondGone);
     EXPECT_EQ(h.dir.Read("set/k.bin"), "kept content");
+#ifndef _WIN32
+    // The freedesktop.org trash the test points to; the recycle bin is counted in the Windows suite.
     std::size_t trashed = 0;
     if (std::filesystem::exists(h.dir / "xdg/Trash/files")) {
         for (const auto& f : std::filesystem::directory_iterator(h.dir / "xdg/Trash/files")) {
@@ -116,6 +118,7 @@ TEST_P(SearchDuplicates, FollowTheOptionAndTheAnswers) {
         }
     }
     EXPECT_EQ(trashed, c.Trash ? std::size_t(c.FirstGone) + std::size_t(c.SecondGone) : 0u);
+#endif
     EXPECT_EQ(h.Mark("k.bin"), "○");
 }
 

@@ -48,7 +48,7 @@ void FaultWorld::SearchFrom(const std::string& root) {
 std::string Outcome(const FaultWorld& w) {
     std::string out = "status: " + w.form.Status.Caption() + "\n";
     for (const TListItem& r : w.form.CrcList.Items()) {
-        out += std::string(MarkOfIcon(r.ImageIndex)) + " " + r.Caption;
+        out += std::string(MarkOfIcon(r.ImageIndex)) + " " + r.Caption();
         for (std::size_t i = 0; i < 3; ++i)
             out += " | " + r.SubItem(i);
         out += r.Checked ? " [x]\n" : "\n";
@@ -146,13 +146,13 @@ RunRecord RunOnce(const Scenario& s, Fault fault, int k, const RunRecord* clean,
         // The scanned files are shown sorted by name; the table keeps the folder's order.
         std::multiset<std::string> rows, entries;
         for (std::int32_t i = 0; i < w.form.EntryCount; ++i) {
-            rows.insert(w.form.CrcList.Item(i).Caption);
+            rows.insert(w.form.CrcList.Item(i).Caption());
             entries.insert(w.form.EntryTable[i].FileName);
         }
         if (rows != entries) violation("the rows do not show the scanned files");
     } else {
         for (std::int32_t i = 0; i < w.form.EntryCount; ++i)
-            if (w.form.CrcList.Item(i).Caption != w.form.EntryTable[i].FileName ||
+            if (w.form.CrcList.Item(i).Caption() != w.form.EntryTable[i].FileName ||
                 w.form.CrcList.Item(i).ImageIndex != static_cast<int>(w.form.EntryState(i))) {
                 violation("row " + std::to_string(i) + " does not show its entry");
                 break;

@@ -55,10 +55,10 @@ TEST(FaultyFileSystem, FailsTheKthOperationOfItsKindWithItsError) {
 
     // A refused rename leaves both names as they were.
     fs.FailAt(Fault::RenameRefused, 1);
-    EXPECT_FALSE(fs.RenameFile(a, dir / "c.txt"));
+    EXPECT_THROW(fs.RenameFile(a, dir / "c.txt"), IoError);
     EXPECT_TRUE(dir.Exists("a.txt"));
     EXPECT_FALSE(dir.Exists("c.txt"));
-    EXPECT_TRUE(fs.RenameFile(a, dir / "c.txt"));
+    EXPECT_NO_THROW(fs.RenameFile(a, dir / "c.txt"));
 
     // Operations of other kinds are neither counted nor failed.
     fs.FailAt(Fault::RenameRefused, 1);

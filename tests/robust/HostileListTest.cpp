@@ -43,7 +43,7 @@ void ExpectConsistent(const FaultWorld& w) {
     EXPECT_FALSE(w.form.CommandRunning());
     ASSERT_EQ(w.form.CrcList.Count(), w.form.EntryCount);
     for (std::int32_t i = 0; i < w.form.EntryCount; ++i)
-        EXPECT_EQ(w.form.CrcList.Item(i).Caption, ShownName(w.form.EntryTable[i])) << "row " << i;
+        EXPECT_EQ(w.form.CrcList.Item(i).Caption(), ShownName(w.form.EntryTable[i])) << "row " << i;
 }
 
 std::string MarkOf(const FaultWorld& w, const std::string& name) {
@@ -197,8 +197,8 @@ TEST(HostileLists, NulBytesInNamesNeverReachTheFileSystemCutShort) {
     EXPECT_FALSE(real.FileExists(w.dir / alpha));
     EXPECT_THROW(real.OpenRead(w.dir / alpha), IoError);
     EXPECT_THROW(real.Create(w.dir / beta), IoError);
-    EXPECT_FALSE(real.RenameFile(w.dir / "set/other.bin", w.dir / ("set/" + beta)));
-    EXPECT_FALSE(real.DeleteFile(w.dir / ("set/" + alpha)));
+    EXPECT_THROW(real.RenameFile(w.dir / "set/other.bin", w.dir / ("set/" + beta)), IoError);
+    EXPECT_THROW(real.DeleteFile(w.dir / ("set/" + alpha)), IoError);
     EXPECT_TRUE(w.dir.Exists("set/alpha.txt"));
 }
 

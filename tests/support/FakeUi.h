@@ -2,6 +2,7 @@
 // The scripted UI: answers come from queues the test fills, and everything shown is recorded.
 #include "platform/Ui.h"
 
+#include <cstdint>
 #include <deque>
 #include <functional>
 #include <optional>
@@ -9,6 +10,11 @@
 #include <vector>
 
 namespace tv::test {
+
+// A steady clock under which every ReportProgress is due: a scripted click meets each step of a loop.
+inline std::function<std::int64_t()> EveryStepClock() {
+    return [t = std::int64_t{0}]() mutable { return t += 1000; };
+}
 
 class FakeUi : public Ui {
 public:

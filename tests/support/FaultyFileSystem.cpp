@@ -109,22 +109,27 @@ bool FaultyFileSystem::Hit(Op op, bool loud, const char* name, const std::string
     ++count_;
     if (count_ != failAt_) return false;
     failed_ = std::string(name) + " " + path;
+    failedPath_ = path;
     loud_ = loud;
     return true;
 }
 
 void FaultyFileSystem::Throw() const {
+    // The runtime's texts, with the system's error a real failure of the kind carries.
+    auto failure = [&](const char* text, int err) {
+        return IoError(text, {}, std::error_code(err, std::generic_category()), failedPath_);
+    };
     switch (fault_) {
     case Fault::NotFound:
-        throw IoError("File not found");
+        throw failure("File not found", ENOENT);
     case Fault::AccessDenied:
-        throw IoError("File access denied");
+        throw failure("File access denied", EACCES);
     case Fault::ReadBeyondEnd:
-        throw IoError("Read beyond end of file");
+        throw IoError("Read beyond end of file", {}, {}, failedPath_);
     case Fault::DiskFull:
-        throw IoErrorFromErrno(ENOSPC);
+        throw IoErrorFromErrno(ENOSPC, failedPath_);
     case Fault::RenameRefused:
-        throw IoError("File access denied");
+        throw failure("File access denied", EACCES);
     }
     throw IoError("I/O error");
 }
@@ -169,29 +174,29 @@ FileTime FaultyFileSystem::LastWriteTime(const std::string& path) {
     return inner_.LastWriteTime(path);
 }
 
-bool FaultyFileSystem::RenameFile(const std::string& from, const std::string& to) {
-    if (Hit(Op::Rename, true, "RenameFile", from)) return false;
-    return inner_.RenameFile(from, to);
+void FaultyFileSystem::RenameFile(const std::string& from, const std::string& to) {
+    if (Hit(Op::Rename, true, "RenameFile", from)) Throw();
+    inner_.RenameFile(from, to);
 }
 
-bool FaultyFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    if (Hit(Op::Copy, false, "CopyFile", from)) return false;
-    return inner_.CopyFile(from, to);
+void FaultyFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    if (Hit(Op::Copy, true, "CopyFile", from)) Throw();
+    inner_.CopyFile(from, to);
 }
 
-bool FaultyFileSystem::DeleteFile(const std::string& path) {
-    if (Hit(Op::Path, false, "DeleteFile", path)) return false;
-    return inner_.DeleteFile(path);
+void FaultyFileSystem::DeleteFile(const std::string& path) {
+    if (Hit(Op::Path, true, "DeleteFile", path)) Throw();
+    inner_.DeleteFile(path);
 }
 
-bool FaultyFileSystem::MoveToTrash(const std::string& path) {
-    if (Hit(Op::Path, false, "MoveToTrash", path)) return false;
-    return inner_.MoveToTrash(path);
+void FaultyFileSystem::MoveToTrash(const std::string& path) {
+    if (Hit(Op::Path, true, "MoveToTrash", path)) Throw();
+    inner_.MoveToTrash(path);
 }
 
-bool FaultyFileSystem::CreateFolder(const std::string& path) {
-    if (Hit(Op::Path, false, "CreateFolder", path)) return false;
-    return inner_.CreateFolder(path);
+void FaultyFileSystem::CreateFolder(const std::string& path) {
+    if (Hit(Op::Path, true, "CreateFolder", path)) Throw();
+    inner_.CreateFolder(path);
 }
 
 void FaultyFileSystem::ReplaceFile(const std::string& from, const std::string& to) {

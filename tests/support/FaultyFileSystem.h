@@ -1,8 +1,8 @@
 #pragma once
 // A file system that fails on purpose: a decorator over another one (the real one by default) that
 // makes the k-th operation of a chosen kind fail with a chosen error, so that every step of a command
-// can be made to fail in turn. Operations that report failure by their result (exists, rename, copy,
-// delete) return false; the others raise IoError with the runtime's text.
+// can be made to fail in turn. The queries (exists) answer false; the others raise IoError with the
+// runtime's text, the system's error of the kind and the path.
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -36,9 +36,8 @@ public:
     int Count() const { return count_; }
     // The failed operation, as "Operation path"; empty while none has failed.
     const std::string& Failed() const { return failed_; }
-    // Whether the failure is one the command must report: an IoError, or a refused rename (every
-    // rename's result is checked). A false from an existence test, a copy (copies are not checked),
-    // a delete or a new folder shows only in what the command does next.
+    // Whether the failure is one the command must report: an IoError. A false from an existence test
+    // shows only in what the command does next.
     bool FailedLoudly() const { return loud_; }
 
     bool FileExists(const std::string& path) override;
@@ -49,11 +48,11 @@ public:
     std::vector<FolderEntry> ListFolder(const std::string& path) override;
     std::int64_t FileLength(const std::string& path) override;
     FileTime LastWriteTime(const std::string& path) override;
-    bool RenameFile(const std::string& from, const std::string& to) override;
-    bool CopyFile(const std::string& from, const std::string& to) override;
-    bool DeleteFile(const std::string& path) override;
-    bool MoveToTrash(const std::string& path) override;
-    bool CreateFolder(const std::string& path) override;
+    void RenameFile(const std::string& from, const std::string& to) override;
+    void CopyFile(const std::string& from, const std::string& to) override;
+    void DeleteFile(const std::string& path) override;
+    void MoveToTrash(const std::string& path) override;
+    void CreateFolder(const std::string& path) override;
     void ReplaceFile(const std::string& from, const std::string& to) override;
     // Never fails: it answers a question about two paths and touches no file.
     bool SameObject(const std::string& a, const std::string& b) override { return inner_.SameObject(a, b); }
@@ -80,6 +79,7 @@ private:
     int failAt_ = 0;
     int count_ = 0;
     std::string failed_;
+    std::string failedPath_;
     bool loud_ = false;
 };
 

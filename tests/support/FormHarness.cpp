@@ -21,13 +21,13 @@ std::vector<std::string> FormHarness::Names() const {
 
 std::vector<std::string> FormHarness::Rows() const {
     std::vector<std::string> out;
-    for (const TListItem& r : form.CrcList.Items()) out.push_back(std::string(MarkOfIcon(r.ImageIndex)) + " " + r.Caption);
+    for (const TListItem& r : form.CrcList.Items()) out.push_back(std::string(MarkOfIcon(r.ImageIndex)) + " " + r.Caption());
     return out;
 }
 
 const TListItem& FormHarness::Row(const std::string& name) const {
     for (const TListItem& r : form.CrcList.Items())
-        if (r.Caption == name) return r;
+        if (r.Caption() == name) return r;
     ADD_FAILURE() << "no row named " << name;
     static const TListItem none;
     return none;

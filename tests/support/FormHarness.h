@@ -13,6 +13,7 @@ struct FormHarness {
     FakeUi ui;
     TForm1 form{ui, RealFs()};
     TempDir dir;
+    FormHarness() { form.SteadyClock = EveryStepClock(); }
 
     // Writes the list text as `name` in the temp folder and loads it as the open command does.
     void Load(const std::string& name, const std::string& text);

@@ -108,6 +108,46 @@ const std::vector<ExitCase>& Cases() {
     return cases;
 }
 
+// An error that ends a command is followed on standard error by what lies behind it, in English: the
+// file and the system's reason, or the list line a number field failed on.
+TEST(CliExitStatus, AnErrorIsFollowedByItsFileAndCause) {
+    const struct {
+        const char* Label;
+        const char* Command;
+        std::vector<std::string> Lines; // in standard error, in this order; $SET is the folder
+    } cases[] = {
+        {"a letter in a listed CRC",
+         "verify $SET/list.sfv",
+         {"'$1234567G' is not a valid integer value.\n", "$SET/list.sfv: line 2\n"}},
+        {"a new list in a folder that is gone",
+         "create $SET $SET/gone/new.sfv",
+         {"File not found.\n", "$SET/gone/", ": No such file or directory\n"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Label);
+        TempDir dir;
+        const std::string set = dir.MakeFolder("set");
+        dir.Write("set/a.bin", "a");
+        dir.Write("set/list.sfv", Entry("a.bin") + "b.bin 1234567G\n");
+        auto expand = [&](std::string text) {
+            for (std::size_t at; (at = text.find("$SET")) != std::string::npos;)
+                text.replace(at, 4, set);
+            return text;
+        };
+        std::string args = c.Command;
+        for (std::size_t at; (at = args.find("$SET")) != std::string::npos;)
+            args.replace(at, 4, ShellQuote(set));
+        test::Shell(std::string(TV_CLI_PATH) + " " + args + " 2>" + ShellQuote(dir / "err"));
+        const std::string err = dir.Read("err");
+        std::size_t from = 0;
+        for (const std::string& part : c.Lines) {
+            const std::size_t at = err.find(expand(part), from);
+            ASSERT_NE(at, std::string::npos) << expand(part) << " in\n" << err;
+            from = at + part.size();
+        }
+    }
+}
+
 TEST(CliExitStatus, ListsNotReadWholeAreNoSuccess) {
     for (const ExitCase& c : Cases()) {
         SCOPED_TRACE(c.Label);

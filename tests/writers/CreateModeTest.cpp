@@ -2,6 +2,7 @@
 // the check button's selection there, and writing the ticked files as a new list.
 #include "writers/WriterHarness.h"
 
+#include "platform/Paths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -62,7 +63,7 @@ const std::vector<std::string> ReadModeElements = {
 std::vector<std::string> Ticked(const TForm1& f) {
     std::vector<std::string> out;
     for (const TListItem& r : f.CrcList.Items())
-        if (r.Checked) out.push_back(r.Caption);
+        if (r.Checked) out.push_back(r.Caption());
     return out;
 }
 
@@ -107,7 +108,7 @@ TEST(ModeButtonClick, ScansTheListsFolderAndReadsTheListAgainOnTheWayBack) {
     EXPECT_EQ(h.form.Caption, h.folder);
     EXPECT_EQ(h.Captions(), (std::vector<std::string>{"a.bin", "b.bin", "c.bin", "set.sfv"}));
     EXPECT_EQ(h.form.CrcList.Item(3).ImageIndex, 3); // the list itself is listed, not for ticking
-    EXPECT_EQ(h.form.CrcList.Item(0).SubItems, (std::vector<std::string>{"5", CrcHex("alpha"), ""}));
+    EXPECT_EQ(h.form.CrcList.Item(0).SubItems(), (std::vector<std::string>{"5", CrcHex("alpha"), ""}));
     EXPECT_EQ(h.form.TotalCounter.Caption(), "4");
     EXPECT_EQ(h.form.GoodCounter.Caption(), "0");
     EXPECT_EQ(h.form.EntryCount, 4);
@@ -227,12 +228,12 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
     for (const auto& f : files) {
         SCOPED_TRACE(f.Name);
         for (const TListItem& r : h.form.CrcList.Items())
-            if (r.Caption == f.Name) {
+            if (r.Caption() == f.Name) {
                 EXPECT_EQ(r.ImageIndex, f.Excluded ? 3 : 0);
             }
     }
     const TListItem& empty = h.form.CrcList.Item(2);
-    EXPECT_EQ(empty.SubItems, (std::vector<std::string>{"0", "00000000", ""}));
+    EXPECT_EQ(empty.SubItems(), (std::vector<std::string>{"0", "00000000", ""}));
     EXPECT_EQ(empty.ImageIndex, 0);
     EXPECT_EQ(h.form.TotalCounter.Caption(), "21");
 
@@ -259,7 +260,7 @@ TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     const std::string folder = h.dir.MakeFolder("f");
     for (const char* name : {"a.bin", "b.bin", "c.bin", "d.bin"})
         h.dir.Write(std::string("f/") + name, name);
-    h.fs.Unreadable.insert(folder + "/c.bin");
+    h.fs.Unreadable.insert(JoinPath(folder, "c.bin"));
     h.form.IsCreateMode = true;
     h.form.BaseFolder = folder;
     EXPECT_FALSE(h.Click([&] { h.form.ScanFolder(); }));
@@ -270,7 +271,7 @@ TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     EXPECT_EQ(h.form.EntryCount, h.form.CrcList.Count());
     EXPECT_EQ(h.form.TotalCounter.Caption(), std::to_string(h.form.EntryCount));
     for (const TListItem& r : h.form.CrcList.Items())
-        EXPECT_NE(r.Caption, "c.bin");
+        EXPECT_NE(r.Caption(), "c.bin");
 
     // A folder that is gone.
     h.ui.DialogAnswers.push_back(h.dir / "gone");
@@ -313,13 +314,13 @@ TEST(MakeCrcCmdClick, NothingTickedOpensNoDialog) {
 
 TEST(MakeCrcCmdClick, TheSaveDialogAndTheReturnToReadModeWithTheNewList) {
     SaveRun h;
-    ASSERT_TRUE(h.Save(h.folder + "/list.sfv"));
+    ASSERT_TRUE(h.Save(JoinPath(h.folder, "list.sfv")));
     ASSERT_EQ(h.ui.Dialogs.size(), 1u);
     const FakeUi::Dialog& d = h.ui.Dialogs[0];
     EXPECT_EQ(d.Kind, "save");
     EXPECT_EQ(d.Title, "出力ファイル名を入力");
     EXPECT_EQ(d.Filter, "SFV or CSV File|*.SFV;*.CSV");
-    EXPECT_EQ(d.Proposed, h.folder + "/trip.SFV");
+    EXPECT_EQ(d.Proposed, JoinPath(h.folder, "trip.SFV"));
     EXPECT_EQ(d.StartFolder, h.folder);
 
     const std::string text = h.dir.Read("photos/trip/list.sfv");
@@ -329,7 +330,7 @@ TEST(MakeCrcCmdClick, TheSaveDialogAndTheReturnToReadModeWithTheNewList) {
     EXPECT_EQ(text.find("old.sfv"), std::string::npos);
     // Back in read mode, the new list loaded and verified.
     EXPECT_FALSE(h.form.IsCreateMode);
-    EXPECT_EQ(h.form.ListPath, h.folder + "/list.sfv");
+    EXPECT_EQ(h.form.ListPath, JoinPath(h.folder, "list.sfv"));
     EXPECT_EQ(h.form.Dialect, ListDialect::ldQuickSfv);
     EXPECT_EQ(h.Captions(), (std::vector<std::string>{"one.jpg", "two.jpg"}));
     EXPECT_EQ(h.form.GoodCounter.Caption(), "2");

@@ -141,8 +141,8 @@ TEST(LargeFiles, TrueSizeWholeFileCrcAndTickedLikeAnyOther) {
     };
     const std::string hugeCrc = zerosCrc(twoGiBPlus1), wrapsCrc = zerosCrc(fourGiBPlus5);
     ASSERT_EQ(h.Captions(), (std::vector<std::string>{"huge.bin", "small.bin", "wraps.bin"}));
-    EXPECT_EQ(h.form.CrcList.Item(0).SubItems, (std::vector<std::string>{"2147483649", hugeCrc, ""}));
-    EXPECT_EQ(h.form.CrcList.Item(2).SubItems, (std::vector<std::string>{"4294967301", wrapsCrc, ""}));
+    EXPECT_EQ(h.form.CrcList.Item(0).SubItems(), (std::vector<std::string>{"2147483649", hugeCrc, ""}));
+    EXPECT_EQ(h.form.CrcList.Item(2).SubItems(), (std::vector<std::string>{"4294967301", wrapsCrc, ""}));
     EXPECT_EQ(h.form.CrcList.Item(0).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
     EXPECT_EQ(h.form.CrcList.Item(2).ImageIndex, h.form.CrcList.Item(1).ImageIndex);
     std::vector<std::int64_t> sizes;

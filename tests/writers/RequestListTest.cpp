@@ -2,6 +2,7 @@
 #include "writers/WriterHarness.h"
 
 #include "core/Crc32.h"
+#include "platform/Paths.h"
 #include "support/TempDir.h"
 #include "writers/ListFormat.h"
 
@@ -65,7 +66,7 @@ TEST(RequestList, NothingTickedOpensNoDialogAndCreateModeDoesNothing) {
 TEST(RequestList, WrittenInReadModeAndLoadedInPlaceOfTheList) {
     LoadedList h("set.csv");
     ASSERT_EQ(h.form.CrcList.Count(), 3);
-    const std::string request = h.folder + "/set_Request.SFV";
+    const std::string request = JoinPath(h.folder, "set_Request.SFV");
     h.ui.DialogAnswers.push_back(request);
     ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
     ASSERT_EQ(h.ui.Dialogs.size(), 1u);
@@ -139,11 +140,11 @@ TEST(RequestList, TheChosenNamesExtensionDecides) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.Name);
         LoadedList h;
-        const std::string path = h.folder + "/" + c.Name;
+        const std::string path = JoinPath(h.folder, c.Name);
         if (c.Exists) h.dir.Write(std::string("d.v2/") + c.Name, "good.bin " + CrcHex("good") + "\r\n");
         h.ui.DialogAnswers.push_back(path);
         ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
-        EXPECT_EQ(h.ui.Dialogs.at(0).Proposed, h.folder + "/set.part1_Request.SFV");
+        EXPECT_EQ(h.ui.Dialogs.at(0).Proposed, JoinPath(h.folder, "set.part1_Request.SFV"));
         if (c.Loaded) {
             EXPECT_EQ(h.form.Status.Caption(), c.Status + path);
             EXPECT_EQ(h.form.ListPath, path);

@@ -53,11 +53,11 @@ public:
     FileTime LastWriteTime(const std::string& p) override {
         return ZeroFiles.count(p) ? FileTime{2020, 1, 2, 3, 4, 6} : real_.LastWriteTime(p);
     }
-    bool RenameFile(const std::string& a, const std::string& b) override { return real_.RenameFile(a, b); }
-    bool CopyFile(const std::string& a, const std::string& b) override { return real_.CopyFile(a, b); }
-    bool DeleteFile(const std::string& p) override { return real_.DeleteFile(p); }
-    bool MoveToTrash(const std::string& p) override { return real_.MoveToTrash(p); }
-    bool CreateFolder(const std::string& p) override { return real_.CreateFolder(p); }
+    void RenameFile(const std::string& a, const std::string& b) override { real_.RenameFile(a, b); }
+    void CopyFile(const std::string& a, const std::string& b) override { real_.CopyFile(a, b); }
+    void DeleteFile(const std::string& p) override { real_.DeleteFile(p); }
+    void MoveToTrash(const std::string& p) override { real_.MoveToTrash(p); }
+    void CreateFolder(const std::string& p) override { real_.CreateFolder(p); }
     void ReplaceFile(const std::string& a, const std::string& b) override {
         if (FailReplace) throw IoError("I/O error 5");
         real_.ReplaceFile(a, b);
@@ -125,8 +125,8 @@ inline void SetLocalTime(const std::string& path, int year, int month, int day, 
     tm.tm_isdst = -1;
     const std::time_t t = std::mktime(&tm);
     std::error_code ec;
-    std::filesystem::last_write_time(
-        PathOf(path), std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
+    std::filesystem::last_write_time(PathOf(path),
+                                     std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(t)), ec);
 }
 
 struct WriterHarness {
@@ -146,16 +146,17 @@ struct WriterHarness {
     // Adds a row as the list shows it.
     void AddRow(const std::string& name, const std::string& size, const std::string& crc, bool ticked = true,
                 int icon = 0) {
-        TListItem& row = form.CrcList.Add();
-        row.Caption = name;
-        row.SubItems = {size, crc, ""};
-        row.ImageIndex = icon;
+        form.AppendEntry(name, size.empty() ? NoSize : std::stoll(size),
+                         static_cast<std::uint32_t>(std::stoul(crc, nullptr, 16)));
+        form.CrcList.ShowTable(form.EntryTable, true);
+        TListItem& row = form.CrcList.Add(form.EntryCount - 1);
+        row.ImageIndex = static_cast<std::int16_t>(icon);
         row.Checked = ticked;
     }
     std::vector<std::string> Captions() const {
         std::vector<std::string> out;
         for (const TListItem& r : form.CrcList.Items())
-            out.push_back(r.Caption);
+            out.push_back(r.Caption());
         return out;
     }
     // The names of a folder's entries, hidden ones included, sorted.

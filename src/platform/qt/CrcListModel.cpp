@@ -91,7 +91,7 @@ QVariant CrcListModel::data(const QModelIndex& index, int role) const {
     const int col = index.column();
     switch (role) {
     case Qt::DisplayRole:
-        return col == 0 ? Q(item.Caption) : Q(item.SubItem(static_cast<std::size_t>(col - 1)));
+        return col == 0 ? Q(item.Caption()) : Q(item.SubItem(static_cast<std::size_t>(col - 1)));
     case Qt::DecorationRole:
         if (col == 0) return StateIcon(item.ImageIndex);
         return {};

@@ -1,6 +1,8 @@
 // The main menu and the list's pop-up menu, built from TForm1's menu items.
 #include "MainWindow.h"
 
+#include "app/MenuItems.h"
+
 #include <QAction>
 #include <QActionGroup>
 #include <QKeySequence>
@@ -75,13 +77,9 @@ void MainWindow::BuildMenus() {
 
     QMenu* option = bar->addMenu(QStringLiteral("オプション(&O)"));
     option->setObjectName(QStringLiteral("option"));
-    AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
-    // Options without side effects may change while a command runs: the logic reads them when it needs them.
-    AddItem(
-        option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
-    AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
-    AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
-    AddItem(option, f.WriteCp932, Click::AutoCheck, {}, true);
+    AddOptionItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        AddItem(option, item, click, std::move(command), evenWhileRunning);
+    });
     QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
     dubble->setObjectName(QStringLiteral("DubbleAction"));
     // The submenu as a whole is disabled in create mode.

@@ -19,6 +19,19 @@ std::string SystemReason(int err) {
     return std::strerror(err);
 }
 
+// The program's own findings carry errno values (generic), the system's failures GetLastError() codes.
+bool IsNotFound(const std::error_code& code) {
+    if (code.category() == std::generic_category()) return code.value() == ENOENT || code.value() == ENOTDIR;
+    return code.category() == std::system_category() &&
+           (code.value() == ERROR_FILE_NOT_FOUND || code.value() == ERROR_PATH_NOT_FOUND);
+}
+
+bool IsNameTaken(const std::error_code& code) {
+    if (code.category() == std::generic_category()) return code.value() == EEXIST;
+    return code.category() == std::system_category() &&
+           (code.value() == ERROR_FILE_EXISTS || code.value() == ERROR_ALREADY_EXISTS);
+}
+
 namespace {
 
 class Handle {
@@ -101,11 +114,12 @@ std::unique_ptr<OutputFile> CreateWith(const std::string& path, DWORD dispositio
     // Truncating a read-only file is refused, as Windows does (and Wine does not).
     const DWORD a = Attributes(path);
     if (a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_READONLY) != 0 && disposition == CREATE_ALWAYS)
-        throw IoError("File access denied");
+        throw IoError("File access denied", SystemReason(EACCES), std::error_code(EACCES, std::generic_category()),
+                      path);
     // Others may read a list while it is written, as on POSIX; nobody may write it meanwhile.
     HANDLE h = ::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (h == INVALID_HANDLE_VALUE) ThrowLastError();
+    if (h == INVALID_HANDLE_VALUE) ThrowLastError(path);
     return std::make_unique<WinOutputFile>(h);
 }
 
@@ -136,7 +150,7 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     Handle h(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ,
                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
                            FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-    if (!h.valid()) ThrowLastError();
+    if (!h.valid()) ThrowLastError(path);
     // Only files on a disk are read: a pipe or device would block or never end.
     if (::GetFileType(h.get()) != FILE_TYPE_DISK) throw IoError("I/O error " + std::to_string(ERROR_INVALID_FUNCTION));
     return std::make_unique<WinInputFile>(h.release());
@@ -159,7 +173,7 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
                                      FIND_FIRST_EX_LARGE_FETCH);
     if (find == INVALID_HANDLE_VALUE) {
         if (::GetLastError() == ERROR_FILE_NOT_FOUND) return {}; // an empty root folder
-        ThrowLastError();
+        ThrowLastError(path);
     }
     struct Closer {
         HANDLE h;
@@ -183,7 +197,7 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
                 : static_cast<std::int64_t>((static_cast<std::uint64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow);
         out.push_back(std::move(fe));
     } while (::FindNextFileW(find, &data));
-    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError();
+    if (::GetLastError() != ERROR_NO_MORE_FILES) ThrowLastError(path);
     return out;
 }
 
@@ -193,44 +207,36 @@ std::int64_t RealFileSystem::FileLength(const std::string& path) {
 
 FileTime RealFileSystem::LastWriteTime(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError();
+    if (!::GetFileAttributesExW(SystemPath(path).c_str(), GetFileExInfoStandard, &data)) ThrowLastError(path);
     return LocalTimeOf(data.ftLastWriteTime);
 }
 
-bool RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
+void RealFileSystem::RenameFile(const std::string& from, const std::string& to) {
     // Without MOVEFILE_REPLACE_EXISTING the move fails when the target exists; across volumes the
     // system copies and deletes.
-    try {
-        return ::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_COPY_ALLOWED) != 0;
-    } catch (const IoError&) {
-        return false;
+    if (!::MoveFileExW(SystemPath(from).c_str(), SystemPath(to).c_str(), MOVEFILE_COPY_ALLOWED)) {
+        const DWORD code = ::GetLastError();
+        win32::ThrowError(code, code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? to : from);
     }
 }
 
-bool RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
-    // CopyFileW keeps the times and attributes and removes a partial copy itself.
-    try {
-        if (!FileExists(from)) return false;
-        return ::CopyFileW(SystemPath(from).c_str(), SystemPath(to).c_str(), TRUE) != 0;
-    } catch (const IoError&) {
-        return false;
+void RealFileSystem::CopyFile(const std::string& from, const std::string& to) {
+    // CopyFileW keeps the times and attributes and removes a partial copy itself. A folder is no file to copy.
+    if (IsFolderAttr(Attributes(from)))
+        throw IoError("File access denied", SystemReason(EISDIR), std::error_code(EISDIR, std::generic_category()),
+                      from);
+    if (!::CopyFileW(SystemPath(from).c_str(), SystemPath(to).c_str(), TRUE)) {
+        const DWORD code = ::GetLastError();
+        win32::ThrowError(code, code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS ? to : from);
     }
 }
 
-bool RealFileSystem::DeleteFile(const std::string& path) {
-    try {
-        return ::DeleteFileW(SystemPath(path).c_str()) != 0;
-    } catch (const IoError&) {
-        return false;
-    }
+void RealFileSystem::DeleteFile(const std::string& path) {
+    if (!::DeleteFileW(SystemPath(path).c_str())) ThrowLastError(path);
 }
 
-bool RealFileSystem::CreateFolder(const std::string& path) {
-    try {
-        return ::CreateDirectoryW(SystemPath(path).c_str(), nullptr) != 0;
-    } catch (const IoError&) {
-        return false;
-    }
+void RealFileSystem::CreateFolder(const std::string& path) {
+    if (!::CreateDirectoryW(SystemPath(path).c_str(), nullptr)) ThrowLastError(path);
 }
 
 void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to) {
@@ -238,12 +244,14 @@ void RealFileSystem::ReplaceFile(const std::string& from, const std::string& to)
     const DWORD a = ::GetFileAttributesW(target.c_str());
     if (a != INVALID_FILE_ATTRIBUTES) {
         // A folder cannot be replaced by a file, and a read-only file is not ours to delete.
-        if ((a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0) throw IoError("File access denied");
+        if ((a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)) != 0)
+            throw IoError("File access denied", SystemReason(EACCES), std::error_code(EACCES, std::generic_category()),
+                          to);
         // The new file keeps the hidden and archive marks of the one it replaces.
         ::SetFileAttributesW(source.c_str(), a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE));
     }
     if (!::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
-        ThrowLastError();
+        ThrowLastError(to);
 }
 
 bool FileSystem::SameObject(const std::string& a, const std::string& b) {
@@ -252,11 +260,13 @@ bool FileSystem::SameObject(const std::string& a, const std::string& b) {
 
 namespace {
 
-// Volume serial number and file index: the identity of a file or folder on NTFS.
-bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info) {
+// Volume serial number and file index: the identity of a file or folder on NTFS. Without `follow` a
+// link (a reparse point: symbolic link or junction) is itself opened, not what it points to.
+bool FileInformation(const std::string& path, BY_HANDLE_FILE_INFORMATION& info, bool follow = true) {
     try {
+        const DWORD flags = FILE_FLAG_BACKUP_SEMANTICS | (follow ? 0 : FILE_FLAG_OPEN_REPARSE_POINT);
         Handle h(::CreateFileW(SystemPath(path).c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                               nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+                               nullptr, OPEN_EXISTING, flags, nullptr));
         return h.valid() && ::GetFileInformationByHandle(h.get(), &info);
     } catch (const IoError&) {
         return false;
@@ -279,6 +289,20 @@ bool RealFileSystem::SameObject(const std::string& a, const std::string& b) {
     BY_HANDLE_FILE_INFORMATION ia{}, ib{};
     return FileInformation(a, ia) && FileInformation(b, ib) && ia.dwVolumeSerialNumber == ib.dwVolumeSerialNumber &&
            ia.nFileIndexHigh == ib.nFileIndexHigh && ia.nFileIndexLow == ib.nFileIndexLow;
+}
+
+FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
+    // What the duplicate handling compares before it deletes: the file it read must still be the one there.
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!FileInformation(path, info, follow)) return {};
+    FileIdentity id;
+    id.Exists = true;
+    id.IsLink = !follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
+    id.IsFile = !id.IsLink && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+    id.Volume = info.dwVolumeSerialNumber;
+    id.Object = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+    id.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    return id;
 }
 
 FileSystem& RealFs() {

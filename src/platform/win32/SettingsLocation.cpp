@@ -6,6 +6,8 @@
 #include "platform/Paths.h"
 #include "platform/win32/WideText.h"
 
+#include <filesystem>
+
 namespace tv {
 
 namespace {
@@ -14,6 +16,15 @@ std::string Environment(const wchar_t* name) {
     wchar_t buf[32768];
     const DWORD n = ::GetEnvironmentVariableW(name, buf, static_cast<DWORD>(std::size(buf)));
     return n > 0 && n < std::size(buf) ? win32::Narrow(std::wstring_view(buf, n)) : std::string();
+}
+
+// "C:\x" or "\\server\share"; not "x", "\x" (the current drive's root) or "C:x".
+bool Absolute(const std::string& path) {
+    try {
+        return std::filesystem::path(win32::Widen(path)).is_absolute();
+    } catch (const IoError&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -41,9 +52,10 @@ std::string SettingsFilePath(const std::string& programPath, const std::string& 
                              const std::string&) {
     const std::string beside = ExtractFileDir(programPath);
     if (FolderWritable(beside)) return JoinPath(beside, SettingsFileName);
-    const std::string base = !configHome.empty() ? configHome
-                             : !home.empty()     ? JoinPath(JoinPath(home, "AppData"), "Roaming")
-                                                 : beside;
+    // A relative %APPDATA% would put the file wherever the program was started from: ignored.
+    const std::string base = Absolute(configHome) ? configHome
+                             : !home.empty()      ? JoinPath(JoinPath(home, "AppData"), "Roaming")
+                                                  : beside;
     return JoinPath(JoinPath(base, "Tallyvault"), SettingsFileName);
 }
 

@@ -5,17 +5,18 @@
 
 #include "platform/Errors.h"
 
+#include <cerrno>
 #include <shellapi.h>
 
 namespace tv {
 
-bool RealFileSystem::MoveToTrash(const std::string& path) {
-    if (!FileExists(path)) return false;
-    std::wstring from;
-    try {
-        from = win32::SystemPath(path);
-    } catch (const IoError&) {
-        return false;
+void RealFileSystem::MoveToTrash(const std::string& path) {
+    std::wstring from = win32::SystemPath(path);
+    if (!FileExists(path)) {
+        const DWORD a = ::GetFileAttributesW(from.c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) win32::ThrowLastError(path);
+        throw IoError("File access denied", SystemReason(EISDIR), std::error_code(EISDIR, std::generic_category()),
+                      path);
     }
     // The shell takes no "\\?\" prefix, and a list of names ended by an empty one.
     if (from.rfind(L"\\\\?\\UNC\\", 0) == 0)
@@ -27,7 +28,9 @@ bool RealFileSystem::MoveToTrash(const std::string& path) {
     op.wFunc = FO_DELETE;
     op.pFrom = from.c_str();
     op.fFlags = FOF_ALLOWUNDO | FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
-    return ::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted && !FileExists(path);
+    if (::SHFileOperationW(&op) == 0 && !op.fAnyOperationsAborted && !FileExists(path)) return;
+    // The shell's result is its own number, no system error: the reason says what happened.
+    throw IoError("File access denied", "it could not be moved to the trash", {}, path);
 }
 
 } // namespace tv

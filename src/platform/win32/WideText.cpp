@@ -116,8 +116,26 @@ std::string ErrorText(DWORD code) {
     }
 }
 
-void ThrowLastError() {
-    throw IoError(ErrorText(::GetLastError()));
+std::string WindowsReason(DWORD code) {
+    char* text = nullptr;
+    const DWORD n = ::FormatMessageA(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr, code,
+        MAKELANGID(LANG_ENGLISH, SUBLANG_ENGLISH_US), reinterpret_cast<char*>(&text), 0, nullptr);
+    std::string reason = n != 0 && text ? std::string(text, n) : std::string();
+    if (text) ::LocalFree(text);
+    // The system's texts end with a full stop and a line end; a Windows without English texts has none.
+    while (!reason.empty() && (reason.back() == '\n' || reason.back() == '\r' || reason.back() == '.'))
+        reason.pop_back();
+    return reason.empty() ? "system error " + std::to_string(code) : reason;
+}
+
+void ThrowLastError(const std::string& path) {
+    ThrowError(::GetLastError(), path);
+}
+
+void ThrowError(DWORD code, const std::string& path) {
+    throw IoError(ErrorText(code), WindowsReason(code), std::error_code(static_cast<int>(code), std::system_category()),
+                  path);
 }
 
 } // namespace tv::win32

@@ -29,7 +29,12 @@ std::wstring SystemPath(const std::string& path);
 // The runtime's text of a Win32 error code ("File not found", "File access denied", "I/O error N").
 std::string ErrorText(DWORD code);
 
-// IoError with the text of GetLastError().
-[[noreturn]] void ThrowLastError();
+// The system's reason for a Win32 error code in English words ("The system cannot find the file specified").
+std::string WindowsReason(DWORD code);
+
+// IoError with the text of GetLastError(), the code kept, and the path it concerns.
+[[noreturn]] void ThrowLastError(const std::string& path = {});
+// IoError for the Win32 error `code` and the path it concerns.
+[[noreturn]] void ThrowError(DWORD code, const std::string& path);
 
 } // namespace tv::win32

@@ -553,7 +553,7 @@ private slots:
         // The logic's rows keep their order; a tick and a selection on the view land on the same row.
         std::vector<std::string> logic;
         for (const TListItem& item : h.form.CrcList.Items())
-            logic.push_back(item.Caption);
+            logic.push_back(item.Caption());
         QCOMPARE(logic, (std::vector<std::string>{"bad.bin", "gone.bin", "good.bin", "moved.bin"}));
         QVERIFY(h.Model()->setData(h.Model()->index(1, 0), Qt::Checked, Qt::CheckStateRole));
         QVERIFY(h.form.CrcList.Checked(1));

@@ -455,7 +455,7 @@ void Win32Window::OnNotify(NMHDR* header, LRESULT& result) {
         const TListItem& row = form_.CrcList.Item(listRow);
         if (item.mask & LVIF_TEXT && item.cchTextMax > 0) {
             const std::wstring text =
-                W(item.iSubItem == 0 ? row.Caption : row.SubItem(static_cast<std::size_t>(item.iSubItem - 1)));
+                W(item.iSubItem == 0 ? row.Caption() : row.SubItem(static_cast<std::size_t>(item.iSubItem - 1)));
             const std::size_t n = std::min(text.size(), static_cast<std::size_t>(item.cchTextMax - 1));
             std::copy(text.begin(), text.begin() + static_cast<std::ptrdiff_t>(n), item.pszText);
             item.pszText[n] = 0;

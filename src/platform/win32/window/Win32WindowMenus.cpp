@@ -1,6 +1,8 @@
 // The main menu, the list's pop-up menu and the keyboard shortcuts, built from TForm1's menu items.
 #include "Win32Window.h"
 
+#include "app/MenuItems.h"
+
 #include <cctype>
 
 namespace tv::win32 {
@@ -115,13 +117,9 @@ void Win32Window::BuildMenus() {
     ::AppendMenuW(check, MF_STRING, onlyUnmatchedId_, L"\u25CB\u4EE5\u5916\u306E\u884C\u3060\u3051\u8868\u793A(&U)");
 
     HMENU option = sub(L"\u30AA\u30D7\u30B7\u30E7\u30F3(&O)");
-    AddItem(option, f.ModeChangeCmd, Click::Plain, [&f] { f.ModeChangeCmdClick(); });
-    // Options without side effects may change while a command runs: the logic reads them when it needs them.
-    AddItem(
-        option, f.CopyComplement, Click::AutoCheck, [&f] { f.CopyComplementClick(); }, true);
-    AddItem(option, f.FixFolder, Click::Plain, [&f] { f.FixFolderClick(); });
-    AddItem(option, f.AutoMove, Click::AutoCheck, {}, true);
-    AddItem(option, f.WriteCp932, Click::AutoCheck, {}, true);
+    AddOptionItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        AddItem(option, item, click, std::move(command), evenWhileRunning);
+    });
     HMENU dubble = ::CreatePopupMenu();
     const UINT dubblePosition = static_cast<UINT>(::GetMenuItemCount(option));
     ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble),

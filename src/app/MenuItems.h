@@ -1,0 +1,20 @@
+#pragma once
+// Menu items that both windows make alike, handed to a front end's own way of adding an item.
+#include "app/TallyvaultMain.h"
+
+#include <functional>
+
+namespace tv {
+
+// The option menu's items above the duplicate submenu. `add(item, click, command, evenWhileRunning)`:
+// options without side effects may change while a command runs, as the logic reads them when it
+// needs them.
+template <class Add> void AddOptionItems(TForm1& f, Add&& add) {
+    add(f.ModeChangeCmd, MenuClick::Plain, std::function<void()>([&f] { f.ModeChangeCmdClick(); }), false);
+    add(f.CopyComplement, MenuClick::AutoCheck, std::function<void()>([&f] { f.CopyComplementClick(); }), true);
+    add(f.FixFolder, MenuClick::Plain, std::function<void()>([&f] { f.FixFolderClick(); }), false);
+    add(f.AutoMove, MenuClick::AutoCheck, std::function<void()>(), true);
+    add(f.WriteCp932, MenuClick::AutoCheck, std::function<void()>(), true);
+}
+
+} // namespace tv
