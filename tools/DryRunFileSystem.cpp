@@ -3,6 +3,8 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
+#include <cerrno>
+
 namespace tv::cli {
 
 namespace {
