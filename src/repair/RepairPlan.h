@@ -14,6 +14,9 @@
 //   planned
 //   done|failed|undone <step number from 0>
 // A plan without its "planned" line was cut off while written: nothing was changed for it yet.
+// Each recovery writes its own marks, in the same form, to a new file of the plan's name + ".N" (N from
+// 1, made new, never replacing); the next recovery reads the plan and every ".N" as one record, so a
+// recovery that is killed in turn can be run again. The plan goes first at the end, then the ".N" files.
 #include "platform/FileSystem.h"
 #include "repair/Confine.h"
 
@@ -62,7 +65,7 @@ std::string PlanPath(const std::string& listPath);
 
 // Reads a plan file's text; a line cut off by a kill is left out.
 PlanRecord ParsePlan(std::string_view text);
-// Reads and parses a plan file.
+// Reads a plan file with the marks of every recovery of it so far.
 PlanRecord ReadPlan(FileSystem& fs, const std::string& path);
 
 // The plan file of one running pass: written and synced (file and folder) when made, marked as the
@@ -89,7 +92,8 @@ private:
 };
 
 // Finishes the plan a killed pass left beside the list, or undoes its steps (last first); every step
-// looks at the files first, so a recovery that is killed itself can be run again. Never replaces a
+// looks at the files first and is marked in the recovery's own marks file, so a recovery that is
+// killed itself can be run again. Never replaces a
 // file. False when there was no plan; failures name the steps that could not be made, and `made` (when
 // given) hears of each change made, in order.
 bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
