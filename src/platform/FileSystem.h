@@ -169,10 +169,10 @@ public:
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
     FileIdentity Identify(const std::string& path, bool follow = false) override;
+    bool RemoveIfAbandoned(const std::string& path) override;
 #ifndef _WIN32
     // Read-ahead and changes confined beneath a folder are POSIX here; on Windows the base versions serve.
     void WillRead(const std::string& path, std::int64_t size) override;
-    bool RemoveIfAbandoned(const std::string& path) override;
     void SyncFolder(const std::string& path) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
     void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
