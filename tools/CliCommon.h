@@ -22,13 +22,15 @@ enum ExitStatus : int {
     SomeNotMatched = 1,   // the list was read whole and some row is ×, － or ！
     Failed = 2,           // an error: bad arguments, no list, nothing read, a file operation failed
     ListNotReadWhole = 3, // some entries of the list were never checked, whatever the rows show
+    NoPlan = 4,           // repair --undo: no plan of a killed repair beside the list
 };
 
 // One line a row (mark, name, size, CRC, same file), the counters and the status text on standard
 // output; when the list was not read whole, one line on standard error saying what was not checked.
 int PrintRows(const TForm1& form, bool failed);
 
-// tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates]
+// tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
+// and tallyvault-cli repair LIST --undo
 int Repair(const std::vector<std::string>& args);
 
 // tallyvault-cli create FOLDER OUT

@@ -1,9 +1,15 @@
 // tallyvault-cli repair: load a list, optionally search a folder tree for the contents that are not
-// found (the × and － rows), then put every found same file in place and print the rows.
+// found (the × and － rows), then put every found same file in place and print the rows. A plan left
+// beside the list by a killed repair is finished first, or reversed with --undo; --dry-run prints the
+// changes a repair would make and makes none.
 #include "CliCommon.h"
+#include "DryRunFileSystem.h"
 #include "app/TallyvaultMain.h"
 #include "platform/HeadlessUi.h"
+#include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "repair/Confine.h"
+#include "repair/RepairPlan.h"
 
 #include <chrono>
 #include <ctime>
@@ -15,8 +21,82 @@ namespace tv::cli {
 namespace {
 
 int RepairUsage() {
-    std::cerr << "usage: tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times]\n";
-    return 2;
+    std::cerr << "usage: tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] "
+                 "[--dry-run]\n"
+                 "       tallyvault-cli repair LIST --undo\n";
+    return Failed;
+}
+
+// A name as the changes are printed: below the list's folder relative to it, else in full.
+std::string Shown(const std::string& folder, const std::string& path) {
+    std::optional<std::string> rel = RelativeBeneath(folder, path);
+    return OneLine(rel ? *rel : path);
+}
+
+// One change on one line: what is done, TAB, the file, and for a rename, move or copy TAB where it goes.
+void PrintChange(std::ostream& out, const std::string& folder, const PlanChange& c) {
+    out << c.Verb << '\t' << Shown(folder, c.From);
+    if (!c.To.empty()) out << '\t' << Shown(folder, c.To);
+    out << '\n';
+}
+
+std::string Changes(std::size_t n) {
+    return std::to_string(n) + (n == 1 ? " change" : " changes");
+}
+
+// --undo: the plan a killed repair left beside the list is reversed, last step first.
+int Undo(const std::string& list) {
+    const std::string listPath = ExpandLongPath(list);
+    const std::string folder = ExtractFileDir(listPath);
+    const std::string shownList = OneLine(ExtractFileName(listPath));
+    FileSystem& fs = RealFs();
+    if (!fs.FileExists(PlanPath(listPath))) {
+        std::cerr << "tallyvault-cli: nothing to undo: no plan of a killed repair is beside " << shownList << '\n';
+        return NoPlan;
+    }
+    HeadlessUi ui(std::cerr);
+    EntryFailures failures;
+    std::vector<PlanChange> made;
+    bool recovered = false;
+    try {
+        recovered = RecoverPlan(fs, listPath, true, failures, &made);
+    } catch (const IoError& e) {
+        // The plan could not be read or removed: said, with its cause, and left for another try.
+        failures.Add(e, PlanPath(listPath));
+    }
+    for (const PlanChange& c : made)
+        PrintChange(std::cout, folder, c);
+    std::cout.flush();
+    failures.Report(ui);
+    if (!recovered && failures.Empty()) {
+        std::cerr << "tallyvault-cli: the plan beside " << shownList
+                  << " was cut off while it was written, before any change: it was removed, nothing to undo\n";
+        return AllMatch;
+    }
+    std::cerr << "tallyvault-cli: the killed repair of " << shownList << " was undone: " << Changes(made.size())
+              << " made";
+    if (!failures.Empty()) std::cerr << ", " << failures.Count() << " failed";
+    std::cerr << '\n';
+    return failures.Empty() ? AllMatch : Failed;
+}
+
+// --dry-run with a plan of a killed repair beside the list: what the real run starts with is that
+// plan's steps not yet made; the rest of it cannot be planned before they are.
+int DryRunOfKilledPlan(const std::string& listPath) {
+    const std::string folder = ExtractFileDir(listPath);
+    const PlanRecord r = ReadPlan(RealFs(), PlanPath(listPath));
+    std::size_t left = 0;
+    for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k)
+        if (!r.Done[k] && !r.Failed[k] && !r.Undone[k]) {
+            PrintChange(std::cout, folder, r.Plan.Change(k));
+            ++left;
+        }
+    std::cout.flush();
+    std::cerr << "tallyvault-cli: dry run, nothing changed: a repair of " << OneLine(ExtractFileName(listPath))
+              << " was killed; a repair first makes the " << Changes(left)
+              << " of its plan not yet made (listed above; repair --undo reverses the ones made instead), and "
+                 "plans the rest after that\n";
+    return SomeNotMatched;
 }
 
 } // namespace
@@ -24,7 +104,7 @@ int RepairUsage() {
 int Repair(const std::vector<std::string>& args) {
     std::string list;
     std::optional<std::string> root;
-    bool copy = false, deleteDuplicates = false, times = false;
+    bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
         if (a == "--search" && k + 1 < args.size() && !root)
@@ -35,12 +115,18 @@ int Repair(const std::vector<std::string>& args) {
             deleteDuplicates = true;
         else if (a == "--times")
             times = true;
+        else if (a == "--dry-run")
+            dryRun = true;
+        else if (a == "--undo")
+            undo = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
             list = a;
         else
             return RepairUsage();
     }
     if (list.empty() || (root && root->empty())) return RepairUsage();
+    // An undo only reverses what the killed run made: it searches, copies and deletes nothing else.
+    if (undo) return root || copy || deleteDuplicates || times || dryRun ? RepairUsage() : Undo(list);
 
     // --times: the wall time of each step on stderr, so a benchmark can tell the search from the moves.
     // The processor time beside it tells the work from the waiting on a busy machine.
@@ -57,14 +143,40 @@ int Repair(const std::vector<std::string>& args) {
         cpuMark = cpu;
     };
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
-    TForm1 form(ui, RealFs());
+    const std::string listPath = ExpandLongPath(list);
+    const std::string folder = ExtractFileDir(listPath);
+    if (RealFs().FileExists(PlanPath(listPath))) {
+        if (dryRun) return DryRunOfKilledPlan(listPath);
+        // A killed repair is finished before this one looks at the files.
+        EntryFailures failures;
+        std::vector<PlanChange> made;
+        bool finished = false;
+        try {
+            finished = RecoverPlan(RealFs(), listPath, false, failures, &made);
+        } catch (const IoError& e) {
+            failures.Add(e, PlanPath(listPath));
+        }
+        if (finished)
+            std::cerr << "tallyvault-cli: finished the killed repair of " << OneLine(ExtractFileName(listPath))
+                      << " first: " << Changes(made.size()) << " made\n";
+        for (const PlanChange& c : made) {
+            std::cerr << "  ";
+            PrintChange(std::cerr, folder, c);
+        }
+        failures.Report(ui);
+        step("finish-killed-repair");
+    }
+    // A dry run reads the real files and changes none: the duplicates it would delete are noted.
+    DryRunFileSystem dry(RealFs());
+    TForm1 form(ui, dryRun ? static_cast<FileSystem&>(dry) : RealFs());
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
     form.CopyComplement.SetChecked(copy);
-    form.ListPath = ExpandLongPath(list);
+    form.ListPath = listPath;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     step("load");
 
+    std::optional<RepairPlan> plan;
     if (form.CrcList.Count() > 0 && !form.CloseRequested) {
         if (root) {
             form.FixFolder.SetChecked(true);
@@ -81,10 +193,24 @@ int Repair(const std::vector<std::string>& args) {
                 [&] {
                     form.CheckCycle = 0; // the rows whose content was found under another name or elsewhere
                     form.CheckButtonClick();
-                    form.FileChangeCmdClick();
+                    if (dryRun)
+                        plan = form.PlannedFileChanges();
+                    else
+                        form.FileChangeCmdClick();
                 },
                 true);
-        step("rename-and-move");
+        step(dryRun ? "plan" : "rename-and-move");
+    }
+    if (dryRun) {
+        // In the order a repair makes them: the duplicates go during the verification and the search,
+        // the renames after.
+        for (const DryRunFileSystem::Removal& r : dry.Removals())
+            PrintChange(std::cout, folder, {r.Trash ? "trash" : "delete", r.Path, {}});
+        const std::size_t steps = plan ? plan->Steps.size() : 0;
+        for (std::size_t k = 0; k < steps; ++k)
+            PrintChange(std::cout, folder, plan->Change(k));
+        std::cerr << "tallyvault-cli: dry run, nothing changed: a repair would make "
+                  << Changes(dry.Removals().size() + steps) << '\n';
     }
     return PrintRows(form, ui.ErrorsShown() > 0);
 }

@@ -20,7 +20,8 @@ namespace {
 
 int Usage() {
     std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
-                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times]\n"
+                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+                 "       tallyvault-cli repair LIST --undo\n"
                  "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
     return 2;
 }
@@ -34,9 +35,12 @@ constexpr const char* HelpText =
     "Commands:\n"
     "  verify LIST [--delete-duplicates]\n"
     "      load LIST and check the files of its folder\n"
-    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times]\n"
+    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
     "      with --search, look under ROOT for the contents of bad and missing rows; then give each\n"
-    "      file found its entry's name in the list's folder (moved, or copied with --copy)\n"
+    "      file found its entry's name in the list's folder (moved, or copied with --copy); a repair\n"
+    "      of LIST that was killed is finished first, from the plan it left beside LIST\n"
+    "  repair LIST --undo\n"
+    "      reverse the changes of a killed repair of LIST, from the plan it left beside LIST\n"
     "  create FOLDER OUT\n"
     "      list the plain files of FOLDER into OUT (.sfv or .csv), then verify OUT\n"
     "\n"
@@ -45,6 +49,13 @@ constexpr const char* HelpText =
     "  --search ROOT        where repair looks for missing contents (links not followed)\n"
     "  --copy               repair copies found files instead of moving them\n"
     "  --times              repair prints the wall time of each step on stderr\n"
+    "  --dry-run            repair changes nothing: it prints the changes it would make, one a line\n"
+    "                       before the rows (park, rename, move or copy NAME TAB NEW-NAME; delete\n"
+    "                       NAME; names below the list's folder relative to it), and exits as the\n"
+    "                       rows are now\n"
+    "  --undo               repair reverses a killed repair and prints the changes it made, one a\n"
+    "                       line as --dry-run does; it exits 0 when all went well, 2 when some change\n"
+    "                       failed (standard error says which and why), 4 when there is no plan\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -56,7 +67,8 @@ constexpr const char* HelpText =
     "  2  an error: the list could not be read or is empty, a file operation failed, bad arguments\n"
     "  3  the list was not read whole (it stops being readable, or lines that are no entries were\n"
     "     passed over): some files it names were never checked, whatever the rows show; standard\n"
-    "     error says what was not checked and why\n";
+    "     error says what was not checked and why\n"
+    "  4  repair --undo: no plan of a killed repair is beside the list, nothing was changed\n";
 
 int Verify(const std::vector<std::string>& args) {
     std::string list;

@@ -176,6 +176,9 @@ public:
     // later rows follow a file the plan parks. Rows that could not be changed are named in `failures`.
     void PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
                          std::int32_t& passedOver);
+    // The changes the rename would make, planned and none made (a dry run): the table is left as it was,
+    // and the rows that could not be changed are reported as the rename reports them.
+    RepairPlan PlannedFileChanges();
     void SearchButtonClick();
     void ComplementClick();
     void FilesDropped(const std::vector<std::string>& paths);

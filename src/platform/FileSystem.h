@@ -169,16 +169,16 @@ public:
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override;
     FileIdentity Identify(const std::string& path, bool follow = false) override;
+    bool RemoveIfAbandoned(const std::string& path) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;
     void TransferBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
                          const std::string& root, const std::string& toRel, bool keepSource) override;
     void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
     void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
 #ifndef _WIN32
-    // Read-ahead, the sweep of abandoned files and held roots are POSIX here; on Windows the base versions
+    // Read-ahead, the folder sync and held roots are POSIX here; on Windows the base versions
     // serve (each confined change opens its root again).
     void WillRead(const std::string& path, std::int64_t size) override;
-    bool RemoveIfAbandoned(const std::string& path) override;
     void SyncFolder(const std::string& path) override;
     void HoldRoots(bool hold) override;
     RealFileSystem();

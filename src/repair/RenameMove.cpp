@@ -259,6 +259,24 @@ void TForm1::FileChangeCmdClick() {
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
 }
 
+RepairPlan TForm1::PlannedFileChanges() {
+    RepairPlan plan;
+    if (SearchActive || EntryCount <= 0) return plan;
+    // The planning points later rows at the places it parks their files in: those rows are put back.
+    std::vector<std::pair<std::int32_t, std::string>> found;
+    for (std::int32_t j = 0; j < EntryCount; ++j)
+        if (!EntryTable[j].SameFile.empty()) found.emplace_back(j, EntryTable[j].SameFile.str());
+    EntryFailures failures;
+    std::vector<std::int32_t> rowOfStep;
+    std::int32_t passedOver = 0;
+    PlanFileChanges(plan, rowOfStep, failures, passedOver);
+    for (auto& [j, path] : found)
+        EntryTable[j].SameFile = std::move(path);
+    failures.Report(ui);
+    if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
+    return plan;
+}
+
 void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
                      std::vector<std::int32_t>& changed) {
     const std::string planPath = PlanPath(ListPath);

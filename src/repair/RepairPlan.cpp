@@ -79,12 +79,86 @@ const char* KindWord(PlanStep::Kind k) {
     return "move";
 }
 
+// What a transfer is called: a move within the list's folder is a rename.
+const char* TransferVerb(const RepairPlan& plan, const PlanStep& s) {
+    if (s.What == PlanStep::Kind::Copy) return "copy";
+    return SameFileName(s.Root, plan.Base) ? "rename" : "move";
+}
+
 // A path as the file system compares paths, with every separator spelled alike.
 std::string Key(const std::string& rel) {
     std::string key = FileNameKey(rel);
     for (char& c : key)
         if (IsPathDelim(c)) c = '/';
     return key;
+}
+
+// One "done|failed|undone K" line, one write() so that a kill keeps it whole or leaves it cut off (and
+// then ignored). Not synced: a recovery looks at the files anyway.
+void WriteMark(OutputFile* out, const char* what, std::size_t k) {
+    std::string line = what;
+    line += '\t';
+    line += std::to_string(k);
+    line += '\n';
+    try {
+        if (out) out->Write(line.data(), line.size());
+    } catch (const IoError&) {
+    }
+}
+
+// The marks of the n-th recovery of a plan (from 1): each recovery writes its own file, made new, so a
+// recovery killed in turn leaves its marks for the next one and nothing is ever written over.
+std::string MarksPath(const std::string& planPath, std::size_t n) {
+    return planPath + "." + std::to_string(n);
+}
+
+std::string ReadText(FileSystem& fs, const std::string& path) {
+    std::string text;
+    std::unique_ptr<InputFile> in = fs.OpenRead(path);
+    std::vector<char> buf(1 << 16);
+    for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0;)
+        text.append(buf.data(), n);
+    return text;
+}
+
+// How many recoveries left their marks: they are numbered 1, 2, ... without a gap, as each takes the
+// next number and they are removed last first.
+std::size_t MarkFileCount(FileSystem& fs, const std::string& planPath) {
+    std::size_t n = 0;
+    while (fs.FileExists(MarksPath(planPath, n + 1)))
+        ++n;
+    return n;
+}
+
+// Removes the recoveries' marks, last first (a kill on the way leaves 1..m, still without a gap).
+void RemoveMarkFiles(FileSystem& fs, const std::string& planPath) {
+    for (std::size_t n = MarkFileCount(fs, planPath); n > 0; --n) {
+        try {
+            fs.DeleteFile(MarksPath(planPath, n));
+        } catch (const IoError&) {
+        }
+    }
+}
+
+// Reads "done|failed|undone K" lines into r (after the plan itself); other and cut-off lines are passed over.
+void ReadMarks(PlanRecord& r, std::string_view text) {
+    while (!text.empty()) {
+        const std::size_t end = text.find('\n');
+        if (end == std::string_view::npos) break; // the last line was cut off
+        const std::vector<std::string_view> f = Fields(text.substr(0, end));
+        text.remove_prefix(end + 1);
+        if (f.size() != 2) continue;
+        const std::string_view word = f[0];
+        if (word != "done" && word != "failed" && word != "undone") continue;
+        std::size_t k = 0;
+        bool number = !f[1].empty();
+        for (char c : f[1]) {
+            number = number && c >= '0' && c <= '9' && k < r.Done.size();
+            if (number) k = k * 10 + static_cast<std::size_t>(c - '0');
+        }
+        if (!number || k >= r.Done.size()) continue;
+        (word == "done" ? r.Done : word == "failed" ? r.Failed : r.Undone)[k] = 1;
+    }
 }
 
 // Whether the file `a` holds the first bytes of `b`: a copy cut off by a kill.
@@ -107,8 +181,11 @@ bool IsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b) {
 // One recovery of a plan record: its steps looked at on disk, in order or backwards.
 class Recovery {
 public:
-    Recovery(FileSystem& fs, const PlanRecord& r, EntryFailures& failures)
-        : fs_(fs), plan_(r.Plan), r_(r), failures_(failures), parkFor_(plan_.Steps.size(), NoStep) {
+    // `started`: how many steps the pass itself may have begun.
+    Recovery(FileSystem& fs, const PlanRecord& r, std::size_t started, OutputFile& marks, EntryFailures& failures,
+             std::vector<PlanChange>* made)
+        : fs_(fs), plan_(r.Plan), r_(r), started_(started), marks_(marks), failures_(failures), made_(made),
+          parkFor_(plan_.Steps.size(), NoStep) {
         // The parking that made room for each transfer, and the names a parking given back in the run
         // returned to (the steps after it read the file from there).
         std::unordered_map<std::string, std::size_t> lastPark;
@@ -131,63 +208,59 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To))
+                    if (There(plan_.Base, s.From) && !There(plan_.Base, s.To)) {
                         fs_.RenameBeneath(plan_.Base, s.From, s.To);
-                    continue;
+                        Made("park", FolderFile(plan_.Base, s.From), FolderFile(plan_.Base, s.To));
+                    }
+                } else {
+                    FinishTransfer(k);
                 }
-                const std::string from = Source(s);
-                const FileIdentity src = fs_.Identify(FolderFile(s.Root, from));
-                const FileIdentity to = fs_.Identify(FolderFile(plan_.Base, s.To));
-                if (to.Exists) {
-                    // Made, unless it is a copy of ours cut off by the kill: the source still holds it all.
-                    if (r_.Done[k] || !Ours(k) || !src.IsFile || !to.IsFile || to.Size >= src.Size ||
-                        !IsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
-                        continue;
-                    fs_.DeleteBeneath(plan_.Base, s.To, to);
-                }
-                if (!src.Exists) throw IoErrorFromErrno(ENOENT);
-                if (!src.IsFile) throw IoErrorFromErrno(src.IsLink ? ELOOP : EINVAL);
-                MakeFoldersBeneath(fs_, plan_.Base, s.To);
-                fs_.TransferBeneath(s.Root, from, src, plan_.Base, s.To, s.What == PlanStep::Kind::Copy);
+                // Marked, so that a recovery after this one leaves it be: its names may be taken again
+                // by later steps (a parking's name by the file brought there).
+                WriteMark(&marks_, "done", k);
             } catch (const IoError& e) {
                 failures_.Add(e, FolderFile(plan_.Base, s.To));
+                WriteMark(&marks_, "failed", k);
                 GiveBack(k);
             }
         }
     }
 
+    void FinishTransfer(std::size_t k) {
+        const PlanStep& s = plan_.Steps[k];
+        const std::string from = Source(s);
+        const FileIdentity src = fs_.Identify(FolderFile(s.Root, from));
+        const FileIdentity to = fs_.Identify(FolderFile(plan_.Base, s.To));
+        if (to.Exists) {
+            // Made, unless it is a copy of ours cut off by the kill: the source still holds it all.
+            if (!Ours(k) || !src.IsFile || !to.IsFile || to.Size >= src.Size ||
+                !IsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
+                return;
+            fs_.DeleteBeneath(plan_.Base, s.To, to);
+            Made("delete", FolderFile(plan_.Base, s.To));
+        }
+        if (!src.Exists) throw IoErrorFromErrno(ENOENT);
+        if (!src.IsFile) throw IoErrorFromErrno(src.IsLink ? ELOOP : EINVAL);
+        MakeFoldersBeneath(fs_, plan_.Base, s.To);
+        fs_.TransferBeneath(s.Root, from, src, plan_.Base, s.To, s.What == PlanStep::Kind::Copy);
+        Made(TransferVerb(plan_, s), FolderFile(s.Root, from), FolderFile(plan_.Base, s.To));
+    }
+
     void Undo() {
-        // Steps are made in order: none after the first one without a mark was started.
-        std::size_t end = 0;
-        for (std::size_t k = 0; k < plan_.Steps.size(); ++k)
-            if (r_.Done[k] || r_.Failed[k] || r_.Undone[k]) end = k + 1;
-        end = std::min(end + 1, plan_.Steps.size());
-        for (std::size_t k = end; k-- > 0;) {
+        for (std::size_t k = started_; k-- > 0;) {
             if (r_.Failed[k] || r_.Undone[k]) continue;
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From))
+                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From)) {
                         fs_.RenameBeneath(plan_.Base, s.To, s.From);
-                    continue;
+                        Made("rename", FolderFile(plan_.Base, s.To), FolderFile(plan_.Base, s.From));
+                    }
+                } else {
+                    UndoTransfer(k);
                 }
-                const std::string from = Source(s);
-                const std::string toPath = FolderFile(plan_.Base, s.To), srcPath = FolderFile(s.Root, from);
-                const FileIdentity to = fs_.Identify(toPath);
-                if (!to.Exists || !Ours(k)) continue;
-                const FileIdentity src = fs_.Identify(srcPath);
-                if (s.What == PlanStep::Kind::Move) {
-                    if (src.Exists) continue;
-                    if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
-                    MakeFoldersBeneath(fs_, s.Root, from);
-                    fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
-                } else if (src.IsFile && to.IsFile &&
-                           (FilesIdentical(fs_, toPath, srcPath) ||
-                            (!r_.Done[k] && to.Size < src.Size && IsPrefixOf(fs_, toPath, srcPath)))) {
-                    // A copy goes only while its source still holds the same bytes (or all the bytes a
-                    // copy cut off by the kill holds).
-                    fs_.DeleteBeneath(plan_.Base, s.To, to);
-                }
+                // Marked, so that a recovery after this one does not take back what stands there now.
+                WriteMark(&marks_, "undone", k);
             } catch (const IoError& e) {
                 failures_.Add(e, FolderFile(plan_.Base, s.To));
             }
@@ -196,6 +269,33 @@ public:
 
 private:
     static constexpr std::size_t NoStep = static_cast<std::size_t>(-1);
+
+    void UndoTransfer(std::size_t k) {
+        const PlanStep& s = plan_.Steps[k];
+        const std::string from = Source(s);
+        const std::string toPath = FolderFile(plan_.Base, s.To), srcPath = FolderFile(s.Root, from);
+        const FileIdentity to = fs_.Identify(toPath);
+        if (!to.Exists || !Ours(k)) return;
+        const FileIdentity src = fs_.Identify(srcPath);
+        if (s.What == PlanStep::Kind::Move) {
+            if (src.Exists) return;
+            if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
+            MakeFoldersBeneath(fs_, s.Root, from);
+            fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
+            Made(TransferVerb(plan_, s), toPath, srcPath);
+        } else if (src.IsFile && to.IsFile &&
+                   (FilesIdentical(fs_, toPath, srcPath) ||
+                    (!r_.Done[k] && to.Size < src.Size && IsPrefixOf(fs_, toPath, srcPath)))) {
+            // A copy goes only while its source still holds the same bytes (or all the bytes a copy cut
+            // off by the kill holds).
+            fs_.DeleteBeneath(plan_.Base, s.To, to);
+            Made("delete", toPath);
+        }
+    }
+
+    void Made(const char* verb, std::string from, std::string to = {}) {
+        if (made_) made_->push_back({verb, std::move(from), std::move(to)});
+    }
 
     bool There(const std::string& root, const std::string& rel) { return fs_.Identify(FolderFile(root, rel)).Exists; }
 
@@ -217,7 +317,9 @@ private:
         try {
             if (There(plan_.Base, p.To) && !There(plan_.Base, p.From)) {
                 fs_.RenameBeneath(plan_.Base, p.To, p.From);
+                Made("rename", FolderFile(plan_.Base, p.To), FolderFile(plan_.Base, p.From));
                 back_[Key(p.To)] = p.From;
+                WriteMark(&marks_, "undone", parkFor_[k]);
             }
         } catch (const IoError& e) {
             failures_.Add(e, FolderFile(plan_.Base, p.To));
@@ -227,7 +329,10 @@ private:
     FileSystem& fs_;
     const RepairPlan& plan_;
     const PlanRecord& r_;
+    std::size_t started_;
+    OutputFile& marks_;
     EntryFailures& failures_;
+    std::vector<PlanChange>* made_;
     std::vector<std::size_t> parkFor_;
     std::unordered_map<std::string, std::string> back_;
 };
@@ -255,18 +360,10 @@ std::string RepairPlan::Text() const {
     return out;
 }
 
-std::string RepairPlan::Describe(std::size_t k) const {
+PlanChange RepairPlan::Change(std::size_t k) const {
     const PlanStep& s = Steps[k];
-    const std::string to = FolderFile(Base, s.To);
-    switch (s.What) {
-    case PlanStep::Kind::Park:
-        return "park " + FolderFile(Base, s.From) + " as " + to;
-    case PlanStep::Kind::Copy:
-        return "copy " + FolderFile(s.Root, s.From) + " to " + to;
-    case PlanStep::Kind::Move:
-        break;
-    }
-    return (SameFileName(s.Root, Base) ? "rename " : "move ") + FolderFile(s.Root, s.From) + " to " + to;
+    if (s.What == PlanStep::Kind::Park) return {"park", FolderFile(Base, s.From), FolderFile(Base, s.To)};
+    return {TransferVerb(*this, s), FolderFile(s.Root, s.From), FolderFile(Base, s.To)};
 }
 
 std::string PlanPath(const std::string& listPath) {
@@ -290,38 +387,31 @@ PlanRecord ParsePlan(std::string_view text) {
             continue;
         }
         const std::string_view word = f[0];
-        if (!r.Complete) {
-            if (word == "planned" && f.size() == 1) {
-                r.Complete = true;
-                r.Done.assign(r.Plan.Steps.size(), 0);
-                r.Failed = r.Undone = r.Done;
-            } else if (word == "base" && f.size() == 2) {
-                r.Plan.Base = Unescape(f[1]);
-            } else if (word == "park" && f.size() == 3) {
-                r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2])});
-            } else if ((word == "move" || word == "copy") && f.size() == 4) {
-                r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy, Unescape(f[1]),
-                                        Unescape(f[2]), Unescape(f[3])});
-            } else {
-                return {};
-            }
-            continue;
+        if (word == "planned" && f.size() == 1) {
+            r.Complete = true;
+            r.Done.assign(r.Plan.Steps.size(), 0);
+            r.Failed = r.Undone = r.Done;
+            ReadMarks(r, text); // the rest is marks
+            break;
         }
-        if (f.size() != 2) continue;
-        std::size_t k = 0;
-        bool number = !f[1].empty();
-        for (char c : f[1]) {
-            number = number && c >= '0' && c <= '9' && k < r.Done.size();
-            if (number) k = k * 10 + static_cast<std::size_t>(c - '0');
+        if (word == "base" && f.size() == 2) {
+            r.Plan.Base = Unescape(f[1]);
+        } else if (word == "park" && f.size() == 3) {
+            r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2])});
+        } else if ((word == "move" || word == "copy") && f.size() == 4) {
+            r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy, Unescape(f[1]),
+                                    Unescape(f[2]), Unescape(f[3])});
+        } else {
+            return {};
         }
-        if (!number || k >= r.Done.size()) continue;
-        (word == "done" ? r.Done : word == "failed" ? r.Failed : r.Undone)[k] = 1;
     }
     if (!r.Complete) r.Plan.Steps.clear();
     return r;
 }
 
 PlanJournal::PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan) : fs_(fs), path_(std::move(path)) {
+    // Marks of recoveries whose plan is gone belong to no plan: they must not be read as this one's.
+    RemoveMarkFiles(fs_, path_);
     out_ = fs_.CreateNew(path_);
     try {
         const std::string text = plan.Text();
@@ -344,12 +434,7 @@ PlanJournal::~PlanJournal() {
 }
 
 void PlanJournal::Mark(const char* what, std::size_t k) {
-    // Not synced: a kill keeps what was written, and a recovery looks at the files anyway.
-    const std::string line = std::string(what) + "\t" + std::to_string(k) + "\n";
-    try {
-        if (out_) out_->Write(line.data(), line.size());
-    } catch (const IoError&) {
-    }
+    WriteMark(out_.get(), what, k);
 }
 
 void PlanJournal::Finish() {
@@ -365,28 +450,58 @@ void PlanJournal::Finish() {
     }
 }
 
-bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures) {
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path) {
+    PlanRecord r = ParsePlan(ReadText(fs, path));
+    const std::size_t recoveries = MarkFileCount(fs, path);
+    for (std::size_t n = 1; n <= recoveries; ++n)
+        ReadMarks(r, ReadText(fs, MarksPath(path, n)));
+    return r;
+}
+
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
+                 std::vector<PlanChange>* made) {
     const std::string path = PlanPath(listPath);
-    if (!fs.FileExists(path)) return false;
-    std::string text;
-    {
-        std::unique_ptr<InputFile> in = fs.OpenRead(path);
-        std::vector<char> buf(1 << 16);
-        for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0;)
-            text.append(buf.data(), n);
+    if (!fs.FileExists(path)) {
+        RemoveMarkFiles(fs, path); // left by a recovery killed while it removed its files
+        return false;
     }
-    const PlanRecord r = ParsePlan(text);
+    // The plan with the marks of its run and of every recovery before this one, read as one record.
+    PlanRecord r = ParsePlan(ReadText(fs, path));
+    const std::size_t recoveries = MarkFileCount(fs, path);
     // A plan cut off while written changed nothing: it goes, and the pass runs as if it were not there.
     const bool steps = r.Complete && !r.Plan.Base.empty() && !r.Plan.Steps.empty();
     if (steps) {
+        // The pass makes its steps in order: none after the first one without a mark of its own was
+        // started. The recoveries' marks do not count here: a recovery marks steps the pass never began.
+        std::size_t started = 0;
+        for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k)
+            if (r.Done[k] || r.Failed[k] || r.Undone[k]) started = k + 1;
+        started = std::min(started + 1, r.Plan.Steps.size());
+        for (std::size_t n = 1; n <= recoveries; ++n)
+            ReadMarks(r, ReadText(fs, MarksPath(path, n)));
+        std::unique_ptr<OutputFile> marks;
+        try {
+            marks = fs.CreateNew(MarksPath(path, recoveries + 1));
+        } catch (const IoError& e) {
+            // Without its own marks a recovery killed in turn could not be run again soundly: the plan
+            // stays for a later try.
+            failures.Add(e, MarksPath(path, recoveries + 1));
+            return true;
+        }
         const RootsHeld held(fs);
-        Recovery recovery(fs, r, failures);
+        Recovery recovery(fs, r, started, *marks, failures, made);
         if (undo)
             recovery.Undo();
         else
             recovery.Finish();
+        try {
+            marks->Close();
+        } catch (const IoError&) {
+        }
     }
+    // The plan goes first, in one step: marks left without it by a kill are removed by the next repair.
     fs.DeleteFile(path);
+    RemoveMarkFiles(fs, path);
     return steps;
 }
 

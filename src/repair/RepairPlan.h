@@ -14,6 +14,9 @@
 //   planned
 //   done|failed|undone <step number from 0>
 // A plan without its "planned" line was cut off while written: nothing was changed for it yet.
+// Each recovery writes its own marks, in the same form, to a new file of the plan's name + ".N" (N from
+// 1, made new, never replacing); the next recovery reads the plan and every ".N" as one record, so a
+// recovery that is killed in turn can be run again. The plan goes first at the end, then the ".N" files.
 #include "platform/FileSystem.h"
 #include "repair/Confine.h"
 
@@ -34,13 +37,20 @@ struct PlanStep {
     std::string To;   // below the list's folder
 };
 
+// One change on the disk, as the command-line tool shows it: "park", "rename" (within the list's
+// folder), "move", "copy" or "delete", the file's path, and but for a deletion the path it gets.
+struct PlanChange {
+    std::string Verb;
+    std::string From, To;
+};
+
 struct RepairPlan {
     std::string Base; // the list's folder
     std::vector<PlanStep> Steps;
 
     std::string Text() const;
-    // One readable line for a step, as --dry-run prints it.
-    std::string Describe(std::size_t k) const;
+    // The change step k makes.
+    PlanChange Change(std::size_t k) const;
 };
 
 // What a plan file holds: the plan and how far its run came.
@@ -55,6 +65,8 @@ std::string PlanPath(const std::string& listPath);
 
 // Reads a plan file's text; a line cut off by a kill is left out.
 PlanRecord ParsePlan(std::string_view text);
+// Reads a plan file with the marks of every recovery of it so far.
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path);
 
 // The plan file of one running pass: written and synced (file and folder) when made, marked as the
 // steps go, removed by Finish.
@@ -80,8 +92,11 @@ private:
 };
 
 // Finishes the plan a killed pass left beside the list, or undoes its steps (last first); every step
-// looks at the files first, so a recovery that is killed itself can be run again. Never replaces a
-// file. False when there was no plan; failures name the steps that could not be made.
-bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures);
+// looks at the files first and is marked in the recovery's own marks file, so a recovery that is
+// killed itself can be run again. Never replaces a
+// file. False when there was no plan; failures name the steps that could not be made, and `made` (when
+// given) hears of each change made, in order.
+bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
+                 std::vector<PlanChange>* made = nullptr);
 
 } // namespace tv

@@ -91,11 +91,7 @@ TEST(IniFile, ASaveThatFailsKeepsTheOldSettingsWhole) {
     dir.Write(".tallyvault-1.tmp", "torn");
     ASSERT_TRUE(SaveIniFile(RealFs(), dir / "x.ini", ini));
     EXPECT_EQ(LoadIniFile(RealFs(), dir / "x.ini").Read("Main", "FixName"), std::string(5000, 'z'));
-#ifdef _WIN32
-    EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{".tallyvault-1.tmp", "x.ini"}));
-#else
     EXPECT_EQ(FilesIn(dir), (std::vector<std::string>{"x.ini"})); // nobody held it: removed
-#endif
 }
 
 TEST(IniFile, AHugeFileIsReadOnlyUpToItsBound) {

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
@@ -142,27 +143,6 @@ TEST(Trash, AFileOnAnotherVolumeGoesToThatVolumesTrash) {
     std::remove((trash + "/files/tallyvault-trash-test.bin").c_str());
 }
 
-// A thousand leftovers of killed writes do not stop the next write; a temporary file still being
-// written by someone else is left alone.
-TEST(ReplacingFile, LeftoversOfKilledWritesGoButHeldOnesStay) {
-    TempDir dir;
-    for (int n = 1; n <= 1000; ++n)
-        dir.Write(".tallyvault-" + std::to_string(n) + ".tmp", "torn");
-    ASSERT_TRUE(::unlink((dir / ".tallyvault-7.tmp").c_str()) == 0);
-    auto held = RealFs().CreateNew(dir / ".tallyvault-7.tmp");
-    {
-        ReplacingFile out(RealFs(), dir / "list.sfv");
-        out.WriteLine("a.bin 12345678");
-        out.Commit();
-    }
-    EXPECT_EQ(dir.Read("list.sfv"), "a.bin 12345678\r\n");
-    int left = 0;
-    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
-        left += e.path().filename() != "list.sfv";
-    EXPECT_EQ(left, 1) << "only the held file stays, and no new leftover";
-    EXPECT_TRUE(dir.Exists(".tallyvault-7.tmp"));
-}
-
 TEST(Trash, ANameAlreadyInTheTrashGetsANumber) {
     TempDir dir;
     ::setenv("XDG_DATA_HOME", (dir / "data").c_str(), 1);
@@ -176,6 +156,27 @@ TEST(Trash, ANameAlreadyInTheTrashGetsANumber) {
     EXPECT_TRUE(dir.Exists("data/Trash/info/a.bin.2.trashinfo"));
 }
 #endif
+
+// A thousand leftovers of killed writes do not stop the next write; a temporary file still being
+// written by someone else (held open) is left alone.
+TEST(ReplacingFile, LeftoversOfKilledWritesGoButHeldOnesStay) {
+    TempDir dir;
+    for (int n = 1; n <= 1000; ++n)
+        dir.Write(".tallyvault-" + std::to_string(n) + ".tmp", "torn");
+    ASSERT_EQ(std::remove((dir / ".tallyvault-7.tmp").c_str()), 0);
+    auto held = RealFs().CreateNew(dir / ".tallyvault-7.tmp");
+    {
+        ReplacingFile out(RealFs(), dir / "list.sfv");
+        out.WriteLine("a.bin 12345678");
+        out.Commit();
+    }
+    EXPECT_EQ(dir.Read("list.sfv"), "a.bin 12345678\r\n");
+    int left = 0;
+    for (const auto& e : std::filesystem::directory_iterator(dir.Path()))
+        left += e.path().filename() != "list.sfv";
+    EXPECT_EQ(left, 1) << "only the held file stays, and no new leftover";
+    EXPECT_TRUE(dir.Exists(".tallyvault-7.tmp"));
+}
 
 } // namespace
 } // namespace tv

@@ -109,9 +109,8 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
         for (int k = 1;; ++k) {
             bool passEnded = false;
             for (const At at : {At::Before, At::Midway, At::After}) {
-                // j = 0: the recovery is not killed. A recovery killed itself and run again does not
-                // yet come back to the same files (it writes no marks of its own), so only j = 0 runs.
-                for (int j = 0; j <= 0; ++j) {
+                // j = 0: the recovery is not killed; else it is killed at its j-th change and run again.
+                for (int j = 0;; ++j) {
                     bool recoveryEnded = false;
                     for (const At rat : {At::Before, At::Midway, At::After}) {
                         if (j == 0 && rat != At::Before) break;

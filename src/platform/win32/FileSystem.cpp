@@ -290,6 +290,22 @@ FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
     return id;
 }
 
+bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
+    // A writer opens its file without FILE_SHARE_DELETE, and a killed writer's handle is closed with its
+    // process: an open for deletion that shares nothing succeeds only on a file nobody holds.
+    try {
+        Handle h(::CreateFileW(SystemPath(path).c_str(), DELETE | FILE_READ_ATTRIBUTES, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        BY_HANDLE_FILE_INFORMATION info{};
+        if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info)) return false;
+        if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return false;
+        FILE_DISPOSITION_INFO gone{TRUE}; // its one member, which windows.h's DeleteFile macro hides
+        return ::SetFileInformationByHandle(h.get(), FileDispositionInfo, &gone, sizeof gone) != 0;
+    } catch (const IoError&) {
+        return false;
+    }
+}
+
 FileSystem& RealFs() {
     static RealFileSystem fs;
     return fs;

@@ -1,0 +1,237 @@
+// tallyvault-cli repair --dry-run and --undo: a dry run changes nothing and lists what the repair then
+// does; after a killed repair, --undo gives the folder back as it was and a plain repair finishes it.
+#include "platform/FileSystem.h"
+#include "platform/Paths.h"
+#include "repair/Confine.h"
+#include "repair/RepairPlan.h"
+#include "support/Shell.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <sstream>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tv::test {
+namespace {
+
+using Files = std::map<std::string, std::string>; // every file below the folder, by its relative path
+
+Files Snapshot(const TempDir& d) {
+    Files out;
+    const std::filesystem::path root = PathOf(d.Path());
+    for (const auto& f : std::filesystem::recursive_directory_iterator(root))
+        if (f.is_regular_file()) out[Utf8Of(f.path().lexically_relative(root))] = ReadFile(Utf8Of(f.path()));
+    return out;
+}
+
+struct CliRun {
+    int Status = -1;
+    std::string Out, Err;
+};
+
+// Runs the tool with `args`, in which $DIR stands for the temporary folder; standard error goes to a
+// file outside it, so that the folder holds only what the tool made.
+CliRun Cli(const TempDir& d, std::string args) {
+    for (std::size_t at; (at = args.find("$DIR")) != std::string::npos;)
+        args.replace(at, 4, ShellQuote(d.Path()));
+    const TempDir errDir;
+    const ShellResult r = Shell(std::string(TV_CLI_PATH) + " " + args + " 2>" + ShellQuote(errDir / "err"));
+    return {r.status, r.out, errDir.Read("err")};
+}
+
+std::vector<std::string> Fields(const std::string& line) {
+    std::vector<std::string> out;
+    std::stringstream in(line);
+    for (std::string f; std::getline(in, f, '\t');)
+        out.push_back(f);
+    return out;
+}
+
+// The changes printed (one a line: verb, name, new name; the rows left out), made on a snapshot of the
+// folder: a name below the list's folder "set" is relative to it, any other is in full.
+Files Apply(Files files, const TempDir& d, const std::string& out, int& changes) {
+    auto path = [&](const std::string& name) {
+        return name.front() == '/' ? RelativeBeneath(d.Path(), name).value_or("?" + name) : "set/" + name;
+    };
+    changes = 0;
+    std::stringstream in(out);
+    for (std::string line; std::getline(in, line);) {
+        const std::vector<std::string> f = Fields(line);
+        const std::string& verb = f[0];
+        if (verb != "park" && verb != "rename" && verb != "move" && verb != "copy" && verb != "delete") continue;
+        ++changes;
+        const std::string from = path(f.at(1));
+        EXPECT_TRUE(files.count(from)) << line;
+        if (verb == "delete") {
+            files.erase(from);
+            continue;
+        }
+        const std::string to = path(f.at(2));
+        EXPECT_FALSE(files.count(to)) << line; // a change never replaces a file
+        files[to] = files[from];
+        if (verb != "copy") files.erase(from);
+    }
+    return files;
+}
+
+std::string Line(const std::string& name, const std::string& content) {
+    return name + " " + CrcHex(content) + "\n";
+}
+
+struct DryCase {
+    const char* Label;
+    Files Start;         // below the temporary folder; the list is set/list.sfv
+    const char* Options; // after "repair $DIR/set/list.sfv"
+    int DryStatus;
+    int Changes; // the dry run lists this many
+};
+
+TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
+    const std::string big(70000, 'c');
+    const std::string swapList = Line("a.bin", "A") + Line("b.bin", "B");
+    const DryCase cases[] = {
+        {"a swap within the set", {{"set/a.bin", "B"}, {"set/b.bin", "A"}, {"set/list.sfv", swapList}}, "", 1, 3},
+        {"a swap and a move in from the search root",
+         {{"set/a.bin", "B"},
+          {"set/b.bin", "A"},
+          {"in/deep/c.moved", big},
+          {"set/list.sfv", swapList + Line("c.bin", big)}},
+         "--search $DIR/in",
+         1,
+         4},
+        {"a copy in, its second copy deleted, a file in the way parked",
+         {{"set/d.bin", "not D"}, {"in/one/d", "D"}, {"in/two/d", "D"}, {"set/list.sfv", Line("d.bin", "D")}},
+         "--search $DIR/in --copy --delete-duplicates",
+         1,
+         3},
+        {"a set in order", {{"set/a.bin", "A"}, {"set/b.bin", "B"}, {"set/list.sfv", swapList}}, "", 0, 0},
+    };
+    for (const DryCase& c : cases) {
+        SCOPED_TRACE(c.Label);
+        const TempDir d;
+        for (const auto& [name, content] : c.Start)
+            d.Write(name, content);
+        const std::string command = std::string("repair $DIR/set/list.sfv ") + c.Options;
+        const CliRun dry = Cli(d, command + " --dry-run");
+        EXPECT_EQ(dry.Status, c.DryStatus) << dry.Out << dry.Err;
+        EXPECT_EQ(Snapshot(d), c.Start) << "the dry run changed the folder";
+        int changes = 0;
+        const Files expected = Apply(c.Start, d, dry.Out, changes);
+        EXPECT_EQ(changes, c.Changes) << dry.Out;
+        const CliRun real = Cli(d, command);
+        EXPECT_EQ(real.Status, 0) << real.Out << real.Err;
+        EXPECT_EQ(Snapshot(d), expected) << dry.Out;
+    }
+}
+
+// A repair that swaps a.bin and b.bin, copies c.bin in and moves e.bin into a new sub-folder.
+struct KilledSet {
+    TempDir d;
+    std::string set = d.MakeFolder("set");
+    std::string list =
+        d.Write("set/list.sfv", Line("a.bin", "A") + Line("b.bin", "B") + Line("c.bin", "C") + Line("sub/e.bin", "E"));
+    Files start;
+    RepairPlan plan;
+    KilledSet() {
+        d.Write("set/a.bin", "B");
+        d.Write("set/b.bin", "A");
+        d.Write("src/c.bin", "C");
+        d.Write("src/e.bin", "E");
+        start = Snapshot(d);
+        using K = PlanStep::Kind;
+        plan.Base = set;
+        plan.Steps = {{K::Park, set, "a.bin", "a_Temp1.bin"},
+                      {K::Move, set, "b.bin", "a.bin"},
+                      {K::Move, set, "a_Temp1.bin", "b.bin"},
+                      {K::Copy, d / "src", "c.bin", "c.bin"},
+                      {K::Move, d / "src", "e.bin", "sub/e.bin"}};
+    }
+    // The run is killed after its first `made` steps, each marked done in the plan beside the list.
+    void KillAfter(std::size_t made) {
+        std::fflush(nullptr);
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            FileSystem& fs = RealFs();
+            PlanJournal journal(fs, PlanPath(list), plan);
+            for (std::size_t k = 0; k < made; ++k) {
+                const PlanStep& s = plan.Steps[k];
+                if (s.What == PlanStep::Kind::Park) {
+                    fs.RenameBeneath(set, s.From, s.To);
+                } else {
+                    MakeFoldersBeneath(fs, set, s.To);
+                    fs.TransferBeneath(s.Root, s.From, fs.Identify(FolderFile(s.Root, s.From)), set, s.To,
+                                       s.What == PlanStep::Kind::Copy);
+                }
+                journal.Done(k);
+            }
+            std::raise(SIGKILL);
+        }
+        int status = 0;
+        ::waitpid(pid, &status, 0);
+        ASSERT_TRUE(WIFSIGNALED(status));
+        ASSERT_TRUE(d.Exists("set/.list.sfv.tallyvault-plan"));
+    }
+};
+
+TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
+    for (std::size_t made = 0; made <= 5; ++made) {
+        for (const bool undo : {true, false}) {
+            SCOPED_TRACE(std::to_string(made) + (undo ? " made, undone" : " made, finished"));
+            KilledSet s;
+            Files finished = s.start;
+            finished["set/a.bin"] = "A";
+            finished["set/b.bin"] = "B";
+            finished["set/c.bin"] = "C";
+            finished["set/sub/e.bin"] = finished["src/e.bin"];
+            finished.erase("src/e.bin");
+            s.KillAfter(made);
+            const Files killed = Snapshot(s.d);
+            Files killedSet = killed; // without the plan, which the recovery removes
+            EXPECT_EQ(killedSet.erase("set/.list.sfv.tallyvault-plan"), 1U);
+            // A dry run lists the steps not made yet, which finish the repair, and leaves everything as
+            // it is, the plan too.
+            const CliRun dry = Cli(s.d, "repair $DIR/set/list.sfv --dry-run");
+            EXPECT_EQ(dry.Status, 1) << dry.Err;
+            int changes = 0;
+            EXPECT_EQ(Apply(killedSet, s.d, dry.Out, changes), finished) << dry.Out;
+            EXPECT_EQ(changes, 5 - static_cast<int>(made)) << dry.Out;
+            EXPECT_EQ(Snapshot(s.d), killed);
+            const CliRun r = Cli(s.d, std::string("repair $DIR/set/list.sfv") + (undo ? " --undo" : ""));
+            EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
+            EXPECT_FALSE(s.d.Exists("set/.list.sfv.tallyvault-plan"));
+            if (undo) {
+                EXPECT_EQ(Snapshot(s.d), s.start) << r.Out;
+                // What it prints is what it did: made on the killed folder, it gives the start.
+                EXPECT_EQ(Apply(killedSet, s.d, r.Out, changes), s.start) << r.Out;
+                EXPECT_NE(r.Err.find("was undone"), std::string::npos) << r.Err;
+            } else {
+                EXPECT_EQ(Snapshot(s.d), finished) << r.Err;
+                EXPECT_NE(r.Err.find("finished the killed repair"), std::string::npos) << r.Err;
+                EXPECT_NE(r.Out.find("total 4 match 4"), std::string::npos) << r.Out;
+            }
+        }
+    }
+}
+
+TEST(CliPlan, UndoWithoutAPlanSaysSoAndChangesNothing) {
+    const TempDir d;
+    d.Write("set/a.bin", "B");
+    d.Write("set/list.sfv", Line("a.bin", "A"));
+    const Files start = Snapshot(d);
+    const CliRun r = Cli(d, "repair $DIR/set/list.sfv --undo");
+    EXPECT_EQ(r.Status, 4);
+    EXPECT_NE(r.Err.find("nothing to undo"), std::string::npos) << r.Err;
+    EXPECT_EQ(Snapshot(d), start);
+    for (const char* args : {"--undo --dry-run", "--undo --search $DIR", "--undo --copy"})
+        EXPECT_EQ(Cli(d, std::string("repair $DIR/set/list.sfv ") + args).Status, 2) << args;
+}
+
+} // namespace
+} // namespace tv::test
