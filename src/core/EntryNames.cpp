@@ -45,13 +45,13 @@ namespace {
 
 // A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are
 // only candidates: IsOwnFileName decides.
-std::uint64_t FoldedNameHash(std::string_view name) {
+std::uint32_t FoldedNameHash(std::string_view name) {
     std::uint64_t h = 14695981039346656037ull;
     for (char c : name) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
-    return h;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 // The native text a name may also be met by: the CP932 decoding of a name that is not UTF-8.
@@ -80,7 +80,7 @@ NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
 
 std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::vector<std::int32_t> out;
-    auto collect = [&](std::uint64_t h) {
+    auto collect = [&](std::uint32_t h) {
         auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
         for (; it != byHash_.end() && it->first == h; ++it)
             if (IsOwnFileName(*At(it->second), diskName)) out.push_back(it->second);

@@ -45,7 +45,9 @@ public:
 private:
     const TCrcTable* At(std::int32_t i) const { return &(*t_)[i]; }
     const TEntryTable* t_;
-    std::vector<std::pair<std::uint64_t, std::int32_t>> byHash_; // sorted
+    // Sorted. 32 bits of hash are plenty to find the candidates, which IsOwnFileName then decides, and
+    // keep a pair at 8 bytes.
+    std::vector<std::pair<std::uint32_t, std::int32_t>> byHash_;
 };
 
 } // namespace tv
