@@ -2,7 +2,6 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
-#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
@@ -11,6 +10,7 @@
 #include "core/PacedSort.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
+#include "readers/Texts.h"
 
 #include <algorithm>
 #include <optional>
@@ -226,9 +226,15 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
     }
 
-    const NameIndex names(EntryTable, EntryCount);
+    std::vector<std::vector<std::int32_t>> owners;
+    {
+        std::vector<const std::string*> diskNames;
+        diskNames.reserve(files.size());
+        for (const FolderEntry& f : files)
+            diskNames.push_back(&f.Name);
+        owners = OwnersOf(EntryTable, EntryCount, diskNames, [this] { ReportProgress(); });
+    }
     ReportProgress();
-    std::vector<std::vector<std::int32_t>> owners(files.size());
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
     auto ownReads = [&](std::size_t k) {
         for (std::int32_t i : owners[k]) {
@@ -238,10 +244,6 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         return false;
     };
     {
-        for (std::size_t k = 0; k < files.size(); ++k) {
-            owners[k] = names.Named(files[k].Name);
-            ReportProgress();
-        }
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
@@ -295,25 +297,25 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         }
         bool served = false;
         ContentGroups::Group* kept = nullptr;
-        groups.ForEachGroupOf(ListHasSizes ? file.Size : NoSize, *crcs[k], [&](ContentGroups::Group& group,
-                                                                               std::size_t first) {
-            ContentGroups::Group* g = &group;
-            if (g->Unfound > 0) {
-                groups.ForEachEntry(first, [&](std::int32_t i) {
-                    TCrcTable& e = EntryTable[i];
-                    if (e.Found) return;
-                    // The content is here under another name: an own file present with other content
-                    // no longer counts as the entry's file.
-                    e.Found = true;
-                    e.SizeMatched = ListHasSizes;
-                    e.Exists = false;
-                    e.SameFile = path;
-                    groups.Found(i);
-                    served = true;
-                });
-            }
-            if (g->Kept >= 0 && !kept) kept = g;
-        });
+        groups.ForEachGroupOf(ListHasSizes ? file.Size : NoSize, *crcs[k],
+                              [&](ContentGroups::Group& group, std::size_t first) {
+                                  ContentGroups::Group* g = &group;
+                                  if (g->Unfound > 0) {
+                                      groups.ForEachEntry(first, [&](std::int32_t i) {
+                                          TCrcTable& e = EntryTable[i];
+                                          if (e.Found) return;
+                                          // The content is here under another name: an own file present with other
+                                          // content no longer counts as the entry's file.
+                                          e.Found = true;
+                                          e.SizeMatched = ListHasSizes;
+                                          e.Exists = false;
+                                          e.SameFile = path;
+                                          groups.Found(i);
+                                          served = true;
+                                      });
+                                  }
+                                  if (g->Kept >= 0 && !kept) kept = g;
+                              });
         if (!served && kept && owners[k].empty()) {
             const TCrcTable& e = EntryTable[kept->Kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
@@ -354,8 +356,7 @@ void TForm1::VerifyEntries() {
             e.Found = false;
             e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
             // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
-                presence.ExistsNative(ListBytesNativeName(e))) {
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
                 UseListBytes(e);
                 e.Exists = true;
             }

@@ -1,6 +1,7 @@
 // Names packed in a table's store: every length comes back whole, and what leaves the table (a copy,
 // a copied table) keeps its own bytes once the table forgets its names.
 #include "core/Entry.h"
+#include "core/EntryNames.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,55 @@ TEST(EntryName, PackedNamesOfEveryLengthClassSurviveTheirTable) {
     EXPECT_EQ(copied[0].FileName, "x.bin");
     EXPECT_TRUE(copied[1].FileName.empty());
     EXPECT_GT(copied[0].FileName, copied[2].FileName); // byte order: "x" after "c"
+}
+
+// The owners of disk names come out the same whichever side is indexed: few disk names index the
+// names, as many index the entries.
+TEST(EntryName, OwnersAreTheSameFromEitherSide) {
+    struct Row {
+        std::string name, listBytes;
+        bool byListBytes;
+    };
+    const std::vector<Row> rows = {
+        {"a.bin", "", false},
+        {"A.BIN", "", false},
+        {"sub/c.bin", "", false},
+        {"\xE8\xA1\xA8.bin", "\x95\x5C.bin", false},
+        {"\x95\x5C.bin", "\x95\x5C.bin", true},
+        {"b.bin", "", false},
+        {"a.bin", "", false},
+    };
+    TEntryTable t;
+    t.MakeRoom(static_cast<std::int32_t>(rows.size()));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        TCrcTable& e = t[static_cast<std::int32_t>(i)];
+        e.FileName = rows[i].name;
+        e.ListBytes = rows[i].listBytes;
+        e.ByListBytes = rows[i].byListBytes;
+    }
+    const auto n = static_cast<std::int32_t>(rows.size());
+    const std::vector<std::string> disk = {"a.bin", "\xE8\xA1\xA8.bin", "\x95\x5C.bin", "sub/c.bin", "none"};
+    const NameIndex index(t, n);
+    for (std::size_t few = 1; few <= disk.size(); ++few) {
+        std::vector<const std::string*> names;
+        for (std::size_t k = 0; k < few; ++k)
+            names.push_back(&disk[k]);
+        // Indexing the names side (fewer than the entries) and, with the entries cut to `few`, the entries side.
+        const auto owners = OwnersOf(t, n, names, [] {});
+        for (std::size_t k = 0; k < few; ++k)
+            EXPECT_EQ(owners[k], index.Named(disk[k])) << disk[k];
+        const auto cut = static_cast<std::int32_t>(few - 1);
+        const NameIndex cutIndex(t, cut);
+        const auto cutOwners = OwnersOf(t, cut, names, [] {});
+        for (std::size_t k = 0; k < few; ++k)
+            EXPECT_EQ(cutOwners[k], cutIndex.Named(disk[k])) << disk[k] << " of " << cut;
+    }
+    // Not empty comparisons: both "a.bin" entries (and "A.BIN" where names fold case) own "a.bin".
+    const std::vector<std::int32_t> a = index.Named("a.bin");
+    ASSERT_GE(a.size(), 2u);
+    EXPECT_EQ(a.front(), 0);
+    EXPECT_EQ(a.back(), 6);
+    EXPECT_FALSE(index.Named("\x95\x5C.bin").empty());
 }
 
 } // namespace
