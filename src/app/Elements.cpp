@@ -28,9 +28,10 @@ std::string TListItem::Caption() const {
     return e ? ShownName(*e) : std::string();
 }
 
-const std::string& TListItem::FileName() const {
+const EntryName& TListItem::FileName() const {
+    static const EntryName none;
     const TCrcTable* e = Source();
-    return e ? e->FileName : NoText;
+    return e ? e->FileName : none;
 }
 
 const std::string& TListItem::ListBytes() const {

@@ -97,7 +97,7 @@ struct TListItem {
     // The name as shown: decoded, U+FFFD for a byte that does not decode.
     std::string Caption() const;
     // The name's bytes in the file system's encoding.
-    const std::string& FileName() const;
+    const EntryName& FileName() const;
     // The name's bytes in a CP932 list the row was read from; empty when they are FileName's.
     const std::string& ListBytes() const;
     // The sub-item at `i` (size, CRC, where the content was found), or an empty text.

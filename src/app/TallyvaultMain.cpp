@@ -70,6 +70,7 @@ void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function
 }
 
 void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc) {
+    if (EntryCount == 0) EntryTable.ForgetNames();
     EntryTable.MakeRoom(EntryCount);
     TCrcTable& e = EntryTable[EntryCount];
     e.ListBytes.clear();
@@ -79,12 +80,12 @@ void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc)
     const bool ascii =
         std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (Encoding == ListEncoding::Cp932 && !ascii) {
-        std::optional<std::string> converted = Cp932ToUtf8(name);
+        const std::optional<std::string> converted = Cp932ToUtf8(name);
         e.ByListBytes = !converted;
+        EntryTable.SetName(EntryCount, converted ? *converted : name);
         e.ListBytes = std::move(name);
-        e.FileName = converted ? std::move(*converted) : e.ListBytes;
     } else {
-        e.FileName = std::move(name);
+        EntryTable.SetName(EntryCount, name);
     }
     e.FileSize = size;
     e.Crc = crc;

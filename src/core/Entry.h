@@ -1,10 +1,14 @@
 #pragma once
 // One entry of a checksum list and the verification states derived from its flags.
 #include <cstdint>
+#include <cstring>
 #include <deque>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <string_view>
+#include <type_traits>
+#include <utility>
 #include <vector>
 
 namespace tv {
@@ -50,9 +54,135 @@ private:
     std::unique_ptr<std::string> text_;
 };
 
-// The flags are bits and the rare texts pointers, so that an entry is 64 bytes besides its name.
+class NameStore;
+
+// An entry's name in one pointer. A name read from a list lives in its table's NameStore, packed with
+// the others (a std::string is 32 bytes, and a name past 15 bytes a heap block of its own besides); a
+// name set otherwise, or copied, owns its bytes. The bytes follow a length byte whose low bit says
+// whether they are owned; a length of 127 or more is four bytes after it.
+class EntryName {
+public:
+    EntryName() = default;
+    EntryName(const std::string& s) : p_(Own(s)) {}
+    explicit EntryName(std::string_view s) : p_(Own(s)) {}
+    // A copy owns its bytes, so it outlives the table it was copied from.
+    EntryName(const EntryName& o) : p_(o.p_ ? Own(o.view()) : nullptr) {}
+    EntryName(EntryName&& o) noexcept : p_(std::exchange(o.p_, nullptr)) {}
+    ~EntryName() { Release(); }
+    EntryName& operator=(const EntryName& o) { return this == &o ? *this : *this = EntryName(o); }
+    EntryName& operator=(EntryName&& o) noexcept {
+        if (this != &o) {
+            Release();
+            p_ = std::exchange(o.p_, nullptr);
+        }
+        return *this;
+    }
+    template <class T>
+    requires(std::is_convertible_v<const T&, std::string_view> && !std::is_same_v<T, EntryName>) EntryName&
+    operator=(const T& s) {
+        return *this = EntryName(std::string_view(s));
+    }
+
+    std::string_view view() const {
+        if (!p_) return {};
+        std::size_t n = static_cast<unsigned char>(*p_) >> 1;
+        if (n < LongLength) return {p_ + 1, n};
+        std::uint32_t long_n = 0;
+        std::memcpy(&long_n, p_ + 1, sizeof long_n);
+        return {p_ + 1 + sizeof long_n, long_n};
+    }
+    operator std::string_view() const { return view(); }
+    operator std::string() const { return std::string(view()); }
+    std::string str() const { return std::string(view()); }
+    std::size_t size() const { return view().size(); }
+    bool empty() const { return !p_; } // an empty name holds nothing
+    const char* data() const { return view().data(); }
+    const char* begin() const { return view().data(); }
+    const char* end() const { return view().data() + view().size(); }
+
+    friend bool operator==(const EntryName& a, const EntryName& b) { return a.view() == b.view(); }
+    friend bool operator==(const EntryName& a, std::string_view b) { return a.view() == b; }
+    friend bool operator==(const EntryName& a, const std::string& b) { return a.view() == b; }
+    friend bool operator==(const EntryName& a, const char* b) { return a.view() == b; }
+    friend auto operator<=>(const EntryName& a, const EntryName& b) { return a.view() <=> b.view(); }
+
+    // The room a name of `n` bytes takes: its length field and its bytes.
+    static std::size_t Footprint(std::size_t n) { return (n < LongLength ? 1 : 1 + sizeof(std::uint32_t)) + n; }
+
+private:
+    friend class NameStore;
+    static constexpr std::size_t LongLength = 127;
+    struct Borrowed {};
+    EntryName(Borrowed, const char* p) : p_(p) {}
+
+    // Writes the length field and the bytes at `to` (Footprint(s.size()) bytes).
+    static void Write(char* to, std::string_view s, bool owned) {
+        if (s.size() > UINT32_MAX) throw std::length_error("name too long");
+        const unsigned flag = owned ? 1u : 0u;
+        if (s.size() < LongLength) {
+            *to++ = static_cast<char>((s.size() << 1) | flag);
+        } else {
+            *to++ = static_cast<char>((LongLength << 1) | flag);
+            const auto n = static_cast<std::uint32_t>(s.size());
+            std::memcpy(to, &n, sizeof n);
+            to += sizeof n;
+        }
+        if (!s.empty()) std::memcpy(to, s.data(), s.size());
+    }
+    static const char* Own(std::string_view s) {
+        if (s.empty()) return nullptr;
+        char* p = new char[Footprint(s.size())];
+        Write(p, s, true);
+        return p;
+    }
+    void Release() {
+        if (p_ && (*p_ & 1)) delete[] p_;
+        p_ = nullptr;
+    }
+    const char* p_ = nullptr;
+};
+
+// The names of one table, packed in blocks that stay where they are until the table forgets them.
+class NameStore {
+public:
+    // A name that points into this store: valid until Clear or the store's end.
+    EntryName Add(std::string_view s) {
+        if (s.empty()) return {};
+        const std::size_t need = EntryName::Footprint(s.size());
+        char* at;
+        if (need > BlockBytes / 4) { // a long name gets a block of its own; the current block goes on
+            blocks_.push_back(std::make_unique_for_overwrite<char[]>(need));
+            at = blocks_.back().get();
+        } else {
+            if (need > left_) {
+                blocks_.push_back(std::make_unique_for_overwrite<char[]>(BlockBytes));
+                next_ = blocks_.back().get();
+                left_ = BlockBytes;
+            }
+            at = next_;
+            next_ += need;
+            left_ -= need;
+        }
+        EntryName::Write(at, s, false);
+        return EntryName(EntryName::Borrowed{}, at);
+    }
+    void Clear() {
+        blocks_.clear();
+        next_ = nullptr;
+        left_ = 0;
+    }
+
+private:
+    static constexpr std::size_t BlockBytes = 64 * 1024;
+    std::vector<std::unique_ptr<char[]>> blocks_;
+    char* next_ = nullptr;
+    std::size_t left_ = 0;
+};
+
+// The flags are bits and the name and the rare texts pointers, so that an entry is 40 bytes besides
+// its name's bytes.
 struct TCrcTable {
-    std::string FileName;      // the name in the file system's encoding, relative to the list's folder
+    EntryName FileName;        // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;
     bool Found : 1 = false;       // this content has been found (own name or SameFile)
@@ -60,8 +190,8 @@ struct TCrcTable {
     bool Exists : 1 = false;      // the entry's own file is present (and carries the content, once found)
     bool Selected : 1 = false;    // the row's tick, copied in by the complement search
     bool ByListBytes : 1 = false; // FileName is the list's bytes: they did not convert, or name the file on disk
-    RareText SameFile;  // full path of a file with this content that is not the entry's own file
-    RareText ListBytes; // the list's own bytes of the name when they differ from FileName
+    RareText SameFile;            // full path of a file with this content that is not the entry's own file
+    RareText ListBytes;           // the list's own bytes of the name when they differ from FileName
 };
 
 // The four verification states; the value is the icon index of the row.
@@ -85,6 +215,27 @@ const char* MarkOfIcon(int iconIndex);
 // Slots beyond Count keep whatever they held and are never shown or read.
 class TEntryTable {
 public:
+    TEntryTable() = default;
+    // A copy's names own their bytes: the store is not shared.
+    TEntryTable(const TEntryTable& o) : Records(o.Records) {}
+    TEntryTable& operator=(const TEntryTable& o) {
+        if (this != &o) {
+            Records = o.Records; // every record now owns its name, so the store's names are unused
+            names_.Clear();
+        }
+        return *this;
+    }
+    // A record reads its name's length field when it goes, so the records always go before the store.
+    TEntryTable(TEntryTable&&) noexcept = default;
+    TEntryTable& operator=(TEntryTable&& o) noexcept {
+        if (this != &o) {
+            Records = std::move(o.Records);
+            names_ = std::move(o.names_);
+        }
+        return *this;
+    }
+    ~TEntryTable() { Records.clear(); }
+
     std::int32_t Capacity() const { return static_cast<std::int32_t>(Records.size()); }
     // Grows by 128 empty slots when no slot is free.
     void MakeRoom(std::int32_t count) {
@@ -96,6 +247,18 @@ public:
     // A deque, so that growing never copies the table: a vector's regrowth holds the old and the new
     // array at once, half as much again as a million entries need.
     std::deque<TCrcTable> Records;
+
+    // Sets the name of record i, kept packed in the table's store.
+    void SetName(std::int32_t i, std::string_view name) { (*this)[i].FileName = names_.Add(name); }
+    // Empties every record's name and the store, so that a new list's names do not add to an old one's.
+    void ForgetNames() {
+        for (TCrcTable& r : Records)
+            r.FileName = EntryName();
+        names_.Clear();
+    }
+
+private:
+    NameStore names_;
 };
 
 } // namespace tv

@@ -45,13 +45,13 @@ namespace {
 
 // A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are
 // only candidates: IsOwnFileName decides.
-std::uint64_t FoldedNameHash(std::string_view name) {
+std::uint32_t FoldedNameHash(std::string_view name) {
     std::uint64_t h = 14695981039346656037ull;
     for (char c : name) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
-    return h;
+    return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
 
 // The native text a name may also be met by: the CP932 decoding of a name that is not UTF-8.
@@ -80,7 +80,7 @@ NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
 
 std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::vector<std::int32_t> out;
-    auto collect = [&](std::uint64_t h) {
+    auto collect = [&](std::uint32_t h) {
         auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
         for (; it != byHash_.end() && it->first == h; ++it)
             if (IsOwnFileName(*At(it->second), diskName)) out.push_back(it->second);
@@ -90,6 +90,47 @@ std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
+}
+
+std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
+                                                const std::vector<const std::string*>& diskNames,
+                                                const std::function<void()>& pace) {
+    std::vector<std::vector<std::int32_t>> owners(diskNames.size());
+    if (diskNames.size() >= static_cast<std::size_t>(std::max(n, 0))) {
+        const NameIndex names(t, n);
+        for (std::size_t k = 0; k < diskNames.size(); ++k) {
+            owners[k] = names.Named(*diskNames[k]);
+            pace();
+        }
+        return owners;
+    }
+    // The same pairs of hashes as NameIndex meets, from the other side: each disk name under its own
+    // hash and its decoding's, each entry under its native name's and its text's.
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> byHash;
+    for (std::size_t k = 0; k < diskNames.size(); ++k) {
+        byHash.emplace_back(FoldedNameHash(*diskNames[k]), static_cast<std::uint32_t>(k));
+        if (const std::optional<std::string> decoded = DecodedNative(*diskNames[k]))
+            byHash.emplace_back(FoldedNameHash(*decoded), static_cast<std::uint32_t>(k));
+    }
+    std::sort(byHash.begin(), byHash.end());
+    byHash.erase(std::unique(byHash.begin(), byHash.end()), byHash.end());
+    auto meet = [&](std::uint32_t h, std::int32_t i) {
+        auto it = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(h, std::uint32_t{0}));
+        for (; it != byHash.end() && it->first == h; ++it) {
+            std::vector<std::int32_t>& own = owners[it->second];
+            // Entries come in order, so an entry met twice is the last one: the lists stay sorted and unique.
+            if ((own.empty() || own.back() != i) && IsOwnFileName(t[i], *diskNames[it->second])) own.push_back(i);
+        }
+    };
+    for (std::int32_t i = 0; i < n; ++i) {
+        const TCrcTable& e = t[i];
+        const std::string native = EntryNativeName(e);
+        meet(FoldedNameHash(native), i);
+        const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : std::optional(native);
+        if (text && NativeName(*text) != native) meet(FoldedNameHash(NativeName(*text)), i);
+        pace();
+    }
+    return owners;
 }
 
 } // namespace tv

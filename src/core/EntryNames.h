@@ -6,6 +6,7 @@
 // double-byte character (0x5C in 表, ソ, 十) never splits the name.
 #include "core/Entry.h"
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -45,7 +46,16 @@ public:
 private:
     const TCrcTable* At(std::int32_t i) const { return &(*t_)[i]; }
     const TEntryTable* t_;
-    std::vector<std::pair<std::uint64_t, std::int32_t>> byHash_; // sorted
+    // Sorted. 32 bits of hash are plenty to find the candidates, which IsOwnFileName then decides, and
+    // keep a pair at 8 bytes.
+    std::vector<std::pair<std::uint32_t, std::int32_t>> byHash_;
 };
+
+// For each disk name, what NameIndex::Named gives for it, indexing whichever side is smaller: a
+// verification of a million entries beside a few files indexes the files, not the entries. `pace` runs
+// after each name or entry looked up.
+std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
+                                                const std::vector<const std::string*>& diskNames,
+                                                const std::function<void()>& pace);
 
 } // namespace tv

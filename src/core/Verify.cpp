@@ -2,7 +2,6 @@
 // the list's folder once and find each entry's content under its own name or another one, deal with
 // duplicates on the way, sort by name and rebuild the rows.
 #include "app/TallyvaultMain.h"
-#include "readers/Texts.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
@@ -11,6 +10,7 @@
 #include "core/PacedSort.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
+#include "readers/Texts.h"
 
 #include <algorithm>
 #include <optional>
@@ -63,36 +63,45 @@ class ContentGroups {
 public:
     // `pace` runs between the steps of building, each a pass or a sort over all entries.
     ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes, const std::function<void()>& pace)
-        : sized_(listHasSizes) {
-        keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
-        for (std::int32_t i = 0; i < n; ++i) {
-            keys_.push_back({t[i].Crc, i, SizeKey(t[i])});
-            if (SizeKey(t[i]) != NoSize)
-                sizes_.push_back(t[i].FileSize);
+        : t_(t), sized_(listHasSizes), n_(static_cast<std::size_t>(std::max(n, 0))) {
+        // The verification sorts a list without sizes by CRC, so its entries usually are in the groups'
+        // order already: then positions are entry indexes and no order is kept. Otherwise the keys are
+        // sorted once and only the indexes stay.
+        bool inOrder = true;
+        for (std::size_t k = 0; k < n_; ++k) {
+            const TCrcTable& e = At(k);
+            if (SizeKey(e) != NoSize)
+                sizes_.push_back(e.FileSize);
             else
                 ++crcOnly_;
+            if (k > 0 && inOrder) inOrder = !(Key{e.Crc, SizeKey(e)} < KeyAt(k - 1));
         }
-        // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
-        PacedSort(keys_.begin(), keys_.end(), std::less<>(), pace);
+        if (!inOrder) {
+            std::vector<SortKey> keys;
+            keys.reserve(n_);
+            for (std::size_t k = 0; k < n_; ++k)
+                keys.push_back({At(k).Crc, static_cast<std::int32_t>(k), SizeKey(At(k))});
+            // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
+            PacedSort(keys.begin(), keys.end(), std::less<>(), pace);
+            order_.reserve(n_);
+            for (const SortKey& k : keys)
+                order_.push_back(k.Index);
+        }
         PacedSort(sizes_.begin(), sizes_.end(), std::less<>(), pace);
         pace();
-        auto starts = [this](std::size_t k) {
-            return k == 0 || keys_[k].Crc != keys_[k - 1].Crc || keys_[k].Size != keys_[k - 1].Size;
-        };
+        auto starts = [this](std::size_t k) { return k == 0 || KeyAt(k - 1) < KeyAt(k); };
         // The groups are counted first: a million of them are not grown into.
         std::size_t count = 0;
-        for (std::size_t k = 0; k < keys_.size(); ++k)
+        for (std::size_t k = 0; k < n_; ++k)
             if (starts(k)) ++count;
         groups_.reserve(count);
-        groupOf_.resize(keys_.size());
-        for (std::size_t k = 0; k < keys_.size(); ++k) {
-            const auto at = static_cast<std::uint32_t>(k);
-            if (starts(k)) groups_.push_back({at, at, -1, 0});
-            groups_.back().End = at + 1;
+        groupOf_.resize(n_);
+        for (std::size_t k = 0; k < n_; ++k) {
+            if (starts(k)) groups_.push_back({-1, 0});
             ++groups_.back().Unfound;
-            groupOf_[static_cast<std::size_t>(keys_[k].Index)] = static_cast<std::uint32_t>(groups_.size() - 1);
+            groupOf_[static_cast<std::size_t>(IndexAt(k))] = static_cast<std::uint32_t>(groups_.size() - 1);
         }
-        unfound_ = keys_.size();
+        unfound_ = n_;
     }
     std::int64_t SizeKey(const TCrcTable& e) const { return sized_ && e.FileSize != NoSize ? e.FileSize : NoSize; }
     bool Matches(const TCrcTable& e, std::int64_t size, std::uint32_t crc) const {
@@ -103,17 +112,24 @@ public:
     std::int32_t CrcOnlyCount() const { return crcOnly_; }
 
     struct Group {
-        std::uint32_t First, End; // positions in keys_ (entries are counted in 32 bits)
-        std::int32_t Kept;      // the first entry of the group whose content was found
-        std::int32_t Unfound;   // entries of the group whose content is not found yet
+        std::int32_t Kept;    // the first entry of the group whose content was found
+        std::int32_t Unfound; // entries of the group whose content is not found yet
     };
     // The groups a file of this size and CRC belongs to (by CRC alone, then by size and CRC), at most two,
-    // handed to f in that order. Called once per file of the folder, so nothing is allocated.
+    // handed to f with the position of their first entry, in that order. Called once per file of the
+    // folder, so nothing is allocated.
     template <class F> void ForEachGroupOf(std::int64_t size, std::uint32_t crc, F f) {
-        auto visit = [&](std::int64_t key) {
-            auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{crc, -1, key});
-            if (it != keys_.end() && it->Crc == crc && it->Size == key)
-                f(groups_[groupOf_[static_cast<std::size_t>(it->Index)]]);
+        auto visit = [&](std::int64_t size_key) {
+            const Key want{crc, size_key};
+            std::size_t lo = 0, hi = n_;
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (KeyAt(mid) < want)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            if (lo < n_ && !(want < KeyAt(lo))) f(groups_[groupOf_[static_cast<std::size_t>(IndexAt(lo))]], lo);
         };
         visit(NoSize);
         if (sized_ && size != NoSize) visit(size);
@@ -127,27 +143,44 @@ public:
     }
     // Entries of any group whose content is not found yet.
     std::size_t Unfound() const { return unfound_; }
-    template <class F> void ForEachEntry(const Group& g, F f) const {
-        for (std::size_t k = g.First; k < g.End; ++k)
-            f(keys_[k].Index);
+    // The entries of the group whose first entry is at `first`.
+    template <class F> void ForEachEntry(std::size_t first, F f) const {
+        const Key key = KeyAt(first);
+        for (std::size_t k = first; k < n_ && !(key < KeyAt(k)); ++k)
+            f(IndexAt(k));
     }
 
 private:
-    // 16 bytes: the CRC and index share the first eight.
+    // What the entries of one group share.
     struct Key {
+        std::uint32_t Crc;
+        std::int64_t Size;
+        bool operator<(const Key& o) const { return Crc != o.Crc ? Crc < o.Crc : Size < o.Size; }
+    };
+    // 16 bytes: the CRC and index share the first eight.
+    struct SortKey {
         std::uint32_t Crc;
         std::int32_t Index;
         std::int64_t Size;
-        bool operator<(const Key& o) const {
+        bool operator<(const SortKey& o) const {
             if (Crc != o.Crc) return Crc < o.Crc;
             if (Size != o.Size) return Size < o.Size;
             return Index < o.Index;
         }
     };
+    std::int32_t IndexAt(std::size_t k) const { return order_.empty() ? static_cast<std::int32_t>(k) : order_[k]; }
+    const TCrcTable& At(std::size_t k) const { return t_[static_cast<std::int32_t>(k)]; }
+    Key KeyAt(std::size_t k) const {
+        const TCrcTable& e = t_[IndexAt(k)];
+        return {e.Crc, SizeKey(e)};
+    }
+
+    const TEntryTable& t_; // not reordered while the groups live
     bool sized_;
+    std::size_t n_;
     std::int32_t crcOnly_ = 0;
     std::size_t unfound_ = 0;
-    std::vector<Key> keys_;
+    std::vector<std::int32_t> order_; // entry index by position; empty when they are the same
     std::vector<std::int64_t> sizes_;
     std::vector<Group> groups_;
     std::vector<std::uint32_t> groupOf_; // by entry index
@@ -193,9 +226,15 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
     }
 
-    const NameIndex names(EntryTable, EntryCount);
+    std::vector<std::vector<std::int32_t>> owners;
+    {
+        std::vector<const std::string*> diskNames;
+        diskNames.reserve(files.size());
+        for (const FolderEntry& f : files)
+            diskNames.push_back(&f.Name);
+        owners = OwnersOf(EntryTable, EntryCount, diskNames, [this] { ReportProgress(); });
+    }
     ReportProgress();
-    std::vector<std::vector<std::int32_t>> owners(files.size());
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
     auto ownReads = [&](std::size_t k) {
         for (std::int32_t i : owners[k]) {
@@ -205,10 +244,6 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         return false;
     };
     {
-        for (std::size_t k = 0; k < files.size(); ++k) {
-            owners[k] = names.Named(files[k].Name);
-            ReportProgress();
-        }
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
@@ -262,24 +297,25 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
         }
         bool served = false;
         ContentGroups::Group* kept = nullptr;
-        groups.ForEachGroupOf(ListHasSizes ? file.Size : NoSize, *crcs[k], [&](ContentGroups::Group& group) {
-            ContentGroups::Group* g = &group;
-            if (g->Unfound > 0) {
-                groups.ForEachEntry(*g, [&](std::int32_t i) {
-                    TCrcTable& e = EntryTable[i];
-                    if (e.Found) return;
-                    // The content is here under another name: an own file present with other content
-                    // no longer counts as the entry's file.
-                    e.Found = true;
-                    e.SizeMatched = ListHasSizes;
-                    e.Exists = false;
-                    e.SameFile = path;
-                    groups.Found(i);
-                    served = true;
-                });
-            }
-            if (g->Kept >= 0 && !kept) kept = g;
-        });
+        groups.ForEachGroupOf(ListHasSizes ? file.Size : NoSize, *crcs[k],
+                              [&](ContentGroups::Group& group, std::size_t first) {
+                                  ContentGroups::Group* g = &group;
+                                  if (g->Unfound > 0) {
+                                      groups.ForEachEntry(first, [&](std::int32_t i) {
+                                          TCrcTable& e = EntryTable[i];
+                                          if (e.Found) return;
+                                          // The content is here under another name: an own file present with other
+                                          // content no longer counts as the entry's file.
+                                          e.Found = true;
+                                          e.SizeMatched = ListHasSizes;
+                                          e.Exists = false;
+                                          e.SameFile = path;
+                                          groups.Found(i);
+                                          served = true;
+                                      });
+                                  }
+                                  if (g->Kept >= 0 && !kept) kept = g;
+                              });
         if (!served && kept && owners[k].empty()) {
             const TCrcTable& e = EntryTable[kept->Kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
@@ -320,8 +356,7 @@ void TForm1::VerifyEntries() {
             e.Found = false;
             e.Exists = e.ByListBytes ? presence.ExistsNative(EntryNativeName(e)) : presence.Exists(e.FileName);
             // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes &&
-                presence.ExistsNative(ListBytesNativeName(e))) {
+            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
                 UseListBytes(e);
                 e.Exists = true;
             }

@@ -34,7 +34,7 @@ void ApplyParsedList(TForm1& form, ParsedList&& list) {
     if (list.StopText)
         form.ReadErrorText = *list.StopText + texts::RestUnreadable;
     else if (list.Stop == ListStop::RestUnreadable && named >= first && named < form.EntryCount)
-        form.ReadErrorText = form.EntryTable[named].FileName + texts::RestUnreadable;
+        form.ReadErrorText = form.EntryTable[named].FileName.str() + texts::RestUnreadable;
     else
         form.ReadErrorText = texts::NothingReadable;
 }

@@ -106,7 +106,7 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
             expectSize, 0, n - 1, [](const TCrcTable& e) { return e.FileSize; },
             [](const std::int32_t& a, const std::int32_t& b) { return a < b; });
         // Names compare on their part before "#", so equal names are common.
-        auto stem = [](const TCrcTable& e) { return e.FileName.substr(0, e.FileName.find('#')); };
+        auto stem = [](const TCrcTable& e) { return e.FileName.str().substr(0, e.FileName.view().find('#')); };
         LiteralQuickSort<std::string>(expectName, 0, n - 1, stem,
                                       [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
 
@@ -122,7 +122,7 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
         for (auto& r : stems) r.SameFile = r.FileName, r.FileName = stem(r);
         std::vector<TCrcTable> expectStems = stems;
         LiteralQuickSort<std::string>(
-            expectStems, 0, n - 1, [](const TCrcTable& e) { return e.FileName; },
+            expectStems, 0, n - 1, [](const TCrcTable& e) { return e.FileName.str(); },
             [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
         TEntryTable byName = Table(stems);
         SortEntriesByName(byName, 0, n - 1);
