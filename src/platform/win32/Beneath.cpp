@@ -26,11 +26,6 @@ using win32::Handle;
 constexpr NTSTATUS NotSameDevice = static_cast<NTSTATUS>(0xC00000D4);
 constexpr DWORD StoppedOnLink = 681; // ERROR_STOPPED_ON_SYMLINK
 
-// The path a failure names, as the user spells it.
-std::string UserPath(const std::string& root, const std::string& rel) {
-    return JoinBeneath(root, rel);
-}
-
 [[noreturn]] void Refuse(DWORD code, const std::string& path) {
     win32::ThrowError(code, path);
 }
@@ -119,10 +114,7 @@ Handle OpenIn(const Folder& folder, const std::wstring& name, ACCESS_MASK access
     if ((!linkAllowed && (InfoOf(h, path).dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0) ||
         !SameText(FinalPath(h, path), Child(folder.finalPath, name))) {
         // What this call made where it should not be goes again.
-        if (io.Information == FILE_CREATED) {
-            FILE_DISPOSITION_INFO gone{TRUE};
-            ::SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
-        }
+        if (io.Information == FILE_CREATED) win32::MarkForDeletion(h);
         ThroughLink(path);
     }
     return opened;
@@ -147,7 +139,7 @@ struct Place {
 };
 
 Place PlaceBeneath(const std::string& root, const std::string& rel) {
-    const std::string path = UserPath(root, rel);
+    const std::string path = JoinBeneath(root, rel);
     // The names the system keeps (CON, "a:b", ...) are refused before any is made under a folder handle,
     // where the system would not refuse them.
     if (!win32::ValidWindowsPath(path)) Refuse(ERROR_INVALID_NAME, path);
@@ -162,21 +154,13 @@ Place PlaceBeneath(const std::string& root, const std::string& rel) {
     return p;
 }
 
-std::uint64_t IndexOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-}
-
-std::int64_t SizeOf(const BY_HANDLE_FILE_INFORMATION& info) {
-    return static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
-}
-
 // The opened file is a plain file and still the one expected (same volume, index and size).
 void CheckStill(HANDLE h, const FileIdentity& expected, const std::string& path) {
     const BY_HANDLE_FILE_INFORMATION info = InfoOf(h, path);
     if ((info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0) Refuse(ERROR_ACCESS_DENIED, path);
     if (!expected.Exists) return;
-    if (expected.Object == 0 || info.dwVolumeSerialNumber != expected.Volume || IndexOf(info) != expected.Object ||
-        SizeOf(info) != expected.Size)
+    if (expected.Object == 0 || info.dwVolumeSerialNumber != expected.Volume || win32::IndexOf(info) != expected.Object ||
+        win32::SizeOf(info) != expected.Size)
         Changed(path);
 }
 
@@ -200,9 +184,7 @@ bool RenameByHandle(HANDLE h, const Folder& to, const std::wstring& leaf, const 
 }
 
 void DeleteByHandle(HANDLE h, const std::string& path) {
-    FILE_DISPOSITION_INFO disposition{TRUE};
-    if (!::SetFileInformationByHandle(h, FileDispositionInfo, &disposition, sizeof disposition))
-        win32::ThrowLastError(path);
+    if (!win32::MarkForDeletion(h)) win32::ThrowLastError(path);
 }
 
 // Copies the opened file `in` into a new file `leaf` of `to`, with its times; on the disk before it returns,
@@ -227,8 +209,7 @@ void CopyInto(HANDLE in, const Folder& to, const std::wstring& leaf, const std::
         if (::GetFileTime(in, &created, &accessed, &written)) ::SetFileTime(out.get(), &created, &accessed, &written);
         if (!::FlushFileBuffers(out.get())) win32::ThrowLastError(path);
     } catch (const IoError&) {
-        FILE_DISPOSITION_INFO disposition{TRUE};
-        ::SetFileInformationByHandle(out.get(), FileDispositionInfo, &disposition, sizeof disposition);
+        win32::MarkForDeletion(out.get());
         throw;
     }
 }
@@ -288,22 +269,22 @@ void CreateFolderBeneathAsIs(const std::string& root, const std::string& rel) {
 } // namespace
 
 void RealFileSystem::RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) {
-    Refusing(UserPath(root, fromRel), [&] { RenameBeneathAsIs(root, fromRel, toRel); });
+    Refusing(JoinBeneath(root, fromRel), [&] { RenameBeneathAsIs(root, fromRel, toRel); });
 }
 
 void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::string& srcRel,
                                      const FileIdentity& expected, const std::string& root, const std::string& toRel,
                                      bool keepSource) {
-    Refusing(UserPath(srcRoot, srcRel),
+    Refusing(JoinBeneath(srcRoot, srcRel),
              [&] { TransferBeneathAsIs(srcRoot, srcRel, expected, root, toRel, keepSource); });
 }
 
 void RealFileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) {
-    Refusing(UserPath(root, rel), [&] { DeleteBeneathAsIs(root, rel, expected); });
+    Refusing(JoinBeneath(root, rel), [&] { DeleteBeneathAsIs(root, rel, expected); });
 }
 
 void RealFileSystem::CreateFolderBeneath(const std::string& root, const std::string& rel) {
-    Refusing(UserPath(root, rel), [&] { CreateFolderBeneathAsIs(root, rel); });
+    Refusing(JoinBeneath(root, rel), [&] { CreateFolderBeneathAsIs(root, rel); });
 }
 
 } // namespace tv

@@ -14,6 +14,9 @@
 namespace tv {
 
 using win32::Handle;
+using win32::IndexOf;
+using win32::MarkForDeletion;
+using win32::SizeOf;
 using win32::SystemPath;
 using win32::ThrowLastError;
 
@@ -285,8 +288,8 @@ FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
     id.IsLink = !follow && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
     id.IsFile = !id.IsLink && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     id.Volume = info.dwVolumeSerialNumber;
-    id.Object = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
-    id.Size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow);
+    id.Object = IndexOf(info);
+    id.Size = SizeOf(info);
     return id;
 }
 
@@ -299,8 +302,7 @@ bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
         BY_HANDLE_FILE_INFORMATION info{};
         if (!h.valid() || !::GetFileInformationByHandle(h.get(), &info)) return false;
         if ((info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) != 0) return false;
-        FILE_DISPOSITION_INFO gone{TRUE}; // its one member, which windows.h's DeleteFile macro hides
-        return ::SetFileInformationByHandle(h.get(), FileDispositionInfo, &gone, sizeof gone) != 0;
+        return MarkForDeletion(h.get());
     } catch (const IoError&) {
         return false;
     }
