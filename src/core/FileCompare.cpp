@@ -17,18 +17,29 @@ std::size_t ReadFull(InputFile& f, char* buf, std::size_t size) {
     }
     return got;
 }
+
+constexpr std::size_t Block = 256 * 1024;
+
+// True when `b` begins with all of `a`'s bytes and, when `whole`, holds no more.
+bool LeadsWith(InputFile& b, InputFile& a, bool whole) {
+    std::vector<char> ba(Block), bb(Block);
+    for (;;) {
+        const std::size_t na = ReadFull(a, ba.data(), Block);
+        const std::size_t nb = ReadFull(b, bb.data(), whole ? Block : na);
+        if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0) return false;
+        if (na < Block) return true;
+    }
+}
 } // namespace
 
 bool FilesIdentical(FileSystem& fs, const std::string& a, const std::string& b) {
     std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
-    if (fa->Length() != fb->Length()) return false;
-    constexpr std::size_t Block = 256 * 1024;
-    std::vector<char> ba(Block), bb(Block);
-    for (;;) {
-        std::size_t na = ReadFull(*fa, ba.data(), Block), nb = ReadFull(*fb, bb.data(), Block);
-        if (na != nb || std::memcmp(ba.data(), bb.data(), na) != 0) return false;
-        if (na < Block) return true;
-    }
+    return fa->Length() == fb->Length() && LeadsWith(*fb, *fa, true);
+}
+
+bool FileIsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b) {
+    std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
+    return LeadsWith(*fb, *fa, false);
 }
 
 } // namespace tv

@@ -10,4 +10,8 @@ namespace tv {
 // with the error box and nothing is deleted, rather than going on as if there were no duplicate.
 bool FilesIdentical(FileSystem& fs, const std::string& a, const std::string& b);
 
+// True when the file `b` begins with every byte of the file `a`, as a copy of `b` cut off on the way
+// does. A file that cannot be read raises IoError.
+bool FileIsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b);
+
 } // namespace tv

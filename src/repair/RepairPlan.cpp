@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 #include <unordered_map>
 
 namespace tv {
@@ -161,23 +160,6 @@ void ReadMarks(PlanRecord& r, std::string_view text) {
     }
 }
 
-// Whether the file `a` holds the first bytes of `b`: a copy cut off by a kill.
-bool IsPrefixOf(FileSystem& fs, const std::string& a, const std::string& b) {
-    std::unique_ptr<InputFile> fa = fs.OpenRead(a), fb = fs.OpenRead(b);
-    std::vector<char> ba(1 << 16), bb(1 << 16);
-    for (;;) {
-        const std::size_t na = fa->Read(ba.data(), ba.size());
-        if (na == 0) return true;
-        std::size_t nb = 0;
-        while (nb < na) {
-            const std::size_t n = fb->Read(bb.data() + nb, na - nb);
-            if (n == 0) return false;
-            nb += n;
-        }
-        if (std::memcmp(ba.data(), bb.data(), na) != 0) return false;
-    }
-}
-
 // One recovery of a plan record: its steps looked at on disk, in order or backwards.
 class Recovery {
 public:
@@ -234,7 +216,7 @@ public:
         if (to.Exists) {
             // Made, unless it is a copy of ours cut off by the kill: the source still holds it all.
             if (!Ours(k) || !src.IsFile || !to.IsFile || to.Size >= src.Size ||
-                !IsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
+                !FileIsPrefixOf(fs_, FolderFile(plan_.Base, s.To), FolderFile(s.Root, from)))
                 return;
             fs_.DeleteBeneath(plan_.Base, s.To, to);
             Made("delete", FolderFile(plan_.Base, s.To));
@@ -285,7 +267,7 @@ private:
             Made(TransferVerb(plan_, s), toPath, srcPath);
         } else if (src.IsFile && to.IsFile &&
                    (FilesIdentical(fs_, toPath, srcPath) ||
-                    (!r_.Done[k] && to.Size < src.Size && IsPrefixOf(fs_, toPath, srcPath)))) {
+                    (!r_.Done[k] && to.Size < src.Size && FileIsPrefixOf(fs_, toPath, srcPath)))) {
             // A copy goes only while its source still holds the same bytes (or all the bytes a copy cut
             // off by the kill holds).
             fs_.DeleteBeneath(plan_.Base, s.To, to);
