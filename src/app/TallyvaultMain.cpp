@@ -89,7 +89,13 @@ void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc)
     }
     e.FileSize = size;
     e.Crc = crc;
+    e.DigestSlot = 0;
     ++EntryCount;
+}
+
+void TForm1::AppendEntry(std::string name, std::int64_t size, const ContentKey& key) {
+    AppendEntry(std::move(name), size, key.Prefix());
+    EntryTable.SetKey(EntryCount - 1, key);
 }
 
 void TForm1::ClearTableAndRows() {

@@ -65,6 +65,10 @@ public:
     std::int32_t UnreadLineCount = 0;
     bool ListHasSizes = false;
     ListDialect Dialect = ListDialect::ldUnknown;
+    // The algorithms the list's lines name (CRC-32 for every list of the CRC dialects), and the one its
+    // third column is headed by (the first a digest list names).
+    AlgorithmSet ListAlgorithms = HashAlgorithm::Crc32;
+    HashAlgorithm ListAlgorithm = HashAlgorithm::Crc32;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
     bool IsCreateMode = false;
     bool SearchRunning = false;
@@ -142,6 +146,8 @@ public:
     VerifyResult EntryState(std::int32_t i) const { return StateOf(EntryTable[i], ListHasSizes); }
     // Makes room for and appends one entry (name, size, CRC) at EntryCount.
     void AppendEntry(std::string name, std::int64_t size, std::uint32_t crc);
+    // An entry of a digest list (a CRC-32 key is the CRC itself).
+    void AppendEntry(std::string name, std::int64_t size, const ContentKey& key);
 
     // ---- entries and verification (core/) ----
     void VerifyEntries();

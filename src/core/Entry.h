@@ -1,5 +1,7 @@
 #pragma once
 // One entry of a checksum list and the verification states derived from its flags.
+#include "core/ContentKey.h"
+
 #include <cstdint>
 #include <cstring>
 #include <deque>
@@ -184,7 +186,8 @@ private:
 struct TCrcTable {
     EntryName FileName;        // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
-    std::uint32_t Crc = 0;
+    std::uint32_t Crc = 0;          // a CRC-32 entry's CRC; a digest entry's first four bytes (its sort key)
+    std::uint32_t DigestSlot : 24 = 0; // 0: a CRC-32 entry; else its digest's place beside the table, plus one
     bool Found : 1 = false;       // this content has been found (own name or SameFile)
     bool SizeMatched : 1 = false; // set with Found by the size-first searches
     bool Exists : 1 = false;      // the entry's own file is present (and carries the content, once found)
@@ -193,6 +196,8 @@ struct TCrcTable {
     RareText SameFile;            // full path of a file with this content that is not the entry's own file
     RareText ListBytes;           // the list's own bytes of the name when they differ from FileName
 };
+
+static_assert(sizeof(TCrcTable) <= 40, "an entry stays 40 bytes besides its name");
 
 // The four verification states; the value is the icon index of the row.
 enum class VerifyResult { Match = 0, SameFileFound = 1, Mismatch = 2, Missing = 3 };
@@ -217,11 +222,12 @@ class TEntryTable {
 public:
     TEntryTable() = default;
     // A copy's names own their bytes: the store is not shared.
-    TEntryTable(const TEntryTable& o) : Records(o.Records) {}
+    TEntryTable(const TEntryTable& o) : Records(o.Records), digests_(o.digests_) {}
     TEntryTable& operator=(const TEntryTable& o) {
         if (this != &o) {
             Records = o.Records; // every record now owns its name, so the store's names are unused
             names_.Clear();
+            digests_ = o.digests_;
         }
         return *this;
     }
@@ -231,6 +237,7 @@ public:
         if (this != &o) {
             Records = std::move(o.Records);
             names_ = std::move(o.names_);
+            digests_ = std::move(o.digests_);
         }
         return *this;
     }
@@ -250,15 +257,100 @@ public:
 
     // Sets the name of record i, kept packed in the table's store.
     void SetName(std::int32_t i, std::string_view name) { (*this)[i].FileName = names_.Add(name); }
-    // Empties every record's name and the store, so that a new list's names do not add to an old one's.
+    // Empties every record's name and the store, so that a new list's names do not add to an old one's;
+    // the digests go with them.
     void ForgetNames() {
-        for (TCrcTable& r : Records)
+        for (TCrcTable& r : Records) {
             r.FileName = EntryName();
+            r.DigestSlot = 0;
+        }
         names_.Clear();
+        digests_.Clear();
+    }
+
+    // The content key of a record: its CRC, or the digest kept for it beside the table.
+    ContentKey KeyOf(const TCrcTable& e) const {
+        return e.DigestSlot == 0 ? ContentKey::OfCrc(e.Crc) : digests_.At(e.DigestSlot - 1);
+    }
+    ContentKey KeyOf(std::int32_t i) const { return KeyOf((*this)[i]); }
+    HashAlgorithm AlgorithmOf(const TCrcTable& e) const {
+        return e.DigestSlot == 0 ? HashAlgorithm::Crc32 : digests_.AlgorithmAt(e.DigestSlot - 1);
+    }
+    // Whether a record names this content: the prefix first, then the whole digest.
+    bool Carries(const TCrcTable& e, const ContentKey& k) const {
+        if (e.Crc != k.Prefix()) return false;
+        if (e.DigestSlot == 0) return k.Algorithm == HashAlgorithm::Crc32;
+        return digests_.Equals(e.DigestSlot - 1, k);
+    }
+    // Gives record i this key: a CRC-32 key is kept in the record, a digest beside the table.
+    void SetKey(std::int32_t i, const ContentKey& k) {
+        TCrcTable& e = (*this)[i];
+        e.Crc = k.Prefix();
+        e.DigestSlot = k.Algorithm == HashAlgorithm::Crc32 ? 0u : (digests_.Add(k) + 1) & 0xFFFFFFu;
     }
 
 private:
+    // Digests packed as [algorithm][bytes] in blocks that never move, found by their slot.
+    class DigestStore {
+    public:
+        std::uint32_t Add(const ContentKey& k) {
+            if (at_.size() >= MaxSlots) throw std::length_error("too many digest entries");
+            const std::size_t need = 1 + k.Size();
+            if (blocks_.empty() || BlockBytes - used_ < need) {
+                blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(BlockBytes));
+                used_ = 0;
+            }
+            std::uint8_t* p = blocks_.back().get() + used_;
+            p[0] = static_cast<std::uint8_t>(k.Algorithm);
+            std::memcpy(p + 1, k.Bytes.data(), k.Size());
+            at_.push_back(static_cast<std::uint32_t>((blocks_.size() - 1) << 16 | used_));
+            used_ += need;
+            return static_cast<std::uint32_t>(at_.size() - 1);
+        }
+        HashAlgorithm AlgorithmAt(std::uint32_t slot) const { return static_cast<HashAlgorithm>(*Place(slot)); }
+        ContentKey At(std::uint32_t slot) const {
+            const std::uint8_t* p = Place(slot);
+            return ContentKey::Of(static_cast<HashAlgorithm>(p[0]), p + 1);
+        }
+        bool Equals(std::uint32_t slot, const ContentKey& k) const {
+            const std::uint8_t* p = Place(slot);
+            return p[0] == static_cast<std::uint8_t>(k.Algorithm) && std::memcmp(p + 1, k.Bytes.data(), k.Size()) == 0;
+        }
+        void Clear() {
+            blocks_.clear();
+            at_.clear();
+            used_ = 0;
+        }
+        DigestStore() = default;
+        DigestStore(const DigestStore& o) { *this = o; }
+        DigestStore(DigestStore&&) noexcept = default;
+        DigestStore& operator=(DigestStore&&) noexcept = default;
+        DigestStore& operator=(const DigestStore& o) {
+            if (this == &o) return *this;
+            Clear();
+            for (const auto& b : o.blocks_) {
+                blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(BlockBytes));
+                std::memcpy(blocks_.back().get(), b.get(), BlockBytes);
+            }
+            at_ = o.at_;
+            used_ = o.used_;
+            return *this;
+        }
+
+    private:
+        static constexpr std::size_t BlockBytes = 1u << 16;
+        static constexpr std::size_t MaxSlots = (1u << 24) - 1;
+        const std::uint8_t* Place(std::uint32_t slot) const {
+            const std::uint32_t at = at_[slot];
+            return blocks_[at >> 16].get() + (at & 0xFFFF);
+        }
+        std::vector<std::unique_ptr<std::uint8_t[]>> blocks_;
+        std::vector<std::uint32_t> at_;
+        std::size_t used_ = 0;
+    };
+
     NameStore names_;
+    DigestStore digests_;
 };
 
 } // namespace tv

@@ -2,6 +2,7 @@
 // The parsers of the list dialects. Each reads a whole list from a line source and returns what it
 // read: the entries as the list spells them, whether the list gives sizes, and where and why reading
 // ended early. They know nothing of the window; the TForm1 readers put the result into the table.
+#include "core/ContentKey.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "readers/TextLineReader.h"
@@ -17,9 +18,15 @@ namespace tv {
 
 // One entry as its line gave it. Name holds the list's own bytes (converted only when applied).
 struct ListRecord {
+    ListRecord() = default;
+    ListRecord(std::string name, std::int64_t size, std::uint32_t crc) : Name(std::move(name)), Size(size), Crc(crc) {}
+
     std::string Name;
     std::int64_t Size = 0; // NoSize for an entry line past a comment block, in a list with sizes
     std::uint32_t Crc = 0;
+    // A digest list's line: its algorithm and the digest's bytes (empty for a CRC-32 list's entry).
+    HashAlgorithm Algorithm = HashAlgorithm::Crc32;
+    std::string Digest;
 };
 
 enum class ListStop {

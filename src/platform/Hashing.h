@@ -1,0 +1,25 @@
+#pragma once
+// Digests by the platform's own service: OpenSSL's libcrypto (EVP) on Linux, CNG (BCrypt) on Windows.
+// CRC-32 is not here: its kernels are our own (core/Crc32.h).
+#include "core/ContentKey.h"
+
+#include <cstddef>
+#include <memory>
+
+namespace tv {
+
+class Digester {
+public:
+    virtual ~Digester() = default;
+    virtual void Update(const void* data, std::size_t size) = 0;
+    // The digest of everything given so far; the digester is spent afterwards.
+    virtual ContentKey Final() = 0;
+};
+
+// A digester of `algorithm` (any but CRC-32). A platform that cannot make one raises IoError.
+std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm);
+
+// The digest of a block in memory, for tests and small inputs.
+ContentKey DigestOf(HashAlgorithm algorithm, const void* data, std::size_t size);
+
+} // namespace tv

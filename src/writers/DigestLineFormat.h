@@ -1,0 +1,16 @@
+#pragma once
+// The lines of the digest lists we write, as coreutils' checkers read them back.
+#include "core/ContentKey.h"
+
+#include <string>
+#include <string_view>
+
+namespace tv {
+
+// "HEX  name": a name holding "\" or a line break is written in GNU's escaped form ("\" before the
+// digest, "\\" and "\n" in the name), as md5sum writes it.
+std::string GnuDigestLine(const ContentKey& key, std::string_view name);
+// "ALGO (name) = HEX", as `sha256sum --tag` writes it (escaped the same way).
+std::string BsdDigestLine(const ContentKey& key, std::string_view name);
+
+} // namespace tv
