@@ -27,6 +27,9 @@ struct ListRecord {
     // A digest list's line: its algorithm and the digest's bytes (empty for a CRC-32 list's entry).
     HashAlgorithm Algorithm = HashAlgorithm::Crc32;
     std::string Digest;
+    // The name came from GNU's escaped form ("\\" for a backslash): its backslashes are the name's own
+    // characters, not folder separators.
+    bool LiteralBackslash = false;
 };
 
 enum class ListStop {
