@@ -1,6 +1,7 @@
 // tallyvault-cli: the window's logic without a window. Each command drives the same TForm1 the
 // window uses and prints the rows as the list shows them.
 #include "CliCommon.h"
+#include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
@@ -73,7 +74,9 @@ constexpr const char* HelpText =
 int Verify(const std::vector<std::string>& args) {
     std::string list;
     bool deleteDuplicates = false;
+    cli::ProgressOptions progress;
     for (const std::string& a : args) {
+        if (progress.Take(a)) continue;
         if (a == "--delete-duplicates")
             deleteDuplicates = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
@@ -84,9 +87,11 @@ int Verify(const std::vector<std::string>& args) {
     if (list.empty()) return Usage();
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     TForm1 form(ui, RealFs());
+    cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
     form.RunCommand([&] { form.OpenListFile(); }, true);
+    line.Clear();
     return PrintRows(form, ui.ErrorsShown() > 0);
 }
 

@@ -1,8 +1,10 @@
 #include "app/Progress.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
+#include <thread>
 #include <utility>
 
 namespace tv {
@@ -72,9 +74,11 @@ void ProgressModel::EndFile(std::int64_t listed, std::int64_t read) {
 }
 
 void ProgressModel::Sample(std::int64_t nowMs) {
-    if (!active_) return;
+    // The command's time counts from its first sample, work announced or not (a load before its
+    // verification), so a bar shows half a second into the command, not half a second into the reading.
     if (startMs_ < 0) startMs_ = nowMs;
     lastMs_ = nowMs;
+    if (!active_) return;
     if (!samples_.empty() && samples_.back().Ms >= nowMs) samples_.pop_back(); // the clock did not move
     samples_.push_back({nowMs, bytesDone_, filesDone_});
     // One sample at or before the window's start stays, so the window is covered whole.
@@ -118,6 +122,7 @@ void ProgressPacer::FileBegun(std::int64_t listedSize) {
 
 void ProgressPacer::BytesRead(std::int64_t bytes) {
     model_.BytesRead(bytes);
+    if (BlockDelayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(BlockDelayMs));
     if (++blocks_ > 1 && pace_) pace_();
 }
 

@@ -58,7 +58,7 @@ public:
 
     // Some work was announced.
     bool Active() const { return active_; }
-    // Active, and it has run long enough to show.
+    // Active, and the command has run long enough (since its first sample) to show it.
     bool Shown() const { return active_ && startMs_ >= 0 && lastMs_ - startMs_ >= ShowAfterMs; }
     ProgressFigures Figures() const;
 
@@ -86,6 +86,8 @@ public:
     void FileBegun(std::int64_t listedSize) override;
     void BytesRead(std::int64_t bytes) override;
     void FileEnded() override;
+    // Each block read waits this long: a slow disk, for watching the progress on a fast one.
+    std::int64_t BlockDelayMs = 0;
 
 private:
     ProgressModel& model_;

@@ -135,6 +135,8 @@ public:
     // How far the running command's long work is; sampled by ReportProgress, rendered by the front ends.
     // Each command starts with none, and none is left when it ends.
     ProgressModel Progress;
+    // Reading waits `ms` after each block, as on a slow disk, so that the progress can be watched.
+    void SlowDownReads(std::int64_t ms) { pacer_.BlockDelayMs = ms; }
     // The clock that paces ReportProgress; tests put a scripted one here.
     std::function<std::int64_t()> SteadyClock = SteadyMs;
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
