@@ -15,7 +15,8 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932] [--quiet|--progress]   (OUT ending "
+                 "in .sfv or .csv)\n";
     return 2;
 }
 
