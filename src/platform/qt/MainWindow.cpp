@@ -2,6 +2,7 @@
 
 #include "CrcListModel.h"
 #include "Icons.h"
+#include "LauncherProgress.h"
 #include "QtUi.h"
 
 #include <QAction>
@@ -366,7 +367,10 @@ void MainWindow::SyncProgress() {
             progress_->setValue(static_cast<int>(share * Steps));
         }
     }
-    if (progress_->isVisible() != shown) progress_->setVisible(shown);
+    if (progress_->isHidden() == shown) progress_->setVisible(shown);
+    if (!launcher_)
+        launcher_ = std::make_unique<LauncherProgress>(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"));
+    launcher_->Show(shown, share);
     // The design's own text comes back as soon as the work ends.
     if (status_->text() != text) status_->setText(text);
 }

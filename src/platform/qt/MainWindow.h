@@ -7,6 +7,7 @@
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,7 @@ class QTreeView;
 namespace tv::qt {
 
 class CrcListModel;
+class LauncherProgress;
 class QtUi;
 
 class MainWindow : public QMainWindow {
@@ -91,6 +93,7 @@ private:
     QAction* onlyUnmatched_ = nullptr;
     QLabel* status_ = nullptr;
     QProgressBar* progress_ = nullptr;
+    std::unique_ptr<LauncherProgress> launcher_;
     std::vector<QLabel*> counterParts_; // Label1, TotalCounter, Label2, GoodCounter, ...
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;
