@@ -2,6 +2,7 @@
 // button ticks (every file but the excluded ones), write OUT (.sfv or .csv) with the window's writer,
 // then read the new list back and verify it as the return to read mode does.
 #include "CliCommon.h"
+#include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "platform/HeadlessUi.h"
 #include "platform/Paths.h"
@@ -14,7 +15,8 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932] [--quiet|--progress]   (OUT ending "
+                 "in .sfv or .csv)\n";
     return 2;
 }
 
@@ -44,7 +46,9 @@ std::string FolderArgument(const std::string& arg) {
 int Create(const std::vector<std::string>& given) {
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
+    ProgressOptions progress;
     for (std::size_t i = 0; i < given.size(); ++i) {
+        if (progress.Take(given[i])) continue;
         if (given[i] != "--encoding") {
             args.push_back(given[i]);
             continue;
@@ -65,6 +69,7 @@ int Create(const std::vector<std::string>& given) {
                   << "; the list's names are looked up in the list's own folder\n";
     SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
+    ProgressLine line(ui, form, progress, std::cerr);
     form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
     form.RunCommand(
         [&] {
@@ -80,6 +85,7 @@ int Create(const std::vector<std::string>& given) {
                 form.MakeCrcCmdClick();
             },
             true);
+    line.Clear();
     // Still in create mode: nothing was ticked, or the scan or the write failed.
     if (form.IsCreateMode) {
         std::cout << "status " << form.Status.Caption() << '\n';

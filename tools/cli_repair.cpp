@@ -3,6 +3,7 @@
 // beside the list by a killed repair is finished first, or reversed with --undo; --dry-run prints the
 // changes a repair would make and makes none.
 #include "CliCommon.h"
+#include "ProgressLine.h"
 #include "DryRunFileSystem.h"
 #include "app/TallyvaultMain.h"
 #include "platform/HeadlessUi.h"
@@ -105,8 +106,10 @@ int Repair(const std::vector<std::string>& args) {
     std::string list;
     std::optional<std::string> root;
     bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false;
+    ProgressOptions progress;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
+        if (progress.Take(a)) continue;
         if (a == "--search" && k + 1 < args.size() && !root)
             root = args[++k];
         else if (a == "--copy")
@@ -128,6 +131,7 @@ int Repair(const std::vector<std::string>& args) {
     // An undo only reverses what the killed run made: it searches, copies and deletes nothing else.
     if (undo) return root || copy || deleteDuplicates || times || dryRun ? RepairUsage() : Undo(list);
 
+    HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     // --times: the wall time of each step on stderr, so a benchmark can tell the search from the moves.
     // The processor time beside it tells the work from the waiting on a busy machine.
     using Clock = std::chrono::steady_clock;
@@ -136,13 +140,13 @@ int Repair(const std::vector<std::string>& args) {
     auto step = [&](const char* name) {
         const auto now = Clock::now();
         const std::clock_t cpu = std::clock();
+        ui.Quiet();
         if (times)
             std::cerr << "time " << name << ' ' << std::chrono::duration<double>(now - mark).count() << " s wall "
                       << static_cast<double>(cpu - cpuMark) / CLOCKS_PER_SEC << " s cpu\n";
         mark = now;
         cpuMark = cpu;
     };
-    HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     const std::string listPath = ExpandLongPath(list);
     const std::string folder = ExtractFileDir(listPath);
     if (RealFs().FileExists(PlanPath(listPath))) {
@@ -169,6 +173,7 @@ int Repair(const std::vector<std::string>& args) {
     // A dry run reads the real files and changes none: the duplicates it would delete are noted.
     DryRunFileSystem dry(RealFs());
     TForm1 form(ui, dryRun ? static_cast<FileSystem&>(dry) : RealFs());
+    ProgressLine line(ui, form, progress, std::cerr);
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
     form.CopyComplement.SetChecked(copy);
@@ -201,6 +206,7 @@ int Repair(const std::vector<std::string>& args) {
                 true);
         step(dryRun ? "plan" : "rename-and-move");
     }
+    line.Clear();
     if (dryRun) {
         // In the order a repair makes them: the duplicates go during the verification and the search,
         // the renames after.
@@ -212,6 +218,7 @@ int Repair(const std::vector<std::string>& args) {
         std::cerr << "tallyvault-cli: dry run, nothing changed: a repair would make "
                   << Changes(dry.Removals().size() + steps) << '\n';
     }
+    line.Clear();
     return PrintRows(form, ui.ErrorsShown() > 0);
 }
 

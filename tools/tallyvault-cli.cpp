@@ -1,6 +1,7 @@
 // tallyvault-cli: the window's logic without a window. Each command drives the same TForm1 the
 // window uses and prints the rows as the list shows them.
 #include "CliCommon.h"
+#include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
@@ -19,10 +20,12 @@ using tv::cli::PrintRows;
 namespace {
 
 int Usage() {
-    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
+    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--quiet|--progress]\n"
                  "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+                 "                             [--quiet|--progress]\n"
                  "       tallyvault-cli repair LIST --undo\n"
-                 "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
+                 "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932] [--quiet|--progress]\n"
+                 "                             (OUT ending in .sfv or .csv)\n";
     return 2;
 }
 
@@ -56,10 +59,18 @@ constexpr const char* HelpText =
     "  --undo               repair reverses a killed repair and prints the changes it made, one a\n"
     "                       line as --dry-run does; it exits 0 when all went well, 2 when some change\n"
     "                       failed (standard error says which and why), 4 when there is no plan\n"
+    "  --quiet              verify, repair, create: no progress line on standard error\n"
+    "  --progress           verify, repair, create: the progress even when standard error is no\n"
+    "                       terminal, as one line a second\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
     "Names are printed with TAB, CR and LF shown as \\t, \\r and \\n, so that a row is one line.\n"
+    "\n"
+    "When standard error is a terminal, work that runs longer than half a second shows its progress\n"
+    "there on one line, redrawn in place and cleared at the end: files and bytes done of the total,\n"
+    "the share, the rate and the time left (folders and files seen while repair --search looks).\n"
+    "Standard output is the same either way.\n"
     "\n"
     "Exit status:\n"
     "  0  the list was read whole and every row matches\n"
@@ -73,7 +84,9 @@ constexpr const char* HelpText =
 int Verify(const std::vector<std::string>& args) {
     std::string list;
     bool deleteDuplicates = false;
+    cli::ProgressOptions progress;
     for (const std::string& a : args) {
+        if (progress.Take(a)) continue;
         if (a == "--delete-duplicates")
             deleteDuplicates = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
@@ -84,9 +97,11 @@ int Verify(const std::vector<std::string>& args) {
     if (list.empty()) return Usage();
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     TForm1 form(ui, RealFs());
+    cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
     form.RunCommand([&] { form.OpenListFile(); }, true);
+    line.Clear();
     return PrintRows(form, ui.ErrorsShown() > 0);
 }
 

@@ -20,6 +20,19 @@ TForm1::TForm1(Ui& u, FileSystem& f) : ui(u), fs(f) {
 
 bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
     if (commandDepth_ > 0 && !evenWhileRunning) return false;
+    // The outermost command owns the progress: it starts with none and leaves none.
+    struct ProgressRun {
+        ProgressModel& model;
+        std::optional<ByteProgressScope> bytes;
+        ProgressRun(ProgressModel& m, ProgressPacer* pacer) : model(m) {
+            if (!pacer) return;
+            model.Reset();
+            bytes.emplace(pacer);
+        }
+        ~ProgressRun() {
+            if (bytes) model.Reset();
+        }
+    } progress(Progress, commandDepth_ == 0 ? &pacer_ : nullptr);
     struct Depth {
         int& d;
         explicit Depth(int& x) : d(x) { ++d; }
@@ -42,6 +55,7 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
     }
     // The guard is still alive here: the error box comes with the normal pointer.
     ui.SetBusyCursor(false);
+    if (progress.bytes) Progress.Reset(); // nor does the bar stay behind the box
     if (rowsOutOfStep_) ClearTableAndRows();
     ui.ShowError(error);
     ui.ShowErrorCause(cause);
@@ -49,7 +63,9 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
 }
 
 void TForm1::ReportProgress(const std::function<void()>& captions, bool last) {
-    if (!last && progressAt_ && SteadyClock() - *progressAt_ < ProgressIntervalMs) return;
+    const std::int64_t now = SteadyClock();
+    if (!last && progressAt_ && now - *progressAt_ < ProgressIntervalMs) return;
+    Progress.Sample(now);
     if (captions) captions();
     ui.ProcessMessages();
     // Counted from the end of the event handling, so that a slow repaint does not eat the next interval.

@@ -4,6 +4,7 @@
 // members are defined in the .cpp of their subsystem (core/Verify.cpp defines VerifyEntries, ...).
 // No GUI toolkit is seen here: a front end renders the elements and implements Ui.
 #include "app/Elements.h"
+#include "app/Progress.h"
 #include "app/WindowBounds.h"
 #include "core/Entry.h"
 #include "platform/Clock.h"
@@ -135,6 +136,11 @@ public:
     // cost more than the step.
     void ReportProgress(const std::function<void()>& captions = {}, bool last = false);
     static constexpr std::int64_t ProgressIntervalMs = 20;
+    // How far the running command's long work is; sampled by ReportProgress, rendered by the front ends.
+    // Each command starts with none, and none is left when it ends.
+    ProgressModel Progress;
+    // Reading waits `ms` after each block, as on a slow disk, so that the progress can be watched.
+    void SlowDownReads(std::int64_t ms) { pacer_.BlockDelayMs = ms; }
     // The clock that paces ReportProgress; tests put a scripted one here.
     std::function<std::int64_t()> SteadyClock = SteadyMs;
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
@@ -252,6 +258,8 @@ private:
     void EndTableChange() { rowsOutOfStep_ = false; }
     int commandDepth_ = 0;
     std::optional<std::int64_t> progressAt_; // when ReportProgress last let events through
+    // Moves Progress within a big file and lets the window's events through there too.
+    ProgressPacer pacer_{Progress, [this] { ReportProgress(); }};
     bool rowsOutOfStep_ = false;
 
     // Verification (core/).

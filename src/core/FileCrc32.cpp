@@ -1,5 +1,6 @@
 #include "core/FileCrc32.h"
 
+#include "core/ByteProgress.h"
 #include "core/Crc32.h"
 #include "platform/Errors.h"
 
@@ -38,6 +39,7 @@ std::size_t FileCrc32BlockSize() {
 
 std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
                                std::span<unsigned char> block) {
+    ReadingFile reading(byteCount);
     std::unique_ptr<InputFile> file = fs.OpenRead(path);
     if (byteCount <= 0) return 0;
     std::uint32_t reg = 0xFFFFFFFFu;
@@ -48,6 +50,7 @@ std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int
         const std::size_t got = file->Read(block.data(), want);
         if (got == 0) throw IoError("Read beyond end of file");
         reg = Crc32Update(reg, block.data(), got);
+        reading.Read(static_cast<std::int64_t>(got));
         left -= static_cast<std::int64_t>(got);
     }
     return reg ^ 0xFFFFFFFFu;
@@ -61,6 +64,7 @@ std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t by
 std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
     const std::span<unsigned char> block = SharedBlock();
     const std::int64_t room = static_cast<std::int64_t>(block.size());
+    ReadingFile reading(listedSize);
     std::unique_ptr<InputFile> file = fs.OpenRead(path);
     std::uint32_t reg = 0xFFFFFFFFu;
     std::int64_t left = std::max<std::int64_t>(listedSize, 0);
@@ -76,6 +80,7 @@ std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::in
             break;
         }
         reg = Crc32Update(reg, block.data(), got);
+        reading.Read(static_cast<std::int64_t>(got));
         if (grown) continue;
         if (static_cast<std::int64_t>(got) > left) {
             grown = true;

@@ -246,7 +246,10 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     {
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
-            if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
+            if (ownReads(k)) {
+                ahead.Plan(files[k].Name, files[k].Size);
+                Progress.Plan(1, files[k].Size);
+            }
         for (std::size_t k = 0; k < files.size(); ++k) {
             if (!ownReads(k)) continue;
             ahead.Next();
@@ -283,7 +286,10 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     };
     ReadAhead ahead(fs, folder);
     for (std::size_t k = 0; k < files.size(); ++k)
-        if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
+        if (reads(k)) {
+            ahead.Plan(files[k].Name, files[k].Size);
+            Progress.Plan(1, files[k].Size);
+        }
     for (std::size_t k = 0; k < files.size(); ++k) {
         const FolderEntry& file = files[k];
         // A named file can serve only an entry still unfound: once every entry is found it has nothing to

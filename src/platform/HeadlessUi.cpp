@@ -18,19 +18,23 @@ std::string PlainLines(const std::string& text) {
 }
 
 void HeadlessUi::ShowMessage(const std::string& text) {
+    Quiet();
     err_ << PlainLines(text) << '\n';
 }
 
 void HeadlessUi::ShowError(const std::string& text) {
+    Quiet();
     ++errors_;
     err_ << PlainLines(text) << ".\n";
 }
 
 void HeadlessUi::ShowErrorCause(const std::string& text) {
+    Quiet();
     if (!text.empty()) err_ << PlainLines(text) << '\n';
 }
 
 DuplicateAnswer HeadlessUi::AskDuplicate(const std::string& text) {
+    Quiet();
     err_ << PlainLines(text) << '\n';
     return answer_;
 }

@@ -3,6 +3,7 @@
 // duplicate questions get a fixed answer, dialogs are cancelled.
 #include "platform/Ui.h"
 
+#include <functional>
 #include <iosfwd>
 
 namespace tv {
@@ -15,8 +16,13 @@ public:
     void ShowError(const std::string& text) override;
     void ShowErrorCause(const std::string& text) override;
     DuplicateAnswer AskDuplicate(const std::string& text) override;
-    void SetBusyCursor(bool) override {}
-    void ProcessMessages() override {}
+    // The busy pointer going clears the progress line.
+    void SetBusyCursor(bool busy) override {
+        if (!busy) Quiet();
+    }
+    void ProcessMessages() override {
+        if (DrawProgress) DrawProgress();
+    }
     void BringToFront() override {}
     std::optional<std::string> OpenFileDialog(const std::string&, const std::string&) override { return {}; }
     std::optional<std::string> SaveFileDialog(const std::string&, const std::string&, const std::string&,
@@ -30,6 +36,13 @@ public:
     ScreenMetrics Screen() override { return {}; }
 
     int ErrorsShown() const { return errors_; }
+
+    // The command-line tool's progress line: drawn when the window would handle events, and cleared
+    // before anything else is written to the error stream.
+    std::function<void()> DrawProgress, ClearProgress;
+    void Quiet() {
+        if (ClearProgress) ClearProgress();
+    }
 
 private:
     std::ostream& err_;

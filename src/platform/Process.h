@@ -12,4 +12,7 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // Prepares standard output and error for UTF-8 text (the Windows console's code page); nothing on POSIX.
 void UseUtf8Console();
 
+// Standard error is a terminal (a console on Windows), not a file or a pipe.
+bool StandardErrorIsTerminal();
+
 } // namespace tv

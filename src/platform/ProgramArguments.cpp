@@ -1,5 +1,7 @@
 #include "platform/Process.h"
 
+#include <unistd.h>
+
 namespace tv {
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -7,5 +9,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 }
 
 void UseUtf8Console() {}
+
+bool StandardErrorIsTerminal() {
+    return ::isatty(STDERR_FILENO) == 1;
+}
 
 } // namespace tv

@@ -63,6 +63,7 @@ void TForm1::SearchButtonClick() {
         root = *chosen;
     }
     SearchRoot = root;
+    Progress.Explore();
     PendingFolders.assign(128, std::string());
     PendingFolders[0] = root;
     PendingCount = 1;
@@ -143,6 +144,7 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
         return;
     }
     SortListing(items);
+    Progress.FolderSeen(std::count_if(items.begin(), items.end(), [](const FolderEntry& e) { return !e.IsFolder; }));
     // The files the index reads are hinted in the order they are met.
     ReadAhead ahead(fs, folder);
     auto read = [&](const FolderEntry& item) {

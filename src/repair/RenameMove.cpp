@@ -295,7 +295,8 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
     std::unordered_map<std::string, std::string> back;
     std::unordered_map<std::int32_t, std::size_t> parkOfRow;
     std::unordered_set<std::int32_t> failedRows;
-    for (std::size_t k = 0; k < plan.Steps.size(); ++k) {
+    Progress.Plan(static_cast<std::int64_t>(plan.Steps.size()), 0);
+    for (std::size_t k = 0; k < plan.Steps.size(); ++k, Progress.StepDone()) {
         ReportProgress();
         const PlanStep& s = plan.Steps[k];
         const std::int32_t i = rowOfStep[k];

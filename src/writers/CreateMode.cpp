@@ -93,7 +93,10 @@ void TForm1::ScanFolder() {
     auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
     ReadAhead ahead(fs, BaseFolder);
     for (const FolderEntry& e : entries)
-        if (plain(e)) ahead.Plan(e.Name, e.Size);
+        if (plain(e)) {
+            ahead.Plan(e.Name, e.Size);
+            Progress.Plan(1, e.Size);
+        }
     const auto showTotal = [this] { TotalCounter.SetCaption(std::to_string(EntryCount)); };
     try {
         for (const FolderEntry& e : entries) {

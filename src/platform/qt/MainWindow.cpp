@@ -2,6 +2,7 @@
 
 #include "CrcListModel.h"
 #include "Icons.h"
+#include "LauncherProgress.h"
 #include "QtUi.h"
 
 #include <QAction>
@@ -18,6 +19,7 @@
 #include <QMenu>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressBar>
 #include <QStatusBar>
 #include <QToolButton>
 #include <QTreeView>
@@ -262,6 +264,15 @@ void MainWindow::BuildStatusBar() {
     text->setObjectName(QStringLiteral("Status"));
     text->OnClick = [this] { Run([this] { form_.StatusClick(); }); };
     bar->addWidget(text, 1);
+    // Shown only while long work runs: the share of bytes done, or moving without one for a search.
+    progress_ = new QProgressBar(bar);
+    progress_->setObjectName(QStringLiteral("Progress"));
+    progress_->setFixedWidth(160);
+    progress_->setMaximumHeight(16);
+    progress_->setTextVisible(false);
+    progress_->setVisible(false);
+    bar->addPermanentWidget(progress_);
+    status_ = text;
     setStatusBar(bar);
     AddControl(form_.Status, text, [text](const QString& t) { text->setText(t); });
 }
@@ -333,9 +344,35 @@ void MainWindow::SyncFromForm() {
         m.Action->setText(Q(m.Item->Caption()));
         m.Action->setEnabled(m.Item->Enabled());
     }
+    SyncProgress();
     model_->Sync(!form_.CommandRunning());
     SyncSelection();
     syncing_ = false;
+}
+
+void MainWindow::SyncProgress() {
+    const bool shown = form_.Progress.Shown();
+    QString text = Q(form_.Status.Caption());
+    double share = -1;
+    if (shown) {
+        const ProgressFigures f = form_.Progress.Figures();
+        share = f.Share();
+        const std::string figures = StatusFigures(f);
+        if (!figures.empty()) text += (text.isEmpty() ? QString() : QStringLiteral("  ")) + Q(figures);
+        constexpr int Steps = 1000;
+        if (share < 0)
+            progress_->setRange(0, 0); // moves without a share
+        else {
+            progress_->setRange(0, Steps);
+            progress_->setValue(static_cast<int>(share * Steps));
+        }
+    }
+    if (progress_->isHidden() == shown) progress_->setVisible(shown);
+    if (!launcher_)
+        launcher_ = std::make_unique<LauncherProgress>(QGuiApplication::desktopFileName() + QStringLiteral(".desktop"));
+    launcher_->Show(shown, share);
+    // The design's own text comes back as soon as the work ends.
+    if (status_->text() != text) status_->setText(text);
 }
 
 void MainWindow::SyncSelection() {

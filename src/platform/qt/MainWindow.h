@@ -7,17 +7,20 @@
 #include <QMainWindow>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
 class QAction;
 class QLabel;
 class QMenu;
+class QProgressBar;
 class QTreeView;
 
 namespace tv::qt {
 
 class CrcListModel;
+class LauncherProgress;
 class QtUi;
 
 class MainWindow : public QMainWindow {
@@ -72,6 +75,8 @@ private:
                      bool evenWhileRunning = false);
     void AddControl(const TControl& element, QWidget* widget, std::function<void(const QString&)> setText);
     void SyncSelection();
+    // The bar and the figures of long work, beside the status text, once it has run half a second.
+    void SyncProgress();
     void LayOutCounters();
     void ApplyBounds();
     void ReadBackBounds();
@@ -86,6 +91,9 @@ private:
     QTreeView* list_ = nullptr;
     QMenu* popup_ = nullptr;
     QAction* onlyUnmatched_ = nullptr;
+    QLabel* status_ = nullptr;
+    QProgressBar* progress_ = nullptr;
+    std::unique_ptr<LauncherProgress> launcher_;
     std::vector<QLabel*> counterParts_; // Label1, TotalCounter, Label2, GoodCounter, ...
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;

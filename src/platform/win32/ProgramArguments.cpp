@@ -22,4 +22,12 @@ void UseUtf8Console() {
     ::SetConsoleCP(CP_UTF8);
 }
 
+bool StandardErrorIsTerminal() {
+    // A console answers its mode; the NUL device is a character device too, but has none.
+    const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
+    DWORD mode = 0;
+    return err != nullptr && err != INVALID_HANDLE_VALUE && ::GetFileType(err) == FILE_TYPE_CHAR &&
+           ::GetConsoleMode(err, &mode) != 0;
+}
+
 } // namespace tv

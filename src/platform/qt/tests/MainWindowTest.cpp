@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QMenu>
 #include <QMessageBox>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -156,6 +157,30 @@ private slots:
         QCOMPARE(ini.Read("Tallyvault", "Redundant File Detect <Inquire>").value_or(""), std::string("1"));
     }
 
+    void aProgressBarShowsWhileLongWorkRunsAndGoesAfter() {
+        Harness h;
+        const std::string big(std::size_t{10} << 20, 'v');
+        h.Write("set/big.bin", big);
+        const std::string list = h.Write("set/list.sfv", "big.bin " + Hex(big) + "\r\n");
+        h.form.SlowDownReads(100); // ten blocks: a second of work
+        int barValue = -1;
+        QString during;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto* bar = h.window ? h.window->findChild<QProgressBar*>(QStringLiteral("Progress")) : nullptr;
+            if (!bar || bar->isHidden()) return;
+            barValue = std::max(barValue, bar->value());
+            during = h.Text("Status");
+        });
+        poll.start(20);
+        h.Start({list});
+        poll.stop();
+        QVERIFY2(barValue > 0 && barValue <= 1000, qPrintable(QString::number(barValue)));
+        QVERIFY2(during.contains(QStringLiteral(" / 10.0 MB  ")), qPrintable(during));
+        QVERIFY(h.window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
+        QCOMPARE(h.Text("Status"), QString::fromStdString(h.form.Status.Caption()));
+        QCOMPARE(h.form.GoodCount, 1);
+    }
     void startWithAListShowsRowsIconsCountersAndTicks() {
         Harness h;
         const std::string list = h.FourStateList();

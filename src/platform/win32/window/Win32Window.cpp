@@ -346,9 +346,10 @@ void Win32Window::SyncFromForm() {
         if (c.Element->Changes() == c.Seen) continue;
         c.Seen = c.Element->Changes();
         const std::wstring text = W(c.Element->Caption());
-        if (c.Window == status_)
+        if (c.Window == status_) {
+            statusShown_ = text;
             ::SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
-        else
+        } else
             ::SetWindowTextW(c.Window, text.c_str());
         std::wstring hint = W(c.Element->Hint());
         TOOLINFOW ti{};
@@ -386,10 +387,27 @@ void Win32Window::SyncFromForm() {
         menuBar = true;
     }
     if (menuBar) ::DrawMenuBar(hwnd_);
+    SyncProgress();
     SyncColumns();
     SyncRows();
     SyncSelection();
     syncing_ = false;
+}
+
+void Win32Window::SyncProgress() {
+    // The status text gains the figures of long work once it has run half a second; the taskbar
+    // button shows its share. Both go when the work ends.
+    std::wstring text = W(form_.Status.Caption());
+    if (form_.Progress.Shown()) {
+        const std::string figures = StatusFigures(form_.Progress.Figures());
+        if (!figures.empty()) text += (text.empty() ? L"" : L"  ") + W(figures);
+    }
+    if (text != statusShown_) {
+        statusShown_ = text;
+        ::SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    }
+    if (!taskbar_) taskbar_ = std::make_unique<TaskbarProgress>(hwnd_);
+    taskbar_->Show(form_.Progress);
 }
 
 void Win32Window::SyncColumns() {

@@ -2,6 +2,7 @@
 // The main window on Win32. It renders TForm1's elements (tool buttons, counters, status bar, menus,
 // rows in a virtual list view) and routes every click to a command of TForm1; after each command it
 // catches up with the elements. It keeps no state of its own that the logic needs.
+#include "Win32Taskbar.h"
 #include "Win32Ui.h"
 
 #include "app/TallyvaultMain.h"
@@ -10,6 +11,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -79,6 +81,7 @@ private:
     void SyncColumns();
     void SyncRows();
     void SyncSelection();
+    void SyncProgress();
     void ApplyBounds();
     void ReadBackBounds();
     void Close();
@@ -113,6 +116,8 @@ private:
     HWND focus_ = nullptr; // the control that had the focus when the window was last active
     HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
     std::string captionShown_;
+    std::wstring statusShown_; // the status bar's text: the element's, and the figures of long work
+    std::unique_ptr<TaskbarProgress> taskbar_;
     std::uint64_t rowsSeen_ = 0, checksSeen_ = 0;
     int rowCount_ = 0;
     std::size_t columnsShown_ = 0;

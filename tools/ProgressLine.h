@@ -1,0 +1,50 @@
+#pragma once
+// The progress of long work on standard error: one line redrawn in place on a terminal, or one line
+// a second for a program that runs the tool and asked for it. Standard output never sees it.
+#include "app/TallyvaultMain.h"
+#include "platform/HeadlessUi.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <iosfwd>
+#include <string>
+
+namespace tv::cli {
+
+// --quiet and --progress, taken from a command's arguments.
+struct ProgressOptions {
+    bool Quiet = false;  // no progress, even on a terminal
+    bool Forced = false; // progress even when standard error is no terminal
+    // True when `arg` is one of them (and now taken).
+    bool Take(const std::string& arg);
+};
+
+class ProgressLine {
+public:
+    enum class Mode { Off, Redrawn, Lines };
+    static Mode ModeFor(const ProgressOptions& options, bool terminal);
+    static constexpr std::int64_t RedrawMs = 100; // on a terminal
+    static constexpr std::int64_t LineMs = 1000;  // one line a second otherwise
+    static constexpr std::size_t MaxWidth = 79;   // within a terminal's line, so "\r" goes back to its start
+
+    // Draws the form's progress through the ui's hooks until it is destroyed. TALLYVAULT_SLOW_READS=MS
+    // makes each block read wait MS ms, as on a slow disk, to watch the line on a fast one.
+    ProgressLine(HeadlessUi& ui, TForm1& form, const ProgressOptions& options, std::ostream& err);
+    ~ProgressLine();
+    ProgressLine(const ProgressLine&) = delete;
+    ProgressLine& operator=(const ProgressLine&) = delete;
+
+    void Draw();
+    // Takes the line off the terminal, before other output.
+    void Clear();
+
+private:
+    HeadlessUi& ui_;
+    const TForm1& form_;
+    Mode mode_;
+    std::ostream& err_;
+    std::int64_t drawnAt_ = -1;
+    std::size_t shown_ = 0; // characters of the line on the terminal now
+};
+
+} // namespace tv::cli
