@@ -181,9 +181,17 @@ private:
     std::size_t left_ = 0;
 };
 
+// MinGW lays bit-fields out as Microsoft's compiler does, starting a new unit wherever their type
+// changes; the GNU layout packs the slot and the flags into one word there too.
+#ifdef __MINGW32__
+#define TV_GNU_LAYOUT __attribute__((gcc_struct))
+#else
+#define TV_GNU_LAYOUT
+#endif
+
 // The flags are bits and the name and the rare texts pointers, so that an entry is 40 bytes besides
 // its name's bytes.
-struct TCrcTable {
+struct TV_GNU_LAYOUT TCrcTable {
     EntryName FileName;        // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;          // a CRC-32 entry's CRC; a digest entry's first four bytes (its sort key)
