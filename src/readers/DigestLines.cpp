@@ -209,6 +209,14 @@ bool LooksLikeDigestList(std::string_view firstEntryLine) {
     return SplitLine(firstEntryLine, std::nullopt).Kind == DigestLineKind::Entry;
 }
 
+bool LooksLikeDigestList(TextLineReader& reader) {
+    do {
+        const LineParts p = SplitLine(reader.ReadLine(), std::nullopt);
+        if (p.Kind != DigestLineKind::Ignored) return p.Kind == DigestLineKind::Entry;
+    } while (!reader.Eof());
+    return false;
+}
+
 ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress, std::optional<HashAlgorithm> byName,
                            DigestListForm* form) {
     if (byName == HashAlgorithm::Crc32) byName.reset();
