@@ -9,13 +9,26 @@
 // parse works on views of the line: an entry costs its name and its digest, nothing else.
 #include "readers/DigestLines.h"
 
+#include <array>
 #include <cctype>
 
 namespace tv {
 
 namespace {
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+// A digit's value, or -1: looked up, since the digits of a digest fall at random between "0-9" and
+// "a-f" and a test for each range would be mispredicted at every other digit.
+constexpr auto NibbleTable = [] {
+    std::array<signed char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                         : -1);
+    return t;
+}();
+int Nibble(char c) { return NibbleTable[static_cast<unsigned char>(c)]; }
+bool IsHexDigit(char c) { return Nibble(c) >= 0; }
 bool IsAlnum(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
 bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
 
@@ -139,8 +152,9 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
         return Bad("neither a GNU nor a BSD digest line");
     }
 
-    for (char c : p.Hex)
-        if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
+    if (p.Tagged)
+        for (char c : p.Hex)
+            if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
     if (!p.Algorithm && byName) p.Algorithm = byName;
     if (p.Algorithm) {
         const std::size_t want = DigestBytes(*p.Algorithm) * 2;
@@ -167,6 +181,14 @@ std::string NameOf(const LineParts& p) {
         const char e = p.Name[++i];
         out += e == 'n' ? '\n' : e == 'r' ? '\r' : '\\';
     }
+    return out;
+}
+
+// The bytes of an even number of hex digits.
+std::string Bytes(std::string_view hex) {
+    std::string out(hex.size() / 2, '\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(Nibble(hex[2 * i]) << 4 | Nibble(hex[2 * i + 1]));
     return out;
 }
 
@@ -235,10 +257,11 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
             continue;
         }
         const HashAlgorithm algorithm = p.Algorithm ? *p.Algorithm : *AlgorithmOfHexLength(p.Hex.size());
-        const std::optional<ContentKey> key = KeyFromHex(algorithm, p.Hex); // the digits were checked
-        ListRecord r(NameOf(p), 0, key->Prefix());
+        ListRecord r(NameOf(p), 0, 0);
         r.Algorithm = algorithm;
-        if (algorithm != HashAlgorithm::Crc32) r.Digest.assign(key->View());
+        r.Digest = Bytes(p.Hex); // the digits were checked, and their count
+        for (std::size_t i = 0; i < 4; ++i) r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
+        if (algorithm == HashAlgorithm::Crc32) r.Digest.clear();
         r.LiteralBackslash = p.Escaped;
         if (form && !formSeen) {
             *form = {p.Tagged, p.Binary};
