@@ -49,9 +49,10 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // the written names ("SHA-256"), in any letter case.
 std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
     if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
-        for (const AlgorithmInfo& info : Algorithms)
-            if (std::string_view(info.BsdTag).size() > 3 && EqualNoCase(tag.substr(5), info.BsdTag + 3))
-                return info.Algorithm;
+        // The SHA-2 family only: "SHA2-256" is "SHA256", "SHA2-1" is nothing.
+        for (const HashAlgorithm a : {HashAlgorithm::Sha224, HashAlgorithm::Sha256, HashAlgorithm::Sha384,
+                                      HashAlgorithm::Sha512})
+            if (EqualNoCase(tag.substr(5), InfoOf(a).BsdTag + 3)) return a;
         return std::nullopt;
     }
     for (const AlgorithmInfo& info : Algorithms)

@@ -71,6 +71,10 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         {"MD5 (x) = " + Md5.substr(1) + "g", {}, K::Bad, {}, "not a hex digit"},
         {"BLAKE2b (x) = " + Sha512, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b\""},
         {"SHA2-999(x)= " + Sha512, {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-1(x)= " + Sha1, {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-32(x)= e8b7be43", {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-224(x)= " + Sha256.substr(0, 56), {}, K::Entry, A::Sha224, "x", Sha256.substr(0, 56), false, true},
+        {"SHA2-384(x)= " + Sha512.substr(0, 96), {}, K::Entry, A::Sha384, "x", Sha512.substr(0, 96), false, true},
         {"MD5 () = " + Md5, {}, K::Bad, {}, "no file name"},
         // Comments, blanks and lines of neither form.
         {"", {}, K::Ignored, {}, ""},
