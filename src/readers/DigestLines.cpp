@@ -27,13 +27,22 @@ constexpr auto NibbleTable = [] {
                                                                                          : -1);
     return t;
 }();
-int Nibble(char c) { return NibbleTable[static_cast<unsigned char>(c)]; }
-bool IsHexDigit(char c) { return Nibble(c) >= 0; }
-bool IsAlnum(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
-bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+int Nibble(char c) {
+    return NibbleTable[static_cast<unsigned char>(c)];
+}
+bool IsHexDigit(char c) {
+    return Nibble(c) >= 0;
+}
+bool IsAlnum(char c) {
+    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+}
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimSpaceRight(std::string_view s) {
-    while (!s.empty() && IsSpaceOrTab(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsSpaceOrTab(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -50,13 +59,14 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
     if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
         // The SHA-2 family only: "SHA2-256" is "SHA256", "SHA2-1" is nothing.
-        for (const HashAlgorithm a : {HashAlgorithm::Sha224, HashAlgorithm::Sha256, HashAlgorithm::Sha384,
-                                      HashAlgorithm::Sha512})
+        for (const HashAlgorithm a :
+             {HashAlgorithm::Sha224, HashAlgorithm::Sha256, HashAlgorithm::Sha384, HashAlgorithm::Sha512})
             if (EqualNoCase(tag.substr(5), InfoOf(a).BsdTag + 3)) return a;
         return std::nullopt;
     }
     for (const AlgorithmInfo& info : Algorithms)
-        if (EqualNoCase(tag, info.BsdTag) || (info.Algorithm != HashAlgorithm::Crc32 && EqualNoCase(tag, info.ColumnTitle)))
+        if (EqualNoCase(tag, info.BsdTag) ||
+            (info.Algorithm != HashAlgorithm::Crc32 && EqualNoCase(tag, info.ColumnTitle)))
             return info.Algorithm;
     return std::nullopt;
 }
@@ -85,7 +95,9 @@ LineParts Bad(std::string reason) {
     return p;
 }
 
-std::string Digits(std::size_t n) { return std::to_string(n) + " hex digits"; }
+std::string Digits(std::size_t n) {
+    return std::to_string(n) + " hex digits";
+}
 
 // Matches "TAG (name) = HEX" (blanks around "(" and "=" optional); false when the line is not of that shape.
 bool SplitTagLine(std::string_view s, std::string_view& tag, std::string_view& name, std::string_view& hex) {
@@ -95,13 +107,16 @@ bool SplitTagLine(std::string_view s, std::string_view& tag, std::string_view& n
     if (!IsTagText(tag)) return false;
     const std::string_view t = TrimSpaceRight(s);
     std::size_t i = t.size();
-    while (i > open && IsAlnum(t[i - 1])) --i;
+    while (i > open && IsAlnum(t[i - 1]))
+        --i;
     hex = t.substr(i);
     if (hex.empty()) return false;
-    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    while (i > open && IsSpaceOrTab(t[i - 1]))
+        --i;
     if (i == open || t[i - 1] != '=') return false;
     --i;
-    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    while (i > open && IsSpaceOrTab(t[i - 1]))
+        --i;
     if (i == open + 1 || t[i - 1] != ')') return false;
     name = t.substr(open + 1, i - 1 - (open + 1));
     return true;
@@ -124,7 +139,8 @@ const char* NameFault(std::string_view name, bool escaped) {
 LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     if (s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);
     if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
-    while (!s.empty() && IsSpaceOrTab(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsSpaceOrTab(s.front()))
+        s.remove_prefix(1);
     if (s.empty() || s[0] == '#' || s[0] == ';') return {};
 
     LineParts p;
@@ -135,7 +151,8 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     }
 
     std::size_t h = 0;
-    while (h < s.size() && IsHexDigit(s[h])) ++h;
+    while (h < s.size() && IsHexDigit(s[h]))
+        ++h;
     std::string_view tag;
     if (h > 0 && h + 1 < s.size() && s[h] == ' ' && (s[h + 1] == ' ' || s[h + 1] == '*')) {
         p.Hex = s.substr(0, h);
@@ -261,7 +278,8 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
         ListRecord r(NameOf(p), 0, 0);
         r.Algorithm = algorithm;
         r.Digest = Bytes(p.Hex); // the digits were checked, and their count
-        for (std::size_t i = 0; i < 4; ++i) r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
+        for (std::size_t i = 0; i < 4; ++i)
+            r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
         if (algorithm == HashAlgorithm::Crc32) r.Digest.clear();
         r.LiteralBackslash = p.Escaped;
         if (form && !formSeen) {

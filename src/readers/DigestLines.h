@@ -60,7 +60,7 @@ struct DigestListForm {
 // Digest). Bad lines are passed over and counted in UnreadLines and IrregularLines, the first one's
 // reason kept in StopText ("line 4: 64 hex digits where MD5 has 32"); the list is still read to its end
 // (Stop stays None). Entries are handed to progress.Take as they are read when it is set.
-ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress,
-                           std::optional<HashAlgorithm> byName, DigestListForm* form = nullptr);
+ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress, std::optional<HashAlgorithm> byName,
+                           DigestListForm* form = nullptr);
 
 } // namespace tv

@@ -64,8 +64,8 @@ std::string DigestOf(const TempDir& dir, const std::string& name, A a) {
 }
 
 struct ToolCase {
-    std::string Command;     // run in the folder; with Names, the files' names follow it
-    bool Names, Odd;         // names given one by one, the odd ones too
+    std::string Command; // run in the folder; with Names, the files' names follow it
+    bool Names, Odd;     // names given one by one, the odd ones too
     const char* ListName;
     std::vector<A> Algorithms;
     bool Tagged, Binary;
@@ -74,7 +74,8 @@ struct ToolCase {
 TEST(DigestListClients, ListsOfTheRealToolsReadAsTheyHashed) {
     TempDir dir;
     std::map<std::string, std::string> all = Tree();
-    for (const auto& [name, bytes] : Tree()) dir.Write(name, bytes);
+    for (const auto& [name, bytes] : Tree())
+        dir.Write(name, bytes);
     for (const auto& [name, bytes] : OddNames()) {
         dir.Write(name, bytes);
         all.insert({name, bytes});
@@ -101,7 +102,8 @@ TEST(DigestListClients, ListsOfTheRealToolsReadAsTheyHashed) {
             const bool odd = OddNames().count(name) != 0;
             if (odd && !c.Odd) continue;
             if (c.Names) command += " " + ShellQuote(name);
-            for (const A a : c.Algorithms) want.insert({name, a, DigestOf(dir, name, a)});
+            for (const A a : c.Algorithms)
+                want.insert({name, a, DigestOf(dir, name, a)});
         }
         const ShellResult r = Shell(command + " 2>/dev/null");
         ASSERT_EQ(r.status, 0);
