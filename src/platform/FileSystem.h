@@ -83,7 +83,7 @@ public:
     // Creates a file that must not exist yet.
     virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path) = 0;
     // Creates a file that must not exist yet under the exclusive lock TryLock takes, held until the
-    // returned file is destroyed (Close keeps it); the file may be deleted while held. IoError
+    // returned file is closed; the file may be deleted while held. IoError
     // (EWOULDBLOCK) when another took the new file's lock before its maker could. This base version is
     // CreateNew.
     virtual std::unique_ptr<OutputFile> CreateNewLocked(const std::string& path);
