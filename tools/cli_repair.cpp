@@ -45,6 +45,12 @@ std::string Changes(std::size_t n) {
     return std::to_string(n) + (n == 1 ? " change" : " changes");
 }
 
+// The list's plan belongs to a repair that is running now: nothing is changed.
+int Refused(const RepairRunning& e) {
+    std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
+    return Failed;
+}
+
 // --undo: the plan a killed repair left beside the list is reversed, last step first.
 int Undo(const std::string& list) {
     const std::string listPath = ExpandLongPath(list);
@@ -64,6 +70,8 @@ int Undo(const std::string& list) {
     } catch (const IoError& e) {
         // The plan could not be read or removed: said, with its cause, and left for another try.
         failures.Add(e, PlanPath(listPath));
+    } catch (const RepairRunning& e) {
+        return Refused(e);
     }
     for (const PlanChange& c : made)
         PrintChange(std::cout, folder, c);
@@ -76,7 +84,9 @@ int Undo(const std::string& list) {
     }
     std::cerr << "tallyvault-cli: the killed repair of " << shownList << " was undone: " << Changes(made.size())
               << " made";
-    if (!failures.Empty()) std::cerr << ", " << failures.Count() << " failed";
+    if (!failures.Empty())
+        std::cerr << ", " << failures.Count() << " failed; the plan stays beside the list: run repair --undo "
+                  << "again once the cause is mended";
     std::cerr << '\n';
     return failures.Empty() ? AllMatch : Failed;
 }
@@ -85,7 +95,12 @@ int Undo(const std::string& list) {
 // plan's steps not yet made; the rest of it cannot be planned before they are.
 int DryRunOfKilledPlan(const std::string& listPath) {
     const std::string folder = ExtractFileDir(listPath);
-    const PlanRecord r = ReadPlan(RealFs(), PlanPath(listPath));
+    PlanRecord r;
+    try {
+        r = ReadPlan(RealFs(), PlanPath(listPath), listPath);
+    } catch (const RepairRunning& e) {
+        return Refused(e);
+    }
     std::size_t left = 0;
     for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k)
         if (!r.Done[k] && !r.Failed[k] && !r.Undone[k]) {
@@ -159,6 +174,8 @@ int Repair(const std::vector<std::string>& args) {
             finished = RecoverPlan(RealFs(), listPath, false, failures, &made);
         } catch (const IoError& e) {
             failures.Add(e, PlanPath(listPath));
+        } catch (const RepairRunning& e) {
+            return Refused(e);
         }
         if (finished)
             std::cerr << "tallyvault-cli: finished the killed repair of " << OneLine(ExtractFileName(listPath))
@@ -205,6 +222,7 @@ int Repair(const std::vector<std::string>& args) {
                 },
                 true);
         step(dryRun ? "plan" : "rename-and-move");
+        if (form.RepairRefused) return Failed; // said by the message box on standard error
     }
     line.Clear();
     if (dryRun) {

@@ -76,6 +76,8 @@ public:
     std::string FixedComplementFolder;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
+    // Set when a rename and move was refused, its list's plan held by another running repair.
+    bool RepairRefused = false;
 
     // ---- window elements ----
     std::string Caption = AppTitle; // the window caption
@@ -319,6 +321,8 @@ private:
     // offered as a duplicate.
     std::int32_t RecordFind(const std::vector<std::int32_t>& found, const std::string& path, bool& autoDelete,
                             bool& skipAll);
+    // The rename pass itself; RepairRunning when another repair holds the list's plan.
+    void RenameAndMove(std::optional<BusyCursor>& hourglass);
     // Makes the plan's steps with the plan on the disk beside the list, each marked as done.
     void RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
                  std::vector<std::int32_t>& changed);

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <limits>
 #include <type_traits>
 #include <utility>
 #include <vector>
@@ -16,8 +17,9 @@
 namespace tv {
 
 // The size of an entry whose list gives sizes but not for this entry (an entry line added after the
-// comment block): it is matched by CRC alone.
-inline constexpr std::int64_t NoSize = -1;
+// comment block): it is matched by CRC alone. No listed size is taken for it: a list's -1 is a size no
+// file has, a mismatch like any other.
+inline constexpr std::int64_t NoSize = std::numeric_limits<std::int64_t>::min();
 
 // A text most entries leave empty: it costs one pointer until it is set, where a std::string costs
 // 32 bytes in every entry of a list of a million.

@@ -72,6 +72,14 @@ bool FileSystem::RemoveIfAbandoned(const std::string&) {
     return false;
 }
 
+std::unique_ptr<OutputFile> FileSystem::CreateNewLocked(const std::string& path) {
+    return CreateNew(path);
+}
+
+std::unique_ptr<FileLock> FileSystem::TryLock(const std::string&, bool) {
+    return std::make_unique<FileLock>();
+}
+
 std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
     struct Restore {
         FileSystem& fs;

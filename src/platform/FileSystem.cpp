@@ -170,6 +170,61 @@ std::unique_ptr<OutputFile> RealFileSystem::CreateNew(const std::string& path) {
     return std::make_unique<PosixOutputFile>(fd, path);
 }
 
+namespace {
+
+// Whether the path still names the open file (not removed or replaced since it was opened).
+bool StillNamed(int fd, const std::string& path) {
+    struct stat held {
+    }, named{};
+    return ::fstat(fd, &held) == 0 && ::lstat(path.c_str(), &named) == 0 && named.st_dev == held.st_dev &&
+           named.st_ino == held.st_ino;
+}
+
+class PosixFileLock : public FileLock {
+public:
+    PosixFileLock(UniqueFd fd, std::string removed) : fd_(std::move(fd)), removed_(std::move(removed)) {}
+    ~PosixFileLock() override {
+        // Removed before it is let go: a waiting holder then finds the name gone and makes it again.
+        if (!removed_.empty() && StillNamed(fd_.get(), removed_)) ::unlink(removed_.c_str());
+    }
+    PosixFileLock(const PosixFileLock&) = delete;
+    PosixFileLock& operator=(const PosixFileLock&) = delete;
+
+private:
+    UniqueFd fd_;
+    std::string removed_;
+};
+
+} // namespace
+
+std::unique_ptr<OutputFile> RealFileSystem::CreateNewLocked(const std::string& path) {
+    RejectNul(path);
+    UniqueFd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (fd.get() < 0) throw IoErrorFromErrno(errno, path);
+    // Another may have opened and locked the new file before this lock (and may have removed it).
+    if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0 || !StillNamed(fd.get(), path))
+        throw IoErrorFromErrno(EWOULDBLOCK, path);
+    return std::make_unique<PosixOutputFile>(fd.release(), path);
+}
+
+std::unique_ptr<FileLock> RealFileSystem::TryLock(const std::string& path, bool temporary) {
+    RejectNul(path);
+    // A holder removes its file before it lets go: the lock is then on a file without a name, and the
+    // name, if taken again meanwhile, is tried again.
+    for (int tries = 0; tries < 100; ++tries) {
+        UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC | (temporary ? O_CREAT : 0), 0666));
+        if (fd.get() < 0) throw IoErrorFromErrno(errno, path);
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK || errno == EINTR) return nullptr;
+            throw IoErrorFromErrno(errno, path);
+        }
+        if (StillNamed(fd.get(), path))
+            return std::make_unique<PosixFileLock>(std::move(fd), temporary ? path : std::string());
+        if (!temporary && !FileExists(path)) throw IoErrorFromErrno(ENOENT, path);
+    }
+    return nullptr;
+}
+
 bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
     RejectNul(path);
     UniqueFd fd(::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));

@@ -60,6 +60,13 @@ struct FileIdentity {
     }
 };
 
+// An exclusive lock on a file (flock on POSIX, LockFileEx on Windows), held until this object goes. The
+// system drops it with its process: a killed holder leaves no lock behind.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
 class FileSystem {
 public:
     virtual ~FileSystem() = default;
@@ -75,6 +82,15 @@ public:
     virtual std::unique_ptr<OutputFile> Create(const std::string& path) = 0;
     // Creates a file that must not exist yet.
     virtual std::unique_ptr<OutputFile> CreateNew(const std::string& path) = 0;
+    // Creates a file that must not exist yet under the exclusive lock TryLock takes, held until the
+    // returned file is closed; the file may be deleted while held. IoError
+    // (EWOULDBLOCK) when another took the new file's lock before its maker could. This base version is
+    // CreateNew.
+    virtual std::unique_ptr<OutputFile> CreateNewLocked(const std::string& path);
+    // Takes the exclusive lock of the file at `path`: nullptr while another holds it. IoError when there
+    // is no file (IsNotFound), also when its holder removed it meanwhile. A `temporary` lock file is made
+    // empty when missing and removed as the lock goes. This base version takes a lock that holds nothing.
+    virtual std::unique_ptr<FileLock> TryLock(const std::string& path, bool temporary = false);
     // The folder's entries, "." and ".." left out, in no particular order.
     virtual std::vector<FolderEntry> ListFolder(const std::string& path) = 0;
     virtual std::int64_t FileLength(const std::string& path) = 0;
@@ -158,6 +174,8 @@ public:
     std::unique_ptr<InputFile> OpenRead(const std::string& path) override;
     std::unique_ptr<OutputFile> Create(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateNew(const std::string& path) override;
+    std::unique_ptr<OutputFile> CreateNewLocked(const std::string& path) override;
+    std::unique_ptr<FileLock> TryLock(const std::string& path, bool temporary = false) override;
     std::vector<FolderEntry> ListFolder(const std::string& path) override;
     std::int64_t FileLength(const std::string& path) override;
     FileTime LastWriteTime(const std::string& path) override;
@@ -175,11 +193,11 @@ public:
                          const std::string& root, const std::string& toRel, bool keepSource) override;
     void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) override;
     void CreateFolderBeneath(const std::string& root, const std::string& rel) override;
-#ifndef _WIN32
-    // Read-ahead, the folder sync and held roots are POSIX here; on Windows the base versions
-    // serve (each confined change opens its root again).
-    void WillRead(const std::string& path, std::int64_t size) override;
     void SyncFolder(const std::string& path) override;
+#ifndef _WIN32
+    // Read-ahead and held roots are POSIX here; on Windows the base versions serve (each confined
+    // change opens its root again).
+    void WillRead(const std::string& path, std::int64_t size) override;
     void HoldRoots(bool hold) override;
     RealFileSystem();
     ~RealFileSystem() override;

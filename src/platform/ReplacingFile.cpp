@@ -3,14 +3,40 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
+#include <cerrno>
+#include <chrono>
+#include <thread>
+
 namespace tv {
 
 namespace {
 constexpr std::size_t FlushAt = std::size_t{1} << 16;
 constexpr int MaxTempTries = 1000;
+constexpr auto LockWait = std::chrono::seconds(30);
+
+// The lock of the writes of `target`: nullptr when another write still holds it after LockWait.
+std::unique_ptr<FileLock> TakeTurn(FileSystem& fs, const std::string& target) {
+    // Appended piece by piece: a literal + string chain trips a false -Wrestrict of GCC 12 at -O3.
+    std::string name = ".";
+    name += ExtractFileName(target);
+    name += ".tallyvault-lock";
+    const std::string path = FolderFile(ExtractFileDir(target), name);
+    const auto until = std::chrono::steady_clock::now() + LockWait;
+    for (;;) {
+        if (std::unique_ptr<FileLock> lock = fs.TryLock(path, true)) return lock;
+        if (std::chrono::steady_clock::now() > until) {
+            std::string reason = "another write of ";
+            reason += ExtractFileName(target);
+            reason += " is running";
+            throw IoError("File access denied", reason, std::error_code(EWOULDBLOCK, std::generic_category()), target);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+}
 } // namespace
 
-ReplacingFile::ReplacingFile(FileSystem& fs, std::string target) : fs_(fs), target_(std::move(target)) {
+ReplacingFile::ReplacingFile(FileSystem& fs, std::string target)
+    : fs_(fs), target_(std::move(target)), lock_(TakeTurn(fs_, target_)) {
     const std::string folder = ExtractFileDir(target_);
     // Leftovers of killed writes go first, the unbroken run from the first name on: otherwise they
     // would pile up until no name is left.
@@ -67,6 +93,7 @@ void ReplacingFile::Commit() {
     out_.reset();
     fs_.ReplaceFile(temp_, target_);
     committed_ = true;
+    lock_.reset();
 }
 
 } // namespace tv

@@ -2,7 +2,10 @@
 // A file written whole or not at all (lists, the settings file). The text goes to a new temporary
 // file beside the target (a hidden ".tallyvault-N.tmp"); only when all of it is written and on the
 // disk does that file take the target's place. Until then the old file stays as it was; a failure or
-// an early exit removes the temporary file.
+// an early exit removes the temporary file. Two writes of one file (two windows, the window and the
+// command-line tool) take turns: each holds the lock of a hidden ".<name>.tallyvault-lock" beside the
+// target from its start until its file is in place, and the later one waits for it (a while, then it
+// fails); the lock file goes with the lock, and a killed writer's lock with its process.
 #include "platform/FileSystem.h"
 
 #include <memory>
@@ -33,6 +36,7 @@ private:
     FileSystem& fs_;
     std::string target_;
     std::string temp_;
+    std::unique_ptr<FileLock> lock_;
     std::unique_ptr<OutputFile> out_;
     std::string buffer_;
     bool committed_ = false;

@@ -8,7 +8,8 @@
 //     ;
 //     holiday 01.jpg 3A9F0C21 (any text may follow the CRC)
 // With P the position of "Bytes", the name stands in the P - 5 bytes from position 3 and the size
-// from position P - 1 on. The line that ends the comment block is passed over.
+// from position P - 1 on. The line that ends the comment block is passed over; reading stops at the
+// first entry line that does not begin with its entry's name.
 #include "readers/Dialects.h"
 #include "readers/ListLine.h"
 #include "readers/ListParsers.h"
@@ -36,7 +37,8 @@ ParsedList ParseCrcExList(TextLineReader& reader, const ParseProgress& progress)
         }
     }
     // Each entry's CRC from the next line, as long as that line begins with its name. The entries
-    // past a line that does not stay in the list without a CRC.
+    // past a line that does not are left out, as the other commented lists leave them: without a CRC
+    // they would show as mismatches although their files were never checked.
     for (std::size_t i = 0; i < list.Entries.size(); ++i) {
         bool fits = !reader.Eof();
         std::string line;
@@ -44,6 +46,7 @@ ParsedList ParseCrcExList(TextLineReader& reader, const ParseProgress& progress)
         const std::string& name = list.Entries[i].Name;
         fits = fits && line.compare(0, name.size(), name) == 0 && (line.empty() || line.front() != ';');
         if (!fits) {
+            list.Entries.resize(i);
             list.StopAfter(i, reader.LineNumber());
             break;
         }

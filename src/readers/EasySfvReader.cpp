@@ -56,6 +56,8 @@ ParsedList ParseEasySfvList(TextLineReader& reader, const ParseProgress& progres
     list.HasSizes = true;
     std::string line = reader.ReadLine();
     bool more = reader.SkipWhile(line, IsHeaderLine);
+    // Header lines to the end, the last one with or without its ";": a list of no files.
+    if (!more) line.clear();
     while (more && !line.empty() && line.front() == ';') {
         EasySfvComment c = ParseComment(line);
         list.Entries.push_back({std::move(c.Name), c.Size, 0});

@@ -1,5 +1,6 @@
 #include "readers/ListLine.h"
 
+#include "core/Entry.h"
 #include "platform/Errors.h"
 
 #include <cstdint>
@@ -82,7 +83,12 @@ std::int64_t ParseInteger(std::string_view text, int bits) {
 
 std::int32_t StrToInt(std::string_view text) { return static_cast<std::int32_t>(ParseInteger(text, 32)); }
 
-std::int64_t StrToInt64(std::string_view text) { return ParseInteger(text, 64); }
+std::int64_t StrToInt64(std::string_view text) {
+    // The one number that stands for "no size" is no size a list can give.
+    const std::int64_t value = ParseInteger(text, 64);
+    if (value == NoSize) throw ConvertError(std::string(text));
+    return value;
+}
 
 std::uint32_t HexCrc(std::string_view text) {
     // Built by appending: GCC 12 at -O3 warns falsely about "$" + std::string(...) once inlined.

@@ -18,6 +18,8 @@ ParsedList ParsePlainSfvList(TextLineReader& reader, const ParseProgress& progre
         ReportProgress(progress, list);
         if (line.empty() || line[0] == ';') continue;
         const std::string_view t = TrimRight(line);
+        if (t.empty()) continue; // blanks only, however many: a blank line names no file
+
         // A short line is passed over unless it is a whole entry: a short name is still a file.
         // Either way a line that is not blank was not read, and the load says so.
         if (line.size() <= 13 && !IsHexEntryLine(t)) {

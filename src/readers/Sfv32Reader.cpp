@@ -54,6 +54,8 @@ ParsedList ParseSfv32List(TextLineReader& reader, const ParseProgress& progress)
             }
             line = reader.ReadLine();
         }
+    } else {
+        line.clear(); // header lines to the end, the last one with or without its ";": a list of no files
     }
     MatchCrcLines(reader, std::move(line), list);
     return list;

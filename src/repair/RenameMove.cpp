@@ -220,6 +220,20 @@ void TForm1::FileChangeCmdClick() {
     const std::string listName = ExtractFileName(ListPath);
     Status.SetCaption(texts::RenameStart + listName);
 
+    RepairRefused = false;
+    try {
+        RenameAndMove(hourglass);
+    } catch (const RepairRunning& e) {
+        // Another window or the command-line tool repairs this list now: this one changes nothing.
+        RepairRefused = true;
+        Status.SetCaption(texts::RenameEnd + listName);
+        hourglass.reset();
+        ui.ShowMessage(e.what());
+    }
+}
+
+void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
+    const std::string listName = ExtractFileName(ListPath);
     EntryFailures failures;
     // A pass that was killed is finished first; the table's finds predate it, so the rows are only
     // checked again and the user repairs again from there.

@@ -348,6 +348,19 @@ PlanChange RepairPlan::Change(std::size_t k) const {
     return {TransferVerb(*this, s), FolderFile(s.Root, s.From), FolderFile(Base, s.To)};
 }
 
+namespace {
+
+// The list a plan file belongs to.
+std::string PlanListPath(const std::string& planPath) {
+    std::string name = ExtractFileName(planPath);
+    constexpr std::string_view Suffix = ".tallyvault-plan";
+    if (name.size() > Suffix.size() + 1 && name.front() == '.' && name.ends_with(Suffix))
+        name = name.substr(1, name.size() - Suffix.size() - 1);
+    return JoinPath(ExtractFileDir(planPath), name);
+}
+
+} // namespace
+
 std::string PlanPath(const std::string& listPath) {
     std::string name = ".";
     name += ExtractFileName(listPath);
@@ -391,22 +404,42 @@ PlanRecord ParsePlan(std::string_view text) {
     return r;
 }
 
+namespace {
+
+std::string RunningText(const std::string& listPath) {
+    std::string text = "another repair of ";
+    text += ExtractFileName(listPath);
+    text += " is running";
+    return text;
+}
+
+} // namespace
+
+RepairRunning::RepairRunning(const std::string& listPath) : std::runtime_error(RunningText(listPath)) {}
+
 PlanJournal::PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan) : fs_(fs), path_(std::move(path)) {
-    // Marks of recoveries whose plan is gone belong to no plan: they must not be read as this one's.
-    RemoveMarkFiles(fs_, path_);
-    out_ = fs_.CreateNew(path_);
     try {
+        out_ = fs_.CreateNewLocked(path_);
+    } catch (const IoError& e) {
+        // A plan made since this repair looked, by a repair that is running or was killed meanwhile.
+        if (IsNameTaken(e) || e.Code() == std::error_code(EWOULDBLOCK, std::generic_category()))
+            throw RepairRunning(PlanListPath(path_));
+        throw;
+    }
+    try {
+        // Marks of recoveries whose plan is gone belong to no plan: they must not be read as this one's.
+        RemoveMarkFiles(fs_, path_);
         const std::string text = plan.Text();
         out_->Write(text.data(), text.size());
         out_->Sync();
         fs_.SyncFolder(ExtractFileDir(path_));
     } catch (const IoError&) {
-        out_.reset();
         try {
             fs_.DeleteFile(path_);
         } catch (const IoError&) {
             // A plan that stays behind without its "planned" line changed nothing: the next pass drops it.
         }
+        out_.reset();
         throw;
     }
 }
@@ -420,19 +453,22 @@ void PlanJournal::Mark(const char* what, std::size_t k) {
 }
 
 void PlanJournal::Finish() {
+    // The plan goes while still held, so that no other repair takes it for a killed one's; the pass is
+    // over even when it cannot go: the next repair finds every step made and drops it.
+    try {
+        fs_.DeleteFile(path_);
+    } catch (const IoError&) {
+    }
     try {
         if (out_) out_->Close();
     } catch (const IoError&) {
     }
     out_.reset();
-    // The pass is over even when its plan cannot go: the next repair finds every step made and drops it.
-    try {
-        fs_.DeleteFile(path_);
-    } catch (const IoError&) {
-    }
 }
 
-PlanRecord ReadPlan(FileSystem& fs, const std::string& path) {
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path, const std::string& listPath) {
+    const std::unique_ptr<FileLock> lock = fs.TryLock(path);
+    if (!lock) throw RepairRunning(listPath);
     PlanRecord r = ParsePlan(ReadText(fs, path));
     const std::size_t recoveries = MarkFileCount(fs, path);
     for (std::size_t n = 1; n <= recoveries; ++n)
@@ -447,11 +483,21 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
         RemoveMarkFiles(fs, path); // left by a recovery killed while it removed its files
         return false;
     }
+    // Held until the plan and its marks are gone: meanwhile no other repair reads them.
+    std::unique_ptr<FileLock> lock;
+    try {
+        lock = fs.TryLock(path);
+    } catch (const IoError& e) {
+        if (IsNotFound(e)) return false; // removed by its repair as it ended
+        throw;
+    }
+    if (!lock) throw RepairRunning(listPath);
     // The plan with the marks of its run and of every recovery before this one, read as one record.
     PlanRecord r = ParsePlan(ReadText(fs, path));
     const std::size_t recoveries = MarkFileCount(fs, path);
     // A plan cut off while written changed nothing: it goes, and the pass runs as if it were not there.
     const bool steps = r.Complete && !r.Plan.Base.empty() && !r.Plan.Steps.empty();
+    bool keep = false;
     if (steps) {
         // The pass makes its steps in order: none after the first one without a mark of its own was
         // started. The recoveries' marks do not count here: a recovery marks steps the pass never began.
@@ -472,15 +518,20 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
         }
         const RootsHeld held(fs);
         Recovery recovery(fs, r, started, *marks, failures, made);
+        const std::size_t failedBefore = failures.Count();
         if (undo)
             recovery.Undo();
         else
             recovery.Finish();
+        // An undo that could not take back every step stays, to be run again once the cause is mended:
+        // its marks keep what it took back.
+        keep = undo && failures.Count() > failedBefore;
         try {
             marks->Close();
         } catch (const IoError&) {
         }
     }
+    if (keep) return true;
     // The plan goes first, in one step: marks left without it by a kill are removed by the next repair.
     fs.DeleteFile(path);
     RemoveMarkFiles(fs, path);

@@ -17,12 +17,16 @@
 // Each recovery writes its own marks, in the same form, to a new file of the plan's name + ".N" (N from
 // 1, made new, never replacing); the next recovery reads the plan and every ".N" as one record, so a
 // recovery that is killed in turn can be run again. The plan goes first at the end, then the ".N" files.
+// The plan is held under an exclusive lock from its writing to its removal, by the pass and then by
+// each recovery: a plan whose lock is held belongs to a running repair, and nothing else reads it as
+// the plan of a killed one. The lock dies with a killed process.
 #include "platform/FileSystem.h"
 #include "repair/Confine.h"
 
 #include <cstddef>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -63,16 +67,23 @@ struct PlanRecord {
 // The plan file of a list.
 std::string PlanPath(const std::string& listPath);
 
+// Another repair of the list holds its plan: this one is refused before it changes anything.
+class RepairRunning : public std::runtime_error {
+public:
+    explicit RepairRunning(const std::string& listPath);
+};
+
 // Reads a plan file's text; a line cut off by a kill is left out.
 PlanRecord ParsePlan(std::string_view text);
-// Reads a plan file with the marks of every recovery of it so far.
-PlanRecord ReadPlan(FileSystem& fs, const std::string& path);
+// Reads a plan file with the marks of every recovery of it so far; RepairRunning when its repair is
+// running (the plan is not final then).
+PlanRecord ReadPlan(FileSystem& fs, const std::string& path, const std::string& listPath);
 
 // The plan file of one running pass: written and synced (file and folder) when made, marked as the
 // steps go, removed by Finish.
 class PlanJournal {
 public:
-    // Refuses (IoError) when a plan file is there already.
+    // Refuses (RepairRunning) when a plan file is there already; IoError when it cannot be written.
     PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan);
     ~PlanJournal();
     PlanJournal(const PlanJournal&) = delete;
@@ -95,7 +106,8 @@ private:
 // looks at the files first and is marked in the recovery's own marks file, so a recovery that is
 // killed itself can be run again. Never replaces a
 // file. False when there was no plan; failures name the steps that could not be made, and `made` (when
-// given) hears of each change made, in order.
+// given) hears of each change made, in order. The plan goes at the end, but stays when a step of an
+// undo failed, so that the undo can be run again. RepairRunning when the plan's repair is running.
 bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
                  std::vector<PlanChange>* made = nullptr);
 

@@ -6,12 +6,15 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
 #ifndef _WIN32
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #endif
 
@@ -177,6 +180,80 @@ TEST(ReplacingFile, LeftoversOfKilledWritesGoButHeldOnesStay) {
     EXPECT_EQ(left, 1) << "only the held file stays, and no new leftover";
     EXPECT_TRUE(dir.Exists(".tallyvault-7.tmp"));
 }
+
+// A lock refuses every other taker while held, also in the same process, and goes with its holder; a
+// locked file may be deleted while held, and a temporary lock file goes with its lock.
+TEST(FileLock, HeldLocksRefuseOthersUntilTheyGo) {
+    TempDir dir;
+    FileSystem& fs = RealFs();
+    const std::string plan = dir / ".list.sfv.tallyvault-plan", side = dir / ".list.sfv.tallyvault-lock";
+    auto out = fs.CreateNewLocked(plan);
+    EXPECT_EQ(fs.TryLock(plan), nullptr);
+    EXPECT_THROW(fs.CreateNewLocked(plan), IoError);
+    fs.DeleteFile(plan);
+    out.reset();
+    try {
+        fs.TryLock(plan);
+        ADD_FAILURE() << "a lock on a file that is gone";
+    } catch (const IoError& e) {
+        EXPECT_TRUE(IsNotFound(e)) << e.what();
+    }
+    dir.Write("plain", "x");
+    auto first = fs.TryLock(dir / "plain");
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(fs.TryLock(dir / "plain"), nullptr);
+    first.reset();
+    EXPECT_NE(fs.TryLock(dir / "plain"), nullptr);
+    EXPECT_EQ(dir.Read("plain"), "x");
+    auto temporary = fs.TryLock(side, true);
+    ASSERT_NE(temporary, nullptr);
+    EXPECT_TRUE(dir.Exists(".list.sfv.tallyvault-lock"));
+    EXPECT_EQ(fs.TryLock(side, true), nullptr);
+    temporary.reset();
+    EXPECT_FALSE(dir.Exists(".list.sfv.tallyvault-lock"));
+}
+
+#ifndef _WIN32
+// A write of a list waits while another write of it holds the lock, and a lock left by a killed writer
+// holds nothing: the next write takes it and removes its file.
+TEST(ReplacingFile, WritesOfOneListTakeTurns) {
+    for (const bool killed : {false, true}) {
+        SCOPED_TRACE(killed ? "the holder is killed" : "the holder ends");
+        TempDir dir;
+        dir.Write("list.sfv", "old\r\n");
+        int ready[2];
+        ASSERT_EQ(::pipe(ready), 0);
+        std::fflush(nullptr);
+        const pid_t holder = ::fork();
+        if (holder == 0) {
+            auto lock = RealFs().TryLock(dir / ".list.sfv.tallyvault-lock", true);
+            if (::write(ready[1], lock ? "1" : "0", 1) != 1) ::_exit(1);
+            if (killed) ::raise(SIGKILL);
+            ::usleep(300000);
+            ::_exit(0);
+        }
+        char got = 0;
+        ASSERT_EQ(::read(ready[0], &got, 1), 1);
+        ASSERT_EQ(got, '1');
+        if (killed) ::waitpid(holder, nullptr, 0);
+        const auto start = std::chrono::steady_clock::now();
+        {
+            ReplacingFile out(RealFs(), dir / "list.sfv");
+            out.WriteLine("new");
+            out.Commit();
+        }
+        const auto waited = std::chrono::steady_clock::now() - start;
+        if (!killed) {
+            ::waitpid(holder, nullptr, 0);
+            EXPECT_GE(waited, std::chrono::milliseconds(200)) << "the write did not wait for the holder";
+        }
+        EXPECT_EQ(dir.Read("list.sfv"), "new\r\n");
+        EXPECT_FALSE(dir.Exists(".list.sfv.tallyvault-lock"));
+        ::close(ready[0]);
+        ::close(ready[1]);
+    }
+}
+#endif
 
 } // namespace
 } // namespace tv

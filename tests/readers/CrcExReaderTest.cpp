@@ -21,6 +21,7 @@ std::string Comment(const std::string& name, const std::string& size) {
     return "; " + padded + " " + size;
 }
 
+// Entries past the stop are left out (none is left without its CRC): their files were never checked.
 TEST(CrcExReader, ReadsTheColumnsFoundByTheBytesTitle) {
     ListLoad::CheckAll({
         {"separator line and text after the CRC", "x.sfv",
@@ -30,17 +31,17 @@ TEST(CrcExReader, ReadsTheColumnsFoundByTheBytesTitle) {
          ReadEndStatus("x.sfv"), ""},
         // The line that ends the comment block is never an entry line.
         {"entry lines right after the comment block", "x.sfv",
-         Head() + Lines({Comment("a", "1"), Comment("b", "2"), "a 11111111", "b 22222222"}), {}, 2, NothingReadable,
+         Head() + Lines({Comment("a", "1"), Comment("b", "2"), "a 11111111", "b 22222222"}), {}, 0, NothingReadable,
          ""},
         {"a later entry line that does not begin with its name", "x.sfv",
          Head() + Lines({Comment("a", "1"), Comment("b", "2"), Comment("c", "3"), ";", "a 11111111", "c 33333333",
                          "b 22222222"}),
-         {{"a", 1, "11111111"}}, 2, StoppedAfter("a"), ""},
+         {{"a", 1, "11111111"}}, 0, StoppedAfter("a"), ""},
         {"an entry line that begins with ;", "x.sfv",
          Head() + Lines({Comment("a", "1"), Comment(";b", "2"), ";", "a 11111111", ";b 22222222"}),
-         {{"a", 1, "11111111"}}, 1, StoppedAfter("a"), ""},
+         {{"a", 1, "11111111"}}, 0, StoppedAfter("a"), ""},
         {"the file ends before the last entry line", "x.sfv",
-         Head() + Lines({Comment("a", "1"), Comment("b", "2"), ";", "a 11111111"}), {{"a", 1, "11111111"}}, 1,
+         Head() + Lines({Comment("a", "1"), Comment("b", "2"), ";", "a 11111111"}), {{"a", 1, "11111111"}}, 0,
          StoppedAfter("a"), ""},
         {"no comment lines", "x.sfv", Head() + Lines({";", "a 11111111"}), {}, 0, EmptyTableStatus("x.sfv"), ""},
         // Without the title there is no name column; nothing is taken from the comment lines.

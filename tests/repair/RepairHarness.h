@@ -49,6 +49,13 @@ public:
         Tell({false, false, {}, p});
         return out;
     }
+    std::unique_ptr<OutputFile> CreateNewLocked(const std::string& p) override {
+        Tell({true, false, {}, p});
+        auto out = real_.CreateNewLocked(p);
+        Tell({false, false, {}, p});
+        return out;
+    }
+    std::unique_ptr<FileLock> TryLock(const std::string& p, bool temp) override { return real_.TryLock(p, temp); }
     std::vector<FolderEntry> ListFolder(const std::string& p) override { return real_.ListFolder(p); }
     std::int64_t FileLength(const std::string& p) override { return OpenRead(p)->Length(); }
     FileTime LastWriteTime(const std::string& p) override { return real_.LastWriteTime(p); }

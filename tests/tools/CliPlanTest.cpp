@@ -220,6 +220,23 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
     }
 }
 
+TEST(CliPlan, AnUndoWithAFailedStepKeepsThePlanAndCanBeRunAgain) {
+    KilledSet s;
+    s.KillAfter(5);
+    // A folder stands where e.bin was moved to: that step cannot be taken back, the others can.
+    std::filesystem::rename(PathOf(s.d / "set/sub/e.bin"), PathOf(s.d / "e.held"));
+    s.d.MakeFolder("set/sub/e.bin");
+    const CliRun failed = Cli(s.d, "repair $DIR/set/list.sfv --undo");
+    EXPECT_EQ(failed.Status, 2) << failed.Err;
+    EXPECT_NE(failed.Err.find("1 failed; the plan stays"), std::string::npos) << failed.Err;
+    EXPECT_TRUE(s.d.Exists("set/.list.sfv.tallyvault-plan"));
+    std::filesystem::remove(PathOf(s.d / "set/sub/e.bin"));
+    std::filesystem::rename(PathOf(s.d / "e.held"), PathOf(s.d / "set/sub/e.bin"));
+    const CliRun again = Cli(s.d, "repair $DIR/set/list.sfv --undo");
+    EXPECT_EQ(again.Status, 0) << again.Err;
+    EXPECT_EQ(Snapshot(s.d), s.start) << again.Out; // the plan and the marks of both undos gone too
+}
+
 TEST(CliPlan, UndoWithoutAPlanSaysSoAndChangesNothing) {
     const TempDir d;
     d.Write("set/a.bin", "B");

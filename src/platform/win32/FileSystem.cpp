@@ -293,6 +293,81 @@ FileIdentity RealFileSystem::Identify(const std::string& path, bool follow) {
     return id;
 }
 
+namespace {
+
+// What the locks take: one byte far beyond the end of any file. On Windows a locked range cannot be
+// read through another handle, and the locked files are read while held.
+bool LockFar(HANDLE h) {
+    OVERLAPPED at{};
+    at.OffsetHigh = 0x7FFFFFFF;
+    return ::LockFileEx(h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+}
+
+class WinFileLock : public FileLock {
+public:
+    WinFileLock(Handle h, bool temporary) : h_(std::move(h)), temporary_(temporary) {}
+    ~WinFileLock() override {
+        // Deleted before it is let go: it goes when this handle closes.
+        if (temporary_) MarkForDeletion(h_.get());
+    }
+    WinFileLock(const WinFileLock&) = delete;
+    WinFileLock& operator=(const WinFileLock&) = delete;
+
+private:
+    Handle h_;
+    bool temporary_;
+};
+
+// Whether the path still names the opened file (deleted files can lose their name while held open).
+bool StillNamed(HANDLE h, const std::string& path) {
+    BY_HANDLE_FILE_INFORMATION held{}, named{};
+    return ::GetFileInformationByHandle(h, &held) && FileInformation(path, named, false) &&
+           held.dwVolumeSerialNumber == named.dwVolumeSerialNumber && IndexOf(held) == IndexOf(named);
+}
+
+} // namespace
+
+std::unique_ptr<OutputFile> RealFileSystem::CreateNewLocked(const std::string& path) {
+    // Others may read it and delete it while it is held, as on POSIX.
+    Handle h(::CreateFileW(SystemPath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                           CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!h.valid()) ThrowLastError(path);
+    if (!LockFar(h.get()) || !StillNamed(h.get(), path)) throw IoErrorFromErrno(EWOULDBLOCK, path);
+    return std::make_unique<WinOutputFile>(h.release(), path);
+}
+
+std::unique_ptr<FileLock> RealFileSystem::TryLock(const std::string& path, bool temporary) {
+    for (int tries = 0; tries < 100; ++tries) {
+        Handle h(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | (temporary ? DELETE : 0),
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               temporary ? OPEN_ALWAYS : OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+        if (!h.valid()) {
+            // A file its holder deleted cannot be opened until the holder lets go.
+            if (::GetLastError() == ERROR_ACCESS_DENIED && FileExists(path)) return nullptr;
+            ThrowLastError(path);
+        }
+        if (!LockFar(h.get())) {
+            if (::GetLastError() == ERROR_LOCK_VIOLATION) return nullptr;
+            ThrowLastError(path);
+        }
+        if (StillNamed(h.get(), path)) return std::make_unique<WinFileLock>(std::move(h), temporary);
+        if (!temporary && !FileExists(path)) throw IoErrorFromErrno(ENOENT, path);
+    }
+    return nullptr;
+}
+
+void RealFileSystem::SyncFolder(const std::string& path) {
+    // NTFS puts a folder's entries on the disk when its handle, opened for writing, is flushed; a volume
+    // that refuses this (FAT, a network share, Wine) keeps them as it keeps them.
+    try {
+        Handle h(::CreateFileW(SystemPath(path).c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+        if (h.valid()) ::FlushFileBuffers(h.get());
+    } catch (const IoError&) {
+    }
+}
+
 bool RealFileSystem::RemoveIfAbandoned(const std::string& path) {
     // A writer opens its file without FILE_SHARE_DELETE, and a killed writer's handle is closed with its
     // process: an open for deletion that shares nothing succeeds only on a file nobody holds.
