@@ -319,7 +319,8 @@ TEST(MakeCrcCmdClick, TheSaveDialogAndTheReturnToReadModeWithTheNewList) {
     const FakeUi::Dialog& d = h.ui.Dialogs[0];
     EXPECT_EQ(d.Kind, "save");
     EXPECT_EQ(d.Title, "出力ファイル名を入力");
-    EXPECT_EQ(d.Filter, "SFV or CSV File|*.SFV;*.CSV");
+    // Every kind is offered, the scanned one (CRC-32) first.
+    EXPECT_EQ(d.Filter.rfind("SFV or CSV File|*.SFV;*.CSV|MD5 File|*.md5;MD5SUMS*|", 0), 0u) << d.Filter;
     EXPECT_EQ(d.Proposed, JoinPath(h.folder, "trip.SFV"));
     EXPECT_EQ(d.StartFolder, h.folder);
 
