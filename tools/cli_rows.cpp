@@ -45,8 +45,9 @@ std::string UncheckedSummary(const TForm1& form) {
         const std::string lines =
             std::to_string(form.UnreadLineCount) + (form.UnreadLineCount == 1 ? " line" : " lines") + " of " + list;
         why += (why.empty() ? "" : "; and ") + lines + " that " + (form.UnreadLineCount == 1 ? "is" : "are") +
-               " neither entry nor comment " + (form.UnreadLineCount == 1 ? "was" : "were") +
-               " passed over, so the files named there were not checked";
+               " neither entry nor comment " + (form.UnreadLineCount == 1 ? "was" : "were") + " passed over" +
+               (form.UnreadReason.empty() ? "" : " (" + OneLine(form.UnreadReason) + ")") +
+               ", so the files named there were not checked";
     }
     return why;
 }

@@ -46,7 +46,8 @@ std::string TListItem::SubItem(std::size_t i) const {
     case 0:
         return View->ShowsSizes() && e->FileSize != NoSize ? std::to_string(e->FileSize) : std::string();
     case 1:
-        return Hex8(e->Crc);
+        // A digest list's key is kept beside the table; a CRC is the entry's own.
+        return e->DigestSlot != 0 ? KeyText(View->Table()->KeyOf(*e)) : Hex8(e->Crc);
     // Only a row whose content was found elsewhere says where.
     case 2:
         return ImageIndex == static_cast<int>(VerifyResult::SameFileFound) ? e->SameFile : std::string();

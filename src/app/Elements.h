@@ -143,6 +143,24 @@ public:
     const TEntryTable* Table() const { return table_; }
     bool ShowsSizes() const { return sizes_; }
 
+    // The key column holds `digits` hex digits (8 for a CRC). Its saved width is that of a CRC
+    // column; a digest list shows it as much wider as its digests are longer, so one saved width
+    // suits every kind of list.
+    static constexpr std::size_t KeyColumn = 2;
+    void SetKeyDigits(int digits) {
+        if (digits > 0 && digits != keyDigits_) keyDigits_ = digits, Touch();
+    }
+    int KeyDigits() const { return keyDigits_; }
+    // The width column c is shown with, and a width the user gave it on screen.
+    int ShownWidth(std::size_t c) const {
+        const int w = c < Columns.size() ? Columns[c].Width : 0;
+        return c == KeyColumn ? static_cast<int>(std::int64_t{w} * keyDigits_ / 8) : w;
+    }
+    void SetShownWidth(std::size_t c, int w) {
+        if (c >= Columns.size()) return;
+        Columns[c].Width = c == KeyColumn ? static_cast<int>((std::int64_t{w} * 8 + keyDigits_ / 2) / keyDigits_) : w;
+    }
+
     void Clear() {
         items_.clear();
         selected_ = -1;
@@ -181,6 +199,7 @@ private:
     std::vector<TListItem> items_;
     const TEntryTable* table_ = nullptr;
     bool sizes_ = false;
+    int keyDigits_ = 8;
     std::int32_t selected_ = -1;
     std::uint64_t checkChanges_ = 0;
 };

@@ -44,7 +44,10 @@ inline constexpr const char* FolderFixed = "補完フォルダを固定しまし
 inline constexpr const char* FolderAsked = "補完フォルダは随時指定します";
 
 // Dialogs.
-inline constexpr const char* OpenFilter = "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT";
+inline constexpr const char* OpenFilter =
+    "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
+    "|Digest List (md5,sha1,sha224,sha256,sha384,sha512)|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*SUMS;*SUMS.*"
+    "|All Files (*.*)|*";
 
 // Viewers.
 inline constexpr const char* VersionText =

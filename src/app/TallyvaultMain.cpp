@@ -83,6 +83,7 @@ void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc)
     TCrcTable& e = EntryTable[EntryCount];
     e.ListBytes.clear();
     e.ByListBytes = false;
+    e.LiteralBackslash = false;
     // A CP932 list's names are converted; ASCII reads the same in both. A name that does not convert
     // keeps its bytes, so that it is still looked up and written again as the list gave it.
     const bool ascii =
@@ -104,6 +105,13 @@ void TForm1::AppendEntry(std::string name, std::int64_t size, std::uint32_t crc)
 void TForm1::AppendEntry(std::string name, std::int64_t size, const ContentKey& key) {
     AppendEntry(std::move(name), size, key.Prefix());
     EntryTable.SetKey(EntryCount - 1, key);
+}
+
+void TForm1::SetListAlgorithms(AlgorithmSet algorithms, HashAlgorithm shown) {
+    ListAlgorithms = algorithms.Empty() ? AlgorithmSet(shown) : algorithms;
+    ListAlgorithm = shown;
+    CrcList.Columns[TListView::KeyColumn].Caption = InfoOf(shown).ColumnTitle;
+    CrcList.SetKeyDigits(static_cast<int>(DigestBytes(shown) * 2));
 }
 
 void TForm1::ClearTableAndRows() {

@@ -40,6 +40,7 @@ enum class ListDialect {
     ldPlainSfv,
     ldCrcEx,
     ldCrc1632,
+    ldDigest, // MD5, SHA-1 and SHA-2 lists in GNU or BSD lines
     ldUnknown
 };
 
@@ -63,12 +64,16 @@ public:
     // Lines of the list that were passed over although they were neither blank nor comments: the
     // files they name, if any, were not checked.
     std::int32_t UnreadLineCount = 0;
+    // Why the first of them was passed over, when the reader says ("line 4: 31 hex digits").
+    std::string UnreadReason;
     bool ListHasSizes = false;
     ListDialect Dialect = ListDialect::ldUnknown;
     // The algorithms the list's lines name (CRC-32 for every list of the CRC dialects), and the one its
     // third column is headed by (the first a digest list names).
     AlgorithmSet ListAlgorithms = HashAlgorithm::Crc32;
     HashAlgorithm ListAlgorithm = HashAlgorithm::Crc32;
+    // Sets both, and the key column's heading and width for them.
+    void SetListAlgorithms(AlgorithmSet algorithms, HashAlgorithm shown);
     // The digest list was read from BSD tag lines ("SHA256 (name) = ..."): a request list made from it
     // is written in that form too. Set by the loader of digest lists.
     bool ListTagged = false;
@@ -314,6 +319,8 @@ private:
     void ReadRulerTableList();
     void ReadCsvList();
     void ReadCrc1632List();
+    // A digest list; `byName` is the algorithm its file name gives, if any.
+    void ReadDigestList(std::optional<HashAlgorithm> byName);
 
     // Create mode (writers/) and the settings (app/).
     // Empties the rows and the counters.

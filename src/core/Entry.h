@@ -193,6 +193,7 @@ struct TCrcTable {
     bool Exists : 1 = false;      // the entry's own file is present (and carries the content, once found)
     bool Selected : 1 = false;    // the row's tick, copied in by the complement search
     bool ByListBytes : 1 = false; // FileName is the list's bytes: they did not convert, or name the file on disk
+    bool LiteralBackslash : 1 = false; // a "\" in FileName is a character of the name (GNU's escaped form), no separator
     RareText SameFile;            // full path of a file with this content that is not the entry's own file
     RareText ListBytes;           // the list's own bytes of the name when they differ from FileName
 };

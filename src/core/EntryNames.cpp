@@ -9,6 +9,8 @@
 namespace tv {
 
 std::string EntryNativeName(const TCrcTable& e) {
+    // A digest list's escaped name spells its backslashes out: they stay characters of the name.
+    if (e.LiteralBackslash) return e.FileName.str();
     return e.ByListBytes ? Cp932Separators(e.FileName) : NativeName(e.FileName);
 }
 
@@ -37,7 +39,7 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
     if (IsValidUtf8(diskName)) return false;
     const std::optional<std::string> decoded = Cp932ToUtf8(diskName);
     if (!decoded) return false;
-    const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : NativeName(e.FileName);
+    const std::optional<std::string> text = e.ByListBytes ? Cp932ToUtf8(e.ListBytes) : std::optional(own);
     return text && SameFileName(NativeName(*decoded), NativeName(*text));
 }
 

@@ -2,9 +2,11 @@
 #include "core/EntryNames.h"
 
 #include "core/FileCrc32.h"
+#include "core/FileDigest.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace tv {
@@ -114,7 +116,8 @@ std::int32_t FindCrcIndex(const TEntryTable& t, std::int32_t n, std::uint32_t cr
 }
 
 std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n,
-                                          const std::string& baseFolder, const std::string& path) {
+                                          const std::string& baseFolder, const std::string& path,
+                                          AlgorithmSet algorithms) {
     std::vector<std::int32_t> out;
     if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
@@ -123,6 +126,13 @@ std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, 
     if (any.Empty() && (s < t[0].FileSize || s > t[n - 1].FileSize)) return out;
     IndexRange run = EqualSizeRange(t, n, s);
     if (run.Empty() && any.Empty()) return out;
+    if (!algorithms.OnlyCrc32()) {
+        const FileKeys keys = FileKeysAsListed(fs, path, s, algorithms);
+        for (const IndexRange& r : {any, run})
+            for (std::int32_t i = r.First; i < r.Last; ++i)
+                if (t.Carries(t[i], keys.Of(t.AlgorithmOf(t[i]))) && !IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+        return out;
+    }
     std::uint32_t c = FileCrc32AsListed(fs, path, s);
     for (const IndexRange& r : {any, run})
         for (std::int32_t i = r.First; i < r.Last; ++i)
@@ -131,10 +141,22 @@ std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, 
 }
 
 std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n,
-                                         const std::string& baseFolder, const std::string& path) {
+                                         const std::string& baseFolder, const std::string& path,
+                                         AlgorithmSet algorithms) {
     std::vector<std::int32_t> out;
     if (!fs.FileExists(path) || n < 1) return out;
     std::int64_t s = fs.FileLength(path);
+    if (!algorithms.OnlyCrc32()) {
+        const FileKeys keys = FileKeysAsListed(fs, path, s, algorithms);
+        for (const AlgorithmInfo& info : Algorithms) {
+            if (!algorithms.Has(info.Algorithm)) continue;
+            const ContentKey& k = keys.Of(info.Algorithm);
+            for (std::int32_t i = FindCrcIndex(t, n, k.Prefix()); i >= 0 && i < n && t[i].Crc == k.Prefix(); ++i)
+                if (t.Carries(t[i], k) && !IsOwnFile(t[i], baseFolder, path)) out.push_back(i);
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    }
     std::uint32_t c = FileCrc32AsListed(fs, path, s);
     if (c < t[0].Crc || c > t[n - 1].Crc) return out;
     // Every entry of the run with this CRC, but the one whose own file this is.

@@ -29,10 +29,14 @@ void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi, const S
 // Every entry whose content a file carries, entries 0..n-1 sorted by size (resp. by CRC), in table
 // order, but the entry whose own file it is (its path equals baseFolder + name without regard to case).
 // By size, entries without a size of their own (NoSize, sorted first) match by CRC alone.
+// A digest list's file is read once for every algorithm of `algorithms`; its entries sort by their
+// digests' first bytes and are then confirmed whole.
 std::vector<std::int32_t> FindEntryBySize(FileSystem& fs, const TEntryTable& t, std::int32_t n,
-                                          const std::string& baseFolder, const std::string& path);
+                                          const std::string& baseFolder, const std::string& path,
+                                          AlgorithmSet algorithms = HashAlgorithm::Crc32);
 std::vector<std::int32_t> FindEntryByCrc(FileSystem& fs, const TEntryTable& t, std::int32_t n,
-                                         const std::string& baseFolder, const std::string& path);
+                                         const std::string& baseFolder, const std::string& path,
+                                         AlgorithmSet algorithms = HashAlgorithm::Crc32);
 
 // Index ranges of equal keys in a sorted table, by binary search: [first, last), empty when absent.
 struct IndexRange {

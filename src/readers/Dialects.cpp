@@ -1,5 +1,6 @@
 #include "readers/Dialects.h"
 
+#include "readers/DigestLines.h"
 #include "readers/Texts.h"
 
 namespace tv {
@@ -15,6 +16,7 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
     case ListDialect::ldPlainSfv: form.ReadPlainSfvList(irregularLineCount); break;
     case ListDialect::ldCrcEx: form.ReadCrcExList(); break;
     case ListDialect::ldCrc1632: form.ReadCrc1632List(); break;
+    case ListDialect::ldDigest: form.ReadDigestList(AlgorithmOfListName(ExtractFileName(form.ListPath))); break;
     case ListDialect::ldUnknown: form.ReadPlainSfvList(irregularLineCount); break;
     }
 }

@@ -33,6 +33,15 @@ auto ParseIntoTable(TForm1& form, Parser parse, std::function<void(std::int32_t)
     return ParseListFile(form.fs, form.ListPath, parse, progress);
 }
 
+// Whether the first line of the file that is neither blank nor a comment is a digest list's line (a
+// read failure raises IoError).
+bool LooksLikeDigestListFile(FileSystem& fs, const std::string& path);
+// A name whose list kind only its content tells: a ".txt" file or one without an extension.
+bool MayHoldDigestsByContent(const std::string& path);
+// A digest list by its name (".sha256", "SHA256SUMS", ...), or a .txt or extension-less file of
+// digest lines: what the command line and a drop take as a list besides the CRC kinds.
+bool AcceptedAsDigestList(FileSystem& fs, const std::string& path);
+
 // The encoding of a list file, from all of its bytes; a read failure raises IoError.
 ListEncoding DetectEncoding(FileSystem& fs, const std::string& path);
 

@@ -4,6 +4,7 @@
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "readers/DigestLines.h"
 #include "readers/TextLineReader.h"
 #include "readers/Texts.h"
 
@@ -79,6 +80,8 @@ void TForm1::PrepareLoad() {
     Status.SetCaption(texts::ReadStart + name);
     ReadErrorText = texts::ReadEnd + name;
     UnreadLineCount = 0;
+    UnreadReason.clear();
+    SetListAlgorithms(HashAlgorithm::Crc32, HashAlgorithm::Crc32);
     Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");
@@ -104,15 +107,31 @@ std::string TForm1::ReadListFile() {
     const std::string ext = UpperAscii(ExtractFileExt(ListPath));
     const std::string name = ExtractFileName(ListPath);
 
+    // A digest list by its name (".sha256", "SHA256SUMS"), or by its lines when neither its name nor
+    // a tool's signature says what it is and it is no SFV or ruler table by extension.
+    const std::optional<HashAlgorithm> byName = AlgorithmOfListName(name);
     if (ext == ".CSV") {
         Dialect = ListDialect::ldCsv;
+    } else if (byName) {
+        Dialect = ListDialect::ldDigest;
     } else {
-        TextLineReader reader(fs, ListPath);
-        Dialect = RecogniseDialect(reader.ReadLine());
+        {
+            TextLineReader reader(fs, ListPath);
+            Dialect = RecogniseDialect(reader.ReadLine());
+        }
+        if (Dialect == ListDialect::ldUnknown && ext != ".SFV" && ext != ".CRC" && LooksLikeDigestListFile(fs, ListPath))
+            Dialect = ListDialect::ldDigest;
     }
 
     std::int32_t irregularLineCount = 0;
-    if (Dialect != ListDialect::ldUnknown) {
+    if (Dialect == ListDialect::ldDigest) {
+        ReadDigestList(byName);
+        // Not one line read as a digest line (an empty or a binary file): no list of any kind.
+        if (EntryCount == 0) {
+            Status.SetCaption(texts::IrregularFileStatus + name);
+            return IrregularFileMessage();
+        }
+    } else if (Dialect != ListDialect::ldUnknown) {
         RunDialectReader(*this, Dialect, irregularLineCount);
     } else if (ext == ".CRC") {
         RunDialectReader(*this, ListDialect::ldRulerTable, irregularLineCount);
@@ -131,7 +150,13 @@ std::string TForm1::ReadListFile() {
 }
 
 void TForm1::OpenListFile() {
-    if (UpperAscii(ExtractFileExt(ListPath)) == ".TXT") {
+    // A .txt file is a CRC1632 list when it has that tool's title, else it may be a digest list.
+    const auto crc1632Title = [this] {
+        TextLineReader reader(fs, ListPath);
+        return reader.ReadLine() == texts::Crc1632Title;
+    };
+    if (UpperAscii(ExtractFileExt(ListPath)) == ".TXT" &&
+        (crc1632Title() || !AcceptedAsDigestList(fs, ListPath))) {
         ReadCrc1632List();
     } else {
         LoadList();
@@ -143,7 +168,7 @@ void TForm1::OpenCommandLineList(const std::string& argument) {
     // another file or none.
     const std::string path = ExpandLongPath(argument);
     const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext != ".SFV" && ext != ".CRC" && ext != ".CSV") {
+    if (ext != ".SFV" && ext != ".CRC" && ext != ".CSV" && !AcceptedAsDigestList(fs, path)) {
         Status.SetCaption(texts::NotAcceptedFormat + ExtractFileName(path));
         return;
     }

@@ -73,7 +73,7 @@ void TForm1::SearchButtonClick() {
     else
         SortEntriesByCrc(EntryTable, 0, CheckedCount - 1, [this] { ReportProgress(); });
 
-    TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder),
+    TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder, ListAlgorithms),
                    {},
                    0,
                    NameIndex(EntryTable, EntryCount),

@@ -2,6 +2,7 @@
 #include "core/EntryNames.h"
 
 #include "core/FileCrc32.h"
+#include "core/FileDigest.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
@@ -9,8 +10,9 @@
 
 namespace tv {
 
-ContentIndex::ContentIndex(const TEntryTable& t, std::int32_t n, bool bySize, std::string baseFolder)
-    : t_(t), bySize_(bySize), baseFolder_(std::move(baseFolder)) {
+ContentIndex::ContentIndex(const TEntryTable& t, std::int32_t n, bool bySize, std::string baseFolder,
+                           AlgorithmSet algorithms)
+    : t_(t), bySize_(bySize), baseFolder_(std::move(baseFolder)), algorithms_(algorithms) {
     keys_.reserve(static_cast<std::size_t>(std::max(n, 0)));
     for (std::int32_t i = 0; i < n; ++i)
         keys_.push_back({bySize_ ? t[i].FileSize : NoSize, t[i].Crc, i});
@@ -48,15 +50,28 @@ std::vector<std::int32_t> ContentIndex::Find(FileSystem& fs, const std::string& 
     const std::int64_t size = knownSize ? *knownSize : fs.FileLength(path);
     // No entry can have this content: the file is never read.
     if (!Reads(size)) return out;
-    const std::uint32_t crc = FileCrc32AsListed(fs, path, size);
     constexpr std::int32_t lowest = std::numeric_limits<std::int32_t>::min();
-    auto collect = [&](std::int64_t key) {
+    auto collect = [&](std::int64_t key, std::uint32_t crc, const auto& carries) {
         auto it = std::lower_bound(keys_.begin(), keys_.end(), Key{key, crc, lowest}, Less);
         for (; it != keys_.end() && it->Size == key && it->Crc == crc; ++it)
-            if (!IsOwnFile(it->Index, path)) out.push_back(it->Index);
+            if (carries(it->Index) && !IsOwnFile(it->Index, path)) out.push_back(it->Index);
     };
-    collect(NoSize);
-    if (bySize_ && size != NoSize) collect(size);
+    auto collectBoth = [&](std::uint32_t crc, const auto& carries) {
+        collect(NoSize, crc, carries);
+        if (bySize_ && size != NoSize) collect(size, crc, carries);
+    };
+    if (algorithms_.OnlyCrc32()) {
+        collectBoth(FileCrc32AsListed(fs, path, size), [](std::int32_t) { return true; });
+    } else {
+        // One read for every algorithm the list names; an entry sorted under a digest's first bytes
+        // is the file's only when the whole digest is.
+        const FileKeys keys = FileKeysAsListed(fs, path, size, algorithms_);
+        for (const AlgorithmInfo& info : Algorithms) {
+            if (!algorithms_.Has(info.Algorithm)) continue;
+            const ContentKey& k = keys.Of(info.Algorithm);
+            collectBoth(k.Prefix(), [&](std::int32_t i) { return t_.Carries(t_[i], k); });
+        }
+    }
     std::sort(out.begin(), out.end());
     return out;
 }

@@ -16,7 +16,9 @@ namespace tv {
 
 class ContentIndex {
 public:
-    ContentIndex(const TEntryTable& t, std::int32_t n, bool bySize, std::string baseFolder);
+    // A digest list's files are read once for every algorithm of `algorithms`.
+    ContentIndex(const TEntryTable& t, std::int32_t n, bool bySize, std::string baseFolder,
+                 AlgorithmSet algorithms = HashAlgorithm::Crc32);
 
     // The indices (ascending) of every entry whose content the file at `path` has, but the entry whose
     // own file it is; none when the path is no file. With sizes, `knownSize` (from a folder listing)
@@ -30,7 +32,7 @@ public:
 private:
     struct Key {
         std::int64_t Size; // NoSize when looking up by CRC alone
-        std::uint32_t Crc;
+        std::uint32_t Crc; // a digest's first four bytes
         std::int32_t Index;
     };
     static bool Less(const Key& a, const Key& b);
@@ -40,6 +42,7 @@ private:
     const TEntryTable& t_;
     bool bySize_;
     std::string baseFolder_;
+    AlgorithmSet algorithms_;
     std::vector<Key> keys_; // sorted by (size, CRC, index)
 };
 

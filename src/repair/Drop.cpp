@@ -20,14 +20,14 @@ void TForm1::FilesDropped(const std::vector<std::string>& paths) {
     bool loaded = false;
 
     if (IsCreateMode) ModeButtonClick();
-    if (paths.size() == 1 && ExtensionIn(paths[0], ".CRC.CSV.SFV")) {
+    if (paths.size() == 1 && (ExtensionIn(paths[0], ".CRC.CSV.SFV") || AcceptedAsDigestList(fs, paths[0]))) {
         ListPath = ExpandLongPath(paths[0]);
         LoadList();
         loaded = true;
     }
     std::optional<TRepairRun> run;
     if (!loaded) {
-        run.emplace(TRepairRun{ContentIndex(EntryTable, EntryCount, ListHasSizes, BaseFolder),
+        run.emplace(TRepairRun{ContentIndex(EntryTable, EntryCount, ListHasSizes, BaseFolder, ListAlgorithms),
                                {},
                                0,
                                NameIndex(EntryTable, EntryCount),

@@ -6,7 +6,7 @@
 // left as it was, named in the error box, and the others go on; the table is then verified again, or,
 // after a failure, only the rows that changed are checked, so the finds of the others stay.
 #include "app/TallyvaultMain.h"
-#include "core/FileCrc32.h"
+#include "core/ScanKeys.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
@@ -36,6 +36,9 @@ namespace {
 bool UnsafeTargetName(const TCrcTable& e) {
     const std::string& listName = e.FileName;
     if (e.ByListBytes || !IsValidUtf8(listName)) return true;
+    // A backslash that is a character of the name (a digest list's escaped form) would become a folder
+    // where the rename joins its paths: such a name is left for the user.
+    if (e.LiteralBackslash && listName.find('\\') != std::string::npos) return true;
     if (NameEscapesFolder(listName) || listName.find_first_of(std::string_view("\0\r\n", 3)) != std::string::npos)
         return true;
     if (listName.empty() || listName.front() == '\\') return true;
@@ -356,7 +359,7 @@ void TForm1::RecheckOwnFile(std::int32_t i) {
     if (!e.Exists) return;
     try {
         const bool sizeOk = !ListHasSizes || e.FileSize == NoSize || id.Size == e.FileSize;
-        e.Found = sizeOk && FileCrc32AsListed(fs, path, id.Size) == e.Crc;
+        e.Found = sizeOk && FileCarriesEntry(fs, EntryTable, e, path, id.Size, ListAlgorithms);
         e.SizeMatched = e.Found && ListHasSizes;
     } catch (const IoError&) {
         e.Found = false;

@@ -249,7 +249,7 @@ void MainWindow::BuildList() {
     });
     connect(list_->header(), &QHeaderView::sectionResized, this, [this](int section, int, int size) {
         if (syncing_ || section < 0 || static_cast<std::size_t>(section) >= form_.CrcList.Columns.size()) return;
-        form_.CrcList.Columns[static_cast<std::size_t>(section)].Width = size;
+        form_.CrcList.SetShownWidth(static_cast<std::size_t>(section), size);
     });
 }
 
@@ -334,6 +334,16 @@ void MainWindow::SyncFromForm() {
         m.Action->setEnabled(m.Item->Enabled());
     }
     model_->Sync(!form_.CommandRunning());
+    // The key column is headed by the list's algorithm and as wide as its digests.
+    const TListView& rows = form_.CrcList;
+    const std::string& keyCaption = rows.Columns[TListView::KeyColumn].Caption;
+    if (keyCaption != keyCaptionShown_ || rows.KeyDigits() != keyDigitsShown_) {
+        keyCaptionShown_ = keyCaption;
+        keyDigitsShown_ = rows.KeyDigits();
+        const int key = static_cast<int>(TListView::KeyColumn);
+        emit model_->headerDataChanged(Qt::Horizontal, key, key);
+        list_->header()->resizeSection(key, rows.ShownWidth(TListView::KeyColumn));
+    }
     SyncSelection();
     syncing_ = false;
 }
@@ -382,7 +392,7 @@ void MainWindow::Start(const std::vector<std::string>& args) {
     ApplyBounds();
     syncing_ = true;
     for (std::size_t c = 0; c < form_.CrcList.Columns.size(); ++c)
-        list_->header()->resizeSection(static_cast<int>(c), form_.CrcList.Columns[c].Width);
+        list_->header()->resizeSection(static_cast<int>(c), form_.CrcList.ShownWidth(c));
     syncing_ = false;
     show();
     // Let the window appear before a long start list keeps it busy.

@@ -90,6 +90,8 @@ private:
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;
     std::string captionShown_;
+    std::string keyCaptionShown_ = "CRC";
+    int keyDigitsShown_ = 8;
     bool syncing_ = false;
     bool settingsSaved_ = false;
     // TALLYVAULT_TIMING: each command reports its time and how long the window went without events.

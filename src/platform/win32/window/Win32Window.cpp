@@ -394,7 +394,10 @@ void Win32Window::SyncFromForm() {
 
 void Win32Window::SyncColumns() {
     const auto& columns = form_.CrcList.Columns;
-    if (columns.size() == columnsShown_) return;
+    if (columns.size() == columnsShown_) {
+        SyncKeyColumn();
+        return;
+    }
     while (columnsShown_ > 0)
         ListView_DeleteColumn(list_, static_cast<int>(--columnsShown_));
     for (const TListColumn& c : columns) {
@@ -402,12 +405,32 @@ void Win32Window::SyncColumns() {
         LVCOLUMNW col{};
         col.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT | LVCF_SUBITEM;
         col.fmt = AlignmentOf(c.Alignment);
-        col.cx = c.Width;
+        col.cx = form_.CrcList.ShownWidth(columnsShown_);
         col.pszText = caption.data();
         col.iSubItem = static_cast<int>(columnsShown_);
         ListView_InsertColumn(list_, static_cast<int>(columnsShown_), &col);
         ++columnsShown_;
     }
+}
+
+// The key column is headed by the list's algorithm and as wide as its digests. A width the user gave
+// it for the kind of list shown so far is kept first, in CRC columns.
+void Win32Window::SyncKeyColumn() {
+    TListView& rows = form_.CrcList;
+    const std::size_t key = TListView::KeyColumn;
+    if (key >= columnsShown_) return;
+    const std::string& caption = rows.Columns[key].Caption;
+    if (caption == keyCaptionShown_ && rows.KeyDigits() == keyDigitsShown_) return;
+    const int shown = ListView_GetColumnWidth(list_, static_cast<int>(key));
+    if (shown > 0) rows.Columns[key].Width = static_cast<int>((std::int64_t{shown} * 8 + keyDigitsShown_ / 2) / keyDigitsShown_);
+    keyCaptionShown_ = caption;
+    keyDigitsShown_ = rows.KeyDigits();
+    std::wstring text = W(caption);
+    LVCOLUMNW col{};
+    col.mask = LVCF_TEXT;
+    col.pszText = text.data();
+    ListView_SetColumn(list_, static_cast<int>(key), &col);
+    ListView_SetColumnWidth(list_, static_cast<int>(key), rows.ShownWidth(key));
 }
 
 void Win32Window::SyncRows() {
@@ -574,7 +597,7 @@ void Win32Window::Start(const std::vector<std::string>& args) {
     SyncColumns();
     // The settings have just given the columns their saved widths.
     for (std::size_t c = 0; c < form_.CrcList.Columns.size() && c < columnsShown_; ++c)
-        ListView_SetColumnWidth(list_, static_cast<int>(c), form_.CrcList.Columns[c].Width);
+        ListView_SetColumnWidth(list_, static_cast<int>(c), form_.CrcList.ShownWidth(c));
     ApplyBounds();
     LayOut();
     // The keys act on the list first; Tab moves on to the buttons.
@@ -611,7 +634,7 @@ void Win32Window::ReadBackBounds() {
     b.Width = r.right - r.left;
     b.Height = r.bottom - r.top;
     for (std::size_t c = 0; c < form_.CrcList.Columns.size() && c < columnsShown_; ++c)
-        form_.CrcList.Columns[c].Width = ListView_GetColumnWidth(list_, static_cast<int>(c));
+        form_.CrcList.SetShownWidth(c, ListView_GetColumnWidth(list_, static_cast<int>(c)));
 }
 
 void Win32Window::Close() {

@@ -77,6 +77,7 @@ private:
     void LayOut();
     void LayOutCounters();
     void SyncColumns();
+    void SyncKeyColumn();
     void SyncRows();
     void SyncSelection();
     void ApplyBounds();
@@ -116,6 +117,8 @@ private:
     std::uint64_t rowsSeen_ = 0, checksSeen_ = 0;
     int rowCount_ = 0;
     std::size_t columnsShown_ = 0;
+    std::string keyCaptionShown_ = "CRC";
+    int keyDigitsShown_ = 8;
     bool syncing_ = false, settingsSaved_ = false;
     // Empty while the rows are shown as the list has them; else view row -> list row and back.
     std::vector<int> shown_, viewOf_;

@@ -1,0 +1,299 @@
+// The scan of the list's folder that finds each entry's content under its own name or another one,
+// for CRC-32 lists by CRC and for digest lists by every digest the list names (see core/ScanKeys.h).
+#include "app/TallyvaultMain.h"
+#include "core/EntryNames.h"
+#include "core/FileCompare.h"
+#include "core/PacedSort.h"
+#include "core/ScanKeys.h"
+#include "platform/Paths.h"
+#include "platform/ReadAhead.h"
+
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+namespace tv {
+
+namespace {
+
+// The entries grouped by what a file must carry to be theirs: a CRC (a digest's first four bytes) and, for an entry with a size, that
+// size. An entry without one (a list without sizes, or an entry line after a list's size section) is
+// matched by CRC alone.
+class ContentGroups {
+public:
+    // `pace` runs between the steps of building, each a pass or a sort over all entries.
+    ContentGroups(const TEntryTable& t, std::int32_t n, bool listHasSizes, const std::function<void()>& pace)
+        : t_(t), sized_(listHasSizes), n_(static_cast<std::size_t>(std::max(n, 0))) {
+        // The verification sorts a list without sizes by CRC, so its entries usually are in the groups'
+        // order already: then positions are entry indexes and no order is kept. Otherwise the keys are
+        // sorted once and only the indexes stay.
+        bool inOrder = true;
+        for (std::size_t k = 0; k < n_; ++k) {
+            const TCrcTable& e = At(k);
+            if (SizeKey(e) != NoSize)
+                sizes_.push_back(e.FileSize);
+            else
+                ++crcOnly_;
+            if (k > 0 && inOrder) inOrder = !(Key{e.Crc, SizeKey(e)} < KeyAt(k - 1));
+        }
+        if (!inOrder) {
+            std::vector<SortKey> keys;
+            keys.reserve(n_);
+            for (std::size_t k = 0; k < n_; ++k)
+                keys.push_back({At(k).Crc, static_cast<std::int32_t>(k), SizeKey(At(k))});
+            // Keys differ by their index, and equal sizes are alike: the pieces give a plain sort's order.
+            PacedSort(keys.begin(), keys.end(), std::less<>(), pace);
+            order_.reserve(n_);
+            for (const SortKey& k : keys)
+                order_.push_back(k.Index);
+        }
+        PacedSort(sizes_.begin(), sizes_.end(), std::less<>(), pace);
+        pace();
+        auto starts = [this](std::size_t k) { return k == 0 || KeyAt(k - 1) < KeyAt(k); };
+        // The groups are counted first: a million of them are not grown into.
+        std::size_t count = 0;
+        for (std::size_t k = 0; k < n_; ++k)
+            if (starts(k)) ++count;
+        groups_.reserve(count);
+        groupOf_.resize(n_);
+        for (std::size_t k = 0; k < n_; ++k) {
+            if (starts(k)) groups_.push_back({-1, 0});
+            ++groups_.back().Unfound;
+            groupOf_[static_cast<std::size_t>(IndexAt(k))] = static_cast<std::uint32_t>(groups_.size() - 1);
+        }
+        unfound_ = n_;
+    }
+    std::int64_t SizeKey(const TCrcTable& e) const { return sized_ && e.FileSize != NoSize ? e.FileSize : NoSize; }
+    // The entry's size, if it has one, is this size.
+    bool SizeFits(const TCrcTable& e, std::int64_t size) const { return SizeKey(e) == NoSize || SizeKey(e) == size; }
+    // Some entry with a size has this size.
+    bool HasSize(std::int64_t size) const { return std::binary_search(sizes_.begin(), sizes_.end(), size); }
+    std::int32_t CrcOnlyCount() const { return crcOnly_; }
+
+    struct Group {
+        std::int32_t Kept;    // the first entry of the group whose content was found
+        std::int32_t Unfound; // entries of the group whose content is not found yet
+    };
+    // The groups a file of this size and CRC belongs to (by CRC alone, then by size and CRC), at most two,
+    // handed to f with the position of their first entry, in that order. Called once per file of the
+    // folder, so nothing is allocated.
+    template <class F> void ForEachGroupOf(std::int64_t size, std::uint32_t crc, F f) {
+        auto visit = [&](std::int64_t size_key) {
+            const Key want{crc, size_key};
+            std::size_t lo = 0, hi = n_;
+            while (lo < hi) {
+                const std::size_t mid = lo + (hi - lo) / 2;
+                if (KeyAt(mid) < want)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            if (lo < n_ && !(want < KeyAt(lo))) f(groups_[groupOf_[static_cast<std::size_t>(IndexAt(lo))]], lo);
+        };
+        visit(NoSize);
+        if (sized_ && size != NoSize) visit(size);
+    }
+    // The entry's content was found: its group learns it.
+    void Found(std::int32_t i) {
+        Group& g = groups_[groupOf_[static_cast<std::size_t>(i)]];
+        --g.Unfound;
+        --unfound_;
+        if (g.Kept < 0) g.Kept = i;
+    }
+    // Entries of any group whose content is not found yet.
+    std::size_t Unfound() const { return unfound_; }
+    // The entries of the group whose first entry is at `first`.
+    template <class F> void ForEachEntry(std::size_t first, F f) const {
+        const Key key = KeyAt(first);
+        for (std::size_t k = first; k < n_ && !(key < KeyAt(k)); ++k)
+            f(IndexAt(k));
+    }
+
+private:
+    // What the entries of one group share.
+    struct Key {
+        std::uint32_t Crc;
+        std::int64_t Size;
+        bool operator<(const Key& o) const { return Crc != o.Crc ? Crc < o.Crc : Size < o.Size; }
+    };
+    // 16 bytes: the CRC and index share the first eight.
+    struct SortKey {
+        std::uint32_t Crc;
+        std::int32_t Index;
+        std::int64_t Size;
+        bool operator<(const SortKey& o) const {
+            if (Crc != o.Crc) return Crc < o.Crc;
+            if (Size != o.Size) return Size < o.Size;
+            return Index < o.Index;
+        }
+    };
+    std::int32_t IndexAt(std::size_t k) const { return order_.empty() ? static_cast<std::int32_t>(k) : order_[k]; }
+    const TCrcTable& At(std::size_t k) const { return t_[static_cast<std::int32_t>(k)]; }
+    Key KeyAt(std::size_t k) const {
+        const TCrcTable& e = t_[IndexAt(k)];
+        return {e.Crc, SizeKey(e)};
+    }
+
+    const TEntryTable& t_; // not reordered while the groups live
+    bool sized_;
+    std::size_t n_;
+    std::int32_t crcOnly_ = 0;
+    std::size_t unfound_ = 0;
+    std::vector<std::int32_t> order_; // entry index by position; empty when they are the same
+    std::vector<std::int64_t> sizes_;
+    std::vector<Group> groups_;
+    std::vector<std::uint32_t> groupOf_; // by entry index
+};
+
+// One scan of the list's folder for both kinds of list. The files named by entries come first: an
+// own file that carries its entry's content settles that entry. Then every file, in listing order,
+// gives its content to the entries of that content still unfound (one file may serve several entries
+// with the same content); a file that serves none is a further copy and goes to the duplicate
+// handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
+// to its end, so every row is true even when a duplicate is kept.
+template <class Keys>
+void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+              bool& skipAll, bool& stop) {
+    FileSystem& fs = form.fs;
+    TEntryTable& table = form.EntryTable;
+    const std::int32_t count = form.EntryCount;
+    const bool sized = form.ListHasSizes;
+    const auto pace = [&form] { form.ReportProgress(); };
+    ContentGroups groups(table, count, sized, pace);
+    pace();
+    // Entries found intact before the scan (checked at their own path) count as found.
+    std::vector<std::int64_t> intactCrcOnlySizes;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TCrcTable& e = table[i];
+        if (!e.Found || !e.Exists) continue;
+        groups.Found(i);
+        if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
+    }
+
+    std::vector<std::vector<std::int32_t>> owners;
+    {
+        std::vector<const std::string*> diskNames;
+        diskNames.reserve(files.size());
+        for (const FolderEntry& f : files)
+            diskNames.push_back(&f.Name);
+        owners = OwnersOf(table, count, diskNames, pace);
+    }
+    pace();
+    Keys keys(fs, table, files.size(), form.ListAlgorithms);
+    auto ownReads = [&](std::size_t k) {
+        for (std::int32_t i : owners[k]) {
+            const TCrcTable& e = table[i];
+            if (!e.Found && (groups.SizeKey(e) == NoSize || groups.SizeKey(e) == files[k].Size)) return true;
+        }
+        return false;
+    };
+    {
+        ReadAhead ahead(fs, folder);
+        for (std::size_t k = 0; k < files.size(); ++k)
+            if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
+        for (std::size_t k = 0; k < files.size(); ++k) {
+            if (!ownReads(k)) continue;
+            ahead.Next();
+            keys.Read(k, FolderFile(folder, files[k].Name), files[k].Size, true);
+            for (std::int32_t i : owners[k]) {
+                TCrcTable& e = table[i];
+                if (e.Found || !groups.SizeFits(e, files[k].Size) || !keys.Carries(k, e)) continue;
+                e.Found = true;
+                e.SizeMatched = sized;
+                e.Exists = true;
+                e.SameFile.clear();
+                groups.Found(i);
+                if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
+            }
+            keys.Keep(k, owners[k]);
+            pace();
+        }
+    }
+
+    // Another file is read only when it can carry some entry's content: an entry with a size has its
+    // size, or an entry matched by CRC alone is still unfound (then any file may be it), or it has the
+    // size of an intact file of such an entry (a copy of that content has its size). So a large
+    // unlisted file beside a complete set is never read, and the scan meets the same matches.
+    std::int32_t crcOnlyUnfound = 0;
+    for (std::int32_t i = 0; i < count; ++i)
+        if (groups.SizeKey(table[i]) == NoSize && !table[i].Found) ++crcOnlyUnfound;
+    std::sort(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end());
+    auto reads = [&](std::size_t k) {
+        if (keys.Known(k)) return false;
+        const std::int64_t s = files[k].Size;
+        if (sized && groups.HasSize(s)) return true;
+        return groups.CrcOnlyCount() > 0 &&
+               (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
+    };
+    ReadAhead ahead(fs, folder);
+    for (std::size_t k = 0; k < files.size(); ++k)
+        if (reads(k)) ahead.Plan(files[k].Name, files[k].Size);
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const FolderEntry& file = files[k];
+        // A named file can serve only an entry still unfound: once every entry is found it has nothing to
+        // give, and being named it is nobody's duplicate. This spares a complete set the second look.
+        if (keys.Known(k) && !owners[k].empty() && groups.Unfound() == 0) continue;
+        const std::string path = FolderFile(folder, file.Name);
+        if (!keys.Known(k)) {
+            if (!reads(k)) continue;
+            ahead.Next();
+            keys.Read(k, path, file.Size, false);
+        }
+        bool served = false;
+        std::int32_t kept = -1; // a found entry whose content this file carries
+        keys.ForEachKey(k, [&](std::uint32_t prefix, const auto& carries) {
+            groups.ForEachGroupOf(sized ? file.Size : NoSize, prefix,
+                                  [&](ContentGroups::Group& group, std::size_t first) {
+                                  ContentGroups::Group* g = &group;
+                                  if (g->Unfound > 0) {
+                                      groups.ForEachEntry(first, [&](std::int32_t i) {
+                                          TCrcTable& e = table[i];
+                                          if (e.Found || !carries(e)) return;
+                                          // The content is here under another name: an own file present with other
+                                          // content no longer counts as the entry's file.
+                                          e.Found = true;
+                                          e.SizeMatched = sized;
+                                          e.Exists = false;
+                                          e.SameFile = path;
+                                          groups.Found(i);
+                                          served = true;
+                                      });
+                                  }
+                                  // Entries sharing a digest's first bytes share a group: the kept copy is one
+                                  // whose whole content the file carries.
+                                  if (g->Kept >= 0 && kept < 0) {
+                                      if (carries(table[g->Kept]))
+                                          kept = g->Kept;
+                                      else
+                                          groups.ForEachEntry(first, [&](std::int32_t i) {
+                                              if (kept < 0 && table[i].Found && carries(table[i])) kept = i;
+                                          });
+                                  }
+                              });
+        });
+        if (!served && kept >= 0 && owners[k].empty()) {
+            const TCrcTable& e = table[kept];
+            const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
+            // A file that only shares the CRC is no duplicate: it stays.
+            if (FilesIdentical(fs, keptPath, path)) {
+                form.HandleDuplicate(keptPath, path, autoDelete, skipAll);
+                if (fs.FileExists(path)) stop = true;
+            }
+        }
+        pace();
+    }
+}
+
+
+} // namespace
+
+void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
+                                  bool& skipAll, bool& stop) {
+    // A CRC-32 list keeps the compact path it always took.
+    if (ListAlgorithms.OnlyCrc32())
+        ScanWith<CrcScanKeys>(*this, folder, files, autoDelete, skipAll, stop);
+    else
+        ScanWith<DigestScanKeys>(*this, folder, files, autoDelete, skipAll, stop);
+}
+
+} // namespace tv
