@@ -1,6 +1,7 @@
 #include "core/FileCrc32.h"
 
 #include "core/Crc32.h"
+#include "core/ListedRead.h"
 #include "platform/Errors.h"
 
 #include <algorithm>
@@ -23,14 +24,14 @@ struct AlignedDeleter {
     void operator()(unsigned char* p) const { ::operator delete (p, std::align_val_t{BlockAlignment}); }
 };
 
-std::span<unsigned char> SharedBlock() {
+} // namespace
+
+std::span<unsigned char> SharedReadBlock() {
     // One buffer per thread, allocated on first use and reused by every later call.
     thread_local std::unique_ptr<unsigned char, AlignedDeleter> block(
         static_cast<unsigned char*>(::operator new (BlockSize, std::align_val_t{BlockAlignment})));
     return {block.get(), BlockSize};
 }
-
-} // namespace
 
 std::size_t FileCrc32BlockSize() {
     return BlockSize;
@@ -55,36 +56,15 @@ std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int
 
 std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t byteCount) {
     if (byteCount <= 0) return FileCrc32Through(fs, path, byteCount, {});
-    return FileCrc32Through(fs, path, byteCount, SharedBlock());
+    return FileCrc32Through(fs, path, byteCount, SharedReadBlock());
 }
 
 std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
-    const std::span<unsigned char> block = SharedBlock();
-    const std::int64_t room = static_cast<std::int64_t>(block.size());
+    const std::span<unsigned char> block = SharedReadBlock();
     std::unique_ptr<InputFile> file = fs.OpenRead(path);
     std::uint32_t reg = 0xFFFFFFFFu;
-    std::int64_t left = std::max<std::int64_t>(listedSize, 0);
-    bool grown = false; // more bytes than listed: read on to the end, a whole block at a time
-    for (;;) {
-        // The block that holds the listed end asks for one byte more, which tells a grown file from one
-        // that ends there without another read.
-        const bool last = !grown && left < room;
-        const std::size_t want = static_cast<std::size_t>(last ? left + 1 : room);
-        const std::size_t got = file->Read(block.data(), want);
-        if (got == 0) {
-            if (left > 0) throw IoError("Read beyond end of file");
-            break;
-        }
-        reg = Crc32Update(reg, block.data(), got);
-        if (grown) continue;
-        if (static_cast<std::int64_t>(got) > left) {
-            grown = true;
-            left = 0;
-            continue;
-        }
-        left -= static_cast<std::int64_t>(got);
-        if (last && left == 0) break; // asked past the listed end and got none of it: the file ends there
-    }
+    ReadAsListed(*file, listedSize, block,
+                 [&reg](const unsigned char* data, std::size_t size) { reg = Crc32Update(reg, data, size); });
     return reg ^ 0xFFFFFFFFu;
 }
 

@@ -1,0 +1,47 @@
+#pragma once
+// The one loop that reads a whole file as a folder listing gave it, for the CRC-32 alone and for the
+// digests alike, and the bounded block it reads through.
+#include "platform/Errors.h"
+#include "platform/FileSystem.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+
+namespace tv {
+
+// This thread's block: page-aligned, allocated on first use and reused by every later read.
+std::span<unsigned char> SharedReadBlock();
+
+// Reads the file a listing said is `listedSize` bytes long through `block`, handing every piece read
+// to `consume(data, size)`. A file that grew is read to its end; one that shrank raises "Read beyond end
+// of file". A file that fits the block is read in one go: the read asks for a byte more than listed.
+template <class Consume>
+void ReadAsListed(InputFile& file, std::int64_t listedSize, std::span<unsigned char> block, Consume&& consume) {
+    const std::int64_t room = static_cast<std::int64_t>(block.size());
+    std::int64_t left = std::max<std::int64_t>(listedSize, 0);
+    bool grown = false; // more bytes than listed: read on to the end, a whole block at a time
+    for (;;) {
+        // The block that holds the listed end asks for one byte more, which tells a grown file from one
+        // that ends there without another read.
+        const bool last = !grown && left < room;
+        const std::size_t want = static_cast<std::size_t>(last ? left + 1 : room);
+        const std::size_t got = file.Read(block.data(), want);
+        if (got == 0) {
+            if (left > 0) throw IoError("Read beyond end of file");
+            break;
+        }
+        consume(block.data(), got);
+        if (grown) continue;
+        if (static_cast<std::int64_t>(got) > left) {
+            grown = true;
+            left = 0;
+            continue;
+        }
+        left -= static_cast<std::int64_t>(got);
+        if (last && left == 0) break; // asked past the listed end and got none of it: the file ends there
+    }
+}
+
+} // namespace tv
