@@ -87,8 +87,7 @@ void TForm1::ScanFolder() {
     EntryCount = GoodCount = BadCount = MissingCount = 0;
     Encoding = ListEncoding::Utf8; // the folder's own names: nothing to convert
     const HashAlgorithm kind = CreateAlgorithm();
-    ListAlgorithm = kind;
-    ListAlgorithms = kind;
+    SetListAlgorithms(kind, kind);
     ListTagged = false;
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");
@@ -113,6 +112,8 @@ void TForm1::ScanFolder() {
                 AppendEntry(e.Name, e.Size, FileCrc32(fs, path, e.Size));
             else
                 AppendEntry(e.Name, e.Size, FileKeyAsListed(fs, path, e.Size, kind));
+            // A folder's own names: a "\" in one is a character of it.
+            EntryTable[EntryCount - 1].LiteralBackslash = true;
             TListItem& row = CrcList.Add(EntryCount - 1);
             row.ImageIndex = LeftUnticked(e, kind) ? 3 : 0;
             ReportProgress(showTotal);
@@ -200,8 +201,7 @@ void TForm1::KeyTickedRows(HashAlgorithm algorithm) {
                                          : FileKeyAsListed(fs, path, e.FileSize, algorithm));
         ReportProgress();
     }
-    ListAlgorithm = algorithm;
-    ListAlgorithms = algorithm;
+    SetListAlgorithms(algorithm, algorithm);
     EndTableChange();
 }
 

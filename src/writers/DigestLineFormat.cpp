@@ -31,8 +31,8 @@ std::string Escaped(std::string_view name) {
 
 } // namespace
 
-std::string GnuDigestLine(const ContentKey& key, std::string_view name) {
-    const bool escape = NeedsEscape(name);
+std::string GnuDigestLine(const ContentKey& key, std::string_view name, bool escapeNames) {
+    const bool escape = escapeNames && NeedsEscape(name);
     std::string line = escape ? "\\" : "";
     line += KeyText(key);
     line += "  ";
@@ -40,8 +40,8 @@ std::string GnuDigestLine(const ContentKey& key, std::string_view name) {
     return line;
 }
 
-std::string BsdDigestLine(const ContentKey& key, std::string_view name) {
-    const bool escape = NeedsEscape(name);
+std::string BsdDigestLine(const ContentKey& key, std::string_view name, bool escapeNames) {
+    const bool escape = escapeNames && NeedsEscape(name);
     std::string line = escape ? "\\" : "";
     line += InfoOf(key.Algorithm).BsdTag;
     line += " (";

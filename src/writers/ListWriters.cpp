@@ -113,8 +113,13 @@ void TForm1::WriteDigestList(const std::string& path, ListEncoding encoding, boo
     {
         ReplacingFile file(fs, path);
         for (const WrittenRow& r : rows) {
-            const ContentKey key = EntryTable.KeyOf(r.Row->Entry);
-            file.Write((tagged ? BsdDigestLine(key, r.Name) : GnuDigestLine(key, r.Name)) + "\n");
+            const TCrcTable& e = EntryTable[r.Row->Entry];
+            const ContentKey key = EntryTable.KeyOf(e);
+            // A name read from a list whose "\" are folder separators is written back as the list gave it:
+            // escaped, they would read back as characters of the name.
+            const bool separators = !e.LiteralBackslash && e.FileName.view().find('\\') != std::string_view::npos;
+            const bool escape = !separators || !NameFitsListLine(r.Name);
+            file.Write((tagged ? BsdDigestLine(key, r.Name, escape) : GnuDigestLine(key, r.Name, escape)) + "\n");
         }
         file.Commit();
     }
@@ -125,8 +130,11 @@ bool TForm1::ServesKind(HashAlgorithm wanted, bool tagged) const {
     for (const TListItem& row : CrcList.Items()) {
         if (!row.Checked) continue;
         const HashAlgorithm a = EntryTable.AlgorithmOf(EntryTable[row.Entry]);
-        // Tag lines name each line's algorithm; elsewhere the list's name or kind names one for all.
-        const bool serves = tagged && wanted != HashAlgorithm::Crc32 ? a != HashAlgorithm::Crc32 : a == wanted;
+        // Tag lines name each line's algorithm, and the name one of the list's; elsewhere the name or kind of
+        // the list names one for all.
+        const bool serves = tagged && wanted != HashAlgorithm::Crc32
+                                ? a != HashAlgorithm::Crc32 && ListAlgorithms.Has(wanted)
+                                : a == wanted;
         if (!serves) return false;
     }
     return true;
