@@ -25,11 +25,16 @@ struct DigestLine {
     std::string Name;                       // unescaped, in the list's own bytes
     std::optional<HashAlgorithm> Algorithm; // named by a BSD tag; otherwise left to the list's name or length
     std::string Hex;                        // the digits as written
-    std::string Reason;                     // for Bad: plain English, e.g. "line 4: 31 hex digits"
+    std::string Reason;                     // for Bad: plain English, e.g. "31 hex digits: ..."
+    bool Tagged = false;                    // a BSD tag line
+    bool Binary = false;                    // a GNU line in binary mode ("HEX *name")
+    bool Escaped = false;                   // GNU's escaped form: Name was unescaped
 };
 
-// One line (without its line break; a trailing CR is allowed and dropped).
-DigestLine ParseDigestLine(std::string_view line);
+// One line (without its line break; a trailing CR and a UTF-8 byte order mark are allowed and dropped).
+// A GNU line's hex length must fit `byName` when it is given (Algorithm is then set to it), and
+// otherwise be one AlgorithmOfHexLength knows (Algorithm stays empty: the length decides).
+DigestLine ParseDigestLine(std::string_view line, std::optional<HashAlgorithm> byName = std::nullopt);
 
 // The algorithm a list's file name gives: by extension (.md5 .sha1 .sha224 .sha256 .sha384 .sha512, any
 // letter case) or by name (MD5SUMS ... SHA512SUMS, any letter case, also with a suffix as in
@@ -40,10 +45,20 @@ std::optional<HashAlgorithm> AlgorithmOfListName(std::string_view fileName);
 // line that is neither blank nor a comment is a GNU or BSD line.
 bool LooksLikeDigestList(std::string_view firstEntryLine);
 
+// How a digest list's lines are written, as its first entry line shows: a list written back for the
+// same tools (a request list) keeps the form.
+struct DigestListForm {
+    bool Tagged = false; // BSD tag lines
+    bool Binary = false; // GNU lines in binary mode ("HEX *name")
+};
+
 // Reads a digest list. Each entry's record carries its algorithm and digest (ListRecord::Algorithm and
-// ::Digest): a tag decides a line's algorithm, else `byName`, else the hex length. Bad lines are passed
-// over and counted in UnreadLines, the first one's reason kept in StopText.
+// ::Digest; Crc is the digest's first four bytes, Size 0, HasSizes false): a tag decides a line's
+// algorithm, else `byName`, else the hex length. A "CRC32" tag line gives a CRC-32 record (Crc, no
+// Digest). Bad lines are passed over and counted in UnreadLines and IrregularLines, the first one's
+// reason kept in StopText ("line 4: 64 hex digits where MD5 has 32"); the list is still read to its end
+// (Stop stays None). Entries are handed to progress.Take as they are read when it is set.
 ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress,
-                           std::optional<HashAlgorithm> byName);
+                           std::optional<HashAlgorithm> byName, DigestListForm* form = nullptr);
 
 } // namespace tv

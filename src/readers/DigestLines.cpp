@@ -1,0 +1,244 @@
+// Digest lists as md5sum, sha*sum, b3sum, RHash, OpenSSL and the BSD tools write them, one file a line:
+//     d41d8cd98f00b204e9800998ecf8427e  holiday photo 01.jpg      GNU, text mode (two blanks)
+//     d41d8cd98f00b204e9800998ecf8427e *holiday photo 01.jpg      GNU, binary mode
+//     \d41d8cd98f00b204e9800998ecf8427e  back\\slash\nnewline     GNU escaped: "\\", "\n", "\r" in the name
+//     SHA256 (holiday photo 01.jpg) = e3b0c442...                  BSD tag (RHash pads the tag with blanks)
+//     SHA2-256(holiday photo 01.jpg)= e3b0c442...                  OpenSSL's spelling
+// A tag line's name ends at the last ")" before "= HEX", so a name may hold ") = " itself. Blank lines and
+// "#" or ";" lines are passed over; any other line that is not read whole is counted as unread. The
+// parse works on views of the line: an entry costs its name and its digest, nothing else.
+#include "readers/DigestLines.h"
+
+#include <cctype>
+
+namespace tv {
+
+namespace {
+
+bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
+bool IsAlnum(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
+bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+
+std::string_view TrimSpaceRight(std::string_view s) {
+    while (!s.empty() && IsSpaceOrTab(s.back())) s.remove_suffix(1);
+    return s;
+}
+
+bool EqualNoCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (std::toupper(static_cast<unsigned char>(a[i])) != std::toupper(static_cast<unsigned char>(b[i])))
+            return false;
+    return true;
+}
+
+// The algorithm a tag names: the tags of --tag and the BSD tools ("SHA256"), OpenSSL's ("SHA2-256") and
+// the written names ("SHA-256"), in any letter case.
+std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
+    if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
+        for (const AlgorithmInfo& info : Algorithms)
+            if (std::string_view(info.BsdTag).size() > 3 && EqualNoCase(tag.substr(5), info.BsdTag + 3))
+                return info.Algorithm;
+        return std::nullopt;
+    }
+    for (const AlgorithmInfo& info : Algorithms)
+        if (EqualNoCase(tag, info.BsdTag) || (info.Algorithm != HashAlgorithm::Crc32 && EqualNoCase(tag, info.ColumnTitle)))
+            return info.Algorithm;
+    return std::nullopt;
+}
+
+bool IsTagText(std::string_view tag) {
+    if (tag.empty() || tag.size() > 32) return false;
+    for (char c : tag)
+        if (!IsAlnum(c) && c != '-' && c != '_' && c != '/') return false;
+    return true;
+}
+
+// A line taken apart; the views point into the line given.
+struct LineParts {
+    DigestLineKind Kind = DigestLineKind::Ignored;
+    std::string_view Name; // as written: still escaped when Escaped
+    std::string_view Hex;
+    std::optional<HashAlgorithm> Algorithm; // the tag's, or byName's
+    bool Tagged = false, Binary = false, Escaped = false;
+    std::string Reason;
+};
+
+LineParts Bad(std::string reason) {
+    LineParts p;
+    p.Kind = DigestLineKind::Bad;
+    p.Reason = std::move(reason);
+    return p;
+}
+
+std::string Digits(std::size_t n) { return std::to_string(n) + " hex digits"; }
+
+// Matches "TAG (name) = HEX" (blanks around "(" and "=" optional); false when the line is not of that shape.
+bool SplitTagLine(std::string_view s, std::string_view& tag, std::string_view& name, std::string_view& hex) {
+    const std::size_t open = s.find('(');
+    if (open == std::string_view::npos) return false;
+    tag = TrimSpaceRight(s.substr(0, open));
+    if (!IsTagText(tag)) return false;
+    const std::string_view t = TrimSpaceRight(s);
+    std::size_t i = t.size();
+    while (i > open && IsAlnum(t[i - 1])) --i;
+    hex = t.substr(i);
+    if (hex.empty()) return false;
+    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    if (i == open || t[i - 1] != '=') return false;
+    --i;
+    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    if (i == open + 1 || t[i - 1] != ')') return false;
+    name = t.substr(open + 1, i - 1 - (open + 1));
+    return true;
+}
+
+// What is wrong with a name, if anything: an escaped name may hold only "\\", "\n" and "\r".
+const char* NameFault(std::string_view name, bool escaped) {
+    if (name.empty()) return "no file name";
+    if (name.find('\0') != std::string_view::npos) return "a NUL byte in the file name";
+    if (escaped)
+        for (std::size_t i = 0; i < name.size(); ++i)
+            if (name[i] == '\\') {
+                if (i + 1 == name.size() || (name[i + 1] != '\\' && name[i + 1] != 'n' && name[i + 1] != 'r'))
+                    return "a backslash in an escaped name that is not \\\\, \\n or \\r";
+                ++i;
+            }
+    return nullptr;
+}
+
+LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
+    if (s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);
+    if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
+    while (!s.empty() && IsSpaceOrTab(s.front())) s.remove_prefix(1);
+    if (s.empty() || s[0] == '#' || s[0] == ';') return {};
+
+    LineParts p;
+    p.Kind = DigestLineKind::Entry;
+    if (s[0] == '\\') {
+        p.Escaped = true;
+        s.remove_prefix(1);
+    }
+
+    std::size_t h = 0;
+    while (h < s.size() && IsHexDigit(s[h])) ++h;
+    std::string_view tag;
+    if (h > 0 && h + 1 < s.size() && s[h] == ' ' && (s[h + 1] == ' ' || s[h + 1] == '*')) {
+        p.Hex = s.substr(0, h);
+        p.Binary = s[h + 1] == '*';
+        p.Name = s.substr(h + 2);
+    } else if (SplitTagLine(s, tag, p.Name, p.Hex)) {
+        p.Tagged = true;
+        p.Algorithm = AlgorithmOfTag(tag);
+        if (!p.Algorithm) return Bad("unknown algorithm tag \"" + std::string(tag) + "\"");
+    } else if (h > 0 && h < s.size() && IsAlnum(s[h])) {
+        return Bad("the digest holds a character that is not a hex digit");
+    } else if (h > 0) {
+        return Bad("no two-character separator (two blanks, or a blank and \"*\") after the digest");
+    } else {
+        return Bad("neither a GNU nor a BSD digest line");
+    }
+
+    for (char c : p.Hex)
+        if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
+    if (!p.Algorithm && byName) p.Algorithm = byName;
+    if (p.Algorithm) {
+        const std::size_t want = DigestBytes(*p.Algorithm) * 2;
+        if (p.Hex.size() != want)
+            return Bad(Digits(p.Hex.size()) + " where " + InfoOf(*p.Algorithm).ColumnTitle + " has " +
+                       std::to_string(want));
+    } else if (!AlgorithmOfHexLength(p.Hex.size())) {
+        return Bad(Digits(p.Hex.size()) + ": no digest algorithm has that length");
+    }
+    if (const char* fault = NameFault(p.Name, p.Escaped)) return Bad(fault);
+    return p;
+}
+
+std::string NameOf(const LineParts& p) {
+    if (!p.Escaped) return std::string(p.Name);
+    std::string out;
+    out.reserve(p.Name.size());
+    for (std::size_t i = 0; i < p.Name.size(); ++i) {
+        if (p.Name[i] != '\\') {
+            out += p.Name[i];
+            continue;
+        }
+        // NameFault let through only the three escapes, each whole.
+        const char e = p.Name[++i];
+        out += e == 'n' ? '\n' : e == 'r' ? '\r' : '\\';
+    }
+    return out;
+}
+
+} // namespace
+
+DigestLine ParseDigestLine(std::string_view line, std::optional<HashAlgorithm> byName) {
+    if (byName == HashAlgorithm::Crc32) byName.reset();
+    LineParts p = SplitLine(line, byName);
+    DigestLine d;
+    d.Kind = p.Kind;
+    d.Reason = std::move(p.Reason);
+    if (p.Kind != DigestLineKind::Entry) return d;
+    d.Name = NameOf(p);
+    d.Algorithm = p.Algorithm;
+    d.Hex = std::string(p.Hex);
+    d.Tagged = p.Tagged;
+    d.Binary = p.Binary;
+    d.Escaped = p.Escaped;
+    return d;
+}
+
+std::optional<HashAlgorithm> AlgorithmOfListName(std::string_view fileName) {
+    if (const std::size_t slash = fileName.find_last_of("/\\"); slash != std::string_view::npos)
+        fileName.remove_prefix(slash + 1);
+    const std::size_t dot = fileName.rfind('.');
+    for (const AlgorithmInfo& info : Algorithms) {
+        if (info.Algorithm == HashAlgorithm::Crc32) continue;
+        if (dot != std::string_view::npos && dot > 0 && EqualNoCase(fileName.substr(dot + 1), info.Extension))
+            return info.Algorithm;
+        // "SHA256SUMS", "sha256sums.txt", "SHA256SUMS-x86_64": not "SHA256SUMSX".
+        const std::string_view sums = info.SumsName;
+        if (fileName.size() >= sums.size() && EqualNoCase(fileName.substr(0, sums.size()), sums) &&
+            (fileName.size() == sums.size() || !std::isalpha(static_cast<unsigned char>(fileName[sums.size()]))))
+            return info.Algorithm;
+    }
+    return std::nullopt;
+}
+
+bool LooksLikeDigestList(std::string_view firstEntryLine) {
+    return SplitLine(firstEntryLine, std::nullopt).Kind == DigestLineKind::Entry;
+}
+
+ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress, std::optional<HashAlgorithm> byName,
+                           DigestListForm* form) {
+    if (byName == HashAlgorithm::Crc32) byName.reset();
+    ParsedList list = TakingList(progress);
+    bool formSeen = false;
+    do {
+        const std::string line = reader.ReadLine();
+        // A list of a million lines takes a moment: the window stays alive.
+        ReportProgress(progress, list);
+        LineParts p = SplitLine(line, byName);
+        if (p.Kind == DigestLineKind::Ignored) continue;
+        if (p.Kind == DigestLineKind::Bad) {
+            ++list.UnreadLines;
+            ++list.IrregularLines;
+            if (!list.StopText) list.StopText = "line " + std::to_string(reader.LineNumber()) + ": " + p.Reason;
+            continue;
+        }
+        const HashAlgorithm algorithm = p.Algorithm ? *p.Algorithm : *AlgorithmOfHexLength(p.Hex.size());
+        const std::optional<ContentKey> key = KeyFromHex(algorithm, p.Hex); // the digits were checked
+        ListRecord r(NameOf(p), 0, key->Prefix());
+        r.Algorithm = algorithm;
+        if (algorithm != HashAlgorithm::Crc32) r.Digest.assign(key->View());
+        r.LiteralBackslash = p.Escaped;
+        if (form && !formSeen) {
+            *form = {p.Tagged, p.Binary};
+            formSeen = true;
+        }
+        list.Add(std::move(r));
+    } while (!reader.Eof());
+    return list;
+}
+
+} // namespace tv

@@ -1,0 +1,193 @@
+// Digest list lines as the GNU, BSD and OpenSSL tools write them, the algorithm a list's name gives,
+// and a whole list read through the line reader.
+#include "readers/DigestLines.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tv {
+namespace {
+
+using A = HashAlgorithm;
+using K = DigestLineKind;
+
+const std::string Md5 = "d41d8cd98f00b204e9800998ecf8427e";
+const std::string Sha1 = "da39a3ee5e6b4b0d3255bfef95601890afd80709";
+const std::string Sha256 = "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855";
+const std::string Sha512 = Sha256 + Sha256;
+
+struct LineCase {
+    std::string Line;
+    std::optional<A> ByName;
+    K Kind;
+    std::optional<A> Algorithm; // as ParseDigestLine leaves it: the tag's or byName's
+    std::string Name;           // for Entry; for Bad a piece of the reason
+    std::string Hex = {};
+    bool Escaped = false, Tagged = false, Binary = false;
+};
+
+TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
+    const std::vector<LineCase> cases = {
+        // GNU text and binary mode; the name keeps leading blanks and inner "  " and "*".
+        {Md5 + "  a b.txt", {}, K::Entry, {}, "a b.txt", Md5},
+        {Md5 + " *a b.txt", {}, K::Entry, {}, "a b.txt", Md5, false, false, true},
+        {Md5 + "   lead", {}, K::Entry, {}, " lead", Md5},
+        {Md5 + "  *star  x", {}, K::Entry, {}, "*star  x", Md5},
+        {Md5 + "  trail ", {}, K::Entry, {}, "trail ", Md5},
+        {"  \t" + Sha1 + "  indented", {}, K::Entry, {}, "indented", Sha1},
+        {Sha256 + "  sub/dir\\win.txt", {}, K::Entry, {}, "sub/dir\\win.txt", Sha256},
+        {"D41D8CD98F00B204E9800998ECF8427E  upper", {}, K::Entry, {}, "upper", "D41D8CD98F00B204E9800998ECF8427E"},
+        {Md5 + "  x\r", {}, K::Entry, {}, "x", Md5},
+        {"\xEF\xBB\xBF" + Md5 + "  bom", {}, K::Entry, {}, "bom", Md5},
+        {Md5 + "  ", {}, K::Bad, {}, "no file name"},
+        // GNU's escaped form.
+        {"\\" + Md5 + "  back\\\\slash", {}, K::Entry, {}, "back\\slash", Md5, true},
+        {"\\" + Md5 + " *new\\nline\\rcr", {}, K::Entry, {}, "new\nline\rcr", Md5, true, false, true},
+        {"\\" + Md5 + "  bad\\t", {}, K::Bad, {}, "not \\\\, \\n or \\r"},
+        {"\\" + Md5 + "  trailing\\", {}, K::Bad, {}, "not \\\\, \\n or \\r"},
+        // The list's name decides a GNU line's algorithm, and its length must fit.
+        {Sha256 + "  x", A::Sha256, K::Entry, A::Sha256, "x", Sha256},
+        {Sha256 + "  x", A::Md5, K::Bad, {}, "64 hex digits where MD5 has 32"},
+        {Sha256.substr(1) + "  x", {}, K::Bad, {}, "63 hex digits: no digest algorithm"},
+        {"e8b7be43  crc", {}, K::Bad, {}, "8 hex digits: no digest algorithm"},
+        // BSD tags: coreutils --tag, RHash's padded tags, the BSD tools, OpenSSL old and new.
+        {"SHA256 (a b) = " + Sha256, {}, K::Entry, A::Sha256, "a b", Sha256, false, true},
+        {"MD5   (a b) = " + Md5, {}, K::Entry, A::Md5, "a b", Md5, false, true},
+        {"SHA1 (x) = " + Sha1 + "  ", A::Md5, K::Entry, A::Sha1, "x", Sha1, false, true},
+        {"SHA2-256(a b)= " + Sha256, {}, K::Entry, A::Sha256, "a b", Sha256, false, true},
+        {"SHA256(a b)= " + Sha256, {}, K::Entry, A::Sha256, "a b", Sha256, false, true},
+        {"MD5(a b)= " + Md5, {}, K::Entry, A::Md5, "a b", Md5, false, true},
+        {"SHA2-512(a)= " + Sha512, {}, K::Entry, A::Sha512, "a", Sha512, false, true},
+        {"sha512 (a) = " + Sha512, {}, K::Entry, A::Sha512, "a", Sha512, false, true},
+        {"SHA-1 (a) = " + Sha1, {}, K::Entry, A::Sha1, "a", Sha1, false, true},
+        {"CRC32 (a) = e8b7be43", {}, K::Entry, A::Crc32, "a", "e8b7be43", false, true},
+        {"MD5 (x (1) = y) = " + Md5, {}, K::Entry, A::Md5, "x (1) = y", Md5, false, true},
+        {"MD5 ((a)) = " + Md5, {}, K::Entry, A::Md5, "(a)", Md5, false, true},
+        {"\\SHA256 (back\\\\slash\\n) = " + Sha256, {}, K::Entry, A::Sha256, "back\\slash\n", Sha256, true, true},
+        {"MD5 (x) = " + Sha256, {}, K::Bad, {}, "64 hex digits where MD5 has 32"},
+        {"MD5 (x) = " + Md5.substr(1) + "g", {}, K::Bad, {}, "not a hex digit"},
+        {"BLAKE2b (x) = " + Sha512, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b\""},
+        {"SHA2-999(x)= " + Sha512, {}, K::Bad, {}, "unknown algorithm tag"},
+        {"MD5 () = " + Md5, {}, K::Bad, {}, "no file name"},
+        // Comments, blanks and lines of neither form.
+        {"", {}, K::Ignored, {}, ""},
+        {" \t\r", {}, K::Ignored, {}, ""},
+        {"# sha256sum output", {}, K::Ignored, {}, ""},
+        {"  ; a comment", {}, K::Ignored, {}, ""},
+        {Md5 + " x", {}, K::Bad, {}, "no two-character separator"},
+        {Md5 + "\tx", {}, K::Bad, {}, "no two-character separator"},
+        {Md5, {}, K::Bad, {}, "no two-character separator"},
+        {Md5.substr(0, 31) + "z  x", {}, K::Bad, {}, "not a hex digit"},
+        {"holiday photo 01.jpg 3A9F0C21", {}, K::Bad, {}, "neither a GNU nor a BSD"},
+        {"MD5 (x) = ", {}, K::Bad, {}, "neither a GNU nor a BSD"},
+        {std::string("\x7f\x45\x4c\x46\x02\x01", 6), {}, K::Bad, {}, "neither"},
+        {Md5 + "  nul" + std::string(1, '\0') + "x", {}, K::Bad, {}, "NUL byte"},
+    };
+    for (const LineCase& c : cases) {
+        SCOPED_TRACE(c.Line);
+        const DigestLine d = ParseDigestLine(c.Line, c.ByName);
+        ASSERT_EQ(d.Kind, c.Kind) << d.Reason;
+        if (!c.ByName) {
+            EXPECT_EQ(LooksLikeDigestList(c.Line), c.Kind == K::Entry);
+        }
+        if (c.Kind == K::Bad) {
+            EXPECT_NE(d.Reason.find(c.Name), std::string::npos) << d.Reason;
+            continue;
+        }
+        EXPECT_EQ(d.Name, c.Name);
+        EXPECT_EQ(d.Hex, c.Hex);
+        EXPECT_EQ(d.Algorithm, c.Algorithm);
+        EXPECT_EQ(d.Escaped, c.Escaped);
+        EXPECT_EQ(d.Tagged, c.Tagged);
+        EXPECT_EQ(d.Binary, c.Binary);
+    }
+}
+
+TEST(DigestLines, ListNamesGiveTheirAlgorithm) {
+    const std::vector<std::pair<std::string, std::optional<A>>> cases = {
+        {"album.md5", A::Md5},          {"ALBUM.MD5", A::Md5},           {"x.Sha1", A::Sha1},
+        {"x.sha224", A::Sha224},        {"dir/x.sha256", A::Sha256},     {"x.SHA384", A::Sha384},
+        {"C:\\lists\\x.sha512", A::Sha512}, {"MD5SUMS", A::Md5},         {"sha1sums", A::Sha1},
+        {"SHA224SUMS", A::Sha224},      {"Sha256Sums.txt", A::Sha256},   {"sha256sums-x86_64", A::Sha256},
+        {"SHA384SUMS_1", A::Sha384},    {"SHA512SUMS", A::Sha512},       {"/srv/SHA256SUMS", A::Sha256},
+        {"SHA256SUMSX", {}},            {"x.sha256.txt", {}},            {"x.sfv", {}},
+        {"x.md5sum", {}},               {".md5", {}},                    {"MD5SUM", {}},
+        {"notes.txt", {}},              {"SHA256", {}},                  {"", {}},
+    };
+    for (const auto& [name, algorithm] : cases) {
+        EXPECT_EQ(AlgorithmOfListName(name), algorithm) << name;
+    }
+}
+
+std::string Hex(const std::string& bytes) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (const char c : bytes) {
+        const auto b = static_cast<unsigned char>(c);
+        (out += digits[b >> 4]) += digits[b & 15];
+    }
+    return out;
+}
+
+TEST(DigestLines, AListIsHandedOverLineByLineWithItsBadLinesCounted) {
+    TextLineReader reader = TextLineReader::OverText("\xEF\xBB\xBF# written by hand\r\n" + Sha256 + "  one\r\n\r\n" +
+                                                     Md5 + "  wrong length\r\n" + "\\" + Sha256 + " *two\\\\x\r\n" +
+                                                     "MD5 (three) = " + Md5 + "\r\n" + "SHA3-256 (four) = " + Sha256);
+    std::vector<ListRecord> taken;
+    ParseProgress progress;
+    progress.Take = [&](ListRecord&& r) { taken.push_back(std::move(r)); };
+    DigestListForm form;
+    const ParsedList list = ParseDigestList(reader, progress, A::Sha256, &form);
+
+    EXPECT_TRUE(list.Entries.empty());
+    EXPECT_EQ(list.Taken, 3u);
+    EXPECT_FALSE(list.HasSizes);
+    EXPECT_EQ(list.Stop, ListStop::None);
+    EXPECT_EQ(list.UnreadLines, 2);
+    EXPECT_EQ(list.IrregularLines, 2);
+    EXPECT_EQ(list.StopText, "line 4: 32 hex digits where SHA-256 has 64");
+    EXPECT_FALSE(form.Tagged);
+    EXPECT_FALSE(form.Binary);
+    ASSERT_EQ(taken.size(), 3u);
+    const struct {
+        const char* Name;
+        A Algorithm;
+        std::string Hex;
+        bool Literal;
+    } want[] = {{"one", A::Sha256, Sha256, false}, {"two\\x", A::Sha256, Sha256, true}, {"three", A::Md5, Md5, false}};
+    for (std::size_t i = 0; i < taken.size(); ++i) {
+        EXPECT_EQ(taken[i].Name, want[i].Name);
+        EXPECT_EQ(taken[i].Algorithm, want[i].Algorithm);
+        EXPECT_EQ(Hex(taken[i].Digest), want[i].Hex);
+        EXPECT_EQ(taken[i].Crc, std::stoul(want[i].Hex.substr(0, 8), nullptr, 16));
+        EXPECT_EQ(taken[i].Size, 0);
+        EXPECT_EQ(taken[i].LiteralBackslash, want[i].Literal);
+    }
+}
+
+TEST(DigestLines, EmptyAndBinaryFilesGiveNoEntries) {
+    for (const std::string& text : {std::string(), std::string("\r\n\r\n"), std::string("\x89PNG\r\n\x1a\n\0\0\rIHDR", 16)}) {
+        TextLineReader reader = TextLineReader::OverText(text);
+        const ParsedList list = ParseDigestList(reader, {}, std::nullopt);
+        EXPECT_EQ(list.Size(), 0u);
+        EXPECT_EQ(list.IrregularLines > 0, text.size() > 4) << list.IrregularLines;
+    }
+}
+
+TEST(DigestLines, ACrc32TagLineGivesACrcRecord) {
+    TextLineReader reader = TextLineReader::OverText("CRC32 (a) = e8b7be43\nMD5 (a) = " + Md5 + "\n");
+    DigestListForm form;
+    const ParsedList list = ParseDigestList(reader, {}, std::nullopt, &form);
+    ASSERT_EQ(list.Entries.size(), 2u);
+    EXPECT_EQ(list.Entries[0].Algorithm, A::Crc32);
+    EXPECT_EQ(list.Entries[0].Crc, 0xe8b7be43u);
+    EXPECT_TRUE(list.Entries[0].Digest.empty());
+    EXPECT_EQ(list.Entries[1].Algorithm, A::Md5);
+    EXPECT_TRUE(form.Tagged);
+}
+
+} // namespace
+} // namespace tv
