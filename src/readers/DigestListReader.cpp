@@ -20,34 +20,17 @@ bool CommentOrBlank(std::string_view line) {
     return at == std::string_view::npos || line[at] == '#' || line[at] == ';';
 }
 
-// The first line of the file that is neither blank nor a comment, among the first few.
-std::optional<std::string> FirstEntryLine(FileSystem& fs, const std::string& path) {
-    TextLineReader reader(fs, path);
-    for (int n = 0; n < LinesToRecognise && !reader.Eof(); ++n) {
-        std::string line = reader.ReadLine();
-        if (!CommentOrBlank(line)) return line;
-    }
-    return std::nullopt;
-}
-
 } // namespace
 
 bool LooksLikeDigestListFile(FileSystem& fs, const std::string& path) {
-    const std::optional<std::string> line = FirstEntryLine(fs, path);
-    return line && LooksLikeDigestList(*line);
+    TextLineReader reader(fs, path);
+    for (int n = 0; n < LinesToRecognise && !reader.Eof(); ++n) {
+        const std::string line = reader.ReadLine();
+        if (CommentOrBlank(line)) continue;
+        return LooksLikeDigestList(line);
+    }
+    return false;
 }
-
-namespace {
-
-// The list is written in BSD tag lines: its first entry line names its algorithm by a tag.
-bool FirstEntryTagged(FileSystem& fs, const std::string& path) {
-    const std::optional<std::string> line = FirstEntryLine(fs, path);
-    if (!line) return false;
-    const DigestLine parsed = ParseDigestLine(*line);
-    return parsed.Kind == DigestLineKind::Entry && parsed.Algorithm.has_value();
-}
-
-} // namespace
 
 bool MayHoldDigestsByContent(const std::string& path) {
     const std::string ext = UpperAscii(ExtractFileExt(path));
@@ -72,11 +55,12 @@ void TForm1::ReadDigestList(std::optional<HashAlgorithm> byName) {
         seen.Add(r.Algorithm);
         if (!first) first = r.Algorithm;
     };
-    ParsedList list = ParseListFile(fs, ListPath, [byName](TextLineReader& reader, const ParseProgress& p) {
-        return ParseDigestList(reader, p, byName);
+    DigestListForm form;
+    ParsedList list = ParseListFile(fs, ListPath, [byName, &form](TextLineReader& reader, const ParseProgress& p) {
+        return ParseDigestList(reader, p, byName, &form);
     }, progress);
     SetListAlgorithms(seen, byName ? *byName : first.value_or(HashAlgorithm::Sha256));
-    ListTagged = EntryCount > 0 && FirstEntryTagged(fs, ListPath);
+    ListTagged = form.Tagged; // a request list keeps the form
     if (list.UnreadLines > 0 && list.Stop == ListStop::None && list.StopText) UnreadReason = *list.StopText;
     list.StopText.reset();
     ApplyParsedList(*this, std::move(list));
