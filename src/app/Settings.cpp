@@ -10,9 +10,9 @@
 #include "readers/ListLine.h"
 
 #include <climits>
-#include <iterator>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>

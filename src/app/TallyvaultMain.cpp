@@ -71,7 +71,8 @@ void TForm1::ClickListKind(TMenuItem& item) {
 }
 
 void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
-    const bool listKind = std::any_of(std::begin(ListKinds), std::end(ListKinds), [&](const TMenuItem& m) { return &m == &item; });
+    const bool listKind =
+        std::any_of(std::begin(ListKinds), std::end(ListKinds), [&](const TMenuItem& m) { return &m == &item; });
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
     if (click == MenuClick::Radio) listKind ? ClickListKind(item) : ClickDuplicateOption(item);
     if (command) command();

@@ -126,10 +126,13 @@ public:
     // what the list needs: one radio item per algorithm (CRC-32 writes SFV or CSV), in the order of
     // Algorithms[]; and whether digest lists are written as BSD tag lines.
     TMenuItem ListKindMenu{"作成するリストの種類(&L)"}; // the submenu of the items below
-    TMenuItem ListKinds[HashAlgorithmCount] = {
-        {"CRC-32 (SFV, CSV)(&C)", true, true}, {"MD5(&5)", true, true},     {"SHA-1(&1)", true, true},
-        {"SHA-224(&2)", true, true},            {"SHA-256(&6)", true, true}, {"SHA-384(&3)", true, true},
-        {"SHA-512(&4)", true, true}};
+    TMenuItem ListKinds[HashAlgorithmCount] = {{"CRC-32 (SFV, CSV)(&C)", true, true},
+                                               {"MD5(&5)", true, true},
+                                               {"SHA-1(&1)", true, true},
+                                               {"SHA-224(&2)", true, true},
+                                               {"SHA-256(&6)", true, true},
+                                               {"SHA-384(&3)", true, true},
+                                               {"SHA-512(&4)", true, true}};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};

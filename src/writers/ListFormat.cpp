@@ -109,8 +109,8 @@ std::optional<HashAlgorithm> AlgorithmOfSavedList(std::string_view path) {
 std::string KindFilterOf(HashAlgorithm algorithm) {
     const AlgorithmInfo& info = InfoOf(algorithm);
     if (algorithm == HashAlgorithm::Crc32) return writertexts::SaveFilter;
-    return std::string(info.ColumnTitle) + writertexts::DigestFilterTail + "|*." + info.Extension + ";" + info.SumsName +
-           "*";
+    return std::string(info.ColumnTitle) + writertexts::DigestFilterTail + "|*." + info.Extension + ";" +
+           info.SumsName + "*";
 }
 
 std::string SaveFilterOf(HashAlgorithm first) {

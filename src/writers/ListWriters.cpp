@@ -65,8 +65,7 @@ std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding,
     std::vector<WrittenRow> rows;
     for (const TListItem& row : list.Items()) {
         if (!row.Checked) continue;
-        if (!escaped && !NameFitsListLine(row.FileName()))
-            throw IoError(writertexts::NameNotListable + row.Caption());
+        if (!escaped && !NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption());
         rows.push_back({&row, WrittenName(row, encoding)});
     }
     return rows;

@@ -432,8 +432,8 @@ TEST(CreateKinds, TheChosenKindIsScannedOfferedAndWritten) {
     ASSERT_EQ(h.ui.Dialogs.size(), 1u);
     EXPECT_EQ(h.ui.Dialogs[0].Proposed, JoinPath(folder, "trip.sha256"));
     EXPECT_EQ(h.ui.Dialogs[0].Filter.rfind("SHA-256 File|*.sha256;SHA256SUMS*|SFV or CSV File|", 0), 0u);
-    EXPECT_EQ(h.dir.Read("trip/trip.MD5"),
-              "\\" + hex(HashAlgorithm::Md5, "slashed") + "  a\\\\b.jpg\n" + hex(HashAlgorithm::Md5, "one") + "  one.jpg\n");
+    EXPECT_EQ(h.dir.Read("trip/trip.MD5"), "\\" + hex(HashAlgorithm::Md5, "slashed") + "  a\\\\b.jpg\n" +
+                                               hex(HashAlgorithm::Md5, "one") + "  one.jpg\n");
     // Back in read mode with the new list, every row ○.
     EXPECT_FALSE(h.form.IsCreateMode);
     EXPECT_EQ(h.form.EntryCount, 2);

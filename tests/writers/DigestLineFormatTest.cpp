@@ -56,12 +56,18 @@ TEST(ListKinds, SavedNamesProposalsAndFilters) {
     const struct {
         const char* Path;
         std::optional<HashAlgorithm> Kind;
-    } saved[] = {{"/d/list.sfv", HashAlgorithm::Crc32},    {"/d/LIST.Csv", HashAlgorithm::Crc32},
-                 {"/d/a.MD5", HashAlgorithm::Md5},         {"/d/a.sha1", HashAlgorithm::Sha1},
-                 {"/d/a.sha224", HashAlgorithm::Sha224},   {"/d/a.Sha256", HashAlgorithm::Sha256},
-                 {"/d/a.sha384", HashAlgorithm::Sha384},   {"/d/a.sha512", HashAlgorithm::Sha512},
-                 {"/d/SHA256SUMS", HashAlgorithm::Sha256}, {"/d/md5sums.txt", HashAlgorithm::Md5},
-                 {"/d/list", std::nullopt},                {"/d/list.txt", std::nullopt},
+    } saved[] = {{"/d/list.sfv", HashAlgorithm::Crc32},
+                 {"/d/LIST.Csv", HashAlgorithm::Crc32},
+                 {"/d/a.MD5", HashAlgorithm::Md5},
+                 {"/d/a.sha1", HashAlgorithm::Sha1},
+                 {"/d/a.sha224", HashAlgorithm::Sha224},
+                 {"/d/a.Sha256", HashAlgorithm::Sha256},
+                 {"/d/a.sha384", HashAlgorithm::Sha384},
+                 {"/d/a.sha512", HashAlgorithm::Sha512},
+                 {"/d/SHA256SUMS", HashAlgorithm::Sha256},
+                 {"/d/md5sums.txt", HashAlgorithm::Md5},
+                 {"/d/list", std::nullopt},
+                 {"/d/list.txt", std::nullopt},
                  {"/d/a.cs", std::nullopt}};
     for (const auto& s : saved)
         EXPECT_EQ(AlgorithmOfSavedList(s.Path), s.Kind) << s.Path;

@@ -20,8 +20,8 @@ ShellResult In(const std::string& folder, const std::string& command) {
 // Unicode, spaces, empty and identical files; with `escaped`, names coreutils writes in its escaped
 // form (a backslash, a line break, a CR), which RHash does not read back.
 std::vector<std::string> WriteTree(const TempDir& dir, const std::string& folder, bool escaped) {
-    std::vector<std::string> names = {"plain.bin", "with two  spaces.dat", "写真 01.jpg", "empty.bin",
-                                      "empty too.bin", "same 1.bin", "same 2.bin"};
+    std::vector<std::string> names = {"plain.bin",     "with two  spaces.dat", "写真 01.jpg", "empty.bin",
+                                      "empty too.bin", "same 1.bin",           "same 2.bin"};
     const std::vector<std::string> contents = {std::string(70000, 'p'), "spaced", "日本語", "", "", "same", "same"};
     for (std::size_t i = 0; i < names.size(); ++i)
         dir.Write(folder + "/" + names[i], contents[i]);
@@ -48,11 +48,10 @@ TEST(DigestPeers, OurListsPassTheirCheckersAndMatchWhatTheyWrite) {
     const struct {
         std::string Out, Checker;
         bool Tag;
-    } kinds[] = {{"list.md5", "md5sum", false},       {"list.sha1", "sha1sum", false},
-                 {"list.sha224", "sha224sum", false}, {"list.SHA256", "sha256sum", false},
-                 {"list.sha384", "sha384sum", false}, {"list.sha512", "sha512sum", false},
-                 {"SHA256SUMS", "sha256sum", false},  {"tagged.sha256", "sha256sum", true},
-                 {"MD5SUMS", "md5sum", true}};
+    } kinds[] = {
+        {"list.md5", "md5sum", false},       {"list.sha1", "sha1sum", false},      {"list.sha224", "sha224sum", false},
+        {"list.SHA256", "sha256sum", false}, {"list.sha384", "sha384sum", false},  {"list.sha512", "sha512sum", false},
+        {"SHA256SUMS", "sha256sum", false},  {"tagged.sha256", "sha256sum", true}, {"MD5SUMS", "md5sum", true}};
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.Out + (k.Tag ? " --tag" : ""));
         TempDir dir;

@@ -131,8 +131,7 @@ void Win32Window::BuildMenus() {
     ::AppendMenuW(dubble, MF_SEPARATOR, 0, nullptr);
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
     HMENU kinds = ::CreatePopupMenu();
-    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(kinds),
-                  W(f.ListKindMenu.Caption()).c_str());
+    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(kinds), W(f.ListKindMenu.Caption()).c_str());
     AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
         if (&item == &f.WriteBsdTags) ::AppendMenuW(kinds, MF_SEPARATOR, 0, nullptr);
         AddItem(kinds, item, click, std::move(command), evenWhileRunning);
