@@ -87,13 +87,13 @@ TEST(DigestPeers, OurListsPassTheirCheckersAndMatchWhatTheyWrite) {
         EXPECT_NE(rhash.out.find("Everything OK"), std::string::npos) << rhash.out;
 
         // One changed file: their checker and our verification both fail it.
-        dir.Write("set/same 2.bin", "changed");
+        dir.Write("set/plain.bin", "changed");
         const ShellResult failed = In(set, k.Checker + " -c " + ShellQuote(k.Out));
         EXPECT_NE(failed.status, 0);
-        EXPECT_NE(failed.out.find("same 2.bin: FAILED"), std::string::npos) << failed.out;
+        EXPECT_NE(failed.out.find("plain.bin: FAILED"), std::string::npos) << failed.out;
         const ShellResult verified = In(set, std::string(TV_CLI_PATH) + " verify " + ShellQuote(k.Out));
         EXPECT_EQ(verified.status, 1) << verified.out;
-        EXPECT_NE(verified.out.find("×\tsame 2.bin\t"), std::string::npos) << verified.out;
+        EXPECT_NE(verified.out.find("×\tplain.bin\t"), std::string::npos) << verified.out;
     }
 }
 
