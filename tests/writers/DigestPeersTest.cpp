@@ -103,7 +103,7 @@ TEST(DigestPeers, CreateRefusesWhatItCannotWrite) {
     const std::string cli = std::string(TV_CLI_PATH) + " create . ";
     const std::string set = dir / "set";
     // No kind by the name, or --tag on a CRC-32 list: usage, nothing written.
-    for (const std::string& args : {"list.txt", "list", "list.sfv --tag", "list.csv --tag", "SHA256SUM"}) {
+    for (const std::string args : {"list.txt", "list", "list.sfv --tag", "list.csv --tag", "SHA256SUM"}) {
         SCOPED_TRACE(args);
         const ShellResult r = In(set, cli + args);
         EXPECT_EQ(r.status, 2) << r.out;
