@@ -181,20 +181,27 @@ private:
     std::size_t left_ = 0;
 };
 
+// MinGW lays bit-fields out as Microsoft's compiler does, starting a new unit wherever their type
+// changes; the GNU layout packs the slot and the flags into one word there too.
+#ifdef __MINGW32__
+#define TV_GNU_LAYOUT __attribute__((gcc_struct))
+#else
+#define TV_GNU_LAYOUT
+#endif
+
 // The flags are bits and the name and the rare texts pointers, so that an entry is 40 bytes besides
-// its name's bytes. The flags share the slot's 32-bit unit: MinGW lays bit-fields of different types
-// out in separate units, which would make the entry 48 bytes there.
-struct TCrcTable {
+// its name's bytes.
+struct TV_GNU_LAYOUT TCrcTable {
     EntryName FileName;        // the name in the file system's encoding, relative to the list's folder
     std::int64_t FileSize = 0; // meaningful only while the list gives sizes; NoSize when its line gave none
     std::uint32_t Crc = 0;          // a CRC-32 entry's CRC; a digest entry's first four bytes (its sort key)
     std::uint32_t DigestSlot : 24 = 0; // 0: a CRC-32 entry; else its digest's place beside the table, plus one
-    std::uint32_t Found : 1 = 0; // this content has been found (own name or SameFile)
-    std::uint32_t SizeMatched : 1 = 0; // set with Found by the size-first searches
-    std::uint32_t Exists : 1 = 0; // the entry's own file is present (and carries the content, once found)
-    std::uint32_t Selected : 1 = 0; // the row's tick, copied in by the complement search
-    std::uint32_t ByListBytes : 1 = 0; // FileName is the list's bytes: they did not convert, or name the file on disk
-    std::uint32_t LiteralBackslash : 1 = 0; // a "\" in FileName is a character of the name (GNU's escaped form), no separator
+    bool Found : 1 = false;       // this content has been found (own name or SameFile)
+    bool SizeMatched : 1 = false; // set with Found by the size-first searches
+    bool Exists : 1 = false;      // the entry's own file is present (and carries the content, once found)
+    bool Selected : 1 = false;    // the row's tick, copied in by the complement search
+    bool ByListBytes : 1 = false; // FileName is the list's bytes: they did not convert, or name the file on disk
+    bool LiteralBackslash : 1 = false; // a "\" in FileName is a character of the name (GNU's escaped form)
     RareText SameFile;            // full path of a file with this content that is not the entry's own file
     RareText ListBytes;           // the list's own bytes of the name when they differ from FileName
 };

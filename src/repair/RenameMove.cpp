@@ -129,18 +129,26 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // One file may carry the content of several ticked entries: it is copied for all but the last
     // that takes it, so no content is lost. A file that is an entry's own file in place is only
     // ever copied: moving it would take it from its entry.
+    // Rows that name one file and one found copy (a list with a line per algorithm for each file)
+    // make one change between them: the first of them plans it, the others need nothing more.
+    auto change = [&](std::int32_t j) {
+        return PathKey(EntryTable[j].SameFile) + '\n' + PathKey(JoinPath(BaseFolder, EntryTable[j].FileName));
+    };
     std::unordered_map<std::string, std::int32_t> users;
-    std::unordered_set<std::string> held;
+    std::unordered_set<std::string> held, changes;
     for (std::int32_t j = 0; j < EntryCount; ++j) {
-        if (qualifies(j) && !EntryTable[j].SameFile.empty()) ++users[PathKey(EntryTable[j].SameFile)];
+        if (qualifies(j) && !EntryTable[j].SameFile.empty() && changes.insert(change(j)).second)
+            ++users[PathKey(EntryTable[j].SameFile)];
         if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
         ReportProgress();
     }
     auto follow = [&](const std::string& from, const std::string& to) {
         return [&, from, to](std::int32_t j) {
             if (!qualifies(j)) return;
-            --users[PathKey(from)];
-            ++users[PathKey(to)];
+            // Called before the row's same file becomes `to`.
+            if (changes.erase(change(j))) --users[PathKey(from)];
+            if (changes.insert(PathKey(to) + '\n' + PathKey(JoinPath(BaseFolder, EntryTable[j].FileName))).second)
+                ++users[PathKey(to)];
         };
     };
     // The list file's identity, asked once: a plain source is the list file only when it is the same
@@ -160,7 +168,10 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         ReportProgress();
         TCrcTable& e = EntryTable[i];
         if (!qualifies(i)) continue;
-        if (!e.SameFile.empty()) --users[PathKey(e.SameFile)];
+        if (!e.SameFile.empty()) {
+            if (!changes.erase(change(i))) continue;
+            --users[PathKey(e.SameFile)];
+        }
         if (UnsafeTargetName(e)) {
             ++passedOver;
             continue;

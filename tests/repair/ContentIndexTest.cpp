@@ -38,7 +38,7 @@ void Build(Fixture& f, std::uint32_t seed, bool repeatCrcs) {
         const std::string name = std::string("e").append(std::to_string(k)).append(".bin");
         f.table.MakeRoom(f.count);
         f.table[f.count++] =
-            TCrcTable{name, static_cast<std::int32_t>(c.size()), CrcOf(c), 0, false, false, false, false, false, {}, {}};
+            TCrcTable{name, static_cast<std::int32_t>(c.size()), CrcOf(c), 0, false, false, false, false, false, false, {}, {}};
         if (rng() % 3 == 0) f.files.push_back(f.dir.Write("set/" + name, c));
         if (rng() % 2 == 0) f.files.push_back(f.dir.Write("other/c" + std::to_string(k), c));
         if (rng() % 3 == 0)

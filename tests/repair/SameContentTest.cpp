@@ -243,7 +243,7 @@ TEST(SameContentLookup, EveryEntryWithTheKeyButTheFilesOwn) {
     std::int32_t n = 0;
     auto add = [&](const std::string& name, std::int64_t size, const std::string& content) {
         t.MakeRoom(n);
-        t[n++] = TCrcTable{name, size, CrcOf(content), 0, false, false, false, false, false, {}, {}};
+        t[n++] = TCrcTable{name, size, CrcOf(content), 0, false, false, false, false, false, false, {}, {}};
     };
     add("late.jpg", NoSize, photo);
     add("p1.jpg", static_cast<std::int64_t>(photo.size()), photo);

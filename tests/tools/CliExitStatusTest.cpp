@@ -30,7 +30,23 @@ std::string Entry(const std::string& name) {
 }
 
 const std::vector<ExitCase>& Cases() {
+    // The SHA-256 of "a".
+    const std::string sha = "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb";
     static const std::vector<ExitCase> cases = {
+        {"a digest list by its name", {"a.bin"}, "SHA256SUMS", sha + "  a.bin\n", "verify $SET/SHA256SUMS", 0, "",
+         "○\ta.bin\t\tca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb\t"},
+        {"a digest list by its lines", {"a.bin"}, "sums", "SHA256 (a.bin) = " + sha + "\n", "verify $SET/sums", 0, "", ""},
+        {"a digest line too short and an unknown tag",
+         {"a.bin"},
+         "list.sha256",
+         sha + "  a.bin\n" + sha.substr(1) + "  b.bin\nMD7 (c.bin) = 00\n",
+         "verify $SET/list.sha256",
+         3,
+         "2 lines of list.sha256 that are neither entry nor comment were passed over (line 2: 63 hex digits",
+         "○\ta.bin"},
+        {"an empty digest list", {}, "list.md5", "", "verify $SET/list.md5", 2, "", "規格外のＣＲＣファイルです list.md5"},
+        {"a binary file as a digest list", {}, "list.sha1", std::string("\x7f" "ELF\x02\x01\0\0\xff\xfe", 10),
+         "verify $SET/list.sha1", 2, "1 line of list.sha1", "規格外のＣＲＣファイルです list.sha1"},
         {"a whole list, every row ○", {"a.bin"}, "list.sfv", Entry("a.bin"), "verify $SET/list.sfv", 0, "", ""},
         {"a line that is no entry",
          {"a.bin"},
