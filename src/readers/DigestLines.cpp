@@ -9,18 +9,40 @@
 // parse works on views of the line: an entry costs its name and its digest, nothing else.
 #include "readers/DigestLines.h"
 
+#include <array>
 #include <cctype>
 
 namespace tv {
 
 namespace {
 
-bool IsHexDigit(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'f'); }
-bool IsAlnum(char c) { return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z'); }
-bool IsSpaceOrTab(char c) { return c == ' ' || c == '\t'; }
+// A digit's value, or -1: looked up, since the digits of a digest fall at random between "0-9" and
+// "a-f" and a test for each range would be mispredicted at every other digit.
+constexpr auto NibbleTable = [] {
+    std::array<signed char, 256> t{};
+    for (int c = 0; c < 256; ++c)
+        t[static_cast<std::size_t>(c)] = static_cast<signed char>(c >= '0' && c <= '9'   ? c - '0'
+                                                                  : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                  : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                                                         : -1);
+    return t;
+}();
+int Nibble(char c) {
+    return NibbleTable[static_cast<unsigned char>(c)];
+}
+bool IsHexDigit(char c) {
+    return Nibble(c) >= 0;
+}
+bool IsAlnum(char c) {
+    return (c >= '0' && c <= '9') || ((c | 0x20) >= 'a' && (c | 0x20) <= 'z');
+}
+bool IsSpaceOrTab(char c) {
+    return c == ' ' || c == '\t';
+}
 
 std::string_view TrimSpaceRight(std::string_view s) {
-    while (!s.empty() && IsSpaceOrTab(s.back())) s.remove_suffix(1);
+    while (!s.empty() && IsSpaceOrTab(s.back()))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -36,13 +58,15 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 // the written names ("SHA-256"), in any letter case.
 std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
     if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
-        for (const AlgorithmInfo& info : Algorithms)
-            if (std::string_view(info.BsdTag).size() > 3 && EqualNoCase(tag.substr(5), info.BsdTag + 3))
-                return info.Algorithm;
+        // The SHA-2 family only: "SHA2-256" is "SHA256", "SHA2-1" is nothing.
+        for (const HashAlgorithm a :
+             {HashAlgorithm::Sha224, HashAlgorithm::Sha256, HashAlgorithm::Sha384, HashAlgorithm::Sha512})
+            if (EqualNoCase(tag.substr(5), InfoOf(a).BsdTag + 3)) return a;
         return std::nullopt;
     }
     for (const AlgorithmInfo& info : Algorithms)
-        if (EqualNoCase(tag, info.BsdTag) || (info.Algorithm != HashAlgorithm::Crc32 && EqualNoCase(tag, info.ColumnTitle)))
+        if (EqualNoCase(tag, info.BsdTag) ||
+            (info.Algorithm != HashAlgorithm::Crc32 && EqualNoCase(tag, info.ColumnTitle)))
             return info.Algorithm;
     return std::nullopt;
 }
@@ -71,7 +95,9 @@ LineParts Bad(std::string reason) {
     return p;
 }
 
-std::string Digits(std::size_t n) { return std::to_string(n) + " hex digits"; }
+std::string Digits(std::size_t n) {
+    return std::to_string(n) + " hex digits";
+}
 
 // Matches "TAG (name) = HEX" (blanks around "(" and "=" optional); false when the line is not of that shape.
 bool SplitTagLine(std::string_view s, std::string_view& tag, std::string_view& name, std::string_view& hex) {
@@ -81,13 +107,16 @@ bool SplitTagLine(std::string_view s, std::string_view& tag, std::string_view& n
     if (!IsTagText(tag)) return false;
     const std::string_view t = TrimSpaceRight(s);
     std::size_t i = t.size();
-    while (i > open && IsAlnum(t[i - 1])) --i;
+    while (i > open && IsAlnum(t[i - 1]))
+        --i;
     hex = t.substr(i);
     if (hex.empty()) return false;
-    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    while (i > open && IsSpaceOrTab(t[i - 1]))
+        --i;
     if (i == open || t[i - 1] != '=') return false;
     --i;
-    while (i > open && IsSpaceOrTab(t[i - 1])) --i;
+    while (i > open && IsSpaceOrTab(t[i - 1]))
+        --i;
     if (i == open + 1 || t[i - 1] != ')') return false;
     name = t.substr(open + 1, i - 1 - (open + 1));
     return true;
@@ -110,7 +139,8 @@ const char* NameFault(std::string_view name, bool escaped) {
 LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     if (s.size() >= 3 && s.substr(0, 3) == "\xEF\xBB\xBF") s.remove_prefix(3);
     if (!s.empty() && s.back() == '\r') s.remove_suffix(1);
-    while (!s.empty() && IsSpaceOrTab(s.front())) s.remove_prefix(1);
+    while (!s.empty() && IsSpaceOrTab(s.front()))
+        s.remove_prefix(1);
     if (s.empty() || s[0] == '#' || s[0] == ';') return {};
 
     LineParts p;
@@ -121,7 +151,8 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     }
 
     std::size_t h = 0;
-    while (h < s.size() && IsHexDigit(s[h])) ++h;
+    while (h < s.size() && IsHexDigit(s[h]))
+        ++h;
     std::string_view tag;
     if (h > 0 && h + 1 < s.size() && s[h] == ' ' && (s[h + 1] == ' ' || s[h + 1] == '*')) {
         p.Hex = s.substr(0, h);
@@ -139,8 +170,9 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
         return Bad("neither a GNU nor a BSD digest line");
     }
 
-    for (char c : p.Hex)
-        if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
+    if (p.Tagged)
+        for (char c : p.Hex)
+            if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
     if (!p.Algorithm && byName) p.Algorithm = byName;
     if (p.Algorithm) {
         const std::size_t want = DigestBytes(*p.Algorithm) * 2;
@@ -167,6 +199,14 @@ std::string NameOf(const LineParts& p) {
         const char e = p.Name[++i];
         out += e == 'n' ? '\n' : e == 'r' ? '\r' : '\\';
     }
+    return out;
+}
+
+// The bytes of an even number of hex digits.
+std::string Bytes(std::string_view hex) {
+    std::string out(hex.size() / 2, '\0');
+    for (std::size_t i = 0; i < out.size(); ++i)
+        out[i] = static_cast<char>(Nibble(hex[2 * i]) << 4 | Nibble(hex[2 * i + 1]));
     return out;
 }
 
@@ -209,6 +249,14 @@ bool LooksLikeDigestList(std::string_view firstEntryLine) {
     return SplitLine(firstEntryLine, std::nullopt).Kind == DigestLineKind::Entry;
 }
 
+bool LooksLikeDigestList(TextLineReader& reader) {
+    do {
+        const LineParts p = SplitLine(reader.ReadLine(), std::nullopt);
+        if (p.Kind != DigestLineKind::Ignored) return p.Kind == DigestLineKind::Entry;
+    } while (!reader.Eof());
+    return false;
+}
+
 ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress, std::optional<HashAlgorithm> byName,
                            DigestListForm* form) {
     if (byName == HashAlgorithm::Crc32) byName.reset();
@@ -227,10 +275,12 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
             continue;
         }
         const HashAlgorithm algorithm = p.Algorithm ? *p.Algorithm : *AlgorithmOfHexLength(p.Hex.size());
-        const std::optional<ContentKey> key = KeyFromHex(algorithm, p.Hex); // the digits were checked
-        ListRecord r(NameOf(p), 0, key->Prefix());
+        ListRecord r(NameOf(p), 0, 0);
         r.Algorithm = algorithm;
-        if (algorithm != HashAlgorithm::Crc32) r.Digest.assign(key->View());
+        r.Digest = Bytes(p.Hex); // the digits were checked, and their count
+        for (std::size_t i = 0; i < 4; ++i)
+            r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
+        if (algorithm == HashAlgorithm::Crc32) r.Digest.clear();
         r.LiteralBackslash = p.Escaped;
         if (form && !formSeen) {
             *form = {p.Tagged, p.Binary};

@@ -44,6 +44,8 @@ std::optional<HashAlgorithm> AlgorithmOfListName(std::string_view fileName);
 // Whether the first lines of a file that no name or signature placed read as a digest list: the first
 // line that is neither blank nor a comment is a GNU or BSD line.
 bool LooksLikeDigestList(std::string_view firstEntryLine);
+// The same for a file: reads past blank and comment lines to the first other line (nothing there: false).
+bool LooksLikeDigestList(TextLineReader& reader);
 
 // How a digest list's lines are written, as its first entry line shows: a list written back for the
 // same tools (a request list) keeps the form.
@@ -58,7 +60,7 @@ struct DigestListForm {
 // Digest). Bad lines are passed over and counted in UnreadLines and IrregularLines, the first one's
 // reason kept in StopText ("line 4: 64 hex digits where MD5 has 32"); the list is still read to its end
 // (Stop stays None). Entries are handed to progress.Take as they are read when it is set.
-ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress,
-                           std::optional<HashAlgorithm> byName, DigestListForm* form = nullptr);
+ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress, std::optional<HashAlgorithm> byName,
+                           DigestListForm* form = nullptr);
 
 } // namespace tv

@@ -71,6 +71,10 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         {"MD5 (x) = " + Md5.substr(1) + "g", {}, K::Bad, {}, "not a hex digit"},
         {"BLAKE2b (x) = " + Sha512, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b\""},
         {"SHA2-999(x)= " + Sha512, {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-1(x)= " + Sha1, {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-32(x)= e8b7be43", {}, K::Bad, {}, "unknown algorithm tag"},
+        {"SHA2-224(x)= " + Sha256.substr(0, 56), {}, K::Entry, A::Sha224, "x", Sha256.substr(0, 56), false, true},
+        {"SHA2-384(x)= " + Sha512.substr(0, 96), {}, K::Entry, A::Sha384, "x", Sha512.substr(0, 96), false, true},
         {"MD5 () = " + Md5, {}, K::Bad, {}, "no file name"},
         // Comments, blanks and lines of neither form.
         {"", {}, K::Ignored, {}, ""},
@@ -107,18 +111,19 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
 }
 
 TEST(DigestLines, ListNamesGiveTheirAlgorithm) {
-    const std::vector<std::pair<std::string, std::optional<A>>> cases = {
-        {"album.md5", A::Md5},          {"ALBUM.MD5", A::Md5},           {"x.Sha1", A::Sha1},
-        {"x.sha224", A::Sha224},        {"dir/x.sha256", A::Sha256},     {"x.SHA384", A::Sha384},
-        {"C:\\lists\\x.sha512", A::Sha512}, {"MD5SUMS", A::Md5},         {"sha1sums", A::Sha1},
-        {"SHA224SUMS", A::Sha224},      {"Sha256Sums.txt", A::Sha256},   {"sha256sums-x86_64", A::Sha256},
-        {"SHA384SUMS_1", A::Sha384},    {"SHA512SUMS", A::Sha512},       {"/srv/SHA256SUMS", A::Sha256},
-        {"SHA256SUMSX", {}},            {"x.sha256.txt", {}},            {"x.sfv", {}},
-        {"x.md5sum", {}},               {".md5", {}},                    {"MD5SUM", {}},
-        {"notes.txt", {}},              {"SHA256", {}},                  {"", {}},
+    const std::vector<std::pair<std::optional<A>, std::vector<std::string>>> cases = {
+        {A::Md5, {"album.md5", "ALBUM.MD5", "MD5SUMS", "md5sums.txt"}},
+        {A::Sha1, {"x.Sha1", "sha1sums", "SHA1SUMS-2"}},
+        {A::Sha224, {"x.sha224", "SHA224SUMS"}},
+        {A::Sha256, {"dir/x.sha256", "Sha256Sums.txt", "sha256sums-x86_64", "/srv/SHA256SUMS"}},
+        {A::Sha384, {"x.SHA384", "SHA384SUMS_1"}},
+        {A::Sha512, {"C:\\lists\\x.sha512", "SHA512SUMS"}},
+        {{}, {"SHA256SUMSX", "x.sha256.txt", "x.sfv", "x.md5sum", ".md5", "MD5SUM", "SHA256", "notes.txt", ""}},
     };
-    for (const auto& [name, algorithm] : cases) {
-        EXPECT_EQ(AlgorithmOfListName(name), algorithm) << name;
+    for (const auto& [algorithm, names] : cases) {
+        for (const std::string& name : names) {
+            EXPECT_EQ(AlgorithmOfListName(name), algorithm) << name;
+        }
     }
 }
 
@@ -133,9 +138,10 @@ std::string Hex(const std::string& bytes) {
 }
 
 TEST(DigestLines, AListIsHandedOverLineByLineWithItsBadLinesCounted) {
-    TextLineReader reader = TextLineReader::OverText("\xEF\xBB\xBF# written by hand\r\n" + Sha256 + "  one\r\n\r\n" +
-                                                     Md5 + "  wrong length\r\n" + "\\" + Sha256 + " *two\\\\x\r\n" +
-                                                     "MD5 (three) = " + Md5 + "\r\n" + "SHA3-256 (four) = " + Sha256);
+    TextLineReader reader =
+        TextLineReader::OverText("\xEF\xBB\xBF# written by hand\r\n" + Sha256 + "  one\r\n\r\n" + Md5 +
+                                 "  wrong length\r\n" + "\\" + Sha256 + " *two\\\\x\r\n" + "MD5 (three) = " + Md5 +
+                                 "\r\n" + "SHA3-256 (four) = " + Sha256 + "\r\nCRC32 (five) = E8B7BE43");
     std::vector<ListRecord> taken;
     ParseProgress progress;
     progress.Take = [&](ListRecord&& r) { taken.push_back(std::move(r)); };
@@ -143,7 +149,7 @@ TEST(DigestLines, AListIsHandedOverLineByLineWithItsBadLinesCounted) {
     const ParsedList list = ParseDigestList(reader, progress, A::Sha256, &form);
 
     EXPECT_TRUE(list.Entries.empty());
-    EXPECT_EQ(list.Taken, 3u);
+    EXPECT_EQ(list.Taken, 4u);
     EXPECT_FALSE(list.HasSizes);
     EXPECT_EQ(list.Stop, ListStop::None);
     EXPECT_EQ(list.UnreadLines, 2);
@@ -151,42 +157,48 @@ TEST(DigestLines, AListIsHandedOverLineByLineWithItsBadLinesCounted) {
     EXPECT_EQ(list.StopText, "line 4: 32 hex digits where SHA-256 has 64");
     EXPECT_FALSE(form.Tagged);
     EXPECT_FALSE(form.Binary);
-    ASSERT_EQ(taken.size(), 3u);
+    ASSERT_EQ(taken.size(), 4u);
     const struct {
         const char* Name;
         A Algorithm;
         std::string Hex;
         bool Literal;
-    } want[] = {{"one", A::Sha256, Sha256, false}, {"two\\x", A::Sha256, Sha256, true}, {"three", A::Md5, Md5, false}};
+    } want[] = {{"one", A::Sha256, Sha256, false},
+                {"two\\x", A::Sha256, Sha256, true},
+                {"three", A::Md5, Md5, false},
+                {"five", A::Crc32, "", false}};
     for (std::size_t i = 0; i < taken.size(); ++i) {
         EXPECT_EQ(taken[i].Name, want[i].Name);
         EXPECT_EQ(taken[i].Algorithm, want[i].Algorithm);
         EXPECT_EQ(Hex(taken[i].Digest), want[i].Hex);
-        EXPECT_EQ(taken[i].Crc, std::stoul(want[i].Hex.substr(0, 8), nullptr, 16));
+        EXPECT_EQ(taken[i].Crc, want[i].Hex.empty() ? 0xE8B7BE43 : std::stoul(want[i].Hex.substr(0, 8), nullptr, 16));
         EXPECT_EQ(taken[i].Size, 0);
         EXPECT_EQ(taken[i].LiteralBackslash, want[i].Literal);
     }
 }
 
+TEST(DigestLines, AFileLooksLikeADigestListByItsFirstLineThatIsNoComment) {
+    const std::vector<std::pair<std::string, bool>> cases = {
+        {"\xEF\xBB\xBF# sums\r\n\r\n; more\r\n" + Sha1 + "  x\r\n", true},
+        {"\n\n  SHA256 (x) = " + Sha256, true},
+        {"; Generated by cksfv\nholiday.jpg 3A9F0C21\n" + Md5 + "  x\n", false},
+        {"# only comments\n\n", false},
+        {"", false},
+    };
+    for (const auto& [text, digest] : cases) {
+        TextLineReader reader = TextLineReader::OverText(text);
+        EXPECT_EQ(LooksLikeDigestList(reader), digest) << text;
+    }
+}
+
 TEST(DigestLines, EmptyAndBinaryFilesGiveNoEntries) {
-    for (const std::string& text : {std::string(), std::string("\r\n\r\n"), std::string("\x89PNG\r\n\x1a\n\0\0\rIHDR", 16)}) {
+    for (const std::string& text :
+         {std::string(), std::string("\r\n\r\n"), std::string("\x89PNG\r\n\x1a\n\0\0\rIHDR", 16)}) {
         TextLineReader reader = TextLineReader::OverText(text);
         const ParsedList list = ParseDigestList(reader, {}, std::nullopt);
         EXPECT_EQ(list.Size(), 0u);
         EXPECT_EQ(list.IrregularLines > 0, text.size() > 4) << list.IrregularLines;
     }
-}
-
-TEST(DigestLines, ACrc32TagLineGivesACrcRecord) {
-    TextLineReader reader = TextLineReader::OverText("CRC32 (a) = e8b7be43\nMD5 (a) = " + Md5 + "\n");
-    DigestListForm form;
-    const ParsedList list = ParseDigestList(reader, {}, std::nullopt, &form);
-    ASSERT_EQ(list.Entries.size(), 2u);
-    EXPECT_EQ(list.Entries[0].Algorithm, A::Crc32);
-    EXPECT_EQ(list.Entries[0].Crc, 0xe8b7be43u);
-    EXPECT_TRUE(list.Entries[0].Digest.empty());
-    EXPECT_EQ(list.Entries[1].Algorithm, A::Md5);
-    EXPECT_TRUE(form.Tagged);
 }
 
 } // namespace
