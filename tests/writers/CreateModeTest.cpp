@@ -404,19 +404,19 @@ namespace tv::test {
 namespace {
 
 // The kind of list chosen before the scan: the scan computes its digests, the check button takes the names a
-// digest line escapes, the dialog opens with that kind; a list saved as another kind reads the ticked files
-// once more for it, and a click on another kind scans again.
+// digest line can hold and an SFV line cannot, the dialog opens with that kind; a list saved as another kind reads the
+// ticked files once more for it, and a click on another kind scans again.
 TEST(CreateKinds, TheChosenKindIsScannedOfferedAndWritten) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("trip");
-    h.dir.Write("trip/a\\b.jpg", "slashed");
+    h.dir.Write("trip/;note.jpg", "note");
     h.dir.Write("trip/one.jpg", "one");
     h.dir.Write("trip/old.sha1", "an old list");
     h.form.SetCreateAlgorithm(HashAlgorithm::Sha256);
     h.form.IsCreateMode = true;
     h.form.BaseFolder = folder;
     ASSERT_TRUE(h.Click([&] { h.form.ScanFolder(); }));
-    ASSERT_EQ(h.Captions(), (std::vector<std::string>{"a\\b.jpg", "old.sha1", "one.jpg"}));
+    ASSERT_EQ(h.Captions(), (std::vector<std::string>{";note.jpg", "old.sha1", "one.jpg"}));
     auto hex = [](HashAlgorithm a, const std::string& s) { return KeyText(DigestOf(a, s.data(), s.size())); };
     EXPECT_EQ(h.form.CrcList.Item(2).SubItem(1), hex(HashAlgorithm::Sha256, "one"));
     EXPECT_EQ(h.form.CrcList.Columns[2].Caption, "SHA-256");
@@ -432,8 +432,8 @@ TEST(CreateKinds, TheChosenKindIsScannedOfferedAndWritten) {
     ASSERT_EQ(h.ui.Dialogs.size(), 1u);
     EXPECT_EQ(h.ui.Dialogs[0].Proposed, JoinPath(folder, "trip.sha256"));
     EXPECT_EQ(h.ui.Dialogs[0].Filter.rfind("SHA-256 File|*.sha256;SHA256SUMS*|SFV or CSV File|", 0), 0u);
-    EXPECT_EQ(h.dir.Read("trip/trip.MD5"), "\\" + hex(HashAlgorithm::Md5, "slashed") + "  a\\\\b.jpg\n" +
-                                               hex(HashAlgorithm::Md5, "one") + "  one.jpg\n");
+    EXPECT_EQ(h.dir.Read("trip/trip.MD5"),
+              hex(HashAlgorithm::Md5, "note") + "  ;note.jpg\n" + hex(HashAlgorithm::Md5, "one") + "  one.jpg\n");
     // Back in read mode with the new list, every row ○.
     EXPECT_FALSE(h.form.IsCreateMode);
     EXPECT_EQ(h.form.EntryCount, 2);

@@ -1,6 +1,7 @@
 // The lines of the digest lists we write, against what coreutils 9.1 writes for the same names, and the
 // names and dialog filters the kinds of list go by.
 #include "writers/DigestLineFormat.h"
+#include "platform/Paths.h"
 #include "writers/ListFormat.h"
 
 #include <gtest/gtest.h>
@@ -72,8 +73,8 @@ TEST(ListKinds, SavedNamesProposalsAndFilters) {
     for (const auto& s : saved)
         EXPECT_EQ(AlgorithmOfSavedList(s.Path), s.Kind) << s.Path;
 
-    EXPECT_EQ(ProposedListPath("/photos/trip", HashAlgorithm::Crc32), "/photos/trip/trip.SFV");
-    EXPECT_EQ(ProposedListPath("/photos/trip", HashAlgorithm::Sha256), "/photos/trip/trip.sha256");
+    EXPECT_EQ(ProposedListPath("/photos/trip", HashAlgorithm::Crc32), FolderFile("/photos/trip", "trip.SFV"));
+    EXPECT_EQ(ProposedListPath("/photos/trip", HashAlgorithm::Sha256), FolderFile("/photos/trip", "trip.sha256"));
     EXPECT_EQ(ProposedRequestPath("/d/set.md5", HashAlgorithm::Md5), "/d/set_Request.md5");
     EXPECT_EQ(ProposedRequestPath("/d/SHA256SUMS", HashAlgorithm::Sha256), "/d/SHA256SUMS_Request.sha256");
     EXPECT_EQ(ProposedRequestPath("/d.x/set.sfv", HashAlgorithm::Crc32), "/d.x/set_Request.SFV");
