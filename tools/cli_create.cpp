@@ -1,12 +1,15 @@
 // tallyvault-cli create FOLDER OUT: list the files of FOLDER as create mode does, tick what the check
-// button ticks (every file but the excluded ones), write OUT (.sfv or .csv) with the window's writer,
-// then read the new list back and verify it as the return to read mode does.
+// button ticks (every file but the excluded ones), write OUT with the window's writer, then read the new
+// list back and verify it as the return to read mode does. OUT's name chooses the kind before the scan,
+// so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 or a
+// *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
 #include "CliCommon.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "platform/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "writers/ListFormat.h"
 
 #include <iostream>
 
@@ -15,8 +18,9 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932] [--quiet|--progress]   (OUT ending "
-                 "in .sfv or .csv)\n";
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
+                 "       (OUT ending in .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512, or named MD5SUMS ...\n"
+                 "        SHA512SUMS; --tag: a digest list of BSD tag lines)\n";
     return 2;
 }
 
@@ -47,8 +51,13 @@ int Create(const std::vector<std::string>& given) {
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
     ProgressOptions progress;
+    bool tagged = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
         if (progress.Take(given[i])) continue;
+        if (given[i] == "--tag") {
+            tagged = true;
+            continue;
+        }
         if (given[i] != "--encoding") {
             args.push_back(given[i]);
             continue;
@@ -58,8 +67,8 @@ int Create(const std::vector<std::string>& given) {
         encoding = *named;
     }
     if (args.size() != 2 || args[0].empty() || args[1].empty()) return CreateUsage();
-    const std::string ext = UpperAscii(ExtractFileExt(args[1]));
-    if (ext != ".SFV" && ext != ".CSV") return CreateUsage();
+    const std::optional<HashAlgorithm> kind = AlgorithmOfSavedList(args[1]);
+    if (!kind || (tagged && *kind == HashAlgorithm::Crc32)) return CreateUsage();
 
     const std::string out = ExpandLongPath(args[1]);
     const std::string folder = FolderArgument(args[0]);
@@ -71,6 +80,8 @@ int Create(const std::vector<std::string>& given) {
     TForm1 form(ui, RealFs());
     ProgressLine line(ui, form, progress, std::cerr);
     form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
+    form.SetCreateAlgorithm(*kind);
+    form.WriteBsdTags.SetChecked(tagged);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode

@@ -24,8 +24,7 @@ int Usage() {
                  "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
                  "                             [--quiet|--progress]\n"
                  "       tallyvault-cli repair LIST --undo\n"
-                 "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932] [--quiet|--progress]\n"
-                 "                             (OUT ending in .sfv or .csv)\n";
+                 "       tallyvault-cli create FOLDER OUT [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n";
     return 2;
 }
 
@@ -44,11 +43,16 @@ constexpr const char* HelpText =
     "      of LIST that was killed is finished first, from the plan it left beside LIST\n"
     "  repair LIST --undo\n"
     "      reverse the changes of a killed repair of LIST, from the plan it left beside LIST\n"
-    "  create FOLDER OUT\n"
-    "      list the plain files of FOLDER into OUT (.sfv or .csv), then verify OUT\n"
+    "  create FOLDER OUT [--tag] [--encoding utf-8|cp932]\n"
+    "      list the plain files of FOLDER into OUT, then verify OUT; OUT's name chooses the kind:\n"
+    "      .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 or MD5SUMS ... SHA512SUMS\n"
+    "      (a digest list of coreutils' lines, which md5sum -c, sha256sum -c and the like check)\n"
     "\n"
     "Options:\n"
     "  --delete-duplicates  delete further copies of listed files (kept otherwise)\n"
+    "  --tag                create writes a digest list as BSD tag lines (SHA256 (name) = ...), as\n"
+    "                       sha256sum --tag does\n"
+    "  --encoding ENC       create writes names in utf-8 (the default) or cp932\n"
     "  --search ROOT        where repair looks for missing contents (links not followed)\n"
     "  --copy               repair copies found files instead of moving them\n"
     "  --times              repair prints the wall time of each step on stderr\n"

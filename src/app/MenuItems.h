@@ -17,4 +17,12 @@ template <class Add> void AddOptionItems(TForm1& f, Add&& add) {
     add(f.WriteCp932, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
+// The items of the submenu of the kinds of list create mode makes: a radio item per kind, then the form.
+// A kind chosen in create mode scans the folder again for it.
+template <class Add> void AddListKindItems(TForm1& f, Add&& add) {
+    for (TMenuItem& kind : f.ListKinds)
+        add(kind, MenuClick::Radio, std::function<void()>([&f] { f.ListKindClick(); }), false);
+    add(f.WriteBsdTags, MenuClick::AutoCheck, std::function<void()>(), true);
+}
+
 } // namespace tv

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cstdint>
 #include <cstdio>
+#include <iterator>
 #include <optional>
 #include <utility>
 #include <vector>
@@ -71,6 +72,10 @@ std::vector<Setting> SettingsOf(TForm1& f) {
                       tick(st::KeyDblDel, f.DblDel, false), tick(st::KeyTrash, f.TashUse, false),
                       tick(st::KeyCp932Lists, f.WriteCp932, false)})
         all.push_back(s);
+    static_assert(std::size(st::KeyListKinds) == HashAlgorithmCount);
+    for (std::size_t k = 0; k < HashAlgorithmCount; ++k)
+        all.push_back(tick(st::KeyListKinds[k], f.ListKinds[k], k == 0));
+    all.push_back(tick(st::KeyBsdTags, f.WriteBsdTags, false));
     return all;
 }
 
@@ -128,6 +133,8 @@ void TForm1::ReadSettings() {
         }
     }
     IsCreateMode = false;
+    // One kind of list is always chosen: the first ticked one in a hand-edited file, else CRC-32.
+    SetCreateAlgorithm(CreateAlgorithm());
     if (FixFolder.Checked() && !fs.FolderExists(FixedComplementFolder)) FixFolder.SetChecked(false);
     const ScreenMetrics screen = ui.Screen();
     Bounds.MinWidth = MinWidthForDpi(screen.Dpi);

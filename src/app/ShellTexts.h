@@ -23,6 +23,12 @@ inline constexpr const char* KeyDblInq = "Redundant File Detect <Inquire>";
 inline constexpr const char* KeyDblDel = "Redundant File Detect <Delete>";
 inline constexpr const char* KeyTrash = "Redundant File Detect <Tash Use>";
 inline constexpr const char* KeyCp932Lists = "Write Lists <CP932>";
+// The kind of list create mode makes, one key per item of the radio group (in the order of
+// Algorithms[]), and the form of digest lists.
+inline constexpr const char* KeyListKinds[] = {
+    "Write Lists <CRC-32>",  "Write Lists <MD5>",     "Write Lists <SHA-1>",  "Write Lists <SHA-224>",
+    "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>"};
+inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

@@ -7,6 +7,7 @@
 #include <new>
 
 #include <algorithm>
+#include <iterator>
 
 namespace tv {
 
@@ -16,6 +17,7 @@ TForm1::TForm1(Ui& u, FileSystem& f) : ui(u), fs(f) {
                        {"CRC", 76, TListColumn::Align::Center},
                        {"Same File", 500, TListColumn::Align::Left}};
     DblInq.SetChecked(true);
+    ListKinds[0].SetChecked(true);
 }
 
 bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
@@ -79,9 +81,16 @@ void TForm1::ClickDuplicateOption(TMenuItem& item) {
     item.SetChecked(tick);
 }
 
+void TForm1::ClickListKind(TMenuItem& item) {
+    for (TMenuItem& m : ListKinds)
+        m.SetChecked(&m == &item);
+}
+
 void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
+    const bool listKind =
+        std::any_of(std::begin(ListKinds), std::end(ListKinds), [&](const TMenuItem& m) { return &m == &item; });
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
-    if (click == MenuClick::Radio) ClickDuplicateOption(item);
+    if (click == MenuClick::Radio) listKind ? ClickListKind(item) : ClickDuplicateOption(item);
     if (command) command();
 }
 

@@ -75,6 +75,9 @@ public:
     HashAlgorithm ListAlgorithm = HashAlgorithm::Crc32;
     // Sets both, and the key column's heading and width for them.
     void SetListAlgorithms(AlgorithmSet algorithms, HashAlgorithm shown);
+    // The digest list was read from BSD tag lines ("SHA256 (name) = ..."): a request list made from it
+    // is written in that form too. Set by the loader of digest lists.
+    bool ListTagged = false;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
     bool IsCreateMode = false;
     bool SearchRunning = false;
@@ -122,6 +125,18 @@ public:
     TMenuItem DblDel{"削除(&D)", true, true};
     TMenuItem TashUse{"ごみ箱へ削除(&T)", true};
     TMenuItem WriteCp932{"CRCファイルをShift-JISで作成(&J)", true}; // unticked: lists are written in UTF-8
+    // The kind of list create mode makes, chosen before the scan so that each file is read once for
+    // what the list needs: one radio item per algorithm (CRC-32 writes SFV or CSV), in the order of
+    // Algorithms[]; and whether digest lists are written as BSD tag lines.
+    TMenuItem ListKindMenu{"作成するリストの種類(&L)"}; // the submenu of the items below
+    TMenuItem ListKinds[HashAlgorithmCount] = {{"CRC-32 (SFV, CSV)(&C)", true, true},
+                                               {"MD5(&5)", true, true},
+                                               {"SHA-1(&1)", true, true},
+                                               {"SHA-224(&2)", true, true},
+                                               {"SHA-256(&6)", true, true},
+                                               {"SHA-384(&3)", true, true},
+                                               {"SHA-512(&4)", true, true}};
+    TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
     TMenuItem Homepage1{"Homepage(&P)"};
@@ -153,6 +168,8 @@ public:
     // Clicks on a radio item of the duplicate group: ticks it and unticks the others, or unticks it when
     // it was ticked.
     void ClickDuplicateOption(TMenuItem& item);
+    // Clicks on a list kind: ticks it and unticks the others (one is always ticked).
+    void ClickListKind(TMenuItem& item);
     // A menu item's click as both windows take it: its tick first, then its command, if any.
     void ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command);
     // The state of an entry by its flags and ListHasSizes.
@@ -178,8 +195,18 @@ public:
     // the new list is complete. Report the outcome in the status bar; failures raise IoError.
     void WriteSfvList(const std::string& path, ListEncoding encoding = ListEncoding::Utf8);
     void WriteCsvList(const std::string& path, ListEncoding encoding = ListEncoding::Utf8);
-    // Writes the list the save dialog named, by its extension; true when a list file now stands there.
-    bool WriteChosenList(const std::string& path, ListEncoding encoding);
+    // A digest list of the ticked rows, each with its entry's digest: GNU lines ("hex  name"), or BSD
+    // tag lines when `tagged`; names escaped as coreutils does, lines ending in LF.
+    void WriteDigestList(const std::string& path, ListEncoding encoding, bool tagged);
+    // Writes the list the save dialog named, by its extension or name (.sfv, .csv, .md5 ... .sha512,
+    // MD5SUMS ... SHA512SUMS), when the ticked rows' keys serve that kind; `tagged`: digest lists as
+    // BSD tag lines. True when a list file now stands there.
+    bool WriteChosenList(const std::string& path, ListEncoding encoding, bool tagged = false);
+    // The kind of list create mode makes: the ticked item of ListKinds.
+    HashAlgorithm CreateAlgorithm() const;
+    void SetCreateAlgorithm(HashAlgorithm algorithm);
+    // A click on a list kind: in create mode the folder is scanned again for the new kind.
+    void ListKindClick();
     void ModeButtonClick();
     void ModeChangeCmdClick();
     // Lists the plain files of BaseFolder with size and CRC, sorted by name, none ticked.
@@ -311,6 +338,11 @@ private:
     // Create mode (writers/) and the settings (app/).
     // Empties the rows and the counters.
     void ClearList();
+    // Gives the ticked rows' entries their key of `algorithm`, each file read once (a list saved as
+    // another kind than the one scanned).
+    void KeyTickedRows(HashAlgorithm algorithm);
+    // Every ticked row's entry carries a key of the kind `wanted` needs (tag lines: any digest).
+    bool ServesKind(HashAlgorithm wanted, bool tagged) const;
     // The hint of SearchButton: how and from where the complement search works.
     std::string ComplementHint() const;
 

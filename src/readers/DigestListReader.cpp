@@ -55,10 +55,12 @@ void TForm1::ReadDigestList(std::optional<HashAlgorithm> byName) {
         seen.Add(r.Algorithm);
         if (!first) first = r.Algorithm;
     };
-    ParsedList list = ParseListFile(fs, ListPath, [byName](TextLineReader& reader, const ParseProgress& p) {
-        return ParseDigestList(reader, p, byName);
+    DigestListForm form;
+    ParsedList list = ParseListFile(fs, ListPath, [byName, &form](TextLineReader& reader, const ParseProgress& p) {
+        return ParseDigestList(reader, p, byName, &form);
     }, progress);
     SetListAlgorithms(seen, byName ? *byName : first.value_or(HashAlgorithm::Sha256));
+    ListTagged = form.Tagged; // a request list keeps the form
     if (list.UnreadLines > 0 && list.Stop == ListStop::None && list.StopText) UnreadReason = *list.StopText;
     list.StopText.reset();
     ApplyParsedList(*this, std::move(list));

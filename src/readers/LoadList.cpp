@@ -82,6 +82,7 @@ void TForm1::PrepareLoad() {
     UnreadLineCount = 0;
     UnreadReason.clear();
     SetListAlgorithms(HashAlgorithm::Crc32, HashAlgorithm::Crc32);
+    ListTagged = false;
     Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");

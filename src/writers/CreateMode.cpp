@@ -1,10 +1,13 @@
 // Create mode: the switch between the modes, the folder scan that lists a folder's files with their
-// sizes and CRCs, and the command that writes the ticked files as a new SFV or CSV list.
+// sizes and CRCs (or the digests of the kind of list chosen before the scan), and the command that
+// writes the ticked files as a new SFV, CSV or digest list.
 #include "app/TallyvaultMain.h"
 #include "core/FileCrc32.h"
+#include "core/FileDigest.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
+#include "readers/DigestLines.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
@@ -18,8 +21,10 @@ namespace {
 
 // Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
 // names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
-// would read as a comment.
-bool LeftUnticked(const FolderEntry& e) {
+// would read as a comment. A digest line escapes the first two and starts with its digest, so a digest list takes
+// those names; it leaves out the digest lists (a list written again would list its old self).
+bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind) {
+    if (kind != HashAlgorithm::Crc32) return HasExcludedExtension(e.Name) || AlgorithmOfListName(e.Name).has_value();
     return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) || e.Name.find('\\') != std::string::npos ||
            e.Name.front() == ';';
 }
@@ -81,6 +86,9 @@ void TForm1::ScanFolder() {
     Caption = BaseFolder;
     EntryCount = GoodCount = BadCount = MissingCount = 0;
     Encoding = ListEncoding::Utf8; // the folder's own names: nothing to convert
+    const HashAlgorithm kind = CreateAlgorithm();
+    SetListAlgorithms(kind, kind);
+    ListTagged = false;
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");
     CrcList.Clear();
@@ -102,10 +110,15 @@ void TForm1::ScanFolder() {
         for (const FolderEntry& e : entries) {
             if (!plain(e)) continue;
             ahead.Next();
-            const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
-            AppendEntry(e.Name, e.Size, crc);
+            const std::string path = FolderFile(BaseFolder, e.Name);
+            if (kind == HashAlgorithm::Crc32)
+                AppendEntry(e.Name, e.Size, FileCrc32(fs, path, e.Size));
+            else
+                AppendEntry(e.Name, e.Size, FileKeyAsListed(fs, path, e.Size, kind));
+            // A folder's own names: a "\" in one is a character of it.
+            EntryTable[EntryCount - 1].LiteralBackslash = true;
             TListItem& row = CrcList.Add(EntryCount - 1);
-            row.ImageIndex = LeftUnticked(e) ? 3 : 0;
+            row.ImageIndex = LeftUnticked(e, kind) ? 3 : 0;
             ReportProgress(showTotal);
         }
     } catch (...) {
@@ -147,16 +160,52 @@ void TForm1::MakeCrcCmdClick() {
         Status.SetCaption(wt::NothingTicked);
         return;
     }
-    std::optional<std::string> chosen =
-        ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedListPath(BaseFolder), BaseFolder);
+    // The dialog opens with the kind the scan computed; a list saved as another kind has its ticked files
+    // read once more for it.
+    std::optional<std::string> chosen = ui.SaveFileDialog(wt::SaveTitle, SaveFilterOf(ListAlgorithm),
+                                                          ProposedListPath(BaseFolder, ListAlgorithm), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    if (WriteChosenList(path, WriteCp932.Checked() ? ListEncoding::Cp932 : ListEncoding::Utf8)) {
+    const std::optional<HashAlgorithm> wanted = AlgorithmOfSavedList(path);
+    if (wanted && !ServesKind(*wanted, false)) KeyTickedRows(*wanted);
+    const ListEncoding encoding = WriteCp932.Checked() ? ListEncoding::Cp932 : ListEncoding::Utf8;
+    if (WriteChosenList(path, encoding, WriteBsdTags.Checked())) {
         ListPath = path;
         ModeButtonClick();
     } else {
         Status.SetCaption(wt::SaveFailed + ExtractFileName(path));
     }
+}
+
+HashAlgorithm TForm1::CreateAlgorithm() const {
+    for (std::size_t i = 0; i < HashAlgorithmCount; ++i)
+        if (ListKinds[i].Checked()) return Algorithms[i].Algorithm;
+    return HashAlgorithm::Crc32;
+}
+
+void TForm1::SetCreateAlgorithm(HashAlgorithm algorithm) {
+    ClickListKind(ListKinds[static_cast<std::size_t>(algorithm)]);
+}
+
+void TForm1::ListKindClick() {
+    if (IsCreateMode && ListAlgorithm != CreateAlgorithm() && !BaseFolder.empty() && fs.FolderExists(BaseFolder))
+        ScanFolder();
+}
+
+void TForm1::KeyTickedRows(HashAlgorithm algorithm) {
+    // Until every ticked row has its new key the rows show a mix: a failure empties them.
+    BeginTableChange();
+    for (const TListItem& row : CrcList.Items()) {
+        if (!row.Checked) continue;
+        const TCrcTable& e = EntryTable[row.Entry];
+        const std::string path = FolderFile(BaseFolder, row.FileName());
+        EntryTable.SetKey(row.Entry, algorithm == HashAlgorithm::Crc32
+                                         ? ContentKey::OfCrc(FileCrc32(fs, path, e.FileSize))
+                                         : FileKeyAsListed(fs, path, e.FileSize, algorithm));
+        ReportProgress();
+    }
+    SetListAlgorithms(algorithm, algorithm);
+    EndTableChange();
 }
 
 } // namespace tv

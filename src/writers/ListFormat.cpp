@@ -1,6 +1,7 @@
 #include "writers/ListFormat.h"
 
 #include "platform/Paths.h"
+#include "readers/DigestLines.h"
 #include "writers/WriterTexts.h"
 
 #include <cstdio>
@@ -82,10 +83,41 @@ std::string ProposedListPath(std::string_view folder) {
 }
 
 std::string ProposedRequestPath(std::string_view listPath) {
+    return ProposedRequestPath(listPath, HashAlgorithm::Crc32);
+}
+
+std::string ProposedListPath(std::string_view folder, HashAlgorithm algorithm) {
+    std::string path = ProposedListPath(folder);
+    if (algorithm == HashAlgorithm::Crc32) return path;
+    return path.substr(0, path.size() - 3) + InfoOf(algorithm).Extension;
+}
+
+std::string ProposedRequestPath(std::string_view listPath, HashAlgorithm algorithm) {
     std::string path(listPath);
     const std::string ext = ExtractFileExt(path);
     path.resize(path.size() - ext.size());
-    return path + writertexts::RequestSuffix;
+    if (algorithm == HashAlgorithm::Crc32) return path + writertexts::RequestSuffix;
+    return path + writertexts::RequestStem + "." + InfoOf(algorithm).Extension;
+}
+
+std::optional<HashAlgorithm> AlgorithmOfSavedList(std::string_view path) {
+    const std::string ext = UpperAscii(ExtractFileExt(path));
+    if (ext == ".SFV" || ext == ".CSV") return HashAlgorithm::Crc32;
+    return AlgorithmOfListName(ExtractFileName(path));
+}
+
+std::string KindFilterOf(HashAlgorithm algorithm) {
+    const AlgorithmInfo& info = InfoOf(algorithm);
+    if (algorithm == HashAlgorithm::Crc32) return writertexts::SaveFilter;
+    return std::string(info.ColumnTitle) + writertexts::DigestFilterTail + "|*." + info.Extension + ";" +
+           info.SumsName + "*";
+}
+
+std::string SaveFilterOf(HashAlgorithm first) {
+    std::string filter = KindFilterOf(first);
+    for (const AlgorithmInfo& info : Algorithms)
+        if (info.Algorithm != first) filter += "|" + KindFilterOf(info.Algorithm);
+    return filter;
 }
 
 } // namespace tv

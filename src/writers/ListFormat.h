@@ -1,6 +1,7 @@
 #pragma once
 // The pieces of the lines the list writers produce, and the names the save dialog proposes. Pure
 // functions of their arguments.
+#include "core/ContentKey.h"
 #include "platform/FileSystem.h"
 
 #include <optional>
@@ -39,5 +40,19 @@ std::string ProposedListPath(std::string_view folder);
 
 // The request list proposed for a list: its path without the extension of its name, "_Request.SFV".
 std::string ProposedRequestPath(std::string_view listPath);
+
+// The same for a list of `algorithm`: a digest list's are named by its extension ("trip.sha256",
+// "set_Request.md5"); CRC-32 lists' as above.
+std::string ProposedListPath(std::string_view folder, HashAlgorithm algorithm);
+std::string ProposedRequestPath(std::string_view listPath, HashAlgorithm algorithm);
+
+// The kind of list a path chosen in the save dialog asks for: CRC-32 for .sfv and .csv (any letter
+// case), a digest by its extension or *SUMS name; nothing for any other name.
+std::optional<HashAlgorithm> AlgorithmOfSavedList(std::string_view path);
+
+// The save dialog's filter of one kind ("SHA-256 File|*.sha256;SHA256SUMS*"; SFV and CSV for CRC-32).
+std::string KindFilterOf(HashAlgorithm algorithm);
+// The save dialog's filter offering every kind, `first` first (the one the dialog opens with).
+std::string SaveFilterOf(HashAlgorithm first);
 
 } // namespace tv

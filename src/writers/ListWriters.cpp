@@ -7,13 +7,18 @@
 //   CSV: name,size,CRC per row, no header:
 //     a.bin,1048576,1A2B3C4D
 //     "Smith, John.jpg",2048,0C7E2A19
-// Every line ends in CR LF. Texts are written as they stand, except a CSV name holding a comma or a
-// double quote, which is quoted with its quotes doubled; names in UTF-8, or in CP932 when asked.
+//   Digest lists, as coreutils writes them (writers/DigestLineFormat.h), one line per row:
+//     e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855  a.bin
+//     SHA256 (a.bin) = e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855
+// SFV and CSV lines end in CR LF, digest lines in LF. Texts are written as they stand, except a CSV name
+// holding a comma or a double quote, which is quoted with its quotes doubled, and a digest line's name
+// holding "\", CR or LF, which is escaped; names in UTF-8, or in CP932 when asked.
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
 #include "platform/TextEncoding.h"
+#include "writers/DigestLineFormat.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
@@ -53,14 +58,14 @@ struct WrittenRow {
     std::string Name;
 };
 
-// The rows that are written, with their names. A name with CR or LF would end its line early and
-// leave a broken line behind, so it is refused before anything is written, as is a name the
-// encoding cannot hold.
-std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding) {
+// The rows that are written, with their names. In SFV and CSV lists a name with CR or LF would end its
+// line early and leave a broken line behind, so it is refused before anything is written, as is a name
+// the encoding cannot hold; digest lines escape line breaks (`escaped`).
+std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding, bool escaped = false) {
     std::vector<WrittenRow> rows;
     for (const TListItem& row : list.Items()) {
         if (!row.Checked) continue;
-        if (!NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption());
+        if (!escaped && !NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption());
         rows.push_back({&row, WrittenName(row, encoding)});
     }
     return rows;
@@ -102,11 +107,52 @@ void TForm1::WriteCsvList(const std::string& path, ListEncoding encoding) {
     Status.SetCaption((fs.FileExists(path) ? writertexts::CsvWritten : writertexts::CsvNotWritten) + path);
 }
 
-bool TForm1::WriteChosenList(const std::string& path, ListEncoding encoding) {
+void TForm1::WriteDigestList(const std::string& path, ListEncoding encoding, bool tagged) {
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding, true);
+    {
+        ReplacingFile file(fs, path);
+        for (const WrittenRow& r : rows) {
+            const TCrcTable& e = EntryTable[r.Row->Entry];
+            const ContentKey key = EntryTable.KeyOf(e);
+            // A name read from a list whose "\" are folder separators is written back as the list gave it:
+            // escaped, they would read back as characters of the name.
+            const bool separators = !e.LiteralBackslash && e.FileName.view().find('\\') != std::string_view::npos;
+            const bool escape = !separators || !NameFitsListLine(r.Name);
+            file.Write((tagged ? BsdDigestLine(key, r.Name, escape) : GnuDigestLine(key, r.Name, escape)) + "\n");
+        }
+        file.Commit();
+    }
+    Status.SetCaption((fs.FileExists(path) ? writertexts::SfvWritten : writertexts::SfvNotWritten) + path);
+}
+
+bool TForm1::ServesKind(HashAlgorithm wanted, bool tagged) const {
+    for (const TListItem& row : CrcList.Items()) {
+        if (!row.Checked) continue;
+        const HashAlgorithm a = EntryTable.AlgorithmOf(EntryTable[row.Entry]);
+        // Tag lines name each line's algorithm, and the name one of the list's; elsewhere the name or kind of
+        // the list names one for all.
+        const bool serves = tagged && wanted != HashAlgorithm::Crc32
+                                ? a != HashAlgorithm::Crc32 && ListAlgorithms.Has(wanted)
+                                : a == wanted;
+        if (!serves) return false;
+    }
+    return true;
+}
+
+bool TForm1::WriteChosenList(const std::string& path, ListEncoding encoding, bool tagged) {
+    const std::optional<HashAlgorithm> wanted = AlgorithmOfSavedList(path);
+    // A list whose rows carry other keys than the kind needs is not written: an SFV list of digest
+    // entries would carry their first bytes as CRCs.
+    if (!wanted) return ExtensionIn(path, writertexts::ListExtensions) && fs.FileExists(path);
+    if (!ServesKind(*wanted, tagged)) return false;
     const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext == ".SFV") WriteSfvList(path, encoding);
-    if (ext == ".CSV") WriteCsvList(path, encoding);
-    return ExtensionIn(path, writertexts::ListExtensions) && fs.FileExists(path);
+    if (*wanted != HashAlgorithm::Crc32)
+        WriteDigestList(path, encoding, tagged);
+    else if (ext == ".SFV")
+        WriteSfvList(path, encoding);
+    else
+        WriteCsvList(path, encoding);
+    return fs.FileExists(path);
 }
 
 } // namespace tv

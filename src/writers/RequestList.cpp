@@ -1,5 +1,7 @@
 // The request list: the ticked rows of the loaded list (typically the entries still missing) written
-// as a new list beside it, which then becomes the current list.
+// as a new list beside it, which then becomes the current list. It keeps the list's own form: SFV or
+// CSV for a CRC-32 list; for a digest list its lines with each entry's digest, tag lines when the list
+// was read from tag lines.
 #include "app/TallyvaultMain.h"
 #include "platform/Paths.h"
 #include "writers/ListFormat.h"
@@ -18,12 +20,12 @@ void TForm1::MakeRequestCmdClick() {
         Status.SetCaption(wt::NothingTicked);
         return;
     }
-    std::optional<std::string> chosen =
-        ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedRequestPath(ListPath), BaseFolder);
+    std::optional<std::string> chosen = ui.SaveFileDialog(wt::SaveTitle, KindFilterOf(ListAlgorithm),
+                                                          ProposedRequestPath(ListPath, ListAlgorithm), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
     // A request list is written in the encoding of the list it was made from.
-    if (WriteChosenList(path, Encoding)) {
+    if (WriteChosenList(path, Encoding, ListTagged)) {
         ListPath = path;
         LoadList();
         Status.SetCaption(wt::RequestWritten + path);

@@ -24,6 +24,10 @@ inline constexpr const char* SaveTitle = "出力ファイル名を入力";
 inline constexpr const char* SaveFilter = "SFV or CSV File|*.SFV;*.CSV";
 inline constexpr const char* FolderCaption = "対象フォルダを指定";
 inline constexpr const char* RequestSuffix = "_Request.SFV";
+// A digest list's request list: the stem, then the list's extension (set_Request.sha256).
+inline constexpr const char* RequestStem = "_Request";
+// The save dialog's filter of a digest list: its algorithm, this, then its patterns ("SHA-256 File").
+inline constexpr const char* DigestFilterTail = " File";
 
 // Extensions of files that are listed but not ticked by the check button in create mode: list files,
 // recovery volumes and files that belong to programs or the system. Looked up as a substring.

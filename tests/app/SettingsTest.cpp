@@ -70,6 +70,8 @@ TEST(Settings, OptionsWidthsAndBoundsSurviveARestartAndUnknownKeysStay) {
     f.AutoMove.SetChecked(true);
     f.ClickDuplicateOption(f.DblDel);
     f.TashUse.SetChecked(true);
+    f.SetCreateAlgorithm(HashAlgorithm::Sha384);
+    f.WriteBsdTags.SetChecked(true);
     f.CrcList.Columns[2].Width = 90;
     f.Bounds = {10, 20, 600, 300, 445, 220, TWindowState::Normal};
     f.FormDestroy();
@@ -83,6 +85,9 @@ TEST(Settings, OptionsWidthsAndBoundsSurviveARestartAndUnknownKeysStay) {
     EXPECT_FALSE(g.DblInq.Checked());
     EXPECT_FALSE(g.DblNop.Checked());
     EXPECT_TRUE(g.TashUse.Checked());
+    EXPECT_EQ(g.CreateAlgorithm(), HashAlgorithm::Sha384);
+    EXPECT_FALSE(g.ListKinds[0].Checked());
+    EXPECT_TRUE(g.WriteBsdTags.Checked());
     EXPECT_EQ(g.CrcList.Columns[2].Width, 90);
     EXPECT_EQ(g.Bounds.Left, 10);
     EXPECT_EQ(g.Bounds.Top, 20);

@@ -2,10 +2,14 @@
 // the check button's selection there, and writing the ticked files as a new list.
 #include "writers/WriterHarness.h"
 
+#include "platform/Hashing.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <iterator>
 
 namespace tv::test {
 namespace {
@@ -319,7 +323,8 @@ TEST(MakeCrcCmdClick, TheSaveDialogAndTheReturnToReadModeWithTheNewList) {
     const FakeUi::Dialog& d = h.ui.Dialogs[0];
     EXPECT_EQ(d.Kind, "save");
     EXPECT_EQ(d.Title, "出力ファイル名を入力");
-    EXPECT_EQ(d.Filter, "SFV or CSV File|*.SFV;*.CSV");
+    // Every kind is offered, the scanned one (CRC-32) first.
+    EXPECT_EQ(d.Filter.rfind("SFV or CSV File|*.SFV;*.CSV|MD5 File|*.md5;MD5SUMS*|", 0), 0u) << d.Filter;
     EXPECT_EQ(d.Proposed, JoinPath(h.folder, "trip.SFV"));
     EXPECT_EQ(d.StartFolder, h.folder);
 
@@ -390,6 +395,59 @@ TEST(MakeCrcCmdClick, AFileDeletedSinceTheScanEndsTheWriteAndKeepsTheOldList) {
     EXPECT_TRUE(h.form.IsCreateMode);
     EXPECT_FALSE(h.ui.Busy);
     EXPECT_EQ(WriterHarness::FilesIn(h.folder), (std::vector<std::string>{"list.sfv", "old.sfv", "one.jpg"}));
+}
+
+} // namespace
+} // namespace tv::test
+
+namespace tv::test {
+namespace {
+
+// The kind of list chosen before the scan: the scan computes its digests, the check button takes the names a
+// digest line can hold and an SFV line cannot, the dialog opens with that kind; a list saved as another kind reads the
+// ticked files once more for it, and a click on another kind scans again.
+TEST(CreateKinds, TheChosenKindIsScannedOfferedAndWritten) {
+    WriterHarness h;
+    const std::string folder = h.dir.MakeFolder("trip");
+    h.dir.Write("trip/;note.jpg", "note");
+    h.dir.Write("trip/one.jpg", "one");
+    h.dir.Write("trip/old.sha1", "an old list");
+    h.form.SetCreateAlgorithm(HashAlgorithm::Sha256);
+    h.form.IsCreateMode = true;
+    h.form.BaseFolder = folder;
+    ASSERT_TRUE(h.Click([&] { h.form.ScanFolder(); }));
+    ASSERT_EQ(h.Captions(), (std::vector<std::string>{";note.jpg", "old.sha1", "one.jpg"}));
+    auto hex = [](HashAlgorithm a, const std::string& s) { return KeyText(DigestOf(a, s.data(), s.size())); };
+    EXPECT_EQ(h.form.CrcList.Item(2).SubItem(1), hex(HashAlgorithm::Sha256, "one"));
+    EXPECT_EQ(h.form.CrcList.Columns[2].Caption, "SHA-256");
+    h.form.CheckCycle = 2;
+    h.form.CheckButtonClick();
+    EXPECT_TRUE(h.form.CrcList.Checked(0));
+    EXPECT_FALSE(h.form.CrcList.Checked(1)); // a digest list of the folder is left out
+    EXPECT_TRUE(h.form.CrcList.Checked(2));
+
+    // Saved as MD5: the ticked files are read for it.
+    h.ui.DialogAnswers.push_back(JoinPath(folder, "trip.MD5"));
+    ASSERT_TRUE(h.Click([&] { h.form.MakeCrcCmdClick(); }));
+    ASSERT_EQ(h.ui.Dialogs.size(), 1u);
+    EXPECT_EQ(h.ui.Dialogs[0].Proposed, JoinPath(folder, "trip.sha256"));
+    EXPECT_EQ(h.ui.Dialogs[0].Filter.rfind("SHA-256 File|*.sha256;SHA256SUMS*|SFV or CSV File|", 0), 0u);
+    EXPECT_EQ(h.dir.Read("trip/trip.MD5"),
+              hex(HashAlgorithm::Md5, "note") + "  ;note.jpg\n" + hex(HashAlgorithm::Md5, "one") + "  one.jpg\n");
+    // Back in read mode with the new list, every row ○.
+    EXPECT_FALSE(h.form.IsCreateMode);
+    EXPECT_EQ(h.form.EntryCount, 2);
+    EXPECT_EQ(h.form.GoodCount, 2);
+
+    // Another kind in create mode scans again; its tick is the one kind ticked.
+    h.form.ModeButtonClick();
+    ASSERT_TRUE(h.form.IsCreateMode);
+    h.form.ClickMenuItem(h.form.ListKinds[1], MenuClick::Radio, [&] { h.form.ListKindClick(); });
+    EXPECT_EQ(h.form.CreateAlgorithm(), HashAlgorithm::Md5);
+    EXPECT_EQ(h.form.CrcList.Columns[2].Caption, "MD5");
+    EXPECT_EQ(std::count_if(std::begin(h.form.ListKinds), std::end(h.form.ListKinds),
+                            [](const TMenuItem& m) { return m.Checked(); }),
+              1);
 }
 
 } // namespace

@@ -2,11 +2,14 @@
 #include "writers/WriterHarness.h"
 
 #include "core/Crc32.h"
+#include "platform/Hashing.h"
 #include "platform/Paths.h"
 #include "support/TempDir.h"
 #include "writers/ListFormat.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 namespace tv::test {
 namespace {
@@ -179,6 +182,80 @@ TEST(RequestList, AFailedWriteKeepsTheLoadedListAndItsFile) {
     ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
     EXPECT_EQ(h.form.CrcList.Count(), 2);
     EXPECT_NE(ReadFile(h.list), before);
+}
+
+} // namespace
+} // namespace tv::test
+
+namespace tv::test {
+namespace {
+
+std::string HexOf(HashAlgorithm a, const std::string& content) {
+    return KeyText(DigestOf(a, content.data(), content.size()));
+}
+
+std::vector<std::string> SortedLines(const std::string& text) {
+    std::vector<std::string> lines;
+    for (std::size_t at = 0; at < text.size();) {
+        const std::size_t end = text.find('\n', at);
+        lines.push_back(text.substr(at, end - at));
+        at = end == std::string::npos ? text.size() : end + 1;
+    }
+    std::sort(lines.begin(), lines.end());
+    return lines;
+}
+
+// A digest list's request list keeps its form: its lines, tag lines when it was read from them, an escaped
+// name escaped and a name whose "\" are folder separators as the list gave it; a kind the list's digests
+// cannot serve writes nothing.
+TEST(RequestList, DigestListsKeepTheirOwnForm) {
+    const struct {
+        const char* List;
+        HashAlgorithm Algorithm;
+        bool Tagged;
+        const char* Request;
+    } cases[] = {{"set.sha256", HashAlgorithm::Sha256, false, "set_Request.sha256"},
+                 {"set.md5", HashAlgorithm::Md5, true, "set_Request.md5"},
+                 {"SHA1SUMS", HashAlgorithm::Sha1, false, "SHA1SUMS_Request.sha1"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.List);
+        WriterHarness h;
+        const std::string folder = h.dir.MakeFolder("d");
+        h.dir.Write("d/good.bin", "good");
+        auto line = [&](const std::string& name, const std::string& content, bool escaped) {
+            const std::string hex = HexOf(c.Algorithm, content);
+            const std::string lead = escaped ? "\\" : "";
+            if (c.Tagged) return lead + InfoOf(c.Algorithm).BsdTag + " (" + name + ") = " + hex + "\n";
+            return lead + hex + "  " + name + "\n";
+        };
+        const std::string good = line("good.bin", "good", false), gone = line("gone bin.dat", "gone", false),
+                          literal = line("a\\\\b.bin", "ab", true), nested = line("sub\\lost.bin", "lost", false);
+        h.form.ListPath = h.dir.Write("d/" + std::string(c.List), good + gone + literal + nested);
+        ASSERT_TRUE(h.Click([&] { h.form.OpenListFile(); }));
+        ASSERT_EQ(h.form.EntryCount, 4);
+        EXPECT_EQ(h.form.ListTagged, c.Tagged);
+
+        // A kind other than the list's own is refused.
+        for (const std::string other : {"other.sfv", "other.CSV", "other.sha384"}) {
+            h.ui.DialogAnswers.push_back(JoinPath(folder, other));
+            ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
+            EXPECT_EQ(h.form.Status.Caption(), "セーブに失敗しました　" + other);
+            EXPECT_FALSE(h.dir.Exists("d/" + other));
+        }
+
+        const std::string request = JoinPath(folder, c.Request);
+        h.ui.DialogAnswers.push_back(request);
+        h.ui.Dialogs.clear();
+        ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
+        ASSERT_EQ(h.ui.Dialogs.size(), 1u);
+        EXPECT_EQ(h.ui.Dialogs[0].Filter, KindFilterOf(c.Algorithm));
+        EXPECT_EQ(h.ui.Dialogs[0].Proposed, request);
+        EXPECT_EQ(SortedLines(ReadFile(request)), SortedLines(gone + literal + nested));
+        EXPECT_EQ(h.form.Status.Caption(), "出力完了　" + request);
+        EXPECT_EQ(h.form.ListPath, request);
+        EXPECT_EQ(h.form.EntryCount, 3);
+        EXPECT_EQ(h.form.ListTagged, c.Tagged);
+    }
 }
 
 } // namespace

@@ -90,6 +90,15 @@ void MainWindow::BuildMenus() {
         group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));
     dubble->addSeparator();
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
+    QMenu* kinds = option->addMenu(Q(f.ListKindMenu.Caption()));
+    kinds->setObjectName(QStringLiteral("ListKindMenu"));
+    auto* kindGroup = new QActionGroup(this);
+    kindGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        if (&item == &f.WriteBsdTags) kinds->addSeparator();
+        QAction* action = AddItem(kinds, item, click, std::move(command), evenWhileRunning);
+        if (click == Click::Radio) kindGroup->addAction(action);
+    });
 
     QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
     tools->setObjectName(QStringLiteral("T1"));

@@ -306,6 +306,23 @@ private slots:
         QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <CP932>").value_or(""), std::string("1"));
     }
 
+    // The kinds of list are one radio group: a click ticks one kind in the logic, and it is kept.
+    void theListKindsAreOneRadioGroupAndSaved() {
+        Harness h;
+        MainWindow& w = h.Start();
+        QAction* crc = w.ActionOf(h.form.ListKinds[0]);
+        QAction* sha256 = w.ActionOf(h.form.ListKinds[4]);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("ListKindMenu"))->actions().contains(sha256));
+        QVERIFY(crc->isChecked() && !sha256->isChecked());
+        sha256->trigger();
+        sha256->trigger(); // a second click keeps the kind
+        QCOMPARE(h.form.CreateAlgorithm(), HashAlgorithm::Sha256);
+        QVERIFY(sha256->isChecked() && !crc->isChecked());
+        w.close();
+        QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <SHA-256>").value_or(""), std::string("1"));
+        QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <CRC-32>").value_or(""), std::string("0"));
+    }
+
     void aClickOnTheStatusBarReReadsTheList() {
         Harness h;
         h.Start({h.FourStateList()});

@@ -130,6 +130,12 @@ void Win32Window::BuildMenus() {
         AddItem(dubble, *radio, Click::Radio, {}, true);
     ::AppendMenuW(dubble, MF_SEPARATOR, 0, nullptr);
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
+    HMENU kinds = ::CreatePopupMenu();
+    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(kinds), W(f.ListKindMenu.Caption()).c_str());
+    AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        if (&item == &f.WriteBsdTags) ::AppendMenuW(kinds, MF_SEPARATOR, 0, nullptr);
+        AddItem(kinds, item, click, std::move(command), evenWhileRunning);
+    });
 
     HMENU tools = sub(L"\u30C4\u30FC\u30EB(&T)");
     AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
