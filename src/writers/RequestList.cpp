@@ -22,8 +22,9 @@ void TForm1::MakeRequestCmdClick() {
         ui.SaveFileDialog(wt::SaveTitle, wt::SaveFilter, ProposedRequestPath(ListPath), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    // A request list is written in the encoding of the list it was made from.
-    if (WriteChosenList(path, Encoding)) {
+    // A request list is written in the encoding of the list it was made from; one made from a UTF-16
+    // list is written in UTF-8.
+    if (WriteChosenList(path, WrittenEncoding(Encoding))) {
         ListPath = path;
         LoadList();
         Status.SetCaption(wt::RequestWritten + path);
