@@ -101,8 +101,7 @@ TEST(RulerTableReader, ReadsCfvTables) {
         {"a row cut inside its CRC", "t.crc",
          CfvHead + Lines({"data1             13   0 x  0  B2A9E441  ", "data4          1,352   0 x  0  FA32"}),
          {{"data1", 13, "B2A9E441"}}, 0, StoppedAfter("data4   "), ""},
-        {"the file ending inside a row", "t.crc", CfvHead + "data1             13   0 x  0  B2A9E441  
-data4    ",
+        {"the file ending inside a row", "t.crc", CfvHead + "data1             13   0 x  0  B2A9E441  \r\ndata4    ",
          {{"data1", 13, "B2A9E441"}}, 0, StoppedAfter("data4   "), ""},
         {"a size that is no number", "t.crc",
          CfvHead + Lines({"data1             13   0 x  0  B2A9E441  ", "data4          1,3x2   0 x  0  FA323C6D  "}),
