@@ -61,6 +61,7 @@ void EncodingDetector::Feed(std::string_view block) {
     static constexpr unsigned char Bom[3] = {0xEF, 0xBB, 0xBF};
     for (char c : block) {
         const auto b = static_cast<unsigned char>(c);
+        if (seen_ < 2) first_[seen_] = b;
         if (seen_ < 3) bom_ = (seen_ == 0 || bom_) && b == Bom[seen_];
         ++seen_;
         if (invalid_) continue;
@@ -73,6 +74,7 @@ void EncodingDetector::Feed(std::string_view block) {
 }
 
 ListEncoding EncodingDetector::Result() const {
+    if (Utf16()) return first_[0] == 0xFF ? ListEncoding::Utf16Le : ListEncoding::Utf16Be;
     if (bom_ && seen_ >= 3) return ListEncoding::Utf8;
     return invalid_ || pending_ > 0 ? ListEncoding::Cp932 : ListEncoding::Utf8;
 }
@@ -100,7 +102,7 @@ std::string UpperCp932(std::string_view s) {
 std::string DisplayText(std::string_view bytes, ListEncoding encoding) {
     std::string out;
     out.reserve(bytes.size());
-    if (encoding == ListEncoding::Utf8) {
+    if (encoding != ListEncoding::Cp932) {
         for (std::size_t i = 0; i < bytes.size();) {
             const std::size_t n = Utf8SequenceAt(bytes, i);
             if (n == 0) {
@@ -129,7 +131,15 @@ std::string DisplayText(std::string_view bytes, ListEncoding encoding) {
     return out;
 }
 
-const char* EncodingName(ListEncoding encoding) { return encoding == ListEncoding::Cp932 ? "cp932" : "utf-8"; }
+const char* EncodingName(ListEncoding encoding) {
+    switch (encoding) {
+    case ListEncoding::Cp932: return "cp932";
+    case ListEncoding::Utf16Le: return "utf-16le";
+    case ListEncoding::Utf16Be: return "utf-16be";
+    case ListEncoding::Utf8: break;
+    }
+    return "utf-8";
+}
 
 std::optional<ListEncoding> EncodingFromName(std::string_view name) {
     std::string lower(name);

@@ -23,7 +23,7 @@ public:
 
     std::optional<std::string> Run(std::string_view in) {
         iconv(cd_, nullptr, nullptr, nullptr, nullptr);
-        // Three bytes out for each byte in covers both directions (a half-width kana takes three).
+        // Three bytes out for each byte in covers every direction here (a half-width kana takes three).
         std::string out(in.size() * 3 + 4, '\0');
         char* src = const_cast<char*>(in.data());
         std::size_t srcLeft = in.size();
@@ -49,6 +49,11 @@ std::optional<std::string> Cp932ToUtf8(std::string_view cp932) {
 std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     thread_local Converter c("CP932", "UTF-8");
     return c.Run(utf8);
+}
+
+std::optional<std::string> Utf16ToUtf8(std::string_view utf16, bool bigEndian) {
+    thread_local Converter le("UTF-8", "UTF-16LE"), be("UTF-8", "UTF-16BE");
+    return (bigEndian ? be : le).Run(utf16);
 }
 
 } // namespace tv

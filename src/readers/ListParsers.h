@@ -105,10 +105,25 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list);
 
 using ListParser = ParsedList (*)(TextLineReader&, const ParseProgress&);
 
+// A UTF-16 list that breaks off at line `line` (a lone surrogate, an odd last byte) is read up to the
+// line before: the rest is unreadable, unless the parser stopped earlier on its own. The broken line
+// is no entry line, so a list broken in its first line is an irregular one.
+inline void StopAtUndecodable(ParsedList& list, std::int32_t line) {
+    if (line == 0 || (list.Stop != ListStop::None && list.StopLine < line)) return;
+    list.StopText.reset();
+    list.StopAfter(list.Size(), line);
+    ++list.IrregularLines;
+}
+inline void StopAtUndecodable(std::optional<ParsedList>& list, std::int32_t line) {
+    if (list) StopAtUndecodable(*list, line);
+}
+
 // Parses the lines of `reader`; a conversion error raised on the way names the line it came from.
 template <class Parser> auto ParseLines(TextLineReader& reader, Parser parse, const ParseProgress& progress = {}) {
     try {
-        return parse(reader, progress);
+        auto list = parse(reader, progress);
+        StopAtUndecodable(list, reader.UndecodableLine());
+        return list;
     } catch (const ConvertError& e) {
         // The field's own converter knows no line: the reader does.
         if (e.Line() != 0) throw;

@@ -1,5 +1,7 @@
 #include "readers/TextLineReader.h"
 
+#include "readers/Utf16Input.h"
+
 #include <algorithm>
 #include <cstring>
 
@@ -55,14 +57,32 @@ bool TextLineReader::Fill() {
     return n > 0;
 }
 
-int TextLineReader::Peek() {
-    if (!started_) {
-        started_ = true;
-        while (buffer_.size() < 3 && Fill()) {
-        }
-        if (buffer_.compare(0, 3, "\xEF\xBB\xBF") == 0) pos_ = 3;
+void TextLineReader::Start() {
+    started_ = true;
+    while (buffer_.size() < 3 && Fill()) {
     }
-    if (pos_ >= buffer_.size() && !Fill()) return -1;
+    if (buffer_.compare(0, 3, "\xEF\xBB\xBF") == 0) pos_ = 3;
+    bool bigEndian = false;
+    if (!Utf16Input::HasBom(buffer_, bigEndian)) return;
+    // From here on the lines are read from the decoded text; the bytes read so far are decoded first.
+    auto decoded = std::make_unique<Utf16Input>(std::move(file_), buffer_.substr(2), bigEndian);
+    utf16_ = decoded.get();
+    file_ = std::move(decoded);
+    buffer_.clear();
+    atEnd_ = false;
+}
+
+bool TextLineReader::Undecodable() const {
+    return utf16_ && utf16_->Broken();
+}
+
+int TextLineReader::Peek() {
+    if (!started_) Start();
+    if (pos_ >= buffer_.size() && !Fill()) {
+        // Where a line would start: that line is the first the file could not give.
+        if (Undecodable() && undecodableLine_ == 0) undecodableLine_ = lineNumber_ + 1;
+        return -1;
+    }
     return static_cast<unsigned char>(buffer_[pos_]);
 }
 
@@ -77,6 +97,11 @@ std::string TextLineReader::ReadLine() {
     ++lineNumber_;
     for (;;) {
         if (pos_ >= buffer_.size() && !Fill()) {
+            if (Undecodable()) {
+                // The line broke off at bytes that are no UTF-16: its text is not whole.
+                if (undecodableLine_ == 0) undecodableLine_ = lineNumber_;
+                line.clear();
+            }
             DropMiddle(line);
             return line;
         }

@@ -1,7 +1,8 @@
 #pragma once
 // Reads a list file as text lines: a line ends at LF or CR LF, a CR not followed by LF is dropped,
 // and a Ctrl-Z where a line would start ends the file. Lines may be of any length; the file itself is
-// read in blocks. A UTF-8 byte order mark at the very start is no part of the first line.
+// read in blocks. A UTF-8 byte order mark at the very start is no part of the first line; a UTF-16 byte
+// order mark (FF FE or FE FF) makes the whole file UTF-16, and its lines are then given out as UTF-8.
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -10,6 +11,8 @@
 #include <utility>
 
 namespace tv {
+
+class Utf16Input;
 
 class TextLineReader {
 public:
@@ -27,6 +30,12 @@ public:
     // How many lines ReadLine has returned: the number of the line in hand (the empty lines read past
     // the end are not counted).
     std::int32_t LineNumber() const { return lineNumber_; }
+    // The number of the line where a UTF-16 file stops being UTF-16 (a lone surrogate, an odd last
+    // byte); 0 while none was met. That line is given out empty and the file ends with it: no part of
+    // it is taken for a name.
+    std::int32_t UndecodableLine() const { return undecodableLine_; }
+    // True when the file is UTF-16 (known once the first line was asked for).
+    bool DecodesUtf16() const { return utf16_ != nullptr; }
 
     // Replaces `line` with the next line for as long as keep(line) holds. Returns false when the file
     // ended first (the line in hand then still satisfies keep), true when a line that does not
@@ -42,6 +51,8 @@ public:
 private:
     bool Fill();
     int Peek();
+    void Start();
+    bool Undecodable() const;
 
     std::unique_ptr<InputFile> file_;
     std::string buffer_;
@@ -49,6 +60,8 @@ private:
     bool atEnd_ = false;
     bool started_ = false; // the byte order mark at the start has been looked for
     std::int32_t lineNumber_ = 0;
+    Utf16Input* utf16_ = nullptr; // the decoder between file_ and the lines, for a UTF-16 file
+    std::int32_t undecodableLine_ = 0;
 };
 
 } // namespace tv

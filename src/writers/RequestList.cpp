@@ -24,8 +24,9 @@ void TForm1::MakeRequestCmdClick() {
                                                           ProposedRequestPath(ListPath, ListAlgorithm), BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
-    // A request list is written in the encoding of the list it was made from.
-    if (WriteChosenList(path, Encoding, ListTagged)) {
+    // A request list is written in the encoding of the list it was made from; one made from a UTF-16
+    // list is written in UTF-8.
+    if (WriteChosenList(path, WrittenEncoding(Encoding), ListTagged)) {
         ListPath = path;
         LoadList();
         Status.SetCaption(wt::RequestWritten + path);

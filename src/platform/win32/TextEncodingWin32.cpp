@@ -45,4 +45,15 @@ std::optional<std::string> Utf8ToCp932(std::string_view utf8) {
     return FromWide(932, *wide);
 }
 
+std::optional<std::string> Utf16ToUtf8(std::string_view utf16, bool bigEndian) {
+    if (utf16.size() % 2 != 0) return std::nullopt;
+    std::wstring wide(utf16.size() / 2, L'\0');
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        const auto b0 = static_cast<unsigned char>(utf16[2 * i]), b1 = static_cast<unsigned char>(utf16[2 * i + 1]);
+        wide[i] = static_cast<wchar_t>(bigEndian ? (b0 << 8) | b1 : (b1 << 8) | b0);
+    }
+    // A lone surrogate makes the conversion fail under WC_ERR_INVALID_CHARS.
+    return FromWide(CP_UTF8, wide);
+}
+
 } // namespace tv
