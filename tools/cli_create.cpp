@@ -14,7 +14,8 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--recursive] [--encoding utf-8|cp932]   (OUT ending in .sfv "
+                 "or .csv)\n";
     return 2;
 }
 
@@ -44,7 +45,12 @@ std::string FolderArgument(const std::string& arg) {
 int Create(const std::vector<std::string>& given) {
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
+    bool recursive = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
+        if (given[i] == "--recursive") {
+            recursive = true;
+            continue;
+        }
         if (given[i] != "--encoding") {
             args.push_back(given[i]);
             continue;
@@ -66,6 +72,7 @@ int Create(const std::vector<std::string>& given) {
     SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
     form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
+    form.IncludeSubFolders.SetChecked(recursive);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode
@@ -73,6 +80,7 @@ int Create(const std::vector<std::string>& given) {
             form.ScanFolder();
         },
         true);
+    PrintPassedOver(form);
     if (ui.ErrorsShown() == 0)
         form.RunCommand(
             [&] {

@@ -14,17 +14,25 @@
 #include <vector>
 
 using namespace tv;
+using tv::cli::PrintPassedOver;
 using tv::cli::PrintRows;
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates]\n"
+    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
                  "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
                  "       tallyvault-cli repair LIST --undo\n"
-                 "       tallyvault-cli create FOLDER OUT [--encoding utf-8|cp932]   (OUT ending in .sfv or .csv)\n";
+                 "       tallyvault-cli create FOLDER OUT [--recursive] [--encoding utf-8|cp932]   (OUT ending in .sfv or "
+                 ".csv)\n";
     return 2;
 }
+
+#ifdef _WIN32
+#define PATH_SEP "\\"
+#else
+#define PATH_SEP "/"
+#endif
 
 constexpr const char* HelpText =
     "Usage: tallyvault-cli COMMAND ARGUMENTS...\n"
@@ -33,19 +41,28 @@ constexpr const char* HelpText =
     "size, CRC, same file), the counters and the status text.\n"
     "\n"
     "Commands:\n"
-    "  verify LIST [--delete-duplicates]\n"
-    "      load LIST and check the files of its folder\n"
+    "  verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
+    "      load LIST and check the files of its folder (and of its sub-folders when LIST names a file\n"
+    "      in one, or with --recursive)\n"
     "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
     "      with --search, look under ROOT for the contents of bad and missing rows; then give each\n"
     "      file found its entry's name in the list's folder (moved, or copied with --copy); a repair\n"
     "      of LIST that was killed is finished first, from the plan it left beside LIST\n"
     "  repair LIST --undo\n"
     "      reverse the changes of a killed repair of LIST, from the plan it left beside LIST\n"
-    "  create FOLDER OUT\n"
-    "      list the plain files of FOLDER into OUT (.sfv or .csv), then verify OUT\n"
+    "  create FOLDER OUT [--recursive]\n"
+    "      list the plain files of FOLDER into OUT (.sfv or .csv), then verify OUT; with --recursive\n"
+    "      every plain file below FOLDER, named by its path relative to FOLDER with \"" PATH_SEP "\"\n"
     "\n"
     "Options:\n"
     "  --delete-duplicates  delete further copies of listed files (kept otherwise)\n"
+    "  --unlisted           verify also prints the files that no row names, after the rows, one a\n"
+    "                       line as \"＋\", TAB, name, and adds \" unlisted N\" to the counters' line;\n"
+    "                       names only, nothing is read, and the exit status stays that of the rows\n"
+    "  --recursive          create lists the whole tree below FOLDER; verify checks and reports\n"
+    "                       the whole tree below the list's folder. Hidden files and folders, links,\n"
+    "                       junctions and other file systems' mount points are left out, and a\n"
+    "                       sub-folder that cannot be read is named on standard error and passed over\n"
     "  --search ROOT        where repair looks for missing contents (links not followed)\n"
     "  --copy               repair copies found files instead of moving them\n"
     "  --times              repair prints the wall time of each step on stderr\n"
@@ -72,10 +89,14 @@ constexpr const char* HelpText =
 
 int Verify(const std::vector<std::string>& args) {
     std::string list;
-    bool deleteDuplicates = false;
+    bool deleteDuplicates = false, unlisted = false, recursive = false;
     for (const std::string& a : args) {
         if (a == "--delete-duplicates")
             deleteDuplicates = true;
+        else if (a == "--unlisted")
+            unlisted = true;
+        else if (a == "--recursive")
+            recursive = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
             list = a;
         else
@@ -86,8 +107,17 @@ int Verify(const std::vector<std::string>& args) {
     TForm1 form(ui, RealFs());
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
+    form.VerifyTree = recursive;
     form.RunCommand([&] { form.OpenListFile(); }, true);
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {
+        PrintPassedOver(form);
+        return PrintRows(form, ui.ErrorsShown() > 0);
+    }
+    // The same walk as the verification's: what it passes over is said once, after it.
+    std::vector<std::string> names;
+    form.RunCommand([&] { names = form.ListUnlisted(); }, true);
+    PrintPassedOver(form);
+    return PrintRows(form, ui.ErrorsShown() > 0, &names);
 }
 
 } // namespace

@@ -23,6 +23,7 @@ inline constexpr const char* KeyDblInq = "Redundant File Detect <Inquire>";
 inline constexpr const char* KeyDblDel = "Redundant File Detect <Delete>";
 inline constexpr const char* KeyTrash = "Redundant File Detect <Tash Use>";
 inline constexpr const char* KeyCp932Lists = "Write Lists <CP932>";
+inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

@@ -5,6 +5,7 @@
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
 #include "core/FileCrc32.h"
+#include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
 #include "core/PacedSort.h"
@@ -236,6 +237,11 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
     }
     ReportProgress();
     std::vector<std::optional<std::uint32_t>> crcs(files.size());
+    // A file of a sub-folder already checked at its entry's path carries that entry's CRC: not read again.
+    for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::int32_t i : owners[k])
+            if (EntryTable[i].Found && EntryTable[i].Exists && EntryTable[i].SameFile.empty())
+                crcs[k] = EntryTable[i].Crc;
     auto ownReads = [&](std::size_t k) {
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = EntryTable[i];
@@ -316,7 +322,8 @@ void TForm1::ScanFolderForContent(const std::string& folder, const std::vector<F
                                   }
                                   if (g->Kept >= 0 && !kept) kept = g;
                               });
-        if (!served && kept && owners[k].empty()) {
+        // Files of sub-folders serve entries but are nobody's duplicates: the list's folder alone is its set.
+        if (!served && kept && owners[k].empty() && !InSubFolder(file.Name)) {
             const TCrcTable& e = EntryTable[kept->Kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
             // A file that only shares the CRC is no duplicate: it stays.
@@ -364,7 +371,7 @@ void TForm1::VerifyEntries() {
         }
     }
     CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, pace);
-    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing), pace);
+    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -377,6 +384,7 @@ void TForm1::VerifyEntries() {
     SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);
+    ShowPassedOver();
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }

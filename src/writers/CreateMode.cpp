@@ -19,9 +19,11 @@ namespace {
 // Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
 // names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
 // would read as a comment.
+// A file of a sub-folder is judged by its own name; a "\\" in the path is a separator only on Windows.
 bool LeftUnticked(const FolderEntry& e) {
-    return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) || e.Name.find('\\') != std::string::npos ||
-           e.Name.front() == ';';
+    const std::string name = ExtractFileName(e.Name);
+    return name.empty() || HasExcludedExtension(name) || !NameFitsListLine(e.Name) ||
+           (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) || e.Name.front() == ';';
 }
 
 } // namespace
@@ -43,7 +45,7 @@ void TForm1::ModeButtonClick() {
         c->SetVisible(!create);
     GoodCounter.SetHint(pick(wt::GoodHint));
     for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement, &FixFolder, &AutoMove,
-                         &DubbleAction, &NoteView})
+                         &DubbleAction, &NoteView, &UnlistedCmd})
         m->SetEnabled(!create);
     MakeCrcCmd.SetEnabled(create);
     Status.SetHint(pick(wt::StatusHint));
@@ -86,7 +88,7 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ReportProgress(); });
+    const std::vector<FolderEntry> entries = CreateModeListing();
     CrcList.ShowTable(EntryTable, true);
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
@@ -99,7 +101,8 @@ void TForm1::ScanFolder() {
         for (const FolderEntry& e : entries) {
             if (!plain(e)) continue;
             ahead.Next();
-            const std::uint32_t crc = FileCrc32(fs, FolderFile(BaseFolder, e.Name), e.Size);
+            std::uint32_t crc = 0;
+            if (!HashScannedFile(e, crc)) continue;
             AppendEntry(e.Name, e.Size, crc);
             TListItem& row = CrcList.Add(EntryCount - 1);
             row.ImageIndex = LeftUnticked(e) ? 3 : 0;
@@ -121,6 +124,7 @@ void TForm1::ScanFolder() {
         const int c = CompareNames(a, b);
         return c != 0 ? c < 0 : a < b;
     });
+    ShowPassedOver();
 }
 
 void TForm1::FolderOpenCmdClick() {
