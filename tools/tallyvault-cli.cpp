@@ -20,11 +20,12 @@ using tv::cli::PrintRows;
 namespace {
 
 int Usage() {
-    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
-                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
-                 "       tallyvault-cli repair LIST --undo\n"
-                 "       tallyvault-cli create FOLDER OUT [--recursive] [--encoding utf-8|cp932]   (OUT ending in .sfv or "
-                 ".csv)\n";
+    std::cerr
+        << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
+           "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+           "       tallyvault-cli repair LIST --undo\n"
+           "       tallyvault-cli create FOLDER OUT [--recursive] [--encoding utf-8|cp932]   (OUT ending in .sfv or "
+           ".csv)\n";
     return 2;
 }
 

@@ -52,9 +52,8 @@ std::vector<std::string> TForm1::ListUnlisted() {
     if (IsCreateMode || ListPath.empty()) return {};
     const std::string folder = ExtractFilePath(ListPath);
     const bool tree = VerifyTree || ListNamesSubFolders();
-    std::vector<FolderEntry> listing = tree ? std::vector<FolderEntry>() : ListingPaced(fs, folder, [this] {
-        ReportProgress();
-    });
+    std::vector<FolderEntry> listing =
+        tree ? std::vector<FolderEntry>() : ListingPaced(fs, folder, [this] { ReportProgress(); });
     const std::vector<FolderEntry> files = PlainFilesToCheck(folder, std::move(listing), tree);
     return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, files, [this] { ReportProgress(); });
 }
@@ -80,7 +79,8 @@ void TForm1::UnlistedCmdClick() {
     std::string text = UnlistedHead + std::to_string(names.size()) + Items + "\n";
     for (std::size_t k = 0; k < names.size() && k < UnlistedShown; ++k)
         text += "\n＋ " + names[k];
-    if (names.size() > UnlistedShown) text += "\n" + std::string(AndMore) + std::to_string(names.size() - UnlistedShown) + Items;
+    if (names.size() > UnlistedShown)
+        text += "\n" + std::string(AndMore) + std::to_string(names.size() - UnlistedShown) + Items;
     ui.ShowMessage(text);
 }
 

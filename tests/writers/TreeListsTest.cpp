@@ -103,19 +103,48 @@ TEST(TreeLists, VerifyReportsTheFilesNoEntryNames) {
         const char* What;
         const char* Create; // options of the create
         std::vector<Step> After;
-        bool RenameTop;     // top.bin is renamed.bin now
-        const char* Verify; // options of the verify beside --unlisted
+        bool RenameTop;       // top.bin is renamed.bin now
+        const char* Verify;   // options of the verify beside --unlisted
         std::string Unlisted; // the "＋" lines
         int Status;
     } cases[] = {
-        {"a new file beside a flat list; sub-folders not looked at", "", {{Step::File, "set/new.bin", "new"}, {Step::File, "set/sub/n.bin", "n"}}, false, "", "＋\tnew.bin\n", 0},
-        {"--recursive looks at the tree of a flat list", "", {{Step::File, "set/sub/n.bin", "n"}}, false, "--recursive", "＋\tsub/m.bin\n＋\tsub/n.bin\n", 0},
-        {"a tree list looks at its tree; hidden and own files left out", "--recursive",
-         {{Step::File, "set/sub/deeper/n.bin", "n"}, {Step::File, "set/sub/.h", "h"}, {Step::File, "set/.tallyvault-2.tmp", "t"}},
-         false, "", "＋\tsub/deeper/n.bin\n", 0},
-        {"a file found as an entry's same file is no extra", "--recursive",
-         {{Step::File, "set/renamed.bin", "top"}}, true, "", "", 1},
-        {"names escaped as rows are", "", {{Step::File, "set/tab\there.bin", "t"}}, false, "", "＋\ttab\\there.bin\n", 0},
+        {"a new file beside a flat list; sub-folders not looked at",
+         "",
+         {{Step::File, "set/new.bin", "new"}, {Step::File, "set/sub/n.bin", "n"}},
+         false,
+         "",
+         "＋\tnew.bin\n",
+         0},
+        {"--recursive looks at the tree of a flat list",
+         "",
+         {{Step::File, "set/sub/n.bin", "n"}},
+         false,
+         "--recursive",
+         "＋\tsub/m.bin\n＋\tsub/n.bin\n",
+         0},
+        {"a tree list looks at its tree; hidden and own files left out",
+         "--recursive",
+         {{Step::File, "set/sub/deeper/n.bin", "n"},
+          {Step::File, "set/sub/.h", "h"},
+          {Step::File, "set/.tallyvault-2.tmp", "t"}},
+         false,
+         "",
+         "＋\tsub/deeper/n.bin\n",
+         0},
+        {"a file found as an entry's same file is no extra",
+         "--recursive",
+         {{Step::File, "set/renamed.bin", "top"}},
+         true,
+         "",
+         "",
+         1},
+        {"names escaped as rows are",
+         "",
+         {{Step::File, "set/tab\there.bin", "t"}},
+         false,
+         "",
+         "＋\ttab\\there.bin\n",
+         0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
