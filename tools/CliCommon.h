@@ -28,6 +28,14 @@ enum ExitStatus : int {
 // One line a row (mark, name, size, CRC, same file), the counters and the status text on standard
 // output; when the list was not read whole, one line on standard error saying what was not checked.
 int PrintRows(const TForm1& form, bool failed);
+// The same with the unlisted files after the rows and their count on the counters' line.
+int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* unlisted);
+
+// One English line on standard error for each sub-folder or file the last scan or verification passed over.
+void PrintPassedOver(const TForm1& form);
+
+// The unlisted files after the rows: "＋", TAB and the name, one a line.
+void PrintUnlisted(const std::vector<std::string>& names);
 
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
 // and tallyvault-cli repair LIST --undo

@@ -18,7 +18,7 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
+    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
                  "       (OUT ending in .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512, or named MD5SUMS ...\n"
                  "        SHA512SUMS; --tag: a digest list of BSD tag lines)\n";
     return 2;
@@ -51,9 +51,13 @@ int Create(const std::vector<std::string>& given) {
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
     ProgressOptions progress;
-    bool tagged = false;
+    bool tagged = false, recursive = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
         if (progress.Take(given[i])) continue;
+        if (given[i] == "--recursive") {
+            recursive = true;
+            continue;
+        }
         if (given[i] == "--tag") {
             tagged = true;
             continue;
@@ -82,6 +86,7 @@ int Create(const std::vector<std::string>& given) {
     form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
     form.SetCreateAlgorithm(*kind);
     form.WriteBsdTags.SetChecked(tagged);
+    form.IncludeSubFolders.SetChecked(recursive);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode
@@ -89,6 +94,7 @@ int Create(const std::vector<std::string>& given) {
             form.ScanFolder();
         },
         true);
+    PrintPassedOver(form);
     if (ui.ErrorsShown() == 0)
         form.RunCommand(
             [&] {

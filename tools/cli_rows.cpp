@@ -52,7 +52,24 @@ std::string UncheckedSummary(const TForm1& form) {
     return why;
 }
 
+void PrintPassedOver(const TForm1& form) {
+    for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+        std::cerr << "tallyvault-cli: "
+                  << (p.IsFolder ? "sub-folder passed over, it cannot be read: "
+                                 : "file passed over, it vanished before it was read: ")
+                  << OneLine(p.Path) << (p.Reason.empty() ? "" : " (" + p.Reason + ")") << '\n';
+}
+
+void PrintUnlisted(const std::vector<std::string>& names) {
+    for (const std::string& name : names)
+        std::cout << "＋\t" << OneLine(name) << '\n';
+}
+
 int PrintRows(const TForm1& form, bool failed) {
+    return PrintRows(form, failed, nullptr);
+}
+
+int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* unlisted) {
     const TListView& list = form.CrcList;
     bool allGood = true;
     for (const TListItem& row : list.Items()) {
@@ -60,9 +77,12 @@ int PrintRows(const TForm1& form, bool failed) {
                   << row.SubItem(1) << '\t' << OneLine(row.SubItem(2)) << '\n';
         if (row.ImageIndex != 0) allGood = false;
     }
+    if (unlisted) PrintUnlisted(*unlisted);
     std::cout << "total " << form.TotalCounter.Caption() << " match " << form.GoodCounter.Caption() << " mismatch "
               << form.BadCounter.Caption() << " missing " << form.NotingCounter.Caption() << " samefile "
-              << form.SameFileCount << '\n';
+              << form.SameFileCount;
+    if (unlisted) std::cout << " unlisted " << unlisted->size();
+    std::cout << '\n';
     std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
     std::cout.flush();
     const std::string unchecked = UncheckedSummary(form);

@@ -15,18 +15,26 @@
 #include <vector>
 
 using namespace tv;
+using tv::cli::PrintPassedOver;
 using tv::cli::PrintRows;
 
 namespace {
 
 int Usage() {
-    std::cerr << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--quiet|--progress]\n"
-                 "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
-                 "                             [--quiet|--progress]\n"
-                 "       tallyvault-cli repair LIST --undo\n"
-                 "       tallyvault-cli create FOLDER OUT [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n";
+    std::cerr
+        << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--quiet|--progress]\n"
+           "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+           "                             [--quiet|--progress]\n"
+           "       tallyvault-cli repair LIST --undo\n"
+           "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n";
     return 2;
 }
+
+#ifdef _WIN32
+#define PATH_SEP "\\"
+#else
+#define PATH_SEP "/"
+#endif
 
 constexpr const char* HelpText =
     "Usage: tallyvault-cli COMMAND ARGUMENTS...\n"
@@ -35,21 +43,30 @@ constexpr const char* HelpText =
     "size, CRC, same file), the counters and the status text.\n"
     "\n"
     "Commands:\n"
-    "  verify LIST [--delete-duplicates]\n"
-    "      load LIST and check the files of its folder\n"
+    "  verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
+    "      load LIST and check the files of its folder (and of its sub-folders when LIST names a file\n"
+    "      in one, or with --recursive)\n"
     "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
     "      with --search, look under ROOT for the contents of bad and missing rows; then give each\n"
     "      file found its entry's name in the list's folder (moved, or copied with --copy); a repair\n"
     "      of LIST that was killed is finished first, from the plan it left beside LIST\n"
     "  repair LIST --undo\n"
     "      reverse the changes of a killed repair of LIST, from the plan it left beside LIST\n"
-    "  create FOLDER OUT [--tag] [--encoding utf-8|cp932]\n"
+    "  create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932]\n"
     "      list the plain files of FOLDER into OUT, then verify OUT; OUT's name chooses the kind:\n"
     "      .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 or MD5SUMS ... SHA512SUMS\n"
-    "      (a digest list of coreutils' lines, which md5sum -c, sha256sum -c and the like check)\n"
+    "      (a digest list of coreutils' lines, which md5sum -c, sha256sum -c and the like check);\n"
+    "      with --recursive every plain file below FOLDER, named by its path relative to FOLDER with \"" PATH_SEP "\"\n"
     "\n"
     "Options:\n"
     "  --delete-duplicates  delete further copies of listed files (kept otherwise)\n"
+    "  --unlisted           verify also prints the files that no row names, after the rows, one a\n"
+    "                       line as \"＋\", TAB, name, and adds \" unlisted N\" to the counters' line;\n"
+    "                       names only, nothing is read, and the exit status stays that of the rows\n"
+    "  --recursive          create lists the whole tree below FOLDER; verify checks and reports\n"
+    "                       the whole tree below the list's folder. Hidden files and folders, links,\n"
+    "                       junctions and other file systems' mount points are left out, and a\n"
+    "                       sub-folder that cannot be read is named on standard error and passed over\n"
     "  --tag                create writes a digest list as BSD tag lines (SHA256 (name) = ...), as\n"
     "                       sha256sum --tag does\n"
     "  --encoding ENC       create writes names in utf-8 (the default) or cp932\n"
@@ -87,12 +104,16 @@ constexpr const char* HelpText =
 
 int Verify(const std::vector<std::string>& args) {
     std::string list;
-    bool deleteDuplicates = false;
+    bool deleteDuplicates = false, unlisted = false, recursive = false;
     cli::ProgressOptions progress;
     for (const std::string& a : args) {
         if (progress.Take(a)) continue;
         if (a == "--delete-duplicates")
             deleteDuplicates = true;
+        else if (a == "--unlisted")
+            unlisted = true;
+        else if (a == "--recursive")
+            recursive = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
             list = a;
         else
@@ -104,9 +125,19 @@ int Verify(const std::vector<std::string>& args) {
     cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
+    form.VerifyTree = recursive;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     line.Clear();
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {
+        PrintPassedOver(form);
+        return PrintRows(form, ui.ErrorsShown() > 0);
+    }
+    // The same walk as the verification's: what it passes over is said once, after it.
+    std::vector<std::string> names;
+    form.RunCommand([&] { names = form.ListUnlisted(); }, true);
+    line.Clear();
+    PrintPassedOver(form);
+    return PrintRows(form, ui.ErrorsShown() > 0, &names);
 }
 
 } // namespace

@@ -29,6 +29,7 @@ inline constexpr const char* KeyListKinds[] = {
     "Write Lists <CRC-32>",  "Write Lists <MD5>",     "Write Lists <SHA-1>",  "Write Lists <SHA-224>",
     "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>"};
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
+inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

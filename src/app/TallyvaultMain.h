@@ -137,6 +137,10 @@ public:
                                                {"SHA-384(&3)", true, true},
                                                {"SHA-512(&4)", true, true}};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
+    // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
+    TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
+    // Read mode: shows the files of the list's folder (and tree) that the list does not name.
+    TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
     TMenuItem Homepage1{"Homepage(&P)"};
@@ -187,6 +191,22 @@ public:
     void AllOnClick();
     void AllOffClick();
     void HandleDuplicate(const std::string& kept, const std::string& duplicate, bool& autoDelete, bool& skipAll);
+    // Check the whole tree below the list's folder, as when the list names a file in a sub-folder.
+    bool VerifyTree = false;
+    // A sub-folder that could not be listed, or a file that vanished before it was read: passed over.
+    struct TPassedOver {
+        std::string Path; // relative to the folder scanned or the list's folder
+        std::string Reason;
+        bool IsFolder = false;
+    };
+    std::vector<TPassedOver> PassedOverPaths; // of the last scan, verification or unlisted listing
+    // Some entry names a file in a sub-folder.
+    bool ListNamesSubFolders() const;
+    // The plain files of the list's folder (its tree when the list names a sub-folder entry, or with
+    // VerifyTree) that no entry names nor found as its same file; names relative to the folder, by name.
+    // Nothing is read: names only. Empty in create mode or without a list.
+    std::vector<std::string> ListUnlisted();
+    void UnlistedCmdClick();
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
@@ -300,6 +320,11 @@ private:
     // `files`: the plain files of `folder` from its one listing, ordered by name.
     void ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                               bool& skipAll, bool& stop);
+    // The files the verification's scan reads from: the folder's plain files, or its tree's.
+    std::vector<FolderEntry> FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing);
+    std::vector<FolderEntry> PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing, bool tree);
+    // Names what was passed over in the status bar.
+    void ShowPassedOver();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                              bool& skipAll, bool& stop);
     void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
@@ -343,6 +368,11 @@ private:
     void KeyTickedRows(HashAlgorithm algorithm);
     // Every ticked row's entry carries a key of the kind `wanted` needs (tag lines: any digest).
     bool ServesKind(HashAlgorithm wanted, bool tagged) const;
+    // The listing of BaseFolder the scan hashes: its entries, or with IncludeSubFolders its tree's files.
+    std::vector<FolderEntry> CreateModeListing();
+    // The file's key of `kind`; false, with the file named in PassedOverPaths, when it vanished since the
+    // listing.
+    bool HashScannedFile(const FolderEntry& e, HashAlgorithm kind, ContentKey& key);
     // The hint of SearchButton: how and from where the complement search works.
     std::string ComplementHint() const;
 

@@ -3,6 +3,7 @@
 #include "app/TallyvaultMain.h"
 #include "core/EntryNames.h"
 #include "core/FileCompare.h"
+#include "core/FolderTree.h"
 #include "core/PacedSort.h"
 #include "core/ScanKeys.h"
 #include "platform/Paths.h"
@@ -180,6 +181,10 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     }
     pace();
     Keys keys(fs, table, files.size(), form.ListAlgorithms);
+    // A file of a sub-folder already checked at its entry's path carries that entry's content: not read again.
+    for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::int32_t i : owners[k])
+            if (table[i].Found && table[i].Exists && table[i].SameFile.empty()) keys.KnownAs(k, i, table[i]);
     auto ownReads = [&](std::size_t k) {
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = table[i];
@@ -277,7 +282,8 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
                                   }
                               });
         });
-        if (!served && kept >= 0 && owners[k].empty()) {
+        // Files of sub-folders serve entries but are nobody's duplicates: the list's folder alone is its set.
+        if (!served && kept >= 0 && owners[k].empty() && !InSubFolder(file.Name)) {
             const TCrcTable& e = table[kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
             // A file that only shares the CRC is no duplicate: it stays.

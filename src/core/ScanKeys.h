@@ -27,6 +27,8 @@ public:
     bool Carries(std::size_t k, const TCrcTable& e) const { return e.Crc == *crcs_[k]; }
     // The owners of the file at k have been judged: its value is kept for the rest of the scan.
     void Keep(std::size_t, const std::vector<std::int32_t>&) {}
+    // The file at k is entry i's own file, found intact at its path before the scan.
+    void KnownAs(std::size_t k, std::int32_t, const TCrcTable& e) { crcs_[k] = e.Crc; }
     // f(prefix, carries) for each key of the file at k: the entries sorted under `prefix` whose
     // content it carries are those `carries` accepts.
     template <class F> void ForEachKey(std::size_t k, F f) const {
@@ -45,6 +47,11 @@ public:
     void Read(std::size_t k, const std::string& path, std::int64_t size, bool keep);
     bool Carries(std::size_t k, const TCrcTable& e) const { return t_.Carries(e, KeyOf(k, t_.AlgorithmOf(e))); }
     void Keep(std::size_t k, const std::vector<std::int32_t>& owners);
+    // The file at k is entry i's own file, found intact at its path before the scan: with one algorithm
+    // that entry's digest is the file's; with several the others are not known, and it is read.
+    void KnownAs(std::size_t k, std::int32_t i, const TCrcTable&) {
+        if (list_.size() == 1) ref_[k] = static_cast<std::uint32_t>(i) + 1;
+    }
     template <class F> void ForEachKey(std::size_t k, F f) const {
         for (HashAlgorithm a : list_) {
             const ContentKey key = KeyOf(k, a);

@@ -5,6 +5,7 @@
 #include "core/EntryNames.h"
 #include "core/FileCrc32.h"
 #include "core/FileDigest.h"
+#include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
@@ -135,7 +136,7 @@ void TForm1::VerifyEntries() {
         }
     }
     CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ListAlgorithms, pace);
-    const std::vector<FolderEntry> files = PlainFilesOf(std::move(listing), pace);
+    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -148,6 +149,7 @@ void TForm1::VerifyEntries() {
     SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);
+    ShowPassedOver();
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }

@@ -23,10 +23,13 @@ namespace {
 // names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
 // would read as a comment. A digest line escapes the first two and starts with its digest, so a digest list takes
 // those names; it leaves out the digest lists (a list written again would list its old self).
+// A file of a sub-folder is judged by its own name; a "\\" in the path is a separator only on Windows.
 bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind) {
-    if (kind != HashAlgorithm::Crc32) return HasExcludedExtension(e.Name) || AlgorithmOfListName(e.Name).has_value();
-    return HasExcludedExtension(e.Name) || !NameFitsListLine(e.Name) || e.Name.find('\\') != std::string::npos ||
-           e.Name.front() == ';';
+    const std::string name = ExtractFileName(e.Name);
+    if (name.empty()) return true;
+    if (kind != HashAlgorithm::Crc32) return HasExcludedExtension(name) || AlgorithmOfListName(name).has_value();
+    return HasExcludedExtension(name) || !NameFitsListLine(e.Name) ||
+           (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) || e.Name.front() == ';';
 }
 
 } // namespace
@@ -48,7 +51,7 @@ void TForm1::ModeButtonClick() {
         c->SetVisible(!create);
     GoodCounter.SetHint(pick(wt::GoodHint));
     for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement, &FixFolder, &AutoMove,
-                         &DubbleAction, &NoteView})
+                         &DubbleAction, &NoteView, &UnlistedCmd})
         m->SetEnabled(!create);
     MakeCrcCmd.SetEnabled(create);
     Status.SetHint(pick(wt::StatusHint));
@@ -94,7 +97,7 @@ void TForm1::ScanFolder() {
     CrcList.Clear();
     EndTableChange();
 
-    const std::vector<FolderEntry> entries = ListingPaced(fs, BaseFolder, [this] { ReportProgress(); });
+    const std::vector<FolderEntry> entries = CreateModeListing();
     CrcList.ShowTable(EntryTable, true);
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
@@ -110,13 +113,11 @@ void TForm1::ScanFolder() {
         for (const FolderEntry& e : entries) {
             if (!plain(e)) continue;
             ahead.Next();
-            const std::string path = FolderFile(BaseFolder, e.Name);
-            if (kind == HashAlgorithm::Crc32)
-                AppendEntry(e.Name, e.Size, FileCrc32(fs, path, e.Size));
-            else
-                AppendEntry(e.Name, e.Size, FileKeyAsListed(fs, path, e.Size, kind));
-            // A folder's own names: a "\" in one is a character of it.
-            EntryTable[EntryCount - 1].LiteralBackslash = true;
+            ContentKey key;
+            if (!HashScannedFile(e, kind, key)) continue;
+            AppendEntry(e.Name, e.Size, key);
+            // A folder's own names: a "\" in one is a character of it where it is no folder separator.
+            EntryTable[EntryCount - 1].LiteralBackslash = PathDelim != '\\';
             TListItem& row = CrcList.Add(EntryCount - 1);
             row.ImageIndex = LeftUnticked(e, kind) ? 3 : 0;
             ReportProgress(showTotal);
@@ -137,6 +138,7 @@ void TForm1::ScanFolder() {
         const int c = CompareNames(a, b);
         return c != 0 ? c < 0 : a < b;
     });
+    ShowPassedOver();
 }
 
 void TForm1::FolderOpenCmdClick() {

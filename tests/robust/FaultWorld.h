@@ -31,6 +31,8 @@ struct FaultWorld {
 
     // A command as the window starts it (the search's stop click is let through while it runs).
     void Click(const std::function<void()>& body, bool busy = false);
+    // Some command passed over a sub-folder or file it could not read and named it in the status bar.
+    bool NamedPassedOver = false;
     void Load(const std::string& listName);
     // Ticks the rows of one selection of the check button (0 the ！ rows, 1 the × and － rows, 2 all).
     void Tick(int selection);

@@ -9,6 +9,7 @@
 #include "support/TempDir.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <ctime>
@@ -31,6 +32,9 @@ public:
     bool FailSync = false;
     bool FailReplace = false;
     std::set<std::string> Unreadable;
+    // Folders whose listing is refused, and files gone by the time they are opened, by full path.
+    std::set<std::string> UnlistableFolders;
+    std::set<std::string> Vanished;
     // Files of zero bytes that exist only here, by full path: a quick stand-in for files of many GiB.
     std::map<std::string, std::int64_t> ZeroFiles;
 
@@ -38,12 +42,14 @@ public:
     bool FolderExists(const std::string& p) override { return real_.FolderExists(p); }
     std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
         if (Unreadable.count(p)) throw IoError("File access denied");
+        if (Vanished.count(p)) throw IoErrorFromErrno(ENOENT, p);
         if (auto z = ZeroFiles.find(p); z != ZeroFiles.end()) return std::make_unique<Zeros>(z->second);
         return real_.OpenRead(p);
     }
     std::unique_ptr<OutputFile> Create(const std::string& p) override { return Wrap(real_.Create(p)); }
     std::unique_ptr<OutputFile> CreateNew(const std::string& p) override { return Wrap(real_.CreateNew(p)); }
     std::vector<FolderEntry> ListFolder(const std::string& p) override {
+        if (UnlistableFolders.count(p)) throw IoErrorFromErrno(EACCES, p);
         std::vector<FolderEntry> out = real_.ListFolder(p);
         for (const auto& [path, size] : ZeroFiles)
             if (path.rfind(p + "/", 0) == 0) out.push_back(FolderEntry{path.substr(p.size() + 1), size});

@@ -323,6 +323,46 @@ private slots:
         QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <CRC-32>").value_or(""), std::string("0"));
     }
 
+    void theSubFolderOptionListsTheTreeAndTheUnlistedFilesAreShownInADialog() {
+        Harness h;
+        h.Write("set/top.bin", "top");
+        h.Write("set/sub/inner.bin", "inner");
+        MainWindow& w = h.Start();
+        QAction* item = w.ActionOf(h.form.IncludeSubFolders);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("option"))->actions().contains(item));
+        QCOMPARE(item->text(), QStringLiteral("サブフォルダも含める"));
+        QVERIFY(item->isCheckable() && !item->isChecked());
+        item->trigger();
+        QVERIFY(h.form.IncludeSubFolders.Checked());
+        h.form.ModeButtonClick();
+        h.form.BaseFolder = h.Path("set");
+        w.Run([&] { h.form.ScanFolder(); });
+        QCOMPARE(Shown(h.Model()), (QStringList{QStringLiteral("sub/inner.bin"), QStringLiteral("top.bin")}));
+
+        // A list of the top file alone; the new file and the sub-folder's are not in it.
+        h.Write("set/list.sfv", "top.bin " + Hex("top") + "\r\n");
+        h.Write("set/new.bin", "new");
+        h.form.ListPath = h.Path("set/list.sfv");
+        w.Run([&] { h.form.ModeButtonClick(); });
+        QAction* unlisted = w.ActionOf(h.form.UnlistedCmd);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("File1"))->actions().contains(unlisted) && unlisted->isEnabled());
+        QString shown;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                    shown = box->text();
+                    box->accept();
+                }
+        });
+        unlisted->trigger();
+        QVERIFY2(shown.contains(QStringLiteral("＋ new.bin")) && !shown.contains(QStringLiteral("inner")),
+                 qPrintable(shown));
+        // Never rows of the list.
+        QCOMPARE(Shown(h.Model()), QStringList{QStringLiteral("top.bin")});
+        w.close();
+        QCOMPARE(h.Saved().Read("Tallyvault", "Create Lists <Include Sub Folders>").value_or(""), std::string("1"));
+    }
+
     void aClickOnTheStatusBarReReadsTheList() {
         Harness h;
         h.Start({h.FourStateList()});

@@ -97,6 +97,7 @@ void Win32Window::BuildMenus() {
     AddItem(
         file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
     AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
+    AddItem(file, f.UnlistedCmd, Click::Plain, [&f] { f.UnlistedCmdClick(); });
     ::AppendMenuW(file, MF_SEPARATOR, 0, nullptr);
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
     AddItem(file, f.MakeCrcCmd, Click::Plain, [&f] { f.MakeCrcCmdClick(); });

@@ -1,0 +1,87 @@
+// A list that names files in sub-folders is checked against its whole tree: content found in any
+// sub-folder serves its entries. The files of the tree that the list does not name are reported on
+// request, by name only.
+#include "app/TallyvaultMain.h"
+#include "core/EntryNames.h"
+#include "core/FolderTree.h"
+#include "core/Matching.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+
+namespace tv {
+
+namespace {
+
+constexpr const char* FolderPassedOver = "読み取れないフォルダを飛ばしました： ";
+constexpr const char* FilePassedOver = "消えたファイルを飛ばしました： ";
+constexpr const char* AndMore = " ほか ";
+constexpr const char* Items = " 件";
+constexpr const char* NoUnlisted = "リストにないファイルはありません";
+constexpr const char* UnlistedHead = "リストにないファイル： ";
+constexpr std::size_t UnlistedShown = 100; // names in the box; the rest are counted
+
+} // namespace
+
+bool TForm1::ListNamesSubFolders() const {
+    for (std::int32_t i = 0; i < EntryCount; ++i)
+        if (InSubFolder(EntryNativeName(EntryTable[i]))) return true;
+    return false;
+}
+
+std::vector<FolderEntry> TForm1::PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing,
+                                                   bool tree) {
+    const std::function<void()> pace = [this] { ReportProgress(); };
+    if (!tree) {
+        std::erase_if(listing, [](const FolderEntry& e) { return e.IsSpecial || IsProgramFile(e.Name); });
+        return PlainFilesOf(std::move(listing), pace);
+    }
+    FolderTree found = ListTree(fs, folder, pace);
+    for (PassedOver& p : found.Unreadable)
+        PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
+    return PlainFilesOf(std::move(found.Files), pace);
+}
+
+std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing) {
+    PassedOverPaths.clear();
+    return PlainFilesToCheck(folder, std::move(listing), VerifyTree || ListNamesSubFolders());
+}
+
+std::vector<std::string> TForm1::ListUnlisted() {
+    PassedOverPaths.clear();
+    if (IsCreateMode || ListPath.empty()) return {};
+    const std::string folder = ExtractFilePath(ListPath);
+    const bool tree = VerifyTree || ListNamesSubFolders();
+    std::vector<FolderEntry> listing =
+        tree ? std::vector<FolderEntry>() : ListingPaced(fs, folder, [this] { ReportProgress(); });
+    const std::vector<FolderEntry> files = PlainFilesToCheck(folder, std::move(listing), tree);
+    return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, files, [this] { ReportProgress(); });
+}
+
+void TForm1::ShowPassedOver() {
+    if (PassedOverPaths.empty()) return;
+    const TPassedOver& first = PassedOverPaths.front();
+    std::string text = (first.IsFolder ? FolderPassedOver : FilePassedOver) + first.Path;
+    if (PassedOverPaths.size() > 1) text += AndMore + std::to_string(PassedOverPaths.size() - 1) + Items;
+    Status.SetCaption(text);
+}
+
+// A dialog, not rows: the unlisted files never enter the table, the counters or anything written.
+void TForm1::UnlistedCmdClick() {
+    if (IsCreateMode || ListPath.empty()) return;
+    const BusyCursor hourglass(ui);
+    const std::vector<std::string> names = ListUnlisted();
+    ShowPassedOver();
+    if (names.empty()) {
+        ui.ShowMessage(NoUnlisted);
+        return;
+    }
+    std::string text = UnlistedHead + std::to_string(names.size()) + Items + "\n";
+    for (std::size_t k = 0; k < names.size() && k < UnlistedShown; ++k)
+        text += "\n＋ " + names[k];
+    if (names.size() > UnlistedShown)
+        text += "\n" + std::string(AndMore) + std::to_string(names.size() - UnlistedShown) + Items;
+    ui.ShowMessage(text);
+}
+
+} // namespace tv
