@@ -149,7 +149,7 @@ TEST(CliConcurrentRepair, TwoRepairsStartedTogetherRunOneAtATimeAndLoseNothing) 
     // made one) and is refused; on a machine slow to start the second it may instead find the set
     // repaired. Either way nothing is lost and nothing is left beside the list.
     bool refused = false;
-    for (int round = 0; round < 3 && !refused; ++round) {
+    for (int round = 0; round < 10 && !refused; ++round) {
         SwappedSet s;
         const TempDir logs;
         const pid_t a = Start({"repair", s.list}, logs / "a");
@@ -170,7 +170,7 @@ TEST(CliConcurrentRepair, TwoRepairsStartedTogetherRunOneAtATimeAndLoseNothing) 
             EXPECT_TRUE(s.AllInPlace());
         }
     }
-    EXPECT_TRUE(refused) << "three times the second repair did not meet the first";
+    EXPECT_TRUE(refused) << "ten times the second repair did not meet the first";
 }
 
 } // namespace
