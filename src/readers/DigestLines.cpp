@@ -158,6 +158,10 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
         p.Hex = s.substr(0, h);
         p.Binary = s[h + 1] == '*';
         p.Name = s.substr(h + 2);
+    } else if (h > 0 && h + 1 < s.size() && s[h] == ' ' && !p.Escaped) {
+        // One blank, as BSD's `md5 -r` writes the digest before the name; coreutils' checkers take it too.
+        p.Hex = s.substr(0, h);
+        p.Name = s.substr(h + 1);
     } else if (SplitTagLine(s, tag, p.Name, p.Hex)) {
         p.Tagged = true;
         p.Algorithm = AlgorithmOfTag(tag);

@@ -81,7 +81,8 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         {" \t\r", {}, K::Ignored, {}, ""},
         {"# sha256sum output", {}, K::Ignored, {}, ""},
         {"  ; a comment", {}, K::Ignored, {}, ""},
-        {Md5 + " x", {}, K::Bad, {}, "no two-character separator"},
+        {Md5 + " x y", {}, K::Entry, {}, "x y", Md5}, // BSD's md5 -r: one blank
+        {"\\" + Md5 + " x", {}, K::Bad, {}, "no two-character separator"},
         {Md5 + "\tx", {}, K::Bad, {}, "no two-character separator"},
         {Md5, {}, K::Bad, {}, "no two-character separator"},
         {Md5.substr(0, 31) + "z  x", {}, K::Bad, {}, "not a hex digit"},

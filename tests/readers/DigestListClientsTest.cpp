@@ -101,7 +101,7 @@ TEST(DigestListClients, ListsOfTheRealToolsReadAsTheyHashed) {
         for (const auto& [name, bytes] : all) {
             const bool odd = OddNames().count(name) != 0;
             if (odd && !c.Odd) continue;
-            if (c.Names) command += " " + ShellQuote(name);
+            if (c.Names) command.append(" ").append(ShellQuote(name));
             for (const A a : c.Algorithms)
                 want.insert({name, a, DigestOf(dir, name, a)});
         }
