@@ -2,6 +2,7 @@
 // folder of awkward names, then damaged: tallyvault-cli verify gives ○ exactly where the writer's own
 // checker says OK, finds the renamed file under its new name (！), and a repair that searches a
 // backup folder puts the set back whole, which the checker then confirms.
+#include "support/CliRows.h"
 #include "support/Shell.h"
 #include "support/TempDir.h"
 
@@ -90,16 +91,7 @@ Verdicts PeerVerdicts(const std::string& report) {
 // Our rows: mark TAB name TAB size TAB digest TAB same file.
 Verdicts OurVerdicts(const std::string& rows) {
     Verdicts out;
-    std::size_t start = 0;
-    while (start < rows.size()) {
-        std::size_t end = rows.find('\n', start);
-        if (end == std::string::npos) end = rows.size();
-        const std::string line = rows.substr(start, end - start);
-        start = end + 1;
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        Add(out, line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1), line.substr(0, tab));
-    }
+    ForEachRow(rows, [&](const std::string& name, const std::string& mark) { Add(out, name, mark); });
     return out;
 }
 

@@ -1,6 +1,7 @@
 // Lists written by the peers (cksfv, RHash) over folders of awkward files, some files then damaged or
 // deleted: tallyvault-cli verify gives every file the verdict the peers' own checkers give
 // (`cksfv -f LIST`, `rhash -c LIST`); and the lists we write pass both checkers.
+#include "support/CliRows.h"
 #include "support/Shell.h"
 #include "support/TempDir.h"
 
@@ -102,17 +103,7 @@ std::map<std::string, std::string> PeerVerdicts(const std::string& report, const
 // Our verdicts: the mark of each row of tallyvault-cli verify, by name.
 std::map<std::string, std::string> OurVerdicts(const std::string& rows) {
     std::map<std::string, std::string> out;
-    std::size_t start = 0;
-    while (start < rows.size()) {
-        std::size_t end = rows.find('\n', start);
-        if (end == std::string::npos) end = rows.size();
-        const std::string line = rows.substr(start, end - start);
-        start = end + 1;
-        const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
-        const std::size_t next = line.find('\t', tab + 1);
-        out[line.substr(tab + 1, next - tab - 1)] = line.substr(0, tab);
-    }
+    ForEachRow(rows, [&](const std::string& name, const std::string& mark) { out[name] = mark; });
     return out;
 }
 

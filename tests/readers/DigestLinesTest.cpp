@@ -2,6 +2,8 @@
 // and a whole list read through the line reader.
 #include "readers/DigestLines.h"
 
+#include "support/CliRows.h"
+
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -128,15 +130,7 @@ TEST(DigestLines, ListNamesGiveTheirAlgorithm) {
     }
 }
 
-std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        (out += digits[b >> 4]) += digits[b & 15];
-    }
-    return out;
-}
+std::string Hex(const std::string& bytes) { return tv::test::LowerHex(bytes); }
 
 TEST(DigestLines, AListIsHandedOverLineByLineWithItsBadLinesCounted) {
     TextLineReader reader =

@@ -5,6 +5,8 @@
 #include "support/Shell.h"
 #include "support/TempDir.h"
 
+#include "support/CliRows.h"
+
 #include <gtest/gtest.h>
 
 #include <map>
@@ -40,15 +42,7 @@ const std::map<std::string, std::string>& OddNames() {
     return files;
 }
 
-std::string Hex(const std::string& bytes) {
-    static const char* digits = "0123456789abcdef";
-    std::string out;
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        (out += digits[b >> 4]) += digits[b & 15];
-    }
-    return out;
-}
+std::string Hex(const std::string& bytes) { return tv::test::LowerHex(bytes); }
 
 // The file's digest as coreutils gives it for its content read from standard input: no name involved.
 std::string DigestOf(const TempDir& dir, const std::string& name, A a) {
