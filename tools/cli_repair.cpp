@@ -164,6 +164,20 @@ int Repair(const std::vector<std::string>& args) {
     };
     const std::string listPath = ExpandLongPath(list);
     const std::string folder = ExtractFileDir(listPath);
+    // One repair of a list at a time, from its first look at the files to its last change: a second one
+    // started meanwhile would plan from what it saw before the first made its changes, and undo them.
+    std::unique_ptr<FileLock> held;
+    if (!dryRun) {
+        bool lockable = true;
+        try {
+            held = RealFs().TryLock(listPath);
+        } catch (const IoError&) {
+            // A list that cannot be locked (a link, a missing file) goes on as before: the load says what
+            // is wrong, and the plan's own lock still keeps two passes apart.
+            lockable = false;
+        }
+        if (lockable && !held) return Refused(RepairRunning(listPath));
+    }
     if (RealFs().FileExists(PlanPath(listPath))) {
         if (dryRun) return DryRunOfKilledPlan(listPath);
         // A killed repair is finished before this one looks at the files.
