@@ -152,6 +152,12 @@ private:
 // with the same content); a file that serves none is a further copy and goes to the duplicate
 // handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
 // to its end, so every row is true even when a duplicate is kept.
+// A file the scan will read: read ahead of time, and counted in the work the progress shows.
+void PlanRead(TForm1& form, ReadAhead& ahead, const FolderEntry& file) {
+    ahead.Plan(file.Name, file.Size);
+    form.Progress.Plan(1, file.Size);
+}
+
 template <class Keys>
 void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
               bool& skipAll, bool& stop) {
@@ -195,10 +201,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     {
         ReadAhead ahead(fs, folder);
         for (std::size_t k = 0; k < files.size(); ++k)
-            if (ownReads(k)) {
-                ahead.Plan(files[k].Name, files[k].Size);
-                form.Progress.Plan(1, files[k].Size);
-            }
+            if (ownReads(k)) PlanRead(form, ahead, files[k]);
         for (std::size_t k = 0; k < files.size(); ++k) {
             if (!ownReads(k)) continue;
             ahead.Next();
@@ -235,10 +238,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     };
     ReadAhead ahead(fs, folder);
     for (std::size_t k = 0; k < files.size(); ++k)
-        if (reads(k)) {
-            ahead.Plan(files[k].Name, files[k].Size);
-            form.Progress.Plan(1, files[k].Size);
-        }
+        if (reads(k)) PlanRead(form, ahead, files[k]);
     for (std::size_t k = 0; k < files.size(); ++k) {
         const FolderEntry& file = files[k];
         // A named file can serve only an entry still unfound: once every entry is found it has nothing to

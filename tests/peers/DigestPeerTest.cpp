@@ -66,12 +66,7 @@ void Add(Verdicts& v, const std::string& name, const std::string& mark) {
 // A checker's report: coreutils' "NAME: OK|FAILED|FAILED open or read", RHash's "NAME  OK|ERR|No such file".
 Verdicts PeerVerdicts(const std::string& report) {
     Verdicts out;
-    std::size_t start = 0;
-    while (start < report.size()) {
-        std::size_t end = report.find('\n', start);
-        if (end == std::string::npos) end = report.size();
-        const std::string line = report.substr(start, end - start);
-        start = end + 1;
+    ForEachLine(report, [&](const std::string& line) {
         for (const File& f : Files()) {
             std::string rest;
             if (line.starts_with(f.Name + ": "))
@@ -84,7 +79,7 @@ Verdicts PeerVerdicts(const std::string& report) {
             else if (rest == "FAILED" || rest.starts_with("ERR")) Add(out, f.Name, "×");
             else if (rest.starts_with("FAILED open") || rest.starts_with("No such file")) Add(out, f.Name, "－");
         }
-    }
+    });
     return out;
 }
 

@@ -79,12 +79,7 @@ std::string Expand(std::string command, const std::vector<File>& files) {
 // The verdict of every named file in a checker's report: a line of the name, blanks, and the verdict.
 std::map<std::string, std::string> PeerVerdicts(const std::string& report, const std::vector<File>& files) {
     std::map<std::string, std::string> out;
-    std::size_t start = 0;
-    while (start < report.size()) {
-        std::size_t end = report.find('\n', start);
-        if (end == std::string::npos) end = report.size();
-        const std::string line = report.substr(start, end - start);
-        start = end + 1;
+    ForEachLine(report, [&](const std::string& line) {
         for (const File& f : files) {
             if (line.compare(0, f.Name.size() + 1, f.Name + " ") != 0) continue;
             const std::size_t at = line.find_first_not_of(' ', f.Name.size());
@@ -96,7 +91,7 @@ std::map<std::string, std::string> PeerVerdicts(const std::string& report, const
             else if (rest.starts_with("No such file"))
                 out[f.Name] = "－";
         }
-    }
+    });
     return out;
 }
 

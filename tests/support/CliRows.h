@@ -5,18 +5,24 @@
 
 namespace tv::test {
 
+// Calls f(line) for each line of a program's output (without its LF).
+template <class F> void ForEachLine(const std::string& text, F f) {
+    std::size_t start = 0;
+    while (start < text.size()) {
+        std::size_t end = text.find('\n', start);
+        if (end == std::string::npos) end = text.size();
+        f(text.substr(start, end - start));
+        start = end + 1;
+    }
+}
+
 // Calls f(name, mark) for each row that `tallyvault-cli verify` printed: mark TAB name TAB ...
 template <class F> void ForEachRow(const std::string& rows, F f) {
-    std::size_t start = 0;
-    while (start < rows.size()) {
-        std::size_t end = rows.find('\n', start);
-        if (end == std::string::npos) end = rows.size();
-        const std::string line = rows.substr(start, end - start);
-        start = end + 1;
+    ForEachLine(rows, [&f](const std::string& line) {
         const std::size_t tab = line.find('\t');
-        if (tab == std::string::npos) continue;
+        if (tab == std::string::npos) return;
         f(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1), line.substr(0, tab));
-    }
+    });
 }
 
 // Bytes in lower-case hex, as the digest tools print them.
