@@ -139,7 +139,7 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
             return std::make_unique<PosixInputFile>(t.Fd, path);
         }
     }
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    int fd = posix::OpenForReading(AT_FDCWD, path.c_str());
     if (fd < 0) throw IoErrorFromErrno(errno, path);
     UniqueFd holder(fd);
     struct stat st {};

@@ -24,7 +24,25 @@ bool Cold() {
 // The start of a file asked of the disk early; the kernel's own read-ahead takes the rest.
 constexpr std::int64_t HintBytes = std::int64_t{4} << 20;
 
+// Refusals of O_NOATIME in a row: past this many the files are not the program's own.
+std::atomic<int> noAtimeRefusals{0};
+constexpr int NoAtimeGivenUp = 8;
+
 } // namespace
+
+int OpenForReading(int dir, const char* path) {
+    constexpr int plain = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
+    if (noAtimeRefusals.load(std::memory_order_relaxed) < NoAtimeGivenUp) {
+        const int fd = ::openat(dir, path, plain | O_NOATIME);
+        if (fd >= 0) {
+            noAtimeRefusals.store(0, std::memory_order_relaxed);
+            return fd;
+        }
+        if (errno != EPERM) return fd;
+        noAtimeRefusals.fetch_add(1, std::memory_order_relaxed);
+    }
+    return ::openat(dir, path, plain);
+}
 
 ssize_t ReadFile(int fd, void* buffer, std::size_t size) {
     if (noWaitWorks.load(std::memory_order_relaxed)) {
@@ -67,10 +85,10 @@ int OpenAhead::FolderFd(const std::string& folder) {
 
 int OpenAhead::OpenRelative(const std::string& path) {
     const std::size_t cut = path.rfind('/');
-    if (cut == std::string::npos) return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (cut == std::string::npos) return OpenForReading(AT_FDCWD, path.c_str());
     const int dir = FolderFd(path.substr(0, cut));
-    if (dir < 0) return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    return ::openat(dir, path.c_str() + cut + 1, O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (dir < 0) return OpenForReading(AT_FDCWD, path.c_str());
+    return OpenForReading(dir, path.c_str() + cut + 1);
 }
 
 void OpenAhead::Hint(const std::string& path, std::int64_t size) {

@@ -16,6 +16,12 @@ namespace tv::posix {
 // the disk, which tells whether the files of the run are cached. -1 with errno set on failure.
 ssize_t ReadFile(int fd, void* buffer, std::size_t size);
 
+// Opens `path` (relative to the folder `dir`, or AT_FDCWD) for a checksum read. The read leaves the file's
+// access time alone where the file's owner runs the program: otherwise every file read would have its
+// inode written (at once on a file system without relatime, and after a rename pass with it). A file
+// of another owner refuses that; it is opened plainly, and after a run of refusals no longer asked.
+int OpenForReading(int dir, const char* path);
+
 class OpenAhead {
 public:
     OpenAhead() = default;
