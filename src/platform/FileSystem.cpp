@@ -5,6 +5,7 @@
 #include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
@@ -52,6 +53,26 @@ public:
 private:
     UniqueFd fd_;
     std::string path_; // for the failures
+};
+
+// A small file read whole ahead of time (see OpenAhead): its bytes, handed out as a file's reads would be.
+class ReadAheadFile : public InputFile {
+public:
+    ReadAheadFile(std::shared_ptr<const std::vector<unsigned char>> bytes, const unsigned char* data, std::size_t size)
+        : bytes_(std::move(bytes)), data_(data), left_(size), size_(size) {}
+    std::size_t Read(void* buffer, std::size_t size) override {
+        const std::size_t n = std::min(size, left_);
+        std::memcpy(buffer, data_, n);
+        data_ += n;
+        left_ -= n;
+        return n;
+    }
+    std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
+
+private:
+    std::shared_ptr<const std::vector<unsigned char>> bytes_;
+    const unsigned char* data_;
+    std::size_t left_, size_;
 };
 
 class PosixOutputFile : public OutputFile {
@@ -132,7 +153,8 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     RejectNul(path);
     if (ahead_) {
         // A hinted file is a plain file by its listing: no type check, and it may be open already.
-        const posix::OpenAhead::Taken t = ahead_->Take(path);
+        posix::OpenAhead::Taken t = ahead_->Take(path);
+        if (t.Data) return std::make_unique<ReadAheadFile>(std::move(t.Bytes), t.Data, static_cast<std::size_t>(t.Size));
         if (t.Hinted) {
             if (t.Fd < 0) throw IoErrorFromErrno(errno, path);
             if (t.Size > (std::int64_t{1} << 20)) ::posix_fadvise(t.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);

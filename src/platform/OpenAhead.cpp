@@ -101,18 +101,49 @@ void OpenAhead::Hint(const std::string& path, std::int64_t size) {
         fd = OpenRelative(path);
         if (fd >= 0) ::posix_fadvise(fd, 0, static_cast<off_t>(std::min(size, HintBytes)), POSIX_FADV_WILLNEED);
     }
-    held_.push_back({path, size, fd});
+    held_.push_back({path, size, fd, NotRead, 0, nullptr});
+}
+
+void OpenAhead::ReadBatch(std::deque<Held>::iterator first) {
+    const std::size_t cut = first->Path.rfind('/');
+    const std::string folder = cut == std::string::npos ? std::string(".") : first->Path.substr(0, cut);
+    const int dir = cut == std::string::npos ? AT_FDCWD : FolderFd(folder);
+    std::vector<RingRead::File> files;
+    std::vector<Held*> of;
+    std::size_t bytes = 0;
+    for (auto it = first; it != held_.end() && files.size() < RingRead::MaxFiles; ++it) {
+        const std::size_t at = it->Path.rfind('/');
+        const bool sameFolder = at == cut && (cut == std::string::npos || it->Path.compare(0, cut, folder) == 0);
+        if (it->Fd >= 0 || it->Got != NotRead || it->Size > BatchedSize || !sameFolder) break;
+        const std::size_t want = static_cast<std::size_t>(it->Size) + 1; // a byte more tells a grown file
+        if (bytes + want > RingRead::MaxBytes) break;
+        bytes += want;
+        files.push_back({it->Path.c_str() + (cut == std::string::npos ? 0 : cut + 1), want, 0});
+        of.push_back(&*it);
+    }
+    const bool read = dir >= 0 || dir == AT_FDCWD ? ring_.Read(dir, files) : false;
+    for (std::size_t k = 0; k < of.size(); ++k) {
+        of[k]->Got = read ? files[k].Got : -1;
+        if (read) of[k]->At = files[k].At, of[k]->Bytes = ring_.Bytes();
+    }
 }
 
 OpenAhead::Taken OpenAhead::Take(const std::string& path) {
     auto it = std::find_if(held_.begin(), held_.end(), [&](const Held& h) { return h.Path == path; });
     if (it == held_.end()) return {};
-    Taken t{true, it->Fd, it->Size};
+    // Small page-cached files are read whole, a batch at a time: the ones that read exactly as listed
+    // are handed over as bytes; any other (grown, shrunk, refused) is opened and read as before.
+    if (it->Fd < 0 && it->Got == NotRead && it->Size <= BatchedSize && !Cold() && ring_.Usable()) ReadBatch(it);
+    Taken t{true, it->Fd, it->Size, nullptr, nullptr};
+    if (it->Got == it->Size && it->Bytes) {
+        t.Bytes = std::move(it->Bytes);
+        t.Data = t.Bytes->data() + it->At;
+    }
     // The hints before it were passed over by the reader: their opens are let go.
     for (auto k = held_.begin(); k != it; ++k)
         if (k->Fd >= 0) ::close(k->Fd);
     held_.erase(held_.begin(), it + 1);
-    if (t.Fd < 0) t.Fd = OpenRelative(path);
+    if (t.Fd < 0 && !t.Data) t.Fd = OpenRelative(path);
     return t;
 }
 

@@ -4,10 +4,15 @@
 // type check when it is opened. Once a read finds the data not cached, each hinted file is opened
 // relative to its folder and its first bytes are asked of the disk at once, so that the reads of the
 // next files are queued while the current one is checked; the open is then handed to the reader.
+#include "platform/RingRead.h"
+
 #include <cstddef>
+#include <climits>
 #include <cstdint>
 #include <deque>
+#include <memory>
 #include <string>
+#include <vector>
 #include <sys/types.h>
 
 namespace tv::posix {
@@ -36,6 +41,9 @@ public:
         int Fd = -1;         // opened already, or -1 (the open fails as it failed at the hint, or the
                              // failure is errno after Take)
         std::int64_t Size = 0;
+        // Or the whole file, read ahead in a batch: exactly its listed size, and not a byte more.
+        std::shared_ptr<const std::vector<unsigned char>> Bytes;
+        const unsigned char* Data = nullptr;
     };
     // The hint for `path`, if it is still held; a hinted path without an open is opened here, relative
     // to its folder.
@@ -52,13 +60,21 @@ private:
         std::string Path;
         std::int64_t Size;
         int Fd;
+        std::int64_t Got = NotRead; // bytes read in a batch, or why not
+        std::size_t At = 0;
+        std::shared_ptr<const std::vector<unsigned char>> Bytes;
     };
+    static constexpr std::int64_t NotRead = INT64_MIN;
+    // A file up to this size is read whole in a batch with the small files held after it.
+    static constexpr std::int64_t BatchedSize = std::int64_t{256} << 10;
     int FolderFd(const std::string& folder);
     int OpenRelative(const std::string& path);
+    void ReadBatch(std::deque<Held>::iterator first);
 
     std::deque<Held> held_;
     std::string folder_;
     int folderFd_ = -1;
+    RingRead ring_;
 };
 
 } // namespace tv::posix
