@@ -8,7 +8,6 @@
 
 #include <algorithm>
 #include <utility>
-#include <vector>
 
 namespace tv {
 
@@ -26,108 +25,52 @@ int CompareNames(std::string_view a, std::string_view b) {
 
 namespace {
 
-// What the sort holds of a record: its index and a key that decides most comparisons without reading
-// the record. Keys that tie are looked up in the record, which stays put while the sort runs.
-template <class K> struct Slot {
-    K Key;
-    std::int32_t Index;
-};
-
 struct BySize {
     using Key = std::int64_t;
     static Key Of(const TCrcTable& e) { return e.FileSize; }
-    static int Compare(const TEntryTable&, const Slot<Key>& a, const Slot<Key>& b) {
-        return a.Key < b.Key ? -1 : a.Key > b.Key ? 1 : 0;
-    }
+    static bool Less(const TCrcTable& e, const Key& k) { return e.FileSize < k; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return e.FileSize > k; }
 };
 
 struct ByCrc {
     using Key = std::uint32_t;
     static Key Of(const TCrcTable& e) { return e.Crc; }
-    static int Compare(const TEntryTable&, const Slot<Key>& a, const Slot<Key>& b) {
-        return a.Key < b.Key ? -1 : a.Key > b.Key ? 1 : 0;
-    }
+    static bool Less(const TCrcTable& e, const Key& k) { return e.Crc < k; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return e.Crc > k; }
 };
 
-// The first eight bytes of a name as CompareNames sees them (letters in upper case, big-endian, a short
-// name padded with zeros): two different prefixes order their names as CompareNames does; equal ones
-// leave it to CompareNames.
 struct ByName {
-    using Key = std::uint64_t;
-    static Key Of(const TCrcTable& e) {
-        const std::string_view v = e.FileName.view();
-        Key k = 0;
-        for (std::size_t i = 0; i < 8; ++i) {
-            unsigned x = i < v.size() ? static_cast<unsigned char>(v[i]) : 0u;
-            if (x >= 'a' && x <= 'z') x -= 'a' - 'A';
-            k = k << 8 | x;
-        }
-        return k;
-    }
-    static int Compare(const TEntryTable& t, const Slot<Key>& a, const Slot<Key>& b) {
-        if (a.Key != b.Key) return a.Key < b.Key ? -1 : 1;
-        return CompareNames(t[a.Index].FileName.view(), t[b.Index].FileName.view());
-    }
+    using Key = std::string;
+    static Key Of(const TCrcTable& e) { return e.FileName; }
+    static bool Less(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) < 0; }
+    static bool Greater(const TCrcTable& e, const Key& k) { return CompareNames(e.FileName, k) > 0; }
 };
 
 // Parts smaller than this are sorted without pausing: their whole subtree is quick.
 constexpr std::int32_t PacedPart = 256;
 
-// The quicksort runs on the slots, not on the records: the same comparisons and the same exchanges, so
-// the same order, but the slots lie side by side and an exchange moves a slot rather than a 40-byte record
-// with its pointers. The records then move once, each straight to its place.
 template <class Order>
-void QuickSort(const TEntryTable& t, std::vector<Slot<typename Order::Key>>& at, std::int32_t lo, std::int32_t hi,
-               const SortPace& pace) {
-    using S = Slot<typename Order::Key>;
-    const auto slot = [&](std::int32_t k) -> S& { return at[static_cast<std::size_t>(k)]; };
+void QuickSort(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
     while (lo < hi) {
         if (pace && hi - lo >= PacedPart) pace();
-        const S pivot = slot(lo + (hi - lo) / 2);
+        const typename Order::Key pivot = Order::Of(t[lo + (hi - lo) / 2]);
         std::int32_t i = lo, j = hi;
         do {
-            while (Order::Compare(t, slot(i), pivot) < 0) ++i;
-            while (Order::Compare(t, slot(j), pivot) > 0) --j;
+            while (Order::Less(t[i], pivot)) ++i;
+            while (Order::Greater(t[j], pivot)) --j;
             if (i <= j) {
-                if (i != j) std::swap(slot(i), slot(j));
+                if (i != j) std::swap(t[i], t[j]);
                 ++i;
                 --j;
             }
         } while (i <= j);
         // The two parts are disjoint, so the order in which they are sorted does not change the result.
         if (j - lo < hi - i) {
-            if (lo < j) QuickSort<Order>(t, at, lo, j, pace);
+            if (lo < j) QuickSort<Order>(t, lo, j, pace);
             lo = i;
         } else {
-            if (i < hi) QuickSort<Order>(t, at, i, hi, pace);
+            if (i < hi) QuickSort<Order>(t, i, hi, pace);
             hi = j;
-        }
-    }
-}
-
-template <class Order> void SortRecords(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
-    if (lo >= hi) return;
-    std::vector<Slot<typename Order::Key>> at(static_cast<std::size_t>(hi - lo) + 1);
-    for (std::size_t k = 0; k < at.size(); ++k) {
-        const std::int32_t i = lo + static_cast<std::int32_t>(k);
-        at[k] = {Order::Of(t[i]), i};
-    }
-    QuickSort<Order>(t, at, 0, hi - lo, pace);
-    // Place k takes the record at[k]: each cycle of the permutation is walked once, a placed record
-    // marked by its place pointing at itself.
-    for (std::int32_t k = 0; k <= hi - lo; ++k) {
-        if (at[static_cast<std::size_t>(k)].Index == lo + k) continue;
-        TCrcTable held = std::move(t[lo + k]);
-        std::int32_t j = k;
-        for (;;) {
-            const std::int32_t from = at[static_cast<std::size_t>(j)].Index;
-            at[static_cast<std::size_t>(j)].Index = lo + j;
-            if (from == lo + k) {
-                t[lo + j] = std::move(held);
-                break;
-            }
-            t[lo + j] = std::move(t[from]);
-            j = from - lo;
         }
     }
 }
@@ -139,13 +82,13 @@ bool IsOwnFile(const TCrcTable& e, const std::string& baseFolder, const std::str
 } // namespace
 
 void SortEntriesBySize(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
-    SortRecords<BySize>(t, lo, hi, pace);
+    QuickSort<BySize>(t, lo, hi, pace);
 }
 void SortEntriesByCrc(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
-    SortRecords<ByCrc>(t, lo, hi, pace);
+    QuickSort<ByCrc>(t, lo, hi, pace);
 }
 void SortEntriesByName(TEntryTable& t, std::int32_t lo, std::int32_t hi, const SortPace& pace) {
-    SortRecords<ByName>(t, lo, hi, pace);
+    QuickSort<ByName>(t, lo, hi, pace);
 }
 
 IndexRange EqualSizeRange(const TEntryTable& t, std::int32_t n, std::int64_t size) {
