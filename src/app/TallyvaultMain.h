@@ -141,6 +141,8 @@ public:
     TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
+    // Read mode: adds the files the list does not name to it, each read once.
+    TMenuItem AddNewFilesCmd{"新規ファイルを追加(&A)"};
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
     TMenuItem Homepage1{"Homepage(&P)"};
@@ -207,6 +209,31 @@ public:
     // Nothing is read: names only. Empty in create mode or without a list.
     std::vector<std::string> ListUnlisted();
     void UnlistedCmdClick();
+
+    // ---- adding new files to the list (writers/) ----
+    // A load that reads names only: the listed files are looked up but not read, nor their contents
+    // looked for (adding new files needs no more, and must not read every listed file).
+    bool NamesOnly = false;
+    struct TRefusedName {
+        std::string Name;
+        std::string Reason;
+    };
+    struct TNewFiles {
+        std::vector<std::string> Names;      // to add, by name
+        std::vector<TRefusedName> Refused;   // not added, with why
+        std::string ListText;                // the list as it was read, in its own bytes (UTF-16 decoded)
+        bool WasUtf16 = false;               // written again in UTF-8, with a byte order mark
+    };
+    // Why the list shown cannot take new files; empty when it can.
+    std::string UpdateRefusal() const;
+    // The list's unlisted files that its encoding and line form can hold; the others are refused.
+    TNewFiles FindNewFiles();
+    // Reads each of found.Names once with the list's algorithm and, unless `dryRun`, writes the list
+    // again with their entries after its own, through the replacing write under the list's lock. A file
+    // that turns out to hold the content of an entry whose own file is missing or differs is that entry's
+    // same file, not a new one. found.Names is left holding the files added (or that would be added).
+    void AddNewFiles(TNewFiles& found, bool dryRun = false);
+    void AddNewFilesCmdClick();
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.

@@ -135,6 +135,13 @@ void TForm1::VerifyEntries() {
             ReportProgress();
         }
     }
+    // A load for adding new files stops here: it reads no listed file.
+    if (NamesOnly) {
+        SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
+        ShowEntries();
+        Status.SetCaption(ReadErrorText);
+        return;
+    }
     CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ListAlgorithms, pace);
     const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
 
