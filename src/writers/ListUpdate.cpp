@@ -50,6 +50,7 @@ std::string EntryLine(const AddedEntry& e, UpdateForm form) {
 struct SfvPlaces {
     std::size_t AfterSizeLine = std::string_view::npos;
     std::size_t AfterEntryLine = std::string_view::npos;
+    bool Sized = true; // the block's first line gives a size, not just the time ("00:00.00 ...")
 };
 
 SfvPlaces PlacesInSfv(std::string_view text, const std::vector<Line>& lines) {
@@ -71,6 +72,8 @@ SfvPlaces PlacesInSfv(std::string_view text, const std::vector<Line>& lines) {
         if (s.front() == ';') {
             // A size line: ";", blanks, then a size or a time. Header lines hold words.
             if (!entriesBegun && StartsWithDigit(TrimLeft(s.substr(1)))) {
+                const std::string_view t = TrimLeft(s.substr(1));
+                if (sizeLines == 0) at.Sized = t.size() < 3 || t[2] != ':';
                 ++sizeLines;
                 at.AfterSizeLine = lines[i].Next;
             }
@@ -85,8 +88,7 @@ SfvPlaces PlacesInSfv(std::string_view text, const std::vector<Line>& lines) {
 
 } // namespace
 
-std::string ListWithNewEntries(std::string_view text, UpdateForm form, bool sizedLines,
-                               const std::vector<AddedEntry>& added) {
+std::string ListWithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added) {
     const std::string eol = LineEnd(text, form);
     std::string whole(text);
     if (!whole.empty() && whole.back() != '\n') whole += eol;
@@ -109,7 +111,7 @@ std::string ListWithNewEntries(std::string_view text, UpdateForm form, bool size
     if (at.AfterSizeLine != std::string_view::npos) {
         std::string sizes;
         for (const AddedEntry& e : added)
-            sizes.append(SfvCommentLine(sizedLines ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
+            sizes.append(SfvCommentLine(at.Sized ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
         whole.insert(at.AfterSizeLine, sizes);
     }
     return whole;

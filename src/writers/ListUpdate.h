@@ -22,14 +22,13 @@ struct AddedEntry {
 };
 
 // The list's text with the new entries' lines added, in their order:
-//   SFV: with a block of ";" size lines before the entry lines (the size field left blank in a list
-//     whose size lines carry none, `sizedLines` false), a size line after the last one and an entry
-//     line after the entry line of the last commented file; without one, an entry line after the last
-//     entry line;
+//   SFV: with a block of ";" size lines before the entry lines, a size line after the last one (its
+//     size field left blank where the block's first line has none, "; 00:00.00 0000-00-00 name") and
+//     an entry line after the entry line of the last commented file; without one, an entry line after
+//     the last entry line;
 //   CSV and digest lists: a record or digest line after the last line that is not blank.
 // New lines end as the list's first line ends (CR LF for SFV and CSV, LF for digest lists in a list
 // without any); a last line without its end gets one first.
-std::string ListWithNewEntries(std::string_view text, UpdateForm form, bool sizedLines,
-                               const std::vector<AddedEntry>& added);
+std::string ListWithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added);
 
 } // namespace tv

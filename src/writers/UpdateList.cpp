@@ -186,7 +186,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     ReplacingFile file(fs, ListPath);
     if (ReadListText(fs, ListPath, Encoding) != found.ListText)
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);
-    file.Write(ListWithNewEntries(found.ListText, form, ListHasSizes, added));
+    file.Write(ListWithNewEntries(found.ListText, form, added));
     file.Commit();
     if (found.WasUtf16) Encoding = ListEncoding::Utf8;
 }
