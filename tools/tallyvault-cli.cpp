@@ -134,6 +134,9 @@ int Verify(const std::vector<std::string>& args) {
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;
+    // Nothing changes the tree between the verification and the listing of the unlisted files, unless
+    // duplicates are deleted: its walk serves both.
+    form.KeepVerifiedTree = unlisted && !deleteDuplicates;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     line.Clear();
     if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {

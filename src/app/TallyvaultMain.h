@@ -208,11 +208,16 @@ public:
     // VerifyTree) that no entry names nor found as its same file; names relative to the folder, by name.
     // Nothing is read: names only. Empty in create mode or without a list.
     std::vector<std::string> ListUnlisted();
+    // The tree the verification walked is kept, and ListUnlisted finds the unlisted files in it instead
+    // of walking the tree again: for a run where nothing changes the tree in between (the command line
+    // without deletions).
+    bool KeepVerifiedTree = false;
     void UnlistedCmdClick();
 
     // ---- adding new files to the list (writers/) ----
-    // A load that reads names only: the listed files are looked up but not read, nor their contents
-    // looked for (adding new files needs no more, and must not read every listed file).
+    // A load that reads names only: the listed files are neither looked up nor read, nor their contents
+    // looked for (adding new files needs no more, and must not read every listed file); every row shows
+    // as missing.
     bool NamesOnly = false;
     struct TRefusedName {
         std::string Name;
@@ -350,6 +355,7 @@ private:
     // The files the verification's scan reads from: the folder's plain files, or its tree's.
     std::vector<FolderEntry> FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing);
     std::vector<FolderEntry> PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing, bool tree);
+    std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

@@ -118,7 +118,13 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     read.reserve(found.Names.size());
     std::vector<std::int64_t> sizes;
     for (const std::string& name : found.Names) {
-        sizes.push_back(fs.FileLength(FolderFile(folder, name)));
+        // A file gone since the listing counts nothing here; its reading below names it.
+        try {
+            sizes.push_back(fs.FileLength(FolderFile(folder, name)));
+        } catch (const IoError& x) {
+            if (!IsNotFound(x)) throw;
+            sizes.push_back(0);
+        }
         Progress.Plan(1, sizes.back());
         ReportProgress();
     }
@@ -220,11 +226,16 @@ void TForm1::AddNewFilesCmdClick() {
         const BusyCursor hourglass(ui);
         AddNewFiles(found);
     }
+    ShowPassedOver();
     noteRefused();
+    if (found.Names.empty()) {
+        ui.ShowMessage(wt::NothingNew + notAdded);
+        return;
+    }
     std::string text = wt::AddedHead + std::to_string(found.Names.size()) + wt::AddedTail;
-    if (found.WasUtf16 && !found.Names.empty()) text.append("\n").append(wt::NowUtf8);
+    if (found.WasUtf16) text.append("\n").append(wt::NowUtf8);
     // The list as it now stands, read and checked again.
-    if (!found.Names.empty()) LoadList();
+    LoadList();
     ui.ShowMessage(text + notAdded);
 }
 

@@ -319,11 +319,11 @@ TEST(Win32Window, TheAddCommandAsksWithTheCountThenAddsTheNewFiles) {
     Win32Window& w = h.Start({list});
     EXPECT_TRUE(HasMenuItem(w, "新規ファイルを追加(&A)"));
     // The boxes as they show: the question answered `first`, the report (when there is one) with OK.
-    for (const WPARAM first : {IDCANCEL, IDOK}) {
+    for (const int first : {IDCANCEL, IDOK}) {
         std::vector<std::string> shown;
         WhenShownUntil(L"#32770", [&](HWND box) {
             shown.push_back(TextOf(::GetDlgItem(box, 0xFFFF)));
-            ::PostMessageW(box, WM_COMMAND, shown.size() == 1 ? first : IDOK, 0);
+            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.size() == 1 ? first : IDOK), 0);
             return first == IDCANCEL || shown.size() == 2;
         });
         w.Run([&h] { h.form.AddNewFilesCmdClick(); });
