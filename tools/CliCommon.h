@@ -44,4 +44,7 @@ int Repair(const std::vector<std::string>& args);
 // tallyvault-cli create FOLDER OUT
 int Create(const std::vector<std::string>& args);
 
+// tallyvault-cli update LIST [--recursive] [--dry-run]
+int Update(const std::vector<std::string>& args);
+
 } // namespace tv::cli

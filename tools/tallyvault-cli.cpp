@@ -26,7 +26,8 @@ int Usage() {
            "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
            "                             [--quiet|--progress]\n"
            "       tallyvault-cli repair LIST --undo\n"
-           "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n";
+           "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
+           "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n";
     return 2;
 }
 
@@ -57,6 +58,12 @@ constexpr const char* HelpText =
     "      .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 or MD5SUMS ... SHA512SUMS\n"
     "      (a digest list of coreutils' lines, which md5sum -c, sha256sum -c and the like check);\n"
     "      with --recursive every plain file below FOLDER, named by its path relative to FOLDER with \"" PATH_SEP "\"\n"
+    "  update LIST [--recursive] [--dry-run]\n"
+    "      add the files that LIST does not name (as verify --unlisted finds them) to LIST: each is read\n"
+    "      once with LIST's algorithm and gets an entry after LIST's own, which stay as they are and are\n"
+    "      not read; LIST keeps its kind and encoding (a UTF-16 list is written in UTF-8). A name the list\n"
+    "      cannot hold is named on standard error and left out. Prints \"＋\", TAB and each name added,\n"
+    "      then \"added N\"; exits 0 when LIST was written, 1 when there was nothing to add, 2 on an error\n"
     "\n"
     "Options:\n"
     "  --delete-duplicates  delete further copies of listed files (kept otherwise)\n"
@@ -64,7 +71,7 @@ constexpr const char* HelpText =
     "                       line as \"＋\", TAB, name, and adds \" unlisted N\" to the counters' line;\n"
     "                       names only, nothing is read, and the exit status stays that of the rows\n"
     "  --recursive          create lists the whole tree below FOLDER; verify checks and reports\n"
-    "                       the whole tree below the list's folder. Hidden files and folders, links,\n"
+    "                       (update adds) the whole tree below the list's folder. Hidden files and folders, links,\n"
     "                       junctions and other file systems' mount points are left out, and a\n"
     "                       sub-folder that cannot be read is named on standard error and passed over\n"
     "  --tag                create writes a digest list as BSD tag lines (SHA256 (name) = ...), as\n"
@@ -73,15 +80,16 @@ constexpr const char* HelpText =
     "  --search ROOT        where repair looks for missing contents (links not followed)\n"
     "  --copy               repair copies found files instead of moving them\n"
     "  --times              repair prints the wall time of each step on stderr\n"
-    "  --dry-run            repair changes nothing: it prints the changes it would make, one a line\n"
+    "  --dry-run            update changes nothing: it prints the names it would add and\n"
+    "                       \"would add N\"; repair changes nothing: it prints the changes it would make, one a line\n"
     "                       before the rows (park, rename, move or copy NAME TAB NEW-NAME; delete\n"
     "                       NAME; names below the list's folder relative to it), and exits as the\n"
     "                       rows are now\n"
     "  --undo               repair reverses a killed repair and prints the changes it made, one a\n"
     "                       line as --dry-run does; it exits 0 when all went well, 2 when some change\n"
     "                       failed (standard error says which and why), 4 when there is no plan\n"
-    "  --quiet              verify, repair, create: no progress line on standard error\n"
-    "  --progress           verify, repair, create: the progress even when standard error is no\n"
+    "  --quiet              verify, repair, create, update: no progress line on standard error\n"
+    "  --progress           verify, repair, create, update: the progress even when standard error is no\n"
     "                       terminal, as one line a second\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
@@ -126,6 +134,9 @@ int Verify(const std::vector<std::string>& args) {
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;
+    // Nothing changes the tree between the verification and the listing of the unlisted files, unless
+    // duplicates are deleted: its walk serves both.
+    form.KeepVerifiedTree = unlisted && !deleteDuplicates;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     line.Clear();
     if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {
@@ -161,5 +172,6 @@ int main(int argc, char** argv) {
     if (command == "verify") return Verify(args);
     if (command == "repair") return cli::Repair(args);
     if (command == "create") return cli::Create(args);
+    if (command == "update") return cli::Update(args);
     return Usage();
 }

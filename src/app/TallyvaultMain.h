@@ -141,6 +141,8 @@ public:
     TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
+    // Read mode: adds the files the list does not name to it, each read once.
+    TMenuItem AddNewFilesCmd{"新規ファイルを追加(&A)"};
     TMenuItem NoteView{"メモ帳で表示(&V)"};
     TMenuItem version{"ﾊﾞｰｼﾞｮﾝ情報(&A)"};
     TMenuItem Homepage1{"Homepage(&P)"};
@@ -206,7 +208,37 @@ public:
     // VerifyTree) that no entry names nor found as its same file; names relative to the folder, by name.
     // Nothing is read: names only. Empty in create mode or without a list.
     std::vector<std::string> ListUnlisted();
+    // The tree the verification walked is kept, and ListUnlisted finds the unlisted files in it instead
+    // of walking the tree again: for a run where nothing changes the tree in between (the command line
+    // without deletions).
+    bool KeepVerifiedTree = false;
     void UnlistedCmdClick();
+
+    // ---- adding new files to the list (writers/) ----
+    // A load that reads names only: the listed files are neither looked up nor read, nor their contents
+    // looked for (adding new files needs no more, and must not read every listed file); every row shows
+    // as missing.
+    bool NamesOnly = false;
+    struct TRefusedName {
+        std::string Name;
+        std::string Reason;
+    };
+    struct TNewFiles {
+        std::vector<std::string> Names;      // to add, by name
+        std::vector<TRefusedName> Refused;   // not added, with why
+        std::string ListText;                // the list as it was read, in its own bytes (UTF-16 decoded)
+        bool WasUtf16 = false;               // written again in UTF-8, with a byte order mark
+    };
+    // Why the list shown cannot take new files; empty when it can.
+    std::string UpdateRefusal() const;
+    // The list's unlisted files that its encoding and line form can hold; the others are refused.
+    TNewFiles FindNewFiles();
+    // Reads each of found.Names once with the list's algorithm and, unless `dryRun`, writes the list
+    // again with their entries after its own, through the replacing write under the list's lock. A file
+    // that turns out to hold the content of an entry whose own file is missing or differs is that entry's
+    // same file, not a new one. found.Names is left holding the files added (or that would be added).
+    void AddNewFiles(TNewFiles& found, bool dryRun = false);
+    void AddNewFilesCmdClick();
 
     // ---- create mode, list writing, request lists (writers/) ----
     // The local date and time that an SFV list's header names; tests put a fixed clock here.
@@ -323,6 +355,7 @@ private:
     // The files the verification's scan reads from: the folder's plain files, or its tree's.
     std::vector<FolderEntry> FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing);
     std::vector<FolderEntry> PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing, bool tree);
+    std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

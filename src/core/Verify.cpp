@@ -114,6 +114,13 @@ void TForm1::VerifyEntries() {
     SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
 
+    // A load for adding new files stops here: it looks at no listed file.
+    if (NamesOnly) {
+        SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
+        ShowEntries();
+        Status.SetCaption(ReadErrorText);
+        return;
+    }
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.

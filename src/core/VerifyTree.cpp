@@ -44,13 +44,19 @@ std::vector<FolderEntry> TForm1::PlainFilesToCheck(const std::string& folder, st
 
 std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing) {
     PassedOverPaths.clear();
-    return PlainFilesToCheck(folder, std::move(listing), VerifyTree || ListNamesSubFolders());
+    const bool tree = VerifyTree || ListNamesSubFolders();
+    std::vector<FolderEntry> files = PlainFilesToCheck(folder, std::move(listing), tree);
+    if (KeepVerifiedTree && tree) verifiedTree_ = files;
+    return files;
 }
 
 std::vector<std::string> TForm1::ListUnlisted() {
-    PassedOverPaths.clear();
     if (IsCreateMode || ListPath.empty()) return {};
     const std::string folder = ExtractFilePath(ListPath);
+    // The verification's own walk, with what it passed over.
+    if (KeepVerifiedTree && verifiedTree_)
+        return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, *verifiedTree_, [this] { ReportProgress(); });
+    PassedOverPaths.clear();
     const bool tree = VerifyTree || ListNamesSubFolders();
     std::vector<FolderEntry> listing =
         tree ? std::vector<FolderEntry>() : ListingPaced(fs, folder, [this] { ReportProgress(); });

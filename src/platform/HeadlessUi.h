@@ -16,6 +16,8 @@ public:
     void ShowError(const std::string& text) override;
     void ShowErrorCause(const std::string& text) override;
     DuplicateAnswer AskDuplicate(const std::string& text) override;
+    // The command line is the user's answer.
+    bool AskConfirm(const std::string&) override { return true; }
     // The busy pointer going clears the progress line.
     void SetBusyCursor(bool busy) override {
         if (!busy) Quiet();

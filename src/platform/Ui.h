@@ -29,6 +29,8 @@ public:
     virtual void ShowErrorCause(const std::string&) {}
     // Warning box titled "警告" with the buttons "はい(&Y)", "いいえ(&N)", "すべていいえ(&O)", "すべてはい(&A)".
     virtual DuplicateAnswer AskDuplicate(const std::string& text) = 0;
+    // A question with OK and Cancel buttons; true for OK.
+    virtual bool AskConfirm(const std::string& text) = 0;
 
     virtual void SetBusyCursor(bool busy) = 0;
     // Lets the window repaint and handle clicks; implementations throttle it.

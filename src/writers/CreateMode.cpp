@@ -51,7 +51,7 @@ void TForm1::ModeButtonClick() {
         c->SetVisible(!create);
     GoodCounter.SetHint(pick(wt::GoodHint));
     for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement, &FixFolder, &AutoMove,
-                         &DubbleAction, &NoteView, &UnlistedCmd})
+                         &DubbleAction, &NoteView, &UnlistedCmd, &AddNewFilesCmd})
         m->SetEnabled(!create);
     MakeCrcCmd.SetEnabled(create);
     Status.SetHint(pick(wt::StatusHint));

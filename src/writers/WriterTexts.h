@@ -37,6 +37,23 @@ inline constexpr const char* ExcludedExtensions =
 // The extensions a chosen list name may carry, joined.
 inline constexpr const char* ListExtensions = ".SFV.CSV";
 
+// Adding new files to a list.
+inline constexpr const char* NothingNew = "リストに追加する新しいファイルはありません";
+inline constexpr const char* AskAddHead = "新しいファイル ";
+inline constexpr const char* AskAddTail = " 件をリストに追加します。よろしいですか？";
+inline constexpr const char* AddedHead = "リストに追加しました： ";
+inline constexpr const char* AddedTail = " 件";
+inline constexpr const char* NotAddedHead = "追加しなかったファイル：";
+inline constexpr const char* NowUtf8 = "UTF-16 のリストは UTF-8 で書き直しました";
+inline constexpr const char* CannotAdd = "このリストには新規ファイルを追加できません： ";
+// Why a file is not added, after its name (English, as the writers' errors).
+inline constexpr const char* LineBreakInName = "its name holds a line break";
+inline constexpr const char* NotInCp932 = "its name cannot be written in Shift-JIS (CP932)";
+inline constexpr const char* NotInUtf8 = "its name is not valid UTF-8";
+inline constexpr const char* ContentOfEntry = "it holds the content of the listed ";
+// The list changed on the disk after it was read: nothing is written over it.
+inline constexpr const char* ListChanged = "List changed while files were added";
+
 // The elements that differ between the modes: read mode first, create mode second.
 struct ModeText {
     const char* Read;

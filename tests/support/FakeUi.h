@@ -22,6 +22,9 @@ public:
     // unscripted dialog is cancelled.
     std::deque<DuplicateAnswer> DuplicateAnswers;
     std::deque<std::optional<std::string>> DialogAnswers;
+    // Answers to OK/Cancel questions; an unscripted one is cancelled.
+    std::deque<bool> ConfirmAnswers;
+    std::vector<std::string> Confirmations;
 
     // What was shown.
     std::vector<std::string> Messages;
@@ -45,6 +48,13 @@ public:
     void ShowMessage(const std::string& text) override { Messages.push_back(text); }
     void ShowError(const std::string& text) override { Errors.push_back(text); }
     DuplicateAnswer AskDuplicate(const std::string& text) override;
+    bool AskConfirm(const std::string& text) override {
+        Confirmations.push_back(text);
+        if (ConfirmAnswers.empty()) return false;
+        const bool a = ConfirmAnswers.front();
+        ConfirmAnswers.pop_front();
+        return a;
+    }
     void SetBusyCursor(bool busy) override { Busy = busy; }
     void ProcessMessages() override;
     void BringToFront() override { ++BringToFrontCount; }

@@ -52,6 +52,7 @@ void MainWindow::BuildMenus() {
         file, f.Complement, Click::Plain, [&f] { f.ComplementClick(); }, true);
     AddItem(file, f.MakeRequestCmd, Click::Plain, [&f] { f.MakeRequestCmdClick(); });
     AddItem(file, f.UnlistedCmd, Click::Plain, [&f] { f.UnlistedCmdClick(); });
+    AddItem(file, f.AddNewFilesCmd, Click::Plain, [&f] { f.AddNewFilesCmdClick(); });
     file->addSeparator();
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
     AddItem(file, f.MakeCrcCmd, Click::Plain, [&f] { f.MakeCrcCmdClick(); });

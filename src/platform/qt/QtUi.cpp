@@ -211,6 +211,15 @@ DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {
     return DuplicateAnswer::Closed;
 }
 
+bool QtUi::AskConfirm(const std::string& text) {
+    Sync();
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(ApplicationTitle), MessageText(text),
+                    QMessageBox::Ok | QMessageBox::Cancel, window_);
+    box.setTextFormat(Qt::PlainText);
+    box.setDefaultButton(QMessageBox::Ok);
+    return box.exec() == QMessageBox::Ok;
+}
+
 void QtUi::SetBusyCursor(bool busy) {
     // The logic may ask twice for the same state; the override cursor stack must stay balanced.
     if (busy == busy_) return;

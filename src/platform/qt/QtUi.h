@@ -42,6 +42,7 @@ public:
     void ShowMessage(const std::string& text) override;
     void ShowError(const std::string& text) override;
     DuplicateAnswer AskDuplicate(const std::string& text) override;
+    bool AskConfirm(const std::string& text) override;
     void SetBusyCursor(bool busy) override;
     void ProcessMessages() override;
     void BringToFront() override;

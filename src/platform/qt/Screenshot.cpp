@@ -6,6 +6,8 @@
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QHeaderView>
+#include <QMenu>
+#include <QMenuBar>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -75,7 +77,18 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
             window.List()->setCurrentIndex(window.List()->model()->index(0, 0));
         window.SyncFromForm();
         const bool dialog = wanted.contains(QStringLiteral("dialog"));
-        if (!dialog && !wanted.contains(QStringLiteral("message"))) {
+        const bool add = wanted.contains(QStringLiteral("add"));
+        if (wanted.contains(QStringLiteral("filemenu"))) {
+            // The file menu opened under its title, pictured with the whole screen.
+            QMenu* file = window.findChild<QMenu*>(QStringLiteral("File1"));
+            QTimer::singleShot(SettleMs, &window, [&window, out] {
+                QScreen* screen = window.screen();
+                SaveAndExit(screen ? screen->grabWindow(0) : QPixmap(), out);
+            });
+            if (file) file->exec(window.mapToGlobal(window.menuBar()->geometry().bottomLeft()));
+            return;
+        }
+        if (!dialog && !add && !wanted.contains(QStringLiteral("message"))) {
             QTimer::singleShot(SettleMs, &window, [&window, out] { SaveAndExit(window.grab(), out); });
             return;
         }
@@ -86,6 +99,8 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
         });
         if (dialog)
             window.Run([&form] { form.CrcOpenCmdClick(); });
+        else if (add)
+            window.Run([&form] { form.AddNewFilesCmdClick(); });
         else
             window.Run([&form] { form.versionClick(); });
     });

@@ -363,6 +363,45 @@ private slots:
         QCOMPARE(h.Saved().Read("Tallyvault", "Create Lists <Include Sub Folders>").value_or(""), std::string("1"));
     }
 
+    void theAddCommandAsksWithTheCountThenAddsTheNewFiles() {
+        Harness h;
+        h.Write("set/top.bin", "top");
+        h.Write("set/list.sfv", "top.bin " + Hex("top") + "\r\n");
+        h.Write("set/new 1.bin", "one");
+        h.Write("set/new 2.bin", "two");
+        MainWindow& w = h.Start({h.Path("set/list.sfv")});
+        QAction* add = w.ActionOf(h.form.AddNewFilesCmd);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("File1"))->actions().contains(add) && add->isEnabled());
+        QCOMPARE(add->text(), QStringLiteral("新規ファイルを追加(&A)"));
+        // Each box is answered as it shows: the question with OK (then Cancel), the report with OK.
+        QStringList shown;
+        QMessageBox::StandardButton answer = QMessageBox::Cancel;
+        QTimer answering;
+        QObject::connect(&answering, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible()) {
+                    shown << box->text();
+                    QAbstractButton* b = box->button(box->button(answer) ? answer : QMessageBox::Ok);
+                    b->click();
+                }
+        });
+        answering.start(10);
+        add->trigger();
+        QCOMPARE(shown, QStringList{QStringLiteral("新しいファイル 2 件をリストに追加します。よろしいですか？")});
+        QCOMPARE(h.Model()->rowCount(), 1);
+        shown.clear();
+        answer = QMessageBox::Ok;
+        add->trigger();
+        answering.stop();
+        QCOMPARE(shown, (QStringList{QStringLiteral("新しいファイル 2 件をリストに追加します。よろしいですか？"),
+                                     QStringLiteral("リストに追加しました： 2 件")}));
+        // Read again and verified: the new files are rows of the list now.
+        QCOMPARE(Shown(h.Model()),
+                 (QStringList{QStringLiteral("new 1.bin"), QStringLiteral("new 2.bin"), QStringLiteral("top.bin")}));
+        QCOMPARE(h.form.GoodCounter.Caption(), std::string("3"));
+        w.close();
+    }
+
     void aClickOnTheStatusBarReReadsTheList() {
         Harness h;
         h.Start({h.FourStateList()});

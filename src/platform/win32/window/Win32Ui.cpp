@@ -118,6 +118,11 @@ void Win32Ui::ShowError(const std::string& text) {
     ::MessageBoxW(window_, t.c_str(), ApplicationTitle, MB_OK | MB_ICONERROR);
 }
 
+bool Win32Ui::AskConfirm(const std::string& text) {
+    Sync();
+    return ::MessageBoxW(window_, MessageText(text).c_str(), ApplicationTitle, MB_OKCANCEL | MB_ICONQUESTION) == IDOK;
+}
+
 DuplicateAnswer Win32Ui::AskDuplicate(const std::string& text) {
     Sync();
     const std::wstring body = MessageText(text);

@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -307,6 +308,40 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     for (const char* item : {"モード変更（現在：読取モード）\tCtrl+M", "CRCファイルを作成(&M) (off)",
                              "ファイル改名・移動(&R)", "重複ファイルの処置(&D)"})
         EXPECT_TRUE(HasMenuItem(w, item)) << item;
+}
+
+TEST(Win32Window, TheAddCommandAsksWithTheCountThenAddsTheNewFiles) {
+    Harness h;
+    h.Write("set\\top.bin", "top");
+    const std::string list = h.Write("set\\list.sfv", "top.bin " + Hex("top") + "\r\n");
+    h.Write("set\\new 1.bin", "one");
+    h.Write("set\\new 2.bin", "two");
+    Win32Window& w = h.Start({list});
+    EXPECT_TRUE(HasMenuItem(w, "新規ファイルを追加(&A)"));
+    // The boxes as they show: the question answered `first`, the report (when there is one) with OK.
+    for (const int first : {IDCANCEL, IDOK}) {
+        std::vector<std::string> shown;
+        WhenShownUntil(L"#32770", [&](HWND box) {
+            shown.push_back(TextOf(::GetDlgItem(box, 0xFFFF)));
+            ::PostMessageW(box, WM_COMMAND, static_cast<WPARAM>(shown.size() == 1 ? first : IDOK), 0);
+            return first == IDCANCEL || shown.size() == 2;
+        });
+        w.Run([&h] { h.form.AddNewFilesCmdClick(); });
+        StopWaiting();
+        ASSERT_FALSE(shown.empty());
+        EXPECT_EQ(shown[0], "新しいファイル 2 件をリストに追加します。よろしいですか？");
+        if (first == IDCANCEL) {
+            EXPECT_EQ(h.Rows(), std::vector<std::string>{"top.bin|0|-"});
+            continue;
+        }
+        ASSERT_EQ(shown.size(), 2u);
+        EXPECT_EQ(shown[1], "リストに追加しました： 2 件");
+    }
+    // Read again and verified: the new files are rows now, and the list names them.
+    EXPECT_EQ(h.Rows(), (std::vector<std::string>{"new 1.bin|0|-", "new 2.bin|0|-", "top.bin|0|-"}));
+    std::ifstream in(std::filesystem::path(Widen(list)), std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "top.bin " + Hex("top") + "\r\nnew 1.bin " + Hex("one") + "\r\nnew 2.bin " + Hex("two") + "\r\n");
 }
 
 TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
