@@ -6,6 +6,11 @@
 #include "core/Blake3Kernels.h"
 
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
+// GCC 12 takes the deliberately undefined registers inside its own AVX-512 intrinsics for uninitialized
+// ones once they are inlined here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
 #include <immintrin.h>
 
 namespace tv::blake3 {
