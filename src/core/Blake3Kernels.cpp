@@ -20,7 +20,7 @@ struct KernelInfo {
 #define TV_BLAKE3_X86 1
 #endif
 #if defined(__aarch64__) && !defined(__ARM_BIG_ENDIAN)
-// TV_BLAKE3_NEON_PENDING
+#define TV_BLAKE3_NEON 1
 #endif
 
 constexpr KernelInfo Kernels[] = {
