@@ -15,7 +15,8 @@ const std::vector<unsigned char>& Data() {
     static const std::vector<unsigned char> data = [] {
         std::vector<unsigned char> d(std::size_t{1} << 20);
         std::mt19937 rng(3);
-        for (unsigned char& c : d) c = static_cast<unsigned char>(rng());
+        for (unsigned char& c : d)
+            c = static_cast<unsigned char>(rng());
         return d;
     }();
     return data;

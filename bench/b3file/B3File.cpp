@@ -23,7 +23,8 @@ int main(int argc, char** argv) {
                          [&](const unsigned char* data, std::size_t size) { h.Update(data, size); });
         std::uint8_t out[tv::Blake3::DigestBytes];
         h.Final(out);
-        for (std::uint8_t b : out) std::printf("%02x", b);
+        for (std::uint8_t b : out)
+            std::printf("%02x", b);
         std::printf("  %s\n", argv[1]);
         return 0;
     } catch (const std::exception& e) {

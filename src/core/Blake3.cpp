@@ -11,7 +11,9 @@ namespace blake3 {
 
 namespace {
 
-inline std::uint32_t RotR(std::uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
+inline std::uint32_t RotR(std::uint32_t x, int n) {
+    return (x >> n) | (x << (32 - n));
+}
 
 inline void G(std::uint32_t v[16], int a, int b, int c, int d, std::uint32_t x, std::uint32_t y) {
     v[a] = v[a] + v[b] + x;
@@ -29,10 +31,24 @@ inline void G(std::uint32_t v[16], int a, int b, int c, int d, std::uint32_t x, 
 void Compress(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
               std::uint32_t flags) {
     std::uint32_t m[16];
-    for (int i = 0; i < 16; ++i) m[i] = LoadLe32(block + 4 * i);
-    std::uint32_t v[16] = {cv[0], cv[1], cv[2], cv[3], cv[4], cv[5], cv[6], cv[7],
-                           Iv[0], Iv[1], Iv[2], Iv[3], static_cast<std::uint32_t>(counter),
-                           static_cast<std::uint32_t>(counter >> 32), len, flags};
+    for (int i = 0; i < 16; ++i)
+        m[i] = LoadLe32(block + 4 * i);
+    std::uint32_t v[16] = {cv[0],
+                           cv[1],
+                           cv[2],
+                           cv[3],
+                           cv[4],
+                           cv[5],
+                           cv[6],
+                           cv[7],
+                           Iv[0],
+                           Iv[1],
+                           Iv[2],
+                           Iv[3],
+                           static_cast<std::uint32_t>(counter),
+                           static_cast<std::uint32_t>(counter >> 32),
+                           len,
+                           flags};
     for (const auto& s : Sigma.Words) {
         G(v, 0, 4, 8, 12, m[s[0]], m[s[1]]);
         G(v, 1, 5, 9, 13, m[s[2]], m[s[3]]);
@@ -43,7 +59,8 @@ void Compress(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t l
         G(v, 2, 7, 8, 13, m[s[12]], m[s[13]]);
         G(v, 3, 4, 9, 14, m[s[14]], m[s[15]]);
     }
-    for (int i = 0; i < 8; ++i) cv[i] = v[i] ^ v[i + 8];
+    for (int i = 0; i < 8; ++i)
+        cv[i] = v[i] ^ v[i + 8];
 }
 
 void HashManyPortable(const Many& job) {
@@ -57,7 +74,8 @@ void HashManyPortable(const Many& job) {
             if (b + 1 == job.Blocks) flags |= job.EndFlags;
             Compress(cv, in + 64 * b, 64, job.Counter + (job.CountUp ? i : 0), flags);
         }
-        for (int w = 0; w < 8; ++w) StoreLe32(job.Out + 32 * i + 4 * w, cv[w]);
+        for (int w = 0; w < 8; ++w)
+            StoreLe32(job.Out + 32 * i + 4 * w, cv[w]);
     }
 }
 
@@ -84,7 +102,9 @@ void HashSubtree(const std::uint8_t* data, std::size_t chunks, std::uint64_t cou
 
 using namespace blake3;
 
-Blake3::Blake3() { std::memcpy(Cv_, Iv, sizeof Cv_); }
+Blake3::Blake3() {
+    std::memcpy(Cv_, Iv, sizeof Cv_);
+}
 
 void Blake3::CompressBufferedBlock(std::uint32_t flags) {
     if (BlocksDone_ == 0) flags |= ChunkStart;
@@ -97,7 +117,8 @@ void Blake3::CompressBufferedBlock(std::uint32_t flags) {
 void Blake3::FinishChunk() {
     CompressBufferedBlock(ChunkEnd);
     std::uint8_t cv[32];
-    for (int w = 0; w < 8; ++w) StoreLe32(cv + 4 * w, Cv_[w]);
+    for (int w = 0; w < 8; ++w)
+        StoreLe32(cv + 4 * w, Cv_[w]);
     PushSubtree(cv, 1);
     std::memcpy(Cv_, Iv, sizeof Cv_);
     BlocksDone_ = 0;
@@ -113,7 +134,8 @@ void Blake3::PushSubtree(const std::uint8_t cv[32], std::uint64_t chunks) {
         std::uint32_t parent[8];
         std::memcpy(parent, Iv, sizeof parent);
         Compress(parent, node, 64, 0, Parent);
-        for (int w = 0; w < 8; ++w) StoreLe32(node + 32 + 4 * w, parent[w]);
+        for (int w = 0; w < 8; ++w)
+            StoreLe32(node + 32 + 4 * w, parent[w]);
     }
     std::memcpy(Stack_[Depth_++], node + 32, 32);
 }
@@ -132,8 +154,10 @@ void Blake3::Update(const void* data, std::size_t size) {
         if (BlocksDone_ == 0 && BlockLen_ == 0 && size > ChunkBytes) {
             // Whole chunks with more input after them: the largest subtree that fits and starts here.
             std::size_t n = std::min((size - 1) / ChunkBytes, MaxBatch);
-            while ((n & (n - 1)) != 0) n &= n - 1;
-            while (Chunk_ % n != 0) n /= 2;
+            while ((n & (n - 1)) != 0)
+                n &= n - 1;
+            while (Chunk_ % n != 0)
+                n /= 2;
             std::uint8_t cv[32];
             HashSubtree(p, n, Chunk_, cv);
             PushSubtree(cv, n);
@@ -152,23 +176,28 @@ void Blake3::Update(const void* data, std::size_t size) {
 void Blake3::Final(std::uint8_t out[DigestBytes]) {
     if (Depth_ == 0) {
         CompressBufferedBlock(ChunkEnd | Root);
-        for (int w = 0; w < 8; ++w) StoreLe32(out + 4 * w, Cv_[w]);
+        for (int w = 0; w < 8; ++w)
+            StoreLe32(out + 4 * w, Cv_[w]);
         return;
     }
     CompressBufferedBlock(ChunkEnd);
     std::uint8_t node[64];
-    for (int w = 0; w < 8; ++w) StoreLe32(node + 32 + 4 * w, Cv_[w]);
+    for (int w = 0; w < 8; ++w)
+        StoreLe32(node + 32 + 4 * w, Cv_[w]);
     // Up the right edge of the tree: each complete subtree on the stack is the left child.
     while (Depth_ > 0) {
         std::memcpy(node, Stack_[--Depth_], 32);
         std::uint32_t parent[8];
         std::memcpy(parent, Iv, sizeof parent);
         Compress(parent, node, 64, 0, Depth_ == 0 ? Parent | Root : Parent);
-        for (int w = 0; w < 8; ++w) StoreLe32(node + 32 + 4 * w, parent[w]);
+        for (int w = 0; w < 8; ++w)
+            StoreLe32(node + 32 + 4 * w, parent[w]);
     }
     std::memcpy(out, node + 32, DigestBytes);
 }
 
-const char* Blake3::KernelName() { return Blake3KernelName(ActiveBlake3Kernel()).data(); }
+const char* Blake3::KernelName() {
+    return Blake3KernelName(ActiveBlake3Kernel()).data();
+}
 
 } // namespace tv

@@ -33,8 +33,8 @@ private:
     std::uint32_t Cv_[8];            // of the chunk being read
     std::uint8_t Block_[BlockBytes]; // its block being filled
     std::size_t BlockLen_ = 0;
-    std::size_t BlocksDone_ = 0;     // blocks of this chunk compressed into Cv_
-    std::uint64_t Chunk_ = 0;        // the counter of this chunk: chunks before it
+    std::size_t BlocksDone_ = 0;       // blocks of this chunk compressed into Cv_
+    std::uint64_t Chunk_ = 0;          // the counter of this chunk: chunks before it
     std::uint8_t Stack_[MaxDepth][32]; // complete subtrees, largest first
     std::size_t Depth_ = 0;
 };

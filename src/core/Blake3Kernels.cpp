@@ -41,7 +41,9 @@ constexpr KernelInfo Kernels[] = {
 #endif
 };
 
-const KernelInfo& Info(Blake3Kernel k) { return Kernels[static_cast<std::size_t>(k)]; }
+const KernelInfo& Info(Blake3Kernel k) {
+    return Kernels[static_cast<std::size_t>(k)];
+}
 
 std::string_view ProcessorLacks(Blake3Kernel k) {
     switch (k) {
@@ -61,7 +63,8 @@ std::string_view ProcessorLacks(Blake3Kernel k) {
             return "the processor lacks AVX-512 (F and VL)";
         return {};
 #endif
-    default: return {}; // the portable kernel, and NEON, which every 64-bit ARM processor has
+    default:
+        return {}; // the portable kernel, and NEON, which every 64-bit ARM processor has
     }
 }
 
@@ -86,7 +89,9 @@ Active& ActiveState() {
 
 } // namespace
 
-std::string_view Blake3KernelName(Blake3Kernel k) { return Info(k).Name; }
+std::string_view Blake3KernelName(Blake3Kernel k) {
+    return Info(k).Name;
+}
 
 std::optional<Blake3Kernel> Blake3KernelByName(std::string_view name) {
     for (const KernelInfo& info : Kernels)
@@ -99,7 +104,9 @@ std::string_view Blake3KernelMissing(Blake3Kernel k) {
     return ProcessorLacks(k);
 }
 
-bool Blake3KernelAvailable(Blake3Kernel k) { return Blake3KernelMissing(k).empty(); }
+bool Blake3KernelAvailable(Blake3Kernel k) {
+    return Blake3KernelMissing(k).empty();
+}
 
 Blake3Kernel BestBlake3Kernel() {
     for (Blake3Kernel k : Preference)
@@ -115,7 +122,9 @@ Blake3Kernel ChooseBlake3Kernel(const char* forced) {
     return BestBlake3Kernel();
 }
 
-Blake3Kernel ActiveBlake3Kernel() { return ActiveState().Kernel.load(std::memory_order_relaxed); }
+Blake3Kernel ActiveBlake3Kernel() {
+    return ActiveState().Kernel.load(std::memory_order_relaxed);
+}
 
 bool SetBlake3Kernel(Blake3Kernel k) {
     if (!Blake3KernelAvailable(k)) return false;
@@ -125,6 +134,8 @@ bool SetBlake3Kernel(Blake3Kernel k) {
     return true;
 }
 
-void blake3::HashMany(const Many& job) { ActiveState().Fn.load(std::memory_order_relaxed)(job); }
+void blake3::HashMany(const Many& job) {
+    ActiveState().Fn.load(std::memory_order_relaxed)(job);
+}
 
 } // namespace tv

@@ -27,9 +27,11 @@ struct Schedule {
 constexpr Schedule MakeSchedule() {
     constexpr std::uint8_t permutation[16] = {2, 6, 3, 10, 7, 0, 4, 13, 1, 11, 12, 5, 9, 14, 15, 8};
     Schedule s{};
-    for (std::uint8_t i = 0; i < 16; ++i) s.Words[0][i] = i;
+    for (std::uint8_t i = 0; i < 16; ++i)
+        s.Words[0][i] = i;
     for (int r = 1; r < 7; ++r)
-        for (int i = 0; i < 16; ++i) s.Words[r][i] = s.Words[r - 1][permutation[i]];
+        for (int i = 0; i < 16; ++i)
+            s.Words[r][i] = s.Words[r - 1][permutation[i]];
     return s;
 }
 inline constexpr Schedule Sigma = MakeSchedule();
@@ -39,7 +41,8 @@ inline std::uint32_t LoadLe32(const std::uint8_t* p) {
            static_cast<std::uint32_t>(p[2]) << 16 | static_cast<std::uint32_t>(p[3]) << 24;
 }
 inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
-    for (int i = 0; i < 4; ++i) p[i] = static_cast<std::uint8_t>(v >> (8 * i));
+    for (int i = 0; i < 4; ++i)
+        p[i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
 // One compression of a 64-byte block (`len` of its bytes used, the rest zero) into the chaining value
@@ -86,8 +89,8 @@ void HashMany(const Many& job);
 
 enum class Blake3Kernel { Portable, Sse41, Avx2, Avx512, Neon };
 
-inline constexpr Blake3Kernel AllBlake3Kernels[] = {Blake3Kernel::Portable, Blake3Kernel::Sse41,
-                                                    Blake3Kernel::Avx2, Blake3Kernel::Avx512, Blake3Kernel::Neon};
+inline constexpr Blake3Kernel AllBlake3Kernels[] = {Blake3Kernel::Portable, Blake3Kernel::Sse41, Blake3Kernel::Avx2,
+                                                    Blake3Kernel::Avx512, Blake3Kernel::Neon};
 
 // The name used by TALLYVAULT_BLAKE3_KERNEL, e.g. "avx2".
 std::string_view Blake3KernelName(Blake3Kernel k);

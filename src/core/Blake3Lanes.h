@@ -4,8 +4,7 @@
 // of register j): it is inlined into the kernel, whose instruction set then serves the steps.
 // No include guard: each kernel file includes it once, for its own types.
 
-template <class V>
-__attribute__((always_inline)) inline void G(V& a, V& b, V& c, V& d, const V& x, const V& y) {
+template <class V> __attribute__((always_inline)) inline void G(V& a, V& b, V& c, V& d, const V& x, const V& y) {
     Add(a, b);
     Add(a, x);
     XorRot16(d, a);
@@ -19,8 +18,7 @@ __attribute__((always_inline)) inline void G(V& a, V& b, V& c, V& d, const V& x,
 }
 
 // The first W inputs of `job`, one per lane: the portable compression on whole registers.
-template <class V, std::size_t W>
-__attribute__((always_inline)) inline void HashLanes(const Many& job) {
+template <class V, std::size_t W> __attribute__((always_inline)) inline void HashLanes(const Many& job) {
     alignas(64) std::uint32_t lo[W], hi[W], out[8][W];
     for (std::size_t k = 0; k < W; ++k) {
         const std::uint64_t counter = job.Counter + (job.CountUp ? k : 0);
@@ -28,7 +26,8 @@ __attribute__((always_inline)) inline void HashLanes(const Many& job) {
         hi[k] = static_cast<std::uint32_t>(counter >> 32);
     }
     V cv[8], counterLo, counterHi, blockLen;
-    for (int j = 0; j < 8; ++j) Set1(cv[j], Iv[j]);
+    for (int j = 0; j < 8; ++j)
+        Set1(cv[j], Iv[j]);
     Load(counterLo, lo);
     Load(counterHi, hi);
     Set1(blockLen, 64);
@@ -38,8 +37,10 @@ __attribute__((always_inline)) inline void HashLanes(const Many& job) {
         std::uint32_t flags = job.Flags;
         if (b == 0) flags |= job.StartFlags;
         if (b + 1 == job.Blocks) flags |= job.EndFlags;
-        for (int j = 0; j < 8; ++j) v[j] = cv[j];
-        for (int j = 0; j < 4; ++j) Set1(v[8 + j], Iv[j]);
+        for (int j = 0; j < 8; ++j)
+            v[j] = cv[j];
+        for (int j = 0; j < 4; ++j)
+            Set1(v[8 + j], Iv[j]);
         v[12] = counterLo;
         v[13] = counterHi;
         v[14] = blockLen;
@@ -59,8 +60,9 @@ __attribute__((always_inline)) inline void HashLanes(const Many& job) {
             Xor(cv[j], v[8 + j]);
         }
     }
-    for (int j = 0; j < 8; ++j) Store(out[j], cv[j]);
+    for (int j = 0; j < 8; ++j)
+        Store(out[j], cv[j]);
     for (std::size_t k = 0; k < W; ++k)
-        for (int j = 0; j < 8; ++j) StoreLe32(job.Out + 32 * k + 4 * j, out[j][k]);
+        for (int j = 0; j < 8; ++j)
+            StoreLe32(job.Out + 32 * k + 4 * j, out[j][k]);
 }
-

@@ -11,12 +11,24 @@ namespace {
 
 using V = uint32x4_t;
 
-inline void Set1(V& x, std::uint32_t v) { x = vdupq_n_u32(v); }
-inline void Load(V& x, const std::uint32_t* p) { x = vld1q_u32(p); }
-inline void Store(std::uint32_t* p, const V& x) { vst1q_u32(p, x); }
-inline void Add(V& a, const V& b) { a = vaddq_u32(a, b); }
-inline void Xor(V& a, const V& b) { a = veorq_u32(a, b); }
-inline void XorRot16(V& d, const V& a) { d = vreinterpretq_u32_u16(vrev32q_u16(vreinterpretq_u16_u32(veorq_u32(d, a)))); }
+inline void Set1(V& x, std::uint32_t v) {
+    x = vdupq_n_u32(v);
+}
+inline void Load(V& x, const std::uint32_t* p) {
+    x = vld1q_u32(p);
+}
+inline void Store(std::uint32_t* p, const V& x) {
+    vst1q_u32(p, x);
+}
+inline void Add(V& a, const V& b) {
+    a = vaddq_u32(a, b);
+}
+inline void Xor(V& a, const V& b) {
+    a = veorq_u32(a, b);
+}
+inline void XorRot16(V& d, const V& a) {
+    d = vreinterpretq_u32_u16(vrev32q_u16(vreinterpretq_u16_u32(veorq_u32(d, a))));
+}
 inline void XorRot12(V& d, const V& a) {
     const V x = veorq_u32(d, a);
     d = vsriq_n_u32(vshlq_n_u32(x, 20), x, 12);
@@ -34,7 +46,8 @@ inline void XorRot7(V& d, const V& a) {
 inline void LoadMessage(V m[16], const std::uint8_t* p, std::size_t stride) {
     for (int q = 0; q < 4; ++q) {
         V r[4];
-        for (std::size_t k = 0; k < 4; ++k) r[k] = vreinterpretq_u32_u8(vld1q_u8(p + k * stride + 16 * q));
+        for (std::size_t k = 0; k < 4; ++k)
+            r[k] = vreinterpretq_u32_u8(vld1q_u8(p + k * stride + 16 * q));
         const uint32x4x2_t t01 = vtrnq_u32(r[0], r[1]), t23 = vtrnq_u32(r[2], r[3]);
         m[4 * q] = vcombine_u32(vget_low_u32(t01.val[0]), vget_low_u32(t23.val[0]));
         m[4 * q + 1] = vcombine_u32(vget_low_u32(t01.val[1]), vget_low_u32(t23.val[1]));
@@ -49,7 +62,8 @@ inline void LoadMessage(V m[16], const std::uint8_t* p, std::size_t stride) {
 
 void HashManyNeon(const Many& job) {
     std::size_t i = 0;
-    for (; i + 4 <= job.Count; i += 4) HashLanes<V, 4>(job.After(i));
+    for (; i + 4 <= job.Count; i += 4)
+        HashLanes<V, 4>(job.After(i));
     if (i < job.Count) HashManyPortable(job.After(i));
 }
 

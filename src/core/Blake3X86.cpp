@@ -24,15 +24,21 @@ namespace {
 // The steps of each register width, which Blake3Lanes.h builds the kernels from. Registers go by
 // reference: by value they would pass differently in its code, which has no instruction set of its own
 // and is inlined into each kernel.
-TV_TARGET_SSE41 inline void Set1(__m128i& x, std::uint32_t v) { x = _mm_set1_epi32(static_cast<int>(v)); }
+TV_TARGET_SSE41 inline void Set1(__m128i& x, std::uint32_t v) {
+    x = _mm_set1_epi32(static_cast<int>(v));
+}
 TV_TARGET_SSE41 inline void Load(__m128i& x, const std::uint32_t* p) {
     x = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
 }
 TV_TARGET_SSE41 inline void Store(std::uint32_t* p, const __m128i& x) {
     _mm_storeu_si128(reinterpret_cast<__m128i*>(p), x);
 }
-TV_TARGET_SSE41 inline void Add(__m128i& a, const __m128i& b) { a = _mm_add_epi32(a, b); }
-TV_TARGET_SSE41 inline void Xor(__m128i& a, const __m128i& b) { a = _mm_xor_si128(a, b); }
+TV_TARGET_SSE41 inline void Add(__m128i& a, const __m128i& b) {
+    a = _mm_add_epi32(a, b);
+}
+TV_TARGET_SSE41 inline void Xor(__m128i& a, const __m128i& b) {
+    a = _mm_xor_si128(a, b);
+}
 TV_TARGET_SSE41 inline void XorRot16(__m128i& d, const __m128i& a) {
     const __m128i r16 = _mm_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13);
     d = _mm_shuffle_epi8(_mm_xor_si128(d, a), r16);
@@ -67,15 +73,21 @@ TV_TARGET_SSE41 inline void LoadMessage(__m128i m[16], const std::uint8_t* p, st
     }
 }
 
-TV_TARGET_AVX2 inline void Set1(__m256i& x, std::uint32_t v) { x = _mm256_set1_epi32(static_cast<int>(v)); }
+TV_TARGET_AVX2 inline void Set1(__m256i& x, std::uint32_t v) {
+    x = _mm256_set1_epi32(static_cast<int>(v));
+}
 TV_TARGET_AVX2 inline void Load(__m256i& x, const std::uint32_t* p) {
     x = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
 }
 TV_TARGET_AVX2 inline void Store(std::uint32_t* p, const __m256i& x) {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), x);
 }
-TV_TARGET_AVX2 inline void Add(__m256i& a, const __m256i& b) { a = _mm256_add_epi32(a, b); }
-TV_TARGET_AVX2 inline void Xor(__m256i& a, const __m256i& b) { a = _mm256_xor_si256(a, b); }
+TV_TARGET_AVX2 inline void Add(__m256i& a, const __m256i& b) {
+    a = _mm256_add_epi32(a, b);
+}
+TV_TARGET_AVX2 inline void Xor(__m256i& a, const __m256i& b) {
+    a = _mm256_xor_si256(a, b);
+}
 TV_TARGET_AVX2 inline void XorRot16(__m256i& d, const __m256i& a) {
     const __m256i r16 = _mm256_setr_epi8(2, 3, 0, 1, 6, 7, 4, 5, 10, 11, 8, 9, 14, 15, 12, 13, 2, 3, 0, 1, 6, 7, 4, 5,
                                          10, 11, 8, 9, 14, 15, 12, 13);
@@ -123,24 +135,39 @@ TV_TARGET_AVX2 inline void LoadMessage(__m256i m[16], const std::uint8_t* p, std
     }
 }
 
-TV_TARGET_AVX512 inline void Set1(__m512i& x, std::uint32_t v) { x = _mm512_set1_epi32(static_cast<int>(v)); }
-TV_TARGET_AVX512 inline void Load(__m512i& x, const std::uint32_t* p) { x = _mm512_loadu_si512(p); }
-TV_TARGET_AVX512 inline void Store(std::uint32_t* p, const __m512i& x) { _mm512_storeu_si512(p, x); }
-TV_TARGET_AVX512 inline void Add(__m512i& a, const __m512i& b) { a = _mm512_add_epi32(a, b); }
-TV_TARGET_AVX512 inline void Xor(__m512i& a, const __m512i& b) { a = _mm512_xor_si512(a, b); }
+TV_TARGET_AVX512 inline void Set1(__m512i& x, std::uint32_t v) {
+    x = _mm512_set1_epi32(static_cast<int>(v));
+}
+TV_TARGET_AVX512 inline void Load(__m512i& x, const std::uint32_t* p) {
+    x = _mm512_loadu_si512(p);
+}
+TV_TARGET_AVX512 inline void Store(std::uint32_t* p, const __m512i& x) {
+    _mm512_storeu_si512(p, x);
+}
+TV_TARGET_AVX512 inline void Add(__m512i& a, const __m512i& b) {
+    a = _mm512_add_epi32(a, b);
+}
+TV_TARGET_AVX512 inline void Xor(__m512i& a, const __m512i& b) {
+    a = _mm512_xor_si512(a, b);
+}
 TV_TARGET_AVX512 inline void XorRot16(__m512i& d, const __m512i& a) {
     d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 16);
 }
 TV_TARGET_AVX512 inline void XorRot12(__m512i& d, const __m512i& a) {
     d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 12);
 }
-TV_TARGET_AVX512 inline void XorRot8(__m512i& d, const __m512i& a) { d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 8); }
-TV_TARGET_AVX512 inline void XorRot7(__m512i& d, const __m512i& a) { d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 7); }
+TV_TARGET_AVX512 inline void XorRot8(__m512i& d, const __m512i& a) {
+    d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 8);
+}
+TV_TARGET_AVX512 inline void XorRot7(__m512i& d, const __m512i& a) {
+    d = _mm512_ror_epi32(_mm512_xor_si512(d, a), 7);
+}
 // Sixteen rows of sixteen words become columns: 32-bit and 64-bit interleaves within each 128-bit
 // quarter, then a 4 x 4 transpose of the quarters.
 TV_TARGET_AVX512 inline void LoadMessage(__m512i m[16], const std::uint8_t* p, std::size_t stride) {
     __m512i a[16], b[16];
-    for (std::size_t k = 0; k < 16; ++k) a[k] = _mm512_loadu_si512(p + k * stride);
+    for (std::size_t k = 0; k < 16; ++k)
+        a[k] = _mm512_loadu_si512(p + k * stride);
     for (int k = 0; k < 16; k += 2) {
         b[k] = _mm512_unpacklo_epi32(a[k], a[k + 1]);
         b[k + 1] = _mm512_unpackhi_epi32(a[k], a[k + 1]);
@@ -170,19 +197,22 @@ TV_TARGET_AVX512 inline void LoadMessage(__m512i m[16], const std::uint8_t* p, s
 
 TV_TARGET_SSE41 void HashManySse41(const Many& job) {
     std::size_t i = 0;
-    for (; i + 4 <= job.Count; i += 4) HashLanes<__m128i, 4>(job.After(i));
+    for (; i + 4 <= job.Count; i += 4)
+        HashLanes<__m128i, 4>(job.After(i));
     if (i < job.Count) HashManyPortable(job.After(i));
 }
 
 TV_TARGET_AVX2 void HashManyAvx2(const Many& job) {
     std::size_t i = 0;
-    for (; i + 8 <= job.Count; i += 8) HashLanes<__m256i, 8>(job.After(i));
+    for (; i + 8 <= job.Count; i += 8)
+        HashLanes<__m256i, 8>(job.After(i));
     if (i < job.Count) HashManySse41(job.After(i));
 }
 
 TV_TARGET_AVX512 void HashManyAvx512(const Many& job) {
     std::size_t i = 0;
-    for (; i + 16 <= job.Count; i += 16) HashLanes<__m512i, 16>(job.After(i));
+    for (; i + 16 <= job.Count; i += 16)
+        HashLanes<__m512i, 16>(job.After(i));
     if (i < job.Count) HashManyAvx2(job.After(i));
 }
 

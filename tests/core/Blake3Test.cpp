@@ -21,7 +21,8 @@ using Digest = std::array<std::uint8_t, Blake3::DigestBytes>;
 std::string Hex(const Digest& d) {
     static const char digits[] = "0123456789abcdef";
     std::string s;
-    for (std::uint8_t b : d) s += {digits[b >> 4], digits[b & 15]};
+    for (std::uint8_t b : d)
+        s += {digits[b >> 4], digits[b & 15]};
     return s;
 }
 
@@ -56,7 +57,8 @@ void Node(const std::uint8_t* p, std::size_t size, std::uint64_t chunk, bool roo
         return;
     }
     std::size_t left = 1;
-    while (left * 2 * 1024 < size) left *= 2;
+    while (left * 2 * 1024 < size)
+        left *= 2;
     std::uint32_t l[8], r[8];
     Node(p, left * 1024, chunk, false, l);
     Node(p + left * 1024, size - left * 1024, chunk + left, false, r);
@@ -72,7 +74,8 @@ Digest Definition(const std::string& data) {
     std::uint32_t cv[8];
     Node(reinterpret_cast<const std::uint8_t*>(data.data()), data.size(), 0, true, cv);
     Digest d;
-    for (int w = 0; w < 8; ++w) blake3::StoreLe32(d.data() + 4 * w, cv[w]);
+    for (int w = 0; w < 8; ++w)
+        blake3::StoreLe32(d.data() + 4 * w, cv[w]);
     return d;
 }
 
@@ -123,7 +126,8 @@ private:
 TEST_P(Blake3KernelTest, PublishedVectors) {
     for (const Vector& v : Vectors) {
         std::string data(v.Length, '\0');
-        for (std::size_t i = 0; i < v.Length; ++i) data[i] = static_cast<char>(i % 251);
+        for (std::size_t i = 0; i < v.Length; ++i)
+            data[i] = static_cast<char>(i % 251);
         EXPECT_EQ(Hex(Hash(data)), v.Hash) << "length " << v.Length;
     }
 }
