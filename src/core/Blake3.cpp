@@ -64,10 +64,6 @@ void Compress(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t l
 }
 
 void HashManyPortable(const Many& job) {
-    HashEach(job, Compress);
-}
-
-void HashEach(const Many& job, CompressFn compress) {
     for (std::size_t i = 0; i < job.Count; ++i) {
         const std::uint8_t* in = job.Input + i * job.Stride;
         std::uint32_t cv[8];
@@ -76,7 +72,7 @@ void HashEach(const Many& job, CompressFn compress) {
             std::uint32_t flags = job.Flags;
             if (b == 0) flags |= job.StartFlags;
             if (b + 1 == job.Blocks) flags |= job.EndFlags;
-            compress(cv, in + 64 * b, 64, job.Counter + (job.CountUp ? i : 0), flags);
+            Compress(cv, in + 64 * b, 64, job.Counter + (job.CountUp ? i : 0), flags);
         }
         for (int w = 0; w < 8; ++w)
             StoreLe32(job.Out + 32 * i + 4 * w, cv[w]);
@@ -113,7 +109,7 @@ Blake3::Blake3() {
 void Blake3::CompressBufferedBlock(std::uint32_t flags) {
     if (BlocksDone_ == 0) flags |= ChunkStart;
     std::memset(Block_ + BlockLen_, 0, BlockBytes - BlockLen_);
-    CompressOne(Cv_, Block_, static_cast<std::uint32_t>(BlockLen_), Chunk_, flags);
+    Compress(Cv_, Block_, static_cast<std::uint32_t>(BlockLen_), Chunk_, flags);
     ++BlocksDone_;
     BlockLen_ = 0;
 }
@@ -137,7 +133,7 @@ void Blake3::PushSubtree(const std::uint8_t cv[32], std::uint64_t chunks) {
         std::memcpy(node, Stack_[--Depth_], 32);
         std::uint32_t parent[8];
         std::memcpy(parent, Iv, sizeof parent);
-        CompressOne(parent, node, 64, 0, Parent);
+        Compress(parent, node, 64, 0, Parent);
         for (int w = 0; w < 8; ++w)
             StoreLe32(node + 32 + 4 * w, parent[w]);
     }
@@ -193,7 +189,7 @@ void Blake3::Final(std::uint8_t out[DigestBytes]) {
         std::memcpy(node, Stack_[--Depth_], 32);
         std::uint32_t parent[8];
         std::memcpy(parent, Iv, sizeof parent);
-        CompressOne(parent, node, 64, 0, Depth_ == 0 ? Parent | Root : Parent);
+        Compress(parent, node, 64, 0, Depth_ == 0 ? Parent | Root : Parent);
         for (int w = 0; w < 8; ++w)
             StoreLe32(node + 32 + 4 * w, parent[w]);
     }

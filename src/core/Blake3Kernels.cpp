@@ -14,7 +14,6 @@ struct KernelInfo {
     Blake3Kernel Kernel;
     std::string_view Name;
     ManyFn Fn; // null when this build has no such kernel
-    blake3::CompressFn One;
 };
 
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
@@ -25,20 +24,20 @@ struct KernelInfo {
 #endif
 
 constexpr KernelInfo Kernels[] = {
-    {Blake3Kernel::Portable, "portable", blake3::HashManyPortable, blake3::Compress},
+    {Blake3Kernel::Portable, "portable", blake3::HashManyPortable},
 #ifdef TV_BLAKE3_X86
-    {Blake3Kernel::Sse41, "sse41", blake3::HashManySse41, blake3::CompressSse41},
-    {Blake3Kernel::Avx2, "avx2", blake3::HashManyAvx2, blake3::CompressSse41},
-    {Blake3Kernel::Avx512, "avx512", blake3::HashManyAvx512, blake3::CompressSse41},
+    {Blake3Kernel::Sse41, "sse41", blake3::HashManySse41},
+    {Blake3Kernel::Avx2, "avx2", blake3::HashManyAvx2},
+    {Blake3Kernel::Avx512, "avx512", blake3::HashManyAvx512},
 #else
-    {Blake3Kernel::Sse41, "sse41", nullptr, nullptr},
-    {Blake3Kernel::Avx2, "avx2", nullptr, nullptr},
-    {Blake3Kernel::Avx512, "avx512", nullptr, nullptr},
+    {Blake3Kernel::Sse41, "sse41", nullptr},
+    {Blake3Kernel::Avx2, "avx2", nullptr},
+    {Blake3Kernel::Avx512, "avx512", nullptr},
 #endif
 #ifdef TV_BLAKE3_NEON
-    {Blake3Kernel::Neon, "neon", blake3::HashManyNeon, blake3::Compress},
+    {Blake3Kernel::Neon, "neon", blake3::HashManyNeon},
 #else
-    {Blake3Kernel::Neon, "neon", nullptr, nullptr},
+    {Blake3Kernel::Neon, "neon", nullptr},
 #endif
 };
 
@@ -75,13 +74,11 @@ constexpr Blake3Kernel Preference[] = {Blake3Kernel::Avx512, Blake3Kernel::Avx2,
 
 struct Active {
     std::atomic<ManyFn> Fn;
-    std::atomic<blake3::CompressFn> One;
     std::atomic<Blake3Kernel> Kernel;
     Active() {
         const Blake3Kernel k = ChooseBlake3Kernel(std::getenv("TALLYVAULT_BLAKE3_KERNEL"));
         Kernel.store(k);
         Fn.store(Info(k).Fn);
-        One.store(Info(k).One);
     }
 };
 
@@ -134,17 +131,11 @@ bool SetBlake3Kernel(Blake3Kernel k) {
     Active& a = ActiveState();
     a.Kernel.store(k, std::memory_order_relaxed);
     a.Fn.store(Info(k).Fn, std::memory_order_relaxed);
-    a.One.store(Info(k).One, std::memory_order_relaxed);
     return true;
 }
 
 void blake3::HashMany(const Many& job) {
     ActiveState().Fn.load(std::memory_order_relaxed)(job);
-}
-
-void blake3::CompressOne(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
-                         std::uint32_t flags) {
-    ActiveState().One.load(std::memory_order_relaxed)(cv, block, len, counter, flags);
 }
 
 } // namespace tv

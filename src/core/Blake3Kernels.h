@@ -50,12 +50,6 @@ inline void StoreLe32(std::uint8_t* p, std::uint32_t v) {
 void Compress(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
               std::uint32_t flags);
 
-using CompressFn = void (*)(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
-                            std::uint32_t flags);
-// Compress with SSE4.1: the four rows of the state in four registers (x86-64 builds only).
-void CompressSse41(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
-                   std::uint32_t flags);
-
 // `Count` inputs, `Stride` bytes apart, each of `Blocks` whole blocks, hashed from the IV: input i has the
 // counter Counter + i (CountUp: chunks) or Counter (parents); its first block gets StartFlags, its last
 // EndFlags, every block Flags. Input i's chaining value goes to Out + 32 i as little-endian words.
@@ -83,17 +77,13 @@ struct Many {
 // The kernels; the wide ones exist only in builds for their architecture and must only be called when
 // the processor has the instructions. Each hands a rest narrower than its width on to a narrower one.
 void HashManyPortable(const Many& job);
-// HashMany one input after the other with `compress`.
-void HashEach(const Many& job, CompressFn compress);
 void HashManySse41(const Many& job);
 void HashManyAvx2(const Many& job);
 void HashManyAvx512(const Many& job);
 void HashManyNeon(const Many& job);
 
-// The active kernel's HashMany, and its fastest compression of a single block.
+// The active kernel's HashMany.
 void HashMany(const Many& job);
-void CompressOne(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len, std::uint64_t counter,
-                 std::uint32_t flags);
 
 } // namespace blake3
 

@@ -13,8 +13,6 @@
 #endif
 #include <immintrin.h>
 
-#include <cstring>
-
 namespace tv::blake3 {
 
 namespace {
@@ -197,41 +195,11 @@ TV_TARGET_AVX512 inline void LoadMessage(__m512i m[16], const std::uint8_t* p, s
 
 } // namespace
 
-// The state's four rows in four registers: a round's column steps run on all four columns at once, then
-// the rows are turned so that the diagonals stand in columns, stepped, and turned back.
-TV_TARGET_SSE41 void CompressSse41(std::uint32_t cv[8], const std::uint8_t block[64], std::uint32_t len,
-                                   std::uint64_t counter, std::uint32_t flags) {
-    std::uint32_t m[16];
-    std::memcpy(m, block, 64); // x86 is little-endian
-    __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cv));
-    __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(cv + 4));
-    __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(Iv));
-    __m128i d = _mm_setr_epi32(static_cast<int>(counter), static_cast<int>(counter >> 32), static_cast<int>(len),
-                               static_cast<int>(flags));
-    const auto word = [&m](std::uint8_t i) { return static_cast<int>(m[i]); };
-    for (const auto& s : Sigma.Words) {
-        __m128i x = _mm_setr_epi32(word(s[0]), word(s[2]), word(s[4]), word(s[6]));
-        __m128i y = _mm_setr_epi32(word(s[1]), word(s[3]), word(s[5]), word(s[7]));
-        G(a, b, c, d, x, y);
-        b = _mm_shuffle_epi32(b, 0x39);
-        c = _mm_shuffle_epi32(c, 0x4E);
-        d = _mm_shuffle_epi32(d, 0x93);
-        x = _mm_setr_epi32(word(s[8]), word(s[10]), word(s[12]), word(s[14]));
-        y = _mm_setr_epi32(word(s[9]), word(s[11]), word(s[13]), word(s[15]));
-        G(a, b, c, d, x, y);
-        b = _mm_shuffle_epi32(b, 0x93);
-        c = _mm_shuffle_epi32(c, 0x4E);
-        d = _mm_shuffle_epi32(d, 0x39);
-    }
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cv), _mm_xor_si128(a, c));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(cv + 4), _mm_xor_si128(b, d));
-}
-
 TV_TARGET_SSE41 void HashManySse41(const Many& job) {
     std::size_t i = 0;
     for (; i + 4 <= job.Count; i += 4)
         HashLanes<__m128i, 4>(job.After(i));
-    if (i < job.Count) HashEach(job.After(i), CompressSse41);
+    if (i < job.Count) HashManyPortable(job.After(i));
 }
 
 TV_TARGET_AVX2 void HashManyAvx2(const Many& job) {
