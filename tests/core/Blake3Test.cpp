@@ -151,9 +151,8 @@ TEST_P(Blake3KernelTest, AgreesWithPortableOnLongInputs) {
     }
 }
 
-// The incremental tree against the definition's, for every length up to nine chunks and beyond (every
-// 13th length on the wide kernels, whose own code
-// runs here only on short runs of chunks).
+// The incremental tree against the definition's, for every length up to nine chunks and beyond; every
+// 13th length on the wide kernels, whose own code runs here only on short runs of chunks.
 TEST_P(Blake3KernelTest, EveryLengthInRandomPiecesMatchesTheDefinition) {
     const std::string data = test::RandomBytes(9300, 33);
     std::mt19937 rng(4);
