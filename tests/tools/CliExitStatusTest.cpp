@@ -30,8 +30,11 @@ std::string Entry(const std::string& name) {
 }
 
 const std::vector<ExitCase>& Cases() {
-    // The SHA-256 of "a".
+    // The SHA-256, BLAKE3 and BLAKE2b of "a".
     const std::string sha = "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb";
+    const std::string b3 = "17762fddd969a453925d65717ac3eea21320b66b54342fde15128d6caf21215f";
+    const std::string b2 = "333fcb4ee1aa7c115355ec66ceac917c8bfd815bf7587d325aec1864edd24e34d5abe2c6b1b5ee3face62fed78dbef80"
+                           "2f2a85cb91d455a8f5249d330853cb3c";
     static const std::vector<ExitCase> cases = {
         {"a digest list by its name", {"a.bin"}, "SHA256SUMS", sha + "  a.bin\n", "verify $SET/SHA256SUMS", 0, "",
          "○\ta.bin\t\tca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb\t"},
@@ -44,6 +47,17 @@ const std::vector<ExitCase>& Cases() {
          3,
          "2 lines of list.sha256 that are neither entry nor comment were passed over (line 2: 63 hex digits",
          "○\ta.bin"},
+        // 64 and 128 digits under a name that names no algorithm: the first listed file present decides.
+        {"64 digits, the first file present BLAKE3", {"a.bin", "b.bin"}, "sums", "0" + b3.substr(1) + "  gone.bin\n" +
+         b3 + "  a.bin\n" + b3 + "  b.bin\n", "verify $SET/sums", 1, "", "○\tb.bin\t\t" + b3 + "\t"},
+        {"64 digits, the first file present SHA-256", {"a.bin"}, "sums.txt", b3 + "  gone.bin\n" + sha + "  a.bin\n",
+         "verify $SET/sums.txt", 1, "", "○\ta.bin\t\t" + sha + "\t"},
+        {"128 digits, the first file present BLAKE2b", {"a.bin"}, "CHECKSUMS", b2 + "  a.bin\n", "verify $SET/CHECKSUMS",
+         0, "", "○\ta.bin"},
+        {"a BLAKE3 line of the wrong length", {"a.bin"}, "list.b3", b3 + "  a.bin\n" + sha + sha + "  b.bin\n",
+         "verify $SET/list.b3", 3, "line 2: 128 hex digits where BLAKE3 has 64", "○\ta.bin"},
+        {"BLAKE3 lines all of the wrong length", {"a.bin"}, "B3SUMS", b2 + "  a.bin\n", "verify $SET/B3SUMS", 2,
+         "1 line of B3SUMS", "規格外のＣＲＣファイルです B3SUMS"},
         {"an empty digest list", {}, "list.md5", "", "verify $SET/list.md5", 2, "", "規格外のＣＲＣファイルです list.md5"},
         {"a binary file as a digest list", {}, "list.sha1", std::string("\x7f" "ELF\x02\x01\0\0\xff\xfe", 10),
          "verify $SET/list.sha1", 2, "1 line of list.sha1", "規格外のＣＲＣファイルです list.sha1"},
