@@ -66,6 +66,9 @@ const Vector Vectors[] = {
     {HashAlgorithm::Blake2b512, &MillionA,
      "98fb3efb7206fd19ebf69b6f312cf7b64e3b94dbe1a17107913975a793f177e1d077609d7fba363cbba00d05f7aa4e4fa8715d6428104c0a"
      "75643b0ff3fd3eaf"},
+    {HashAlgorithm::Blake3, nullptr, "af1349b9f5f9a1a6a0404dea36dcc9499bcb25c9adc112b7cc9a93cae41f3262"},
+    {HashAlgorithm::Blake3, &Abc, "6437b3ac38465133ffb63b75273a8db548c558465d79db03fd359c6cd5bd9d85"},
+    {HashAlgorithm::Blake3, &MillionA, "616f575a1b58d4c9797d4217b9730ae5e6eb319d76edef6549b46f4efe31ff8b"},
 };
 
 TEST(Hashing, PublishedVectorsWholeAndInOddPieces) {
