@@ -1,0 +1,141 @@
+// The choice of BLAKE3 kernel: made once, on first use, from what the processor supports.
+#include "core/Blake3Kernels.h"
+
+#include <atomic>
+#include <cstdlib>
+
+namespace tv {
+
+namespace {
+
+using ManyFn = void (*)(const blake3::Many&);
+
+struct KernelInfo {
+    Blake3Kernel Kernel;
+    std::string_view Name;
+    ManyFn Fn; // null when this build has no such kernel
+};
+
+#if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
+#define TV_BLAKE3_X86 1
+#endif
+#if defined(__aarch64__) && !defined(__ARM_BIG_ENDIAN)
+#define TV_BLAKE3_NEON 1
+#endif
+
+constexpr KernelInfo Kernels[] = {
+    {Blake3Kernel::Portable, "portable", blake3::HashManyPortable},
+#ifdef TV_BLAKE3_X86
+    {Blake3Kernel::Sse41, "sse41", blake3::HashManySse41},
+    {Blake3Kernel::Avx2, "avx2", blake3::HashManyAvx2},
+    {Blake3Kernel::Avx512, "avx512", blake3::HashManyAvx512},
+#else
+    {Blake3Kernel::Sse41, "sse41", nullptr},
+    {Blake3Kernel::Avx2, "avx2", nullptr},
+    {Blake3Kernel::Avx512, "avx512", nullptr},
+#endif
+#ifdef TV_BLAKE3_NEON
+    {Blake3Kernel::Neon, "neon", blake3::HashManyNeon},
+#else
+    {Blake3Kernel::Neon, "neon", nullptr},
+#endif
+};
+
+const KernelInfo& Info(Blake3Kernel k) {
+    return Kernels[static_cast<std::size_t>(k)];
+}
+
+std::string_view ProcessorLacks(Blake3Kernel k) {
+    switch (k) {
+#ifdef TV_BLAKE3_X86
+    case Blake3Kernel::Sse41:
+        __builtin_cpu_init();
+        if (!__builtin_cpu_supports("sse4.1")) return "the processor lacks SSE4.1";
+        return {};
+    case Blake3Kernel::Avx2:
+        __builtin_cpu_init();
+        if (!__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("sse4.1")) return "the processor lacks AVX2";
+        return {};
+    case Blake3Kernel::Avx512:
+        __builtin_cpu_init();
+        if (!__builtin_cpu_supports("avx512f") || !__builtin_cpu_supports("avx512vl") ||
+            !__builtin_cpu_supports("avx2") || !__builtin_cpu_supports("sse4.1"))
+            return "the processor lacks AVX-512 (F and VL)";
+        return {};
+#endif
+    default:
+        return {}; // the portable kernel, and NEON, which every 64-bit ARM processor has
+    }
+}
+
+// Best first.
+constexpr Blake3Kernel Preference[] = {Blake3Kernel::Avx512, Blake3Kernel::Avx2, Blake3Kernel::Neon,
+                                       Blake3Kernel::Sse41};
+
+struct Active {
+    std::atomic<ManyFn> Fn;
+    std::atomic<Blake3Kernel> Kernel;
+    Active() {
+        const Blake3Kernel k = ChooseBlake3Kernel(std::getenv("TALLYVAULT_BLAKE3_KERNEL"));
+        Kernel.store(k);
+        Fn.store(Info(k).Fn);
+    }
+};
+
+Active& ActiveState() {
+    static Active active;
+    return active;
+}
+
+} // namespace
+
+std::string_view Blake3KernelName(Blake3Kernel k) {
+    return Info(k).Name;
+}
+
+std::optional<Blake3Kernel> Blake3KernelByName(std::string_view name) {
+    for (const KernelInfo& info : Kernels)
+        if (info.Name == name) return info.Kernel;
+    return std::nullopt;
+}
+
+std::string_view Blake3KernelMissing(Blake3Kernel k) {
+    if (Info(k).Fn == nullptr) return "this build is not for that processor architecture";
+    return ProcessorLacks(k);
+}
+
+bool Blake3KernelAvailable(Blake3Kernel k) {
+    return Blake3KernelMissing(k).empty();
+}
+
+Blake3Kernel BestBlake3Kernel() {
+    for (Blake3Kernel k : Preference)
+        if (Blake3KernelAvailable(k)) return k;
+    return Blake3Kernel::Portable;
+}
+
+Blake3Kernel ChooseBlake3Kernel(const char* forced) {
+    if (forced != nullptr) {
+        const std::optional<Blake3Kernel> k = Blake3KernelByName(forced);
+        if (k && Blake3KernelAvailable(*k)) return *k;
+    }
+    return BestBlake3Kernel();
+}
+
+Blake3Kernel ActiveBlake3Kernel() {
+    return ActiveState().Kernel.load(std::memory_order_relaxed);
+}
+
+bool SetBlake3Kernel(Blake3Kernel k) {
+    if (!Blake3KernelAvailable(k)) return false;
+    Active& a = ActiveState();
+    a.Kernel.store(k, std::memory_order_relaxed);
+    a.Fn.store(Info(k).Fn, std::memory_order_relaxed);
+    return true;
+}
+
+void blake3::HashMany(const Many& job) {
+    ActiveState().Fn.load(std::memory_order_relaxed)(job);
+}
+
+} // namespace tv
