@@ -1,10 +1,7 @@
 #include "platform/Hashing.h"
 
 #include "core/Blake2b.h"
-#if __has_include("core/Blake3.h")
 #include "core/Blake3.h"
-#define TV_HAVE_BLAKE3 1
-#endif
 #include "core/Sha224.h"
 
 namespace tv {
@@ -20,7 +17,6 @@ private:
     Hash hash_;
 };
 
-#ifdef TV_HAVE_BLAKE3
 class Blake3Digester final : public Digester {
 public:
     void Update(const void* data, std::size_t size) override { hash_.Update(data, size); }
@@ -33,7 +29,6 @@ public:
 private:
     Blake3 hash_;
 };
-#endif
 
 } // namespace
 
@@ -43,10 +38,8 @@ std::unique_ptr<Digester> MakeOwnDigester(HashAlgorithm algorithm) {
         return std::make_unique<OwnDigester<Sha224, HashAlgorithm::Sha224>>();
     case HashAlgorithm::Blake2b512:
         return std::make_unique<OwnDigester<Blake2b, HashAlgorithm::Blake2b512>>();
-#ifdef TV_HAVE_BLAKE3
     case HashAlgorithm::Blake3:
         return std::make_unique<Blake3Digester>();
-#endif
     default:
         return nullptr;
     }
