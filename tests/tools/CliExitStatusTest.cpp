@@ -68,7 +68,7 @@ const std::vector<ExitCase>& Cases() {
          "1 line of B3SUMS", "規格外のＣＲＣファイルです B3SUMS"},
         // UTF-16 that breaks off, and cfv's table cut inside a row: the entries before are checked.
         {"UTF-16 with a lone surrogate", {"a.bin", "b.bin"}, "u.sfv",
-         Utf16(Entry("a.bin")) + "\x00\xD8" + Utf16(Entry("b.bin")).substr(2), "verify $SET/u.sfv", 3,
+         Utf16(Entry("a.bin")) + std::string("\x00\xD8", 2) + Utf16(Entry("b.bin")).substr(2), "verify $SET/u.sfv", 3,
          "after \"a.bin\"", "total 1 match 1 "},
         {"UTF-16 of an odd byte count", {"a.bin"}, "u.sha256", Utf16(sha + "  a.bin\n") + "x", "verify $SET/u.sha256", 3,
          "after \"a.bin\"", "○\ta.bin"},
