@@ -25,12 +25,14 @@ bool CommentOrBlank(std::string_view line) {
 
 // Settles what the digests of `byLength` (entries whose algorithm only their hex length gave) stand for:
 // 64 digits are SHA-256 or BLAKE3, 128 SHA-512 or BLAKE2b. The first of them whose file exists decides by
-// the algorithm its content matches; with none there, or neither matching, the length's own algorithm
-// stays. One file is read, once for both algorithms.
+// the algorithm its content matches; with none there the length's own algorithm stays. A file that
+// matches neither (changed since) decides nothing: the next one present is read, up to a few.
 void SettleSharedLengths(FileSystem& fs, TEntryTable& table, const std::string& folder,
                          const std::vector<std::int32_t>& byLength) {
+    constexpr int MostFilesRead = 8;
     for (const HashAlgorithm base : {HashAlgorithm::Sha256, HashAlgorithm::Sha512}) {
         const HashAlgorithm other = *OtherOfHexLength(base);
+        int filesRead = 0;
         for (const std::int32_t i : byLength) {
             if (table.AlgorithmOf(table[i]) != base) continue;
             const std::string path = EntryFullPath(folder, table[i]);
@@ -38,15 +40,17 @@ void SettleSharedLengths(FileSystem& fs, TEntryTable& table, const std::string& 
             if (!id.IsFile) continue;
             AlgorithmSet both(base);
             both.Add(other);
+            if (filesRead++ == MostFilesRead) break;
             FileKeys keys;
             try {
                 keys = FileKeysAsListed(fs, path, id.Size, both);
             } catch (const IoError&) {
-                continue; // an unreadable file decides nothing: the next one may
+                continue; // an unreadable file decides nothing either
             }
             // The listed bytes against each algorithm's, the listed algorithm aside.
             const ContentKey listed = table.KeyOf(table[i]);
-            if (keys.Of(other).View() != listed.View() || keys.Of(base).View() == listed.View()) break;
+            if (keys.Of(base).View() == listed.View()) break;
+            if (keys.Of(other).View() != listed.View()) continue;
             for (const std::int32_t j : byLength)
                 if (table.AlgorithmOf(table[j]) == base) table.Reinterpret(j, other);
             break;

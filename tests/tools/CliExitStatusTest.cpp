@@ -58,6 +58,8 @@ const std::vector<ExitCase>& Cases() {
         // 64 and 128 digits under a name that names no algorithm: the first listed file present decides.
         {"64 digits, the first file present BLAKE3", {"a.bin", "b.bin"}, "sums", "0" + b3.substr(1) + "  gone.bin\n" +
          b3 + "  a.bin\n" + b3 + "  b.bin\n", "verify $SET/sums", 1, "", "○\tb.bin\t\t" + b3 + "\t"},
+        {"64 digits, the first file present changed: the next decides", {"a.bin", "b.bin"}, "sums",
+         "0" + b3.substr(1) + "  a.bin\n" + b3 + "  b.bin\n", "verify $SET/sums", 1, "", "○\tb.bin\t\t" + b3 + "\t"},
         {"64 digits, the first file present SHA-256", {"a.bin"}, "sums.txt", b3 + "  gone.bin\n" + sha + "  a.bin\n",
          "verify $SET/sums.txt", 1, "", "○\ta.bin\t\t" + sha + "\t"},
         {"128 digits, the first file present BLAKE2b", {"a.bin"}, "CHECKSUMS", b2 + "  a.bin\n", "verify $SET/CHECKSUMS",
