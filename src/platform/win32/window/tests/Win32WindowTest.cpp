@@ -299,7 +299,8 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     w.Run([&h] { h.form.MakeCrcCmdClick(); });
     EXPECT_EQ(seen.Title, "出力ファイル名を入力");
     EXPECT_EQ(seen.Filters, (std::vector<std::string>{"SFV or CSV File", "MD5 File", "SHA-1 File", "SHA-224 File",
-                                                      "SHA-256 File", "SHA-384 File", "SHA-512 File"}));
+                                                      "SHA-256 File", "SHA-384 File", "SHA-512 File", "BLAKE2b File",
+                                                      "BLAKE3 File"}));
     EXPECT_EQ(seen.Folder, h.Path("set"));
     EXPECT_EQ(seen.Name, "set.SFV");
     // Back in read mode with the new list, verified.
