@@ -84,16 +84,18 @@ namespace {
 // Chunks hashed in one go: their subtree's parents are joined in wide steps too.
 constexpr std::size_t MaxBatch = 256;
 
-// The chaining value of the subtree of `chunks` whole chunks at `data` (a power of two, at most MaxBatch).
-void HashSubtree(const std::uint8_t* data, std::size_t chunks, std::uint64_t counter, std::uint8_t out[32]) {
+// The chaining values of the two halves of the subtree of `chunks` whole chunks at `data` (a power of
+// two from 2 to MaxBatch), left then right in `out`: the subtree's own node waits for what follows, since it
+// is the root when nothing does.
+void HashSubtreeHalves(const std::uint8_t* data, std::size_t chunks, std::uint64_t counter, std::uint8_t out[64]) {
     alignas(64) std::uint8_t a[MaxBatch * 32], b[MaxBatch / 2 * 32];
     HashMany({data, 1024, chunks, 16, counter, true, 0, ChunkStart, ChunkEnd, a});
     std::uint8_t *from = a, *to = b;
-    for (std::size_t n = chunks; n > 1; n /= 2) {
+    for (std::size_t n = chunks; n > 2; n /= 2) {
         HashMany({from, 64, n / 2, 1, 0, false, Parent, 0, 0, to});
         std::swap(from, to);
     }
-    std::memcpy(out, from, 32);
+    std::memcpy(out, from, 64);
 }
 
 } // namespace
@@ -124,43 +126,59 @@ void Blake3::FinishChunk() {
     BlocksDone_ = 0;
 }
 
-void Blake3::PushSubtree(const std::uint8_t cv[32], std::uint64_t chunks) {
-    Chunk_ += chunks;
-    std::uint8_t node[64];
-    std::memcpy(node + 32, cv, 32);
-    // Each trailing zero of the count of subtrees of this size so far completes a pair.
-    for (std::uint64_t n = Chunk_ / chunks; (n & 1) == 0; n /= 2) {
-        std::memcpy(node, Stack_[--Depth_], 32);
+void Blake3::JoinCompletePairs() {
+    std::size_t subtrees = 0; // one for each bit set in the count of chunks so far
+    for (std::uint64_t n = Chunk_; n != 0; n &= n - 1)
+        ++subtrees;
+    while (Depth_ > subtrees) {
+        std::uint8_t node[64];
+        std::memcpy(node, Stack_[Depth_ - 2], 32);
+        std::memcpy(node + 32, Stack_[Depth_ - 1], 32);
         std::uint32_t parent[8];
         std::memcpy(parent, Iv, sizeof parent);
         Compress(parent, node, 64, 0, Parent);
+        --Depth_;
         for (int w = 0; w < 8; ++w)
-            StoreLe32(node + 32 + 4 * w, parent[w]);
+            StoreLe32(Stack_[Depth_ - 1] + 4 * w, parent[w]);
     }
-    std::memcpy(Stack_[Depth_++], node + 32, 32);
+}
+
+void Blake3::PushSubtree(const std::uint8_t cv[32], std::uint64_t chunks) {
+    JoinCompletePairs();
+    std::memcpy(Stack_[Depth_++], cv, 32);
+    Chunk_ += chunks;
 }
 
 void Blake3::Update(const void* data, std::size_t size) {
     const auto* p = static_cast<const std::uint8_t*>(data);
     while (size > 0) {
-        // A chunk or block is finished only once more input follows it: the last one of all is the
-        // root when it is alone, and carries the chunk end flag.
+        // A block is compressed only once more input follows it: the last block of a chunk carries the
+        // chunk end flag, and the root flag when its chunk is the only one.
         if (BlockLen_ == BlockBytes) {
             if (BlocksDone_ + 1 == ChunkBytes / BlockBytes)
                 FinishChunk();
             else
                 CompressBufferedBlock(0);
         }
-        if (BlocksDone_ == 0 && BlockLen_ == 0 && size > ChunkBytes) {
-            // Whole chunks with more input after them: the largest subtree that fits and starts here.
-            std::size_t n = std::min((size - 1) / ChunkBytes, MaxBatch);
+        // Whole chunks from a chunk boundary go to the wide kernels, the largest subtree that fits and
+        // starts here at a time; a first chunk that may be the only one waits in the chunk being read.
+        const std::size_t whole = size / ChunkBytes;
+        if (BlocksDone_ == 0 && BlockLen_ == 0 && whole >= (Chunk_ == 0 ? 2u : 1u)) {
+            std::size_t n = std::min(whole, MaxBatch);
             while ((n & (n - 1)) != 0)
                 n &= n - 1;
             while (Chunk_ % n != 0)
                 n /= 2;
-            std::uint8_t cv[32];
-            HashSubtree(p, n, Chunk_, cv);
-            PushSubtree(cv, n);
+            if (n == 1) {
+                std::uint8_t cv[32];
+                HashMany({p, ChunkBytes, 1, 16, Chunk_, true, 0, ChunkStart, ChunkEnd, cv});
+                PushSubtree(cv, 1);
+            } else {
+                std::uint8_t halves[64];
+                HashSubtreeHalves(p, n, Chunk_, halves);
+                PushSubtree(halves, n / 2);
+                PushSubtree(halves + 32, n / 2);
+            }
             p += n * ChunkBytes;
             size -= n * ChunkBytes;
             continue;
@@ -180,11 +198,17 @@ void Blake3::Final(std::uint8_t out[DigestBytes]) {
             StoreLe32(out + 4 * w, Cv_[w]);
         return;
     }
-    CompressBufferedBlock(ChunkEnd);
+    // The right edge of the tree, bottom up: the chunk being read when it holds any input, else the
+    // newest subtree (there are two at least then), each joined with the subtree left of it.
     std::uint8_t node[64];
-    for (int w = 0; w < 8; ++w)
-        StoreLe32(node + 32 + 4 * w, Cv_[w]);
-    // Up the right edge of the tree: each complete subtree on the stack is the left child.
+    if (BlocksDone_ > 0 || BlockLen_ > 0) {
+        JoinCompletePairs();
+        CompressBufferedBlock(ChunkEnd);
+        for (int w = 0; w < 8; ++w)
+            StoreLe32(node + 32 + 4 * w, Cv_[w]);
+    } else {
+        std::memcpy(node + 32, Stack_[--Depth_], 32);
+    }
     while (Depth_ > 0) {
         std::memcpy(node, Stack_[--Depth_], 32);
         std::uint32_t parent[8];

@@ -22,12 +22,15 @@ public:
 private:
     static constexpr std::size_t ChunkBytes = 1024;
     static constexpr std::size_t BlockBytes = 64;
-    static constexpr std::size_t MaxDepth = 54; // 2^64 bytes are 2^54 chunks
+    static constexpr std::size_t MaxDepth = 56; // 2^64 bytes are 2^54 chunks; one pair may wait unjoined
 
     void CompressBufferedBlock(std::uint32_t flags);
     void FinishChunk();
+    // Joins the subtrees on the stack into one for each bit set in the count of chunks so far. The newest
+    // pair waits unjoined until more input follows it, since its node is the root when none does.
+    void JoinCompletePairs();
     // Adds the chaining value of `chunks` whole chunks (a power of two the chunk counter is a multiple of)
-    // and joins every pair of subtrees that it completes.
+    // after the subtrees before it.
     void PushSubtree(const std::uint8_t cv[32], std::uint64_t chunks);
 
     std::uint32_t Cv_[8];            // of the chunk being read
@@ -35,7 +38,7 @@ private:
     std::size_t BlockLen_ = 0;
     std::size_t BlocksDone_ = 0;       // blocks of this chunk compressed into Cv_
     std::uint64_t Chunk_ = 0;          // the counter of this chunk: chunks before it
-    std::uint8_t Stack_[MaxDepth][32]; // complete subtrees, largest first
+    std::uint8_t Stack_[MaxDepth][32]; // complete subtrees, left to right
     std::size_t Depth_ = 0;
 };
 
