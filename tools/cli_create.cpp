@@ -1,8 +1,8 @@
 // tallyvault-cli create FOLDER OUT: list the files of FOLDER as create mode does, tick what the check
 // button ticks (every file but the excluded ones), write OUT with the window's writer, then read the new
 // list back and verify it as the return to read mode does. OUT's name chooses the kind before the scan,
-// so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 or a
-// *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
+// so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 or
+// a *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
 #include "CliCommon.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
@@ -19,8 +19,8 @@ namespace {
 
 int CreateUsage() {
     std::cerr << "usage: tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
-                 "       (OUT ending in .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512, or named MD5SUMS ...\n"
-                 "        SHA512SUMS; --tag: a digest list of BSD tag lines)\n";
+                 "       (OUT ending in .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3, or named\n"
+                 "        MD5SUMS ... SHA512SUMS, B2SUMS, B3SUMS; --tag: a digest list of BSD tag lines)\n";
     return 2;
 }
 

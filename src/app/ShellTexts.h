@@ -27,7 +27,8 @@ inline constexpr const char* KeyCp932Lists = "Write Lists <CP932>";
 // Algorithms[]), and the form of digest lists.
 inline constexpr const char* KeyListKinds[] = {
     "Write Lists <CRC-32>",  "Write Lists <MD5>",     "Write Lists <SHA-1>",  "Write Lists <SHA-224>",
-    "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>"};
+    "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>", "Write Lists <BLAKE2b>",
+    "Write Lists <BLAKE3>"};
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
 inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
 
@@ -47,7 +48,8 @@ inline constexpr const char* FolderAsked = "補完フォルダは随時指定し
 // Dialogs.
 inline constexpr const char* OpenFilter =
     "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
-    "|Digest List (md5,sha1,sha224,sha256,sha384,sha512)|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*SUMS;*SUMS.*"
+    "|Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)"
+    "|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"
     "|All Files (*.*)|*";
 
 // Viewers.

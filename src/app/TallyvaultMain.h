@@ -135,7 +135,9 @@ public:
                                                {"SHA-224(&2)", true, true},
                                                {"SHA-256(&6)", true, true},
                                                {"SHA-384(&3)", true, true},
-                                               {"SHA-512(&4)", true, true}};
+                                               {"SHA-512(&4)", true, true},
+                                               {"BLAKE2b(&K)", true, true},
+                                               {"BLAKE3(&E)", true, true}};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
@@ -250,8 +252,8 @@ public:
     // A digest list of the ticked rows, each with its entry's digest: GNU lines ("hex  name"), or BSD
     // tag lines when `tagged`; names escaped as coreutils does, lines ending in LF.
     void WriteDigestList(const std::string& path, ListEncoding encoding, bool tagged);
-    // Writes the list the save dialog named, by its extension or name (.sfv, .csv, .md5 ... .sha512,
-    // MD5SUMS ... SHA512SUMS), when the ticked rows' keys serve that kind; `tagged`: digest lists as
+    // Writes the list the save dialog named, by its extension or name (.sfv, .csv, .md5 ... .sha512, .b2,
+    // .b3, MD5SUMS ... B3SUMS), when the ticked rows' keys serve that kind; `tagged`: digest lists as
     // BSD tag lines. True when a list file now stands there.
     bool WriteChosenList(const std::string& path, ListEncoding encoding, bool tagged = false);
     // The kind of list create mode makes: the ticked item of ListKinds.

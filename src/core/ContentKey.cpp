@@ -9,6 +9,12 @@ std::optional<HashAlgorithm> AlgorithmOfHexLength(std::size_t hexDigits) {
     return std::nullopt;
 }
 
+std::optional<HashAlgorithm> OtherOfHexLength(HashAlgorithm a) {
+    if (a == HashAlgorithm::Sha256) return HashAlgorithm::Blake3;
+    if (a == HashAlgorithm::Sha512) return HashAlgorithm::Blake2b512;
+    return std::nullopt;
+}
+
 std::string KeyText(const ContentKey& k) {
     static constexpr char Lower[] = "0123456789abcdef";
     static constexpr char Upper[] = "0123456789ABCDEF";

@@ -1,7 +1,7 @@
 #pragma once
 // What a list names a file's content by: the algorithm of its lines and the value they give. CRC-32
-// lists keep their value in the entry itself; digest lists (MD5, SHA-1, SHA-2, and room for BLAKE2b
-// and BLAKE3) keep it beside the table. Code that matches content compares ContentKeys, or sorts by
+// lists keep their value in the entry itself; digest lists (MD5, SHA-1, SHA-2, BLAKE2b and BLAKE3)
+// keep it beside the table. Code that matches content compares ContentKeys, or sorts by
 // their 32-bit prefix first and then compares the whole key.
 #include <array>
 #include <cstddef>
@@ -13,8 +13,8 @@
 
 namespace tv {
 
-enum class HashAlgorithm : std::uint8_t { Crc32, Md5, Sha1, Sha224, Sha256, Sha384, Sha512 };
-inline constexpr std::size_t HashAlgorithmCount = 7;
+enum class HashAlgorithm : std::uint8_t { Crc32, Md5, Sha1, Sha224, Sha256, Sha384, Sha512, Blake2b512, Blake3 };
+inline constexpr std::size_t HashAlgorithmCount = 9;
 inline constexpr std::size_t MaxDigestBytes = 64;
 
 // The algorithms one list needs, one bit each.
@@ -52,6 +52,8 @@ inline constexpr AlgorithmInfo Algorithms[HashAlgorithmCount] = {
     {HashAlgorithm::Sha256, 32, "SHA-256", "SHA256", "sha256", "SHA256SUMS"},
     {HashAlgorithm::Sha384, 48, "SHA-384", "SHA384", "sha384", "SHA384SUMS"},
     {HashAlgorithm::Sha512, 64, "SHA-512", "SHA512", "sha512", "SHA512SUMS"},
+    {HashAlgorithm::Blake2b512, 64, "BLAKE2b", "BLAKE2b", "b2", "B2SUMS"},
+    {HashAlgorithm::Blake3, 32, "BLAKE3", "BLAKE3", "b3", "B3SUMS"},
 };
 
 inline constexpr const AlgorithmInfo& InfoOf(HashAlgorithm a) { return Algorithms[static_cast<std::size_t>(a)]; }
@@ -60,6 +62,9 @@ inline constexpr std::size_t DigestBytes(HashAlgorithm a) { return InfoOf(a).Byt
 // The algorithm a digest of `hexDigits` hex digits is taken for when nothing else names it (the one
 // place that decides; BLAKE3 and BLAKE2b share 64 and 128 digits with SHA-256 and SHA-512).
 std::optional<HashAlgorithm> AlgorithmOfHexLength(std::size_t hexDigits);
+// The other algorithm a length AlgorithmOfHexLength gives `a` for may stand for: BLAKE3 for SHA-256,
+// BLAKE2b for SHA-512; nothing for a length only one algorithm has.
+std::optional<HashAlgorithm> OtherOfHexLength(HashAlgorithm a);
 
 // One content value. For CRC-32 the bytes are the CRC big-endian, so that Prefix() is the CRC itself;
 // for a digest Prefix() is its first four bytes, the key the sorted orders use.

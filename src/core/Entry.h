@@ -293,6 +293,12 @@ public:
         if (e.DigestSlot == 0) return k.Algorithm == HashAlgorithm::Crc32;
         return digests_.Equals(e.DigestSlot - 1, k);
     }
+    // Takes record i's digest for another algorithm of the same length (SHA-256 read as BLAKE3), in place.
+    void Reinterpret(std::int32_t i, HashAlgorithm a) {
+        const TCrcTable& e = (*this)[i];
+        if (e.DigestSlot != 0 && DigestBytes(AlgorithmOf(e)) == DigestBytes(a))
+            digests_.SetAlgorithm(e.DigestSlot - 1, a);
+    }
     // Gives record i this key: a CRC-32 key is kept in the record, a digest beside the table.
     void SetKey(std::int32_t i, const ContentKey& k) {
         TCrcTable& e = (*this)[i];
@@ -319,6 +325,9 @@ private:
             return static_cast<std::uint32_t>(at_.size() - 1);
         }
         HashAlgorithm AlgorithmAt(std::uint32_t slot) const { return static_cast<HashAlgorithm>(*Place(slot)); }
+        void SetAlgorithm(std::uint32_t slot, HashAlgorithm a) {
+            *const_cast<std::uint8_t*>(Place(slot)) = static_cast<std::uint8_t>(a);
+        }
         ContentKey At(std::uint32_t slot) const {
             const std::uint8_t* p = Place(slot);
             return ContentKey::Of(static_cast<HashAlgorithm>(p[0]), p + 1);

@@ -1,6 +1,7 @@
 #pragma once
-// Digests by the platform's own service: OpenSSL's libcrypto (EVP) on Linux, CNG (BCrypt) on Windows.
-// CRC-32 is not here: its kernels are our own (core/Crc32.h).
+// Digests by the platform's own service: OpenSSL's libcrypto (EVP) on Linux, CNG (BCrypt) on Windows;
+// BLAKE3 by our own code everywhere, and SHA-224 and BLAKE2b by ours where CNG lacks them. CRC-32 is not
+// here: its kernels are our own (core/Crc32.h).
 #include "core/ContentKey.h"
 
 #include <cstddef>
@@ -18,6 +19,9 @@ public:
 
 // A digester of `algorithm` (any but CRC-32). A platform that cannot make one raises IoError.
 std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm);
+
+// A digester of our own code for `algorithm` (SHA-224, BLAKE2b, BLAKE3); nothing for the others.
+std::unique_ptr<Digester> MakeOwnDigester(HashAlgorithm algorithm);
 
 // The digest of a block in memory, for tests and small inputs.
 ContentKey DigestOf(HashAlgorithm algorithm, const void* data, std::size_t size);

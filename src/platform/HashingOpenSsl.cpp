@@ -28,7 +28,10 @@ const char* EvpName(HashAlgorithm a) {
         return "SHA2-384";
     case HashAlgorithm::Sha512:
         return "SHA2-512";
+    case HashAlgorithm::Blake2b512:
+        return "BLAKE2B-512";
     case HashAlgorithm::Crc32:
+    case HashAlgorithm::Blake3:
         break;
     }
     return nullptr;
@@ -96,6 +99,8 @@ private:
 } // namespace
 
 std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm) {
+    if (algorithm == HashAlgorithm::Blake3)
+        if (std::unique_ptr<Digester> own = MakeOwnDigester(algorithm)) return own;
     if (EvpName(algorithm) == nullptr) throw IoError(std::string("Cannot compute ") + InfoOf(algorithm).ColumnTitle);
     return std::make_unique<EvpDigester>(algorithm);
 }

@@ -1,4 +1,4 @@
-// Digest lists as md5sum, sha*sum, b3sum, RHash, OpenSSL and the BSD tools write them, one file a line:
+// Digest lists as md5sum, sha*sum, b2sum, b3sum, RHash, OpenSSL and the BSD tools write them, one file a line:
 //     d41d8cd98f00b204e9800998ecf8427e  holiday photo 01.jpg      GNU, text mode (two blanks)
 //     d41d8cd98f00b204e9800998ecf8427e *holiday photo 01.jpg      GNU, binary mode
 //     \d41d8cd98f00b204e9800998ecf8427e  back\\slash\nnewline     GNU escaped: "\\", "\n", "\r" in the name
@@ -11,6 +11,7 @@
 
 #include <array>
 #include <cctype>
+#include <utility>
 
 namespace tv {
 
@@ -54,9 +55,11 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
     return true;
 }
 
-// The algorithm a tag names: the tags of --tag and the BSD tools ("SHA256"), OpenSSL's ("SHA2-256") and
-// the written names ("SHA-256"), in any letter case.
+// The algorithm a tag names: the tags of --tag and the BSD tools ("SHA256", "BLAKE2b"), OpenSSL's
+// ("SHA2-256", "BLAKE2B-512") and the written names ("SHA-256"), in any letter case. A BLAKE2b of
+// another length ("BLAKE2b-256", as `b2sum -l 256 --tag` writes it) is none of ours.
 std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
+    if (EqualNoCase(tag, "BLAKE2B-512")) return HashAlgorithm::Blake2b512;
     if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
         // The SHA-2 family only: "SHA2-256" is "SHA256", "SHA2-1" is nothing.
         for (const HashAlgorithm a :
@@ -236,6 +239,12 @@ std::optional<HashAlgorithm> AlgorithmOfListName(std::string_view fileName) {
     if (const std::size_t slash = fileName.find_last_of("/\\"); slash != std::string_view::npos)
         fileName.remove_prefix(slash + 1);
     const std::size_t dot = fileName.rfind('.');
+    // The extensions other tools give BLAKE lists beside the ones we write (.b2, .b3).
+    static constexpr std::pair<const char*, HashAlgorithm> MoreExtensions[] = {
+        {"blake2", HashAlgorithm::Blake2b512}, {"blake3", HashAlgorithm::Blake3}, {"bk3", HashAlgorithm::Blake3}};
+    if (dot != std::string_view::npos && dot > 0)
+        for (const auto& [extension, algorithm] : MoreExtensions)
+            if (EqualNoCase(fileName.substr(dot + 1), extension)) return algorithm;
     for (const AlgorithmInfo& info : Algorithms) {
         if (info.Algorithm == HashAlgorithm::Crc32) continue;
         if (dot != std::string_view::npos && dot > 0 && EqualNoCase(fileName.substr(dot + 1), info.Extension))
@@ -286,6 +295,7 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
             r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
         if (algorithm == HashAlgorithm::Crc32) r.Digest.clear();
         r.LiteralBackslash = p.Escaped;
+        r.AlgorithmByLength = !p.Algorithm;
         if (form && !formSeen) {
             *form = {p.Tagged, p.Binary};
             formSeen = true;

@@ -4,7 +4,8 @@
 //   GNU:      "d41d8cd98f00b204e9800998ecf8427e  name"   (text mode, two blanks)
 //             "d41d8cd98f00b204e9800998ecf8427e *name"   (binary mode)
 //             "\d41d8cd98f00b204e9800998ecf8427e  a\\b\nc" (escaped: the name holds "\\" and "\n")
-//   BSD tag:  "SHA256 (name) = e3b0c442..."  (also "SHA2-256 (name) = ...", OpenSSL's spelling)
+//   BSD tag:  "SHA256 (name) = e3b0c442..."  (also "SHA2-256 (name) = ...", OpenSSL's spelling;
+//             "BLAKE2b (name) = ..." as `b2sum --tag` writes it, "BLAKE3 (name) = ...")
 #include "core/ContentKey.h"
 #include "readers/ListParsers.h"
 
@@ -36,9 +37,9 @@ struct DigestLine {
 // otherwise be one AlgorithmOfHexLength knows (Algorithm stays empty: the length decides).
 DigestLine ParseDigestLine(std::string_view line, std::optional<HashAlgorithm> byName = std::nullopt);
 
-// The algorithm a list's file name gives: by extension (.md5 .sha1 .sha224 .sha256 .sha384 .sha512, any
-// letter case) or by name (MD5SUMS ... SHA512SUMS, any letter case, also with a suffix as in
-// "SHA256SUMS.txt"). Nothing for any other name.
+// The algorithm a list's file name gives: by extension (.md5 .sha1 .sha224 .sha256 .sha384 .sha512, .b2
+// .blake2, .b3 .blake3 .bk3, any letter case) or by name (MD5SUMS ... SHA512SUMS, B2SUMS, B3SUMS, any
+// letter case, also with a suffix as in "SHA256SUMS.txt"). Nothing for any other name.
 std::optional<HashAlgorithm> AlgorithmOfListName(std::string_view fileName);
 
 // Whether the first lines of a file that no name or signature placed read as a digest list: the first

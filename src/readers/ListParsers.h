@@ -30,6 +30,9 @@ struct ListRecord {
     // The name came from GNU's escaped form ("\\" for a backslash): its backslashes are the name's own
     // characters, not folder separators.
     bool LiteralBackslash = false;
+    // A digest whose algorithm only its hex length gave (no tag, no list name): 64 digits may be BLAKE3 as
+    // well as SHA-256, 128 BLAKE2b as well as SHA-512.
+    bool AlgorithmByLength = false;
 };
 
 enum class ListStop {

@@ -87,8 +87,8 @@ TEST(WindowCommands, TheOpenDialogLoadsTheChosenListAndACancelChangesNothing) {
     // told by its lines).
     EXPECT_EQ(s.ui.Dialogs[0].Filter,
               "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
-              "|Digest List (md5,sha1,sha224,sha256,sha384,sha512)|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;"
-              "*SUMS;*SUMS.*|All Files (*.*)|*");
+              "|Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;"
+              "*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*|All Files (*.*)|*");
     EXPECT_EQ(s.ui.Dialogs[0].StartFolder, s.dir.Path());
 
     s.ui.DialogAnswers.push_back(list);

@@ -1,4 +1,4 @@
-// Digest lists written by coreutils (md5sum, sha*sum in text, binary and tag form) and RHash over a
+// Digest lists written by coreutils (md5sum, sha*sum, b2sum in text, binary and tag form), b3sum and RHash over a
 // folder of awkward names, then damaged: tallyvault-cli verify gives ○ exactly where the writer's own
 // checker says OK, finds the renamed file under its new name (！), and a repair that searches a
 // backup folder puts the set back whole, which the checker then confirms.
@@ -53,6 +53,13 @@ const Writer Writers[] = {
     {"rhash -r", "rhash -r --sha1 . > ../list.sha1; mv ../list.sha1 list.sha1", "list.sha1", "rhash -c list.sha1"},
     // Two lines a file, and a name that only the lines tell is a list.
     {"rhash --bsd --md5 --sha1", "rhash --bsd --md5 --sha1 $ALL > sums.txt", "sums.txt", "rhash -c sums.txt"},
+    {"b2sum", "b2sum $ALL > list.b2", "list.b2", "b2sum -c list.b2"},
+    {"b2sum --tag", "b2sum --tag $ALL > B2SUMS", "B2SUMS", "b2sum -c B2SUMS"},
+    {"b3sum", "b3sum $ALL > list.b3", "list.b3", "b3sum -c list.b3"},
+    {"rhash --bsd --blake2b", "rhash --bsd --blake2b $ALL > list.blake2", "list.blake2", "rhash -c list.blake2"},
+    // Names that leave 128 and 64 digits open: the first listed file's content says BLAKE2b and BLAKE3.
+    {"b2sum, unnamed", "b2sum $ALL > checksums", "checksums", "b2sum -c checksums"},
+    {"b3sum, .txt", "b3sum $ALL > sums.txt", "sums.txt", "b3sum -c sums.txt"},
 };
 
 using Verdicts = std::map<std::string, std::vector<std::string>>; // name -> a mark per line or row
@@ -63,10 +70,14 @@ void Add(Verdicts& v, const std::string& name, const std::string& mark) {
     std::sort(marks.begin(), marks.end());
 }
 
-// A checker's report: coreutils' "NAME: OK|FAILED|FAILED open or read", RHash's "NAME  OK|ERR|No such file".
+// A checker's report: coreutils' "NAME: OK|FAILED|FAILED open or read", RHash's "NAME  OK|ERR|No such file",
+// b3sum's "FAILED (No such file ...)" and its escaped "\NAME: OK" for a name with a backslash.
 Verdicts PeerVerdicts(const std::string& report) {
     Verdicts out;
-    ForEachLine(report, [&](const std::string& line) {
+    ForEachLine(report, [&](std::string line) {
+        if (line.starts_with("\\"))
+            for (std::size_t at = line.erase(0, 1).find("\\\\"); at != std::string::npos; at = line.find("\\\\", at + 1))
+                line.erase(at, 1);
         for (const File& f : Files()) {
             std::string rest;
             if (line.starts_with(f.Name + ": "))
@@ -77,7 +88,8 @@ Verdicts PeerVerdicts(const std::string& report) {
                 continue;
             if (rest.starts_with("OK")) Add(out, f.Name, "○");
             else if (rest == "FAILED" || rest.starts_with("ERR")) Add(out, f.Name, "×");
-            else if (rest.starts_with("FAILED open") || rest.starts_with("No such file")) Add(out, f.Name, "－");
+            else if (rest.starts_with("FAILED open") || rest.starts_with("FAILED (") || rest.starts_with("No such file"))
+                Add(out, f.Name, "－");
         }
     });
     return out;

@@ -57,6 +57,18 @@ const Vector Vectors[] = {
     {HashAlgorithm::Sha512, &MillionA,
      "e718483d0ce769644e2e42c7bc15b4638e1f98b13b2044285632a803afa973ebde0ff244877ea60a4cb0432ce577c31beb009c5c2c49aa2e"
      "4eadb217ad8cc09b"},
+    {HashAlgorithm::Blake2b512, nullptr,
+     "786a02f742015903c6c6fd852552d272912f4740e15847618a86e217f71f5419d25e1031afee585313896444934eb04b903a685b1448b755d5"
+     "6f701afe9be2ce"},
+    {HashAlgorithm::Blake2b512, &Abc,
+     "ba80a53f981c4d0d6a2797b69f12f6e94c212f14685ac4b74b12bb6fdbffa2d17d87c5392aab792dc252d5de4533cc9518d38aa8dbf1925a"
+     "b92386edd4009923"},
+    {HashAlgorithm::Blake2b512, &MillionA,
+     "98fb3efb7206fd19ebf69b6f312cf7b64e3b94dbe1a17107913975a793f177e1d077609d7fba363cbba00d05f7aa4e4fa8715d6428104c0a"
+     "75643b0ff3fd3eaf"},
+    {HashAlgorithm::Blake3, nullptr, "af1349b9f5f9a1a6a0404dea36dcc9499bcb25c9adc112b7cc9a93cae41f3262"},
+    {HashAlgorithm::Blake3, &Abc, "6437b3ac38465133ffb63b75273a8db548c558465d79db03fd359c6cd5bd9d85"},
+    {HashAlgorithm::Blake3, &MillionA, "616f575a1b58d4c9797d4217b9730ae5e6eb319d76edef6549b46f4efe31ff8b"},
 };
 
 TEST(Hashing, PublishedVectorsWholeAndInOddPieces) {

@@ -71,7 +71,16 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         {"\\SHA256 (back\\\\slash\\n) = " + Sha256, {}, K::Entry, A::Sha256, "back\\slash\n", Sha256, true, true},
         {"MD5 (x) = " + Sha256, {}, K::Bad, {}, "64 hex digits where MD5 has 32"},
         {"MD5 (x) = " + Md5.substr(1) + "g", {}, K::Bad, {}, "not a hex digit"},
-        {"BLAKE2b (x) = " + Sha512, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b\""},
+        // BLAKE: b2sum --tag, OpenSSL, RHash; b2sum -l 256 writes a length that is not ours. A BLAKE3
+        // line's length is held to BLAKE3's whatever gave the algorithm.
+        {"BLAKE2b (x) = " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
+        {"BLAKE2B-512(x)= " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
+        {"BLAKE2b-256 (x) = " + Sha256, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b-256\""},
+        {"BLAKE3 (x) = " + Sha256, {}, K::Entry, A::Blake3, "x", Sha256, false, true},
+        {"blake3 (x) = " + Sha512, {}, K::Bad, {}, "128 hex digits where BLAKE3 has 64"},
+        {Sha256 + "  x", A::Blake3, K::Entry, A::Blake3, "x", Sha256},
+        {Sha256.substr(2) + "  x", A::Blake3, K::Bad, {}, "62 hex digits where BLAKE3 has 64"},
+        {Md5 + "  x", A::Blake2b512, K::Bad, {}, "32 hex digits where BLAKE2b has 128"},
         {"SHA2-999(x)= " + Sha512, {}, K::Bad, {}, "unknown algorithm tag"},
         {"SHA2-1(x)= " + Sha1, {}, K::Bad, {}, "unknown algorithm tag"},
         {"SHA2-32(x)= e8b7be43", {}, K::Bad, {}, "unknown algorithm tag"},
@@ -121,7 +130,9 @@ TEST(DigestLines, ListNamesGiveTheirAlgorithm) {
         {A::Sha256, {"dir/x.sha256", "Sha256Sums.txt", "sha256sums-x86_64", "/srv/SHA256SUMS"}},
         {A::Sha384, {"x.SHA384", "SHA384SUMS_1"}},
         {A::Sha512, {"C:\\lists\\x.sha512", "SHA512SUMS"}},
-        {{}, {"SHA256SUMSX", "x.sha256.txt", "x.sfv", "x.md5sum", ".md5", "MD5SUM", "SHA256", "notes.txt", ""}},
+        {A::Blake2b512, {"x.b2", "X.BLAKE2", "B2SUMS", "b2sums.txt"}},
+        {A::Blake3, {"x.b3", "x.Blake3", "x.BK3", "B3SUMS", "B3SUMS.txt"}},
+        {{}, {"SHA256SUMSX", "x.sha256.txt", "x.sfv", "x.md5sum", ".md5", "MD5SUM", "SHA256", "notes.txt", "x.b4", "x.blake", ".b3", ""}},
     };
     for (const auto& [algorithm, names] : cases) {
         for (const std::string& name : names) {

@@ -1,4 +1,4 @@
-// Digest lists written by the real tools (coreutils, RHash, OpenSSL) over a small tree read back as
+// Digest lists written by the real tools (coreutils, b3sum, RHash, OpenSSL) over a small tree read back as
 // the names and digests the tools hashed: spaces, unicode, sub-folders, an empty and two identical
 // files, and the names GNU escapes (a backslash, a line feed, a carriage return).
 #include "readers/DigestLines.h"
@@ -87,6 +87,11 @@ TEST(DigestListClients, ListsOfTheRealToolsReadAsTheyHashed) {
         {"rhash --bsd --md5 --sha1 -r set", false, false, "list.txt", {A::Md5, A::Sha1}, true, false},
         {"openssl dgst -sha256", true, false, "list.txt", {A::Sha256}, true, false},
         {"openssl dgst -md5", true, false, "x.md5", {A::Md5}, true, false},
+        {"b2sum", true, true, "x.b2", {A::Blake2b512}, false, false},
+        {"b2sum --tag", true, true, "list.txt", {A::Blake2b512}, true, false},
+        {"openssl dgst -blake2b512", true, false, "list.txt", {A::Blake2b512}, true, false},
+        {"rhash --bsd --blake2b -r set", false, false, "list.txt", {A::Blake2b512}, true, false},
+        {"b3sum", true, false, "B3SUMS", {A::Blake3}, false, false}, // a CR stays raw in b3sum's names
     };
     for (const ToolCase& c : cases) {
         SCOPED_TRACE(c.Command);

@@ -442,9 +442,10 @@ TEST(CreateKinds, TheChosenKindIsScannedOfferedAndWritten) {
     // Another kind in create mode scans again; its tick is the one kind ticked.
     h.form.ModeButtonClick();
     ASSERT_TRUE(h.form.IsCreateMode);
-    h.form.ClickMenuItem(h.form.ListKinds[1], MenuClick::Radio, [&] { h.form.ListKindClick(); });
-    EXPECT_EQ(h.form.CreateAlgorithm(), HashAlgorithm::Md5);
-    EXPECT_EQ(h.form.CrcList.Columns[2].Caption, "MD5");
+    h.form.ClickMenuItem(h.form.ListKinds[8], MenuClick::Radio, [&] { h.form.ListKindClick(); });
+    EXPECT_EQ(h.form.CreateAlgorithm(), HashAlgorithm::Blake3);
+    EXPECT_EQ(h.form.CrcList.Columns[2].Caption, "BLAKE3");
+    EXPECT_EQ(h.form.CrcList.Item(2).SubItem(1), hex(HashAlgorithm::Blake3, "one"));
     EXPECT_EQ(std::count_if(std::begin(h.form.ListKinds), std::end(h.form.ListKinds),
                             [](const TMenuItem& m) { return m.Checked(); }),
               1);

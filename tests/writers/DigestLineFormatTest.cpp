@@ -43,7 +43,8 @@ TEST(DigestLineFormat, EachAlgorithmsTagAndLowerCaseHex) {
         const char* Tag;
     } cases[] = {{HashAlgorithm::Md5, "MD5"},       {HashAlgorithm::Sha1, "SHA1"},
                  {HashAlgorithm::Sha224, "SHA224"}, {HashAlgorithm::Sha256, "SHA256"},
-                 {HashAlgorithm::Sha384, "SHA384"}, {HashAlgorithm::Sha512, "SHA512"}};
+                 {HashAlgorithm::Sha384, "SHA384"}, {HashAlgorithm::Sha512, "SHA512"},
+                 {HashAlgorithm::Blake2b512, "BLAKE2b"}, {HashAlgorithm::Blake3, "BLAKE3"}};
     for (const auto& c : cases) {
         const std::string hex(DigestBytes(c.Algorithm) * 2, 'A');
         const ContentKey key = *KeyFromHex(c.Algorithm, hex);
@@ -67,6 +68,9 @@ TEST(ListKinds, SavedNamesProposalsAndFilters) {
                  {"/d/a.sha512", HashAlgorithm::Sha512},
                  {"/d/SHA256SUMS", HashAlgorithm::Sha256},
                  {"/d/md5sums.txt", HashAlgorithm::Md5},
+                 {"/d/a.b2", HashAlgorithm::Blake2b512},
+                 {"/d/B3SUMS", HashAlgorithm::Blake3},
+                 {"/d/a.blake3", HashAlgorithm::Blake3},
                  {"/d/list", std::nullopt},
                  {"/d/list.txt", std::nullopt},
                  {"/d/a.cs", std::nullopt}};
@@ -78,12 +82,13 @@ TEST(ListKinds, SavedNamesProposalsAndFilters) {
     EXPECT_EQ(ProposedRequestPath("/d/set.md5", HashAlgorithm::Md5), "/d/set_Request.md5");
     EXPECT_EQ(ProposedRequestPath("/d/SHA256SUMS", HashAlgorithm::Sha256), "/d/SHA256SUMS_Request.sha256");
     EXPECT_EQ(ProposedRequestPath("/d.x/set.sfv", HashAlgorithm::Crc32), "/d.x/set_Request.SFV");
+    EXPECT_EQ(ProposedRequestPath("/d/set.blake3", HashAlgorithm::Blake3), "/d/set_Request.b3");
 
     EXPECT_EQ(KindFilterOf(HashAlgorithm::Crc32), "SFV or CSV File|*.SFV;*.CSV");
     EXPECT_EQ(SaveFilterOf(HashAlgorithm::Sha256),
               "SHA-256 File|*.sha256;SHA256SUMS*|SFV or CSV File|*.SFV;*.CSV|MD5 File|*.md5;MD5SUMS*|"
               "SHA-1 File|*.sha1;SHA1SUMS*|SHA-224 File|*.sha224;SHA224SUMS*|SHA-384 File|*.sha384;SHA384SUMS*|"
-              "SHA-512 File|*.sha512;SHA512SUMS*");
+              "SHA-512 File|*.sha512;SHA512SUMS*|BLAKE2b File|*.b2;B2SUMS*|BLAKE3 File|*.b3;B3SUMS*");
 }
 
 } // namespace

@@ -1,5 +1,4 @@
-// Digests through Windows' own service, CNG (BCrypt). CNG has no SHA-224: ours serves it.
-#include "core/Sha224.h"
+// Digests through Windows' own service, CNG (BCrypt). CNG has no SHA-224, BLAKE2b or BLAKE3: ours serve them.
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 
@@ -30,6 +29,8 @@ const wchar_t* CngName(HashAlgorithm a) {
         return BCRYPT_SHA512_ALGORITHM;
     case HashAlgorithm::Crc32:
     case HashAlgorithm::Sha224:
+    case HashAlgorithm::Blake2b512:
+    case HashAlgorithm::Blake3:
         break;
     }
     return nullptr;
@@ -112,19 +113,11 @@ private:
     BCRYPT_HASH_HANDLE hash_ = nullptr;
 };
 
-class OwnSha224 final : public Digester {
-public:
-    void Update(const void* data, std::size_t size) override { sha_.Update(data, size); }
-    ContentKey Final() override { return ContentKey::Of(HashAlgorithm::Sha224, sha_.Final().data()); }
-
-private:
-    Sha224 sha_;
-};
-
 } // namespace
 
 std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm) {
-    if (algorithm == HashAlgorithm::Sha224) return std::make_unique<OwnSha224>();
+    if (CngName(algorithm) == nullptr)
+        if (std::unique_ptr<Digester> own = MakeOwnDigester(algorithm)) return own;
     if (CngName(algorithm) == nullptr) throw IoError(std::string("Cannot compute ") + InfoOf(algorithm).ColumnTitle);
     return std::make_unique<CngDigester>(algorithm);
 }

@@ -253,7 +253,8 @@ TEST(Win32Window, TheOpenDialogOffersTheListsInTheListsFolderAndReadsTheChosenOn
         w.Run([&h] { h.form.CrcOpenCmdClick(); });
         EXPECT_EQ(seen.Filters,
                   (std::vector<std::string>{"CRC Check File (sfv,crc,csv)", "CRC1632 File (*.txt)",
-                                            "Digest List (md5,sha1,sha224,sha256,sha384,sha512)", "All Files (*.*)"}));
+                                            "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
+                                            "All Files (*.*)"}));
         EXPECT_EQ(seen.Folder, h.Path("set"));
         // The list files of the first filter, whatever the letter case of their extension.
         std::sort(seen.Files.begin(), seen.Files.end());
@@ -299,7 +300,8 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     w.Run([&h] { h.form.MakeCrcCmdClick(); });
     EXPECT_EQ(seen.Title, "出力ファイル名を入力");
     EXPECT_EQ(seen.Filters, (std::vector<std::string>{"SFV or CSV File", "MD5 File", "SHA-1 File", "SHA-224 File",
-                                                      "SHA-256 File", "SHA-384 File", "SHA-512 File"}));
+                                                      "SHA-256 File", "SHA-384 File", "SHA-512 File", "BLAKE2b File",
+                                                      "BLAKE3 File"}));
     EXPECT_EQ(seen.Folder, h.Path("set"));
     EXPECT_EQ(seen.Name, "set.SFV");
     // Back in read mode with the new list, verified.
