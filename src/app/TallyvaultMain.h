@@ -383,6 +383,19 @@ private:
     std::int32_t PendingCount = 0; // the valid part of PendingFolders
     struct TRepairRun;             // the lookup of one search or drop and the files it had to pass over
     TRepairRun* RepairRun = nullptr;
+    // When the last verification of the table began, in nanoseconds since 1970: a file whose change time
+    // is well before it still holds what that verification, or a search after it, read.
+    std::int64_t VerifiedAt = 0;
+    // A file the rename pass moved to its row's name, unchanged since it was read, with the row's content.
+    struct MovedFile {
+        std::string Path;
+        FileStamp Stamp;
+        std::uint32_t Crc = 0, DigestSlot = 0;
+    };
+    // Taken by the next verification (and then forgotten): a row whose own file still has the stamp it
+    // had as it was moved there is found without being read again.
+    std::vector<MovedFile> MovedIntact;
+    void TakeMovedFilesAsFound();
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
     // Records that the file at `path` carries the content of the entries `found`: a new find for each of
     // them whose content was not found yet (their count is returned); when it serves none, it is a second

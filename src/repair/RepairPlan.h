@@ -39,6 +39,7 @@ struct PlanStep {
     std::string Root; // a move's or copy's source root; a parking happens in the list's folder
     std::string From; // below Root (a parking: below the list's folder), "/"-separated
     std::string To;   // below the list's folder
+    FileIdentity Source; // what stood at From when the pass was planned (not kept in the plan file)
 };
 
 // One change on the disk, as the command-line tool shows it: "park", "rename" (within the list's
