@@ -229,11 +229,13 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 while (look(FolderFile(BaseFolder, parkingRel())).Exists)
                     ++parking;
                 parkedRel = parkingRel();
-                plan.Steps.push_back({PlanStep::Kind::Park, BaseFolder, rel, parkedRel, occupant});
+                plan.Steps.push_back({PlanStep::Kind::Park, BaseFolder, rel, parkedRel});
+                plan.Sources.push_back(occupant);
                 rowOfStep.push_back(i);
                 planned[PathKey(FolderFile(BaseFolder, parkedRel))] = occupant;
             }
-            plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel, source});
+            plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel});
+            plan.Sources.push_back(source);
             rowOfStep.push_back(i);
             planned[PathKey(target)] = source;
             // A source whose name holds a backslash may share the target's key: the target stays taken.
@@ -341,9 +343,6 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
     const FileIdentity listId = fs.Identify(ListPath, true);
     const RootsHeld rootsHeld(fs);
     MovedIntact.clear();
-    // A file changed this long before the verification began holds what it read: the file system's clock
-    // is coarse (a tick, or two seconds on some), so a change just before or during it is not trusted.
-    constexpr std::int64_t Margin = std::int64_t{3} * 1000000000;
     // The stamps parked files had before this pass renamed them (the rename changes their change time).
     std::unordered_map<std::string, FileStamp> parkedStamp;
     // A parking that failed or was given back left the file under its own name: the steps that were
@@ -351,6 +350,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
     std::unordered_map<std::string, std::string> back;
     std::unordered_map<std::int32_t, std::size_t> parkOfRow;
     std::unordered_set<std::int32_t> failedRows;
+    auto planned = [&](std::size_t k) { return k < plan.Sources.size() ? plan.Sources[k] : FileIdentity{}; };
     Progress.Plan(static_cast<std::int64_t>(plan.Steps.size()), 0);
     for (std::size_t k = 0; k < plan.Steps.size(); ++k, Progress.StepDone()) {
         ReportProgress();
@@ -363,8 +363,12 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
         std::string from = s.From;
         try {
             if (s.What == PlanStep::Kind::Park) {
-                const FileStamp before = fs.MoveBeneath(BaseFolder, s.From, s.Source, BaseFolder, s.To);
-                parkedStamp[PathKey(FolderFile(BaseFolder, s.To))] = before;
+                // A link in the way is parked as itself; a plain file must still be the one planned.
+                if (planned(k).IsFile)
+                    parkedStamp[PathKey(FolderFile(BaseFolder, s.To))] =
+                        fs.MoveBeneath(BaseFolder, s.From, planned(k), BaseFolder, s.To);
+                else
+                    fs.RenameBeneath(BaseFolder, s.From, s.To);
                 parkOfRow[i] = k;
                 journal->Done(k);
                 continue;
@@ -373,7 +377,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
             if (inBase)
                 if (auto it = back.find(PathKey(s.From)); it != back.end()) from = it->second;
             // The file planned is the file moved: the planning looked at it (and kept the list file out).
-            FileIdentity expected = s.Source;
+            FileIdentity expected = planned(k);
             if (!expected.Exists || expected.Object == 0) {
                 expected = fs.Identify(FolderFile(s.Root, from));
                 if (!expected.Exists) throw IoErrorFromErrno(ENOENT);
@@ -397,7 +401,9 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
                         else
                             before.Changed = 0;
                     }
-                if (before.Changed > 0 && VerifiedAt > 0 && before.Changed < VerifiedAt - Margin)
+                // Last changed well before the verification began (a write, rename or link moves the change
+                // time, and nothing sets it back): the file holds what the verification or a later search read.
+                if (before.Changed > 0 && VerifiedAt > 0 && before.Changed < VerifiedAt - UnchangedMargin)
                     MovedIntact.push_back({FolderFile(BaseFolder, s.To), before, EntryTable[i].Crc, EntryTable[i].DigestSlot});
             }
             journal->Done(k);

@@ -392,10 +392,10 @@ PlanRecord ParsePlan(std::string_view text) {
         if (word == "base" && f.size() == 2) {
             r.Plan.Base = Unescape(f[1]);
         } else if (word == "park" && f.size() == 3) {
-            r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2]), {}});
+            r.Plan.Steps.push_back({PlanStep::Kind::Park, {}, Unescape(f[1]), Unescape(f[2])});
         } else if ((word == "move" || word == "copy") && f.size() == 4) {
             r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy, Unescape(f[1]),
-                                    Unescape(f[2]), Unescape(f[3]), {}});
+                                    Unescape(f[2]), Unescape(f[3])});
         } else {
             return {};
         }

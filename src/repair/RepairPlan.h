@@ -39,7 +39,6 @@ struct PlanStep {
     std::string Root; // a move's or copy's source root; a parking happens in the list's folder
     std::string From; // below Root (a parking: below the list's folder), "/"-separated
     std::string To;   // below the list's folder
-    FileIdentity Source; // what stood at From when the pass was planned (not kept in the plan file)
 };
 
 // One change on the disk, as the command-line tool shows it: "park", "rename" (within the list's
@@ -52,6 +51,9 @@ struct PlanChange {
 struct RepairPlan {
     std::string Base; // the list's folder
     std::vector<PlanStep> Steps;
+    // What stood at each step's From when the pass was planned, by step (not kept in the plan file; empty
+    // for a plan read back).
+    std::vector<FileIdentity> Sources;
 
     std::string Text() const;
     // The change step k makes.
