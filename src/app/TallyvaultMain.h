@@ -333,6 +333,12 @@ public:
     // Two paths name the same file or folder: equal without regard to letter case, or one object on disk.
     bool SamePlace(const std::string& a, const std::string& b);
 
+    // When the last verification of the table began, in nanoseconds since 1970: a file whose change time
+    // is well before it still holds what that verification, or a search after it, read.
+    std::int64_t VerifiedAt = 0;
+    // How long before it: file systems keep times in ticks of up to two seconds.
+    static constexpr std::int64_t UnchangedMargin = std::int64_t{3} * 1000000000;
+
 private:
     // ---- each subsystem's own steps and state: used only by the members above ----
     // Command plumbing and the table.
@@ -418,6 +424,16 @@ private:
     std::int32_t PendingCount = 0; // the valid part of PendingFolders
     struct TRepairRun;             // the lookup of one search or drop and the files it had to pass over
     TRepairRun* RepairRun = nullptr;
+    // A file the rename pass moved to its row's name, unchanged since it was read, with the row's content.
+    struct MovedFile {
+        std::string Path;
+        FileStamp Stamp;
+        std::uint32_t Crc = 0, DigestSlot = 0;
+    };
+    // Taken by the next verification (and then forgotten): a row whose own file still has the stamp it
+    // had as it was moved there is found without being read again.
+    std::vector<MovedFile> MovedIntact;
+    void TakeMovedFilesAsFound();
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
     // Records that the file at `path` carries the content of the entries `found`: a new find for each of
     // them whose content was not found yet (their count is returned); when it serves none, it is a second

@@ -12,6 +12,7 @@
 #include "readers/Texts.h"
 
 #include <algorithm>
+#include <chrono>
 #include <optional>
 
 namespace tv {
@@ -110,6 +111,9 @@ void TForm1::VerifyEntries() {
         EndTableChange();
         return;
     }
+    VerifiedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                     std::chrono::system_clock::now().time_since_epoch())
+                     .count();
     const std::function<void()> pace = [this] { ReportProgress(); };
     SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
@@ -143,6 +147,7 @@ void TForm1::VerifyEntries() {
         }
     }
     CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ListAlgorithms, pace);
+    TakeMovedFilesAsFound();
     const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
 
     bool autoDelete = DblDel.Checked();

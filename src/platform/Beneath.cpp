@@ -8,11 +8,13 @@
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
+#include <dirent.h>
 #include <fcntl.h>
 #include <linux/openat2.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -109,6 +111,14 @@ FileIdentity IdentityOf(const struct stat& st) {
     id.Object = static_cast<std::uint64_t>(st.st_ino);
     id.Size = static_cast<std::int64_t>(st.st_size);
     return id;
+}
+
+std::int64_t Nanoseconds(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
+}
+
+FileStamp StampOf(const struct stat& st) {
+    return {IdentityOf(st), Nanoseconds(st.st_mtim), Nanoseconds(st.st_ctim)};
 }
 
 // The plain file at the place is still the one expected (when one is expected).
@@ -236,6 +246,54 @@ void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::stri
         ::unlinkat(to.folder.get(), to.leaf.c_str(), 0); // a move that cannot finish leaves one copy only
         Fail(err);
     }
+}
+
+std::vector<std::string> RealFileSystem::ListNames(const std::string& path) {
+    RejectNul(path);
+    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
+    if (!dir) throw IoErrorFromErrno(errno, path);
+    std::vector<std::string> out;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string_view name = e->d_name;
+        if (name != "." && name != "..") out.emplace_back(name);
+    }
+    ::closedir(dir);
+    return out;
+}
+
+FileStamp RealFileSystem::StampBeneath(const std::string& root, const std::string& rel) {
+    try {
+        Fd owned;
+        Place p = PlaceBeneath(Root(root, owned), rel);
+        struct stat st {};
+        if (::fstatat(p.folder.get(), p.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) return {};
+        return StampOf(st);
+    } catch (const IoError&) {
+        return {};
+    }
+}
+
+FileStamp RealFileSystem::MoveBeneath(const std::string& srcRoot, const std::string& srcRel,
+                                      const FileIdentity& expected, const std::string& root,
+                                      const std::string& toRel) {
+    Fd ownedSource, owned;
+    const int sr = Root(srcRoot, ownedSource), r = Root(root, owned);
+    Place from = PlaceBeneath(sr, srcRel), to = PlaceBeneath(r, toRel);
+    // Looked at by name, not opened: the rename takes the name anyway, and a stat is a third of the
+    // calls of an open, a stat of the open file and a close.
+    struct stat st {};
+    if (::fstatat(from.folder.get(), from.leaf.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) Fail(errno);
+    CheckStill(st, expected);
+    if (::renameat2(from.folder.get(), from.leaf.c_str(), to.folder.get(), to.leaf.c_str(), RENAME_NOREPLACE) == 0)
+        return StampOf(st);
+    if (errno == EXDEV) {
+        // Another volume: copied and the source removed; the copy is a file of its own.
+        TransferBeneath(srcRoot, srcRel, expected, root, toRel, false);
+        return {IdentityOf(st), 0, 0};
+    }
+    if (errno != EINVAL && errno != ENOSYS) Fail(errno);
+    RenameNoReplace(from.folder.get(), from.leaf, to.folder.get(), to.leaf);
+    return StampOf(st);
 }
 
 void RealFileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) {

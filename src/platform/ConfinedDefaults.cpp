@@ -60,6 +60,24 @@ void FileSystem::CreateFolderBeneath(const std::string& root, const std::string&
     }
 }
 
+std::vector<std::string> FileSystem::ListNames(const std::string& path) {
+    std::vector<std::string> out;
+    for (FolderEntry& e : ListFolder(path))
+        out.push_back(std::move(e.Name));
+    return out;
+}
+
+FileStamp FileSystem::StampBeneath(const std::string& root, const std::string& rel) {
+    return {Identify(JoinBeneath(root, rel)), 0, 0};
+}
+
+FileStamp FileSystem::MoveBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                                  const std::string& root, const std::string& toRel) {
+    FileStamp before{expected, 0, 0};
+    TransferBeneath(srcRoot, srcRel, expected, root, toRel, false);
+    return before;
+}
+
 // What every file system shares: hints are ignored unless a file system acts on them, and a paced
 // listing calls its pace through the file system's listing.
 void FileSystem::WillRead(const std::string&, std::int64_t) {}

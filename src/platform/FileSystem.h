@@ -60,6 +60,14 @@ struct FileIdentity {
     }
 };
 
+// A plain file's identity with its times, in nanoseconds since 1970 (0 where the system does not tell):
+// the last write of its bytes, and the last change of the file at all (bytes, names, owner, times), which
+// no program can set back.
+struct FileStamp {
+    FileIdentity Id;
+    std::int64_t Modified = 0, Changed = 0;
+};
+
 // An exclusive lock on a file (flock on POSIX, LockFileEx on Windows), held until this object goes. The
 // system drops it with its process: a killed holder leaves no lock behind.
 class FileLock {
@@ -143,6 +151,18 @@ public:
     virtual void DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected);
     // Creates the folder `rel` beneath `root` (its parent must exist); an existing real folder is fine.
     virtual void CreateFolderBeneath(const std::string& root, const std::string& rel);
+    // The names in a folder, "." and ".." left out, nothing asked of each (a file that vanished meanwhile
+    // may be named). This base version takes them from ListFolder.
+    virtual std::vector<std::string> ListNames(const std::string& path);
+    // The stamp of `rel` beneath `root`, a link not followed (Id.Exists false when nothing is there). This
+    // base version knows the identity alone.
+    virtual FileStamp StampBeneath(const std::string& root, const std::string& rel);
+    // Moves the plain file `srcRel` beneath `srcRoot`, which must still be `expected` (same object and
+    // size), to `toRel` beneath `root`, never replacing a file, and returns the stamp the file had just
+    // before: a rename on one volume keeps it all but the change time. This base version is
+    // TransferBeneath with the identity alone.
+    virtual FileStamp MoveBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                                  const std::string& root, const std::string& toRel);
     // While held, the changes above open each root once and keep it open, instead of once a change: a run
     // over a hundred thousand entries then walks the roots' paths once. The changes stay beneath each root
     // as it was when first opened. This base version does nothing.
@@ -199,6 +219,10 @@ public:
     // change opens its root again).
     void WillRead(const std::string& path, std::int64_t size) override;
     void HoldRoots(bool hold) override;
+    std::vector<std::string> ListNames(const std::string& path) override;
+    FileStamp StampBeneath(const std::string& root, const std::string& rel) override;
+    FileStamp MoveBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
+                          const std::string& root, const std::string& toRel) override;
     RealFileSystem();
     ~RealFileSystem() override;
 

@@ -100,9 +100,22 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // The pass is planned on the table as if each step were made: the files are looked at on disk
     // unless an earlier step of the plan has put a file there or taken it away.
     std::unordered_map<std::string, FileIdentity> planned;
+    // The names in the list's folder, listed once: a name of it that is not there needs no look (a file
+    // that comes meanwhile is never replaced: the change fails then).
+    std::unordered_set<std::string> present;
+    bool listed = false;
+    try {
+        for (const std::string& name : fs.ListNames(BaseFolder))
+            present.insert(PathKey(FolderFile(BaseFolder, name)));
+        listed = true;
+    } catch (const IoError&) {
+    }
     auto look = [&](const std::string& path) {
-        auto it = planned.find(PathKey(path));
-        return it != planned.end() ? it->second : fs.Identify(path);
+        const std::string key = PathKey(path);
+        auto it = planned.find(key);
+        if (it != planned.end()) return it->second;
+        if (listed && !present.count(key) && SameFileName(ExtractFileDir(path), BaseFolder)) return FileIdentity{};
+        return fs.Identify(path);
     };
     auto samePlace = [&](const std::string& a, const std::string& b) {
         if (!planned.count(PathKey(a)) && !planned.count(PathKey(b))) return SamePlace(a, b);
@@ -182,13 +195,21 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         std::string parkedRel;
         try {
             const FileIdentity occupant = look(target);
+            if (SameFileName(e.SameFile, target)) continue;
+            const FileIdentity source = look(e.SameFile);
+            // Two plain files the file system tells apart are compared by what was looked at already;
+            // a link, or a file system without object numbers, by their paths.
+            auto known = [](const FileIdentity& id) { return id.Exists && !id.IsLink && id.Object != 0; };
             // A same file that is already the target itself needs nothing (nor could it be parked).
-            if (SameFileName(e.SameFile, target) || (occupant.Exists && samePlace(e.SameFile, target))) continue;
+            if (occupant.Exists && (known(occupant) && known(source) ? occupant.SameObject(source)
+                                                                     : samePlace(e.SameFile, target)))
+                continue;
             // The list file (and the plan beside it) is never parked away, replaced or moved.
             if (SameFileName(target, ListPath) || SameFileName(target, planPath) ||
-                (occupant.Exists && samePlace(target, ListPath)))
+                (occupant.Exists && (known(occupant) && listId.Object != 0 && !planned.count(PathKey(target))
+                                         ? occupant.SameObject(listId)
+                                         : samePlace(target, ListPath))))
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
-            const FileIdentity source = look(e.SameFile);
             if (isListFile(e.SameFile, source))
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
             if (!source.Exists) throw IoErrorFromErrno(ENOENT);
@@ -209,10 +230,12 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                     ++parking;
                 parkedRel = parkingRel();
                 plan.Steps.push_back({PlanStep::Kind::Park, BaseFolder, rel, parkedRel});
+                plan.Sources.push_back(occupant);
                 rowOfStep.push_back(i);
                 planned[PathKey(FolderFile(BaseFolder, parkedRel))] = occupant;
             }
             plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel});
+            plan.Sources.push_back(source);
             rowOfStep.push_back(i);
             planned[PathKey(target)] = source;
             // A source whose name holds a backslash may share the target's key: the target stays taken.
@@ -277,6 +300,7 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
                 RecheckOwnFile(i);
             ShowEntries();
         }
+        MovedIntact.clear();
     }
     CheckCycle = 1;
     CheckButtonClick();
@@ -318,11 +342,15 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
     }
     const FileIdentity listId = fs.Identify(ListPath, true);
     const RootsHeld rootsHeld(fs);
+    MovedIntact.clear();
+    // The stamps parked files had before this pass renamed them (the rename changes their change time).
+    std::unordered_map<std::string, FileStamp> parkedStamp;
     // A parking that failed or was given back left the file under its own name: the steps that were
     // to take it from its parking place take it from there.
     std::unordered_map<std::string, std::string> back;
     std::unordered_map<std::int32_t, std::size_t> parkOfRow;
     std::unordered_set<std::int32_t> failedRows;
+    auto planned = [&](std::size_t k) { return k < plan.Sources.size() ? plan.Sources[k] : FileIdentity{}; };
     Progress.Plan(static_cast<std::int64_t>(plan.Steps.size()), 0);
     for (std::size_t k = 0; k < plan.Steps.size(); ++k, Progress.StepDone()) {
         ReportProgress();
@@ -335,22 +363,49 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
         std::string from = s.From;
         try {
             if (s.What == PlanStep::Kind::Park) {
-                fs.RenameBeneath(BaseFolder, s.From, s.To);
+                // A link in the way is parked as itself; a plain file must still be the one planned.
+                if (planned(k).IsFile)
+                    parkedStamp[PathKey(FolderFile(BaseFolder, s.To))] =
+                        fs.MoveBeneath(BaseFolder, s.From, planned(k), BaseFolder, s.To);
+                else
+                    fs.RenameBeneath(BaseFolder, s.From, s.To);
                 parkOfRow[i] = k;
                 journal->Done(k);
                 continue;
             }
-            if (SameFileName(s.Root, BaseFolder))
+            const bool inBase = SameFileName(s.Root, BaseFolder);
+            if (inBase)
                 if (auto it = back.find(PathKey(s.From)); it != back.end()) from = it->second;
-            const std::string source = FolderFile(s.Root, from);
-            const FileIdentity id = fs.Identify(source);
-            if (!id.Exists) throw IoErrorFromErrno(ENOENT);
-            if (id.IsLink) throw IoErrorFromErrno(ELOOP);
-            if (!id.IsFile) throw IoErrorFromErrno(EINVAL);
-            if (id.SameObject(listId))
-                throw IoError("File access denied", "the list file itself is never renamed or moved");
+            // The file planned is the file moved: the planning looked at it (and kept the list file out).
+            FileIdentity expected = planned(k);
+            if (!expected.Exists || expected.Object == 0) {
+                expected = fs.Identify(FolderFile(s.Root, from));
+                if (!expected.Exists) throw IoErrorFromErrno(ENOENT);
+                if (expected.IsLink) throw IoErrorFromErrno(ELOOP);
+                if (!expected.IsFile) throw IoErrorFromErrno(EINVAL);
+                if (expected.SameObject(listId))
+                    throw IoError("File access denied", "the list file itself is never renamed or moved");
+            }
             MakeFoldersBeneath(fs, BaseFolder, s.To);
-            fs.TransferBeneath(s.Root, from, id, BaseFolder, s.To, s.What == PlanStep::Kind::Copy);
+            if (s.What == PlanStep::Kind::Copy) {
+                fs.TransferBeneath(s.Root, from, expected, BaseFolder, s.To, true);
+            } else {
+                FileStamp before = fs.MoveBeneath(s.Root, from, expected, BaseFolder, s.To);
+                if (inBase)
+                    if (auto p = parkedStamp.find(PathKey(FolderFile(BaseFolder, from))); p != parkedStamp.end()) {
+                        // Parked by this pass: what it was before the parking counts.
+                        const FileStamp& parked = p->second;
+                        if (parked.Id.SameObject(before.Id) && parked.Id.Size == before.Id.Size &&
+                            parked.Modified == before.Modified)
+                            before.Changed = parked.Changed;
+                        else
+                            before.Changed = 0;
+                    }
+                // Last changed well before the verification began (a write, rename or link moves the change
+                // time, and nothing sets it back): the file holds what the verification or a later search read.
+                if (before.Changed > 0 && VerifiedAt > 0 && before.Changed < VerifiedAt - UnchangedMargin)
+                    MovedIntact.push_back({FolderFile(BaseFolder, s.To), before, EntryTable[i].Crc, EntryTable[i].DigestSlot});
+            }
             journal->Done(k);
             changed.push_back(i);
         } catch (const IoError& err) {

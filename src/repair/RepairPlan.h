@@ -51,6 +51,9 @@ struct PlanChange {
 struct RepairPlan {
     std::string Base; // the list's folder
     std::vector<PlanStep> Steps;
+    // What stood at each step's From when the pass was planned, by step (not kept in the plan file; empty
+    // for a plan read back).
+    std::vector<FileIdentity> Sources;
 
     std::string Text() const;
     // The change step k makes.

@@ -78,6 +78,15 @@ public:
         real_.TransferBeneath(sr, a, id, r, b, keep);
         Tell({false, keep, sr + "/" + a, r + "/" + b});
     }
+    FileStamp MoveBeneath(const std::string& sr, const std::string& a, const FileIdentity& id, const std::string& r,
+                          const std::string& b) override {
+        Tell({true, false, sr + "/" + a, r + "/" + b});
+        const FileStamp before = real_.MoveBeneath(sr, a, id, r, b);
+        Tell({false, false, sr + "/" + a, r + "/" + b});
+        return before;
+    }
+    FileStamp StampBeneath(const std::string& r, const std::string& p) override { return real_.StampBeneath(r, p); }
+    std::vector<std::string> ListNames(const std::string& p) override { return real_.ListNames(p); }
     void DeleteBeneath(const std::string& r, const std::string& p, const FileIdentity& id) override {
         Tell({true, false, {}, r + "/" + p});
         real_.DeleteBeneath(r, p, id);
