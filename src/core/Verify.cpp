@@ -8,6 +8,7 @@
 #include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
+#include "core/SubFolderLookup.h"
 #include "platform/Paths.h"
 #include "readers/Texts.h"
 
@@ -63,29 +64,109 @@ void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
     count = kept;
 }
 
+// Which entries' own files are present. A plain name is answered by the listing of the list's folder, a
+// name with a folder in it by that folder's listing, each folder listed once. A converted name that names
+// no file may still name it by the list's own bytes. The answer is the entries present in sub-folders;
+// the listings of sub-folders go to `taken`.
+std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t, std::int32_t n,
+                                                 const std::string& folder, const std::vector<FolderEntry>& listing,
+                                                 TakenListings& taken, const std::function<void()>& pace) {
+    const PresenceTest presence(fs, folder, listing);
+    // The name an entry's file is looked up by; `native`: taken byte for byte, not as a list's name.
+    auto byName = [](const TCrcTable& e) { return e.ByListBytes || e.LiteralBackslash; };
+    SubFolderLookup asked(fs, folder);
+    std::vector<bool> inSubFolder(static_cast<std::size_t>(std::max(n, 0)));
+    std::vector<std::int32_t> byBytes; // entries whose list bytes are to be tried
+    auto tryBytes = [&](std::int32_t i) {
+        TCrcTable& e = t[i];
+        if (e.ListBytes.empty() || e.ByListBytes) return;
+        const std::string bytes = ListBytesNativeName(e);
+        if (!PresenceTest::Answers(bytes, true)) {
+            byBytes.push_back(i);
+        } else if (presence.ExistsNative(bytes)) {
+            UseListBytes(e);
+            e.Exists = true;
+        }
+    };
+    for (std::int32_t i = 0; i < n; ++i) {
+        TCrcTable& e = t[i];
+        e.SameFile.clear();
+        e.SizeMatched = false;
+        e.Found = false;
+        e.Exists = false;
+        if (byName(e)) {
+            const std::string name = EntryNativeName(e);
+            if (PresenceTest::Answers(name, true)) {
+                e.Exists = presence.ExistsNative(name);
+            } else {
+                asked.Ask(i, name);
+                inSubFolder[static_cast<std::size_t>(i)] = true;
+            }
+        } else if (PresenceTest::Answers(e.FileName, false)) {
+            e.Exists = presence.Exists(e.FileName);
+        } else {
+            asked.Ask(i, EntryNativeName(e));
+            inSubFolder[static_cast<std::size_t>(i)] = true;
+        }
+        if (!e.Exists && !inSubFolder[static_cast<std::size_t>(i)]) tryBytes(i);
+        pace();
+    }
+    std::vector<SubFolderLookup::Found> found =
+        asked.Answer([&](std::int32_t i) { return EntryNativeName(t[i]); }, pace, &taken);
+    {
+        std::size_t k = 0;
+        for (std::int32_t i = 0; i < n; ++i) {
+            if (!inSubFolder[static_cast<std::size_t>(i)]) continue;
+            if (k < found.size() && found[k].Id == i) {
+                t[i].Exists = true;
+                ++k;
+            } else {
+                tryBytes(i);
+            }
+        }
+    }
+    if (byBytes.empty()) return found;
+    SubFolderLookup again(fs, folder);
+    for (std::int32_t i : byBytes)
+        again.Ask(i, ListBytesNativeName(t[i]));
+    std::vector<SubFolderLookup::Found> more =
+        again.Answer([&](std::int32_t i) { return ListBytesNativeName(t[i]); }, pace, &taken);
+    for (const SubFolderLookup::Found& f : more) {
+        UseListBytes(t[f.Id]);
+        t[f.Id].Exists = true;
+    }
+    found.insert(found.end(), more.begin(), more.end());
+    std::sort(found.begin(), found.end(),
+              [](const SubFolderLookup::Found& a, const SubFolderLookup::Found& b) { return a.Id < b.Id; });
+    return found;
+}
+
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
 // folder itself. An intact own file counts as found before the scan, so that a copy met there is a
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
-// one of the scan does.
-void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
-                           AlgorithmSet algorithms, const std::function<void()>& step) {
+// one of the scan does. `present` are the entries whose files are there, as FindOwnFiles found them.
+void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<SubFolderLookup::Found>& present,
+                           const std::string& folder, bool listHasSizes, AlgorithmSet algorithms,
+                           const std::function<void()>& step) {
     // A digest list that names a file in several algorithms reads it once for all of them: its
     // entries are taken by name.
-    std::vector<std::int32_t> order;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const std::string name = EntryNativeName(t[i]);
-        if (t[i].Exists && std::any_of(name.begin(), name.end(), IsPathDelim)) order.push_back(i);
-    }
+    std::vector<std::size_t> order(present.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
     if (!algorithms.OnlyCrc32())
-        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-            return t[a].FileName < t[b].FileName;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return t[present[a].Id].FileName < t[present[b].Id].FileName;
         });
     std::string keysPath;
     FileKeys keys;
-    for (std::int32_t i : order) {
-        TCrcTable& e = t[i];
+    for (std::size_t k : order) {
+        TCrcTable& e = t[present[k].Id];
         const std::string path = EntryFullPath(folder, e);
-        const FileIdentity id = fs.Identify(path, true);
+        // What the folder's listing said of the file, or the file system when it was asked instead.
+        FileIdentity id;
+        id.IsFile = present[k].IsFile;
+        id.Size = present[k].Size;
+        if (!present[k].Listed) id = fs.Identify(path, true);
         if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
         if (algorithms.OnlyCrc32()) {
             e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
@@ -118,25 +199,14 @@ void TForm1::VerifyEntries() {
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
     std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
+    // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
+    TakenListings taken;
     {
-        const PresenceTest presence(fs, folder, listing);
-        for (std::int32_t i = 0; i < EntryCount; ++i) {
-            TCrcTable& e = EntryTable[i];
-            e.SameFile.clear();
-            e.SizeMatched = false;
-            e.Found = false;
-            e.Exists = e.ByListBytes || e.LiteralBackslash ? presence.ExistsNative(EntryNativeName(e))
-                                                           : presence.Exists(e.FileName);
-            // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
-                UseListBytes(e);
-                e.Exists = true;
-            }
-            ReportProgress();
-        }
+        const std::vector<SubFolderLookup::Found> present =
+            FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
+        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, pace);
     }
-    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ListAlgorithms, pace);
-    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
+    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;

@@ -30,21 +30,25 @@ bool TForm1::ListNamesSubFolders() const {
 }
 
 std::vector<FolderEntry> TForm1::PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing,
-                                                   bool tree) {
+                                                   bool tree, TakenListings* taken) {
     const std::function<void()> pace = [this] { ReportProgress(); };
     if (!tree) {
         std::erase_if(listing, [](const FolderEntry& e) { return e.IsSpecial || IsProgramFile(e.Name); });
         return PlainFilesOf(std::move(listing), pace);
     }
-    FolderTree found = ListTree(fs, folder, pace);
+    FolderTree found = ListTree(fs, folder, pace, taken);
     for (PassedOver& p : found.Unreadable)
         PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
     return PlainFilesOf(std::move(found.Files), pace);
 }
 
-std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing) {
+std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing,
+                                               TakenListings* taken) {
     PassedOverPaths.clear();
-    return PlainFilesToCheck(folder, std::move(listing), VerifyTree || ListNamesSubFolders());
+    const bool tree = VerifyTree || ListNamesSubFolders();
+    if (!tree || !taken) return PlainFilesToCheck(folder, std::move(listing), tree, taken);
+    taken->ByFolder.insert_or_assign(FolderKey(""), std::move(listing));
+    return PlainFilesToCheck(folder, {}, true, taken);
 }
 
 std::vector<std::string> TForm1::ListUnlisted() {
