@@ -25,7 +25,7 @@ constexpr std::size_t UnlistedShown = 100; // names in the box; the rest are cou
 
 bool TForm1::ListNamesSubFolders() const {
     for (std::int32_t i = 0; i < EntryCount; ++i)
-        if (InSubFolder(EntryNativeName(EntryTable[i]))) return true;
+        if (EntryInSubFolder(EntryTable[i])) return true;
     return false;
 }
 
