@@ -34,8 +34,13 @@ void SubFolderLookup::Ask(std::int32_t id, std::string_view nativeName) {
     }
     const std::string_view folder = nativeName.substr(0, cut);
     const auto [at, added] = ids_.try_emplace(FolderKey(folder), static_cast<std::uint32_t>(folders_.size()));
-    if (added) folders_.emplace_back(folder);
-    asked_.emplace_back(at->second, id);
+    if (added) {
+        folders_.emplace_back(folder);
+        // A folder that is not there holds none of its names: they are answered now and not kept (a
+        // million of them cost no memory). Where the folder cannot be looked at, neither can its files.
+        absent_.push_back(!fs_.FolderExists(FolderFile(top_, folder)));
+    }
+    if (!absent_[at->second]) asked_.emplace_back(at->second, id);
 }
 
 std::vector<SubFolderLookup::Found> SubFolderLookup::Answer(const std::function<std::string(std::int32_t)>& nameOf,

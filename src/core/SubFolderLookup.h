@@ -21,7 +21,7 @@ public:
     SubFolderLookup(FileSystem& fs, std::string top);
 
     // Asks about `nativeName` (native separators, relative to the top) under the caller's `id`. Only the
-    // folder is kept: Answer asks for the name again.
+    // folder is kept, and nothing when it is not there: Answer asks for the name again.
     void Ask(std::int32_t id, std::string_view nativeName);
 
     struct Found {
@@ -43,6 +43,7 @@ private:
     FileSystem& fs_;
     std::string top_;
     std::vector<std::string> folders_;                   // relative, as first asked
+    std::vector<bool> absent_;                           // by index in folders_
     std::unordered_map<std::string, std::uint32_t> ids_; // FolderKey -> index in folders_
     std::vector<std::pair<std::uint32_t, std::int32_t>> asked_; // folder, id
     std::vector<std::int32_t> direct_;                          // ids asked of the file system

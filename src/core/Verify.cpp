@@ -72,10 +72,12 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
                                                  const std::string& folder, const std::vector<FolderEntry>& listing,
                                                  TakenListings& taken, const std::function<void()>& pace) {
     const PresenceTest presence(fs, folder, listing);
-    // The name an entry's file is looked up by; `native`: taken byte for byte, not as a list's name.
-    auto byName = [](const TCrcTable& e) { return e.ByListBytes || e.LiteralBackslash; };
+    // Whether the listing answers for the entry's name, a name byte for byte when it is by the list's bytes.
+    auto listingAnswers = [](const TCrcTable& e) {
+        if (e.ByListBytes || e.LiteralBackslash) return PresenceTest::Answers(EntryNativeName(e), true);
+        return PresenceTest::Answers(e.FileName, false);
+    };
     SubFolderLookup asked(fs, folder);
-    std::vector<bool> inSubFolder(static_cast<std::size_t>(std::max(n, 0)));
     std::vector<std::int32_t> byBytes; // entries whose list bytes are to be tried
     auto tryBytes = [&](std::int32_t i) {
         TCrcTable& e = t[i];
@@ -94,35 +96,28 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
         e.SizeMatched = false;
         e.Found = false;
         e.Exists = false;
-        if (byName(e)) {
-            const std::string name = EntryNativeName(e);
-            if (PresenceTest::Answers(name, true)) {
-                e.Exists = presence.ExistsNative(name);
-            } else {
-                asked.Ask(i, name);
-                inSubFolder[static_cast<std::size_t>(i)] = true;
-            }
-        } else if (PresenceTest::Answers(e.FileName, false)) {
-            e.Exists = presence.Exists(e.FileName);
-        } else {
+        if (!listingAnswers(e)) {
             asked.Ask(i, EntryNativeName(e));
-            inSubFolder[static_cast<std::size_t>(i)] = true;
+        } else {
+            e.Exists = e.ByListBytes || e.LiteralBackslash ? presence.ExistsNative(EntryNativeName(e))
+                                                           : presence.Exists(e.FileName);
+            if (!e.Exists) tryBytes(i);
         }
-        if (!e.Exists && !inSubFolder[static_cast<std::size_t>(i)]) tryBytes(i);
         pace();
     }
     std::vector<SubFolderLookup::Found> found =
         asked.Answer([&](std::int32_t i) { return EntryNativeName(t[i]); }, pace, &taken);
-    {
-        std::size_t k = 0;
-        for (std::int32_t i = 0; i < n; ++i) {
-            if (!inSubFolder[static_cast<std::size_t>(i)]) continue;
-            if (k < found.size() && found[k].Id == i) {
-                t[i].Exists = true;
-                ++k;
-            } else {
-                tryBytes(i);
-            }
+    // The entries asked about are those the listing does not answer for and not found by their bytes since
+    // (an entry not present keeps its name).
+    std::size_t k = 0;
+    for (std::int32_t i = 0; i < n; ++i) {
+        TCrcTable& e = t[i];
+        if (e.Exists || listingAnswers(e)) continue;
+        if (k < found.size() && found[k].Id == i) {
+            e.Exists = true;
+            ++k;
+        } else {
+            tryBytes(i);
         }
     }
     if (byBytes.empty()) return found;
