@@ -98,7 +98,6 @@ std::vector<SubFolderLookup::Found> SubFolderLookup::Answer(const std::function<
         }
         run = end;
     }
-    std::sort(found.begin(), found.end(), [](const Found& a, const Found& b) { return a.Id < b.Id; });
     return found;
 }
 

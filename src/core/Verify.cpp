@@ -10,6 +10,7 @@
 #include "core/Ordering.h"
 #include "core/SubFolderLookup.h"
 #include "platform/Paths.h"
+#include "platform/ReadAhead.h"
 #include "readers/Texts.h"
 
 #include <algorithm>
@@ -107,19 +108,12 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
     }
     std::vector<SubFolderLookup::Found> found =
         asked.Answer([&](std::int32_t i) { return EntryNativeName(t[i]); }, pace, &taken);
-    // The entries asked about are those the listing does not answer for and not found by their bytes since
-    // (an entry not present keeps its name).
-    std::size_t k = 0;
-    for (std::int32_t i = 0; i < n; ++i) {
-        TCrcTable& e = t[i];
-        if (e.Exists || listingAnswers(e)) continue;
-        if (k < found.size() && found[k].Id == i) {
-            e.Exists = true;
-            ++k;
-        } else {
-            tryBytes(i);
-        }
-    }
+    for (const SubFolderLookup::Found& f : found)
+        t[f.Id].Exists = true;
+    // The others asked about are those the listing does not answer for and not present (such an entry keeps
+    // its name).
+    for (std::int32_t i = 0; i < n; ++i)
+        if (!t[i].Exists && !listingAnswers(t[i])) tryBytes(i);
     if (byBytes.empty()) return found;
     SubFolderLookup again(fs, folder);
     for (std::int32_t i : byBytes)
@@ -131,20 +125,20 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
         t[f.Id].Exists = true;
     }
     found.insert(found.end(), more.begin(), more.end());
-    std::sort(found.begin(), found.end(),
-              [](const SubFolderLookup::Found& a, const SubFolderLookup::Found& b) { return a.Id < b.Id; });
     return found;
 }
 
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
 // folder itself. An intact own file counts as found before the scan, so that a copy met there is a
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
-// one of the scan does. `present` are the entries whose files are there, as FindOwnFiles found them.
+// one of the scan does. `present` are the entries whose files are there, as FindOwnFiles found them, those
+// of one folder together.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<SubFolderLookup::Found>& present,
                            const std::string& folder, bool listHasSizes, AlgorithmSet algorithms,
                            const std::function<void()>& step) {
-    // A digest list that names a file in several algorithms reads it once for all of them: its
-    // entries are taken by name.
+    // The files of one folder follow each other and are read as those of the list's folder are: planned ahead
+    // from their listing and opened relative to their folder. A digest list that names a file in several
+    // algorithms reads it once for all of them: its entries are taken by name.
     std::vector<std::size_t> order(present.size());
     for (std::size_t k = 0; k < order.size(); ++k)
         order[k] = k;
@@ -152,17 +146,37 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
         std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
             return t[present[a].Id].FileName < t[present[b].Id].FileName;
         });
+    auto sizeFits = [&](const TCrcTable& e, std::int64_t size) {
+        return !listHasSizes || e.FileSize == NoSize || size == e.FileSize;
+    };
+    ReadAhead ahead(fs, folder);
+    std::vector<bool> planned(order.size());
+    {
+        std::string last;
+        for (std::size_t j = 0; j < order.size(); ++j) {
+            const SubFolderLookup::Found& f = present[order[j]];
+            const TCrcTable& e = t[f.Id];
+            if (!f.Listed || !f.IsFile || !sizeFits(e, f.Size)) continue;
+            std::string name = EntryNativeName(e);
+            if (!algorithms.OnlyCrc32() && name == last) continue;
+            ahead.Plan(name, f.Size);
+            planned[j] = true;
+            last = std::move(name);
+        }
+    }
     std::string keysPath;
     FileKeys keys;
-    for (std::size_t k : order) {
-        TCrcTable& e = t[present[k].Id];
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        const SubFolderLookup::Found& f = present[order[j]];
+        TCrcTable& e = t[f.Id];
         const std::string path = EntryFullPath(folder, e);
         // What the folder's listing said of the file, or the file system when it was asked instead.
         FileIdentity id;
-        id.IsFile = present[k].IsFile;
-        id.Size = present[k].Size;
-        if (!present[k].Listed) id = fs.Identify(path, true);
-        if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
+        id.IsFile = f.IsFile;
+        id.Size = f.Size;
+        if (!f.Listed) id = fs.Identify(path, true);
+        if (!id.IsFile || !sizeFits(e, id.Size)) continue;
+        if (planned[j]) ahead.Next();
         if (algorithms.OnlyCrc32()) {
             e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         } else {
