@@ -67,6 +67,12 @@ FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<
         pending.pop_back();
         const std::string path = rel.empty() ? top : FolderFile(top, rel);
         std::vector<FolderEntry> listing;
+        if (taken && !first) {
+            if (const auto refused = taken->Refused.find(FolderKey(rel)); refused != taken->Refused.end()) {
+                tree.Unreadable.push_back({rel, refused->second});
+                continue;
+            }
+        }
         try {
             if (!TakeListing(taken, rel, listing)) listing = ListingPaced(fs, path, pace);
         } catch (const IoError& e) {

@@ -41,6 +41,8 @@ std::string FolderKey(std::string_view rel);
 // listing it again, and leaves it empty.
 struct TakenListings {
     std::unordered_map<std::string, std::vector<FolderEntry>> ByFolder;
+    // Folders whose listing failed, with the system's reason: the walk passes them over as its own failure.
+    std::unordered_map<std::string, std::string> Refused;
 };
 
 // Every plain file beneath `top`. Left out: hidden and system files and folders, devices, pipes and

@@ -66,13 +66,10 @@ std::vector<SubFolderLookup::Found> SubFolderLookup::Answer(const std::function<
         try {
             listing = ListingPaced(fs_, FolderFile(top_, folders_[folder]), pace);
         } catch (const IoError& e) {
-            // A folder that is not there (or is a file) holds none of its names.
-            if (IsNotFound(e)) {
-                run = end;
-                if (pace) pace();
-                continue;
-            }
+            // The folder was there when first met: its names are asked one by one, and a walk of the tree
+            // names it as passed over.
             listed = false;
+            if (keep) keep->Refused.try_emplace(FolderKey(folders_[folder]), e.Reason().empty() ? e.what() : e.Reason());
         }
         std::unordered_map<std::string_view, const FolderEntry*> files;
         files.reserve(listing.size());

@@ -32,7 +32,7 @@ public:
     };
     // The names asked that lead to something other than a folder (what FileSystem::FileExists says), those
     // of one folder together, by id within it. `nameOf(id)` gives the name asked under `id` again. A folder that cannot be
-    // listed for another reason than its absence, a name the listing cannot answer ("." or ".." as its
+    // listed, a name the listing cannot answer ("." or ".." as its
     // last part), and a name the listing misses where names compare without regard to case (the system
     // may still find it under another spelling) are asked of the file system one by one. `pace` runs
     // after each name and each listing. The listings taken go to `keep` when given.
