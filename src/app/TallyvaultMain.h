@@ -20,6 +20,8 @@
 
 namespace tv {
 
+struct TakenListings;
+
 inline constexpr const char* AppTitle = "Tallyvault";
 inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
@@ -360,9 +362,12 @@ private:
     // `files`: the plain files of `folder` from its one listing, ordered by name.
     void ScanFolderForContent(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                               bool& skipAll, bool& stop);
-    // The files the verification's scan reads from: the folder's plain files, or its tree's.
-    std::vector<FolderEntry> FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing);
-    std::vector<FolderEntry> PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing, bool tree);
+    // The files the verification's scan reads from: the folder's plain files, or its tree's. A walk of the
+    // tree takes the folders listed already from `taken`, the folder itself from `listing`.
+    std::vector<FolderEntry> FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing,
+                                           TakenListings* taken = nullptr);
+    std::vector<FolderEntry> PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing, bool tree,
+                                               TakenListings* taken = nullptr);
     std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();

@@ -14,6 +14,15 @@ std::string EntryNativeName(const TCrcTable& e) {
     return e.ByListBytes ? Cp932Separators(e.FileName) : NativeName(e.FileName);
 }
 
+bool EntryInSubFolder(const TCrcTable& e) {
+    const std::string_view name = e.FileName;
+    // A list's bytes have their separators told from the second bytes of characters one by one.
+    if (e.ByListBytes && !e.LiteralBackslash) return std::any_of(name.begin(), name.end(), IsPathDelim) ||
+                                                      FindCp932Separator(name, 0) != std::string_view::npos;
+    if (e.LiteralBackslash) return std::any_of(name.begin(), name.end(), IsPathDelim);
+    return name.find_first_of("/\\") != std::string_view::npos;
+}
+
 std::string EntryFullPath(std::string_view folder, const TCrcTable& e) {
     return FolderFile(folder, EntryNativeName(e));
 }

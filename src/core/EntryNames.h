@@ -17,6 +17,10 @@ namespace tv {
 // The entry's name in the native form: "/" separators, relative to the list's folder.
 std::string EntryNativeName(const TCrcTable& e);
 
+// Whether the entry's native name has a folder in it (InSubFolder of EntryNativeName), mostly without
+// making that name.
+bool EntryInSubFolder(const TCrcTable& e);
+
 // folder + the entry's native name.
 std::string EntryFullPath(std::string_view folder, const TCrcTable& e);
 

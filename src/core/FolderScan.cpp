@@ -168,15 +168,6 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     const auto pace = [&form] { form.ReportProgress(); };
     ContentGroups groups(table, count, sized, pace);
     pace();
-    // Entries found intact before the scan (checked at their own path) count as found.
-    std::vector<std::int64_t> intactCrcOnlySizes;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const TCrcTable& e = table[i];
-        if (!e.Found || !e.Exists) continue;
-        groups.Found(i);
-        if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
-    }
-
     std::vector<std::vector<std::int32_t>> owners;
     {
         std::vector<const std::string*> diskNames;
@@ -186,6 +177,24 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         owners = OwnersOf(table, count, diskNames, pace);
     }
     pace();
+    // Entries found intact before the scan (checked at their own path) count as found. The size of such a
+    // file is the listed one of the file under the entry's very name, else the file system's.
+    std::vector<std::int64_t> intactCrcOnlySizes;
+    std::vector<bool> sizeListed(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t k = 0; k < files.size(); ++k)
+        for (std::int32_t i : owners[k]) {
+            const TCrcTable& e = table[i];
+            if (!e.Found || !e.Exists || groups.SizeKey(e) != NoSize || files[k].Name != EntryNativeName(e)) continue;
+            intactCrcOnlySizes.push_back(files[k].Size);
+            sizeListed[static_cast<std::size_t>(i)] = true;
+        }
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TCrcTable& e = table[i];
+        if (!e.Found || !e.Exists) continue;
+        groups.Found(i);
+        if (groups.SizeKey(e) == NoSize && !sizeListed[static_cast<std::size_t>(i)])
+            intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
+    }
     Keys keys(fs, table, files.size(), form.ListAlgorithms);
     // A file of a sub-folder already checked at its entry's path carries that entry's content: not read again.
     for (std::size_t k = 0; k < files.size(); ++k)

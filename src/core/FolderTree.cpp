@@ -24,6 +24,16 @@ std::string Reason(const IoError& e) {
     return e.Reason().empty() ? std::string(e.what()) : e.Reason();
 }
 
+// Moves the listing of `rel` out of `taken` into `listing`; false when there is none.
+bool TakeListing(TakenListings* taken, const std::string& rel, std::vector<FolderEntry>& listing) {
+    if (!taken) return false;
+    const auto kept = taken->ByFolder.find(FolderKey(rel));
+    if (kept == taken->ByFolder.end()) return false;
+    listing = std::move(kept->second);
+    taken->ByFolder.erase(kept);
+    return true;
+}
+
 } // namespace
 
 bool IsProgramFile(std::string_view name) {
@@ -40,7 +50,13 @@ bool InSubFolder(std::string_view relName) {
     return std::any_of(relName.begin(), relName.end(), IsPathDelim);
 }
 
-FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace) {
+std::string FolderKey(std::string_view rel) {
+    std::string key = FileNameKey(rel);
+    std::replace_if(key.begin(), key.end(), IsPathDelim, '/');
+    return key;
+}
+
+FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace, TakenListings* taken) {
     FolderTree tree;
     const std::uint64_t topVolume = fs.Identify(top, true).Volume;
     // Folders still to list, relative to the top; "" is the top itself.
@@ -51,8 +67,14 @@ FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<
         pending.pop_back();
         const std::string path = rel.empty() ? top : FolderFile(top, rel);
         std::vector<FolderEntry> listing;
+        if (taken && !first) {
+            if (const auto refused = taken->Refused.find(FolderKey(rel)); refused != taken->Refused.end()) {
+                tree.Unreadable.push_back({rel, refused->second});
+                continue;
+            }
+        }
         try {
-            listing = ListingPaced(fs, path, pace);
+            if (!TakeListing(taken, rel, listing)) listing = ListingPaced(fs, path, pace);
         } catch (const IoError& e) {
             if (first) throw;
             tree.Unreadable.push_back({rel, Reason(e)});

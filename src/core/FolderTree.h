@@ -9,6 +9,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <unordered_map>
 #include <vector>
 
 namespace tv {
@@ -32,13 +33,26 @@ struct FolderTree {
     std::vector<PassedOver> Unreadable;
 };
 
+// The key of a folder given relative to a top ("" for the top itself): its name as the file system compares
+// names, with "/" between its parts.
+std::string FolderKey(std::string_view rel);
+
+// Folders listed already, by FolderKey: a walk of the tree takes a folder's listing from here instead of
+// listing it again, and leaves it empty.
+struct TakenListings {
+    std::unordered_map<std::string, std::vector<FolderEntry>> ByFolder;
+    // Folders whose listing failed, with the system's reason: the walk passes them over as its own failure.
+    std::unordered_map<std::string, std::string> Refused;
+};
+
 // Every plain file beneath `top`. Left out: hidden and system files and folders, devices, pipes and
 // sockets, the program's own files, and every link (symbolic link, junction, mount point): a link is
 // never followed, so a loop is harmless and nothing outside `top` is reached. A folder on another file
 // system (a mount point) is not entered. A sub-folder that cannot be listed is recorded and passed
 // over; `top` itself that cannot be listed raises IoError. `pace` runs now and then. The files come in
-// no particular order.
-FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace);
+// no particular order. A folder whose listing is in `taken` is not listed again.
+FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace,
+                    TakenListings* taken = nullptr);
 
 // The plain files of the list's folder (of its tree when `files` came from ListTree) that no entry of
 // the table names and no entry found as its same file, leaving out the list itself, the program's own

@@ -81,18 +81,18 @@ PresenceTest::PresenceTest(FileSystem& fs, std::string folder, const std::vector
         if (!e.IsFolder) files_.insert(e.Name);
 }
 
+bool PresenceTest::Answers(std::string_view name, bool native) {
+    const std::string_view delims = native ? std::string_view("/\0", 2) : std::string_view("/\\\0", 3);
+    return !name.empty() && name != "." && name != ".." && name.find_first_of(delims) == std::string_view::npos;
+}
+
 bool PresenceTest::Exists(const std::string& listName) const {
-    // Only a name that is one plain folder entry can be answered from the listing.
-    const bool plain = !listName.empty() && listName != "." && listName != ".." &&
-                       listName.find_first_of(std::string_view("/\\\0", 3)) == std::string::npos;
-    if (!plain) return fs_.FileExists(JoinPath(folder_, listName));
+    if (!Answers(listName, false)) return fs_.FileExists(JoinPath(folder_, listName));
     return files_.count(listName) != 0;
 }
 
 bool PresenceTest::ExistsNative(const std::string& nativeName) const {
-    const bool plain = !nativeName.empty() && nativeName != "." && nativeName != ".." &&
-                       nativeName.find_first_of(std::string_view("/\0", 2)) == std::string::npos;
-    if (!plain) return fs_.FileExists(FolderFile(folder_, nativeName));
+    if (!Answers(nativeName, true)) return fs_.FileExists(FolderFile(folder_, nativeName));
     return files_.count(nativeName) != 0;
 }
 

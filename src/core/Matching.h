@@ -61,6 +61,9 @@ public:
     bool Exists(const std::string& listName) const;
     // A name already in the native form, taken byte for byte ("\" is no separator in it).
     bool ExistsNative(const std::string& nativeName) const;
+    // Whether the listing answers for this name (Exists, or ExistsNative when `native`): one plain folder
+    // entry's name. The others are asked of the file system.
+    static bool Answers(std::string_view name, bool native);
 
 private:
     FileSystem& fs_;

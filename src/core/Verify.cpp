@@ -8,7 +8,9 @@
 #include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "core/Ordering.h"
+#include "core/SubFolderLookup.h"
 #include "platform/Paths.h"
+#include "platform/ReadAhead.h"
 #include "readers/Texts.h"
 
 #include <algorithm>
@@ -64,30 +66,118 @@ void DropRepeatedEntries(TEntryTable& t, std::int32_t& count) {
     count = kept;
 }
 
+// Which entries' own files are present. A plain name is answered by the listing of the list's folder, a
+// name with a folder in it by that folder's listing, each folder listed once. A converted name that names
+// no file may still name it by the list's own bytes. The answer is the entries present in sub-folders;
+// the listings of sub-folders go to `taken`.
+std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t, std::int32_t n,
+                                                 const std::string& folder, const std::vector<FolderEntry>& listing,
+                                                 TakenListings& taken, const std::function<void()>& pace) {
+    const PresenceTest presence(fs, folder, listing);
+    // Whether the listing answers for the entry's name, a name byte for byte when it is by the list's bytes.
+    auto listingAnswers = [](const TCrcTable& e) {
+        if (e.ByListBytes || e.LiteralBackslash) return PresenceTest::Answers(EntryNativeName(e), true);
+        return PresenceTest::Answers(e.FileName, false);
+    };
+    SubFolderLookup asked(fs, folder);
+    std::vector<std::int32_t> byBytes; // entries whose list bytes are to be tried
+    auto tryBytes = [&](std::int32_t i) {
+        TCrcTable& e = t[i];
+        if (e.ListBytes.empty() || e.ByListBytes) return;
+        const std::string bytes = ListBytesNativeName(e);
+        if (!PresenceTest::Answers(bytes, true)) {
+            byBytes.push_back(i);
+        } else if (presence.ExistsNative(bytes)) {
+            UseListBytes(e);
+            e.Exists = true;
+        }
+    };
+    for (std::int32_t i = 0; i < n; ++i) {
+        TCrcTable& e = t[i];
+        e.SameFile.clear();
+        e.SizeMatched = false;
+        e.Found = false;
+        e.Exists = false;
+        if (!listingAnswers(e)) {
+            asked.Ask(i, EntryNativeName(e));
+        } else {
+            e.Exists = e.ByListBytes || e.LiteralBackslash ? presence.ExistsNative(EntryNativeName(e))
+                                                           : presence.Exists(e.FileName);
+            if (!e.Exists) tryBytes(i);
+        }
+        pace();
+    }
+    std::vector<SubFolderLookup::Found> found =
+        asked.Answer([&](std::int32_t i) { return EntryNativeName(t[i]); }, pace, &taken);
+    for (const SubFolderLookup::Found& f : found)
+        t[f.Id].Exists = true;
+    // The others asked about are those the listing does not answer for and not present (such an entry keeps
+    // its name).
+    for (std::int32_t i = 0; i < n; ++i)
+        if (!t[i].Exists && !listingAnswers(t[i])) tryBytes(i);
+    if (byBytes.empty()) return found;
+    SubFolderLookup again(fs, folder);
+    for (std::int32_t i : byBytes)
+        again.Ask(i, ListBytesNativeName(t[i]));
+    std::vector<SubFolderLookup::Found> more =
+        again.Answer([&](std::int32_t i) { return ListBytesNativeName(t[i]); }, pace, &taken);
+    for (const SubFolderLookup::Found& f : more) {
+        UseListBytes(t[f.Id]);
+        t[f.Id].Exists = true;
+    }
+    found.insert(found.end(), more.begin(), more.end());
+    return found;
+}
+
 // An entry in a sub-folder is checked at its own path: the scan reads only the files of the list's
 // folder itself. An intact own file counts as found before the scan, so that a copy met there is a
 // duplicate of it, as for an entry of the folder itself. A read failure ends the verification, as
-// one of the scan does.
-void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, std::int32_t n, const std::string& folder, bool listHasSizes,
-                           AlgorithmSet algorithms, const std::function<void()>& step) {
-    // A digest list that names a file in several algorithms reads it once for all of them: its
-    // entries are taken by name.
-    std::vector<std::int32_t> order;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const std::string name = EntryNativeName(t[i]);
-        if (t[i].Exists && std::any_of(name.begin(), name.end(), IsPathDelim)) order.push_back(i);
-    }
+// one of the scan does. `present` are the entries whose files are there, as FindOwnFiles found them, those
+// of one folder together.
+void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<SubFolderLookup::Found>& present,
+                           const std::string& folder, bool listHasSizes, AlgorithmSet algorithms,
+                           const std::function<void()>& step) {
+    // The files of one folder follow each other and are read as those of the list's folder are: planned ahead
+    // from their listing and opened relative to their folder. A digest list that names a file in several
+    // algorithms reads it once for all of them: its entries are taken by name.
+    std::vector<std::size_t> order(present.size());
+    for (std::size_t k = 0; k < order.size(); ++k)
+        order[k] = k;
     if (!algorithms.OnlyCrc32())
-        std::stable_sort(order.begin(), order.end(), [&](std::int32_t a, std::int32_t b) {
-            return t[a].FileName < t[b].FileName;
+        std::stable_sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) {
+            return t[present[a].Id].FileName < t[present[b].Id].FileName;
         });
+    auto sizeFits = [&](const TCrcTable& e, std::int64_t size) {
+        return !listHasSizes || e.FileSize == NoSize || size == e.FileSize;
+    };
+    ReadAhead ahead(fs, folder);
+    std::vector<bool> planned(order.size());
+    {
+        std::string last;
+        for (std::size_t j = 0; j < order.size(); ++j) {
+            const SubFolderLookup::Found& f = present[order[j]];
+            const TCrcTable& e = t[f.Id];
+            if (!f.Listed || !f.IsFile || !sizeFits(e, f.Size)) continue;
+            std::string name = EntryNativeName(e);
+            if (!algorithms.OnlyCrc32() && name == last) continue;
+            ahead.Plan(name, f.Size);
+            planned[j] = true;
+            last = std::move(name);
+        }
+    }
     std::string keysPath;
     FileKeys keys;
-    for (std::int32_t i : order) {
-        TCrcTable& e = t[i];
+    for (std::size_t j = 0; j < order.size(); ++j) {
+        const SubFolderLookup::Found& f = present[order[j]];
+        TCrcTable& e = t[f.Id];
         const std::string path = EntryFullPath(folder, e);
-        const FileIdentity id = fs.Identify(path, true);
-        if (!id.IsFile || (listHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
+        // What the folder's listing said of the file, or the file system when it was asked instead.
+        FileIdentity id;
+        id.IsFile = f.IsFile;
+        id.Size = f.Size;
+        if (!f.Listed) id = fs.Identify(path, true);
+        if (!id.IsFile || !sizeFits(e, id.Size)) continue;
+        if (planned[j]) ahead.Next();
         if (algorithms.OnlyCrc32()) {
             e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
         } else {
@@ -129,26 +219,15 @@ void TForm1::VerifyEntries() {
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
     std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
+    // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
+    TakenListings taken;
     {
-        const PresenceTest presence(fs, folder, listing);
-        for (std::int32_t i = 0; i < EntryCount; ++i) {
-            TCrcTable& e = EntryTable[i];
-            e.SameFile.clear();
-            e.SizeMatched = false;
-            e.Found = false;
-            e.Exists = e.ByListBytes || e.LiteralBackslash ? presence.ExistsNative(EntryNativeName(e))
-                                                           : presence.Exists(e.FileName);
-            // A converted name that names no file may still name it by the list's own bytes.
-            if (!e.Exists && !e.ListBytes.empty() && !e.ByListBytes && presence.ExistsNative(ListBytesNativeName(e))) {
-                UseListBytes(e);
-                e.Exists = true;
-            }
-            ReportProgress();
-        }
+        const std::vector<SubFolderLookup::Found> present =
+            FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
+        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, pace);
     }
-    CheckSubFolderEntries(fs, EntryTable, EntryCount, folder, ListHasSizes, ListAlgorithms, pace);
     TakeMovedFilesAsFound();
-    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing));
+    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;

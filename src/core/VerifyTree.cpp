@@ -25,27 +25,34 @@ constexpr std::size_t UnlistedShown = 100; // names in the box; the rest are cou
 
 bool TForm1::ListNamesSubFolders() const {
     for (std::int32_t i = 0; i < EntryCount; ++i)
-        if (InSubFolder(EntryNativeName(EntryTable[i]))) return true;
+        if (EntryInSubFolder(EntryTable[i])) return true;
     return false;
 }
 
 std::vector<FolderEntry> TForm1::PlainFilesToCheck(const std::string& folder, std::vector<FolderEntry> listing,
-                                                   bool tree) {
+                                                   bool tree, TakenListings* taken) {
     const std::function<void()> pace = [this] { ReportProgress(); };
     if (!tree) {
         std::erase_if(listing, [](const FolderEntry& e) { return e.IsSpecial || IsProgramFile(e.Name); });
         return PlainFilesOf(std::move(listing), pace);
     }
-    FolderTree found = ListTree(fs, folder, pace);
+    FolderTree found = ListTree(fs, folder, pace, taken);
     for (PassedOver& p : found.Unreadable)
         PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
     return PlainFilesOf(std::move(found.Files), pace);
 }
 
-std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing) {
+std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::vector<FolderEntry> listing,
+                                               TakenListings* taken) {
     PassedOverPaths.clear();
     const bool tree = VerifyTree || ListNamesSubFolders();
-    std::vector<FolderEntry> files = PlainFilesToCheck(folder, std::move(listing), tree);
+    std::vector<FolderEntry> files;
+    if (!tree || !taken) {
+        files = PlainFilesToCheck(folder, std::move(listing), tree, taken);
+    } else {
+        taken->ByFolder.insert_or_assign(FolderKey(""), std::move(listing));
+        files = PlainFilesToCheck(folder, {}, true, taken);
+    }
     if (KeepVerifiedTree && tree) verifiedTree_ = files;
     return files;
 }

@@ -2,6 +2,7 @@
 // a copied table) keeps its own bytes once the table forgets its names.
 #include "core/Entry.h"
 #include "core/EntryNames.h"
+#include "core/FolderTree.h"
 
 #include <gtest/gtest.h>
 
@@ -93,6 +94,20 @@ TEST(EntryName, OwnersAreTheSameFromEitherSide) {
     EXPECT_EQ(a.front(), 0);
     EXPECT_EQ(a.back(), 6);
     EXPECT_FALSE(index.Named("\x95\x5C.bin").empty());
+}
+
+// The quick test of a name's folder agrees with the native name it stands for, for every way a name is held.
+TEST(EntryName, InSubFolderAgreesWithTheNativeName) {
+    const std::string names[] = {"a.bin",       "d/a.bin",    "d\\a.bin",       "\x95\\.bin", "\x95\\/x.bin",
+                                 "\x95\\\\x.bin", "d\\\x95\\", "/lead",         "tail/",       ""};
+    for (const std::string& name : names)
+        for (int flags = 0; flags < 4; ++flags) {
+            TCrcTable e;
+            e.FileName = name;
+            e.ByListBytes = (flags & 1) != 0;
+            e.LiteralBackslash = (flags & 2) != 0;
+            EXPECT_EQ(EntryInSubFolder(e), InSubFolder(EntryNativeName(e))) << "'" << name << "' " << flags;
+        }
 }
 
 } // namespace

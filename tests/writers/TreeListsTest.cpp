@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 
 namespace tv::test {
@@ -214,6 +215,55 @@ TEST(TreeLists, UnreadableSubFoldersAndVanishedFilesArePassedOverAndNamed) {
     EXPECT_EQ(h.form.GoodCount, 2);
     EXPECT_EQ(h.form.Status.Caption(), "読み取れないフォルダを飛ばしました： locked");
     EXPECT_EQ(h.form.ListUnlisted(), (std::vector<std::string>{"gone/y.bin"}));
+}
+
+// Entries of a sub-folder that is gone, became a file or a link to a folder, or whose files moved within
+// the tree: each folder is listed once for all its entries, and every row comes out as a look-up of its
+// own path would have it.
+TEST(TreeLists, EntriesOfChangedSubFoldersKeepTheirMarks) {
+    namespace fs = std::filesystem;
+    const struct {
+        const char* What;
+        std::function<void(const TempDir&)> Change;
+        std::vector<std::string> Rows; // found in the output: rows' starts, a same file's path
+        int Status;
+    } cases[] = {
+        {"a sub-folder gone", [](const TempDir& d) { fs::remove_all(PathOf(d / "set/sub")); },
+         {"－\tsub/a.bin\t", "－\tsub/deep/b.bin\t", "○\tother/c.bin\t", "○\ttop.bin\t"}, 1},
+        {"a sub-folder become a file",
+         [](const TempDir& d) {
+             fs::remove_all(PathOf(d / "set/sub"));
+             d.Write("set/sub", "now a file");
+         },
+         {"－\tsub/a.bin\t", "－\tsub/deep/b.bin\t"}, 1},
+        {"a sub-folder become a link to the folder now holding its files",
+         [](const TempDir& d) {
+             fs::rename(PathOf(d / "set/sub"), PathOf(d / "moved"));
+             fs::create_directory_symlink("../moved", PathOf(d / "set/sub"));
+         },
+         {"○\tsub/a.bin\t", "○\tsub/deep/b.bin\t"}, 0},
+        {"a file moved to another sub-folder, another changed",
+         [](const TempDir& d) {
+             fs::rename(PathOf(d / "set/sub/a.bin"), PathOf(d / "set/other/a2.bin"));
+             d.Write("set/sub/deep/b.bin", "changed");
+         },
+         {"！\tsub/a.bin\t", "/set/other/a2.bin\n", "×\tsub/deep/b.bin\t", "○\tother/c.bin\t"}, 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.What);
+        TempDir dir;
+        dir.Write("set/top.bin", "top");
+        dir.Write("set/sub/a.bin", "a");
+        dir.Write("set/sub/deep/b.bin", "b");
+        dir.Write("set/other/c.bin", "c");
+        const std::string list = ShellQuote(dir / "set/list.sfv");
+        ASSERT_EQ(Cli("create " + ShellQuote(dir / "set") + " " + list + " --recursive").status, 0);
+        c.Change(dir);
+        const ShellResult r = Cli("verify " + list);
+        EXPECT_EQ(r.status, c.Status) << r.out;
+        for (const std::string& row : c.Rows)
+            EXPECT_NE(r.out.find(row), std::string::npos) << row << "\n" << r.out;
+    }
 }
 
 } // namespace
