@@ -4,19 +4,9 @@ import os
 import subprocess
 
 
-def _big(ctx, size):
-    path = os.path.join(ctx.work, "big.bin")
-    if not os.path.exists(path) or os.path.getsize(path) != size:
-        block = os.urandom(16 << 20)
-        with open(path, "wb") as f:
-            for i in range(size // len(block)):
-                f.write(i.to_bytes(8, "little") + block[8:])
-    return path
-
-
 def _one_line_list(ctx, big, tool, list_name):
     digest = subprocess.run([tool, big], capture_output=True, text=True, check=True).stdout.split()[0]
-    path = os.path.join(ctx.work, list_name)
+    path = os.path.join(os.path.dirname(big), list_name)
     with open(path, "w") as f:
         f.write(digest + "  " + os.path.basename(big) + "\n")
     return path
@@ -29,7 +19,7 @@ def _verifies(ctx, list_path):
 
 def rows(ctx):
     size = (64 << 20) if ctx.quick else (1 << 30)
-    big = _big(ctx, size)
+    big = ctx.big_file(size)
     label = "%d MiB" % (size >> 20)
     lines = []
     b2 = _one_line_list(ctx, big, "b2sum", "big.b2")

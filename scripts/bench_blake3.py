@@ -6,16 +6,6 @@ import shutil
 import subprocess
 
 
-def _big(ctx, size):
-    path = os.path.join(ctx.work, "big.bin")
-    if not os.path.exists(path) or os.path.getsize(path) != size:
-        block = os.urandom(16 << 20)
-        with open(path, "wb") as f:
-            for i in range(size // len(block)):
-                f.write(i.to_bytes(8, "little") + block[8:])
-    return path
-
-
 def rows(ctx):
     if shutil.which("b3sum") is None:
         ctx.notes.append("BLAKE3 rows left out: b3sum is not installed (apt-get install b3sum)")
@@ -24,12 +14,12 @@ def rows(ctx):
     subprocess.run(["cmake", "--build", "--preset", "release", "-j", str(os.cpu_count() or 2), "--target",
                     "tallyvault_bench"], cwd=ctx.root, check=True, stdout=subprocess.DEVNULL)
     size = (64 << 20) if ctx.quick else (1 << 30)
-    big = _big(ctx, size)
+    big = ctx.big_file(size)
     peer = ["b3sum", "--no-mmap", "--num-threads", "1", big]
     digest = subprocess.run(peer, capture_output=True, text=True, check=True).stdout.split()[0]
-    b3 = os.path.join(ctx.work, "big.b3")
+    b3 = os.path.join(os.path.dirname(big), "big.b3")
     with open(b3, "w") as f:
-        f.write(digest + "  big.bin\n")
+        f.write(digest + "  " + os.path.basename(big) + "\n")
     ours = [ctx.cli, "verify", b3]
     if subprocess.run(ours, cwd=ctx.work, capture_output=True).returncode != 0:
         ctx.notes.append("BLAKE3: tallyvault-cli does not verify the .b3 list that b3sum's digest makes")

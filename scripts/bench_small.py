@@ -47,12 +47,6 @@ def _big(ctx, size, rng):
     return folder, path
 
 
-def _codes(ctx, tag, codes):
-    bad = {k: v for k, v in codes.items() if v != 0}
-    if bad:
-        ctx.notes.append("%s: non-zero exit codes %s" % (tag, bad))
-
-
 def rows(ctx):
     rng = random.Random(31)
     scale = 10 if ctx.quick else 1
@@ -61,7 +55,7 @@ def rows(ctx):
     cached = _files(ctx, "cached", [1024] * (CACHED_FILES // scale), rng)
     print("small: cached %d files of 1 KiB" % (CACHED_FILES // scale), flush=True)
     med, codes = ctx.measure(_verify_cmds(ctx, cached, ("rhash -c", "cksfv -f")), ctx.runs)
-    _codes(ctx, "small cached", codes)
+    ctx.note_codes("small cached", codes)
     out += ctx.ratio_lines("small: %d × 1 KiB, cached" % (CACHED_FILES // scale), med, ["rhash -c", "cksfv -f"])
 
     cold = _files(ctx, "cold", [rng.randint(1 << 10, 64 << 10) for _ in range(COLD_FILES // scale)], rng)
@@ -70,13 +64,13 @@ def rows(ctx):
         drop = lambda _label: ctx.drop_caches()
         print("small: cold %d files of 1-64 KiB" % (COLD_FILES // scale), flush=True)
         med, codes = ctx.measure(_verify_cmds(ctx, cold, ("rhash -c",)), ctx.runs, drop)
-        _codes(ctx, "small cold files", codes)
+        ctx.note_codes("small cold files", codes)
         out += ctx.ratio_lines("small: %d × 1-64 KiB, cold" % (COLD_FILES // scale), med, ["rhash -c"])
         print("small: cold %d MiB file" % ((BIG // scale) >> 20), flush=True)
         med, codes = ctx.measure([("ours", [ctx.cli, "verify", os.path.join(big_folder, "list.sfv")], big_folder),
                                   ("dd bs=1M", ["dd", "if=" + big, "bs=1M", "of=/dev/null"], big_folder)],
                                  ctx.runs, drop)
-        _codes(ctx, "small cold big file", codes)
+        ctx.note_codes("small cold big file", codes)
         out += ctx.ratio_lines("small: %d MiB file, cold" % ((BIG // scale) >> 20), med, ["dd bs=1M"])
     else:
         ctx.notes.append("small: the cold rows are skipped: the page cache cannot be dropped here (needs root "

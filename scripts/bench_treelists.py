@@ -50,12 +50,6 @@ def _missing(ctx, name, prefix, count):
     return folder, lst
 
 
-def _codes(ctx, tag, codes, expected):
-    bad = {k: v for k, v in codes.items() if v != expected}
-    if bad:
-        ctx.notes.append("%s: unexpected exit codes %s" % (tag, bad))
-
-
 def rows(ctx):
     rng = random.Random(31)
     scale = 10 if ctx.quick else 1
@@ -67,7 +61,7 @@ def rows(ctx):
     print("treelists: %d files in %d folders" % (files, FOLDERS // scale), flush=True)
     med, codes = ctx.measure([("ours", [ctx.cli, "verify", lst], top), ("rhash -c", ["rhash", "-c", lst], top)],
                              ctx.runs)
-    _codes(ctx, "treelists tree", codes, 0)
+    ctx.note_codes("treelists tree", codes, 0)
     out += ctx.ratio_lines("treelists: %d × 512 B in %d folders, cached" % (files, FOLDERS // scale), med,
                            ["rhash -c"])
 
@@ -78,7 +72,7 @@ def rows(ctx):
     med, codes = ctx.measure([("ours", [ctx.cli, "verify", gone], gone_dir),
                               ("rhash -c", ["rhash", "-c", gone], gone_dir),
                               ("flat list", [ctx.cli, "verify", flat], flat_dir)], ctx.runs)
-    _codes(ctx, "treelists missing", codes, 1)
+    ctx.note_codes("treelists missing", codes, 1)
     out += ctx.ratio_lines("treelists: %d entries, sub-folder missing" % count, med, ["rhash -c", "flat list"])
 
     rss = ctx.max_rss_kib([ctx.cli, "verify", gone], gone_dir)
