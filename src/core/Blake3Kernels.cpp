@@ -66,11 +66,6 @@ constexpr Blake3Kernel Preference[] = {Blake3Kernel::Avx512, Blake3Kernel::Avx2,
 constexpr KernelTable<Blake3Kernel, ManyFn> Table{Kernels, Preference, Blake3Kernel::Portable, ProcessorLacks,
                                                   "TALLYVAULT_BLAKE3_KERNEL"};
 
-ActiveKernel<Blake3Kernel, ManyFn>& ActiveState() {
-    static ActiveKernel<Blake3Kernel, ManyFn> active(Table);
-    return active;
-}
-
 } // namespace
 
 std::string_view Blake3KernelName(Blake3Kernel k) {
@@ -98,15 +93,15 @@ Blake3Kernel ChooseBlake3Kernel(const char* forced) {
 }
 
 Blake3Kernel ActiveBlake3Kernel() {
-    return ActiveState().Kernel.load(std::memory_order_relaxed);
+    return ActiveKernelOf(Table).Kernel.load(std::memory_order_relaxed);
 }
 
 bool SetBlake3Kernel(Blake3Kernel k) {
-    return ActiveState().Set(Table, k);
+    return ActiveKernelOf(Table).Set(Table, k);
 }
 
 void blake3::HashMany(const Many& job) {
-    ActiveState().Fn.load(std::memory_order_relaxed)(job);
+    ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed)(job);
 }
 
 } // namespace tv

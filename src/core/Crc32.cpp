@@ -85,11 +85,6 @@ constexpr Crc32Kernel Preference[] = {Crc32Kernel::Vpclmul512, Crc32Kernel::Vpcl
 constexpr KernelTable<Crc32Kernel, UpdateFn> Table{Kernels, Preference, Crc32Kernel::Slice16, ProcessorLacks,
                                                    "TALLYVAULT_CRC_KERNEL"};
 
-ActiveKernel<Crc32Kernel, UpdateFn>& ActiveState() {
-    static ActiveKernel<Crc32Kernel, UpdateFn> active(Table);
-    return active;
-}
-
 } // namespace
 
 std::string_view Crc32KernelName(Crc32Kernel k) { return Table.Info(k).Name; }
@@ -104,16 +99,16 @@ Crc32Kernel BestCrc32Kernel() { return Table.Best(); }
 
 Crc32Kernel ChooseCrc32Kernel(const char* forced) { return Table.Choose(forced); }
 
-Crc32Kernel ActiveCrc32Kernel() { return ActiveState().Kernel.load(std::memory_order_relaxed); }
+Crc32Kernel ActiveCrc32Kernel() { return ActiveKernelOf(Table).Kernel.load(std::memory_order_relaxed); }
 
-bool SetCrc32Kernel(Crc32Kernel k) { return ActiveState().Set(Table, k); }
+bool SetCrc32Kernel(Crc32Kernel k) { return ActiveKernelOf(Table).Set(Table, k); }
 
 std::uint32_t Crc32UpdateWith(Crc32Kernel k, std::uint32_t reg, const void* data, std::size_t size) {
     return Table.Info(k).Fn(reg, data, size);
 }
 
 std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size) {
-    return ActiveState().Fn.load(std::memory_order_relaxed)(reg, data, size);
+    return ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed)(reg, data, size);
 }
 
 } // namespace tv

@@ -75,4 +75,10 @@ template <typename K, typename F> struct ActiveKernel {
     }
 };
 
+// The kernel in use for `table`'s kind of kernel (one table per kind), chosen on first use.
+template <typename K, typename F> ActiveKernel<K, F>& ActiveKernelOf(const KernelTable<K, F>& table) {
+    static ActiveKernel<K, F> active(table);
+    return active;
+}
+
 } // namespace tv
