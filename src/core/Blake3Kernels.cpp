@@ -1,8 +1,7 @@
 // The choice of BLAKE3 kernel: made once, on first use, from what the processor supports.
 #include "core/Blake3Kernels.h"
 
-#include <atomic>
-#include <cstdlib>
+#include "core/KernelChoice.h"
 
 namespace tv {
 
@@ -10,11 +9,7 @@ namespace {
 
 using ManyFn = void (*)(const blake3::Many&);
 
-struct KernelInfo {
-    Blake3Kernel Kernel;
-    std::string_view Name;
-    ManyFn Fn; // null when this build has no such kernel
-};
+using KernelInfo = KernelEntry<Blake3Kernel, ManyFn>;
 
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
 #define TV_BLAKE3_X86 1
@@ -40,10 +35,6 @@ constexpr KernelInfo Kernels[] = {
     {Blake3Kernel::Neon, "neon", nullptr},
 #endif
 };
-
-const KernelInfo& Info(Blake3Kernel k) {
-    return Kernels[static_cast<std::size_t>(k)];
-}
 
 std::string_view ProcessorLacks(Blake3Kernel k) {
     switch (k) {
@@ -72,70 +63,45 @@ std::string_view ProcessorLacks(Blake3Kernel k) {
 constexpr Blake3Kernel Preference[] = {Blake3Kernel::Avx512, Blake3Kernel::Avx2, Blake3Kernel::Neon,
                                        Blake3Kernel::Sse41};
 
-struct Active {
-    std::atomic<ManyFn> Fn;
-    std::atomic<Blake3Kernel> Kernel;
-    Active() {
-        const Blake3Kernel k = ChooseBlake3Kernel(std::getenv("TALLYVAULT_BLAKE3_KERNEL"));
-        Kernel.store(k);
-        Fn.store(Info(k).Fn);
-    }
-};
-
-Active& ActiveState() {
-    static Active active;
-    return active;
-}
+constexpr KernelTable<Blake3Kernel, ManyFn> Table{Kernels, Preference, Blake3Kernel::Portable, ProcessorLacks,
+                                                  "TALLYVAULT_BLAKE3_KERNEL"};
 
 } // namespace
 
 std::string_view Blake3KernelName(Blake3Kernel k) {
-    return Info(k).Name;
+    return Table.Info(k).Name;
 }
 
 std::optional<Blake3Kernel> Blake3KernelByName(std::string_view name) {
-    for (const KernelInfo& info : Kernels)
-        if (info.Name == name) return info.Kernel;
-    return std::nullopt;
+    return Table.ByName(name);
 }
 
 std::string_view Blake3KernelMissing(Blake3Kernel k) {
-    if (Info(k).Fn == nullptr) return "this build is not for that processor architecture";
-    return ProcessorLacks(k);
+    return Table.Missing(k);
 }
 
 bool Blake3KernelAvailable(Blake3Kernel k) {
-    return Blake3KernelMissing(k).empty();
+    return Table.Available(k);
 }
 
 Blake3Kernel BestBlake3Kernel() {
-    for (Blake3Kernel k : Preference)
-        if (Blake3KernelAvailable(k)) return k;
-    return Blake3Kernel::Portable;
+    return Table.Best();
 }
 
 Blake3Kernel ChooseBlake3Kernel(const char* forced) {
-    if (forced != nullptr) {
-        const std::optional<Blake3Kernel> k = Blake3KernelByName(forced);
-        if (k && Blake3KernelAvailable(*k)) return *k;
-    }
-    return BestBlake3Kernel();
+    return Table.Choose(forced);
 }
 
 Blake3Kernel ActiveBlake3Kernel() {
-    return ActiveState().Kernel.load(std::memory_order_relaxed);
+    return ActiveKernelOf(Table).Kernel.load(std::memory_order_relaxed);
 }
 
 bool SetBlake3Kernel(Blake3Kernel k) {
-    if (!Blake3KernelAvailable(k)) return false;
-    Active& a = ActiveState();
-    a.Kernel.store(k, std::memory_order_relaxed);
-    a.Fn.store(Info(k).Fn, std::memory_order_relaxed);
-    return true;
+    return ActiveKernelOf(Table).Set(Table, k);
 }
 
 void blake3::HashMany(const Many& job) {
-    ActiveState().Fn.load(std::memory_order_relaxed)(job);
+    ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed)(job);
 }
 
 } // namespace tv

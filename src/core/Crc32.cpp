@@ -2,8 +2,7 @@
 
 #include "core/Crc32Kernels.h"
 
-#include <atomic>
-#include <cstdlib>
+#include "core/KernelChoice.h"
 
 #if defined(__aarch64__) && defined(__linux__)
 #include <sys/auxv.h>
@@ -21,11 +20,7 @@ namespace {
 
 using UpdateFn = std::uint32_t (*)(std::uint32_t, const void*, std::size_t);
 
-struct KernelInfo {
-    Crc32Kernel Kernel;
-    std::string_view Name;
-    UpdateFn Fn; // null when this build has no such kernel
-};
+using KernelInfo = KernelEntry<Crc32Kernel, UpdateFn>;
 
 constexpr KernelInfo Kernels[] = {
     {Crc32Kernel::Reference, "reference", Crc32UpdateReference},
@@ -45,8 +40,6 @@ constexpr KernelInfo Kernels[] = {
     {Crc32Kernel::ArmCrc, "armcrc", nullptr},
 #endif
 };
-
-const KernelInfo& Info(Crc32Kernel k) { return Kernels[static_cast<std::size_t>(k)]; }
 
 std::string_view ProcessorLacks(Crc32Kernel k) {
     switch (k) {
@@ -89,68 +82,33 @@ std::string_view ProcessorLacks(Crc32Kernel k) {
 constexpr Crc32Kernel Preference[] = {Crc32Kernel::Vpclmul512, Crc32Kernel::Vpclmul256, Crc32Kernel::ArmCrc,
                                       Crc32Kernel::Pclmul, Crc32Kernel::Slice16};
 
-struct Active {
-    std::atomic<UpdateFn> Fn;
-    std::atomic<Crc32Kernel> Kernel;
-    Active() {
-        Crc32Kernel k = ChooseCrc32Kernel(std::getenv("TALLYVAULT_CRC_KERNEL"));
-        Kernel.store(k);
-        Fn.store(Info(k).Fn);
-    }
-};
-
-Active& ActiveState() {
-    static Active active;
-    return active;
-}
+constexpr KernelTable<Crc32Kernel, UpdateFn> Table{Kernels, Preference, Crc32Kernel::Slice16, ProcessorLacks,
+                                                   "TALLYVAULT_CRC_KERNEL"};
 
 } // namespace
 
-std::string_view Crc32KernelName(Crc32Kernel k) { return Info(k).Name; }
+std::string_view Crc32KernelName(Crc32Kernel k) { return Table.Info(k).Name; }
 
-std::optional<Crc32Kernel> Crc32KernelByName(std::string_view name) {
-    for (const KernelInfo& info : Kernels)
-        if (info.Name == name) return info.Kernel;
-    return std::nullopt;
-}
+std::optional<Crc32Kernel> Crc32KernelByName(std::string_view name) { return Table.ByName(name); }
 
-std::string_view Crc32KernelMissing(Crc32Kernel k) {
-    if (Info(k).Fn == nullptr) return "this build is not for that processor architecture";
-    return ProcessorLacks(k);
-}
+std::string_view Crc32KernelMissing(Crc32Kernel k) { return Table.Missing(k); }
 
-bool Crc32KernelAvailable(Crc32Kernel k) { return Crc32KernelMissing(k).empty(); }
+bool Crc32KernelAvailable(Crc32Kernel k) { return Table.Available(k); }
 
-Crc32Kernel BestCrc32Kernel() {
-    for (Crc32Kernel k : Preference)
-        if (Crc32KernelAvailable(k)) return k;
-    return Crc32Kernel::Slice16;
-}
+Crc32Kernel BestCrc32Kernel() { return Table.Best(); }
 
-Crc32Kernel ChooseCrc32Kernel(const char* forced) {
-    if (forced != nullptr) {
-        std::optional<Crc32Kernel> k = Crc32KernelByName(forced);
-        if (k && Crc32KernelAvailable(*k)) return *k;
-    }
-    return BestCrc32Kernel();
-}
+Crc32Kernel ChooseCrc32Kernel(const char* forced) { return Table.Choose(forced); }
 
-Crc32Kernel ActiveCrc32Kernel() { return ActiveState().Kernel.load(std::memory_order_relaxed); }
+Crc32Kernel ActiveCrc32Kernel() { return ActiveKernelOf(Table).Kernel.load(std::memory_order_relaxed); }
 
-bool SetCrc32Kernel(Crc32Kernel k) {
-    if (!Crc32KernelAvailable(k)) return false;
-    Active& a = ActiveState();
-    a.Kernel.store(k, std::memory_order_relaxed);
-    a.Fn.store(Info(k).Fn, std::memory_order_relaxed);
-    return true;
-}
+bool SetCrc32Kernel(Crc32Kernel k) { return ActiveKernelOf(Table).Set(Table, k); }
 
 std::uint32_t Crc32UpdateWith(Crc32Kernel k, std::uint32_t reg, const void* data, std::size_t size) {
-    return Info(k).Fn(reg, data, size);
+    return Table.Info(k).Fn(reg, data, size);
 }
 
 std::uint32_t Crc32Update(std::uint32_t reg, const void* data, std::size_t size) {
-    return ActiveState().Fn.load(std::memory_order_relaxed)(reg, data, size);
+    return ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed)(reg, data, size);
 }
 
 } // namespace tv
