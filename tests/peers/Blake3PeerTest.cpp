@@ -35,10 +35,11 @@ TEST(Blake3PeerTest, EveryKernelMatchesB3sumOnEverySizeClass) {
     std::vector<std::string> contents;
     std::string command = "cd " + ShellQuote(dir.Path()) + " && b3sum --no-names";
     for (std::size_t size : sizes) {
-        const std::string name = "f" + std::to_string(size);
+        std::string name = "f";
+        name.append(std::to_string(size));
         contents.push_back(RandomBytes(size, static_cast<std::uint32_t>(size)));
         dir.Write(name, contents.back());
-        command += " " + name;
+        command.append(" ").append(name);
     }
     const ShellResult peer = Shell(command);
     ASSERT_EQ(peer.status, 0);

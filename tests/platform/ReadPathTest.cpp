@@ -105,7 +105,9 @@ TEST(ReadPath, FilesOfAnotherOwnerAreReadToo) {
     std::vector<std::string> contents;
     for (int i = 0; i < 12; ++i) {
         contents.push_back(test::RandomBytes(100 + static_cast<std::size_t>(i), static_cast<std::uint32_t>(i)));
-        paths.push_back(dir.Write("f" + std::to_string(i) + ".bin", contents.back()));
+        std::string name = "f";
+        name.append(std::to_string(i)).append(".bin");
+        paths.push_back(dir.Write(name, contents.back()));
     }
     const pid_t child = ::fork();
     ASSERT_GE(child, 0);
