@@ -27,6 +27,10 @@ class MovedFiles : public ::testing::TestWithParam<MovedCase> {};
 TEST_P(MovedFiles, AreReadAgainUnlessUnchangedSinceTheirVerification) {
     const MovedCase& c = GetParam();
     RepairHarness h;
+#ifdef _WIN32
+    if (c.Change == After::Nothing)
+        GTEST_SKIP() << "Windows keeps the plain move, which records no write time: a moved file is read again there";
+#endif
     const std::string wrong = h.Put("wrong.dat", "content of a");
     h.Put("b_wrong.dat", "content of b");
     h.LoadEntries({{"a.bin", "content of a"}, {"b.bin", "content of b"}}, true);
