@@ -438,7 +438,12 @@ private:
     // Taken by the next verification (and then forgotten): a row whose own file still has the stamp it
     // had as it was moved there is found without being read again.
     std::vector<MovedFile> MovedIntact;
-    void TakeMovedFilesAsFound();
+    void TakeMovedFilesAsFound(const std::vector<FolderEntry>& listing);
+    // The plain files the last verification listed, kept while some row's content was found as a same
+    // file: a rename pass takes their identities from here instead of looking at each file again (a file
+    // changed since is refused by its move, which compares identities).
+    std::vector<FolderEntry> ListedForRepair;
+    void KeepListingForRepair(std::vector<FolderEntry> files);
     void SearchFolder(const std::string& folder, std::int32_t n, bool& autoDelete, bool& skipAll);
     // Records that the file at `path` carries the content of the entries `found`: a new find for each of
     // them whose content was not found yet (their count is returned); when it serves none, it is a second

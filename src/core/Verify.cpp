@@ -226,8 +226,8 @@ void TForm1::VerifyEntries() {
             FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
         CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, pace);
     }
-    TakeMovedFilesAsFound();
-    const std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
+    TakeMovedFilesAsFound(listing);
+    std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -237,6 +237,7 @@ void TForm1::VerifyEntries() {
     else
         FindSameFilesByCrc(folder, files, autoDelete, skipAll, stop);
 
+    KeepListingForRepair(std::move(files));
     SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
     ShowEntries();
     Status.SetCaption(ReadErrorText);

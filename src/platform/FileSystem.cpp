@@ -267,6 +267,14 @@ void RealFileSystem::SyncFolder(const std::string& path) {
         if (errno != EINTR) throw IoErrorFromErrno(errno);
 }
 
+namespace {
+
+std::int64_t TimeNanos(const struct timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
+}
+
+} // namespace
+
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
     RejectNul(path);
@@ -294,6 +302,12 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
             e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
                                     ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
+        if (!fe.IsLink && S_ISREG(st.st_mode)) {
+            fe.Volume = static_cast<std::uint64_t>(st.st_dev);
+            fe.Object = static_cast<std::uint64_t>(st.st_ino);
+            fe.Modified = TimeNanos(st.st_mtim);
+            fe.Changed = TimeNanos(st.st_ctim);
+        }
         out.push_back(std::move(fe));
     }
     return out;

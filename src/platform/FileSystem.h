@@ -40,6 +40,10 @@ struct FolderEntry {
     bool IsHidden = false;  // hidden or system: a dot name on POSIX
     bool IsLink = false;    // a symbolic link (IsFolder and Size describe what it points to)
     bool IsSpecial = false; // neither a plain file nor a folder: a device, pipe or socket
+    // What the listing learnt of a plain file that is no link, where the system tells it (0 elsewhere):
+    // its volume and object (as FileIdentity) and its write and change times (as FileStamp).
+    std::uint64_t Volume = 0, Object = 0;
+    std::int64_t Modified = 0, Changed = 0;
 };
 
 // Local time of a file, as the list writers print it.
@@ -67,6 +71,19 @@ struct FileStamp {
     FileIdentity Id;
     std::int64_t Modified = 0, Changed = 0;
 };
+
+// A listed plain file's stamp; Id.Exists is false where the listing did not learn it.
+inline FileStamp ListedStamp(const FolderEntry& e) {
+    FileStamp s;
+    if (e.Object == 0) return s;
+    s.Id.Exists = s.Id.IsFile = true;
+    s.Id.Volume = e.Volume;
+    s.Id.Object = e.Object;
+    s.Id.Size = e.Size;
+    s.Modified = e.Modified;
+    s.Changed = e.Changed;
+    return s;
+}
 
 // An exclusive lock on a file (flock on POSIX, LockFileEx on Windows), held until this object goes. The
 // system drops it with its process: a killed holder leaves no lock behind.

@@ -62,14 +62,21 @@ public:
         for (std::int32_t j = 0; j < n; ++j)
             if (!t[j].SameFile.empty()) byPath_[PathKey(t[j].SameFile)].push_back(j);
     }
-    // Entries after i whose same file was `from` now find it at `to`; `moved(j)` hears of each.
+    // The entries whose same file is at the path (by its key), or nullptr.
+    const std::vector<std::int32_t>* At(const std::string& key) const {
+        auto it = byPath_.find(key);
+        return it == byPath_.end() ? nullptr : &it->second;
+    }
+    // Entries whose turn comes after i's (`turn`: each entry's place in the pass) and whose same file was
+    // `from` now find it at `to`; `moved(j)` hears of each.
     template <class F>
-    void Redirect(TEntryTable& t, std::int32_t i, const std::string& from, const std::string& to, F onMove) {
+    void Redirect(TEntryTable& t, const std::vector<std::int32_t>& turn, std::int32_t i, const std::string& from,
+                  const std::string& to, F onMove) {
         auto it = byPath_.find(PathKey(from));
         if (it == byPath_.end()) return;
         std::vector<std::int32_t> stay, moved;
         for (std::int32_t j : it->second)
-            (j > i ? moved : stay).push_back(j);
+            (turn[static_cast<std::size_t>(j)] > turn[static_cast<std::size_t>(i)] ? moved : stay).push_back(j);
         if (moved.empty()) return;
         it->second = std::move(stay);
         for (std::int32_t j : moved) {
@@ -102,11 +109,17 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     std::unordered_map<std::string, FileIdentity> planned;
     // The names in the list's folder, listed once: a name of it that is not there needs no look (a file
     // that comes meanwhile is never replaced: the change fails then).
-    std::unordered_set<std::string> present;
+    // Each name leads to what the last verification listed under it, where that is known.
+    std::unordered_map<std::string, const FolderEntry*> present;
     bool listed = false;
     try {
-        for (const std::string& name : fs.ListNames(BaseFolder))
-            present.insert(PathKey(FolderFile(BaseFolder, name)));
+        std::unordered_map<std::string_view, const FolderEntry*> verified;
+        for (const FolderEntry& f : ListedForRepair)
+            if (f.Object != 0 && f.Name.find('/') == std::string::npos) verified.emplace(f.Name, &f);
+        for (const std::string& name : fs.ListNames(BaseFolder)) {
+            const auto v = verified.find(name);
+            present.emplace(PathKey(FolderFile(BaseFolder, name)), v == verified.end() ? nullptr : v->second);
+        }
         listed = true;
     } catch (const IoError&) {
     }
@@ -114,7 +127,11 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         const std::string key = PathKey(path);
         auto it = planned.find(key);
         if (it != planned.end()) return it->second;
-        if (listed && !present.count(key) && SameFileName(ExtractFileDir(path), BaseFolder)) return FileIdentity{};
+        if (listed && SameFileName(ExtractFileDir(path), BaseFolder)) {
+            const auto p = present.find(key);
+            if (p == present.end()) return FileIdentity{};
+            if (p->second) return ListedStamp(*p->second).Id;
+        }
         return fs.Identify(path);
     };
     auto samePlace = [&](const std::string& a, const std::string& b) {
@@ -177,7 +194,55 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // A source is confined beneath the list's folder when it lies there, else beneath the search root.
     std::vector<std::string> sourceRoots{BaseFolder};
     if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
-    for (std::int32_t i = 0; i < rows; ++i) {
+    // The rows in the order their changes are made: a row whose name holds the file that other rows take
+    // goes after them, so that the name is free by its turn. Only files that take each other's names in a
+    // ring need a parking, one for each ring.
+    std::vector<std::int32_t> order, turn(static_cast<std::size_t>(EntryCount));
+    {
+        order.reserve(static_cast<std::size_t>(rows));
+        std::vector<char> state(static_cast<std::size_t>(rows), 0); // 0: not yet, 1: on the way, 2: placed
+        auto changing = [&](std::int32_t j) { return qualifies(j) && !EntryTable[j].SameFile.empty(); };
+        struct Visit {
+            std::int32_t Row;
+            const std::vector<std::int32_t>* Takers; // the rows that take the file at this row's name
+            std::size_t Next;
+        };
+        std::vector<Visit> stack;
+        auto enter = [&](std::int32_t j) {
+            state[static_cast<std::size_t>(j)] = 1;
+            stack.push_back({j, pointers.At(PathKey(JoinPath(BaseFolder, EntryTable[j].FileName))), 0});
+        };
+        for (std::int32_t r = 0; r < rows; ++r) {
+            if (state[static_cast<std::size_t>(r)]) continue;
+            if (!changing(r)) {
+                state[static_cast<std::size_t>(r)] = 2;
+                order.push_back(r);
+                continue;
+            }
+            enter(r);
+            while (!stack.empty()) {
+                Visit& v = stack.back();
+                std::int32_t next = -1;
+                while (v.Takers && v.Next < v.Takers->size() && next < 0) {
+                    const std::int32_t j = (*v.Takers)[v.Next++];
+                    if (j < rows && state[static_cast<std::size_t>(j)] == 0 && changing(j)) next = j;
+                }
+                if (next >= 0) {
+                    enter(next);
+                    continue;
+                }
+                state[static_cast<std::size_t>(v.Row)] = 2;
+                order.push_back(v.Row);
+                stack.pop_back();
+            }
+            ReportProgress();
+        }
+        for (std::size_t k = 0; k < order.size(); ++k)
+            turn[static_cast<std::size_t>(order[k])] = static_cast<std::int32_t>(k);
+        for (std::int32_t j = rows; j < EntryCount; ++j)
+            turn[static_cast<std::size_t>(j)] = j; // after every row of the pass
+    }
+    for (const std::int32_t i : order) {
         ReportProgress();
         TCrcTable& e = EntryTable[i];
         if (!qualifies(i)) continue;
@@ -245,7 +310,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             continue;
         }
         if (!parkedRel.empty())
-            pointers.Redirect(EntryTable, i, target, FolderFile(BaseFolder, parkedRel),
+            pointers.Redirect(EntryTable, turn, i, target, FolderFile(BaseFolder, parkedRel),
                               follow(target, FolderFile(BaseFolder, parkedRel)));
         held.insert(PathKey(target));
     }
