@@ -2,7 +2,9 @@
 #include "repair/RepairHarness.h"
 
 #include "platform/Paths.h"
+#include "repair/RepairPlan.h"
 
+#include <algorithm>
 #include <map>
 
 namespace tv::test {
@@ -12,6 +14,7 @@ struct SwapCase {
     const char* Title;
     std::map<std::string, std::string> OnDisk; // file name in the list's folder -> entry whose content it holds
     std::vector<std::string> LeftOver;         // files expected under parking names afterwards
+    int Parkings;                              // only a ring of names (or a file no entry takes) needs one
 };
 
 void PrintTo(const SwapCase& c, std::ostream* os) {
@@ -33,6 +36,10 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
     h.LoadEntries(entries, withSizes);
 
     h.Tick(0);
+    const RepairPlan plan = h.form.PlannedFileChanges();
+    EXPECT_EQ(std::count_if(plan.Steps.begin(), plan.Steps.end(),
+                            [](const PlanStep& s) { return s.What == PlanStep::Kind::Park; }),
+              c.Parkings);
     ASSERT_TRUE(h.Rename());
     EXPECT_TRUE(h.ui.Errors.empty());
     for (const auto& [entryName, text] : content) {
@@ -50,12 +57,14 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
 }
 
 const SwapCase swapCases[] = {
-    {"Swap", {{"a.bin", "b.bin"}, {"b.bin", "a.bin"}}, {}},
-    {"SwapUnderAnotherName", {{"a.bin", "b.bin"}, {"x.dat", "a.bin"}}, {}},
-    {"RotateForward", {{"a.bin", "c.bin"}, {"b.bin", "a.bin"}, {"c.bin", "b.bin"}}, {}},
-    {"RotateBackward", {{"a.bin", "b.bin"}, {"b.bin", "c.bin"}, {"c.bin", "a.bin"}}, {}},
+    {"Swap", {{"a.bin", "b.bin"}, {"b.bin", "a.bin"}}, {}, 1},
+    {"SwapUnderAnotherName", {{"a.bin", "b.bin"}, {"x.dat", "a.bin"}}, {}, 0},
+    {"RotateForward", {{"a.bin", "c.bin"}, {"b.bin", "a.bin"}, {"c.bin", "b.bin"}}, {}, 1},
+    {"RotateBackward", {{"a.bin", "b.bin"}, {"b.bin", "c.bin"}, {"c.bin", "a.bin"}}, {}, 1},
+    // Each name is free by its turn when the rows go from the end of the chain.
+    {"Chain", {{"a.bin", "b.bin"}, {"b.bin", "c.bin"}, {"x.dat", "a.bin"}}, {}, 0},
     // The wrong own file of a, which nobody claims, stays behind under its parking name.
-    {"UnclaimedOccupant", {{"a.bin", "junk"}, {"z.dat", "a.bin"}}, {"a_Temp1.bin"}},
+    {"UnclaimedOccupant", {{"a.bin", "junk"}, {"z.dat", "a.bin"}}, {"a_Temp1.bin"}, 1},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sets, SwappedNames, ::testing::Combine(::testing::ValuesIn(swapCases), ::testing::Bool()),
