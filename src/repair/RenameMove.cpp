@@ -107,6 +107,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // The pass is planned on the table as if each step were made: the files are looked at on disk
     // unless an earlier step of the plan has put a file there or taken it away.
     std::unordered_map<std::string, FileIdentity> planned;
+    planned.reserve(2 * static_cast<std::size_t>(EntryCount));
     // The names in the list's folder, listed once: a name of it that is not there needs no look (a file
     // that comes meanwhile is never replaced: the change fails then).
     // Each name leads to what the last verification listed under it, where that is known.
@@ -114,9 +115,12 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     bool listed = false;
     try {
         std::unordered_map<std::string_view, const FolderEntry*> verified;
+        verified.reserve(ListedForRepair.size());
         for (const FolderEntry& f : ListedForRepair)
             if (f.Object != 0 && f.Name.find('/') == std::string::npos) verified.emplace(f.Name, &f);
-        for (const std::string& name : fs.ListNames(BaseFolder)) {
+        const std::vector<std::string> names = fs.ListNames(BaseFolder);
+        present.reserve(names.size());
+        for (const std::string& name : names) {
             const auto v = verified.find(name);
             present.emplace(PathKey(FolderFile(BaseFolder, name)), v == verified.end() ? nullptr : v->second);
         }
@@ -161,12 +165,19 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // ever copied: moving it would take it from its entry.
     // Rows that name one file and one found copy (a list with a line per algorithm for each file)
     // make one change between them: the first of them plans it, the others need nothing more.
+    // Each changing row's name in the list's folder, as the file system compares paths.
+    std::vector<std::string> targetKey(static_cast<std::size_t>(rows));
     auto change = [&](std::int32_t j) {
-        return PathKey(EntryTable[j].SameFile) + '\n' + PathKey(JoinPath(BaseFolder, EntryTable[j].FileName));
+        return PathKey(EntryTable[j].SameFile) + '\n' + targetKey[static_cast<std::size_t>(j)];
     };
     std::unordered_map<std::string, std::int32_t> users;
     std::unordered_set<std::string> held, changes;
+    users.reserve(static_cast<std::size_t>(rows));
+    changes.reserve(static_cast<std::size_t>(rows));
+    held.reserve(static_cast<std::size_t>(EntryCount));
     for (std::int32_t j = 0; j < EntryCount; ++j) {
+        if (qualifies(j) && !EntryTable[j].SameFile.empty())
+            targetKey[static_cast<std::size_t>(j)] = PathKey(JoinPath(BaseFolder, EntryTable[j].FileName));
         if (qualifies(j) && !EntryTable[j].SameFile.empty() && changes.insert(change(j)).second)
             ++users[PathKey(EntryTable[j].SameFile)];
         if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
@@ -177,7 +188,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             if (!qualifies(j)) return;
             // Called before the row's same file becomes `to`.
             if (changes.erase(change(j))) --users[PathKey(from)];
-            if (changes.insert(PathKey(to) + '\n' + PathKey(JoinPath(BaseFolder, EntryTable[j].FileName))).second)
+            if (changes.insert(PathKey(to) + '\n' + targetKey[static_cast<std::size_t>(j)]).second)
                 ++users[PathKey(to)];
         };
     };
@@ -210,7 +221,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         std::vector<Visit> stack;
         auto enter = [&](std::int32_t j) {
             state[static_cast<std::size_t>(j)] = 1;
-            stack.push_back({j, pointers.At(PathKey(JoinPath(BaseFolder, EntryTable[j].FileName))), 0});
+            stack.push_back({j, pointers.At(targetKey[static_cast<std::size_t>(j)]), 0});
         };
         for (std::int32_t r = 0; r < rows; ++r) {
             if (state[static_cast<std::size_t>(r)]) continue;
@@ -256,6 +267,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         }
         const std::string target = JoinPath(BaseFolder, e.FileName);
         if (e.SameFile.empty()) continue;
+        const std::string& targetK = targetKey[static_cast<std::size_t>(i)];
         const std::string rel = NativeName(e.FileName);
         std::string parkedRel;
         try {
@@ -271,7 +283,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 continue;
             // The list file (and the plan beside it) is never parked away, replaced or moved.
             if (SameFileName(target, ListPath) || SameFileName(target, planPath) ||
-                (occupant.Exists && (known(occupant) && listId.Object != 0 && !planned.count(PathKey(target))
+                (occupant.Exists && (known(occupant) && listId.Object != 0 && !planned.count(targetK)
                                          ? occupant.SameObject(listId)
                                          : samePlace(target, ListPath))))
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
@@ -302,9 +314,9 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             plan.Steps.push_back({copy ? PlanStep::Kind::Copy : PlanStep::Kind::Move, from.Root, from.Rel, rel});
             plan.Sources.push_back(source);
             rowOfStep.push_back(i);
-            planned[PathKey(target)] = source;
+            planned[targetK] = source;
             // A source whose name holds a backslash may share the target's key: the target stays taken.
-            if (!copy && sourceKey != PathKey(target)) planned[sourceKey] = FileIdentity{};
+            if (!copy && sourceKey != targetK) planned[sourceKey] = FileIdentity{};
         } catch (const IoError& err) {
             failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
             continue;
@@ -312,7 +324,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         if (!parkedRel.empty())
             pointers.Redirect(EntryTable, turn, i, target, FolderFile(BaseFolder, parkedRel),
                               follow(target, FolderFile(BaseFolder, parkedRel)));
-        held.insert(PathKey(target));
+        held.insert(targetK);
     }
 }
 
