@@ -28,6 +28,12 @@ using Fd = UniqueFd;
     throw IoErrorFromErrno(err);
 }
 
+// The file under the name is not the one the caller looked at before: it was replaced or changed size.
+[[noreturn]] void FailChanged() {
+    throw IoError("File access denied", "another file than the one looked at before (replaced or changed meanwhile)",
+                  std::error_code(ESTALE, std::generic_category()));
+}
+
 void RejectNul(const std::string& s) {
     if (s.find('\0') != std::string::npos) Fail(EINVAL);
 }
@@ -126,7 +132,7 @@ void CheckStill(const struct stat& st, const FileIdentity& expected) {
     if (!S_ISREG(st.st_mode)) Fail(S_ISLNK(st.st_mode) ? ELOOP : EINVAL);
     if (!expected.Exists) return;
     const FileIdentity now = IdentityOf(st);
-    if (!now.SameObject(expected) || now.Size != expected.Size) Fail(ESTALE);
+    if (!now.SameObject(expected) || now.Size != expected.Size) FailChanged();
 }
 
 void SyncFolder(int fd) {
@@ -240,7 +246,7 @@ void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::stri
     struct stat now {};
     if (::fstatat(from.folder.get(), from.leaf.c_str(), &now, AT_SYMLINK_NOFOLLOW) != 0 || now.st_dev != st.st_dev ||
         now.st_ino != st.st_ino)
-        Fail(ESTALE);
+        FailChanged();
     if (::unlinkat(from.folder.get(), from.leaf.c_str(), 0) != 0) {
         const int err = errno;
         ::unlinkat(to.folder.get(), to.leaf.c_str(), 0); // a move that cannot finish leaves one copy only

@@ -62,6 +62,7 @@ TEST_P(MovedFiles, AreReadAgainUnlessUnchangedSinceTheirVerification) {
     EXPECT_EQ(h.ui.Errors.empty(), !c.Refused);
     if (c.Refused) {
         EXPECT_EQ(h.dir.Read("set/wrong.dat"), "content of a");
+        EXPECT_NE(h.ui.Errors.front().find("replaced or changed meanwhile"), std::string::npos) << h.ui.Errors.front();
     }
     EXPECT_TRUE(h.RowsAgree());
 }
