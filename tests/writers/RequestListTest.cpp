@@ -258,5 +258,20 @@ TEST(RequestList, DigestListsKeepTheirOwnForm) {
     }
 }
 
+TEST(RequestList, ABlake3ListWithACrInANameIsNotWritten) {
+    // b3sum's checker has no escaped CR: such a list would stop it at that line.
+    WriterHarness h;
+    const std::string folder = h.dir.MakeFolder("d");
+    const std::string hex = HexOf(HashAlgorithm::Blake3, "x");
+    h.form.ListPath = h.dir.Write("d/set.b3", hex + "  plain.bin\n\\" + hex + "  carriage\\rreturn.bin\n");
+    ASSERT_TRUE(h.Click([&] { h.form.OpenListFile(); }));
+    ASSERT_EQ(h.form.EntryCount, 2);
+    h.form.AllOnClick();
+    h.ui.DialogAnswers.push_back(JoinPath(folder, "req.b3"));
+    EXPECT_FALSE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
+    EXPECT_EQ(h.ui.Errors, std::vector<std::string>{"Invalid file name: carriage\rreturn.bin"});
+    EXPECT_FALSE(h.dir.Exists("d/req.b3"));
+}
+
 } // namespace
 } // namespace tv::test
