@@ -167,5 +167,38 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
     EXPECT_EQ(lost, 0);
 }
 
+// The marks after a plan's "planned" line: a window's "upto" line counts up to the number of steps, the
+// largest one read counts, and a line cut off by a kill or not of this form is passed over.
+TEST(RepairPlan, MarksAndWindowEndsAreReadFromThePlanFile) {
+    const std::string plan = "tallyvault-plan 1\nbase\t/s\npark\ta\ta_Temp1\nmove\t/s\tb\ta\nmove\t/s\tc\td\n";
+    struct Case {
+        const char* Marks;
+        const char* States; // by step: D done, F failed, U undone, - none
+        std::size_t Upto;
+    };
+    const Case cases[] = {
+        {"", "---", 0},
+        {"done\t0\nupto\t3\ndone\t1\n", "DD-", 3},
+        {"upto\t2\nupto\t3\nupto\t1\nfailed\t2\nundone\t0\n", "U-F", 3},
+        {"upto\t4\ndone\t3\n", "---", 0},
+        {"upto\t3", "---", 0},
+        {"upto\t\nupto\tx\nupto\t2\t3\nupto 2\nup\t2\n", "---", 0},
+        {"done\t1\nupto\t2", "-D-", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Marks);
+        const PlanRecord r = ParsePlan(plan + "planned\n" + c.Marks);
+        ASSERT_TRUE(r.Complete);
+        ASSERT_EQ(r.Plan.Steps.size(), 3U);
+        std::string states;
+        for (std::size_t k = 0; k < 3; ++k)
+            states += r.Done[k] ? 'D' : r.Failed[k] ? 'F' : r.Undone[k] ? 'U' : '-';
+        EXPECT_EQ(states, c.States);
+        EXPECT_EQ(r.Upto, c.Upto);
+    }
+    // Before the "planned" line an "upto" line is no line of a plan: the plan is not read.
+    EXPECT_FALSE(ParsePlan(plan + "upto\t3\nplanned\n").Complete);
+}
+
 } // namespace
 } // namespace tv::test
