@@ -136,9 +136,9 @@ TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
 struct KilledSet {
     TempDir d;
     std::string set = d.MakeFolder("set");
-    std::string list = d.Write("set/list.sfv", Line("a.bin", "A") + Line("b.bin", "B") + Line("c.bin", "C") +
-                                                   Line("sub/e.bin", "E") + Line("f.bin", "F") + Line("g.bin", "G") +
-                                                   Line("h.bin", "H"));
+    std::string list =
+        d.Write("set/list.sfv", Line("a.bin", "A") + Line("b.bin", "B") + Line("c.bin", "C") + Line("sub/e.bin", "E") +
+                                    Line("f.bin", "F") + Line("g.bin", "G") + Line("h.bin", "H"));
     Files start;
     RepairPlan plan;
     KilledSet() {
@@ -152,10 +152,10 @@ struct KilledSet {
         start = Snapshot(d);
         using K = PlanStep::Kind;
         plan.Base = set;
-        plan.Steps = {{K::Park, set, "a.bin", "a_Temp1.bin"},   {K::Move, set, "b.bin", "a.bin"},
-                      {K::Move, set, "a_Temp1.bin", "b.bin"},   {K::Copy, d / "src", "c.bin", "c.bin"},
+        plan.Steps = {{K::Park, set, "a.bin", "a_Temp1.bin"},     {K::Move, set, "b.bin", "a.bin"},
+                      {K::Move, set, "a_Temp1.bin", "b.bin"},     {K::Copy, d / "src", "c.bin", "c.bin"},
                       {K::Move, d / "src", "e.bin", "sub/e.bin"}, {K::Move, set, "g.bin", "f.bin"},
-                      {K::Move, set, "h.bin", "g.bin"},         {K::Move, set, "i.bin", "h.bin"}};
+                      {K::Move, set, "h.bin", "g.bin"},           {K::Move, set, "i.bin", "h.bin"}};
     }
     // The run is killed after its first `made` steps, marked as a pass marks them (the marks of a window
     // of moves not written yet).
