@@ -101,15 +101,12 @@ int DryRunOfKilledPlan(const std::string& listPath) {
     } catch (const RepairRunning& e) {
         return Refused(e);
     }
-    std::size_t left = 0;
-    for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k)
-        if (!r.Done[k] && !r.Failed[k] && !r.Undone[k]) {
-            PrintChange(std::cout, folder, r.Plan.Change(k));
-            ++left;
-        }
+    const std::vector<std::size_t> left = StepsLeft(RealFs(), r);
+    for (std::size_t k : left)
+        PrintChange(std::cout, folder, r.Plan.Change(k));
     std::cout.flush();
     std::cerr << "tallyvault-cli: dry run, nothing changed: a repair of " << OneLine(ExtractFileName(listPath))
-              << " was killed; a repair first makes the " << Changes(left)
+              << " was killed; a repair first makes the " << Changes(left.size())
               << " of its plan not yet made (listed above; repair --undo reverses the ones made instead), and "
                  "plans the rest after that\n";
     return SomeNotMatched;

@@ -437,6 +437,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
             journal->Failed(k);
             continue;
         }
+        journal->Starting(k);
         std::string from = s.From;
         try {
             if (s.What == PlanStep::Kind::Park) {

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <unordered_map>
+#include <utility>
 
 namespace tv {
 
@@ -92,17 +93,30 @@ std::string Key(const std::string& rel) {
     return key;
 }
 
-// One "done|failed|undone K" line, one write() so that a kill keeps it whole or leaves it cut off (and
-// then ignored). Not synced: a recovery looks at the files anyway.
-void WriteMark(OutputFile* out, const char* what, std::size_t k) {
+// The most marks of moves held back to be written in one write(): a window's length.
+constexpr std::size_t WindowSteps = 256;
+
+std::string MarkLine(const char* what, std::size_t k) {
     std::string line = what;
     line += '\t';
     line += std::to_string(k);
     line += '\n';
+    return line;
+}
+
+// Mark lines, in one write() so that a kill keeps them whole or leaves the last one cut off (and then
+// ignored). Not synced: a recovery looks at the files anyway. False when the write failed.
+bool WriteMarks(OutputFile* out, const std::string& lines) {
     try {
-        if (out) out->Write(line.data(), line.size());
+        if (out) out->Write(lines.data(), lines.size());
+        return out != nullptr;
     } catch (const IoError&) {
+        return false;
     }
+}
+
+void WriteMark(OutputFile* out, const char* what, std::size_t k) {
+    WriteMarks(out, MarkLine(what, k));
 }
 
 // The marks of the n-th recovery of a plan (from 1): each recovery writes its own file, made new, so a
@@ -139,8 +153,10 @@ void RemoveMarkFiles(FileSystem& fs, const std::string& planPath) {
     }
 }
 
-// Reads "done|failed|undone K" lines into r (after the plan itself); other and cut-off lines are passed over.
+// Reads "done|failed|undone K" and "upto E" lines into r (after the plan itself); other and cut-off
+// lines are passed over.
 void ReadMarks(PlanRecord& r, std::string_view text) {
+    const std::size_t steps = r.Done.size();
     while (!text.empty()) {
         const std::size_t end = text.find('\n');
         if (end == std::string_view::npos) break; // the last line was cut off
@@ -148,15 +164,19 @@ void ReadMarks(PlanRecord& r, std::string_view text) {
         text.remove_prefix(end + 1);
         if (f.size() != 2) continue;
         const std::string_view word = f[0];
-        if (word != "done" && word != "failed" && word != "undone") continue;
+        const bool upto = word == "upto";
+        if (!upto && word != "done" && word != "failed" && word != "undone") continue;
         std::size_t k = 0;
         bool number = !f[1].empty();
         for (char c : f[1]) {
-            number = number && c >= '0' && c <= '9' && k < r.Done.size();
+            number = number && c >= '0' && c <= '9' && k <= steps;
             if (number) k = k * 10 + static_cast<std::size_t>(c - '0');
         }
-        if (!number || k >= r.Done.size()) continue;
-        (word == "done" ? r.Done : word == "failed" ? r.Failed : r.Undone)[k] = 1;
+        if (!number || k > steps || (!upto && k == steps)) continue;
+        if (upto)
+            r.Upto = std::max(r.Upto, k);
+        else
+            (word == "done" ? r.Done : word == "failed" ? r.Failed : r.Undone)[k] = 1;
     }
 }
 
@@ -418,6 +438,8 @@ std::string RunningText(const std::string& listPath) {
 RepairRunning::RepairRunning(const std::string& listPath) : std::runtime_error(RunningText(listPath)) {}
 
 PlanJournal::PlanJournal(FileSystem& fs, std::string path, const RepairPlan& plan) : fs_(fs), path_(std::move(path)) {
+    for (const PlanStep& s : plan.Steps)
+        move_.push_back(s.What == PlanStep::Kind::Move);
     try {
         out_ = fs_.CreateNewLocked(path_);
     } catch (const IoError& e) {
@@ -448,11 +470,43 @@ PlanJournal::~PlanJournal() {
     if (out_) Finish();
 }
 
+bool PlanJournal::Write(std::string text) {
+    if (!held_.empty()) text.insert(0, std::exchange(held_, {}));
+    return text.empty() || WriteMarks(out_.get(), text);
+}
+
+void PlanJournal::Starting(std::size_t k) {
+    if (k >= windowFrom_ && k < windowEnd_) return;
+    // Outside the open window: it has ended. A run of two moves or more opens the next one.
+    windowFrom_ = windowEnd_ = 0;
+    std::size_t end = k;
+    while (end < move_.size() && move_[end] && end - k < WindowSteps)
+        ++end;
+    if (end - k < 2) {
+        Write();
+        return;
+    }
+    // Without its "upto" line on the disk no move is held back: each is marked on its own then.
+    if (Write(MarkLine("upto", end))) {
+        windowFrom_ = k;
+        windowEnd_ = end;
+    }
+}
+
+void PlanJournal::Done(std::size_t k) {
+    if (k >= windowFrom_ && k < windowEnd_)
+        held_ += MarkLine("done", k);
+    else
+        Mark("done", k);
+}
+
 void PlanJournal::Mark(const char* what, std::size_t k) {
-    WriteMark(out_.get(), what, k);
+    Write(MarkLine(what, k));
 }
 
 void PlanJournal::Finish() {
+    // The held marks first: a plan that cannot be removed then shows every step made.
+    Write();
     // The plan goes while still held, so that no other repair takes it for a killed one's; the pass is
     // over even when it cannot go: the next repair finds every step made and drops it.
     try {
@@ -474,6 +528,29 @@ PlanRecord ReadPlan(FileSystem& fs, const std::string& path, const std::string& 
     for (std::size_t n = 1; n <= recoveries; ++n)
         ReadMarks(r, ReadText(fs, MarksPath(path, n)));
     return r;
+}
+
+std::vector<std::size_t> StepsLeft(FileSystem& fs, const PlanRecord& r) {
+    // What the window's moves made of their names, in order: a move whose target is there was made (the
+    // rule a recovery follows); one that was not takes its source away from the later ones.
+    std::unordered_map<std::string, bool> there;
+    auto exists = [&](const std::string& path) {
+        auto it = there.find(Key(path));
+        return it != there.end() ? it->second : fs.Identify(path).Exists;
+    };
+    std::vector<std::size_t> left;
+    for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k) {
+        if (r.Done[k] || r.Failed[k] || r.Undone[k]) continue;
+        const PlanStep& s = r.Plan.Steps[k];
+        if (k < r.Upto && s.What == PlanStep::Kind::Move) {
+            const std::string to = FolderFile(r.Plan.Base, s.To);
+            if (exists(to)) continue;
+            there[Key(to)] = true;
+            there[Key(FolderFile(s.Root, s.From))] = false;
+        }
+        left.push_back(k);
+    }
+    return left;
 }
 
 bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFailures& failures,
@@ -505,6 +582,8 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
         for (std::size_t k = 0; k < r.Plan.Steps.size(); ++k)
             if (r.Done[k] || r.Failed[k] || r.Undone[k]) started = k + 1;
         started = std::min(started + 1, r.Plan.Steps.size());
+        // The moves of the window it announced last may have been made without their marks.
+        started = std::max(started, r.Upto);
         for (std::size_t n = 1; n <= recoveries; ++n)
             ReadMarks(r, ReadText(fs, MarksPath(path, n)));
         std::unique_ptr<OutputFile> marks;

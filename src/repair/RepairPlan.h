@@ -13,7 +13,17 @@
 //   move|copy <source's root> <source below it> <name>
 //   planned
 //   done|failed|undone <step number from 0>
+//   upto <step number>
 // A plan without its "planned" line was cut off while written: nothing was changed for it yet.
+// The pass makes its steps in order. A parking or a copy is marked as soon as it is made, before the next
+// step begins. A run of moves is marked as one window: before its first move an "upto E" line says that
+// the steps before E may be begun, and the done marks of its moves are written together when it ends
+// (before the next step outside it, or before a failed or undone mark). After a kill, a recovery looks
+// at the disk for the window's unmarked moves: each one's target was free at its turn (a file in the way
+// was parked by an earlier, marked step, and a source is moved by one step only), so a move whose target
+// is there was made, and moves taken back last first undo a chain (b to c, then a to b) soundly. A
+// parking could not be judged so (later moves may refill its name and empty its parking place), which is
+// why it is never part of a window.
 // Each recovery writes its own marks, in the same form, to a new file of the plan's name + ".N" (N from
 // 1, made new, never replacing); the next recovery reads the plan and every ".N" as one record, so a
 // recovery that is killed in turn can be run again. The plan goes first at the end, then the ".N" files.
@@ -65,6 +75,8 @@ struct PlanRecord {
     RepairPlan Plan;
     bool Complete = false; // the "planned" line was written: steps may have been made
     std::vector<char> Done, Failed, Undone;
+    // The end of the last window the run announced: steps before it may have been begun (0: none).
+    std::size_t Upto = 0;
 };
 
 // The plan file of a list.
@@ -81,6 +93,9 @@ PlanRecord ParsePlan(std::string_view text);
 // Reads a plan file with the marks of every recovery of it so far; RepairRunning when its repair is
 // running (the plan is not final then).
 PlanRecord ReadPlan(FileSystem& fs, const std::string& path, const std::string& listPath);
+// The steps of a read plan that finishing it still makes, in order: those without a mark, less the moves
+// of its last window that the disk shows made.
+std::vector<std::size_t> StepsLeft(FileSystem& fs, const PlanRecord& r);
 
 // The plan file of one running pass: written and synced (file and folder) when made, marked as the
 // steps go, removed by Finish.
@@ -92,7 +107,10 @@ public:
     PlanJournal(const PlanJournal&) = delete;
     PlanJournal& operator=(const PlanJournal&) = delete;
 
-    void Done(std::size_t k) { Mark("done", k); }
+    // Step k is about to be made: the marks held so far are written first, and the first move of a
+    // run of moves announces its window.
+    void Starting(std::size_t k);
+    void Done(std::size_t k);
     void Failed(std::size_t k) { Mark("failed", k); }
     void Undone(std::size_t k) { Mark("undone", k); }
     // Every step is made or given up: the plan goes.
@@ -100,9 +118,14 @@ public:
 
 private:
     void Mark(const char* what, std::size_t k);
+    // Writes the held marks and then `text`, in one write(); false when that failed.
+    bool Write(std::string text = {});
     FileSystem& fs_;
     std::string path_;
     std::unique_ptr<OutputFile> out_;
+    std::vector<char> move_;                     // by step: a move, which may be part of a window
+    std::size_t windowFrom_ = 0, windowEnd_ = 0; // the open window's steps
+    std::string held_;                           // the done marks of its moves, not written yet
 };
 
 // Finishes the plan a killed pass left beside the list, or undoes its steps (last first); every step

@@ -38,18 +38,25 @@ int ContentsLost(const Files& before, const Files& after) {
     return lost;
 }
 
-// A set where the pass swaps two files (parking one), copies a file in from outside and makes a
-// sub-folder.
+// A set where the pass swaps two files (parking one), copies a file in from outside, makes a
+// sub-folder and moves a chain of three files along (i.bin to h.bin, h.bin to g.bin, g.bin to the free
+// f.bin, made the other way round): the swap's moves and the moves from e.bin on are windows.
 void MakeSet(RepairHarness& h) {
     const std::string big(100000, 'C');
     h.Put("a.bin", "content of b");
     h.Put("b.bin", "content of a");
     h.Write("src/c.bin", big);
     h.Put("e_found.bin", "content of e");
+    h.Put("g.bin", "content of f");
+    h.Put("h.bin", "content of g");
+    h.Put("i.bin", "content of h");
     h.LoadEntries({{"a.bin", "content of a"},
                    {"b.bin", "content of b"},
                    {"c.bin", big},
-                   {"sub/e.bin", "content of e"}},
+                   {"sub/e.bin", "content of e"},
+                   {"f.bin", "content of f"},
+                   {"g.bin", "content of g"},
+                   {"h.bin", "content of h"}},
                   true);
     h.form.CopyComplement.SetChecked(true);
     h.Tick(2);
@@ -58,10 +65,12 @@ void MakeSet(RepairHarness& h) {
 }
 
 enum class At { Before, Midway, After };
+enum class Kill { Made, Same, None };
 
 // Runs `body` in a child process that is killed at the k-th change: before it, midway (a copy then
-// holds the first half of its bytes), or after it. False when the body ended before that change.
-bool KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body) {
+// holds the first half of its bytes), or after it. None when the body ended before that change; Same
+// when a kill midway would be the kill before it (the change is no copy).
+Kill KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body) {
     std::fflush(nullptr);
     const pid_t pid = ::fork();
     if (pid == 0) {
@@ -69,7 +78,8 @@ bool KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body)
         h.fs.OnChange = [&](const Change& c) {
             n += c.Before;
             if (n != k || c.Before != (at != At::After)) return;
-            if (at == At::Midway && c.Copy) {
+            if (at == At::Midway) {
+                if (!c.Copy) ::_exit(3);
                 const std::string bytes = ReadFile(c.From);
                 std::ofstream(PathOf(c.To), std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() / 2));
             }
@@ -80,7 +90,8 @@ bool KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body)
     }
     int status = 0;
     ::waitpid(pid, &status, 0);
-    return WIFSIGNALED(status);
+    if (WIFSIGNALED(status)) return Kill::Made;
+    return WIFEXITED(status) && WEXITSTATUS(status) == 3 ? Kill::Same : Kill::None;
 }
 
 void Recover(RepairHarness& h, bool undo) {
@@ -103,12 +114,15 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
         ASSERT_EQ(h.Mark("b.bin"), "○");
         ASSERT_EQ(h.Mark("c.bin"), "○");
         ASSERT_EQ(h.Mark("sub/e.bin"), "○");
+        ASSERT_EQ(h.Mark("f.bin"), "○");
+        ASSERT_EQ(h.Mark("h.bin"), "○");
     }
     int kills = 0, lost = 0, steps = 0;
     for (const bool undo : {false, true}) {
         for (int k = 1;; ++k) {
             bool passEnded = false;
             for (const At at : {At::Before, At::Midway, At::After}) {
+                bool samePass = false;
                 // j = 0: the recovery is not killed; else it is killed at its j-th change and run again.
                 for (int j = 0;; ++j) {
                     bool recoveryEnded = false;
@@ -116,17 +130,21 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
                         if (j == 0 && rat != At::Before) break;
                         RepairHarness h;
                         MakeSet(h);
-                        if (!KilledAt(h, k, at, [&] { h.Rename(); })) {
-                            passEnded = true;
+                        const Kill pass = KilledAt(h, k, at, [&] { h.Rename(); });
+                        if (pass != Kill::Made) {
+                            passEnded = pass == Kill::None;
+                            samePass = pass == Kill::Same;
                             break;
                         }
                         ++kills;
                         steps = std::max(steps, k);
                         if (j > 0) {
-                            if (!KilledAt(h, j, rat, [&] { Recover(h, undo); })) {
+                            const Kill recovery = KilledAt(h, j, rat, [&] { Recover(h, undo); });
+                            if (recovery == Kill::None) {
                                 recoveryEnded = true;
                                 break;
                             }
+                            if (recovery == Kill::Same) continue;
                             ++kills;
                         }
                         Recover(h, undo);
@@ -137,7 +155,7 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
                         EXPECT_EQ(after, undo ? start : done)
                             << undo << " " << k << " " << int(at) << " " << j << " " << int(rat);
                     }
-                    if (passEnded || recoveryEnded) break;
+                    if (passEnded || samePass || recoveryEnded) break;
                 }
                 if (passEnded) break;
             }
@@ -145,8 +163,41 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
         }
     }
     std::printf("changes in the pass %d, kills tried %d, contents lost %d\n", steps, kills, lost);
-    EXPECT_GT(steps, 6);
+    EXPECT_GT(steps, 9);
     EXPECT_EQ(lost, 0);
+}
+
+// The marks after a plan's "planned" line: a window's "upto" line counts up to the number of steps, the
+// largest one read counts, and a line cut off by a kill or not of this form is passed over.
+TEST(RepairPlan, MarksAndWindowEndsAreReadFromThePlanFile) {
+    const std::string plan = "tallyvault-plan 1\nbase\t/s\npark\ta\ta_Temp1\nmove\t/s\tb\ta\nmove\t/s\tc\td\n";
+    struct Case {
+        const char* Marks;
+        const char* States; // by step: D done, F failed, U undone, - none
+        std::size_t Upto;
+    };
+    const Case cases[] = {
+        {"", "---", 0},
+        {"done\t0\nupto\t3\ndone\t1\n", "DD-", 3},
+        {"upto\t2\nupto\t3\nupto\t1\nfailed\t2\nundone\t0\n", "U-F", 3},
+        {"upto\t4\ndone\t3\n", "---", 0},
+        {"upto\t3", "---", 0},
+        {"upto\t\nupto\tx\nupto\t2\t3\nupto 2\nup\t2\n", "---", 0},
+        {"done\t1\nupto\t2", "-D-", 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.Marks);
+        const PlanRecord r = ParsePlan(plan + "planned\n" + c.Marks);
+        ASSERT_TRUE(r.Complete);
+        ASSERT_EQ(r.Plan.Steps.size(), 3U);
+        std::string states;
+        for (std::size_t k = 0; k < 3; ++k)
+            states += r.Done[k] ? 'D' : r.Failed[k] ? 'F' : r.Undone[k] ? 'U' : '-';
+        EXPECT_EQ(states, c.States);
+        EXPECT_EQ(r.Upto, c.Upto);
+    }
+    // Before the "planned" line an "upto" line is no line of a plan: the plan is not read.
+    EXPECT_FALSE(ParsePlan(plan + "upto\t3\nplanned\n").Complete);
 }
 
 } // namespace

@@ -131,12 +131,14 @@ TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
     }
 }
 
-// A repair that swaps a.bin and b.bin, copies c.bin in and moves e.bin into a new sub-folder.
+// A repair that swaps a.bin and b.bin, copies c.bin in, moves e.bin into a new sub-folder and moves a
+// chain along (i.bin to h.bin, h.bin to g.bin, g.bin to f.bin, made the other way round).
 struct KilledSet {
     TempDir d;
     std::string set = d.MakeFolder("set");
     std::string list =
-        d.Write("set/list.sfv", Line("a.bin", "A") + Line("b.bin", "B") + Line("c.bin", "C") + Line("sub/e.bin", "E"));
+        d.Write("set/list.sfv", Line("a.bin", "A") + Line("b.bin", "B") + Line("c.bin", "C") + Line("sub/e.bin", "E") +
+                                    Line("f.bin", "F") + Line("g.bin", "G") + Line("h.bin", "H"));
     Files start;
     RepairPlan plan;
     KilledSet() {
@@ -144,16 +146,19 @@ struct KilledSet {
         d.Write("set/b.bin", "A");
         d.Write("src/c.bin", "C");
         d.Write("src/e.bin", "E");
+        d.Write("set/g.bin", "F");
+        d.Write("set/h.bin", "G");
+        d.Write("set/i.bin", "H");
         start = Snapshot(d);
         using K = PlanStep::Kind;
         plan.Base = set;
-        plan.Steps = {{K::Park, set, "a.bin", "a_Temp1.bin"},
-                      {K::Move, set, "b.bin", "a.bin"},
-                      {K::Move, set, "a_Temp1.bin", "b.bin"},
-                      {K::Copy, d / "src", "c.bin", "c.bin"},
-                      {K::Move, d / "src", "e.bin", "sub/e.bin"}};
+        plan.Steps = {{K::Park, set, "a.bin", "a_Temp1.bin"},     {K::Move, set, "b.bin", "a.bin"},
+                      {K::Move, set, "a_Temp1.bin", "b.bin"},     {K::Copy, d / "src", "c.bin", "c.bin"},
+                      {K::Move, d / "src", "e.bin", "sub/e.bin"}, {K::Move, set, "g.bin", "f.bin"},
+                      {K::Move, set, "h.bin", "g.bin"},           {K::Move, set, "i.bin", "h.bin"}};
     }
-    // The run is killed after its first `made` steps, each marked done in the plan beside the list.
+    // The run is killed after its first `made` steps, marked as a pass marks them (the marks of a window
+    // of moves not written yet).
     void KillAfter(std::size_t made) {
         std::fflush(nullptr);
         const pid_t pid = ::fork();
@@ -161,6 +166,7 @@ struct KilledSet {
             FileSystem& fs = RealFs();
             PlanJournal journal(fs, PlanPath(list), plan);
             for (std::size_t k = 0; k < made; ++k) {
+                journal.Starting(k);
                 const PlanStep& s = plan.Steps[k];
                 if (s.What == PlanStep::Kind::Park) {
                     fs.RenameBeneath(set, s.From, s.To);
@@ -181,7 +187,8 @@ struct KilledSet {
 };
 
 TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
-    for (std::size_t made = 0; made <= 5; ++made) {
+    const std::size_t steps = 8;
+    for (std::size_t made = 0; made <= steps; ++made) {
         for (const bool undo : {true, false}) {
             SCOPED_TRACE(std::to_string(made) + (undo ? " made, undone" : " made, finished"));
             KilledSet s;
@@ -191,6 +198,10 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
             finished["set/c.bin"] = "C";
             finished["set/sub/e.bin"] = finished["src/e.bin"];
             finished.erase("src/e.bin");
+            finished["set/f.bin"] = "F";
+            finished["set/g.bin"] = "G";
+            finished["set/h.bin"] = "H";
+            finished.erase("set/i.bin");
             s.KillAfter(made);
             const Files killed = Snapshot(s.d);
             Files killedSet = killed; // without the plan, which the recovery removes
@@ -201,7 +212,7 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
             EXPECT_EQ(dry.Status, 1) << dry.Err;
             int changes = 0;
             EXPECT_EQ(Apply(killedSet, s.d, dry.Out, changes), finished) << dry.Out;
-            EXPECT_EQ(changes, 5 - static_cast<int>(made)) << dry.Out;
+            EXPECT_EQ(changes, static_cast<int>(steps - made)) << dry.Out;
             EXPECT_EQ(Snapshot(s.d), killed);
             const CliRun r = Cli(s.d, std::string("repair $DIR/set/list.sfv") + (undo ? " --undo" : ""));
             EXPECT_EQ(r.Status, 0) << r.Out << r.Err;
@@ -214,7 +225,7 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
             } else {
                 EXPECT_EQ(Snapshot(s.d), finished) << r.Err;
                 EXPECT_NE(r.Err.find("finished the killed repair"), std::string::npos) << r.Err;
-                EXPECT_NE(r.Out.find("total 4 match 4"), std::string::npos) << r.Out;
+                EXPECT_NE(r.Out.find("total 7 match 7"), std::string::npos) << r.Out;
             }
         }
     }
@@ -222,7 +233,7 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
 
 TEST(CliPlan, AnUndoWithAFailedStepKeepsThePlanAndCanBeRunAgain) {
     KilledSet s;
-    s.KillAfter(5);
+    s.KillAfter(8);
     // A folder stands where e.bin was moved to: that step cannot be taken back, the others can.
     std::filesystem::rename(PathOf(s.d / "set/sub/e.bin"), PathOf(s.d / "e.held"));
     s.d.MakeFolder("set/sub/e.bin");
