@@ -46,6 +46,8 @@ public:
     NameIndex(const TEntryTable& t, std::int32_t n);
     // The entries whose own file a file named `diskName` (relative to their folder, native form) is.
     std::vector<std::int32_t> Named(const std::string& diskName) const;
+    // Whether Named would name any entry.
+    bool NamesAny(const std::string& diskName) const;
 
 private:
     const TCrcTable* At(std::int32_t i) const { return &(*t_)[i]; }
@@ -61,5 +63,9 @@ private:
 std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
                                                 const std::vector<const std::string*>& diskNames,
                                                 const std::function<void()>& pace);
+
+// For each disk name, whether some entry names it (OwnersOf not empty), without collecting the entries.
+std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
+                                 const std::function<void()>& pace);
 
 } // namespace tv

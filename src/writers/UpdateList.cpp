@@ -27,6 +27,8 @@ std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding e
     std::string bytes;
     {
         const std::unique_ptr<InputFile> in = fs.OpenRead(path);
+        // Room for it all at once: a list of a hundred thousand entries is megabytes.
+        if (const std::int64_t length = in->Length(); length > 0) bytes.reserve(static_cast<std::size_t>(length));
         char block[1 << 16];
         while (const std::size_t n = in->Read(block, sizeof block))
             bytes.append(block, n);
