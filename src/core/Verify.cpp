@@ -204,11 +204,14 @@ void TForm1::VerifyEntries() {
     VerifiedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
                      std::chrono::system_clock::now().time_since_epoch())
                      .count();
-    // A load for adding new files stops here, its entries in the list's order: it looks at no listed file,
-    // and which files the list names depends neither on their order nor on an entry written twice.
+    // A load for adding new files stops here, its entries in the list's order and not shown as rows: it
+    // looks at no listed file, and which files the list names depends neither on their order nor on an
+    // entry written twice.
     if (NamesOnly) {
-        ShowEntries();
+        CrcList.Clear();
+        TotalCounter.SetCaption(std::to_string(EntryCount));
         Status.SetCaption(ReadErrorText);
+        EndTableChange();
         return;
     }
     const std::function<void()> pace = [this] { ReportProgress(); };
