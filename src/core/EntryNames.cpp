@@ -102,13 +102,29 @@ NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
     }
     std::sort(byHash_.begin(), byHash_.end());
     byHash_.erase(std::unique(byHash_.begin(), byHash_.end()), byHash_.end());
+    while (bits_ < 24 && (std::size_t{1} << bits_) < byHash_.size())
+        ++bits_;
+    start_.assign((std::size_t{1} << bits_) + 1, static_cast<std::uint32_t>(byHash_.size()));
+    for (std::size_t k = byHash_.size(); k-- > 0;)
+        start_[bits_ == 0 ? 0 : byHash_[k].first >> (32 - bits_)] = static_cast<std::uint32_t>(k);
+    // A value no hash has begins where the next one does.
+    for (std::size_t b = start_.size() - 1; b-- > 0;)
+        start_[b] = std::min(start_[b], start_[b + 1]);
+}
+
+std::vector<std::pair<std::uint32_t, std::int32_t>>::const_iterator NameIndex::First(std::uint32_t h) const {
+    const std::size_t b = bits_ == 0 ? 0 : h >> (32 - bits_);
+    auto it = byHash_.begin() + start_[b];
+    const auto end = byHash_.begin() + start_[b + 1];
+    while (it != end && it->first < h)
+        ++it;
+    return it;
 }
 
 std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::vector<std::int32_t> out;
     auto collect = [&](std::uint32_t h) {
-        auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
-        for (; it != byHash_.end() && it->first == h; ++it)
+        for (auto it = First(h); it != byHash_.end() && it->first == h; ++it)
             if (IsOwnFileName(*At(it->second), diskName)) out.push_back(it->second);
     };
     collect(FoldedNameHash(diskName));
@@ -120,8 +136,7 @@ std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
 
 bool NameIndex::NamesAny(const std::string& diskName) const {
     auto any = [&](std::uint32_t h) {
-        auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
-        for (; it != byHash_.end() && it->first == h; ++it)
+        for (auto it = First(h); it != byHash_.end() && it->first == h; ++it)
             if (IsOwnFileName(*At(it->second), diskName)) return true;
         return false;
     };

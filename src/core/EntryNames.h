@@ -55,6 +55,11 @@ private:
     // Sorted. 32 bits of hash are plenty to find the candidates, which IsOwnFileName then decides, and
     // keep a pair at 8 bytes.
     std::vector<std::pair<std::uint32_t, std::int32_t>> byHash_;
+    // Where the hashes of each value of their top `bits_` bits begin in byHash_ (one more at the end):
+    // a look-up reads one short run instead of searching the whole table.
+    std::vector<std::uint32_t> start_;
+    int bits_ = 0;
+    std::vector<std::pair<std::uint32_t, std::int32_t>>::const_iterator First(std::uint32_t h) const;
 };
 
 // For each disk name, what NameIndex::Named gives for it, indexing whichever side is smaller: a
