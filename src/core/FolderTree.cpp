@@ -58,8 +58,10 @@ std::string FolderKey(std::string_view rel) {
 }
 
 FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace, TakenListings* taken,
-                    bool namesOnly) {
+                    bool namesOnly, std::size_t expected) {
     FolderTree tree;
+    // Room not filled is never touched; without it the files found would be moved again and again.
+    tree.Files.reserve(expected);
     const std::uint64_t topVolume = fs.Identify(top, true).Volume;
     // Folders still to list, relative to the top; "" is the top itself.
     std::vector<std::string> pending{std::string()};

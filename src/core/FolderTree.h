@@ -51,9 +51,10 @@ struct TakenListings {
 // system (a mount point) is not entered. A sub-folder that cannot be listed is recorded and passed
 // over; `top` itself that cannot be listed raises IoError. `pace` runs now and then. The files come in
 // no particular order. A folder whose listing is in `taken` is not listed again. With `namesOnly` the
-// folders are listed for names and kinds only (ListFolderKinds): the files' sizes are left 0.
+// folders are listed for names and kinds only (ListFolderKinds): the files' sizes are left 0. Room is
+// made for `expected` files at the start (a list's entry count).
 FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace,
-                    TakenListings* taken = nullptr, bool namesOnly = false);
+                    TakenListings* taken = nullptr, bool namesOnly = false, std::size_t expected = 0);
 
 // The plain files of the list's folder (of its tree when `files` came from ListTree) that no entry of
 // the table names and no entry found as its same file, leaving out the list itself, the program's own

@@ -69,7 +69,9 @@ std::vector<std::string> TForm1::ListUnlisted() {
     // what is no plain file and puts the few it keeps in order.
     if (!VerifyTree && !ListNamesSubFolders())
         return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, ListingPaced(fs, folder, pace, true), pace);
-    FolderTree found = ListTree(fs, folder, pace, nullptr, true);
+    // Most of the tree's files are those the list names.
+    const auto expected = static_cast<std::size_t>(std::max(EntryCount, 0));
+    FolderTree found = ListTree(fs, folder, pace, nullptr, true, expected + expected / 8 + 64);
     for (PassedOver& p : found.Unreadable)
         PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
     return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, found.Files, pace);
