@@ -82,52 +82,65 @@ SfvPlaces PlacesInSfv(std::string_view text) {
     return at;
 }
 
-// The text with each insert's lines put at its place (in order of place); a last line without its end
-// gets `eol` first. Put together in one pass: a list of a hundred thousand entries is megabytes.
-std::string Spliced(std::string_view text, const std::string& eol,
-                    std::vector<std::pair<std::size_t, const std::string*>> inserts) {
+// The pieces of the text with the lines of each insert (a span of out.Made) put at its place, in order
+// of place; a last line without its end gets its end first, the line end that begins out.Made.
+void Splice(std::string_view text, std::size_t eolSize,
+            const std::vector<std::pair<std::size_t, NewEntriesText::Piece>>& inserts, NewEntriesText& out) {
     const bool closeLast = !text.empty() && text.back() != '\n';
-    std::size_t size = text.size() + (closeLast ? eol.size() : 0);
-    for (const auto& [place, lines] : inserts)
-        size += lines->size();
-    std::string out;
-    out.reserve(size);
+    bool closed = false;
     std::size_t at = 0;
+    const auto ofText = [&](std::size_t to) {
+        if (to > at) out.Pieces.push_back({false, at, to - at});
+        at = to;
+        if (at == text.size() && closeLast && !closed) {
+            out.Pieces.push_back({true, 0, eolSize});
+            closed = true;
+        }
+    };
     for (const auto& [place, lines] : inserts) {
-        out.append(text.substr(at, place - at));
-        if (place == text.size() && closeLast) out += eol;
-        out += *lines;
-        at = place;
+        ofText(place);
+        out.Pieces.push_back(lines);
     }
-    out.append(text.substr(at));
-    if (closeLast && out.size() < size) out += eol;
-    return out;
+    ofText(text.size());
 }
 
 } // namespace
 
-std::string ListWithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added) {
+NewEntriesText WithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added) {
+    NewEntriesText out;
     const std::string eol = LineEnd(text, form);
-    std::string entries;
-    for (const AddedEntry& e : added)
-        entries.append(EntryLine(e, form)).append(eol);
+    std::string& made = out.Made;
+    made = eol;
+    const auto span = [&](std::size_t from) { return NewEntriesText::Piece{true, from, made.size() - from}; };
+    const auto entryLines = [&] {
+        const std::size_t from = made.size();
+        for (const AddedEntry& e : added)
+            made.append(EntryLine(e, form)).append(eol);
+        return span(from);
+    };
     if (form != UpdateForm::Sfv) {
         std::size_t after = 0;
         ForEachLine(text, [&](std::string_view s, std::size_t next) {
             if (!TrimRight(s).empty()) after = next;
         });
-        return Spliced(text, eol, {{after, &entries}});
+        Splice(text, eol.size(), {{after, entryLines()}}, out);
+        return out;
     }
     const SfvPlaces at = PlacesInSfv(text);
     std::size_t entriesAt = at.AfterEntryLine;
     if (entriesAt == std::string_view::npos) entriesAt = at.AfterSizeLine;
     if (entriesAt == std::string_view::npos) entriesAt = text.size();
-    if (at.AfterSizeLine == std::string_view::npos) return Spliced(text, eol, {{entriesAt, &entries}});
-    std::string sizes;
+    if (at.AfterSizeLine == std::string_view::npos) {
+        Splice(text, eol.size(), {{entriesAt, entryLines()}}, out);
+        return out;
+    }
+    const std::size_t sizesFrom = made.size();
     for (const AddedEntry& e : added)
-        sizes.append(SfvCommentLine(at.Sized ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
+        made.append(SfvCommentLine(at.Sized ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
+    const NewEntriesText::Piece sizes = span(sizesFrom);
     // The size lines come first where both go in one place (a block of size lines without entry lines).
-    return Spliced(text, eol, {{at.AfterSizeLine, &sizes}, {entriesAt, &entries}});
+    Splice(text, eol.size(), {{at.AfterSizeLine, sizes}, {entriesAt, entryLines()}}, out);
+    return out;
 }
 
 } // namespace tv

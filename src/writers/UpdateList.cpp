@@ -208,7 +208,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     ReplacingFile file(fs, ListPath);
     if (!ListStillHolds(fs, ListPath, Encoding, found.ListText))
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);
-    file.Write(ListWithNewEntries(found.ListText, form, added));
+    WithNewEntries(found.ListText, form, added).Each(found.ListText, [&](std::string_view piece) { file.Write(piece); });
     file.Commit();
     if (found.WasUtf16) Encoding = ListEncoding::Utf8;
 }
