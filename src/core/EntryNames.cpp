@@ -42,7 +42,17 @@ void UseListBytes(TCrcTable& e) {
     e.ByListBytes = true;
 }
 
+namespace {
+
+// Whether the entry's native name is its FileName as it stands, with nothing to convert.
+bool NativeAsStored(const TCrcTable& e) {
+    return !e.ByListBytes && std::string_view(e.FileName).find('\\') == std::string_view::npos;
+}
+
+} // namespace
+
 bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
+    if (NativeAsStored(e) && SameFileName(e.FileName, diskName)) return true;
     const std::string own = EntryNativeName(e);
     if (SameFileName(own, diskName)) return true;
     if (IsValidUtf8(diskName)) return false;
@@ -79,6 +89,11 @@ NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
     byHash_.reserve(static_cast<std::size_t>(n > 0 ? n : 0));
     for (std::int32_t i = 0; i < n; ++i) {
         const TCrcTable& e = t[i];
+        // Most names need no conversion: their text is met under their one hash.
+        if (NativeAsStored(e)) {
+            byHash_.emplace_back(FoldedNameHash(e.FileName), i);
+            continue;
+        }
         const std::string native = EntryNativeName(e);
         byHash_.emplace_back(FoldedNameHash(native), i);
         // A disk name that decodes as CP932 is met by the entry's text.
@@ -87,13 +102,29 @@ NameIndex::NameIndex(const TEntryTable& t, std::int32_t n) : t_(&t) {
     }
     std::sort(byHash_.begin(), byHash_.end());
     byHash_.erase(std::unique(byHash_.begin(), byHash_.end()), byHash_.end());
+    while (bits_ < 24 && (std::size_t{1} << bits_) < byHash_.size())
+        ++bits_;
+    start_.assign((std::size_t{1} << bits_) + 1, static_cast<std::uint32_t>(byHash_.size()));
+    for (std::size_t k = byHash_.size(); k-- > 0;)
+        start_[bits_ == 0 ? 0 : byHash_[k].first >> (32 - bits_)] = static_cast<std::uint32_t>(k);
+    // A value no hash has begins where the next one does.
+    for (std::size_t b = start_.size() - 1; b-- > 0;)
+        start_[b] = std::min(start_[b], start_[b + 1]);
+}
+
+std::vector<std::pair<std::uint32_t, std::int32_t>>::const_iterator NameIndex::First(std::uint32_t h) const {
+    const std::size_t b = bits_ == 0 ? 0 : h >> (32 - bits_);
+    auto it = byHash_.begin() + start_[b];
+    const auto end = byHash_.begin() + start_[b + 1];
+    while (it != end && it->first < h)
+        ++it;
+    return it;
 }
 
 std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::vector<std::int32_t> out;
     auto collect = [&](std::uint32_t h) {
-        auto it = std::lower_bound(byHash_.begin(), byHash_.end(), std::make_pair(h, std::int32_t{-1}));
-        for (; it != byHash_.end() && it->first == h; ++it)
+        for (auto it = First(h); it != byHash_.end() && it->first == h; ++it)
             if (IsOwnFileName(*At(it->second), diskName)) out.push_back(it->second);
     };
     collect(FoldedNameHash(diskName));
@@ -101,6 +132,34 @@ std::vector<std::int32_t> NameIndex::Named(const std::string& diskName) const {
     std::sort(out.begin(), out.end());
     out.erase(std::unique(out.begin(), out.end()), out.end());
     return out;
+}
+
+bool NameIndex::NamesAny(const std::string& diskName) const {
+    auto any = [&](std::uint32_t h) {
+        for (auto it = First(h); it != byHash_.end() && it->first == h; ++it)
+            if (IsOwnFileName(*At(it->second), diskName)) return true;
+        return false;
+    };
+    if (any(FoldedNameHash(diskName))) return true;
+    const std::optional<std::string> decoded = DecodedNative(diskName);
+    return decoded && any(FoldedNameHash(*decoded));
+}
+
+std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
+                                 const std::function<void()>& pace) {
+    std::vector<bool> named(diskNames.size());
+    if (diskNames.size() < static_cast<std::size_t>(std::max(n, 0))) {
+        const std::vector<std::vector<std::int32_t>> owners = OwnersOf(t, n, diskNames, pace);
+        for (std::size_t k = 0; k < owners.size(); ++k)
+            named[k] = !owners[k].empty();
+        return named;
+    }
+    const NameIndex names(t, n);
+    for (std::size_t k = 0; k < diskNames.size(); ++k) {
+        named[k] = names.NamesAny(*diskNames[k]);
+        if (k % 1024 == 1023) pace();
+    }
+    return named;
 }
 
 std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,

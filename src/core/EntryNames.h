@@ -46,6 +46,8 @@ public:
     NameIndex(const TEntryTable& t, std::int32_t n);
     // The entries whose own file a file named `diskName` (relative to their folder, native form) is.
     std::vector<std::int32_t> Named(const std::string& diskName) const;
+    // Whether Named would name any entry.
+    bool NamesAny(const std::string& diskName) const;
 
 private:
     const TCrcTable* At(std::int32_t i) const { return &(*t_)[i]; }
@@ -53,6 +55,11 @@ private:
     // Sorted. 32 bits of hash are plenty to find the candidates, which IsOwnFileName then decides, and
     // keep a pair at 8 bytes.
     std::vector<std::pair<std::uint32_t, std::int32_t>> byHash_;
+    // Where the hashes of each value of their top `bits_` bits begin in byHash_ (one more at the end):
+    // a look-up reads one short run instead of searching the whole table.
+    std::vector<std::uint32_t> start_;
+    int bits_ = 0;
+    std::vector<std::pair<std::uint32_t, std::int32_t>>::const_iterator First(std::uint32_t h) const;
 };
 
 // For each disk name, what NameIndex::Named gives for it, indexing whichever side is smaller: a
@@ -61,5 +68,9 @@ private:
 std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
                                                 const std::vector<const std::string*>& diskNames,
                                                 const std::function<void()>& pace);
+
+// For each disk name, whether some entry names it (OwnersOf not empty), without collecting the entries.
+std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
+                                 const std::function<void()>& pace);
 
 } // namespace tv

@@ -1,6 +1,7 @@
 #include "core/FolderTree.h"
 
 #include "core/EntryNames.h"
+#include "core/Ordering.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 
@@ -56,8 +57,11 @@ std::string FolderKey(std::string_view rel) {
     return key;
 }
 
-FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace, TakenListings* taken) {
+FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace, TakenListings* taken,
+                    bool namesOnly, std::size_t expected) {
     FolderTree tree;
+    // Room not filled is never touched; without it the files found would be moved again and again.
+    tree.Files.reserve(expected);
     const std::uint64_t topVolume = fs.Identify(top, true).Volume;
     // Folders still to list, relative to the top; "" is the top itself.
     std::vector<std::string> pending{std::string()};
@@ -74,7 +78,7 @@ FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<
             }
         }
         try {
-            if (!TakeListing(taken, rel, listing)) listing = ListingPaced(fs, path, pace);
+            if (!TakeListing(taken, rel, listing)) listing = ListingPaced(fs, path, pace, namesOnly);
         } catch (const IoError& e) {
             if (first) throw;
             tree.Unreadable.push_back({rel, Reason(e)});
@@ -104,22 +108,25 @@ std::vector<std::string> UnlistedFiles(const TEntryTable& t, std::int32_t n, con
                                        const std::string& listPath, const std::vector<FolderEntry>& files,
                                        const std::function<void()>& pace) {
     std::vector<const std::string*> names;
-    names.reserve(files.size());
     for (const FolderEntry& f : files)
-        names.push_back(&f.Name);
-    const std::vector<std::vector<std::int32_t>> owners = OwnersOf(t, n, names, pace);
+        if (!f.IsFolder && !f.IsHidden && !f.IsSpecial && !IsProgramFile(f.Name)) names.push_back(&f.Name);
+    const std::vector<bool> named = NamedByEntries(t, n, names, pace);
     // The same files found for entries, as paths: such a file is the entry's content, not an extra.
     std::unordered_set<std::string> sameFiles;
     for (std::int32_t i = 0; i < n; ++i)
         if (!t[i].SameFile.empty()) sameFiles.insert(FileNameKey(t[i].SameFile));
     std::vector<std::string> out;
-    for (std::size_t k = 0; k < files.size(); ++k) {
-        const FolderEntry& f = files[k];
-        if (!owners[k].empty() || f.IsFolder || f.IsHidden || f.IsSpecial || IsProgramFile(f.Name)) continue;
-        const std::string path = FolderFile(folder, f.Name);
+    for (std::size_t k = 0; k < names.size(); ++k) {
+        if (named[k]) continue;
+        const std::string path = FolderFile(folder, *names[k]);
         if (SameFileName(path, listPath) || sameFiles.count(FileNameKey(path)) != 0) continue;
-        out.push_back(f.Name);
+        out.push_back(*names[k]);
     }
+    // The few kept are put in order, not the whole tree (names of one tree differ: a total order).
+    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
+        const int c = CompareNames(a, b);
+        return c != 0 ? c < 0 : a < b;
+    });
     return out;
 }
 

@@ -50,14 +50,16 @@ struct TakenListings {
 // never followed, so a loop is harmless and nothing outside `top` is reached. A folder on another file
 // system (a mount point) is not entered. A sub-folder that cannot be listed is recorded and passed
 // over; `top` itself that cannot be listed raises IoError. `pace` runs now and then. The files come in
-// no particular order. A folder whose listing is in `taken` is not listed again.
+// no particular order. A folder whose listing is in `taken` is not listed again. With `namesOnly` the
+// folders are listed for names and kinds only (ListFolderKinds): the files' sizes are left 0. Room is
+// made for `expected` files at the start (a list's entry count).
 FolderTree ListTree(FileSystem& fs, const std::string& top, const std::function<void()>& pace,
-                    TakenListings* taken = nullptr);
+                    TakenListings* taken = nullptr, bool namesOnly = false, std::size_t expected = 0);
 
 // The plain files of the list's folder (of its tree when `files` came from ListTree) that no entry of
 // the table names and no entry found as its same file, leaving out the list itself, the program's own
-// files and hidden files. Names only: nothing is read. `files` are relative to `folder`, ordered by name;
-// the answer keeps their order.
+// files and hidden files. Names only: nothing is read. `files` are relative to `folder`, in any order;
+// the answer is ordered by name.
 std::vector<std::string> UnlistedFiles(const TEntryTable& t, std::int32_t n, const std::string& folder,
                                        const std::string& listPath, const std::vector<FolderEntry>& files,
                                        const std::function<void()>& pace);

@@ -204,17 +204,19 @@ void TForm1::VerifyEntries() {
     VerifiedAt = std::chrono::duration_cast<std::chrono::nanoseconds>(
                      std::chrono::system_clock::now().time_since_epoch())
                      .count();
+    // A load for adding new files stops here, its entries in the list's order and not shown as rows: it
+    // looks at no listed file, and which files the list names depends neither on their order nor on an
+    // entry written twice.
+    if (NamesOnly) {
+        CrcList.Clear();
+        TotalCounter.SetCaption(std::to_string(EntryCount));
+        Status.SetCaption(ReadErrorText);
+        EndTableChange();
+        return;
+    }
     const std::function<void()> pace = [this] { ReportProgress(); };
     SortEntriesByCrc(EntryTable, 0, EntryCount - 1, pace);
     DropRepeatedEntries(EntryTable, EntryCount);
-
-    // A load for adding new files stops here: it looks at no listed file.
-    if (NamesOnly) {
-        SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
-        ShowEntries();
-        Status.SetCaption(ReadErrorText);
-        return;
-    }
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.

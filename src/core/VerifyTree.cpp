@@ -64,11 +64,17 @@ std::vector<std::string> TForm1::ListUnlisted() {
     if (KeepVerifiedTree && verifiedTree_)
         return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, *verifiedTree_, [this] { ReportProgress(); });
     PassedOverPaths.clear();
-    const bool tree = VerifyTree || ListNamesSubFolders();
-    std::vector<FolderEntry> listing =
-        tree ? std::vector<FolderEntry>() : ListingPaced(fs, folder, [this] { ReportProgress(); });
-    const std::vector<FolderEntry> files = PlainFilesToCheck(folder, std::move(listing), tree);
-    return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, files, [this] { ReportProgress(); });
+    const std::function<void()> pace = [this] { ReportProgress(); };
+    // Names only: which files there are is all that is asked of the disk, and UnlistedFiles leaves out
+    // what is no plain file and puts the few it keeps in order.
+    if (!VerifyTree && !ListNamesSubFolders())
+        return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, ListingPaced(fs, folder, pace, true), pace);
+    // Most of the tree's files are those the list names.
+    const auto expected = static_cast<std::size_t>(std::max(EntryCount, 0));
+    FolderTree found = ListTree(fs, folder, pace, nullptr, true, expected + expected / 8 + 64);
+    for (PassedOver& p : found.Unreadable)
+        PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
+    return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, found.Files, pace);
 }
 
 void TForm1::ShowPassedOver() {

@@ -98,13 +98,18 @@ std::unique_ptr<FileLock> FileSystem::TryLock(const std::string&, bool) {
     return std::make_unique<FileLock>();
 }
 
-std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
+std::vector<FolderEntry> FileSystem::ListFolderKinds(const std::string& path) {
+    return ListFolder(path);
+}
+
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace,
+                                      bool kindsOnly) {
     struct Restore {
         FileSystem& fs;
         std::function<void()> before;
         ~Restore() { fs.WhileListing = std::move(before); }
     } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
-    return fs.ListFolder(path);
+    return kindsOnly ? fs.ListFolderKinds(path) : fs.ListFolder(path);
 }
 
 } // namespace tv

@@ -118,6 +118,10 @@ public:
     virtual std::unique_ptr<FileLock> TryLock(const std::string& path, bool temporary = false);
     // The folder's entries, "." and ".." left out, in no particular order.
     virtual std::vector<FolderEntry> ListFolder(const std::string& path) = 0;
+    // The folder's entries as ListFolder gives them, but as cheaply as the system tells their names and
+    // kinds: Size may be left 0 (FileLength asks), and a file that vanished meanwhile may be named. This
+    // base version is ListFolder.
+    virtual std::vector<FolderEntry> ListFolderKinds(const std::string& path);
     virtual std::int64_t FileLength(const std::string& path) = 0;
     virtual FileTime LastWriteTime(const std::string& path) = 0;
     // Renames or moves a file; a taken target is refused (IoError, IsNameTaken), never replaced.
@@ -200,8 +204,10 @@ private:
 
 class UniqueFd;
 
-// Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing).
-std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace);
+// Lists `path` with `pace` called now and then on the way (FileSystem::WhileListing); with `kindsOnly`,
+// as ListFolderKinds lists it.
+std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace,
+                                      bool kindsOnly = false);
 
 // The real file system of the machine.
 class RealFileSystem : public FileSystem {
@@ -237,6 +243,7 @@ public:
     void WillRead(const std::string& path, std::int64_t size) override;
     void HoldRoots(bool hold) override;
     std::vector<std::string> ListNames(const std::string& path) override;
+    std::vector<FolderEntry> ListFolderKinds(const std::string& path) override;
     FileStamp StampBeneath(const std::string& root, const std::string& rel) override;
     FileStamp MoveBeneath(const std::string& srcRoot, const std::string& srcRel, const FileIdentity& expected,
                           const std::string& root, const std::string& toRel) override;

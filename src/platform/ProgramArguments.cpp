@@ -1,6 +1,9 @@
 #include "platform/Process.h"
 
 #include <unistd.h>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
 
 namespace tv {
 
@@ -12,6 +15,15 @@ void UseUtf8Console() {}
 
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
+}
+
+void KeepFreedMemory() {
+#ifdef __GLIBC__
+    // Blocks below 64 MiB come from the heap, where a freed one is taken again, not from a mapping of
+    // their own that goes back to the system when freed; the heap's free top is kept up to 256 MiB.
+    ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+#endif
 }
 
 } // namespace tv

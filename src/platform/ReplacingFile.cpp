@@ -71,6 +71,12 @@ ReplacingFile::~ReplacingFile() {
 }
 
 void ReplacingFile::Write(std::string_view text) {
+    // A piece as large as the buffer goes to the file as it is, not copied through the buffer.
+    if (text.size() >= FlushAt) {
+        Flush();
+        out_->Write(text.data(), text.size());
+        return;
+    }
     buffer_ += text;
     if (buffer_.size() >= FlushAt) Flush();
 }

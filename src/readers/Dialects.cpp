@@ -25,9 +25,10 @@ void ApplyParsedList(TForm1& form, ParsedList&& list) {
     // Entries handed over while the list was read are in the table already.
     const std::int32_t first = form.EntryCount - static_cast<std::int32_t>(list.Taken);
     form.ListHasSizes = list.HasSizes;
-    for (ListRecord& r : list.Entries) {
+    for (std::size_t k = 0; k < list.Entries.size(); ++k) {
+        ListRecord& r = list.Entries[k];
         form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
-        form.ReportProgress();
+        if (k % 256 == 255) form.ReportProgress();
     }
     form.UnreadLineCount += list.UnreadLines;
     if (list.Stop == ListStop::None) return;

@@ -1,5 +1,6 @@
 #include "readers/TextLineReader.h"
 
+#include "platform/Errors.h"
 #include "readers/Utf16Input.h"
 
 #include <algorithm>
@@ -43,6 +44,14 @@ TextLineReader::TextLineReader(std::unique_ptr<InputFile> file) : file_(std::mov
 
 TextLineReader TextLineReader::OverText(std::string bytes) {
     return TextLineReader(std::make_unique<TextInputFile>(std::move(bytes)));
+}
+
+std::int64_t TextLineReader::LengthHint() {
+    try {
+        return file_->Length();
+    } catch (const IoError&) {
+        return 0;
+    }
 }
 
 bool TextLineReader::Fill() {

@@ -36,6 +36,8 @@ public:
     std::int32_t UndecodableLine() const { return undecodableLine_; }
     // True when the file is UTF-16 (known once the first line was asked for).
     bool DecodesUtf16() const { return utf16_ != nullptr; }
+    // The file's length in bytes, 0 when it cannot tell: a hint of how many lines it holds.
+    std::int64_t LengthHint();
 
     // Replaces `line` with the next line for as long as keep(line) holds. Returns false when the file
     // ended first (the line in hand then still satisfies keep), true when a line that does not

@@ -5,28 +5,25 @@
 #include "writers/ListFormat.h"
 
 #include <cstddef>
+#include <utility>
 
 namespace tv {
 
 namespace {
 
-struct Line {
-    std::size_t Begin, End; // the text without its end of line
-    std::size_t Next;       // where the following line begins
-};
-
-std::vector<Line> SplitLines(std::string_view text) {
-    std::vector<Line> lines;
+// Calls `each(text, next)` for every line of `text`, the line without its end, `next` where the
+// following line begins; the list is not copied nor its lines kept.
+template <class Each>
+void ForEachLine(std::string_view text, Each&& each) {
     std::size_t at = 0;
     while (at < text.size()) {
         const std::size_t lf = text.find('\n', at);
         const std::size_t next = lf == std::string_view::npos ? text.size() : lf + 1;
         std::size_t end = lf == std::string_view::npos ? text.size() : lf;
         if (end > at && text[end - 1] == '\r') --end;
-        lines.push_back({at, end, next});
+        each(text.substr(at, end - at), next);
         at = next;
     }
-    return lines;
 }
 
 std::string LineEnd(std::string_view text, UpdateForm form) {
@@ -53,68 +50,97 @@ struct SfvPlaces {
     bool Sized = true; // the block's first line gives a size, not just the time ("00:00.00 ...")
 };
 
-SfvPlaces PlacesInSfv(std::string_view text, const std::vector<Line>& lines) {
+SfvPlaces PlacesInSfv(std::string_view text) {
     SfvPlaces at;
     std::size_t sizeLines = 0, entryLines = 0;
     bool inSection = false, entriesBegun = false;
-    for (std::size_t i = 0; i < lines.size(); ++i) {
-        const std::string_view s = text.substr(lines[i].Begin, lines[i].End - lines[i].Begin);
+    ForEachLine(text, [&](std::string_view s, std::size_t next) {
         // A comment section between these markers is passed over whole, whatever its lines hold.
         if (inSection) {
             inSection = s.find("!SFV_COMMENT_END") == std::string_view::npos;
-            continue;
+            return;
         }
         if (s.find("!SFV_COMMENT_START") != std::string_view::npos) {
             inSection = true;
-            continue;
+            return;
         }
-        if (TrimRight(s).empty()) continue;
+        if (TrimRight(s).empty()) return;
         if (s.front() == ';') {
             // A size line: ";", blanks, then a size or a time. Header lines hold words.
             if (!entriesBegun && StartsWithDigit(TrimLeft(s.substr(1)))) {
                 const std::string_view t = TrimLeft(s.substr(1));
                 if (sizeLines == 0) at.Sized = t.size() < 3 || t[2] != ':';
                 ++sizeLines;
-                at.AfterSizeLine = lines[i].Next;
+                at.AfterSizeLine = next;
             }
-            continue;
+            return;
         }
         entriesBegun = true;
         ++entryLines;
-        if (sizeLines == 0 || entryLines <= sizeLines) at.AfterEntryLine = lines[i].Next;
-    }
+        if (sizeLines == 0 || entryLines <= sizeLines) at.AfterEntryLine = next;
+    });
     return at;
+}
+
+// The pieces of the text with the lines of each insert (a span of out.Made) put at its place, in order
+// of place; a last line without its end gets its end first, the line end that begins out.Made.
+void Splice(std::string_view text, std::size_t eolSize,
+            const std::vector<std::pair<std::size_t, NewEntriesText::Piece>>& inserts, NewEntriesText& out) {
+    const bool closeLast = !text.empty() && text.back() != '\n';
+    bool closed = false;
+    std::size_t at = 0;
+    const auto ofText = [&](std::size_t to) {
+        if (to > at) out.Pieces.push_back({false, at, to - at});
+        at = to;
+        if (at == text.size() && closeLast && !closed) {
+            out.Pieces.push_back({true, 0, eolSize});
+            closed = true;
+        }
+    };
+    for (const auto& [place, lines] : inserts) {
+        ofText(place);
+        out.Pieces.push_back(lines);
+    }
+    ofText(text.size());
 }
 
 } // namespace
 
-std::string ListWithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added) {
+NewEntriesText WithNewEntries(std::string_view text, UpdateForm form, const std::vector<AddedEntry>& added) {
+    NewEntriesText out;
     const std::string eol = LineEnd(text, form);
-    std::string whole(text);
-    if (!whole.empty() && whole.back() != '\n') whole += eol;
-    const std::vector<Line> lines = SplitLines(whole);
-
-    std::string entries;
-    for (const AddedEntry& e : added)
-        entries.append(EntryLine(e, form)).append(eol);
+    std::string& made = out.Made;
+    made = eol;
+    const auto span = [&](std::size_t from) { return NewEntriesText::Piece{true, from, made.size() - from}; };
+    const auto entryLines = [&] {
+        const std::size_t from = made.size();
+        for (const AddedEntry& e : added)
+            made.append(EntryLine(e, form)).append(eol);
+        return span(from);
+    };
     if (form != UpdateForm::Sfv) {
         std::size_t after = 0;
-        for (const Line& l : lines)
-            if (!TrimRight(std::string_view(whole).substr(l.Begin, l.End - l.Begin)).empty()) after = l.Next;
-        return whole.insert(after, entries);
+        ForEachLine(text, [&](std::string_view s, std::size_t next) {
+            if (!TrimRight(s).empty()) after = next;
+        });
+        Splice(text, eol.size(), {{after, entryLines()}}, out);
+        return out;
     }
-    const SfvPlaces at = PlacesInSfv(whole, lines);
+    const SfvPlaces at = PlacesInSfv(text);
     std::size_t entriesAt = at.AfterEntryLine;
     if (entriesAt == std::string_view::npos) entriesAt = at.AfterSizeLine;
-    if (entriesAt == std::string_view::npos) entriesAt = whole.size();
-    whole.insert(entriesAt, entries);
-    if (at.AfterSizeLine != std::string_view::npos) {
-        std::string sizes;
-        for (const AddedEntry& e : added)
-            sizes.append(SfvCommentLine(at.Sized ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
-        whole.insert(at.AfterSizeLine, sizes);
+    if (entriesAt == std::string_view::npos) entriesAt = text.size();
+    if (at.AfterSizeLine == std::string_view::npos) {
+        Splice(text, eol.size(), {{entriesAt, entryLines()}}, out);
+        return out;
     }
-    return whole;
+    const std::size_t sizesFrom = made.size();
+    for (const AddedEntry& e : added)
+        made.append(SfvCommentLine(at.Sized ? std::to_string(e.Size) : "", e.Time, e.Name)).append(eol);
+    const NewEntriesText::Piece sizes = span(sizesFrom);
+    // The size lines come first where both go in one place (a block of size lines without entry lines).
+    Splice(text, eol.size(), {{at.AfterSizeLine, sizes}, {entriesAt, entryLines()}}, out);
+    return out;
 }
 
 } // namespace tv

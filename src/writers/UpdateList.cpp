@@ -27,6 +27,8 @@ std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding e
     std::string bytes;
     {
         const std::unique_ptr<InputFile> in = fs.OpenRead(path);
+        // Room for it all at once: a list of a hundred thousand entries is megabytes.
+        if (const std::int64_t length = in->Length(); length > 0) bytes.reserve(static_cast<std::size_t>(length));
         char block[1 << 16];
         while (const std::size_t n = in->Read(block, sizeof block))
             bytes.append(block, n);
@@ -41,6 +43,20 @@ std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding e
 
 bool IsUtf16(ListEncoding e) {
     return e == ListEncoding::Utf16Le || e == ListEncoding::Utf16Be;
+}
+
+// Whether the list still holds `text` (ReadListText's answer before): compared block by block as it is
+// read, without a second copy of a list of megabytes.
+bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encoding, std::string_view text) {
+    if (IsUtf16(encoding)) return ReadListText(fs, path, encoding) == text;
+    const std::unique_ptr<InputFile> in = fs.OpenRead(path);
+    char block[1 << 16];
+    std::size_t at = 0;
+    while (const std::size_t n = in->Read(block, sizeof block)) {
+        if (n > text.size() - at || text.compare(at, n, std::string_view(block, n)) != 0) return false;
+        at += n;
+    }
+    return at == text.size();
 }
 
 bool Ascii(std::string_view s) {
@@ -190,9 +206,9 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     // The lock first, then the list once more: a list changed meanwhile by another writer is not
     // written over with the text read before.
     ReplacingFile file(fs, ListPath);
-    if (ReadListText(fs, ListPath, Encoding) != found.ListText)
+    if (!ListStillHolds(fs, ListPath, Encoding, found.ListText))
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);
-    file.Write(ListWithNewEntries(found.ListText, form, added));
+    WithNewEntries(found.ListText, form, added).Each(found.ListText, [&](std::string_view piece) { file.Write(piece); });
     file.Commit();
     if (found.WasUtf16) Encoding = ListEncoding::Utf8;
 }

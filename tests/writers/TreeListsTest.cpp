@@ -12,12 +12,13 @@
 #include <filesystem>
 #include <functional>
 #include <sstream>
+#include <sys/stat.h>
 
 namespace tv::test {
 namespace {
 
 struct Step {
-    enum Kind { File, FolderLink, FileLink } What;
+    enum Kind { File, FolderLink, FileLink, Fifo } What;
     std::string Name, Content; // for links: the target
 };
 
@@ -33,7 +34,9 @@ void Build(const TempDir& dir, const std::vector<Step>& steps) {
         }
         std::filesystem::path link = PathOf(dir / s.Name);
         std::filesystem::create_directories(link.parent_path());
-        if (s.What == Step::FolderLink)
+        if (s.What == Step::Fifo)
+            ASSERT_EQ(::mkfifo(link.c_str(), 0600), 0);
+        else if (s.What == Step::FolderLink)
             std::filesystem::create_directory_symlink(s.Content, link);
         else
             std::filesystem::create_symlink(s.Content, link);
@@ -139,6 +142,29 @@ TEST(TreeLists, VerifyReportsTheFilesNoEntryNames) {
          "",
          "",
          1},
+        {"beside a flat list a link is told by what it leads to; pipes and links leading nowhere left out",
+         "",
+         {{Step::FileLink, "set/flink.bin", "top.bin"},
+          {Step::FolderLink, "set/dlink", "sub"},
+          {Step::FileLink, "set/dangling.bin", "nothing.bin"},
+          {Step::Fifo, "set/pipe", ""}},
+         false,
+         "",
+         "＋\tflink.bin\n",
+         0},
+        {"in a tree no link is followed, no hidden folder or pipe listed",
+         "--recursive",
+         {{Step::File, "set/sub/n.bin", "n"},
+          {Step::File, "outside/x.bin", "x"},
+          {Step::FolderLink, "set/out", "../outside"},
+          {Step::FolderLink, "set/sub/loop", ".."},
+          {Step::FileLink, "set/sub/flink.bin", "../top.bin"},
+          {Step::File, "set/.hidden/h.bin", "h"},
+          {Step::Fifo, "set/sub/pipe", ""}},
+         false,
+         "",
+         "＋\tsub/n.bin\n",
+         0},
         {"names escaped as rows are",
          "",
          {{Step::File, "set/tab\there.bin", "t"}},
@@ -164,6 +190,12 @@ TEST(TreeLists, VerifyReportsTheFilesNoEntryNames) {
         EXPECT_EQ(plus == std::string::npos ? "" : r.out.substr(plus, total - plus), c.Unlisted);
         const std::size_t count = static_cast<std::size_t>(std::count(c.Unlisted.begin(), c.Unlisted.end(), '\n'));
         EXPECT_NE(r.out.find(" unlisted " + std::to_string(count) + "\n"), std::string::npos) << r.out;
+        // Adding files walks the tree by names alone: the same files.
+        const ShellResult u = Cli("update " + list + " --dry-run " + c.Verify);
+        const std::size_t would = u.out.find("would add ");
+        ASSERT_NE(would, std::string::npos) << u.out;
+        const std::size_t first = u.out.find("＋");
+        EXPECT_EQ(first == std::string::npos ? "" : u.out.substr(first, would - first), c.Unlisted);
     }
 }
 

@@ -22,6 +22,8 @@ void UseUtf8Console() {
     ::SetConsoleCP(CP_UTF8);
 }
 
+void KeepFreedMemory() {}
+
 bool StandardErrorIsTerminal() {
     // A console answers its mode; the NUL device is a character device too, but has none.
     const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
