@@ -158,9 +158,9 @@ int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
     UseUtf8Console();
-    KeepFreedMemory();
     std::vector<std::string> args = ProgramArguments(argc, argv);
     if (args.empty()) return Usage();
+    KeepFreedMemory(args.front() == "update");
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
         std::cout << HelpText;
         return 0;

@@ -18,7 +18,9 @@ bool StandardErrorIsTerminal();
 // Keeps memory the process frees for its own later use instead of handing it back to the system: a run
 // over a hundred thousand entries frees and takes again tens of megabytes, and memory taken anew from
 // the system costs a page fault per page at its first touch. For a short-lived process; nothing where
-// the C library has no such setting.
-void KeepFreedMemory();
+// the C library has no such setting. With `largeBlocks`, blocks of up to 64 MiB (a whole list's text) are
+// kept too; that raises the peak of a run whose tables grow in such blocks, so only a run that holds a
+// list's text (adding files to it) asks for it.
+void KeepFreedMemory(bool largeBlocks);
 
 } // namespace tv

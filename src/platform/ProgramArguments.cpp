@@ -17,12 +17,14 @@ bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }
 
-void KeepFreedMemory() {
+void KeepFreedMemory(bool largeBlocks) {
 #ifdef __GLIBC__
-    // Blocks below 64 MiB come from the heap, where a freed one is taken again, not from a mapping of
-    // their own that goes back to the system when freed; the heap's free top is kept up to 256 MiB.
-    ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
+    // The heap's free top is kept up to 256 MiB. With large blocks, those below 64 MiB come from the heap,
+    // where a freed one is taken again, not from a mapping of their own that goes back to the system.
     ::mallopt(M_TRIM_THRESHOLD, 256 << 20);
+    if (largeBlocks) ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
+#else
+    (void)largeBlocks;
 #endif
 }
 

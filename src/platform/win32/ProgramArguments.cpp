@@ -22,7 +22,7 @@ void UseUtf8Console() {
     ::SetConsoleCP(CP_UTF8);
 }
 
-void KeepFreedMemory() {}
+void KeepFreedMemory(bool) {}
 
 bool StandardErrorIsTerminal() {
     // A console answers its mode; the NUL device is a character device too, but has none.
