@@ -2,6 +2,7 @@
 #include "platform/UniqueFd.h"
 
 #include "platform/Errors.h"
+#include "platform/FolderKinds.h"
 #include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
@@ -277,30 +278,17 @@ std::int64_t TimeNanos(const struct timespec& t) {
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
-    RejectNul(path);
-    DIR* dir = ::opendir(path.c_str());
-    if (!dir) throw IoErrorFromErrno(errno, path);
-    struct Closer {
-        DIR* d;
-        ~Closer() { ::closedir(d); }
-    } closer{dir};
-    int dfd = ::dirfd(dir);
-    std::size_t seen = 0;
-    while (dirent* e = ::readdir(dir)) {
-        if (WhileListing && ++seen % 256 == 0) WhileListing();
-        std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
+    ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
         struct stat st {};
-        if (::fstatat(dfd, e->d_name, &st, 0) != 0) continue; // vanished or a dangling link
+        if (::fstatat(dfd, name, &st, 0) != 0) return; // vanished or a dangling link
         FolderEntry fe;
-        fe.Name = std::move(name);
+        fe.Name = name;
         fe.IsFolder = S_ISDIR(st.st_mode);
         fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
         fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
         struct stat lst {};
-        fe.IsLink =
-            e->d_type == DT_LNK || (e->d_type == DT_UNKNOWN &&
-                                    ::fstatat(dfd, e->d_name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
+        fe.IsLink = type == DT_LNK ||
+                    (type == DT_UNKNOWN && ::fstatat(dfd, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
         fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
         if (!fe.IsLink && S_ISREG(st.st_mode)) {
             fe.Volume = static_cast<std::uint64_t>(st.st_dev);
@@ -309,7 +297,7 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
             fe.Changed = TimeNanos(st.st_ctim);
         }
         out.push_back(std::move(fe));
-    }
+    });
     return out;
 }
 

@@ -31,7 +31,8 @@ bool KindFromListing(int folderFd, const char* name, unsigned char type, FolderE
     return true;
 }
 
-std::vector<FolderEntry> RealFileSystem::ListFolderKinds(const std::string& path) {
+void ForEachListed(const std::string& path, const std::function<void()>& whileListing,
+                   const std::function<void(int folderFd, const char* name, unsigned char type)>& each) {
     if (path.find('\0') != std::string::npos) throw IoErrorFromErrno(EINVAL, path);
     DIR* dir = ::opendir(path.c_str());
     if (!dir) throw IoErrorFromErrno(errno, path);
@@ -40,17 +41,23 @@ std::vector<FolderEntry> RealFileSystem::ListFolderKinds(const std::string& path
         ~Closer() { ::closedir(d); }
     } closer{dir};
     const int dfd = ::dirfd(dir);
-    std::vector<FolderEntry> out;
     std::size_t seen = 0;
     while (const dirent* e = ::readdir(dir)) {
-        if (WhileListing && ++seen % 256 == 0) WhileListing();
+        if (whileListing && ++seen % 256 == 0) whileListing();
         const char* name = e->d_name;
         if (name[0] == '.' && (name[1] == 0 || (name[1] == '.' && name[2] == 0))) continue;
+        each(dfd, name, e->d_type);
+    }
+}
+
+std::vector<FolderEntry> RealFileSystem::ListFolderKinds(const std::string& path) {
+    std::vector<FolderEntry> out;
+    ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
         FolderEntry fe;
-        if (!KindFromListing(dfd, name, e->d_type, fe)) continue; // gone meanwhile
+        if (!KindFromListing(dfd, name, type, fe)) return; // gone meanwhile
         fe.Name = name;
         out.push_back(std::move(fe));
-    }
+    });
     return out;
 }
 
