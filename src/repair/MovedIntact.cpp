@@ -40,13 +40,10 @@ void TForm1::TakeMovedFilesAsFound(const std::vector<FolderEntry>& listing) {
 }
 
 void TForm1::KeepListingForRepair(std::vector<FolderEntry> files) {
-    ListedForRepair.clear();
-    for (std::int32_t i = 0; i < EntryCount; ++i)
-        if (!EntryTable[i].SameFile.empty()) {
-            ListedForRepair = std::move(files);
-            break;
-        }
-    ListedForRepair.shrink_to_fit();
+    bool found = false;
+    for (std::int32_t i = 0; i < EntryCount && !found; ++i)
+        found = !EntryTable[i].SameFile.empty();
+    ListedForRepair = found ? std::move(files) : std::vector<FolderEntry>();
 }
 
 } // namespace tv

@@ -91,6 +91,53 @@ private:
     std::unordered_map<std::string, std::vector<std::int32_t>> byPath_;
 };
 
+// The rows 0..rows-1 in the order their changes are made. A row that changes (`changing`) goes after the
+// changing rows that take the file standing at its name (`takers(row)`, or nullptr), so that the name is
+// free by its turn; a ring of rows that take each other's files is entered once and left at the row that
+// closed it, which then parks the file in its way. The walk keeps its own stack: a chain may be as long
+// as the list.
+template <class Changing, class TakersOf>
+std::vector<std::int32_t> ChangeOrder(std::int32_t rows, Changing changing, TakersOf takers) {
+    std::vector<std::int32_t> order;
+    order.reserve(static_cast<std::size_t>(rows));
+    std::vector<char> state(static_cast<std::size_t>(rows), 0); // 0: not yet, 1: on the way, 2: placed
+    struct Visit {
+        std::int32_t Row;
+        const std::vector<std::int32_t>* Takers;
+        std::size_t Next;
+    };
+    std::vector<Visit> stack;
+    auto enter = [&](std::int32_t j) {
+        state[static_cast<std::size_t>(j)] = 1;
+        stack.push_back({j, takers(j), 0});
+    };
+    for (std::int32_t r = 0; r < rows; ++r) {
+        if (state[static_cast<std::size_t>(r)]) continue;
+        if (!changing(r)) {
+            state[static_cast<std::size_t>(r)] = 2;
+            order.push_back(r);
+            continue;
+        }
+        enter(r);
+        while (!stack.empty()) {
+            Visit& v = stack.back();
+            std::int32_t next = -1;
+            while (v.Takers && v.Next < v.Takers->size() && next < 0) {
+                const std::int32_t j = (*v.Takers)[v.Next++];
+                if (j < rows && state[static_cast<std::size_t>(j)] == 0 && changing(j)) next = j;
+            }
+            if (next >= 0) {
+                enter(next);
+                continue;
+            }
+            state[static_cast<std::size_t>(v.Row)] = 2;
+            order.push_back(v.Row);
+            stack.pop_back();
+        }
+    }
+    return order;
+}
+
 } // namespace
 
 void TForm1::RenameButtonClick() {
@@ -170,16 +217,17 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     auto change = [&](std::int32_t j) {
         return PathKey(EntryTable[j].SameFile) + '\n' + targetKey[static_cast<std::size_t>(j)];
     };
+    auto changing = [&](std::int32_t j) { return qualifies(j) && !EntryTable[j].SameFile.empty(); };
     std::unordered_map<std::string, std::int32_t> users;
     std::unordered_set<std::string> held, changes;
     users.reserve(static_cast<std::size_t>(rows));
     changes.reserve(static_cast<std::size_t>(rows));
     held.reserve(static_cast<std::size_t>(EntryCount));
     for (std::int32_t j = 0; j < EntryCount; ++j) {
-        if (qualifies(j) && !EntryTable[j].SameFile.empty())
+        if (changing(j)) {
             targetKey[static_cast<std::size_t>(j)] = PathKey(JoinPath(BaseFolder, EntryTable[j].FileName));
-        if (qualifies(j) && !EntryTable[j].SameFile.empty() && changes.insert(change(j)).second)
-            ++users[PathKey(EntryTable[j].SameFile)];
+            if (changes.insert(change(j)).second) ++users[PathKey(EntryTable[j].SameFile)];
+        }
         if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
         ReportProgress();
     }
@@ -205,54 +253,14 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // A source is confined beneath the list's folder when it lies there, else beneath the search root.
     std::vector<std::string> sourceRoots{BaseFolder};
     if (!SearchRoot.empty()) sourceRoots.push_back(SearchRoot);
-    // The rows in the order their changes are made: a row whose name holds the file that other rows take
-    // goes after them, so that the name is free by its turn. Only files that take each other's names in a
-    // ring need a parking, one for each ring.
-    std::vector<std::int32_t> order, turn(static_cast<std::size_t>(EntryCount));
-    {
-        order.reserve(static_cast<std::size_t>(rows));
-        std::vector<char> state(static_cast<std::size_t>(rows), 0); // 0: not yet, 1: on the way, 2: placed
-        auto changing = [&](std::int32_t j) { return qualifies(j) && !EntryTable[j].SameFile.empty(); };
-        struct Visit {
-            std::int32_t Row;
-            const std::vector<std::int32_t>* Takers; // the rows that take the file at this row's name
-            std::size_t Next;
-        };
-        std::vector<Visit> stack;
-        auto enter = [&](std::int32_t j) {
-            state[static_cast<std::size_t>(j)] = 1;
-            stack.push_back({j, pointers.At(targetKey[static_cast<std::size_t>(j)]), 0});
-        };
-        for (std::int32_t r = 0; r < rows; ++r) {
-            if (state[static_cast<std::size_t>(r)]) continue;
-            if (!changing(r)) {
-                state[static_cast<std::size_t>(r)] = 2;
-                order.push_back(r);
-                continue;
-            }
-            enter(r);
-            while (!stack.empty()) {
-                Visit& v = stack.back();
-                std::int32_t next = -1;
-                while (v.Takers && v.Next < v.Takers->size() && next < 0) {
-                    const std::int32_t j = (*v.Takers)[v.Next++];
-                    if (j < rows && state[static_cast<std::size_t>(j)] == 0 && changing(j)) next = j;
-                }
-                if (next >= 0) {
-                    enter(next);
-                    continue;
-                }
-                state[static_cast<std::size_t>(v.Row)] = 2;
-                order.push_back(v.Row);
-                stack.pop_back();
-            }
-            ReportProgress();
-        }
-        for (std::size_t k = 0; k < order.size(); ++k)
-            turn[static_cast<std::size_t>(order[k])] = static_cast<std::int32_t>(k);
-        for (std::int32_t j = rows; j < EntryCount; ++j)
-            turn[static_cast<std::size_t>(j)] = j; // after every row of the pass
-    }
+    // Only files that take each other's names in a ring need a parking, one for each ring.
+    const std::vector<std::int32_t> order = ChangeOrder(
+        rows, changing, [&](std::int32_t j) { return pointers.At(targetKey[static_cast<std::size_t>(j)]); });
+    std::vector<std::int32_t> turn(static_cast<std::size_t>(EntryCount));
+    for (std::size_t k = 0; k < order.size(); ++k)
+        turn[static_cast<std::size_t>(order[k])] = static_cast<std::int32_t>(k);
+    for (std::int32_t j = rows; j < EntryCount; ++j)
+        turn[static_cast<std::size_t>(j)] = j; // after every row of the pass
     for (const std::int32_t i : order) {
         ReportProgress();
         TCrcTable& e = EntryTable[i];
