@@ -123,10 +123,7 @@ std::vector<std::string> UnlistedFiles(const TEntryTable& t, std::int32_t n, con
         out.push_back(*names[k]);
     }
     // The few kept are put in order, not the whole tree (names of one tree differ: a total order).
-    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) {
-        const int c = CompareNames(a, b);
-        return c != 0 ? c < 0 : a < b;
-    });
+    std::sort(out.begin(), out.end(), [](const std::string& a, const std::string& b) { return NameBefore(a, b); });
     return out;
 }
 

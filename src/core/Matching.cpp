@@ -66,10 +66,7 @@ std::vector<FolderEntry> ListPlainFiles(FileSystem& fs, const std::string& folde
 std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files, const std::function<void()>& pace) {
     std::erase_if(files, [](const FolderEntry& e) { return e.IsFolder || e.IsHidden; });
     // A total order (names of one folder differ), so the pieces give the one order a plain sort gives.
-    const auto byName = [](const FolderEntry& a, const FolderEntry& b) {
-        int c = CompareNames(a.Name, b.Name);
-        return c != 0 ? c < 0 : a.Name < b.Name;
-    };
+    const auto byName = [](const FolderEntry& a, const FolderEntry& b) { return NameBefore(a.Name, b.Name); };
     PacedSort(files.begin(), files.end(), byName, pace);
     return files;
 }

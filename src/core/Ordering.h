@@ -15,6 +15,11 @@ class FileSystem;
 // Names compare byte by byte as unsigned bytes after mapping a-z to capitals; a prefix sorts first.
 // So "A_" sorts after "AZ".
 int CompareNames(std::string_view a, std::string_view b);
+// A total order of names: CompareNames, and names it takes as equal by their bytes.
+inline bool NameBefore(std::string_view a, std::string_view b) {
+    const int c = CompareNames(a, b);
+    return c != 0 ? c < 0 : a < b;
+}
 
 // In-place quicksorts of entries lo..hi (middle record as pivot copy, Hoare-style partition). The exact
 // steps decide where equal keys end, and the de-duplication relies on them. The smaller side recurses

@@ -137,8 +137,7 @@ void TForm1::ScanFolder() {
     CrcList.Sort([&captions](const TListItem& x, const TListItem& y) {
         const std::string& a = captions[static_cast<std::size_t>(x.Entry)];
         const std::string& b = captions[static_cast<std::size_t>(y.Entry)];
-        const int c = CompareNames(a, b);
-        return c != 0 ? c < 0 : a < b;
+        return NameBefore(a, b);
     });
     ShowPassedOver();
 }
