@@ -6,7 +6,7 @@
 #include "core/Matching.h"
 #include "core/Ordering.h"
 #include "platform/Errors.h"
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 
 #include <benchmark/benchmark.h>
 

@@ -2,7 +2,7 @@
 // The progress of long work on standard error: one line redrawn in place on a terminal, or one line
 // a second for a program that runs the tool and asked for it. Standard output never sees it.
 #include "app/TallyvaultMain.h"
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -5,7 +5,7 @@
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 #include "platform/Process.h"
 #include "readers/Dialects.h"
 

@@ -6,7 +6,7 @@
 #include "CliCommon.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "writers/ListFormat.h"

@@ -1,4 +1,4 @@
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 
 #include <ostream>
 

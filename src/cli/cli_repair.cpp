@@ -6,7 +6,7 @@
 #include "ProgressLine.h"
 #include "DryRunFileSystem.h"
 #include "app/TallyvaultMain.h"
-#include "platform/HeadlessUi.h"
+#include "cli/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "repair/Confine.h"
