@@ -7,6 +7,7 @@
 #include "app/Progress.h"
 #include "app/WindowBounds.h"
 #include "core/Entry.h"
+#include "core/HashPool.h"
 #include "platform/Clock.h"
 #include "platform/FileSystem.h"
 #include "platform/TextEncoding.h"
@@ -80,6 +81,8 @@ public:
     // The digest list was read from BSD tag lines ("SHA256 (name) = ..."): a request list made from it
     // is written in that form too. Set by the loader of digest lists.
     bool ListTagged = false;
+    // The hashing workers beneath the walks (core/KeyAhead.h): how many, and how the disks are read.
+    HashWorkers Hashing;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
     bool IsCreateMode = false;
     bool SearchRunning = false;

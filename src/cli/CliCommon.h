@@ -37,6 +37,11 @@ void PrintPassedOver(const TForm1& form);
 // The unlisted files after the rows: "＋", TAB and the name, one a line.
 void PrintUnlisted(const std::vector<std::string>& names);
 
+// --threads N and --disk auto|hdd|ssd, which every command takes, are taken out of `args`; false when one
+// is malformed. UseWorkerOptions gives a command's form what they chose.
+bool TakeWorkerOptions(std::vector<std::string>& args);
+void UseWorkerOptions(TForm1& form);
+
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
 // and tallyvault-cli repair LIST --undo
 int Repair(const std::vector<std::string>& args);

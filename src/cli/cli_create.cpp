@@ -82,6 +82,7 @@ int Create(const std::vector<std::string>& given) {
                   << "; the list's names are looked up in the list's own folder\n";
     SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
+    UseWorkerOptions(form);
     ProgressLine line(ui, form, progress, std::cerr);
     form.WriteCp932.SetChecked(encoding == ListEncoding::Cp932);
     form.SetCreateAlgorithm(*kind);

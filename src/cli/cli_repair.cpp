@@ -201,6 +201,7 @@ int Repair(const std::vector<std::string>& args) {
     // A dry run reads the real files and changes none: the duplicates it would delete are noted.
     DryRunFileSystem dry(RealFs());
     TForm1 form(ui, dryRun ? static_cast<FileSystem&>(dry) : RealFs());
+    UseWorkerOptions(form);
     ProgressLine line(ui, form, progress, std::cerr);
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);

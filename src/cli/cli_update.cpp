@@ -39,6 +39,7 @@ int Update(const std::vector<std::string>& args) {
     if (list.empty()) return UpdateUsage();
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     TForm1 form(ui, RealFs());
+    UseWorkerOptions(form);
     ProgressLine line(ui, form, progress, std::cerr);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;

@@ -27,7 +27,8 @@ int Usage() {
            "                             [--quiet|--progress]\n"
            "       tallyvault-cli repair LIST --undo\n"
            "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
-           "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n";
+           "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n"
+           "       every command also takes [--threads N] [--disk auto|hdd|ssd]\n";
     return 2;
 }
 
@@ -92,6 +93,12 @@ constexpr const char* HelpText =
     "  --quiet              verify, repair, create, update: no progress line on standard error\n"
     "  --progress           verify, repair, create, update: the progress even when standard error is no\n"
     "                       terminal, as one line a second\n"
+    "  --threads N          hash with N threads (default: one a processor core); 1 reads and hashes every\n"
+    "                       file in turn on one thread, as without workers\n"
+    "  --disk auto|hdd|ssd  how the disk is read: hdd one file at a time in the list's order (threads\n"
+    "                       seeking over a spinning disk make it slower), ssd several files at once; auto\n"
+    "                       (the default) asks the system what the disk is, and a disk it cannot tell is\n"
+    "                       read as hdd. A network or FUSE file system is read a few files at a time\n"
     "  -h, --help           show this help and exit\n"
     "      --version        show the version and exit\n"
     "\n"
@@ -131,6 +138,7 @@ int Verify(const std::vector<std::string>& args) {
     if (list.empty()) return Usage();
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     TForm1 form(ui, RealFs());
+    cli::UseWorkerOptions(form);
     cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
@@ -171,6 +179,7 @@ int main(int argc, char** argv) {
     }
     const std::string command = args.front();
     args.erase(args.begin());
+    if (!cli::TakeWorkerOptions(args)) return Usage();
     if (command == "verify") return Verify(args);
     if (command == "repair") return cli::Repair(args);
     if (command == "create") return cli::Create(args);

@@ -220,6 +220,18 @@ void Blake3::Final(std::uint8_t out[DigestBytes]) {
     std::memcpy(out, node + 32, DigestBytes);
 }
 
+void Blake3::SubtreeHalves(const void* data, std::uint64_t offset, std::uint8_t halves[64]) {
+    static_assert(SubtreeBytes / ChunkBytes == MaxBatch);
+    HashSubtreeHalves(static_cast<const std::uint8_t*>(data), MaxBatch, offset / ChunkBytes, halves);
+}
+
+void Blake3::AppendSubtree(const std::uint8_t halves[64]) {
+    // The last block of a whole chunk waits for more input: more follows now.
+    if (BlockLen_ == BlockBytes && BlocksDone_ + 1 == ChunkBytes / BlockBytes) FinishChunk();
+    PushSubtree(halves, MaxBatch / 2);
+    PushSubtree(halves + 32, MaxBatch / 2);
+}
+
 const char* Blake3::KernelName() {
     return Blake3KernelName(ActiveBlake3Kernel()).data();
 }

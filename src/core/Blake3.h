@@ -16,6 +16,12 @@ public:
     void Update(const void* data, std::size_t size);
     // Once: the hasher is spent afterwards.
     void Final(std::uint8_t out[DigestBytes]);
+    // A piece of the input hashed on its own (by another thread): SubtreeBytes at a multiple of
+    // SubtreeBytes into the input, given as the chaining values of its two halves.
+    static constexpr std::size_t SubtreeBytes = std::size_t{256} << 10;
+    static void SubtreeHalves(const void* data, std::uint64_t offset, std::uint8_t halves[64]);
+    // Takes such a piece as the next input. What was fed before must end at a multiple of SubtreeBytes.
+    void AppendSubtree(const std::uint8_t halves[64]);
     // The compression path chosen at start: "avx512", "avx2", "sse41", "neon" or "portable".
     static const char* KernelName();
 

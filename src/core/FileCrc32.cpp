@@ -2,6 +2,7 @@
 
 #include "core/ByteProgress.h"
 #include "core/Crc32.h"
+#include "core/KeyAhead.h"
 #include "core/ListedRead.h"
 #include "platform/Errors.h"
 
@@ -38,17 +39,16 @@ std::size_t FileCrc32BlockSize() {
     return BlockSize;
 }
 
-std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
-                               std::span<unsigned char> block) {
-    ReadingFile reading(byteCount);
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+namespace {
+
+std::uint32_t PrefixCrc(InputFile& file, std::int64_t byteCount, std::span<unsigned char> block, ReadingFile& reading) {
     if (byteCount <= 0) return 0;
     std::uint32_t reg = 0xFFFFFFFFu;
     std::int64_t left = byteCount;
     while (left > 0) {
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
-        const std::size_t got = file->Read(block.data(), want);
+        const std::size_t got = file.Read(block.data(), want);
         if (got == 0) throw IoError("Read beyond end of file");
         reg = Crc32Update(reg, block.data(), got);
         reading.Read(static_cast<std::int64_t>(got));
@@ -57,18 +57,39 @@ std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int
     return reg ^ 0xFFFFFFFFu;
 }
 
+} // namespace
+
+std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
+                               std::span<unsigned char> block) {
+    ReadingFile reading(byteCount);
+    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+    return PrefixCrc(*file, byteCount, block, reading);
+}
+
+std::uint32_t Crc32PrefixOf(InputFile& file, std::int64_t byteCount) {
+    ReadingFile reading(byteCount);
+    return PrefixCrc(file, byteCount, byteCount <= 0 ? std::span<unsigned char>() : SharedReadBlock(), reading);
+}
+
 std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t byteCount) {
+    if (auto ahead = TakeHashedAhead(path, byteCount, KeyRead::CrcPrefix, HashAlgorithm::Crc32))
+        return ahead->Keys[0].Prefix();
     if (byteCount <= 0) return FileCrc32Through(fs, path, byteCount, {});
     return FileCrc32Through(fs, path, byteCount, SharedReadBlock());
 }
 
-std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
-    const std::span<unsigned char> block = SharedReadBlock();
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+std::uint32_t Crc32AsListedOf(InputFile& file, std::int64_t listedSize) {
     std::uint32_t reg = 0xFFFFFFFFu;
-    ReadAsListed(*file, listedSize, block,
+    ReadAsListed(file, listedSize, SharedReadBlock(),
                  [&reg](const unsigned char* data, std::size_t size) { reg = Crc32Update(reg, data, size); });
     return reg ^ 0xFFFFFFFFu;
+}
+
+std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
+    if (auto ahead = TakeHashedAhead(path, listedSize, KeyRead::CrcAsListed, HashAlgorithm::Crc32))
+        return ahead->Keys[0].Prefix();
+    std::unique_ptr<InputFile> file = fs.OpenRead(path);
+    return Crc32AsListedOf(*file, listedSize);
 }
 
 } // namespace tv

@@ -23,6 +23,11 @@ std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::in
 std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
                                std::span<unsigned char> block);
 
+// The same from a file opened already (the hashing workers read through these): as FileCrc32AsListed,
+// and as FileCrc32 for the first `byteCount` bytes.
+std::uint32_t Crc32AsListedOf(InputFile& file, std::int64_t listedSize);
+std::uint32_t Crc32PrefixOf(InputFile& file, std::int64_t byteCount);
+
 // The block size FileCrc32 reads with.
 std::size_t FileCrc32BlockSize();
 

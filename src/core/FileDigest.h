@@ -21,6 +21,12 @@ struct FileKeys {
 // raise IoError with the texts FileCrc32 uses.
 FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, AlgorithmSet algorithms);
 
+class HashPool;
+// The same from a file opened already (the hashing workers read through this). With a pool, a BLAKE3
+// file alone is read `spreadBytes` at a time and the tree of each read is hashed across the pool.
+FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool = nullptr,
+                        std::size_t spreadBytes = 0);
+
 // The key of one algorithm: CRC-32 takes the fast path of FileCrc32AsListed.
 ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm);
 

@@ -7,7 +7,7 @@
 #include "core/PacedSort.h"
 #include "core/ScanKeys.h"
 #include "platform/Paths.h"
-#include "platform/ReadAhead.h"
+#include "core/KeyAhead.h"
 
 #include <algorithm>
 #include <functional>
@@ -153,7 +153,7 @@ private:
 // handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
 // to its end, so every row is true even when a duplicate is kept.
 // A file the scan will read: read ahead of time, and counted in the work the progress shows.
-void PlanRead(TForm1& form, ReadAhead& ahead, const FolderEntry& file) {
+void PlanRead(TForm1& form, KeyAhead& ahead, const FolderEntry& file) {
     ahead.Plan(file.Name, file.Size);
     form.Progress.Plan(1, file.Size);
 }
@@ -208,7 +208,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         return false;
     };
     {
-        ReadAhead ahead(fs, folder);
+        KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
         for (std::size_t k = 0; k < files.size(); ++k)
             if (ownReads(k)) PlanRead(form, ahead, files[k]);
         for (std::size_t k = 0; k < files.size(); ++k) {
@@ -245,7 +245,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         return groups.CrcOnlyCount() > 0 &&
                (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
     };
-    ReadAhead ahead(fs, folder);
+    KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
     for (std::size_t k = 0; k < files.size(); ++k)
         if (reads(k)) PlanRead(form, ahead, files[k]);
     for (std::size_t k = 0; k < files.size(); ++k) {

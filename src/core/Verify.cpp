@@ -10,7 +10,7 @@
 #include "core/Ordering.h"
 #include "core/SubFolderLookup.h"
 #include "platform/Paths.h"
-#include "platform/ReadAhead.h"
+#include "core/KeyAhead.h"
 #include "readers/Texts.h"
 
 #include <algorithm>
@@ -136,7 +136,7 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
 // of one folder together.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<SubFolderLookup::Found>& present,
                            const std::string& folder, bool listHasSizes, AlgorithmSet algorithms,
-                           const std::function<void()>& step) {
+                           HashWorkers& workers, const std::function<void()>& step) {
     // The files of one folder follow each other and are read as those of the list's folder are: planned ahead
     // from their listing and opened relative to their folder. A digest list that names a file in several
     // algorithms reads it once for all of them: its entries are taken by name.
@@ -150,7 +150,7 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
     auto sizeFits = [&](const TCrcTable& e, std::int64_t size) {
         return !listHasSizes || e.FileSize == NoSize || size == e.FileSize;
     };
-    ReadAhead ahead(fs, folder);
+    KeyAhead ahead(fs, folder, workers, ReadFor(algorithms), algorithms);
     std::vector<bool> planned(order.size());
     {
         std::string last;
@@ -226,7 +226,7 @@ void TForm1::VerifyEntries() {
     {
         const std::vector<SubFolderLookup::Found> present =
             FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
-        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, pace);
+        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, Hashing, pace);
     }
     TakeMovedFilesAsFound(listing);
     std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);

@@ -12,6 +12,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -130,31 +131,44 @@ bool RealFileSystem::FolderExists(const std::string& path) {
     return StatPath(path, st) && S_ISDIR(st.st_mode);
 }
 
-struct RealFileSystem::Ahead : posix::OpenAhead {};
+// The hashing workers open files while the walk may hint, open or forget: one at a time.
+struct RealFileSystem::Ahead : posix::OpenAhead {
+    std::mutex Lock;
+};
 
 RealFileSystem::Ahead& RealFileSystem::ahead() {
     if (!ahead_) ahead_ = std::make_unique<Ahead>();
     return *ahead_;
 }
 
-RealFileSystem::RealFileSystem() = default;
+// Made at once: workers test for it while the walk would make it.
+RealFileSystem::RealFileSystem() : ahead_(std::make_unique<Ahead>()) {}
 RealFileSystem::~RealFileSystem() {
     RealFileSystem::HoldRoots(false);
 }
 
 void RealFileSystem::ForgetHints() {
-    if (ahead_) ahead_->Forget();
+    if (!ahead_) return;
+    const std::lock_guard<std::mutex> held(ahead_->Lock);
+    ahead_->Forget();
 }
 
 void RealFileSystem::WillRead(const std::string& path, std::int64_t size) {
-    if (!HasNul(path)) ahead().Hint(path, size);
+    if (HasNul(path)) return;
+    Ahead& a = ahead();
+    const std::lock_guard<std::mutex> held(a.Lock);
+    a.Hint(path, size);
 }
 
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     RejectNul(path);
     if (ahead_) {
         // A hinted file is a plain file by its listing: no type check, and it may be open already.
-        posix::OpenAhead::Taken t = ahead_->Take(path);
+        posix::OpenAhead::Taken t;
+        {
+            const std::lock_guard<std::mutex> held(ahead_->Lock);
+            t = ahead_->Take(path);
+        }
         if (t.Data) return std::make_unique<ReadAheadFile>(std::move(t.Bytes), t.Data, static_cast<std::size_t>(t.Size));
         if (t.Hinted) {
             if (t.Fd < 0) throw IoErrorFromErrno(errno, path);

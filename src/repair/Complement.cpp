@@ -5,7 +5,7 @@
 #include "app/TallyvaultMain.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
-#include "platform/ReadAhead.h"
+#include "core/KeyAhead.h"
 #include "repair/RepairRun.h"
 #include "repair/RepairTexts.h"
 
@@ -146,7 +146,7 @@ void TForm1::SearchFolder(const std::string& folder, std::int32_t n, bool& autoD
     SortListing(items);
     Progress.FolderSeen(std::count_if(items.begin(), items.end(), [](const FolderEntry& e) { return !e.IsFolder; }));
     // The files the index reads are hinted in the order they are met.
-    ReadAhead ahead(fs, folder);
+    KeyAhead ahead(fs, folder, Hashing, ReadFor(ListAlgorithms), ListAlgorithms);
     auto read = [&](const FolderEntry& item) {
         return RepairRun && !item.IsLink && !item.IsSpecial && !item.IsFolder && RepairRun->Index.Reads(item.Size);
     };

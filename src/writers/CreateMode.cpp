@@ -6,7 +6,7 @@
 #include "core/FileDigest.h"
 #include "core/Ordering.h"
 #include "platform/Paths.h"
-#include "platform/ReadAhead.h"
+#include "core/KeyAhead.h"
 #include "readers/DigestLines.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
@@ -104,7 +104,8 @@ void TForm1::ScanFolder() {
     CrcList.Reserve(entries.size());
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
     auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
-    ReadAhead ahead(fs, BaseFolder);
+    // CRC-32 reads the listed bytes (FileCrc32), a digest the whole file as listed (FileKeyAsListed).
+    KeyAhead ahead(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, kind);
     for (const FolderEntry& e : entries)
         if (plain(e)) {
             ahead.Plan(e.Name, e.Size);

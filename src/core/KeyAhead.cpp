@@ -1,0 +1,364 @@
+#include "core/KeyAhead.h"
+
+#include "core/ByteProgress.h"
+#include "core/FileCrc32.h"
+#include "platform/Paths.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <vector>
+
+namespace tv {
+
+namespace {
+
+// A worker's reading was stopped because its walk ended: nobody waits for the file any more.
+struct WorkStopped {};
+
+// How often a walk waiting for a worker's file hears of its bytes (and lets the window handle events).
+constexpr auto WaitSlice = std::chrono::milliseconds(15);
+
+// Below this a BLAKE3 file is hashed by its worker alone; above, its tree is spread over the pool.
+constexpr std::int64_t SpreadBlake3From = std::int64_t{8} << 20;
+
+} // namespace
+
+struct KeyAhead::State {
+    State(FileSystem& f, std::string dir, KeyRead r, AlgorithmSet a) : fs(f), folder(std::move(dir)), read(r), algorithms(a) {}
+
+    struct Planned {
+        std::string Name;
+        std::int64_t Size;
+    };
+    enum class Stage { Free, Running, Done };
+    struct Slot {
+        std::size_t Job = SIZE_MAX;
+        Stage At = Stage::Free;
+        std::atomic<std::int64_t> Bytes{0}; // read so far by its worker
+        FileKeys Keys;
+        std::exception_ptr Error;
+    };
+
+    FileSystem& fs;
+    const std::string folder;
+    const KeyRead read;
+    const AlgorithmSet algorithms;
+    DiskKind disk = DiskKind::Spinning;
+    unsigned lanes = 1;
+    std::size_t bufferShare = 0; // a spinning disk's file read whole up to this size
+    std::shared_ptr<HashPool> pool;
+
+    std::mutex lock;
+    std::condition_variable laneWake; // a lane may claim a file, take its turn, or stop
+    std::condition_variable done;     // a file is done, or a lane left a file
+    std::vector<Planned> plan;
+    std::vector<Slot> slots; // the file `j` is kept in slots[j % slots.size()]
+    std::size_t claimed = 0;   // files of the plan claimed by lanes, in order
+    std::size_t released = 0;  // files whose slots the walk no longer needs
+    std::size_t announced = 0; // Next() calls
+    std::size_t turn = 0;      // a spinning disk: the file whose reading goes now
+    unsigned lanesLive = 0;    // lanes posted and not yet gone
+    unsigned busy = 0;         // lanes inside a file
+    std::atomic<bool> stop{false};
+
+    bool Claimable() const {
+        return claimed < plan.size() && claimed < released + slots.size() &&
+               slots[claimed % slots.size()].At != Stage::Running;
+    }
+};
+
+namespace {
+
+using State = KeyAhead::State;
+
+// The file the walk announced last, on the walk's thread.
+struct Handed {
+    std::shared_ptr<State> Walk;
+    std::size_t Job = 0;
+};
+thread_local Handed handed;
+
+// A worker's notes of its reading: the bytes go to the file's slot, for the walk to pass on to the
+// progress; a walk that ended stops the reading at its next block.
+class SlotSink final : public ByteProgressSink {
+public:
+    SlotSink(const State& s, State::Slot& slot) : s_(s), slot_(slot) {}
+    void FileBegun(std::int64_t) override {}
+    void BytesRead(std::int64_t bytes) override {
+        slot_.Bytes.fetch_add(bytes, std::memory_order_relaxed);
+        if (s_.stop.load(std::memory_order_relaxed)) throw WorkStopped{};
+    }
+    void FileEnded() override {}
+
+private:
+    const State& s_;
+    State::Slot& slot_;
+};
+
+// A file whose first bytes were read into memory in one go; the rest, if any, comes from the file.
+class PreloadedFile final : public InputFile {
+public:
+    PreloadedFile(std::unique_ptr<InputFile> file, unsigned char* buffer, std::size_t want)
+        : file_(std::move(file)), buffer_(buffer) {
+        while (held_ < want) {
+            const std::size_t got = file_->Read(buffer_ + held_, want - held_);
+            if (got == 0) {
+                ended_ = true;
+                break;
+            }
+            held_ += got;
+        }
+    }
+    // All the reading the file needs was done: it ended, or all that was wanted is held.
+    bool Whole(std::size_t want) const { return ended_ || held_ >= want; }
+    std::size_t Read(void* out, std::size_t size) override {
+        if (at_ < held_) {
+            const std::size_t n = std::min(size, held_ - at_);
+            std::copy_n(buffer_ + at_, n, static_cast<unsigned char*>(out));
+            at_ += n;
+            return n;
+        }
+        if (ended_) return 0;
+        return file_->Read(out, size);
+    }
+    std::int64_t Length() override { return file_->Length(); }
+
+private:
+    std::unique_ptr<InputFile> file_;
+    unsigned char* buffer_;
+    std::size_t held_ = 0, at_ = 0;
+    bool ended_ = false;
+};
+
+FileKeys CrcKeys(std::uint32_t crc) {
+    FileKeys k;
+    k.Have = HashAlgorithm::Crc32;
+    k.Keys[0] = ContentKey::OfCrc(crc);
+    return k;
+}
+
+FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size) {
+    switch (s.read) {
+    case KeyRead::CrcAsListed:
+        return CrcKeys(Crc32AsListedOf(file, size));
+    case KeyRead::CrcPrefix:
+        return CrcKeys(Crc32PrefixOf(file, size));
+    case KeyRead::Keys:
+        break;
+    }
+    // A big BLAKE3 file of a disk that takes readers at once: its tree is hashed across the pool.
+    const bool spread = s.disk != DiskKind::Spinning && s.algorithms == AlgorithmSet(HashAlgorithm::Blake3) &&
+                        size >= SpreadBlake3From;
+    return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr, s.bufferShare);
+}
+
+// The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
+class Turn {
+public:
+    Turn(State& s, std::size_t job) : s_(s), job_(job) {
+        std::unique_lock<std::mutex> held(s_.lock);
+        s_.laneWake.wait(held, [&] { return s_.turn == job_ || s_.stop.load(); });
+        if (s_.turn != job_) throw WorkStopped{};
+        holding_ = true;
+    }
+    ~Turn() { Pass(); }
+    void Pass() {
+        if (!holding_) return;
+        holding_ = false;
+        {
+            const std::lock_guard<std::mutex> held(s_.lock);
+            s_.turn = job_ + 1;
+        }
+        s_.laneWake.notify_all();
+    }
+
+private:
+    State& s_;
+    std::size_t job_;
+    bool holding_ = false;
+};
+
+FileKeys Compute(State& s, std::size_t job, const std::string& path, std::int64_t size) {
+    if (s.disk != DiskKind::Spinning) {
+        std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
+        if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
+        return KeysFrom(s, *file, size);
+    }
+    // One reader at a time: the file is read whole into this worker's share of the buffers when it
+    // fits, and hashed after the next worker began reading; a larger one keeps the turn to its end.
+    Turn turn(s, job);
+    std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
+    if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
+    // As the reading functions ask: a byte past the listed end tells a grown file.
+    const std::size_t want = static_cast<std::size_t>(std::max<std::int64_t>(size, 0)) + (s.read == KeyRead::CrcPrefix ? 0 : 1);
+    const std::size_t held = std::min(want, s.bufferShare);
+    const std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(std::max<std::size_t>(held, 1));
+    PreloadedFile preloaded(std::move(file), buffer.get(), held);
+    if (preloaded.Whole(want)) turn.Pass();
+    return KeysFrom(s, preloaded, size);
+}
+
+void Lane(const std::shared_ptr<State>& walk) {
+    State& s = *walk;
+    std::unique_lock<std::mutex> held(s.lock);
+    // A lane leaves when nothing may be claimed now; Next() posts it again when the walk moves on, so a
+    // pool thread never waits on a walk that does not move.
+    while (!s.stop.load() && s.Claimable()) {
+        const std::size_t job = s.claimed++;
+        State::Slot& slot = s.slots[job % s.slots.size()];
+        slot.Job = job;
+        slot.At = State::Stage::Running;
+        slot.Bytes.store(0, std::memory_order_relaxed);
+        slot.Error = nullptr;
+        const State::Planned planned = s.plan[job];
+        ++s.busy;
+        held.unlock();
+        FileKeys keys;
+        std::exception_ptr error;
+        try {
+            SlotSink sink(s, slot);
+            const ByteProgressScope scope(&sink);
+            keys = Compute(s, job, FolderFile(s.folder, planned.Name), planned.Size);
+        } catch (...) {
+            // Whatever it is, it is this file's failure, raised in the walk when it reads the file.
+            error = std::current_exception();
+        }
+        held.lock();
+        slot.Keys = keys;
+        slot.Error = error;
+        slot.At = State::Stage::Done;
+        --s.busy;
+        s.done.notify_all();
+    }
+    --s.lanesLive;
+    s.done.notify_all();
+}
+
+void PostLanes(const std::shared_ptr<State>& walk) {
+    // Under the walk's lock.
+    while (walk->lanesLive < walk->lanes && walk->Claimable()) {
+        ++walk->lanesLive;
+        walk->pool->Post([walk] { Lane(walk); });
+    }
+}
+
+} // namespace
+
+KeyAhead::KeyAhead(FileSystem& fs, std::string folder, HashWorkers& workers, KeyRead read, AlgorithmSet algorithms)
+    : ahead_(fs, folder) {
+    std::shared_ptr<HashPool> pool = workers.Pool();
+    if (!pool) return;
+    auto s = std::make_shared<State>(fs, std::move(folder), read, algorithms);
+    switch (workers.Disk) {
+    case DiskChoice::Hdd:
+        s->disk = DiskKind::Spinning;
+        break;
+    case DiskChoice::Ssd:
+        s->disk = DiskKind::Solid;
+        break;
+    case DiskChoice::Auto:
+        s->disk = DiskKindOf(s->folder.empty() ? std::string(".") : s->folder);
+        break;
+    }
+    s->lanes = pool->Threads();
+    if (s->disk == DiskKind::Network) s->lanes = std::min(s->lanes, NetworkReaders);
+    s->bufferShare = BufferBudget / s->lanes;
+    s->slots = std::vector<State::Slot>(std::min<std::size_t>(MaxAhead, std::size_t{8} * s->lanes));
+    s->pool = std::move(pool);
+    state_ = std::move(s);
+}
+
+KeyAhead::~KeyAhead() {
+    if (!state_) return;
+    if (handed.Walk == state_) handed = {};
+    State& s = *state_;
+    std::unique_lock<std::mutex> held(s.lock);
+    s.stop.store(true);
+    s.laneWake.notify_all();
+    // Each lane at a file ends it at its next block; lanes not started yet find the walk stopped.
+    s.done.wait(held, [&] { return s.busy == 0; });
+}
+
+void KeyAhead::Plan(const std::string& name, std::int64_t size) {
+    if (!state_) {
+        ahead_.Plan(name, size);
+        return;
+    }
+    const std::lock_guard<std::mutex> held(state_->lock);
+    state_->plan.push_back({name, size});
+}
+
+void KeyAhead::Next() {
+    if (!state_) {
+        ahead_.Next();
+        return;
+    }
+    State& s = *state_;
+    {
+        const std::lock_guard<std::mutex> held(s.lock);
+        if (s.announced >= s.plan.size()) {
+            handed = {};
+            return;
+        }
+        // The file announced before is done with, read or not.
+        s.released = s.announced;
+        handed = {state_, s.announced++};
+        PostLanes(state_);
+    }
+    s.laneWake.notify_all();
+}
+
+std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t size, KeyRead read,
+                                        AlgorithmSet algorithms) {
+    if (!handed.Walk) return std::nullopt;
+    const std::shared_ptr<State> walk = handed.Walk;
+    State& s = *walk;
+    const std::size_t job = handed.Job;
+    {
+        const std::lock_guard<std::mutex> held(s.lock);
+        const State::Planned& p = s.plan[job];
+        if (s.read != read || p.Size != size) return std::nullopt;
+        if (read == KeyRead::Keys && (s.algorithms.Bits() & algorithms.Bits()) != algorithms.Bits()) return std::nullopt;
+        if (FolderFile(s.folder, p.Name) != path) return std::nullopt;
+    }
+    handed = {};
+    // The walk's progress hears of the file as if it read it itself: its bytes as the worker reads them.
+    ReadingFile reading(size);
+    std::int64_t passed = 0;
+    std::unique_lock<std::mutex> held(s.lock);
+    State::Slot& slot = s.slots[job % s.slots.size()];
+    for (;;) {
+        const bool ready = slot.Job == job && slot.At == State::Stage::Done;
+        const std::int64_t bytes = slot.Job == job ? slot.Bytes.load(std::memory_order_relaxed) : 0;
+        if (bytes > passed) {
+            // Handed on outside the lock: the progress may let the window run, or stop the walk.
+            held.unlock();
+            reading.Read(bytes - passed);
+            passed = bytes;
+            held.lock();
+            continue;
+        }
+        if (ready) break;
+        if (s.done.wait_for(held, WaitSlice) == std::cv_status::timeout) {
+            // Nothing new for a while (a slow disk, a big file ahead of this one): the window still runs.
+            held.unlock();
+            reading.Read(0);
+            held.lock();
+        }
+    }
+    FileKeys keys = slot.Keys;
+    const std::exception_ptr error = slot.Error;
+    s.released = std::max(s.released, job + 1);
+    PostLanes(walk);
+    held.unlock();
+    s.laneWake.notify_all();
+    if (error) std::rethrow_exception(error);
+    keys.Have = read == KeyRead::Keys ? algorithms : AlgorithmSet(HashAlgorithm::Crc32);
+    return keys;
+}
+
+} // namespace tv
