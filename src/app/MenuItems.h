@@ -26,4 +26,13 @@ template <class Add> void AddListKindItems(TForm1& f, Add&& add) {
     add(f.WriteBsdTags, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
+// The items of the hashing submenu: the radio group of thread counts, then that of the disks. They change
+// how later commands read, never the one running.
+template <class Add> void AddWorkerItems(TForm1& f, Add&& add) {
+    for (TMenuItem& n : f.ThreadChoices)
+        add(n, MenuClick::Radio, std::function<void()>(), false);
+    for (TMenuItem& d : f.DiskChoices)
+        add(d, MenuClick::Radio, std::function<void()>(), false);
+}
+
 } // namespace tv

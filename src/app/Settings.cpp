@@ -76,6 +76,12 @@ std::vector<Setting> SettingsOf(TForm1& f) {
     for (std::size_t k = 0; k < HashAlgorithmCount; ++k)
         all.push_back(tick(st::KeyListKinds[k], f.ListKinds[k], k == 0));
     all.push_back(tick(st::KeyBsdTags, f.WriteBsdTags, false));
+    static_assert(std::size(st::KeyThreads) == std::size(TForm1::ThreadCounts));
+    for (std::size_t k = 0; k < std::size(f.ThreadChoices); ++k)
+        all.push_back(tick(st::KeyThreads[k], f.ThreadChoices[k], k == 0));
+    static_assert(std::size(st::KeyDisks) == 3);
+    for (std::size_t k = 0; k < std::size(f.DiskChoices); ++k)
+        all.push_back(tick(st::KeyDisks[k], f.DiskChoices[k], k == 0));
     return all;
 }
 
@@ -135,6 +141,7 @@ void TForm1::ReadSettings() {
     IsCreateMode = false;
     // One kind of list is always chosen: the first ticked one in a hand-edited file, else CRC-32.
     SetCreateAlgorithm(CreateAlgorithm());
+    UseWorkerChoices();
     if (FixFolder.Checked() && !fs.FolderExists(FixedComplementFolder)) FixFolder.SetChecked(false);
     const ScreenMetrics screen = ui.Screen();
     Bounds.MinWidth = MinWidthForDpi(screen.Dpi);

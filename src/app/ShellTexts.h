@@ -30,6 +30,10 @@ inline constexpr const char* KeyListKinds[] = {
     "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>", "Write Lists <BLAKE2b>",
     "Write Lists <BLAKE3>"};
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
+// The hashing: one key per item of each radio group, in the order of TForm1's items.
+inline constexpr const char* KeyThreads[] = {"Hash Threads <Cores>", "Hash Threads <1>", "Hash Threads <2>",
+                                             "Hash Threads <4>", "Hash Threads <8>"};
+inline constexpr const char* KeyDisks[] = {"Hash Disk <Auto>", "Hash Disk <HDD>", "Hash Disk <SSD>"};
 inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
 
 // The complement summary and the status texts of the option commands.

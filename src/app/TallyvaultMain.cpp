@@ -18,6 +18,8 @@ TForm1::TForm1(Ui& u, FileSystem& f) : ui(u), fs(f) {
                        {"Same File", 500, TListColumn::Align::Left}};
     DblInq.SetChecked(true);
     ListKinds[0].SetChecked(true);
+    ThreadChoices[0].SetChecked(true);
+    DiskChoices[0].SetChecked(true);
 }
 
 bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenWhileRunning) {
@@ -86,11 +88,50 @@ void TForm1::ClickListKind(TMenuItem& item) {
         m.SetChecked(&m == &item);
 }
 
+namespace {
+template <std::size_t N> bool OneOf(const TMenuItem (&items)[N], const TMenuItem& item) {
+    return std::any_of(std::begin(items), std::end(items), [&](const TMenuItem& m) { return &m == &item; });
+}
+} // namespace
+
+namespace {
+// Ticks `item` alone among `items`; false when it is none of them.
+template <std::size_t N> bool TickAlone(TMenuItem (&items)[N], const TMenuItem& item) {
+    if (!OneOf(items, item)) return false;
+    for (TMenuItem& m : items)
+        m.SetChecked(&m == &item);
+    return true;
+}
+// The first ticked item, or the first item when none is.
+template <std::size_t N> std::size_t FirstTicked(const TMenuItem (&items)[N]) {
+    for (std::size_t k = 0; k < N; ++k)
+        if (items[k].Checked()) return k;
+    return 0;
+}
+} // namespace
+
+void TForm1::ClickWorkerChoice(TMenuItem& item) {
+    if (!TickAlone(ThreadChoices, item)) TickAlone(DiskChoices, item);
+    UseWorkerChoices();
+}
+
+void TForm1::UseWorkerChoices() {
+    const std::size_t threads = FirstTicked(ThreadChoices);
+    const std::size_t disk = FirstTicked(DiskChoices);
+    TickAlone(ThreadChoices, ThreadChoices[threads]);
+    TickAlone(DiskChoices, DiskChoices[disk]);
+    Hashing.Threads = ThreadCounts[threads];
+    Hashing.Disk = disk == 1 ? DiskChoice::Hdd : disk == 2 ? DiskChoice::Ssd : DiskChoice::Auto;
+}
+
 void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
-    const bool listKind =
-        std::any_of(std::begin(ListKinds), std::end(ListKinds), [&](const TMenuItem& m) { return &m == &item; });
+    const bool listKind = OneOf(ListKinds, item);
+    const bool workers = OneOf(ThreadChoices, item) || OneOf(DiskChoices, item);
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
-    if (click == MenuClick::Radio) listKind ? ClickListKind(item) : ClickDuplicateOption(item);
+    if (click == MenuClick::Radio && workers)
+        ClickWorkerChoice(item);
+    else if (click == MenuClick::Radio)
+        listKind ? ClickListKind(item) : ClickDuplicateOption(item);
     if (command) command();
 }
 

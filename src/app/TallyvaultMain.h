@@ -144,6 +144,23 @@ public:
                                                {"BLAKE2b(&K)", true, true},
                                                {"BLAKE3(&E)", true, true}};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
+    // How files are hashed (core/KeyAhead.h): the number of threads (the machine's cores, or a fixed
+    // number; one reads and hashes each file in turn) and how the disk is read (asked of the system, one
+    // file at a time as a spinning disk wants, or several at once as a solid-state disk allows).
+    TMenuItem WorkersMenu{"ハッシュ計算(&H)"}; // the submenu of the items below
+    static constexpr int ThreadCounts[5] = {0, 1, 2, 4, 8};
+    TMenuItem ThreadChoices[5] = {{"スレッド数：コア数(&A)", true, true},
+                                  {"1 スレッド(&1)", true, true},
+                                  {"2 スレッド(&2)", true, true},
+                                  {"4 スレッド(&4)", true, true},
+                                  {"8 スレッド(&8)", true, true}};
+    TMenuItem DiskChoices[3] = {{"ディスク：自動判別(&D)", true, true},
+                                {"HDD：1ファイルずつ読む(&H)", true, true},
+                                {"SSD：複数ファイルを同時に読む(&S)", true, true}};
+    // A click on one of them: ticks it alone in its group, and the hashing follows.
+    void ClickWorkerChoice(TMenuItem& item);
+    // The hashing as the ticked items say (the first ticked of each group; none: the first item).
+    void UseWorkerChoices();
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.

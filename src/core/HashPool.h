@@ -45,8 +45,10 @@ enum class DiskChoice { Auto, Hdd, Ssd };
 class HashWorkers {
 public:
     static constexpr int MaxThreads = 32;
+    // What a new form starts with, before its settings are read (a test run may choose it for all).
+    static inline int DefaultThreads = 0;
     // 0: as many as the machine has cores; 1: no workers at all, the walk reads and hashes itself.
-    int Threads = 0;
+    int Threads = DefaultThreads;
     DiskChoice Disk = DiskChoice::Auto;
 
     // The number of hashing threads the settings come to.

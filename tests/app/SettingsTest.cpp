@@ -97,6 +97,39 @@ TEST(Settings, OptionsWidthsAndBoundsSurviveARestartAndUnknownKeysStay) {
     EXPECT_NE(s.Ini().find("my own=1\n"), std::string::npos);
 }
 
+TEST(Settings, TheHashingChoicesSurviveARestartAndAHandEditedFileKeepsOneOfEach) {
+    ShellForm s;
+    s.form->FormCreate({});
+    TForm1& f = *s.form;
+    EXPECT_EQ(f.Hashing.Threads, 0); // the machine's cores
+    EXPECT_EQ(f.Hashing.Disk, DiskChoice::Auto);
+    f.ClickMenuItem(f.ThreadChoices[3], MenuClick::Radio, {});
+    f.ClickMenuItem(f.DiskChoices[1], MenuClick::Radio, {});
+    EXPECT_EQ(f.Hashing.Threads, 4);
+    EXPECT_EQ(f.Hashing.Disk, DiskChoice::Hdd);
+    EXPECT_FALSE(f.ThreadChoices[0].Checked());
+    EXPECT_FALSE(f.DiskChoices[0].Checked());
+    f.FormDestroy();
+    EXPECT_NE(s.Ini().find("\nHash Threads <4>=1\n"), std::string::npos);
+    EXPECT_NE(s.Ini().find("\nHash Disk <HDD>=1\n"), std::string::npos);
+
+    s.Reset();
+    s.form->FormCreate({});
+    EXPECT_EQ(s.form->Hashing.Threads, 4);
+    EXPECT_EQ(s.form->Hashing.Disk, DiskChoice::Hdd);
+
+    // Two ticked in a group: the first counts. None ticked: the first item.
+    s.dir.Write("Tallyvault.ini", "[Tallyvault]\nHash Threads <Cores>=0\nHash Threads <1>=1\nHash Threads <8>=1\n"
+                                  "Hash Disk <Auto>=0\n");
+    s.Reset();
+    s.form->FormCreate({});
+    TForm1& g = *s.form;
+    EXPECT_EQ(g.Hashing.Threads, 1);
+    EXPECT_FALSE(g.ThreadChoices[4].Checked());
+    EXPECT_EQ(g.Hashing.Disk, DiskChoice::Auto);
+    EXPECT_TRUE(g.DiskChoices[0].Checked());
+}
+
 TEST(Settings, GarbageValuesFallBackToDefaultsAndTheWindowStaysOnScreen) {
     const struct {
         const char* Text;

@@ -1,6 +1,19 @@
 #include "support/FakeUi.h"
 
+#include "core/HashPool.h"
+
+#include <cstdlib>
+
 namespace tv::test {
+
+namespace {
+// TV_TEST_THREADS=N runs every form of a suite with N hashing threads (1: the walk alone), so that the
+// same suite proves both paths give the same rows.
+const bool threadsChosen = [] {
+    if (const char* n = std::getenv("TV_TEST_THREADS")) HashWorkers::DefaultThreads = std::atoi(n);
+    return true;
+}();
+} // namespace
 
 DuplicateAnswer FakeUi::AskDuplicate(const std::string& text) {
     DuplicateQuestions.push_back(text);

@@ -105,6 +105,7 @@ void FaultyFileSystem::Off() {
 }
 
 bool FaultyFileSystem::Hit(Op op, bool loud, const char* name, const std::string& path) {
+    const std::lock_guard<std::mutex> held(hitLock_);
     if (!active_ || !Applies(fault_, op)) return false;
     ++count_;
     if (count_ != failAt_) return false;

@@ -5,6 +5,8 @@
 // runtime's text, the system's error of the kind and the path.
 #include "platform/FileSystem.h"
 
+#include <mutex>
+
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -74,6 +76,7 @@ public:
 
 private:
     FileSystem& inner_;
+    std::mutex hitLock_; // the hashing workers open and read files while the walk runs
     bool active_ = false;
     Fault fault_ = Fault::NotFound;
     int failAt_ = 0;

@@ -102,6 +102,17 @@ void MainWindow::BuildMenus() {
         if (click == Click::Radio) kindGroup->addAction(action);
     });
 
+    QMenu* workers = option->addMenu(Q(f.WorkersMenu.Caption()));
+    workers->setObjectName(QStringLiteral("WorkersMenu"));
+    auto* threadGroup = new QActionGroup(this);
+    auto* diskGroup = new QActionGroup(this);
+    AddWorkerItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        if (&item == &f.DiskChoices[0]) workers->addSeparator();
+        QAction* action = AddItem(workers, item, click, std::move(command), evenWhileRunning);
+        (&item >= f.DiskChoices && &item < f.DiskChoices + std::size(f.DiskChoices) ? diskGroup : threadGroup)
+            ->addAction(action);
+    });
+
     QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
     tools->setObjectName(QStringLiteral("T1"));
     AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });

@@ -139,6 +139,13 @@ void Win32Window::BuildMenus() {
         AddItem(kinds, item, click, std::move(command), evenWhileRunning);
     });
 
+    HMENU workers = ::CreatePopupMenu();
+    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(workers), W(f.WorkersMenu.Caption()).c_str());
+    AddWorkerItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        if (&item == &f.DiskChoices[0]) ::AppendMenuW(workers, MF_SEPARATOR, 0, nullptr);
+        AddItem(workers, item, click, std::move(command), evenWhileRunning);
+    });
+
     HMENU tools = sub(L"\u30C4\u30FC\u30EB(&T)");
     AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
 
