@@ -478,6 +478,7 @@ private:
                  std::vector<std::int32_t>& changed);
     // Checks entry i against its own file alone (after a rename brought it there).
     void RecheckOwnFile(std::int32_t i);
+    void RecheckOwnFiles(const std::vector<std::int32_t>& rows);
 };
 
 } // namespace tv

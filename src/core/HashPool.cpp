@@ -1,12 +1,14 @@
 #include "core/HashPool.h"
 
+#include "platform/Process.h"
+
 #include <algorithm>
 #include <atomic>
 #include <exception>
 
 namespace tv {
 
-HashPool::HashPool(unsigned threads) {
+HashPool::HashPool(unsigned threads) : madeBy_(ProcessId()) {
     threads_.reserve(threads);
     for (unsigned k = 0; k < threads; ++k)
         threads_.emplace_back([this] { Run(); });
@@ -89,6 +91,11 @@ unsigned HashWorkers::Count() const {
 std::shared_ptr<HashPool> HashWorkers::Pool() {
     const unsigned n = Count();
     if (n <= 1) return nullptr;
+    if (pool_ && pool_->MadeBy() != ProcessId()) {
+        // Made before this process was forked from its parent: its threads are not here, and joining
+        // them would fail. It is left as it is, and the child makes a pool of its own.
+        new std::shared_ptr<HashPool>(std::move(pool_));
+    }
     if (!pool_ || pool_->Threads() != n) pool_ = std::make_shared<HashPool>(n);
     return pool_;
 }

@@ -22,6 +22,8 @@ public:
     HashPool& operator=(const HashPool&) = delete;
 
     unsigned Threads() const { return static_cast<unsigned>(threads_.size()); }
+    // The process that made the pool: a child of fork() has none of its threads.
+    long MadeBy() const { return madeBy_; }
     void Post(std::function<void()> task);
 
     // Runs f(0) ... f(count - 1), on the pool's threads and the caller's own, and returns when all have
@@ -36,6 +38,7 @@ private:
     std::deque<std::function<void()>> tasks_;
     bool ending_ = false;
     std::vector<std::thread> threads_;
+    long madeBy_;
 };
 
 enum class DiskChoice { Auto, Hdd, Ssd };

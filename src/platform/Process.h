@@ -12,6 +12,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv);
 // Prepares standard output and error for UTF-8 text (the Windows console's code page); nothing on POSIX.
 void UseUtf8Console();
 
+// This process's number: a child made by fork() has another one, and none of its parent's threads.
+long ProcessId();
+
 // Standard error is a terminal (a console on Windows), not a file or a pipe.
 bool StandardErrorIsTerminal();
 

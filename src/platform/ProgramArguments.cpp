@@ -16,6 +16,10 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 
 void UseUtf8Console() {}
 
+long ProcessId() {
+    return static_cast<long>(::getpid());
+}
+
 bool StandardErrorIsTerminal() {
     return ::isatty(STDERR_FILENO) == 1;
 }

@@ -11,6 +11,7 @@
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
 #include "repair/Confine.h"
+#include "core/KeyAhead.h"
 #include "repair/RepairPlan.h"
 #include "repair/RepairTexts.h"
 
@@ -381,8 +382,7 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
         } else {
             // Only the rows that changed are checked again; the others keep their marks and finds, so the
             // user can try again without searching again.
-            for (std::int32_t i : changed)
-                RecheckOwnFile(i);
+            RecheckOwnFiles(changed);
             ShowEntries();
         }
         MovedIntact.clear();
@@ -514,6 +514,27 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
         }
     }
     journal->Finish();
+}
+
+// With hashing workers the files are hashed ahead, in the order they are checked; with one thread each
+// is read as it is checked.
+void TForm1::RecheckOwnFiles(const std::vector<std::int32_t>& rows) {
+    std::optional<KeyAhead> ahead;
+    std::vector<bool> planned(rows.size());
+    if (Hashing.Count() > 1) {
+        ahead.emplace(fs, std::string(), Hashing, ReadFor(ListAlgorithms), ListAlgorithms);
+        for (std::size_t k = 0; k < rows.size(); ++k) {
+            const TCrcTable& e = EntryTable[rows[k]];
+            const FileIdentity id = fs.Identify(EntryPath(rows[k]), true);
+            if (!id.Exists || !id.IsFile || (ListHasSizes && e.FileSize != NoSize && id.Size != e.FileSize)) continue;
+            ahead->Plan(EntryPath(rows[k]), id.Size);
+            planned[k] = true;
+        }
+    }
+    for (std::size_t k = 0; k < rows.size(); ++k) {
+        if (planned[k]) ahead->Next();
+        RecheckOwnFile(rows[k]);
+    }
 }
 
 void TForm1::RecheckOwnFile(std::int32_t i) {

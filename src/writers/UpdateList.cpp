@@ -5,6 +5,7 @@
 #include "core/EntryNames.h"
 #include "core/FileCrc32.h"
 #include "core/FileDigest.h"
+#include "core/KeyAhead.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <map>
+#include <optional>
 
 namespace tv {
 
@@ -144,7 +146,15 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
         Progress.Plan(1, sizes.back());
         ReportProgress();
     }
+    // With hashing workers the new files are hashed ahead, in the order they are read here.
+    std::optional<KeyAhead> ahead;
+    if (Hashing.Count() > 1) {
+        ahead.emplace(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, kind);
+        for (std::size_t k = 0; k < found.Names.size(); ++k)
+            ahead->Plan(found.Names[k], sizes[k]);
+    }
     for (std::size_t k = 0; k < found.Names.size(); ++k) {
+        if (ahead) ahead->Next();
         FolderEntry e;
         e.Name = found.Names[k];
         e.Size = sizes[k];

@@ -24,6 +24,10 @@ void UseUtf8Console() {
 
 void KeepFreedMemory(bool) {}
 
+long ProcessId() {
+    return static_cast<long>(::GetCurrentProcessId());
+}
+
 bool StandardErrorIsTerminal() {
     // A console answers its mode; the NUL device is a character device too, but has none.
     const HANDLE err = ::GetStdHandle(STD_ERROR_HANDLE);
