@@ -47,7 +47,7 @@ enum class DiskChoice { Auto, Hdd, Ssd };
 // and the command line's --threads and --disk.
 class HashWorkers {
 public:
-    static constexpr int MaxThreads = 32;
+    static constexpr int MaxThreads = 16;
     // What a new form starts with, before its settings are read (a test run may choose it for all).
     static inline int DefaultThreads = 0;
     // 0: as many as the machine has cores; 1: no workers at all, the walk reads and hashes itself.

@@ -19,6 +19,9 @@ namespace {
 // A worker's reading was stopped because its walk ended: nobody waits for the file any more.
 struct WorkStopped {};
 
+// A file read without waiting for a turn.
+constexpr std::size_t NoTurn = SIZE_MAX;
+
 // How often a walk waiting for a worker's file hears of its bytes (and lets the window handle events).
 constexpr auto WaitSlice = std::chrono::milliseconds(15);
 
@@ -48,6 +51,7 @@ struct KeyAhead::State {
     const KeyRead read;
     const AlgorithmSet algorithms;
     DiskKind disk = DiskKind::Spinning;
+    bool namedDisk = false; // by the user's choice, not by asking the system
     unsigned lanes = 1;
     std::size_t bufferShare = 0; // a spinning disk's file read whole up to this size
     std::shared_ptr<HashPool> pool;
@@ -60,7 +64,8 @@ struct KeyAhead::State {
     std::size_t claimed = 0;   // files of the plan claimed by lanes, in order
     std::size_t released = 0;  // files whose slots the walk no longer needs
     std::size_t announced = 0; // Next() calls
-    std::size_t turn = 0;      // a spinning disk: the file whose reading goes now
+    std::size_t tickets = 0;   // a spinning disk: turns handed out to files, in the plan's order
+    std::size_t turn = 0;      // the turn whose reading goes now
     unsigned lanesLive = 0;    // lanes posted and not yet gone
     unsigned busy = 0;         // lanes inside a file
     std::atomic<bool> stop{false};
@@ -141,7 +146,8 @@ FileKeys CrcKeys(std::uint32_t crc) {
     return k;
 }
 
-FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size) {
+// `spreadable`: the file is read without turns, so a big BLAKE3 one may have its tree hashed across the pool.
+FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size, bool spreadable) {
     switch (s.read) {
     case KeyRead::CrcAsListed:
         return CrcKeys(Crc32AsListedOf(file, size));
@@ -151,7 +157,7 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size) {
         break;
     }
     // A big BLAKE3 file of a disk that takes readers at once: its tree is hashed across the pool.
-    const bool spread = s.disk != DiskKind::Spinning && s.algorithms == AlgorithmSet(HashAlgorithm::Blake3) &&
+    const bool spread = spreadable && s.algorithms == AlgorithmSet(HashAlgorithm::Blake3) &&
                         size >= SpreadBlake3From;
     return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr, s.bufferShare);
 }
@@ -159,7 +165,7 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size) {
 // The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
 class Turn {
 public:
-    Turn(State& s, std::size_t job) : s_(s), job_(job) {
+    Turn(State& s, std::size_t ticket) : s_(s), job_(ticket) {
         std::unique_lock<std::mutex> held(s_.lock);
         s_.laneWake.wait(held, [&] { return s_.turn == job_ || s_.stop.load(); });
         if (s_.turn != job_) throw WorkStopped{};
@@ -182,24 +188,29 @@ private:
     bool holding_ = false;
 };
 
-FileKeys Compute(State& s, std::size_t job, const std::string& path, std::int64_t size) {
-    if (s.disk != DiskKind::Spinning) {
+FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int64_t size) {
+    if (ticket == NoTurn) {
         std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
         if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
-        return KeysFrom(s, *file, size);
+        return KeysFrom(s, *file, size, true);
     }
     // One reader at a time: the file is read whole into this worker's share of the buffers when it
     // fits, and hashed after the next worker began reading; a larger one keeps the turn to its end.
-    Turn turn(s, job);
+    Turn turn(s, ticket);
     std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
     if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
     // As the reading functions ask: a byte past the listed end tells a grown file.
     const std::size_t want = static_cast<std::size_t>(std::max<std::int64_t>(size, 0)) + (s.read == KeyRead::CrcPrefix ? 0 : 1);
     const std::size_t held = std::min(want, s.bufferShare);
     const std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(std::max<std::size_t>(held, 1));
+    const std::optional<std::uint64_t> waitedBefore = WaitedReadsOfThisThread();
     PreloadedFile preloaded(std::move(file), buffer.get(), held);
-    if (preloaded.Whole(want)) turn.Pass();
-    return KeysFrom(s, preloaded, size);
+    // A big file whose first share came from the page cache without a wait (a disk found by asking
+    // the system): its rest is read without the turn, and spread like a solid-state disk's.
+    const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
+    const bool cached = !s.namedDisk && waitedBefore && waitedAfter && *waitedBefore == *waitedAfter;
+    if (preloaded.Whole(want) || cached) turn.Pass();
+    return KeysFrom(s, preloaded, size, cached);
 }
 
 void Lane(const std::shared_ptr<State>& walk) {
@@ -215,6 +226,10 @@ void Lane(const std::shared_ptr<State>& walk) {
         slot.Bytes.store(0, std::memory_order_relaxed);
         slot.Error = nullptr;
         const State::Planned planned = s.plan[job];
+        // A spinning disk is read in turns, in the plan's order. One found by asking the system is not,
+        // while its files come from the page cache (which costs no seeks); one the user named always is.
+        const bool turns = s.disk == DiskKind::Spinning && (s.namedDisk || !ReadsServedFromCache());
+        const std::size_t ticket = turns ? s.tickets++ : NoTurn;
         ++s.busy;
         held.unlock();
         FileKeys keys;
@@ -222,7 +237,7 @@ void Lane(const std::shared_ptr<State>& walk) {
         try {
             SlotSink sink(s, slot);
             const ByteProgressScope scope(&sink);
-            keys = Compute(s, job, FolderFile(s.folder, planned.Name), planned.Size);
+            keys = Compute(s, ticket, FolderFile(s.folder, planned.Name), planned.Size);
         } catch (...) {
             // Whatever it is, it is this file's failure, raised in the walk when it reads the file.
             error = std::current_exception();
@@ -256,6 +271,7 @@ KeyAhead::KeyAhead(FileSystem& fs, std::string folder, HashWorkers& workers, Key
     switch (workers.Disk) {
     case DiskChoice::Hdd:
         s->disk = DiskKind::Spinning;
+        s->namedDisk = true;
         break;
     case DiskChoice::Ssd:
         s->disk = DiskKind::Solid;

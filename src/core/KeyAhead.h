@@ -51,9 +51,9 @@ public:
     static constexpr std::size_t MaxAhead = 256;
     // What the workers of one walk hold of the files they read, besides each thread's read block (1 MiB):
     // a spinning disk's file that fits its worker's share is read whole before it is hashed, and a big
-    // BLAKE3 file is read a share at a time to hash its pieces at once. With at most 32 threads, reads
-    // in flight stay below 64 MiB whatever the number of files.
-    static constexpr std::size_t BufferBudget = std::size_t{32} << 20;
+    // BLAKE3 file is read a share at a time to hash its pieces at once (a file may hold both). With at
+    // most 16 threads, reads in flight stay within 64 MiB whatever the number of files.
+    static constexpr std::size_t BufferBudget = std::size_t{24} << 20;
     // Readers at once on a network or FUSE file system.
     static constexpr unsigned NetworkReaders = 4;
 

@@ -16,6 +16,12 @@ enum class DiskKind { Spinning, Solid, Network };
 // every folder of a walk costs one stat each.
 DiskKind DiskKindOf(const std::string& path);
 
+// Whether the files read of late came from the page cache, with no wait for a disk: then readers at
+// once cost no seeks, whatever the disk. False where it is not known.
+bool ReadsServedFromCache();
+// The reads of this thread so far that had to wait for a disk; nothing where that cannot be told.
+std::optional<std::uint64_t> WaitedReadsOfThisThread();
+
 // Linux: the block devices under a sysfs tree (`root` is "/sys" on a live system, a folder of a test's
 // making otherwise). A device is named by its "major:minor"; a partition counts as its disk, a
 // device-mapper or md device as the devices beneath it (spinning if any of them spins), a loop device as

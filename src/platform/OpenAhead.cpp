@@ -1,5 +1,7 @@
 #include "platform/OpenAhead.h"
 
+#include "platform/Disks.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -16,6 +18,10 @@ namespace {
 std::atomic<int> cachedStreak{1 << 20};
 constexpr int WarmAfter = 256;
 std::atomic<bool> noWaitWorks{true};
+// The same streak as seen: none at start, where cachedStreak assumes a warm cache.
+std::atomic<int> seenCached{0};
+// This thread's reads that found their data not cached.
+thread_local std::uint64_t waitedReads = 0;
 
 bool Cold() {
     return cachedStreak.load(std::memory_order_relaxed) < WarmAfter;
@@ -29,6 +35,24 @@ std::atomic<int> noAtimeRefusals{0};
 constexpr int NoAtimeGivenUp = 8;
 
 } // namespace
+
+} // namespace tv::posix
+
+namespace tv {
+
+bool ReadsServedFromCache() {
+    return posix::noWaitWorks.load(std::memory_order_relaxed) &&
+           posix::seenCached.load(std::memory_order_relaxed) >= posix::WarmAfter;
+}
+
+std::optional<std::uint64_t> WaitedReadsOfThisThread() {
+    if (!posix::noWaitWorks.load(std::memory_order_relaxed)) return std::nullopt;
+    return posix::waitedReads;
+}
+
+} // namespace tv
+
+namespace tv::posix {
 
 int OpenForReading(int dir, const char* path) {
     constexpr int plain = O_RDONLY | O_CLOEXEC | O_NONBLOCK;
@@ -54,6 +78,8 @@ ssize_t ReadFile(int fd, void* buffer, std::size_t size) {
                 if (n > 0) {
                     int s = cachedStreak.load(std::memory_order_relaxed);
                     if (s < WarmAfter) cachedStreak.store(s + 1, std::memory_order_relaxed);
+                    s = seenCached.load(std::memory_order_relaxed);
+                    if (s < WarmAfter) seenCached.store(s + 1, std::memory_order_relaxed);
                 }
                 return n;
             }
@@ -61,7 +87,11 @@ ssize_t ReadFile(int fd, void* buffer, std::size_t size) {
             if (n < 0 && (errno == EOPNOTSUPP || errno == ENOSYS)) noWaitWorks.store(false, std::memory_order_relaxed);
             // EAGAIN: not cached, and the wait is the disk's; 0: the end of the file or nothing cached
             // at it; either way the blocking read below answers.
-            if (n < 0 && errno == EAGAIN) cachedStreak.store(0, std::memory_order_relaxed);
+            if (n < 0 && errno == EAGAIN) {
+                ++waitedReads;
+                cachedStreak.store(0, std::memory_order_relaxed);
+                seenCached.store(0, std::memory_order_relaxed);
+            }
             break;
         }
     }

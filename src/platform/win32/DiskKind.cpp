@@ -39,6 +39,14 @@ DiskKind AskVolume(const std::wstring& volumeRoot) {
 
 } // namespace
 
+bool ReadsServedFromCache() {
+    return false; // not asked of the system here: a spinning disk is read one file at a time
+}
+
+std::optional<std::uint64_t> WaitedReadsOfThisThread() {
+    return std::nullopt;
+}
+
 DiskKind DiskKindOf(const std::string& path) {
     std::wstring wide;
     try {
