@@ -351,10 +351,12 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
         const bool ready = slot.Job == job && slot.At == State::Stage::Done;
         const std::int64_t bytes = slot.Job == job ? slot.Bytes.load(std::memory_order_relaxed) : 0;
         if (bytes > passed) {
-            // Handed on outside the lock: the progress may let the window run, or stop the walk.
+            // Handed on outside the lock, a read block at a time as the walk's own reading would: the
+            // progress may let the window run between blocks, or stop the walk.
             held.unlock();
-            reading.Read(bytes - passed);
-            passed = bytes;
+            const std::int64_t block = static_cast<std::int64_t>(FileCrc32BlockSize());
+            for (; passed < bytes; passed = std::min(bytes, passed + block))
+                reading.Read(std::min(block, bytes - passed));
             held.lock();
             continue;
         }
