@@ -261,6 +261,19 @@ void PostLanes(const std::shared_ptr<State>& walk) {
     }
 }
 
+// Files of a CRC-32 walk this small on average are read by the walk itself (measured: 100,000 files of
+// 1 KiB took 1.2 times as long on two workers as on one thread reading in batches).
+constexpr std::int64_t SmallCrcMean = std::int64_t{256} << 10;
+
+bool SmallCrcFiles(State& s) {
+    const std::lock_guard<std::mutex> held(s.lock);
+    if (s.read == KeyRead::Keys || s.plan.empty()) return false;
+    std::int64_t bytes = 0;
+    for (const State::Planned& p : s.plan)
+        bytes += std::max<std::int64_t>(p.Size, 0);
+    return bytes / static_cast<std::int64_t>(s.plan.size()) < SmallCrcMean;
+}
+
 } // namespace
 
 KeyAhead::KeyAhead(FileSystem& fs, std::string folder, HashWorkers& workers, KeyRead read, AlgorithmSet algorithms)
@@ -309,6 +322,13 @@ void KeyAhead::Plan(const std::string& name, std::int64_t size) {
 }
 
 void KeyAhead::Next() {
+    if (state_ && state_->announced == 0 && SmallCrcFiles(*state_)) {
+        // The CRC-32 of small files costs less than handing them over: the walk reads them itself,
+        // in batches where the file system reads ahead (as with one thread).
+        for (const State::Planned& p : state_->plan)
+            ahead_.Plan(p.Name, p.Size);
+        state_.reset();
+    }
     if (!state_) {
         ahead_.Next();
         return;
