@@ -25,10 +25,11 @@ LIST_NAMES = {
 # Kinds our create writes, with the peers that read them (a .csv has none).
 CREATE_EXTS = [".sfv", ".md5", ".sha1", ".sha256", ".sha512", ".b2", ".b3", ".csv"]
 PEER_WRITERS = ["cksfv", "rhash-simple-md5", "rhash-simple-sha256", "rhash-bsd-sha256", "rhash-bsd-sha1",
-                "rhash-sfv", "md5sum", "sha1sum", "sha256sum", "sha256sum-tag", "sha512sum", "b2sum",
+                "rhash-sfv", "rhash-r-sfv", "md5sum", "sha1sum", "sha256sum", "sha256sum-tag", "sha512sum", "b2sum",
                 "b2sum-256", "b3sum"]
 WRITER_EXT = {"cksfv": ".sfv", "rhash-simple-md5": ".md5", "rhash-simple-sha256": ".sha256",
-              "rhash-bsd-sha256": ".sha256", "rhash-bsd-sha1": ".sha1", "rhash-sfv": ".sfv", "md5sum": ".md5",
+              "rhash-bsd-sha256": ".sha256", "rhash-bsd-sha1": ".sha1", "rhash-sfv": ".sfv", "rhash-r-sfv": ".sfv",
+              "md5sum": ".md5",
               "sha1sum": ".sha1", "sha256sum": ".sha256", "sha256sum-tag": ".sha256", "sha512sum": ".sha512",
               "b2sum": ".b2", "b2sum-256": ".b2", "b3sum": ".b3"}
 RESHAPES = ["crlf", "bom", "utf16", "cp932", "comment", "cut"]

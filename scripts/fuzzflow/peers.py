@@ -14,6 +14,7 @@ WRITERS = {
     "rhash-bsd-sha256": (["rhash", "--bsd", "--sha256"], ".sha256", ["rhash", "-c"]),
     "rhash-bsd-sha1": (["rhash", "--bsd", "--sha1"], ".sha1", ["rhash", "-c"]),
     "rhash-sfv": (["rhash", "--sfv"], ".sfv", ["rhash", "-c"]),
+    "rhash-r-sfv": (["rhash", "-r", "--sfv"], ".sfv", ["rhash", "-c"]),
     "md5sum": (["md5sum"], ".md5", ["md5sum", "-c"]),
     "sha1sum": (["sha1sum"], ".sha1", ["sha1sum", "-c"]),
     "sha256sum": (["sha256sum"], ".sha256", ["sha256sum", "-c"]),

@@ -216,6 +216,8 @@ class World:
             shutil.copyfile(src, dst)
 
     def _writer_names(self, op):
+        if op["writer"].startswith("rhash-r"):
+            return ["."]  # the whole tree, the list being written included, as `rhash -r . > list` does
         names = []
         for n in op["names"]:
             if not os.path.lexists(os.path.join(self.setdir, n)) or os.path.isdir(os.path.join(self.setdir, n)):
