@@ -87,7 +87,7 @@ def generate(seed):
             return
         ops.append({"op": "create", "out": lst, "recursive": rng.random() < 0.5,
                     "tag": ext not in (".sfv", ".csv", ".b3") and rng.random() < 0.3,
-                    "cp932": rng.random() < 0.1})
+                    "cp932": rng.random() < 0.1, "keep_going": rng.random() < 0.5})
         lists.append(lst)
 
     for _ in range(rng.choice([1, 1, 2])):
@@ -97,7 +97,7 @@ def generate(seed):
 
     def damage():
         kind = rng.choice(["flip", "truncate", "rename", "move", "delete", "copy", "new", "edit", "tosrc",
-                           "tosrc", "edit-append", "dup-src"])
+                           "tosrc", "edit-append", "dup-src", "unreadable"])
         n = rng.choice(files)
         p = "set/" + n
         if kind == "flip":
@@ -121,6 +121,8 @@ def generate(seed):
         elif kind == "tosrc":
             ops.append({"op": "rename", "path": p, "to": "src/" + rng.choice(["found/", "", "deep/er/"]) +
                         n.split("/")[-1].replace("\\", "_") + rng.choice(["", ".moved"])})
+        elif kind == "unreadable":
+            ops.append({"op": "unreadable", "path": p})
         elif kind == "dup-src":
             ops.append({"op": "copy", "path": p, "to": "src/copy-" + n.split("/")[-1].replace("\\", "_")})
         elif kind == "edit-append" and lists:
@@ -130,16 +132,15 @@ def generate(seed):
             writer = next((o["writer"] for o in ops if o["op"] == "list" and o["list"] == lst), None)
             ops.append({"op": "copy", "path": p, "to": p + ".bak"})
             ops.append({"op": "file", "path": p, "data": _content(rng, pool)})
-            if writer and writer not in ("cksfv", "rhash-sfv"):
-                ops.append({"op": "append", "list": lst, "writer": writer, "names": [n]})
-            elif writer:
+            if writer:
                 ops.append({"op": "append", "list": lst, "writer": writer, "names": [n]})
 
     def command():
         lst = rng.choice(lists)
         k = rng.random()
         if k < 0.25:
-            ops.append({"op": "verify", "list": lst, "unlisted": rng.random() < 0.6, "recursive": rng.random() < 0.3})
+            ops.append({"op": "verify", "list": lst, "unlisted": rng.random() < 0.6, "recursive": rng.random() < 0.3,
+                        "keep_going": rng.random() < 0.5})
         elif k < 0.4:
             ops.append({"op": "update", "list": lst, "recursive": rng.random() < 0.3})
         elif k < 0.75:

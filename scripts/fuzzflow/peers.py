@@ -41,8 +41,8 @@ _OK_WORDS = ("OK",)
 _BAD_WORDS = ("different CRC", "ERR", "No such file or directory", "Is a directory", "Permission denied")
 
 
-def write_list(writer, names, cwd, list_path, append):
-    argv = WRITERS[writer][0] + list(names)
+def write_list(writer, names, cwd, list_path, append, prefix=()):
+    argv = list(prefix) + WRITERS[writer][0] + list(names)
     with open(list_path, "ab" if append else "wb") as out:
         subprocess.run(argv, cwd=cwd, stdout=out, stderr=subprocess.DEVNULL, timeout=60, check=False)
 
@@ -84,8 +84,8 @@ def _unescape_coreutils(name):
     return "".join(out)
 
 
-def run_checker(argv, list_path, cwd):
-    p = subprocess.run(argv + [list_path], cwd=cwd, capture_output=True, timeout=60, check=False)
+def run_checker(argv, list_path, cwd, prefix=()):
+    p = subprocess.run(list(prefix) + argv + [list_path], cwd=cwd, capture_output=True, timeout=60, check=False)
     out = p.stdout.decode("utf-8", "surrogateescape")
     err = p.stderr.decode("utf-8", "surrogateescape")
     verdicts, unreadable = [], 0

@@ -75,17 +75,22 @@ class Result:
 
 
 class World:
-    def __init__(self, workflow, cli, root, log=None):
+    def __init__(self, workflow, cli, root, log=None, keep_going=False):
         self.workflow = workflow
         self.seed = workflow.get("seed", "?")
         self.cli_path = cli
         self.w = root
         self.setname = "set"
         self.lists = {}  # "set/NAME" -> {"writer": ..., "reshaped": set(), "cp932": bool}
+        self.locked = set()  # keys of files made unreadable
         self.step = 0
         self.commands = 0
         self.log = log if log is not None else []
         self.recent = []
+        # Run as root, the program and the peers run as an ordinary user, so that a file without read
+        # permission is unreadable to them as it is to a user.
+        self.user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
+        self.keep_going = keep_going
 
     # ---- paths and snapshots --------------------------------------------------------------------------
     def real(self, rel):
@@ -140,10 +145,36 @@ class World:
         raise Violation(invariant, self.where(message) + detail, message)
 
     # ---- running the program --------------------------------------------------------------------------
+    def hand_over(self):
+        """Gives the work folder to the user the program runs as (modes stay: an unreadable file stays so)."""
+        if not self.user:
+            return
+        for top, dirs, files in os.walk(self.w):
+            os.lchown(top, 65534, 65534)
+            for f in dirs + files:
+                os.lchown(os.path.join(top, f), 65534, 65534)
+
+    def unreadable(self):
+        """Keys of the files without read permission, wherever they were moved since."""
+        if not self.locked:
+            return []
+        out = []
+        for top, _, files in os.walk(self.w):
+            for f in files:
+                p = os.path.join(top, f)
+                if not os.path.islink(p) and os.stat(p).st_mode & 0o444 == 0:
+                    out.append(self.key(p))
+        return sorted(out)
+
+    def checker(self, argv, lst):
+        self.hand_over()
+        return peers.run_checker(argv, os.path.basename(self.real(lst)), self.setdir, prefix=self.user)
+
     def cli(self, *args, prefix=(), allow_kill=False):
-        argv = list(prefix) + [self.cli_path] + list(args) + ["--quiet"]
+        self.hand_over()
+        argv = list(prefix) + self.user + [self.cli_path] + list(args) + ["--quiet"]
         shown = [os.path.relpath(a, self.w) if a.startswith(self.w + "/") else a for a in argv]
-        shown = [a if a != self.cli_path else "tallyvault-cli" for a in shown]
+        shown = [a if a != self.cli_path else "tallyvault-cli" for a in shown if a not in self.user]
         try:
             p = subprocess.run(argv, cwd=self.w, capture_output=True, timeout=CLI_TIMEOUT, check=False)
         except subprocess.TimeoutExpired:
@@ -204,6 +235,12 @@ class World:
             except OSError:
                 pass
 
+    def op_unreadable(self, op):
+        p = self.real(op["path"])
+        if os.path.isfile(p) and not os.path.islink(p):
+            os.chmod(p, 0)
+            self.locked.add(op["path"])
+
     def op_delete(self, op):
         p = self.real(op["path"])
         if os.path.lexists(p) and not os.path.isdir(p):
@@ -230,7 +267,8 @@ class World:
         names = self._writer_names(op)
         if not names:
             return
-        peers.write_list(op["writer"], names, self.setdir, self.real(op["list"]), append=False)
+        self.hand_over()
+        peers.write_list(op["writer"], names, self.setdir, self.real(op["list"]), append=False, prefix=self.user)
         self.lists[op["list"]] = {"writer": op["writer"], "reshaped": set(), "cp932": False}
 
     def op_append(self, op):
@@ -238,7 +276,8 @@ class World:
             return
         names = self._writer_names(op)
         if names:
-            peers.write_list(op["writer"], names, self.setdir, self.real(op["list"]), append=True)
+            self.hand_over()
+            peers.write_list(op["writer"], names, self.setdir, self.real(op["list"]), append=True, prefix=self.user)
 
     def op_reshape(self, op):
         info = self.lists.get(op["list"])
@@ -314,6 +353,12 @@ class World:
             self.fail("exit-status", f"{what} exits 3 and says nothing on standard error", r)
         if r.rc == 2 and not r.err.strip() and "status " not in r.out:
             self.fail("exit-status", f"{what} exits 2 and says nothing", r)
+        said = r.out + r.err
+        if r.rc == 2 and self.locked and ("denied" in said or "Permission" in said):
+            names = [k.split("/")[-1] for k in self.unreadable()]
+            if not any(n in said for n in names):
+                self.fail("exit-status", f"{what} ends on a file it cannot read and does not name it "
+                          f"(unreadable: {names})", r)
         if all_good and r.rc == 3:
             self.fail("exit-status", f"{what}: a list we just wrote is not read whole (exit 3)", r)
         if all_good and r.rc in (0, 1) and any(m != "○" for m, _, _ in rows):
@@ -330,11 +375,11 @@ class World:
         updated by us and must be read whole by that checker."""
         info = self.lists.get(lst)
         argv = self._checker(lst)
-        if argv is None or info is None or r.rc == 2:
+        if argv is None or info is None or (r.rc == 2 and not r.rows):
             return
         if not strict and info["reshaped"] - {"comment"}:
             return  # a list the user re-encoded or cut: its peer may no longer read it, by design
-        c = peers.run_checker(argv, os.path.basename(self.real(lst)), self.setdir)
+        c = self.checker(argv, lst)
         pretty = argv[0] in ("cksfv", "rhash")
 
         k = self.key
@@ -370,6 +415,21 @@ class World:
                 self.fail("written-list-passes", f"{' '.join(argv)} cannot read lines of {lst} we wrote "
                           f"({c.unreadable} unreadable, rows it never named: {left})\nchecker said:\n{c.text}", r)
 
+    def check_going(self, r, what):
+        """With --keep-going an unreadable file is its row's × or －, named, and every other row is checked."""
+        locked = set(self.unreadable())
+        rows = {self.key(n): m for m, n, _ in r.rows}
+        hit = sorted(k for k in locked if k in rows)
+        if hit and r.rc != 2:
+            self.fail("keep-going", f"{what} exits {r.rc} with files it could not read: {hit}", r)
+        if r.rc == 2 and not r.rows and "status " in r.out:
+            self.fail("keep-going", f"{what} ends with no row", r)
+        for k in hit:
+            if rows[k] == "○":
+                self.fail("keep-going", f"{what} shows {k}, which it could not read, as ○", r)
+            if k.split("/")[-1] not in r.err:
+                self.fail("keep-going", f"{what} does not name {k}, which it could not read", r)
+
     def check_unlisted(self, r, what):
         named = {self.key(n) for _, n, _ in r.rows}
         named |= {self.key(s) for _, _, s in r.rows if s}
@@ -388,17 +448,21 @@ class World:
         if not self._present(op["list"]):
             return
         flags = (["--unlisted"] if op["unlisted"] else []) + (["--recursive"] if op["recursive"] else [])
+        going = self.keep_going and op.get("keep_going")
+        flags += ["--keep-going"] if going else []
         before = self.snapshot()
         r = self.cli("verify", self.real(op["list"]), *flags)
         self.check_same(before, self.snapshot(), "read-only", "verify", r)
         self.check_exit(r, "verify")
-        if r.rc == 2:
+        if going and r.rc in (0, 1, 2, 3):
+            self.check_going(r, "verify --keep-going")
+        if r.rc == 2 and not self.unreadable():
             argv = self._checker(op["list"])
             # A free ";" line among an SFV list's size lines is read as a size line, as the format's
             # first readers did: the conversion error that ends it is by design.
             shaped = self.lists[op["list"]]["reshaped"] - ({"comment"} if not op["list"].endswith(".sfv") else set())
             if argv and not shaped:
-                c = peers.run_checker(argv, os.path.basename(self.real(op["list"])), self.setdir)
+                c = self.checker(argv, op["list"])
                 if c.verdicts:
                     self.fail("exit-status", f"verify cannot read a list that {argv[0]} reads:\n{c.text}", r)
         self.check_peer(op["list"], r)
@@ -437,12 +501,20 @@ class World:
             return
         flags = (["--recursive"] if op["recursive"] else []) + (["--tag"] if op["tag"] else []) + \
                 (["--encoding", "cp932"] if op["cp932"] else [])
+        going = self.keep_going and op.get("keep_going")
+        flags += ["--keep-going"] if going else []
         before = self.snapshot()
         self.lists[out] = {"writer": "ours", "reshaped": set(), "cp932": op["cp932"]}
         if op["tag"] and out.lower().endswith(".b3"):
             self.lists[out]["writer"] = "ours-tag-b3"
         r = self.cli("create", self.setdir, self.real(out), *flags)
         self.check_kept(before, self.snapshot(), "create")
+        if going and r.rc == 2 and self.unreadable():
+            if not os.path.exists(self.real(out)):
+                self.fail("keep-going", "create --keep-going wrote no list past an unreadable file", r)
+            for k in self.unreadable():
+                if k.split("/")[-1] not in r.err:
+                    self.fail("keep-going", f"create --keep-going does not name {k}, which it could not read", r)
         if r.rc == 2:
             if not r.err.strip() and "status " not in r.out:
                 self.fail("exit-status", "create exits 2 and says nothing", r)
