@@ -404,8 +404,8 @@ class World:
         differ = sorted(n for n in theirs if n in ours and ours[n] != theirs[n])
         unread = sorted(n for n in theirs if n not in ours) if r.rc in (0, 1) else []
         if differ or unread:
-            written = {self.key(n): n for _, n, _ in r.rows}
-            absolute = " on absolute names" if all(written.get(n, "").startswith("/") for n in differ + unread) else ""
+            absolute_keys = {self.key(n) for _, n, _ in r.rows if n.startswith("/")}
+            absolute = " on absolute names" if all(n in absolute_keys for n in differ + unread) else ""
             self.fail("written-list-passes" if strict else "peer-agrees",
                       f"{' '.join(argv)} {lst}: verdicts differ{absolute} for {differ}, rows missing for {unread}\n"
                       f"checker said:\n{c.text}", r)
