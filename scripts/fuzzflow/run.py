@@ -75,7 +75,7 @@ class Result:
 
 
 class World:
-    def __init__(self, workflow, cli, root, log=None, keep_going=False):
+    def __init__(self, workflow, cli, root, log=None, keep_going=False, wine=None):
         self.workflow = workflow
         self.seed = workflow.get("seed", "?")
         self.cli_path = cli
@@ -91,6 +91,11 @@ class World:
         # permission is unreadable to them as it is to a user.
         self.user = ["setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"] if os.geteuid() == 0 else []
         self.keep_going = keep_going
+        # Under Wine: the Windows program, run by wine64; no kills (strace cannot reach into Wine), no
+        # other user (the Wine prefix belongs to this one).
+        self.wine = list(wine or [])
+        if self.wine:
+            self.user = []
 
     # ---- paths and snapshots --------------------------------------------------------------------------
     def real(self, rel):
@@ -127,6 +132,11 @@ class World:
         """Where a name of a list leads, as a work-folder key: "set/..." below the list's folder, the
         key of an absolute path inside the work folder, or the absolute path."""
         n = name
+        if self.wine:
+            # On Windows "\" and "/" are one separator, and the work folder is seen under drive Z:.
+            n = n.replace("\\", "/")
+            if re.match(r"^[A-Za-z]:/", n):
+                n = n[2:]
         if n.startswith("/"):
             parts = [x for x in n.split("/") if x not in ("", ".")]
             n = "/" + "/".join(parts)
@@ -172,16 +182,23 @@ class World:
 
     def cli(self, *args, prefix=(), allow_kill=False):
         self.hand_over()
-        argv = list(prefix) + self.user + [self.cli_path] + list(args) + ["--quiet"]
-        shown = [os.path.relpath(a, self.w) if a.startswith(self.w + "/") else a for a in argv]
-        shown = [a if a != self.cli_path else "tallyvault-cli" for a in shown if a not in self.user]
+        if self.wine:
+            # Paths as the Windows program sees them: drive Z: is the root of the file system.
+            args = ["Z:" + a.replace("/", "\\") if a.startswith(self.w + "/") or a == self.w else a for a in args]
+            argv = list(self.wine) + [self.cli_path] + list(args) + ["--quiet"]
+        else:
+            argv = list(prefix) + self.user + [self.cli_path] + list(args) + ["--quiet"]
+        win_w = "Z:" + self.w.replace("/", "\\") + "\\"
+        shown = [os.path.relpath(a, self.w) if a.startswith(self.w + "/") else
+                 a[len(win_w):] if a.startswith(win_w) else a for a in argv]
+        shown = [a if a != self.cli_path else "tallyvault-cli" for a in shown if a not in self.user + self.wine]
         try:
             p = subprocess.run(argv, cwd=self.w, capture_output=True, timeout=CLI_TIMEOUT, check=False)
         except subprocess.TimeoutExpired:
             raise Violation("no-crash", self.where(f"{' '.join(shown)} ran longer than {CLI_TIMEOUT} s"))
         self.commands += 1
-        r = Result(shown, p.returncode, p.stdout.decode("utf-8", "surrogateescape"),
-                   p.stderr.decode("utf-8", "surrogateescape"))
+        r = Result(shown, p.returncode, p.stdout.decode("utf-8", "surrogateescape").replace("\r\n", "\n"),
+                   p.stderr.decode("utf-8", "surrogateescape").replace("\r\n", "\n"))
         self.log.append(r.text())
         self.recent = self.recent[-3:] + [r]
         killed = p.returncode in (-signal.SIGKILL, 128 + signal.SIGKILL)
@@ -237,6 +254,8 @@ class World:
 
     def op_unreadable(self, op):
         p = self.real(op["path"])
+        if self.wine:
+            return  # Wine runs as the owner of the files, who can read them whatever their mode
         if os.path.isfile(p) and not os.path.islink(p):
             os.chmod(p, 0)
             self.locked.add(op["path"])
@@ -603,6 +622,8 @@ class World:
         lst = op["list"]
         if not self._present(lst):
             return
+        if self.wine:
+            return self.op_repair(op)
         flags = self._repair_flags(op)
         before = self.snapshot()
         dry = self.cli("repair", self.real(lst), *flags, "--dry-run")
