@@ -143,7 +143,9 @@ class World:
             if n.startswith(self.setdir + "/"):
                 return "set/" + n[len(self.setdir) + 1:]
             if n.startswith(self.w + "/"):
-                return n[len(self.w) + 1:]
+                rel = n[len(self.w) + 1:]
+                # The set's old place after it was moved is a path like any other outside it.
+                return n if rel == "set" or rel.startswith("set/") else rel
             return n
         return "set/" + "/".join(x for x in n.split("/") if x not in ("", "."))
 
