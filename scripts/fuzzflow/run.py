@@ -21,11 +21,14 @@ invariants (names as the known-faults file uses them):
   peer-agrees          our ○ rows are the lines the list's own writer's checker says OK for
   written-list-passes  a list we write or update is read whole by that checker and passes it where we say ○
   exit-status          exit status agrees with the rows (0 all ○, 1 some not, 3 not read whole; 2 only
-                       with an error named, never for a list its checker reads); the counters match
+                       with an error named, never for a list its checker reads); the counters match;
+                       an error on a file that cannot be read names it
+  keep-going           (where the program has --keep-going) a file that cannot be read is its row's ×
+                       or －, named, and the rest is checked; create lists the rest
 """
 import hashlib
-import re
 import os
+import re
 import shutil
 import signal
 import subprocess
