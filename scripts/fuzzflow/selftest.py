@@ -36,16 +36,17 @@ CASES = {
     "sound": ("", RENAMED + [REPAIR, VERIFY], None),
     "loses a file": ('case "$*" in repair*--dry-run*) ;; repair*) rm -f "$(dirname "$list")/a.bin";; esac',
                      RENAMED + [REPAIR], "content-kept"),
-    "writes outside": ('case "$*" in repair*--dry-run*) ;; repair*) echo x > "$(dirname "$list")/../ext/x";; esac',
-                       RENAMED + [REPAIR], "outside-untouched"),
+    "writes outside": ('case "$*" in repair*--dry-run*) ;; repair*) echo x > "$(dirname "$list")/../ext/x";; '
+                       'esac', RENAMED + [REPAIR], "outside-untouched"),
     "exits 0 over a bad row": ('case "$1" in verify) rc=0;; esac', DAMAGED + [VERIFY], "exit-status"),
     "prints no dry run": ('case "$*" in *--dry-run*) out=$(printf "%s\\n" "$out" | grep -Ev '
-                          '"^(park|rename|move|copy|delete)[[:space:]]");; esac', RENAMED + [REPAIR], "dry-run-predicts"),
+                          '"^(park|rename|move|copy|delete)[[:space:]]");; esac', RENAMED + [REPAIR],
+                          "dry-run-predicts"),
     "changes files again": ('case "$*" in repair*--dry-run*) ;; repair*) [ -e "$state/once" ] && echo y > '
                             '"$(dirname "$list")/again.bin"; touch "$state/once";; esac', RENAMED + [REPAIR],
                             "repair-idempotent"),
-    "agrees with every row": ('case "$1" in verify) out=$(printf "%s\\n" "$out" | sed "s/^×/○/; /^total /d"); rc=0;; '
-                              'esac', DAMAGED + [VERIFY], "peer-agrees"),
+    "agrees with every row": ('case "$1" in verify) out=$(printf "%s\\n" "$out" | sed "s/^×/○/; /^total /d"); '
+                              'rc=0;; esac', DAMAGED + [VERIFY], "peer-agrees"),
     "undoes nothing": ('', RING + [KILL_UNDO], "undo-restores"),
     "moves a good file": ('case "$*" in repair*--dry-run*) ;; repair*) mv "$(dirname "$list")/sub/c.bin" '
                           '"$(dirname "$list")/c-moved.bin";; esac', RENAMED + [REPAIR], "good-file-stays"),
@@ -78,7 +79,8 @@ def run(run_one, cli):
             os.chmod(state, 0o777)
             wrapper = os.path.join(tmp, f"wrapper{i}")
             with open(wrapper, "w", encoding="utf-8") as fh:
-                fh.write(WRAPPER.format(state=state, cli=cli, wrong=wrong, fake_undo="1" if name == "undoes nothing" else ""))
+                fake_undo = "1" if name == "undoes nothing" else ""
+                fh.write(WRAPPER.format(state=state, cli=cli, wrong=wrong, fake_undo=fake_undo))
             os.chmod(wrapper, stat.S_IRWXU | stat.S_IRGRP | stat.S_IXGRP | stat.S_IROTH | stat.S_IXOTH)
             o = run_one({"seed": f"self-test {i}", "ops": ops}, wrapper)
             got = o.violation.invariant if o.violation else None
