@@ -32,7 +32,7 @@ WRITER_EXT = {"cksfv": ".sfv", "rhash-simple-md5": ".md5", "rhash-simple-sha256"
               "md5sum": ".md5",
               "sha1sum": ".sha1", "sha256sum": ".sha256", "sha256sum-tag": ".sha256", "sha512sum": ".sha512",
               "b2sum": ".b2", "b2sum-256": ".b2", "b3sum": ".b3"}
-RESHAPES = ["crlf", "bom", "utf16", "cp932", "comment", "cut"]
+RESHAPES = ["crlf", "bom", "utf16", "cp932", "comment", "cut", "empty"]
 
 
 def _content(rng, pool):

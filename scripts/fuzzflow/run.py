@@ -23,6 +23,7 @@ invariants (names as the known-faults file uses them):
   exit-status          exit status agrees with the rows (0 all ○, 1 some not, 3 not read whole; 2 only
                        with an error named, never for a list its checker reads); the counters match;
                        an error on a file that cannot be read names it
+  texts-fit            a digest list's messages never speak of CRC-32 codes
   keep-going           (where the program has --keep-going) a file that cannot be read is its row's ×
                        or －, named, and the rest is checked; create lists the rest
 """
@@ -340,6 +341,8 @@ class World:
             data = b"\n".join(lines)
         elif how == "cut":
             data = data.rstrip(b"\n")[:-3]
+        elif how == "empty":
+            data = b""
         info["reshaped"].add(how)
         with open(p, "wb") as fh:
             fh.write(data)
@@ -452,6 +455,11 @@ class World:
                 self.fail("written-list-passes", f"{' '.join(argv)} cannot read lines of {lst} we wrote "
                           f"({c.unreadable} unreadable, rows it never named: {left})\nchecker said:\n{c.text}", r)
 
+    def check_texts(self, lst, r, what):
+        """A digest list's messages speak of its own kind, never of CRC-32 codes."""
+        if is_list_name(lst) and not lst.lower().endswith((".sfv", ".csv", ".crc")) and "ＣＲＣ－３２" in r.out + r.err:
+            self.fail("texts-fit", f"{what} of a digest list speaks of CRC-32", r)
+
     def check_going(self, r, what):
         """With --keep-going an unreadable file is its row's × or －, named, and every other row is checked."""
         locked = set(self.unreadable())
@@ -502,6 +510,7 @@ class World:
                 c = self.checker(argv, op["list"])
                 if c.verdicts:
                     self.fail("exit-status", f"verify cannot read a list that {argv[0]} reads:\n{c.text}", r)
+        self.check_texts(op["list"], r, "verify")
         self.check_peer(op["list"], r)
         if op["unlisted"]:
             self.check_unlisted(r, "verify --unlisted")
