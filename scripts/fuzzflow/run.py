@@ -425,14 +425,14 @@ class World:
             self.fail("exit-status", f"{lst} is read as whole (exit {r.rc}), yet {' '.join(argv)} finds "
                       f"{c.unreadable} line(s) in it that are no entries\nchecker said:\n{c.text}", r)
         ours, theirs = {}, {}
-        for m, name, _ in r.rows:
-            ours[k(name)] = ours.get(k(name), True) and m == "○"
-        for name, ok in c.verdicts:
-            theirs[k(name)] = theirs.get(k(name), True) and ok
         # A "\\" is a folder separator to our readers (lists made on Windows) and a letter of the name to
         # the peers on Linux, and RHash reads no coreutils escapes: such names are not compared.
-        ours = {n: v for n, v in ours.items() if "\\" not in n}
-        theirs = {n: v for n, v in theirs.items() if "\\" not in n}
+        for m, name, _ in r.rows:
+            if "\\" not in name:
+                ours[k(name)] = ours.get(k(name), True) and m == "○"
+        for name, ok in c.verdicts:
+            if "\\" not in name:
+                theirs[k(name)] = theirs.get(k(name), True) and ok
         if pretty:
             # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them.
             blank = {n.rstrip() for n in ours if n != n.rstrip()}
