@@ -3,6 +3,7 @@
 A broken invariant raises Violation(name, message); the message names the seed and the step. The
 invariants (names as the known-faults file uses them):
   no-crash             every command ends with one of its exit statuses, within its time
+  no-leftovers         a command that was not killed leaves no plan, lock or temporary file behind
   read-only            verify and the dry runs change nothing
   content-kept         every content present under the set and the search folder before a command is
                        present there after it (lists themselves aside)
@@ -208,7 +209,20 @@ class World:
         killed = p.returncode in (-signal.SIGKILL, 128 + signal.SIGKILL)
         if not (0 <= p.returncode <= 4 or (allow_kill and killed)):
             self.fail("no-crash", f"exit status {p.returncode}", r)
+        if not killed:
+            left = self.leftovers()
+            if left:
+                self.fail("no-leftovers", f"{' '.join(shown)} left {left} behind", r)
         return r
+
+    def leftovers(self):
+        """The program's own plan, lock and temporary files anywhere under the work folder."""
+        out = []
+        for top, _, files in os.walk(self.w):
+            for f in files:
+                if f.endswith((".tallyvault-plan", ".tallyvault-lock")) or re.fullmatch(r"\.tallyvault-\d+\.tmp", f):
+                    out.append(os.path.relpath(os.path.join(top, f), self.w))
+        return sorted(out)
 
     # ---- the operations -------------------------------------------------------------------------------
     def run(self, past=None):
@@ -457,7 +471,8 @@ class World:
 
     def check_texts(self, lst, r, what):
         """A digest list's messages speak of its own kind, never of CRC-32 codes."""
-        if is_list_name(lst) and not lst.lower().endswith((".sfv", ".csv", ".crc")) and "ＣＲＣ－３２" in r.out + r.err:
+        digest = is_list_name(lst) and not lst.lower().endswith((".sfv", ".csv", ".crc"))
+        if digest and "ＣＲＣ－３２" in r.out + r.err:
             self.fail("texts-fit", f"{what} of a digest list speaks of CRC-32", r)
 
     def check_going(self, r, what):

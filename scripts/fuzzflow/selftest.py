@@ -31,7 +31,8 @@ KILL_UNDO = {"op": "kill", "list": "set/SHA256SUMS", "search": False, "copy": Fa
              "then": "undo", "move": False}
 
 # name -> (shell run after the program, with $out its output, $rc its status and $list the list; workflow;
-# the invariant it breaks). "undoes nothing" answers --undo with success without running the program.
+# the invariant it breaks). "undoes nothing" answers --undo by removing the plan and exiting 0, without
+# running the program.
 CASES = {
     "sound": ("", RENAMED + [REPAIR, VERIFY], None),
     "loses a file": ('case "$*" in repair*--dry-run*) ;; repair*) rm -f "$(dirname "$list")/a.bin";; esac',
@@ -48,6 +49,8 @@ CASES = {
     "agrees with every row": ('case "$1" in verify) out=$(printf "%s\\n" "$out" | sed "s/^×/○/; /^total /d"); '
                               'rc=0;; esac', DAMAGED + [VERIFY], "peer-agrees"),
     "undoes nothing": ('', RING + [KILL_UNDO], "undo-restores"),
+    "leaves its lock": ('case "$1" in verify) : > "$(dirname "$list")/.SHA256SUMS.tallyvault-lock";; esac',
+                        BASE + [VERIFY], "no-leftovers"),
     "moves a good file": ('case "$*" in repair*--dry-run*) ;; repair*) mv "$(dirname "$list")/sub/c.bin" '
                           '"$(dirname "$list")/c-moved.bin";; esac', RENAMED + [REPAIR], "good-file-stays"),
     "update adds after create": ('case "$*" in update*--dry-run*) out=$(printf "%s\\n+\\tghost.bin" "$out" | '
@@ -59,7 +62,8 @@ WRAPPER = """#!/bin/sh
 state="{state}"
 fake_undo="{fake_undo}"
 list="$2"
-case "$*" in *--undo*) [ -n "$fake_undo" ] && exit 0;; esac
+plan="$(dirname "$list")/.$(basename "$list").tallyvault-plan"
+case "$*" in *--undo*) [ -n "$fake_undo" ] && rm -f "$plan" && exit 0;; esac
 out=$("{cli}" "$@")
 rc=$?
 {wrong}
