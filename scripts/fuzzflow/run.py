@@ -493,7 +493,8 @@ class World:
     def check_unlisted(self, r, what):
         named = {self.key(n) for _, n, _ in r.rows}
         named |= {self.key(s) for _, _, s in r.rows if s}
-        clash = sorted(n for n in r.plus if self.key(n) in named)
+        # A row "a\b" is the file a/b to our readers, never the Linux file named "a\b".
+        clash = sorted(n for n in r.plus if self.key(n) in named and (self.wine or "\\" not in n))
         if clash:
             self.fail("unlisted-not-listed", f"{what} names {clash}, which rows already name", r)
         lists = sorted(n for n in r.plus if is_list_name(n))
