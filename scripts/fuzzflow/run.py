@@ -5,6 +5,7 @@ invariants (names as the known-faults file uses them):
   no-crash             every command ends with one of its exit statuses, within its time
   no-leftovers         a command that was not killed leaves no plan, lock or temporary file behind
   read-only            verify and the dry runs change nothing
+  writes-only-its-list create and update change no file but the list they write
   content-kept         every content present under the set and the search folder before a command is
                        present there after it (lists themselves aside)
   outside-untouched    nothing outside the set and the search folder changes
@@ -385,6 +386,11 @@ class World:
     def log_tail(self, n):
         return self.recent[-n:]
 
+    def check_only_list(self, before, after, lst, what, r):
+        changed = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k) and k != lst)
+        if changed:
+            self.fail("writes-only-its-list", f"{what} of {lst} changed {changed}", r)
+
     def check_same(self, before, after, invariant, what, *results):
         if before != after:
             diff = sorted(k for k in set(before) | set(after) if before.get(k) != after.get(k))
@@ -544,6 +550,7 @@ class World:
         r = self.cli("update", self.real(lst), *rec)
         after = self.snapshot()
         self.check_kept(before, after, "update")
+        self.check_only_list(before, after, lst, "update", r)
         if r.rc == 0 and sorted(r.plus) != sorted(dry.plus):
             self.fail("dry-run-predicts", "update added other names than its dry run said", dry, r)
         if r.rc in (0, 1):
@@ -570,7 +577,9 @@ class World:
         if op["tag"] and out.lower().endswith(".b3"):
             self.lists[out]["writer"] = "ours-tag-b3"
         r = self.cli("create", self.setdir, self.real(out), *flags)
-        self.check_kept(before, self.snapshot(), "create")
+        after = self.snapshot()
+        self.check_kept(before, after, "create")
+        self.check_only_list(before, after, out, "create", r)
         if going and r.rc == 2 and self.unreadable():
             if not os.path.exists(self.real(out)):
                 self.fail("keep-going", "create --keep-going wrote no list past an unreadable file", r)

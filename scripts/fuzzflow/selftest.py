@@ -49,6 +49,8 @@ CASES = {
     "agrees with every row": ('case "$1" in verify) out=$(printf "%s\\n" "$out" | sed "s/^×/○/; /^total /d"); '
                               'rc=0;; esac', DAMAGED + [VERIFY], "peer-agrees"),
     "undoes nothing": ('', RING + [KILL_UNDO], "undo-restores"),
+    "writes beside its list": ('case "$1" in create) : > "$(dirname "$3")/extra.bin";; esac', BASE[:3] + [CREATE],
+                               "writes-only-its-list"),
     "leaves its lock": ('case "$1" in verify) : > "$(dirname "$list")/.SHA256SUMS.tallyvault-lock";; esac',
                         BASE + [VERIFY], "no-leftovers"),
     "moves a good file": ('case "$*" in repair*--dry-run*) ;; repair*) mv "$(dirname "$list")/sub/c.bin" '
@@ -62,6 +64,7 @@ WRAPPER = """#!/bin/sh
 state="{state}"
 fake_undo="{fake_undo}"
 list="$2"
+[ "$1" = create ] && list="$3"
 plan="$(dirname "$list")/.$(basename "$list").tallyvault-plan"
 case "$*" in *--undo*) [ -n "$fake_undo" ] && rm -f "$plan" && exit 0;; esac
 out=$("{cli}" "$@")
