@@ -170,15 +170,19 @@ class World:
             for f in dirs + files:
                 os.lchown(os.path.join(top, f), 65534, 65534)
 
-    def unreadable(self):
-        """Keys of the files without read permission, wherever they were moved since."""
+    def unreadable(self, links=False):
+        """Keys of the files without read permission, wherever they were moved since (with links: and of
+        the links that lead to one)."""
         if not self.locked:
             return []
         out = []
         for top, _, files in os.walk(self.w):
             for f in files:
                 p = os.path.join(top, f)
-                if not os.path.islink(p) and os.stat(p).st_mode & 0o444 == 0:
+                if os.path.islink(p) and not links:
+                    continue
+                q = os.path.realpath(p)
+                if os.path.isfile(q) and os.stat(q).st_mode & 0o444 == 0:
                     out.append(self.key(p))
         return sorted(out)
 
@@ -412,7 +416,7 @@ class World:
             self.fail("exit-status", f"{what} exits 2 and says nothing", r)
         said = r.out + r.err
         if r.rc == 2 and self.locked and ("denied" in said or "Permission" in said):
-            names = [k.split("/")[-1] for k in self.unreadable()]
+            names = [k.split("/")[-1] for k in self.unreadable(links=True)]
             if not any(n in said for n in names):
                 self.fail("exit-status", f"{what} ends on a file it cannot read and does not name it "
                           f"(unreadable: {names})", r)
