@@ -506,7 +506,9 @@ class World:
         # A row "a\b" is the file a/b to our readers, never the Linux file named "a\b".
         clash = sorted(n for n in r.plus if self.key(n) in named and (self.wine or "\\" not in n))
         if clash:
-            self.fail("unlisted-not-listed", f"{what} names {clash}, which rows already name", r)
+            by = sorted({row for _, row, same in r.rows for n in clash
+                         if self.key(n) in (self.key(row), self.key(same) if same else None)})
+            self.fail("unlisted-not-listed", f"{what} names {clash}, which rows already name (by rows {by})", r)
         lists = sorted(n for n in r.plus if is_list_name(n))
         if lists:
             self.fail("lists-not-listed", f"{what} takes in the checksum lists {lists}", r)
