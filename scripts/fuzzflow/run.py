@@ -462,6 +462,12 @@ class World:
             blank = {n.rstrip() for n in ours if n != n.rstrip()}
             ours = {n: v for n, v in ours.items() if n.rstrip() not in blank}
             theirs = {n: v for n, v in theirs.items() if n not in blank}
+        if r.rc == 3:
+            # Read in part: a name the checker met more than once may have lines past where we stopped.
+            seen = {}
+            for name, _ in c.verdicts:
+                seen[k(name)] = seen.get(k(name), 0) + 1
+            theirs = {n: v for n, v in theirs.items() if seen[n] == 1}
         if info["cp932"]:
             ours = {n: v for n, v in ours.items() if n.isascii()}
             theirs = {n: v for n, v in theirs.items() if n.isascii()}
