@@ -142,6 +142,15 @@ std::string TidyListName(std::string_view name, bool literalBackslash, bool cp93
     return out;
 }
 
+void TidyListNameInPlace(std::string& name, bool literalBackslash, bool cp932) {
+    const auto separator = [literalBackslash](char c) { return c == '/' || (c == '\\' && !literalBackslash); };
+    // Only a "." or a separator at the start or after a separator can be a spelling to drop.
+    bool suspect = !name.empty() && name[0] == '.';
+    for (std::size_t i = 1; i < name.size() && !suspect; ++i)
+        suspect = separator(name[i - 1]) && (name[i] == '.' || separator(name[i]));
+    if (suspect) name = TidyListName(name, literalBackslash, cp932);
+}
+
 bool IsAbsoluteName(std::string_view nativeName) {
 #ifdef _WIN32
     if (nativeName.size() >= 3 && nativeName[1] == ':' && IsPathDelim(nativeName[2])) return true;

@@ -65,6 +65,8 @@ bool ExtensionIn(std::string_view path, std::string_view joined);
 // does a name that would become empty ("./"). "\" is a separator unless `literalBackslash` (a digest
 // list's escaped name); with `cp932` the second byte of a double-byte character is never one.
 std::string TidyListName(std::string_view name, bool literalBackslash, bool cp932);
+// The same in place, without a copy for the many names that are in that spelling already.
+void TidyListNameInPlace(std::string& name, bool literalBackslash, bool cp932);
 
 // An absolute name in the native form: "/..." on POSIX; on Windows a drive with its root ("C:\...",
 // "C:/...") or a network name ("\\server\share\..."). A list's absolute name is looked up where it

@@ -22,8 +22,8 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
 }
 
 void AppendListEntry(TForm1& form, ListRecord&& r) {
-    std::string name = TidyListName(r.Name, r.LiteralBackslash, form.Encoding == ListEncoding::Cp932);
-    form.AppendEntry(std::move(name), r.Size, r.Crc);
+    TidyListNameInPlace(r.Name, r.LiteralBackslash, form.Encoding == ListEncoding::Cp932);
+    form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
     form.EntryTable[form.EntryCount - 1].LiteralBackslash = r.LiteralBackslash;
 }
 

@@ -117,6 +117,39 @@ TEST(CliPeerLists, EachCommandSeesOneEntryPerFileAndThePeersStillAgree) {
     }
 }
 
+// Absolute names are read where they point, inside the list's folder or outside it; a repair never writes
+// to one, and says so.
+TEST(CliPeerLists, AbsoluteNamesAreReadWhereTheyPointAndNeverWritten) {
+    TempDir dir;
+    dir.Write("set/a.bin", "alpha\n");
+    dir.Write("set/gone.bin", "gone\n");
+    dir.Write("other/x.bin", "x\n");
+    ASSERT_EQ(InSet(dir, "sha256sum \"$SET/a.bin\" \"$SET/gone.bin\" \"$PWD/other/x.bin\" >set/abs.sha256 && "
+                         "mv set/gone.bin set/renamed.bin")
+                  .status,
+              0);
+    const test::ShellResult v = InSet(dir, "$CLI verify set/abs.sha256 --unlisted");
+    EXPECT_EQ(v.status, 1) << v.out;
+    EXPECT_NE(v.out.find("○\t" + (dir / "set/a.bin") + "\t"), std::string::npos) << v.out;
+    EXPECT_NE(v.out.find("○\t" + (dir / "other/x.bin") + "\t"), std::string::npos) << v.out;
+    EXPECT_NE(v.out.find("！\t" + (dir / "set/gone.bin") + "\t\t"), std::string::npos) << v.out;
+    EXPECT_NE(v.out.find(" unlisted 0\n"), std::string::npos) << v.out;
+
+    // A file an absolute name points to is that entry's own file: never deleted as another's duplicate.
+    dir.Write("set/copy.bin", "alpha\n");
+    ASSERT_EQ(InSet(dir, "cd set && sha256sum copy.bin >>abs.sha256").status, 0);
+    const test::ShellResult d = InSet(dir, "$CLI verify set/abs.sha256 --delete-duplicates");
+    EXPECT_EQ(d.status, 1) << d.out;
+    EXPECT_TRUE(dir.Exists("set/a.bin"));
+    EXPECT_TRUE(dir.Exists("set/copy.bin"));
+
+    const test::ShellResult r = InSet(dir, "$CLI repair set/abs.sha256");
+    EXPECT_EQ(r.status, 1) << r.out;
+    EXPECT_NE(r.out.find("リストのフォルダの外を指す項目は改名・移動しませんでした（1件）"), std::string::npos) << r.out;
+    EXPECT_FALSE(dir.Exists("set/gone.bin"));
+    EXPECT_EQ(dir.Read("set/renamed.bin"), "gone\n");
+}
+
 // An update right after a create adds nothing, for every kind, flat and recursive; what the extension rule of
 // SFV and CSV lists leaves out, create names; a digest list leaves out only other lists and hidden files.
 TEST(CliPeerLists, UpdateAfterCreateAddsNothing) {

@@ -81,8 +81,12 @@ TEST(Paths, ListNamesInOneSpelling) {
         {"\x95\x5C\\\\x.bin", false, true, "\x95\x5C\\x.bin"},
         {"\x95\x5C\\\\x.bin", false, false, "\x95\\x.bin"},
     };
-    for (const auto& c : cases)
+    for (const auto& c : cases) {
         EXPECT_EQ(TidyListName(c.Name, c.Literal, c.Cp932), c.Tidy) << c.Name;
+        std::string inPlace = c.Name;
+        TidyListNameInPlace(inPlace, c.Literal, c.Cp932);
+        EXPECT_EQ(inPlace, c.Tidy) << c.Name;
+    }
 
     EXPECT_EQ(NameBeneath("/data/sub/a.bin", "/data/"), "sub/a.bin");
     EXPECT_EQ(NameBeneath("/data/a.bin", "/data"), "a.bin");
