@@ -190,5 +190,36 @@ TEST(CliPeerLists, UpdateAfterCreateAddsNothing) {
         }
 }
 
+// A writer never writes a name its own reader would not read back: the file is left out and named. An SFV
+// line loses the blanks around its name; a digest line keeps them.
+TEST(CliPeerLists, NamesAListCannotReadBackAreLeftOutAndNamed) {
+    for (const char* out : {"l.sfv", "l.csv", "l.sha256"}) {
+        SCOPED_TRACE(out);
+        TempDir dir;
+        for (const char* name : {"ok.bin", "trails ", " leads.bin", ";semi.bin"})
+            dir.Write(std::string("set/") + name, name);
+        const bool digest = std::string(out) == "l.sha256";
+        const test::ShellResult c = InSet(dir, std::string("$CLI create set set/") + out);
+        EXPECT_EQ(c.status, 0) << c.out;
+        EXPECT_EQ(Count(c.out, "○\t"), digest ? 4u : 1u) << c.out;
+        for (const char* name : {"trails ", " leads.bin", ";semi.bin"}) {
+            const std::string said = std::string("left out: ") + name + " (this kind of list cannot hold its name";
+            EXPECT_EQ(c.out.find(said) != std::string::npos, !digest) << c.out;
+        }
+        const test::ShellResult v = InSet(dir, std::string("$CLI verify set/") + out + " --unlisted");
+        EXPECT_EQ(v.status, 0) << v.out;
+        EXPECT_EQ(v.out.find("not all checked"), std::string::npos) << v.out;
+        if (digest) {
+            EXPECT_EQ(InSet(dir, "cd set && sha256sum -c --quiet l.sha256").status, 0);
+        } else {
+            // The unlisted files are those an update would try to add: it names and refuses them.
+            EXPECT_EQ(Count(v.out, "＋\t"), 3u) << v.out;
+            const test::ShellResult u = InSet(dir, std::string("$CLI update set/") + out);
+            EXPECT_EQ(u.status, 1) << u.out;
+            EXPECT_EQ(Count(u.out, "cannot hold its name so that it reads back the same"), 3u) << u.out;
+        }
+    }
+}
+
 } // namespace
 } // namespace tv
