@@ -190,6 +190,27 @@ TEST(CliPeerLists, UpdateAfterCreateAddsNothing) {
         }
 }
 
+// An empty digest list says so in words of its own kind, and update says why it adds nothing to it.
+TEST(CliPeerLists, AnEmptyDigestListIsNamedAsSuch) {
+    TempDir dir;
+    dir.Write("set/a.bin", "a");
+    dir.Write("set/B3SUMS", "");
+    dir.Write("set/bad.sha256", "not a digest line\n");
+    const test::ShellResult v = InSet(dir, "$CLI verify set/B3SUMS");
+    EXPECT_EQ(v.status, 2) << v.out;
+    EXPECT_NE(v.out.find("［ 空のリストファイルです ］"), std::string::npos) << v.out;
+    EXPECT_EQ(v.out.find("ＣＲＣ"), std::string::npos) << v.out;
+    const test::ShellResult b = InSet(dir, "$CLI verify set/bad.sha256");
+    EXPECT_EQ(b.status, 2) << b.out;
+    EXPECT_NE(b.out.find("SHA-256の「ダイジェスト  ファイル名」の行がひとつも読み取れません"), std::string::npos) << b.out;
+    EXPECT_NE(b.out.find("nothing checked: 1 line of bad.sha256"), std::string::npos) << b.out;
+    EXPECT_EQ(b.out.find("ＣＲＣ"), std::string::npos) << b.out;
+    const test::ShellResult u = InSet(dir, "$CLI update set/B3SUMS");
+    EXPECT_EQ(u.status, 2) << u.out;
+    EXPECT_NE(u.out.find("the list holds no entry that could be read"), std::string::npos) << u.out;
+    EXPECT_EQ(u.out.find("no list is loaded"), std::string::npos) << u.out;
+}
+
 // A writer never writes a name its own reader would not read back: the file is left out and named. An SFV
 // line loses the blanks around its name; a digest line keeps them.
 TEST(CliPeerLists, NamesAListCannotReadBackAreLeftOutAndNamed) {
