@@ -136,6 +136,8 @@ class World:
         """Where a name of a list leads, as a work-folder key: "set/..." below the list's folder, the
         key of an absolute path inside the work folder, or the absolute path."""
         n = name
+        if self.wine and n.startswith("/"):
+            return "linux:" + n  # a Linux absolute path in a list names nothing the Windows program can see
         if self.wine:
             # On Windows "\" and "/" are one separator, and the work folder is seen under drive Z:.
             n = n.replace("\\", "/")
@@ -451,11 +453,15 @@ class World:
         ours, theirs = {}, {}
         # A "\\" is a folder separator to our readers (lists made on Windows) and a letter of the name to
         # the peers on Linux, and RHash reads no coreutils escapes: such names are not compared.
+        # Under Wine a Linux absolute path is no path at all: such lines are not compared either.
+        def comparable(name):
+            return "\\" not in name and not (self.wine and name.startswith("/"))
+
         for m, name, _ in r.rows:
-            if "\\" not in name:
+            if comparable(name):
                 ours[k(name)] = ours.get(k(name), True) and m == "○"
         for name, ok in c.verdicts:
-            if "\\" not in name:
+            if comparable(name):
                 theirs[k(name)] = theirs.get(k(name), True) and ok
         if pretty:
             # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them.
