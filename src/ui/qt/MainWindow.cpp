@@ -21,6 +21,8 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QStyleOptionFocusRect>
+#include <QStylePainter>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
@@ -61,6 +63,26 @@ protected:
     void mousePressEvent(QMouseEvent* event) override {
         QLabel::mousePressEvent(event);
         if (OnClick) OnClick();
+    }
+};
+
+// A tool button that shows when it has the keyboard focus, flat or not: the style leaves a flat one
+// looking the same with and without.
+class ToolButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        if (!hasFocus()) return;
+        QStylePainter painter(this);
+        QStyleOptionFocusRect focus;
+        focus.initFrom(this);
+        // A tool button takes the focus from the keyboard alone (Tab): the style draws the frame then.
+        focus.state |= QStyle::State_KeyboardFocusChange;
+        focus.rect = rect().adjusted(3, 3, -3, -3);
+        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
     }
 };
 
@@ -132,7 +154,7 @@ QWidget* MainWindow::BuildToolButtons() {
         {form_.CloseButton, "CloseButton", 131, 23, {}, false},
     };
     for (const auto& b : buttons) {
-        auto* button = new QToolButton(panel);
+        auto* button = new ToolButton(panel);
         button->setObjectName(QString::fromLatin1(b.Name));
         button->setGeometry(b.Left, 1, b.Width, 24);
         button->setAutoRaise(&b.Element == &form_.OpenButton);
@@ -244,6 +266,13 @@ void MainWindow::BuildList() {
         if (popup_) popup_->popup(QCursor::pos());
     });
     connect(list_, &QAbstractItemView::doubleClicked, this, [this] { Run([this] { form_.CrcListDblClick(); }); });
+    // A tick the user sets counts in create mode's 選 counter at once.
+    connect(model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (syncing_ || form_.CommandRunning() || !roles.contains(Qt::CheckStateRole)) return;
+                form_.ShowTickedCount();
+                SyncFromForm();
+            });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (syncing_) return;
         const QModelIndexList rows = list_->selectionModel()->selectedRows();
@@ -317,7 +346,7 @@ void MainWindow::Run(const std::function<void()>& body, bool busy, bool evenWhil
         WatchFirstPaint();
     }
     // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
-    if (form_.CloseRequested && !form_.CommandRunning()) close();
+    if (form_.ClosePending() && !form_.CommandRunning()) close();
 }
 
 void MainWindow::SyncFromForm() {
@@ -465,8 +494,10 @@ void MainWindow::ReadBackBounds() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of a load or search would pull the window from under it.
+    // Closing in the middle of a load or search would pull the window from under it: the command is
+    // asked to stop, and the window closes as soon as it has returned (Run).
     if (form_.CommandRunning()) {
+        form_.AskToClose();
         event->ignore();
         return;
     }
