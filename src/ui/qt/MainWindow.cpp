@@ -21,8 +21,6 @@
 #include <QPainter>
 #include <QProgressBar>
 #include <QStatusBar>
-#include <QStyleOptionFocusRect>
-#include <QStylePainter>
 #include <QToolButton>
 #include <QTreeView>
 #include <QUrl>
@@ -76,13 +74,11 @@ protected:
     void paintEvent(QPaintEvent* event) override {
         QToolButton::paintEvent(event);
         if (!hasFocus()) return;
-        QStylePainter painter(this);
-        QStyleOptionFocusRect focus;
-        focus.initFrom(this);
-        // A tool button takes the focus from the keyboard alone (Tab): the style draws the frame then.
-        focus.state |= QStyle::State_KeyboardFocusChange;
-        focus.rect = rect().adjusted(3, 3, -3, -3);
-        painter.drawPrimitive(QStyle::PE_FrameFocusRect, focus);
+        // The dotted frame of a focused control, in the text's colour: the style's own frame is too
+        // faint to see on the window's teal.
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
     }
 };
 
