@@ -19,6 +19,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -151,12 +152,17 @@ struct BoxAnswerer {
     }
 };
 
-// Runs `act` on the file dialog once it shows.
+// Runs `act` on the file dialog once it shows its folder's files: the folder is read in the background,
+// and the dialog selects the name it was given again once it has it.
 void OnFileDialog(const std::function<void(QFileDialog*)>& act) {
     auto* poll = new QTimer(qApp);
-    QObject::connect(poll, &QTimer::timeout, poll, [poll, act] {
+    auto settled = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, settled] {
         for (QWidget* top : QApplication::topLevelWidgets())
             if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                auto* files = dialog->findChild<QListView*>(QStringLiteral("listView"));
+                if (!files || !files->model() || files->model()->rowCount(files->rootIndex()) == 0) continue;
+                if (++*settled < 20) continue; // the rest of the folder's reading, a moment more
                 poll->stop();
                 poll->deleteLater();
                 act(dialog);
@@ -926,22 +932,25 @@ private slots:
     // In create mode with every row ticked, the list written over its old self does not list that.
     void aListWrittenOverItselfIsNoEntryOfItself() {
         Harness h;
-        h.Write("make/a.bin", "a");
-        h.Write("make/create.b3", "the old list");
+        h.Write("create/a.bin", "a");
+        h.Write("create/create.b3", "the old list");
         MainWindow& w = h.Start();
         w.ActionOf(h.form.ListKinds[static_cast<std::size_t>(HashAlgorithm::Blake3)])->trigger();
         w.Run([&] { h.form.ModeButtonClick(); });
-        h.form.BaseFolder = h.Path("make");
+        h.form.BaseFolder = h.Path("create");
         w.Run([&] { h.form.ScanFolder(); });
         w.ActionOf(h.form.AllOn)->trigger();
         QCOMPARE(h.Ticks(), (std::vector<bool>{true, true}));
-        const std::string out = h.Path("make/create.b3");
+        // The name the dialog proposes for the folder is the old list's.
+        const std::string out = h.Path("create/create.b3");
+        QString proposed;
         OnFileDialog([&](QFileDialog* dialog) {
-            dialog->selectFile(QString::fromStdString(out));
+            proposed = dialog->selectedFiles().value(0);
             QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
         });
         BoxAnswerer replace(QMessageBox::Yes); // the dialog's question about the file there
         w.ActionOf(h.form.MakeCrcCmd)->trigger();
+        QCOMPARE(proposed, QString::fromStdString(out));
         QCOMPARE(replace.seen.size(), 1);
         QCOMPARE(h.form.ListPath, out);
         QVERIFY(!h.form.IsCreateMode);
@@ -967,6 +976,7 @@ private slots:
         for (const auto& c : cases) {
             Harness h;
             h.Write("set/a.bin", "a");
+            h.Write("set/old.sfv", "a list the check button leaves unticked\r\n");
             MainWindow& w = h.Start();
             w.Run([&] { h.form.ModeButtonClick(); });
             h.form.BaseFolder = h.Path("set");
