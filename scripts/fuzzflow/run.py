@@ -580,7 +580,8 @@ class World:
         refused = [n for n in w.plus if n in r.err]
         if [n for n in w.plus if n not in refused]:
             self.fail("unlisted-after-update", "verify --unlisted names files right after an update", r, w)
-        self.check_peer(lst, w, strict=not (self.lists[lst]["reshaped"] & {"bom", "crlf", "cut"}))
+        # A list the user re-encoded keeps that form; b3sum, for one, reads no CP932 at all.
+        self.check_peer(lst, w, strict=not (self.lists[lst]["reshaped"] & {"bom", "crlf", "cut", "cp932"}))
 
     def op_create(self, op):
         out = op["out"]
