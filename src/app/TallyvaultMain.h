@@ -86,6 +86,9 @@ public:
     std::string FixedComplementFolder;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
+    // The duplicates the last verification met and left in the list's folder (kept by the user's answer,
+    // or not deletable), each with the file kept as the original.
+    std::vector<std::pair<std::string, std::string>> KeptDuplicates;
     // Set when a rename and move was refused, its list's plan held by another running repair.
     bool RepairRefused = false;
 
@@ -206,6 +209,12 @@ public:
         bool IsFolder = false;
     };
     std::vector<TPassedOver> PassedOverPaths; // of the last scan, verification or unlisted listing
+    // Names that rows of the last verification give two contents (the first row's name of each), and how
+    // many rows share them: a repair changes nothing for those rows.
+    std::vector<std::string> ConflictNames;
+    std::int32_t ConflictRows = 0;
+    // The status bar's words on them; empty without any.
+    std::string ConflictText() const;
     // Some entry names a file in a sub-folder.
     bool ListNamesSubFolders() const;
     // The plain files of the list's folder (its tree when the list names a sub-folder entry, or with
@@ -371,6 +380,8 @@ private:
     std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();
+    // Fills ConflictNames and ConflictRows from the table.
+    void NoteNameConflicts();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                              bool& skipAll, bool& stop);
     void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

@@ -209,8 +209,17 @@ int Repair(const std::vector<std::string>& args) {
     form.RunCommand([&] { form.OpenListFile(); }, true);
     step("load");
 
+    // A kept duplicate ends the window's program; here keeping it is what the command line asked for
+    // (without --delete-duplicates), and the repair goes on.
+    for (const auto& [duplicate, kept] : form.KeptDuplicates)
+        std::cerr << "tallyvault-cli: duplicate kept: " << OneLine(duplicate) << " holds what " << OneLine(kept)
+                  << " holds" << (deleteDuplicates ? " and could not be deleted" : "") << "; the repair goes on\n";
+    form.CloseRequested = false;
     std::optional<RepairPlan> plan;
-    if (form.CrcList.Count() > 0 && !form.CloseRequested) {
+    if (form.CrcList.Count() == 0)
+        std::cerr << "tallyvault-cli: nothing repaired: " << OneLine(ExtractFileName(listPath))
+                  << " gave no row to repair\n";
+    if (form.CrcList.Count() > 0) {
         if (root) {
             form.FixFolder.SetChecked(true);
             form.FixedComplementFolder = ExpandLongPath(*root);

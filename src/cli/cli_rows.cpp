@@ -85,6 +85,16 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     std::cout << '\n';
     std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
     std::cout.flush();
+    if (!form.ConflictNames.empty()) {
+        std::cerr << "tallyvault-cli: " << form.ConflictRows << " rows give " << form.ConflictNames.size()
+                  << (form.ConflictNames.size() == 1 ? " name" : " names") << " two contents, shown as they are; "
+                  << "repair changes nothing for them:";
+        constexpr std::size_t shown = 20;
+        for (std::size_t k = 0; k < form.ConflictNames.size() && k < shown; ++k)
+            std::cerr << ' ' << OneLine(form.ConflictNames[k]);
+        if (form.ConflictNames.size() > shown) std::cerr << " and " << form.ConflictNames.size() - shown << " more";
+        std::cerr << '\n';
+    }
     const std::string unchecked = UncheckedSummary(form);
     if (!unchecked.empty()) std::cerr << "tallyvault-cli: not all checked: " << unchecked << '\n';
     if (failed || list.Count() == 0) return Failed;

@@ -298,7 +298,10 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
             // A file that only shares the CRC is no duplicate: it stays.
             if (FilesIdentical(fs, keptPath, path)) {
                 form.HandleDuplicate(keptPath, path, autoDelete, skipAll);
-                if (fs.FileExists(path)) stop = true;
+                if (fs.FileExists(path)) {
+                    stop = true;
+                    form.KeptDuplicates.emplace_back(path, keptPath);
+                }
             }
         }
         pace();

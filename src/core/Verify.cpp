@@ -7,6 +7,7 @@
 #include "core/FileDigest.h"
 #include "core/FolderTree.h"
 #include "core/Matching.h"
+#include "core/NameConflicts.h"
 #include "core/Ordering.h"
 #include "core/SubFolderLookup.h"
 #include "platform/Paths.h"
@@ -193,6 +194,9 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
 
 void TForm1::VerifyEntries() {
     BeginTableChange();
+    ConflictNames.clear();
+    ConflictRows = 0;
+    KeptDuplicates.clear();
     if (EntryCount < 1) {
         // A list whose reading stopped before its first entry says so, not that it is empty.
         const bool stopped = ReadErrorText == texts::NothingReadable;
@@ -241,11 +245,30 @@ void TForm1::VerifyEntries() {
 
     KeepListingForRepair(std::move(files));
     SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
+    NoteNameConflicts();
     ShowEntries();
     Status.SetCaption(ReadErrorText);
     ShowPassedOver();
+    if (!ConflictNames.empty()) Status.SetCaption(Status.Caption() + "　" + ConflictText());
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
+}
+
+void TForm1::NoteNameConflicts() {
+    ConflictNames.clear();
+    ConflictRows = 0;
+    for (const NameConflict& c : NameConflicts(EntryTable, EntryCount, ListHasSizes)) {
+        ConflictNames.push_back(ShownName(EntryTable[c.First]));
+        ConflictRows += c.Rows;
+    }
+}
+
+std::string TForm1::ConflictText() const {
+    if (ConflictNames.empty()) return {};
+    std::string text = "同じ名前で内容の違う項目があります： ";
+    text += ConflictNames.front();
+    if (ConflictNames.size() > 1) text.append(" ほか ").append(std::to_string(ConflictNames.size() - 1)).append(" 件");
+    return text;
 }
 
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

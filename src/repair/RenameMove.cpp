@@ -6,6 +6,7 @@
 // left as it was, named in the error box, and the others go on; the table is then verified again, or,
 // after a failure, only the rows that changed are checked, so the finds of the others stay.
 #include "app/TallyvaultMain.h"
+#include "core/NameConflicts.h"
 #include "core/ScanKeys.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -203,9 +204,18 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         return lastInBase;
     };
     const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
+    // Rows that give one name two contents are left as they are: the file under the name may be the
+    // one the user wants (an edit listed again after the old line), and a repair must not swap it for
+    // the other content on every run.
+    std::vector<char> conflicted;
+    NameConflicts(EntryTable, EntryCount, ListHasSizes, &conflicted);
+    // The own files of intact rows, which nothing parks away.
+    std::unordered_set<std::string> intact;
+    for (std::int32_t j = 0; j < EntryCount; ++j)
+        if (EntryState(j) == VerifyResult::Match) intact.insert(PathKey(EntryPath(j)));
     auto qualifies = [&](std::int32_t j) {
         const TCrcTable& e = EntryTable[j];
-        return j < rows && CrcList.Checked(j) && e.Found && !e.Exists;
+        return j < rows && CrcList.Checked(j) && e.Found && !e.Exists && !conflicted[static_cast<std::size_t>(j)];
     };
     // One file may carry the content of several ticked entries: it is copied for all but the last
     // that takes it, so no content is lost. A file that is an entry's own file in place is only
@@ -281,6 +291,8 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         try {
             const FileIdentity occupant = look(target);
             if (SameFileName(e.SameFile, target)) continue;
+            // The file in the way is another row's intact file: it stays where it is.
+            if (occupant.Exists && intact.count(targetK) && !planned.count(targetK)) continue;
             const FileIdentity source = look(e.SameFile);
             // Two plain files the file system tells apart are compared by what was looked at already;
             // a link, or a file system without object numbers, by their paths.
@@ -389,7 +401,7 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
     }
     CheckCycle = 1;
     CheckButtonClick();
-    Status.SetCaption(texts::RenameEnd + listName);
+    Status.SetCaption(texts::RenameEnd + listName + (ConflictNames.empty() ? "" : "　" + ConflictText()));
     // The boxes about the rows passed over come with the normal pointer.
     hourglass.reset();
     failures.Report(ui);

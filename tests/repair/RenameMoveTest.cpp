@@ -54,6 +54,7 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
         EXPECT_EQ(h.dir.Read("set/" + parked), "junk") << parked;
     EXPECT_EQ(h.form.Status.Caption(), "処理終了　list.sfv");
     EXPECT_TRUE(h.RowsAgree());
+    EXPECT_EQ(h.RepairAgain(), std::vector<std::string>{});
 }
 
 const SwapCase swapCases[] = {
@@ -104,6 +105,7 @@ TEST_P(ParkingNumbers, TakeTheNextFreeNumberAndKeepGrowing) {
     EXPECT_EQ(h.dir.Read("set/y.bin"), "right y");
     for (const std::string& name : c.Existing)
         EXPECT_EQ(h.dir.Read("set/" + name), "taken " + name);
+    EXPECT_EQ(h.RepairAgain(), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(

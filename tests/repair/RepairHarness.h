@@ -15,6 +15,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -107,6 +108,22 @@ private:
     RealFileSystem real_;
 };
 
+// Every file under a folder, by path, with its content and its file number: a file put under another
+// name shows as a change even where the two hold the same content. Folders are listed by path alone.
+inline std::map<std::string, std::pair<std::string, std::uint64_t>> TreeState(const std::string& root) {
+    std::map<std::string, std::pair<std::string, std::uint64_t>> out;
+    namespace fsys = std::filesystem;
+    for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it) {
+        const std::string path = it->path().string();
+        if (it->is_symlink() || !it->is_regular_file()) {
+            out[path] = {};
+            continue;
+        }
+        out[path] = {ReadFile(path), RealFileSystem().Identify(path, false).Object};
+    }
+    return out;
+}
+
 struct FileSpec {
     std::string Name;
     std::string Content;
@@ -182,6 +199,23 @@ struct RepairHarness {
             if (r.ImageIndex != static_cast<int>(form.EntryState(i))) return false;
         }
         return true;
+    }
+    // A second repair right after one, as a user would run it: the ！ rows ticked again, duplicates kept,
+    // and renamed. Answers the paths it changed under the temporary folder (none, when repairs settle).
+    std::vector<std::string> RepairAgain() {
+        const auto before = TreeState(dir.Path());
+        ui.DuplicateAnswers.clear();
+        Tick(0);
+        EXPECT_TRUE(Rename());
+        const auto after = TreeState(dir.Path());
+        std::vector<std::string> changed;
+        for (const auto& [path, state] : before) {
+            auto it = after.find(path);
+            if (it == after.end() || it->second != state) changed.push_back(path);
+        }
+        for (const auto& [path, state] : after)
+            if (!before.count(path)) changed.push_back(path);
+        return changed;
     }
     std::vector<std::string> TickedNames() const {
         std::vector<std::string> out;
