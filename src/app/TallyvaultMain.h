@@ -28,6 +28,7 @@ inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 class TextLineReader;
 struct RepairPlan;
 class EntryFailures;
+class IoError;
 
 // How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
 // of the duplicate group's radio items.
@@ -146,6 +147,13 @@ public:
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
+    // A file that cannot be read (no access, locked, an I/O error, gone or shorter while read) is passed
+    // over and named, its rows marked by what was seen, and the rest is checked; unticked, it ends the
+    // command as any failed file operation does.
+    TMenuItem KeepGoing{"読めないファイルを飛ばして続ける(&K)", true};
+    // With KeepGoing ticked: notes the file (named relative to the folder checked) in PassedOverPaths and
+    // answers true; unticked, false, and the caller lets the error end the command.
+    bool PassOverUnreadable(const IoError& e, const std::string& name);
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.
@@ -207,6 +215,7 @@ public:
         std::string Path; // relative to the folder scanned or the list's folder
         std::string Reason;
         bool IsFolder = false;
+        bool Unreadable = false; // a file that is there but could not be read whole (KeepGoing)
     };
     std::vector<TPassedOver> PassedOverPaths; // of the last scan, verification or unlisted listing
     // Names that rows of the last verification give two contents (the first row's name of each), and how

@@ -23,7 +23,7 @@ namespace {
 
 int RepairUsage() {
     std::cerr << "usage: tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] "
-                 "[--dry-run]\n"
+                 "[--dry-run] [--keep-going]\n"
                  "       tallyvault-cli repair LIST --undo\n";
     return Failed;
 }
@@ -117,7 +117,7 @@ int DryRunOfKilledPlan(const std::string& listPath) {
 int Repair(const std::vector<std::string>& args) {
     std::string list;
     std::optional<std::string> root;
-    bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false;
+    bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false, keepGoing = false;
     ProgressOptions progress;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
@@ -134,6 +134,8 @@ int Repair(const std::vector<std::string>& args) {
             dryRun = true;
         else if (a == "--undo")
             undo = true;
+        else if (a == "--keep-going")
+            keepGoing = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
             list = a;
         else
@@ -141,7 +143,7 @@ int Repair(const std::vector<std::string>& args) {
     }
     if (list.empty() || (root && root->empty())) return RepairUsage();
     // An undo only reverses what the killed run made: it searches, copies and deletes nothing else.
-    if (undo) return root || copy || deleteDuplicates || times || dryRun ? RepairUsage() : Undo(list);
+    if (undo) return root || copy || deleteDuplicates || times || dryRun || keepGoing ? RepairUsage() : Undo(list);
 
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     // --times: the wall time of each step on stderr, so a benchmark can tell the search from the moves.
@@ -205,6 +207,7 @@ int Repair(const std::vector<std::string>& args) {
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
     form.CopyComplement.SetChecked(copy);
+    form.KeepGoing.SetChecked(keepGoing);
     form.ListPath = listPath;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     step("load");
@@ -257,7 +260,8 @@ int Repair(const std::vector<std::string>& args) {
                   << Changes(dry.Removals().size() + steps) << '\n';
     }
     line.Clear();
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    PrintPassedOver(form);
+    return PrintRows(form, ui.ErrorsShown() > 0 || PassedOverUnreadable(form));
 }
 
 } // namespace tv::cli

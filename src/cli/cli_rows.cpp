@@ -55,9 +55,16 @@ std::string UncheckedSummary(const TForm1& form) {
 void PrintPassedOver(const TForm1& form) {
     for (const TForm1::TPassedOver& p : form.PassedOverPaths)
         std::cerr << "tallyvault-cli: "
-                  << (p.IsFolder ? "sub-folder passed over, it cannot be read: "
-                                 : "file passed over, it vanished before it was read: ")
+                  << (p.IsFolder     ? "sub-folder passed over, it cannot be read: "
+                      : p.Unreadable ? "file passed over, it could not be read: "
+                                     : "file passed over, it vanished before it was read: ")
                   << OneLine(p.Path) << (p.Reason.empty() ? "" : " (" + p.Reason + ")") << '\n';
+}
+
+bool PassedOverUnreadable(const TForm1& form) {
+    for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+        if (p.Unreadable) return true;
+    return false;
 }
 
 void PrintUnlisted(const std::vector<std::string>& names) {

@@ -31,16 +31,20 @@ FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t 
     }
     const std::size_t slice = consumers > 1 ? SliceSize : SharedReadBlock().size();
 
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
     std::uint32_t reg = 0xFFFFFFFFu;
-    ReadAsListed(*file, listedSize, SharedReadBlock(), [&](const unsigned char* data, std::size_t size) {
-        for (std::size_t at = 0; at < size; at += slice) {
-            const std::size_t n = std::min(slice, size - at);
-            if (crc) reg = Crc32Update(reg, data + at, n);
-            for (const std::unique_ptr<Digester>& d : digesters)
-                if (d) d->Update(data + at, n);
-        }
-    });
+    try {
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        ReadAsListed(*file, listedSize, SharedReadBlock(), [&](const unsigned char* data, std::size_t size) {
+            for (std::size_t at = 0; at < size; at += slice) {
+                const std::size_t n = std::min(slice, size - at);
+                if (crc) reg = Crc32Update(reg, data + at, n);
+                for (const std::unique_ptr<Digester>& d : digesters)
+                    if (d) d->Update(data + at, n);
+            }
+        });
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
 
     if (crc) keys.Keys[0] = ContentKey::OfCrc(reg ^ 0xFFFFFFFFu);
     for (std::size_t i = 0; i < HashAlgorithmCount; ++i)

@@ -27,9 +27,12 @@ bool TForm1::HashScannedFile(const FolderEntry& e, HashAlgorithm kind, ContentKe
                                            : FileKeyAsListed(fs, path, e.Size, kind);
         return true;
     } catch (const IoError& x) {
-        if (!IsNotFound(x)) throw;
-        PassedOverPaths.push_back({e.Name, x.Reason().empty() ? x.what() : x.Reason(), false});
-        return false;
+        if (IsNotFound(x)) {
+            PassedOverPaths.push_back({e.Name, x.Reason().empty() ? x.what() : x.Reason(), false});
+            return false;
+        }
+        if (PassOverUnreadable(x, e.Name)) return false;
+        throw;
     }
 }
 

@@ -8,6 +8,8 @@
 
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace tv::test {
 namespace {
@@ -90,6 +92,85 @@ TEST(CliRepairSafety, AKeptDuplicateDoesNotCancelTheRepair) {
     EXPECT_EQ(dir.Read("set/a-copy.bin"), "content a");
     EXPECT_NE(r.Err.find("duplicate kept"), std::string::npos) << r.Err;
     EXPECT_NE(r.Err.find("a-copy.bin"), std::string::npos) << r.Err;
+}
+
+// A file without read permission, for a user other than root (who reads everything): the tool runs as
+// nobody when the suite runs as root.
+struct UnreadableSet {
+    TempDir dir;
+    std::string set = dir.MakeFolder("set");
+    UnreadableSet() {
+        for (const char* name : {"a.bin", "b.bin", "c.bin"})
+            dir.Write(std::string("set/") + name, std::string("content of ") + name);
+        ::chmod(dir.Path().c_str(), 0777);
+        ::chmod(set.c_str(), 0777);
+    }
+    CliResult Run(const std::string& args) {
+        const std::string as = ::geteuid() == 0 ? "setpriv --reuid=nobody --regid=nogroup --clear-groups " : "";
+        const std::string err = dir / "stderr.txt";
+        const ShellResult r = Shell("cd " + ShellQuote(set) + " && " + as + ShellQuote(TV_CLI_PATH) + " " + args +
+                                    " 2>" + ShellQuote(err));
+        return {r.status, r.out, ReadFile(err)};
+    }
+};
+
+struct KeepGoingCase {
+    const char* Title;
+    const char* Make; // writes the list in the set's folder
+    const char* Command;
+};
+
+void PrintTo(const KeepGoingCase& c, std::ostream* os) {
+    *os << c.Title;
+}
+
+class CliKeepGoing : public ::testing::TestWithParam<KeepGoingCase> {};
+
+TEST_P(CliKeepGoing, NamesTheUnreadableFileAndChecksTheRest) {
+    const KeepGoingCase& c = GetParam();
+    UnreadableSet s;
+    ASSERT_EQ(Shell("cd " + ShellQuote(s.set) + " && " + c.Make).status, 0);
+    ::chmod((s.dir / "set/b.bin").c_str(), 0);
+
+    // Without the option the first unreadable file ends the command, named with the reason.
+    const CliResult ended = s.Run(c.Command);
+    EXPECT_EQ(ended.Status, 2) << ended.Out << ended.Err;
+    EXPECT_NE(ended.Err.find("b.bin: Permission denied"), std::string::npos) << ended.Err;
+    EXPECT_EQ(ended.Out.find("○	a.bin"), std::string::npos) << ended.Out;
+
+    const CliResult went = s.Run(std::string(c.Command) + " --keep-going");
+    EXPECT_EQ(went.Status, 2) << went.Out << went.Err;
+    EXPECT_NE(went.Err.find("file passed over, it could not be read: b.bin (File access denied: Permission denied)"),
+              std::string::npos)
+        << went.Err;
+    EXPECT_NE(went.Out.find("○	a.bin"), std::string::npos) << went.Out;
+    EXPECT_NE(went.Out.find("×	b.bin"), std::string::npos) << went.Out;
+    EXPECT_NE(went.Out.find("○	c.bin"), std::string::npos) << went.Out;
+    EXPECT_NE(went.Out.find("status 読めないファイルを飛ばしました： b.bin"), std::string::npos) << went.Out;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lists, CliKeepGoing,
+    ::testing::Values(KeepGoingCase{"Sha256Verify", "sha256sum a.bin b.bin c.bin > SHA256SUMS", "verify SHA256SUMS"},
+                      KeepGoingCase{"SfvVerify", "cksfv -b a.bin b.bin c.bin > list.sfv", "verify list.sfv"},
+                      KeepGoingCase{"SfvRepair", "cksfv -b a.bin b.bin c.bin > list.sfv", "repair list.sfv"}),
+    [](const auto& p) { return std::string(p.param.Title); });
+
+TEST(CliKeepGoing, CreateListsTheRestAndNamesWhatItCouldNotRead) {
+    UnreadableSet s;
+    ::chmod((s.dir / "set/b.bin").c_str(), 0);
+    const CliResult ended = s.Run("create . out.sha256");
+    EXPECT_EQ(ended.Status, 2) << ended.Out << ended.Err;
+    EXPECT_FALSE(s.dir.Exists("set/out.sha256"));
+    EXPECT_NE(ended.Err.find("b.bin: Permission denied"), std::string::npos) << ended.Err;
+
+    const CliResult went = s.Run("create . out.sha256 --keep-going");
+    EXPECT_EQ(went.Status, 2) << went.Out << went.Err;
+    EXPECT_NE(went.Err.find("file passed over, it could not be read: b.bin"), std::string::npos) << went.Err;
+    const std::string list = s.dir.Read("set/out.sha256");
+    EXPECT_NE(list.find("  a.bin\n"), std::string::npos) << list;
+    EXPECT_NE(list.find("  c.bin\n"), std::string::npos) << list;
+    EXPECT_EQ(list.find("b.bin"), std::string::npos) << list;
 }
 
 } // namespace

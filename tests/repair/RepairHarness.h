@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -39,9 +41,28 @@ public:
 
     bool FileExists(const std::string& p) override { return real_.FileExists(p); }
     bool FolderExists(const std::string& p) override { return real_.FolderExists(p); }
+    // Files that vanish, or lose their second half, between the listing and their reading.
+    std::set<std::string> Vanished, Shrunk;
     std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
         if (Unreadable.count(p)) throw IoError("File access denied");
-        return real_.OpenRead(p);
+        const std::string normal = std::filesystem::path(p).lexically_normal().string();
+        if (Vanished.count(normal)) throw IoErrorFromErrno(ENOENT, p);
+        auto file = real_.OpenRead(p);
+        if (!Shrunk.count(normal)) return file;
+        struct Half : InputFile {
+            std::unique_ptr<InputFile> Inner;
+            std::int64_t Left;
+            std::size_t Read(void* buffer, std::size_t size) override {
+                const std::size_t n = Inner->Read(buffer, std::min<std::size_t>(size, static_cast<std::size_t>(Left)));
+                Left -= static_cast<std::int64_t>(n);
+                return n;
+            }
+            std::int64_t Length() override { return Inner->Length(); }
+        };
+        auto half = std::make_unique<Half>();
+        half->Left = file->Length() / 2;
+        half->Inner = std::move(file);
+        return half;
     }
     std::unique_ptr<OutputFile> Create(const std::string& p) override { return real_.Create(p); }
     std::unique_ptr<OutputFile> CreateNew(const std::string& p) override {
