@@ -271,6 +271,21 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         turn[static_cast<std::size_t>(order[k])] = static_cast<std::int32_t>(k);
     for (std::int32_t j = rows; j < EntryCount; ++j)
         turn[static_cast<std::size_t>(j)] = j; // after every row of the pass
+    // The folders a target lies in below the list's folder, each looked at once: a link or a file there is
+    // refused when the change is planned, so that a dry run and the run agree.
+    std::unordered_map<std::string, FileIdentity> folders;
+    auto checkFolders = [&](const std::string& rel) {
+        for (std::size_t at = 0; at < rel.size(); ++at) {
+            if (!IsPathDelim(rel[at])) continue;
+            const std::string folder = FolderFile(BaseFolder, rel.substr(0, at));
+            auto it = folders.find(PathKey(folder));
+            if (it == folders.end()) it = folders.emplace(PathKey(folder), fs.Identify(folder)).first;
+            const FileIdentity& id = it->second;
+            if (!id.Exists) return; // made by the change
+            if (id.IsLink) throw IoError("File access denied", "a folder of the name is a link", {}, folder);
+            if (id.IsFile) throw IoErrorFromErrno(ENOTDIR, folder);
+        }
+    };
     for (const std::int32_t i : order) {
         ReportProgress();
         TCrcTable& e = EntryTable[i];
@@ -291,6 +306,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         try {
             const FileIdentity occupant = look(target);
             if (SameFileName(e.SameFile, target)) continue;
+            checkFolders(rel);
             // The file in the way is another row's intact file: it stays where it is.
             if (occupant.Exists && intact.count(targetK) && !planned.count(targetK)) continue;
             const FileIdentity source = look(e.SameFile);
@@ -309,12 +325,12 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
             if (isListFile(e.SameFile, source))
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
-            if (!source.Exists) throw IoErrorFromErrno(ENOENT);
+            if (!source.Exists) throw IoErrorFromErrno(ENOENT, e.SameFile);
             // A link is never the copy of anything: what it points to may lie anywhere.
-            if (source.IsLink) throw IoErrorFromErrno(ELOOP);
-            if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
+            if (source.IsLink) throw IoErrorFromErrno(ELOOP, e.SameFile);
+            if (!source.IsFile) throw IoErrorFromErrno(EINVAL, e.SameFile);
             // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
-            if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
+            if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR, target);
             const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
             const std::string sourceKey = PathKey(e.SameFile);
             const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
@@ -338,7 +354,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             // A source whose name holds a backslash may share the target's key: the target stays taken.
             if (!copy && sourceKey != targetK) planned[sourceKey] = FileIdentity{};
         } catch (const IoError& err) {
-            failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
+            failures.Add(err, target, e.SameFile);
             continue;
         }
         if (!parkedRel.empty())
@@ -521,7 +537,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
                 }
             }
             journal->Failed(k);
-            failures.Add(err,
+            failures.Add(err, FolderFile(BaseFolder, s.To),
                          s.What == PlanStep::Kind::Park ? FolderFile(BaseFolder, s.From) : FolderFile(s.Root, from));
         }
     }
