@@ -221,6 +221,9 @@ void TForm1::VerifyEntries() {
     ConflictNames.clear();
     ConflictRows = 0;
     KeptDuplicates.clear();
+    // The table is sorted and its marks change below: rows kept meanwhile would pair names and marks of
+    // different entries. They are built again once every entry is checked.
+    CrcList.Clear();
     if (EntryCount < 1) {
         // A list whose reading stopped before its first entry says so, not that it is empty.
         const bool stopped = ReadErrorText == texts::NothingReadable;
