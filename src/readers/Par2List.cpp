@@ -259,24 +259,38 @@ std::string Par2DamageSentence(const Par2SetState& set) {
     return s + "修復には修復ブロックがあと " + std::to_string(set.Wanting()) + " 個必要です";
 }
 
+std::string IrregularPar2Message(const std::string& creator) {
+    std::string text = "［ 規格外のPAR2ファイルです ］\r\r使えるMainパケットがありません";
+    if (!creator.empty()) text += "\r作成：" + creator;
+    return text;
+}
+
+std::string Par2UndescribedNote(std::size_t count) {
+    return "　説明の読めないファイル " + std::to_string(count) + " 個は未確認";
+}
+
+std::string Par2RefusedNote(std::size_t count) {
+    return "　安全でない名前 " + std::to_string(count) + " 個は書き込み・改名しません";
+}
+
 std::string TForm1::ReadPar2List() {
     const std::string name = ExtractFileName(ListPath);
-    auto state = std::make_shared<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath)));
+    auto state = std::make_unique<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath)));
     if (state->SliceSize == 0) {
         Status.SetCaption(texts::IrregularPar2Status + name);
-        return texts::IrregularPar2Message(state->Creator);
+        return IrregularPar2Message(state->Creator);
     }
-    Par2Set = state;
+    const Par2SetState* set = state.get();
+    Par2Set = {state.release(), [](Par2SetState* p) { std::default_delete<Par2SetState>()(p); }};
     ListHasSizes = true;
     SetListAlgorithms(HashAlgorithm::Md5, HashAlgorithm::Md5);
-    for (const Par2SetState::File& f : state->Files) {
+    for (const Par2SetState::File& f : set->Files) {
         AppendEntry(f.Name, static_cast<std::int64_t>(f.Set.Desc->Length),
                     ContentKey::Of(HashAlgorithm::Md5, f.Set.Desc->Hash.data()));
         // A "\" in a set's name is a character of it: the format separates folders by "/" alone.
         EntryTable[EntryCount - 1].LiteralBackslash = f.Name.find('\\') != std::string::npos;
         ReportProgress();
     }
-    const Par2SetState* set = state.get();
     ContentPrecheck = [this, set](const std::string& path, std::int64_t size) {
         try {
             return HeadMatches(fs, *set, path, size);
@@ -310,8 +324,8 @@ void TForm1::CountPar2Damage() {
     }
     set.Counted = true;
     std::string status = ReadErrorText;
-    if (set.Undescribed > 0) status += texts::Par2Undescribed(set.Undescribed);
-    if (set.Refused > 0) status += texts::Par2Refused(set.Refused);
+    if (set.Undescribed > 0) status += Par2UndescribedNote(set.Undescribed);
+    if (set.Refused > 0) status += Par2RefusedNote(set.Refused);
     Status.SetCaption(status + "　" + Par2DamageSentence(set));
 }
 

@@ -73,4 +73,10 @@ std::string Par2DamageLines(const Par2SetState& set);
 // The same as one Japanese sentence for the status bar.
 std::string Par2DamageSentence(const Par2SetState& set);
 
+// The message about a .par2 file without a usable Main packet, naming the program that made it.
+std::string IrregularPar2Message(const std::string& creator);
+// What the status bar adds for files without a description and for refused names.
+std::string Par2UndescribedNote(std::size_t count);
+std::string Par2RefusedNote(std::size_t count);
+
 } // namespace tv

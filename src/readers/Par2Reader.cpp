@@ -76,7 +76,10 @@ std::size_t ScanPackets(ByteSource& source, const PacketSink& sink, std::size_t 
     std::uint64_t pos = 0;
     while (const std::optional<std::uint64_t> at = FindMagic(source, pos, buffer)) {
         std::array<std::uint8_t, HeaderBytes> headerBytes{};
-        if (source.ReadAt(*at, headerBytes.data(), HeaderBytes) < HeaderBytes) break; // too short for a packet
+        if (source.ReadAt(*at, headerBytes.data(), HeaderBytes) < HeaderBytes) { // cut short in its header
+            ++passedOver;
+            break;
+        }
         const std::optional<PacketHeader> h = ParseHeader(headerBytes);
         // A packet whose length does not fit is no packet; the next magic may start inside what it claimed.
         const bool fits = h && h->Length <= size - *at && (!KeptWhole(h->Type) || h->Length - HeaderBytes <= keptLimit);
