@@ -5,8 +5,8 @@
 #include "readers/Par2List.h"
 
 #include "app/TallyvaultMain.h"
-#include "core/EntryNames.h"
 #include "core/Crc32.h"
+#include "core/EntryNames.h"
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
@@ -30,7 +30,8 @@ public:
         if (offset < pos_) Open();
         while (pos_ < offset) { // skipped forward: read and dropped
             std::uint8_t skip[64 * 1024];
-            const std::size_t n = file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, offset - pos_)));
+            const std::size_t n =
+                file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, offset - pos_)));
             if (n == 0) return 0;
             pos_ += n;
         }
@@ -59,7 +60,8 @@ private:
 };
 
 bool EndsWithNoCase(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && UpperAscii(std::string(s.substr(s.size() - tail.size()))) == UpperAscii(std::string(tail));
+    return s.size() >= tail.size() &&
+           UpperAscii(std::string(s.substr(s.size() - tail.size()))) == UpperAscii(std::string(tail));
 }
 
 bool AllDigits(std::string_view s) {
@@ -168,13 +170,12 @@ Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFile
 }
 
 bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& path, std::int64_t size) {
-    const auto range = std::equal_range(set.Heads.begin(), set.Heads.end(), size,
-                                        [](const auto& a, const auto& b) {
-                                            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::int64_t>)
-                                                return a < b.first;
-                                            else
-                                                return a.first < b;
-                                        });
+    const auto range = std::equal_range(set.Heads.begin(), set.Heads.end(), size, [](const auto& a, const auto& b) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::int64_t>)
+            return a < b.first;
+        else
+            return a.first < b;
+    });
     if (range.first == range.second) return false;
     std::uint8_t head[par2::Hash16kBytes];
     const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size, sizeof head));
@@ -224,7 +225,8 @@ std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2S
             }
             real += got;
             // Past the file's end the slice is padded with zeros, as the set's checks were taken.
-            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got), buffer.begin() + static_cast<std::ptrdiff_t>(want), 0);
+            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got),
+                      buffer.begin() + static_cast<std::ptrdiff_t>(want), 0);
             crc = Crc32Update(crc, buffer.data(), want);
             if (md5) md5->Update(buffer.data(), want);
             done += want;
@@ -253,8 +255,8 @@ std::string Par2DamageLines(const Par2SetState& set) {
 }
 
 std::string Par2DamageSentence(const Par2SetState& set) {
-    std::string s = "破損ブロック " + std::to_string(set.Damaged) + "/" + std::to_string(set.Blocks) + " 個、修復ブロック " +
-                    std::to_string(set.RecoveryBlocks) + " 個：";
+    std::string s = "破損ブロック " + std::to_string(set.Damaged) + "/" + std::to_string(set.Blocks) +
+                    " 個、修復ブロック " + std::to_string(set.RecoveryBlocks) + " 個：";
     if (set.Wanting() == 0) return s + "修復できます";
     return s + "修復には修復ブロックがあと " + std::to_string(set.Wanting()) + " 個必要です";
 }
@@ -283,6 +285,9 @@ std::string TForm1::ReadPar2List() {
     const Par2SetState* set = state.get();
     Par2Set = {state.release(), [](Par2SetState* p) { std::default_delete<Par2SetState>()(p); }};
     ListHasSizes = true;
+    // Names are UTF-8 (par2cmdline writes them so; a Unicode name packet is converted): whatever the
+    // binary file's bytes looked like as text.
+    Encoding = ListEncoding::Utf8;
     SetListAlgorithms(HashAlgorithm::Md5, HashAlgorithm::Md5);
     for (const Par2SetState::File& f : set->Files) {
         AppendEntry(f.Name, static_cast<std::int64_t>(f.Set.Desc->Length),
@@ -316,9 +321,14 @@ void TForm1::CountPar2Damage() {
         if (!f.Set.Recovery) continue;
         switch (EntryState(i)) {
         case VerifyResult::Match:
-        case VerifyResult::SameFileFound: break;
-        case VerifyResult::Missing: set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize); break;
-        case VerifyResult::Mismatch: set.Damaged += DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i])); break;
+        case VerifyResult::SameFileFound:
+            break;
+        case VerifyResult::Missing:
+            set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize);
+            break;
+        case VerifyResult::Mismatch:
+            set.Damaged += DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i]));
+            break;
         }
         ReportProgress();
     }

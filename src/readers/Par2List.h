@@ -18,12 +18,12 @@ namespace tv {
 
 struct Par2SetState {
     struct File {
-        std::string Name;        // the row's name: the Unicode name where the set has one
-        par2::SetFile Set;       // its description and slices
-        std::string Refusal;     // why the name is never written or renamed into; empty when it is safe
+        std::string Name;    // the row's name: the Unicode name where the set has one
+        par2::SetFile Set;   // its description and slices
+        std::string Refusal; // why the name is never written or renamed into; empty when it is safe
     };
     std::uint64_t SliceSize = 0;
-    std::vector<File> Files;    // described files, in the Main packet's order
+    std::vector<File> Files; // described files, in the Main packet's order
     std::unordered_map<std::string, std::size_t> ByName;
     std::size_t RecoveryBlocks = 0; // distinct recovery slices in the files beside the list
     std::size_t Undescribed = 0;    // files of the Main packet no good description names

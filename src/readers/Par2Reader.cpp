@@ -103,7 +103,8 @@ std::uint64_t SetPackets::InputSlices() const {
 }
 
 std::size_t SetPackets::Undescribed() const {
-    return static_cast<std::size_t>(std::count_if(Files.begin(), Files.end(), [](const SetFile& f) { return !f.Desc; }));
+    return static_cast<std::size_t>(
+        std::count_if(Files.begin(), Files.end(), [](const SetFile& f) { return !f.Desc; }));
 }
 
 void SetBuilder::Read(ByteSource& source) {
@@ -150,8 +151,9 @@ SetPackets SetBuilder::Finish() const {
         f.Recovery = recovery;
         if (const auto d = set.Descs.find(id); d != set.Descs.end()) f.Desc = d->second;
         if (const auto n = set.Names.find(id); n != set.Names.end()) f.UnicodeName = n->second;
-        if (const auto p = set.Ifsc.find(id); p != set.Ifsc.end() && f.Desc &&
-                                              p->second.Slices.size() == SliceCount(f.Desc->Length, set.Main->SliceSize)) {
+        if (const auto p = set.Ifsc.find(id);
+            p != set.Ifsc.end() && f.Desc &&
+            p->second.Slices.size() == SliceCount(f.Desc->Length, set.Main->SliceSize)) {
             f.Slices = p->second.Slices;
             f.HasSlices = true;
         }

@@ -77,9 +77,8 @@ TEST(Par2Scan, DamagedShiftedCutAndHostilePacketsLoseOnlyThemselves) {
         {"a length of 2^63 before the set", hugeHeader + once, 2, 1},
         {"a length that is no multiple of 4", oddLength + once, 2, 1},
         {"a header cut short at the end", once + hugeHeader.substr(0, 20), 2, 1},
-        {"a length running past the end", once + hugeHeader.substr(0, 8) + std::string("\0\4\0\0\0\0\0\0", 8) +
-                                              std::string(48, 'y') + "short",
-         2, 1},
+        {"a length running past the end",
+         once + hugeHeader.substr(0, 8) + std::string("\0\4\0\0\0\0\0\0", 8) + std::string(48, 'y') + "short", 2, 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.Name);
@@ -121,14 +120,16 @@ TEST(Par2Scan, BodyParsersRefuseCountsTheBodyDoesNotHold) {
     EXPECT_FALSE(par2::ParseIfsc(std::vector<std::uint8_t>(16 + 19)));
     EXPECT_EQ(par2::ParseIfsc(std::vector<std::uint8_t>(16 + 40))->Slices.size(), 2u);
     EXPECT_FALSE(par2::ParseFileDesc(std::vector<std::uint8_t>(55)));
-    EXPECT_FALSE(par2::ParseUniName(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 'a'}));
+    EXPECT_FALSE(
+        par2::ParseUniName(std::vector<std::uint8_t>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 'a'}));
 }
 
 TEST(Par2Names, SetFilesAndRefusedNames) {
     const std::pair<const char*, const char*> bases[] = {
-        {"photos.par2", "photos"},           {"photos.vol03+04.par2", "photos"}, {"photos.vol3-7.PAR2", "photos"},
-        {"a.b.vol1+1.par2", "a.b"},          {"x.volume.par2", "x.volume"},      {"x.vol+1.par2", "x.vol+1"},
-        {"photos.sfv", nullptr},             {".par2", ""},
+        {"photos.par2", "photos"},        {"photos.vol03+04.par2", "photos"},
+        {"photos.vol3-7.PAR2", "photos"}, {"a.b.vol1+1.par2", "a.b"},
+        {"x.volume.par2", "x.volume"},    {"x.vol+1.par2", "x.vol+1"},
+        {"photos.sfv", nullptr},          {".par2", ""},
     };
     for (const auto& [name, base] : bases) {
         SCOPED_TRACE(name);
@@ -139,9 +140,18 @@ TEST(Par2Names, SetFilesAndRefusedNames) {
             EXPECT_FALSE(got);
     }
     const std::pair<const char*, bool> names[] = {
-        {"a.bin", false}, {"dir/sub/a.bin", false}, {"日本語/ファイル.txt", false}, {"/etc/passwd", true},
-        {"//server/x", true}, {"C:\\x", true}, {"c:x", true}, {"../x", true}, {"a/../../x", true}, {"a/..", true},
-        {"", true}, {"a//b", true},
+        {"a.bin", false},
+        {"dir/sub/a.bin", false},
+        {"日本語/ファイル.txt", false},
+        {"/etc/passwd", true},
+        {"//server/x", true},
+        {"C:\\x", true},
+        {"c:x", true},
+        {"../x", true},
+        {"a/../../x", true},
+        {"a/..", true},
+        {"", true},
+        {"a//b", true},
     };
     for (const auto& [name, refused] : names)
         EXPECT_EQ(!Par2NameRefusal(name).empty(), refused) << name;
@@ -210,7 +220,8 @@ TEST(Par2List, RenamedFileFoundByItsFirst16KiBAndDamageCountedPerSlice) {
     // A volume with three good recovery slices (one repeated), one of the wrong size and one damaged.
     std::string volume = AsText(RecoveryPacket(set.SetId, 0, 4096)) + AsText(RecoveryPacket(set.SetId, 1, 4096)) +
                          AsText(RecoveryPacket(set.SetId, 1, 4096)) + AsText(RecoveryPacket(set.SetId, 2, 4096)) +
-                         AsText(RecoveryPacket(set.SetId, 3, 2048)) + Flip(AsText(RecoveryPacket(set.SetId, 4, 4096)), 900);
+                         AsText(RecoveryPacket(set.SetId, 3, 2048)) +
+                         Flip(AsText(RecoveryPacket(set.SetId, 4, 4096)), 900);
     h.dir.Write("set.vol0+5.par2", volume);
     h.dir.Write("renamed.bin", a);
     h.dir.Write("b.bin", bDamaged);
@@ -279,7 +290,8 @@ TEST(Par2List, UnreadableSetsSayWhy) {
 
 TEST(Par2List, RefusedNamesAreShownButNeverRenamedInto) {
     const std::string content = RandomBytes(3000, 21);
-    const Par2Made set = MakePar2({{"../evil.bin", content}, {"/tmp/abs.bin", content + "x"}, {"ok.bin", "fine"}}, 1024);
+    const Par2Made set =
+        MakePar2({{"../evil.bin", content}, {"/tmp/abs.bin", content + "x"}, {"ok.bin", "fine"}}, 1024);
     Par2Form h;
     const std::string inner = h.dir.MakeFolder("set");
     h.dir.Write("set/x.par2", set.Bytes());
