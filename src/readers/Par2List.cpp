@@ -23,7 +23,10 @@ namespace {
 // packet that failed, to look for the next magic inside it).
 class FileSource final : public par2::ByteSource {
 public:
-    FileSource(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) { Open(); }
+    FileSource(FileSystem& fs, std::string path, const std::function<void()>& pace)
+        : fs_(fs), path_(std::move(path)), pace_(pace) {
+        Open();
+    }
     std::uint64_t Size() override { return size_; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
         if (offset >= size_) return 0;
@@ -43,6 +46,7 @@ public:
             done += n;
         }
         pos_ += done;
+        if (pace_) pace_();
         return done;
     }
 
@@ -55,6 +59,7 @@ private:
     }
     FileSystem& fs_;
     std::string path_;
+    const std::function<void()>& pace_;
     std::unique_ptr<InputFile> file_;
     std::uint64_t size_ = 0, pos_ = 0;
 };
@@ -133,12 +138,12 @@ std::string Par2NameRefusal(std::string_view name) {
     return {};
 }
 
-Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles) {
+Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles, const std::function<void()>& pace) {
     par2::SetBuilder builder;
     Par2SetState state;
     for (std::size_t k = 0; k < setFiles.size(); ++k) {
         try {
-            FileSource source(fs, setFiles[k]);
+            FileSource source(fs, setFiles[k], pace);
             builder.Read(source);
             state.SetFilesRead.push_back(setFiles[k]);
         } catch (const IoError&) {
@@ -195,7 +200,7 @@ bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& pat
 }
 
 std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2SetState::File& file,
-                            const std::string& path) {
+                            const std::string& path, const std::function<void()>& pace) {
     const std::vector<par2::SliceCheck>& slices = file.Set.Slices;
     if (!file.Set.HasSlices) return par2::SliceCount(file.Set.Desc->Length, set.SliceSize);
     std::uint64_t damaged = 0;
@@ -240,6 +245,7 @@ std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2S
             good = std::memcmp(k.Bytes.data(), slices[s].Hash.data(), 16) == 0;
         }
         if (!good) ++damaged;
+        if (pace) pace();
     }
     return damaged;
 }
@@ -277,7 +283,8 @@ std::string Par2RefusedNote(std::size_t count) {
 
 std::string TForm1::ReadPar2List() {
     const std::string name = ExtractFileName(ListPath);
-    auto state = std::make_unique<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath)));
+    auto state =
+        std::make_unique<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath), [this] { ReportProgress(); }));
     if (state->SliceSize == 0) {
         Status.SetCaption(texts::IrregularPar2Status + name);
         return IrregularPar2Message(state->Creator);
@@ -327,7 +334,8 @@ void TForm1::CountPar2Damage() {
             set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize);
             break;
         case VerifyResult::Mismatch:
-            set.Damaged += DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i]));
+            set.Damaged +=
+                DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i]), [this] { ReportProgress(); });
             break;
         }
         ReportProgress();

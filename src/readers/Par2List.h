@@ -7,6 +7,7 @@
 #include "readers/Par2Reader.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -55,8 +56,10 @@ std::vector<std::string> Par2SetFiles(FileSystem& fs, const std::string& listPat
 // the name is safe.
 std::string Par2NameRefusal(std::string_view name);
 
-// Reads the files of the set: the rows, the recovery slices present, what could not be read.
-Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles);
+// Reads the files of the set: the rows, the recovery slices present, what could not be read. `pace` runs
+// after every MiB read (a window takes its events there).
+Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles,
+                         const std::function<void()>& pace = {});
 
 // Whether the file at `path` (`size` bytes) begins as some file of the set of that size does: the MD5 of
 // its first 16 KiB (or of the whole of a shorter file) is theirs. Reads at most 16 KiB.
@@ -65,7 +68,7 @@ bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& pat
 // The slices of `file` in the file at `path` that do not hold what the set says, at their aligned places:
 // CRC-32 first, MD5 only where the CRC holds; slices past the file's end count as damaged.
 std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2SetState::File& file,
-                            const std::string& path);
+                            const std::string& path, const std::function<void()>& pace = {});
 
 // The CLI's lines: "blocks damaged D of N; recovery blocks R", then "repair possible" or
 // "repair needs K more recovery blocks".
