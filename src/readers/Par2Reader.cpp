@@ -69,10 +69,11 @@ std::size_t MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t
 }
 
 std::size_t ScanPackets(ByteSource& source, const PacketSink& sink, std::size_t keptLimit) {
-    std::vector<std::uint8_t> buffer(ChunkBytes);
+    const std::uint64_t size = source.Size();
+    // A small file needs no more room than it has.
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, HeaderBytes, ChunkBytes)));
     std::vector<std::uint8_t> body;
     std::size_t passedOver = 0;
-    const std::uint64_t size = source.Size();
     std::uint64_t pos = 0;
     while (const std::optional<std::uint64_t> at = FindMagic(source, pos, buffer)) {
         std::array<std::uint8_t, HeaderBytes> headerBytes{};
