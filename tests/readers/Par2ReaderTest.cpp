@@ -105,6 +105,18 @@ TEST(Par2Scan, PacketsOfAnotherSetAndAMainWithoutItsIdAreLeftOut) {
     EXPECT_FALSE(ScanText(AsText(wrong)).Main);
 }
 
+TEST(Par2Scan, TheUnicodeNamePacketNamesTheFile) {
+    const Par2Made set = MakePar2({{"a.bin", "aaaa"}}, 64);
+    par2::UniNamePacket name;
+    name.FileId = DescOf({"a.bin", "aaaa"}).FileId;
+    name.Utf16Le = std::string("\xFC\0.\0b\0", 6); // "ü.b"
+    const std::string uni = AsText(par2::MakePacket(set.SetId, par2::UniFileNameType, par2::UniNameBody(name)));
+    const par2::SetPackets got = ScanText(uni + set.Bytes());
+    ASSERT_EQ(got.Files.size(), 1u);
+    EXPECT_EQ(got.Files[0].UnicodeName, std::optional<std::string>("\xC3\xBC.b"));
+    EXPECT_EQ(got.Files[0].Desc->Name, "a.bin");
+}
+
 TEST(Par2Scan, BodyParsersRefuseCountsTheBodyDoesNotHold) {
     std::vector<std::uint8_t> main;
     par2::PutLe64(main, 64);
