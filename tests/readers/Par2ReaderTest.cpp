@@ -17,6 +17,14 @@
 namespace tv::test {
 namespace {
 
+std::string LowerHexOf(const par2::Md5Bytes& m) {
+    static const char* digits = "0123456789abcdef";
+    std::string out;
+    for (const std::uint8_t b : m)
+        (out += digits[b >> 4]) += digits[b & 15];
+    return out;
+}
+
 par2::SetPackets ScanText(const std::string& bytes) {
     par2::SetBuilder b;
     par2::MemorySource src(std::span(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()));
@@ -319,6 +327,25 @@ TEST(Par2List, RefusedNamesAreShownButNeverRenamedInto) {
     h.form.RunCommand([&] { h.form.FileChangeCmdClick(); }, true);
     EXPECT_FALSE(h.dir.Exists("evil.bin"));
     EXPECT_TRUE(h.dir.Exists("set/found.bin"));
+}
+
+TEST(Par2List, RequestListOfTheMissingRowsIsAnMd5List) {
+    const Par2Made set = MakePar2({{"here.bin", "here"}, {"sub/gone.bin", "gone"}}, 64);
+    Par2Form h;
+    h.dir.Write("s.par2", set.Bytes());
+    h.dir.Write("here.bin", "here");
+    h.Load("s.par2");
+    ASSERT_EQ(h.Mark("sub/gone.bin"), "－");
+    const std::string request = h.dir / "s_Request.md5";
+    // Only the missing row ticked, as "－をﾁｪｯｸ" leaves it.
+    h.form.AllOffClick();
+    for (std::int32_t i = 0; i < h.form.CrcList.Count(); ++i)
+        h.form.CrcList.EditItem(i).Checked = h.form.CrcList.Item(i).ImageIndex == 3;
+    h.ui.DialogAnswers.push_back(request);
+    h.form.RunCommand([&] { h.form.MakeRequestCmdClick(); }, true);
+    ASSERT_EQ(h.ui.Dialogs.size(), 1u);
+    EXPECT_EQ(h.ui.Dialogs[0].Proposed, request);
+    EXPECT_EQ(h.dir.Read("s_Request.md5"), LowerHexOf(Md5Bytes("gone")) + "  sub/gone.bin\n");
 }
 
 } // namespace
