@@ -128,6 +128,10 @@ std::string Par2NameRefusal(std::string_view name) {
         const std::string_view part = name.substr(start, end - start);
         if (part == "..") return "a name that leads out of the folder";
         if (part.empty() || part == ".") return "an empty or \".\" part in the name";
+#ifdef _WIN32
+        // Windows drops a part's trailing dots and blanks, so such a name would reach another file.
+        if (part.back() == '.' || part.back() == ' ') return "a name part Windows cannot hold";
+#endif
         start = end + 1;
     }
 #ifdef _WIN32
