@@ -32,6 +32,10 @@ std::string CsvNameField(std::string_view name);
 // A name that can stand in a list line: it holds no CR or LF, which would end the line in it.
 bool NameFitsListLine(std::string_view name);
 
+// Whether a list of `kind` (CRC-32: SFV and CSV) holds the file name `relName` (native separators) so that
+// its own reader reads back that very name. Such a name is never written: the file is left out and named.
+bool ListCanHoldName(std::string_view relName, HashAlgorithm kind);
+
 // The extension of the name, upper-cased, occurs in the excluded extensions (a substring test).
 bool HasExcludedExtension(std::string_view name);
 
@@ -54,5 +58,11 @@ std::optional<HashAlgorithm> AlgorithmOfSavedList(std::string_view path);
 std::string KindFilterOf(HashAlgorithm algorithm);
 // The save dialog's filter offering every kind, `first` first (the one the dialog opens with).
 std::string SaveFilterOf(HashAlgorithm first);
+
+// The path a save dialog answered, made to fit the kind picked in it: filter `index` (from 0) of `filter`
+// ("Text|*.A;*.B|..."). A name that one of that kind's patterns takes (letter case aside) stays; any
+// other gets the kind's extension (its first pattern's), in place of an extension that names another
+// kind of the filter or that is no plain text (a dialog's "[mM][dD]5"), else after the name.
+std::string PathOfChosenKind(std::string_view path, std::string_view filter, std::size_t index);
 
 } // namespace tv
