@@ -283,6 +283,7 @@ void TForm1::VerifyEntries() {
     Status.SetCaption(ReadErrorText);
     ShowPassedOver();
     if (!ConflictNames.empty()) Status.SetCaption(Status.Caption() + "　" + ConflictText());
+    if (Par2Set) CountPar2Damage();
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }
