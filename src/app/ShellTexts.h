@@ -57,6 +57,7 @@ inline constexpr OpenKind Crc1632Kind{"CRC1632 File (*.txt)", "*.TXT"};
 inline constexpr OpenKind DigestKind{
     "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
     "*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"};
+inline constexpr OpenKind Par2Kind{"PAR2 Recovery Set (par2)", "*.PAR2"};
 inline constexpr const char* AnyListText = "Checksum List (all kinds)";
 inline constexpr const char* AllFilesFilter = "All Files (*.*)|*";
 

@@ -47,9 +47,10 @@ namespace {
 // whatever the kind of the one shown; then each kind, the shown list's own first; then all files.
 std::string OpenFilterFor(ListDialect shown) {
     namespace st = shelltexts;
-    std::vector<const st::OpenKind*> kinds{&st::CrcKind, &st::Crc1632Kind, &st::DigestKind};
+    std::vector<const st::OpenKind*> kinds{&st::CrcKind, &st::Crc1632Kind, &st::DigestKind, &st::Par2Kind};
     const st::OpenKind* own = shown == ListDialect::ldDigest    ? &st::DigestKind
                               : shown == ListDialect::ldCrc1632 ? &st::Crc1632Kind
+                              : shown == ListDialect::ldPar2    ? &st::Par2Kind
                               : shown == ListDialect::ldUnknown ? nullptr
                                                                 : &st::CrcKind;
     if (own) std::stable_partition(kinds.begin(), kinds.end(), [own](const st::OpenKind* k) { return k == own; });

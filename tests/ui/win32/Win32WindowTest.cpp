@@ -256,7 +256,7 @@ TEST(Win32Window, TheOpenDialogOffersTheListsInTheListsFolderAndReadsTheChosenOn
                   (std::vector<std::string>{"Checksum List (all kinds)", "CRC Check File (sfv,crc,csv)",
                                             "CRC1632 File (*.txt)",
                                             "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
-                                            "All Files (*.*)"}));
+                                            "PAR2 Recovery Set (par2)", "All Files (*.*)"}));
         EXPECT_EQ(seen.Folder, h.Path("set"));
         // The list files of the first filter, whatever the letter case of their extension.
         std::sort(seen.Files.begin(), seen.Files.end());
