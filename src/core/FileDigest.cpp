@@ -26,7 +26,7 @@ FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t 
     std::size_t consumers = crc ? 1 : 0;
     for (const AlgorithmInfo& info : Algorithms) {
         if (info.Algorithm == HashAlgorithm::Crc32 || !algorithms.Has(info.Algorithm)) continue;
-        digesters[static_cast<std::size_t>(info.Algorithm)] = MakeDigester(info.Algorithm);
+        digesters[static_cast<std::size_t>(info.Algorithm)] = MakeDigester(info.Algorithm, algorithms.BytesOf(info.Algorithm));
         ++consumers;
     }
     const std::size_t slice = consumers > 1 ? SliceSize : SharedReadBlock().size();
@@ -52,9 +52,12 @@ FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t 
     return keys;
 }
 
-ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm) {
+ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm,
+                           std::size_t bytes) {
     if (algorithm == HashAlgorithm::Crc32) return ContentKey::OfCrc(FileCrc32AsListed(fs, path, listedSize));
-    return FileKeysAsListed(fs, path, listedSize, algorithm).Of(algorithm);
+    AlgorithmSet one(algorithm);
+    if (algorithm == HashAlgorithm::Blake2b512 && bytes != 0) one.SetBlake2bBytes(bytes);
+    return FileKeysAsListed(fs, path, listedSize, one).Of(algorithm);
 }
 
 } // namespace tv

@@ -24,7 +24,7 @@ bool TForm1::HashScannedFile(const FolderEntry& e, HashAlgorithm kind, ContentKe
     try {
         const std::string path = FolderFile(BaseFolder, e.Name);
         key = kind == HashAlgorithm::Crc32 ? ContentKey::OfCrc(FileCrc32(fs, path, e.Size))
-                                           : FileKeyAsListed(fs, path, e.Size, kind);
+                                           : FileKeyAsListed(fs, path, e.Size, kind, ListAlgorithms.BytesOf(kind));
         return true;
     } catch (const IoError& x) {
         if (IsNotFound(x)) {
