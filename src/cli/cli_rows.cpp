@@ -1,5 +1,6 @@
 // What every command prints: the rows, the counters, the status text, and what was not checked.
 #include "CliCommon.h"
+#include "app/Language.h"
 #include "platform/Paths.h"
 #include "readers/Texts.h"
 
@@ -83,7 +84,7 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
               << form.SameFileCount;
     if (unlisted) std::cout << " unlisted " << unlisted->size();
     std::cout << '\n';
-    std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
+    std::cout << "status " << OneLine(Tr(form.Status.Caption())) << '\n';
     std::cout.flush();
     const std::string unchecked = UncheckedSummary(form);
     if (!unchecked.empty()) std::cerr << "tallyvault-cli: not all checked: " << unchecked << '\n';

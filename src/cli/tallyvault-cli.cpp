@@ -2,11 +2,13 @@
 // window uses and prints the rows as the list shows them.
 #include "CliCommon.h"
 #include "ProgressLine.h"
+#include "app/Language.h"
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
 #include "cli/HeadlessUi.h"
 #include "platform/Process.h"
+#include "platform/UserLanguage.h"
 #include "readers/Dialects.h"
 
 #include <cstring>
@@ -158,6 +160,9 @@ int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
     UseUtf8Console();
+    // The status line and the logic's messages in the user's language; with none (or C) as always.
+    // Marks, fields and the counters' words are the same in every language.
+    UseLanguage(ProgramLanguageFor(UserLanguage()));
     std::vector<std::string> args = ProgramArguments(argc, argv);
     if (args.empty()) return Usage();
     KeepFreedMemory(args.front() == "update");

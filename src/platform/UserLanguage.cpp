@@ -5,18 +5,23 @@
 namespace tv {
 
 std::string LanguageFromEnvironment(const std::function<const char*(const char*)>& getenv) {
-    for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+    // The locale of messages first: in the C locale gettext translates nothing, whatever LANGUAGE says.
+    std::string locale;
+    for (const char* name : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
         const char* v = getenv(name);
-        if (!v || !*v) continue;
-        std::string value = v;
-        // LANGUAGE lists names by preference: the first is the user's language.
-        if (std::string_view(name) == "LANGUAGE") value = value.substr(0, value.find(':'));
-        if (value.empty()) continue;
-        const std::string_view base = std::string_view(value).substr(0, value.find('.'));
-        if (base == "C" || base == "POSIX") return {};
-        return value;
+        if (v && *v) {
+            locale = v;
+            break;
+        }
     }
-    return {};
+    const std::string_view base = std::string_view(locale).substr(0, locale.find('.'));
+    if (locale.empty() || base == "C" || base == "POSIX") return {};
+    // LANGUAGE lists languages by preference: the first is the user's.
+    if (const char* v = getenv("LANGUAGE"); v && *v && *v != ':') {
+        const std::string list = v;
+        return list.substr(0, list.find(':'));
+    }
+    return locale;
 }
 
 } // namespace tv

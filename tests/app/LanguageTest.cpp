@@ -35,6 +35,9 @@ TEST(Language, TheEnvironmentChoosesAsGettextReadsIt) {
         // The first non-empty of LANGUAGE, LC_ALL, LC_MESSAGES, LANG decides.
         {{{"LANGUAGE", "en_GB:ja"}, {"LANG", "ja_JP.UTF-8"}}, "en_GB", "en"},
         {{{"LANGUAGE", "ja:en"}, {"LC_ALL", "en_US.UTF-8"}}, "ja", "ja"},
+        // gettext reads LANGUAGE only where the locale is not C.
+        {{{"LANGUAGE", "en"}}, "", "ja"},
+        {{{"LANGUAGE", "en"}, {"LC_ALL", "C.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, "", "ja"},
         {{{"LANGUAGE", ""}, {"LC_ALL", "en_US.UTF-8"}, {"LANG", "ja_JP.UTF-8"}}, "en_US.UTF-8", "en"},
         {{{"LC_MESSAGES", "ja_JP.UTF-8"}, {"LANG", "en_US.UTF-8"}}, "ja_JP.UTF-8", "ja"},
         {{{"LC_ALL", ""}, {"LC_MESSAGES", ""}, {"LANG", "en"}}, "en", "en"},
