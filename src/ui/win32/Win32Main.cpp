@@ -165,7 +165,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
             if (state.find("open") != std::string::npos) window.Run([&form] { form.CrcOpenCmdClick(); });
             if (state.find("folder") != std::string::npos) window.Run([&form] { form.FolderOpenCmdClick(); });
             if (state.find("question") != std::string::npos)
-                ui.AskDuplicate("Z:\\set\\photo 01 (2).jpg\r\nは photo 01.jpg と同じ内容です。削除しますか？");
+                // The question as the duplicate search asks it.
+                ui.AskDuplicate(std::string("重複ファイル検出\r\r") + "Z:\\set\\photo 01.jpg" + "と\r" +
+                                "Z:\\set\\photo 01 (2).jpg" + "は同じファイルです。\r" +
+                                "重複ファイルを削除してもよろしいですか？");
             if (taken) ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
         }
         MSG msg;
