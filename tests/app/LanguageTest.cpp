@@ -226,3 +226,29 @@ TEST(Language, TheChoiceIsKeptInTheSettingsAndAppliedAtOnce) {
 
 } // namespace
 } // namespace tv
+
+namespace tv {
+namespace {
+
+// Help's read-me in English is the English one where it lies beside the Japanese one, else the Japanese.
+TEST(Language, TheReadMeOfTheShownLanguageOpensFirst) {
+    const ShownLanguageGuard guard;
+    ShellForm s;
+    s.form->FormCreate({});
+    s.dir.Write("bin/Tallyvault.txt", "日本語");
+    UseLanguage("en");
+    s.form->ReadMeClick();
+    ASSERT_EQ(s.ui.Opened.size(), 1u);
+    EXPECT_EQ(s.ui.Opened.back(), s.dir / "bin/Tallyvault.txt");
+    const std::string english = s.dir.Write("bin/Tallyvault.en.txt", "English");
+    s.form->ReadMeClick();
+    ASSERT_EQ(s.ui.Opened.size(), 2u);
+    EXPECT_EQ(s.ui.Opened.back(), english);
+    UseLanguage("ja");
+    s.form->ReadMeClick();
+    ASSERT_EQ(s.ui.Opened.size(), 3u);
+    EXPECT_EQ(s.ui.Opened.back(), s.dir / "bin/Tallyvault.txt");
+}
+
+} // namespace
+} // namespace tv
