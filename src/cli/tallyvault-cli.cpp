@@ -41,9 +41,11 @@ int Usage() {
 
 constexpr const char* HelpText =
     "Usage: tallyvault-cli COMMAND ARGUMENTS...\n"
-    "Checks sets of files against checksum lists (SFV dialects, .CRC tables, CSV, CRC1632) without a\n"
-    "window; every command drives the same logic as the window and prints one line a row (mark, name,\n"
-    "size, CRC, same file), the counters and the status text.\n"
+    "Checks sets of files against checksum lists without a window. Lists read: SFV in its dialects,\n"
+    ".CRC tables, CSV and CRC1632 text lists (CRC-32); MD5, SHA-1, SHA-224/256/384/512, BLAKE2b and\n"
+    "BLAKE3 lists as md5sum, sha*sum, b2sum, b3sum, RHash and the BSD tools write them (plain or\n"
+    "tagged lines); in UTF-8, CP932 or UTF-16. Every command drives the same logic as the window and\n"
+    "prints one line a row (mark, name, size, CRC or digest, same file), the counters and the status.\n"
     "\n"
     "Commands:\n"
     "  verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
