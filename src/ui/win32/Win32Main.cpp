@@ -161,6 +161,10 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 pending = nullptr;
             });
             const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
+            if (state.find("create") != std::string::npos) window.Run([&form] { form.ModeButtonClick(); });
+            // The file menu dropped down, as its access key opens it.
+            if (state.find("filemenu") != std::string::npos)
+                ::PostMessageW(window.Handle(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
             if (state.find("message") != std::string::npos) window.Run([&form] { form.versionClick(); });
             if (state.find("open") != std::string::npos) window.Run([&form] { form.CrcOpenCmdClick(); });
             if (state.find("folder") != std::string::npos) window.Run([&form] { form.FolderOpenCmdClick(); });
