@@ -59,5 +59,23 @@ TEST(CliLanguage, StatusAndMessagesFollowTheLanguageWhileTheFieldsStay) {
     EXPECT_EQ(ja.status, en.status);
 }
 
+// The help: Japanese for a Japanese language, the English one for every other and for C or none.
+TEST(CliLanguage, HelpIsJapaneseOnlyForAJapaneseLanguage) {
+    const std::string help = std::string(TV_CLI_PATH) + " --help";
+    const test::ShellResult english = test::Shell(InLanguage("LANG=en_US.UTF-8", help));
+    ASSERT_EQ(english.status, 0);
+    EXPECT_EQ(english.out.rfind("Usage: tallyvault-cli COMMAND ARGUMENTS...\n", 0), 0u) << english.out;
+    for (const char* vars : {"", "LANG=C", "LANG=POSIX", "LANG=de_DE.UTF-8"})
+        EXPECT_EQ(test::Shell(InLanguage(vars, help)).out, english.out) << vars;
+    const test::ShellResult japanese = test::Shell(InLanguage("LANG=ja_JP.UTF-8", help));
+    ASSERT_EQ(japanese.status, 0);
+    EXPECT_EQ(japanese.out.rfind("使い方: tallyvault-cli コマンド 引数...\n", 0), 0u) << japanese.out;
+    // Every option the English help names, the Japanese one names too.
+    for (std::size_t at = english.out.find("\n  -"); at != std::string::npos; at = english.out.find("\n  -", at + 1)) {
+        const std::string option = english.out.substr(at + 3, english.out.find_first_of(" ,\n", at + 3) - at - 3);
+        EXPECT_NE(japanese.out.find(option), std::string::npos) << option;
+    }
+}
+
 } // namespace
 } // namespace tv
