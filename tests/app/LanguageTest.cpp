@@ -170,6 +170,7 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"設定状態  複写補完 補完元=/srv/自動補完 x 自動補完 重複-削除",
          "Settings:  Fill in by copying, from /srv/自動補完 x, automatic fill-in, duplicates deleted"},
         {"設定状態  複写補完 補完元=/srv/a 自動補完", "Settings:  Fill in by copying, from /srv/a, automatic fill-in"},
+        {"設定状態  複写補完 補完元=随時指定", "Settings:  Fill in by copying, from a folder chosen each time"},
         {"読み取り終了 削除(&D).sfv", "Read 削除(&D).sfv"},
         {"検索中止 （補完ファイルは有りません）", "Search stopped (no missing file was found)"},
         {"検索終了 （12件見つかりました）", "Search finished (found: 12)"},
@@ -183,6 +184,10 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"重複ファイル検出\r\r/a/x.binと\r/a/y.binは同じファイルです。\r重複ファイルを削除してもよろしいですか？",
          "Duplicate file found\r\r/a/x.bin and\r/a/y.bin are the same file.\rDelete the duplicate?"},
         {"File not found", "File not found"},
+        // A name or a path is never taken for a text, whatever it holds.
+        {"検索中 /srv/a 自動補完 重複-確認", "Searching /srv/a 自動補完 重複-確認"},
+        {"読み取り終了 削除 （補完ファイルは有りません）", "Read 削除 （補完ファイルは有りません）"},
+        {"/srv/x 重複-確認", "/srv/x 重複-確認"},
     };
     for (const auto& t : cases) EXPECT_EQ(Tr(t.Japanese), t.English) << t.Japanese;
     UseLanguage("ja");

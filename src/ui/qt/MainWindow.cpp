@@ -350,7 +350,7 @@ void MainWindow::SyncFromForm() {
     }
     if (form_.Caption != captionShown_) {
         captionShown_ = form_.Caption;
-        setWindowTitle(T(captionShown_));
+        setWindowTitle(QString::fromStdString(captionShown_)); // the program's name or a path
     }
     for (ControlView& c : controls_) {
         if (c.Element->Changes() == c.Seen) continue;

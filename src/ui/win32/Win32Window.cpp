@@ -387,7 +387,7 @@ void Win32Window::SyncFromForm() {
     }
     if (form_.Caption != captionShown_) {
         captionShown_ = form_.Caption;
-        ::SetWindowTextW(hwnd_, TW(captionShown_).c_str());
+        ::SetWindowTextW(hwnd_, W(captionShown_).c_str()); // the program's name or a path
     }
     bool buttons = false;
     bool counters = false;
