@@ -19,8 +19,10 @@ bool StartsWith(std::string_view s, std::string_view head) {
 }
 
 std::string_view Trim(std::string_view s) {
-    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r')) s.remove_prefix(1);
-    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r')) s.remove_suffix(1);
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t' || s.front() == '\r'))
+        s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t' || s.back() == '\r'))
+        s.remove_suffix(1);
     return s;
 }
 
@@ -37,12 +39,23 @@ bool Unquote(std::string_view s, std::string& out) {
         }
         if (++i == s.size()) return false;
         switch (s[i]) {
-        case 'n': out += '\n'; break;
-        case 'r': out += '\r'; break;
-        case 't': out += '\t'; break;
-        case '"': out += '"'; break;
-        case '\\': out += '\\'; break;
-        default: return false;
+        case 'n':
+            out += '\n';
+            break;
+        case 'r':
+            out += '\r';
+            break;
+        case 't':
+            out += '\t';
+            break;
+        case '"':
+            out += '"';
+            break;
+        case '\\':
+            out += '\\';
+            break;
+        default:
+            return false;
         }
     }
     return true;
@@ -178,7 +191,8 @@ bool Catalogue::Match(const Pattern& p, std::string_view text, int depth, std::s
         const std::string& literal = src[j].Literal;
         std::size_t found;
         if (j + 1 == src.size()) {
-            if (text.size() < pos + literal.size() || text.substr(text.size() - literal.size()) != literal) return false;
+            if (text.size() < pos + literal.size() || text.substr(text.size() - literal.size()) != literal)
+                return false;
             found = text.size() - literal.size();
         } else {
             found = text.find(literal, pos);
@@ -229,7 +243,8 @@ bool Catalogue::Covers(std::string_view text) const {
 std::string ProgramLanguageFor(std::string_view name) {
     if (name.empty()) return "ja";
     std::string lower;
-    for (const char ch : name) lower += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+    for (const char ch : name)
+        lower += (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
     if (StartsWith(lower, "ja")) return "ja";
     const std::string full = lower.substr(0, lower.find_first_of(".@"));
     const std::string language = full.substr(0, full.find_first_of("_-"));
@@ -237,7 +252,8 @@ std::string ProgramLanguageFor(std::string_view name) {
     std::replace(region.begin(), region.end(), '-', '_');
     for (const EmbeddedCatalogue& c : EmbeddedCatalogues()) {
         std::string code = c.Code;
-        for (char& ch : code) ch = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
+        for (char& ch : code)
+            ch = (ch >= 'A' && ch <= 'Z') ? static_cast<char>(ch - 'A' + 'a') : ch;
         if (code == region) return c.Code;
     }
     for (const EmbeddedCatalogue& c : EmbeddedCatalogues())
@@ -271,8 +287,8 @@ void UseLanguage(std::string_view code) {
                 if (wanted != c.Code) continue;
                 auto it = s.Read.find(wanted);
                 if (it == s.Read.end())
-                    it = s.Read.emplace(std::string(wanted), std::make_unique<Catalogue>(Catalogue::FromPo(c.Po)))
-                             .first;
+                    it =
+                        s.Read.emplace(std::string(wanted), std::make_unique<Catalogue>(Catalogue::FromPo(c.Po))).first;
                 catalogue = it->second.get();
                 chosen = c.Code;
                 break;

@@ -34,8 +34,8 @@ public:
 
 private:
     struct Piece {
-        std::string Literal;   // the text before the placeholder (or the tail, after the last one)
-        int Slot = -1;         // 0..8; -1 for the tail
+        std::string Literal; // the text before the placeholder (or the tail, after the last one)
+        int Slot = -1;       // 0..8; -1 for the tail
         bool Translated = false;
     };
     struct Pattern {

@@ -109,7 +109,8 @@ TEST(Language, PoFilesAreReadAsGettextWritesThem) {
          "line 2: msgstr has a placeholder that msgid has not"},
         {"msgctxt \"pattern\"\nmsgid \"a\"\nmsgstr \"b\"\nmsgid \"開\"\nmsgstr \"Open\"\n",
          "line 2: a pattern without a placeholder"},
-        {"msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"b\"\nmsgid \"開\"\nmsgstr \"Open\"\n", "line 2: unknown context menu"},
+        {"msgctxt \"menu\"\nmsgid \"a\"\nmsgstr \"b\"\nmsgid \"開\"\nmsgstr \"Open\"\n",
+         "line 2: unknown context menu"},
         {"msgid \"開\"\nmsgstr \"Open\"\nmsgid \"開\"\nmsgstr \"Again\"\n", "line 3: a second translation of one text"},
     };
     for (const auto& b : broken) {
@@ -145,7 +146,8 @@ TEST(Language, PatternsTranslateComposedTexts) {
         {"別の文", "別の文"},
         {"", ""},
     };
-    for (const auto& t : cases) EXPECT_EQ(c.Translate(t.Text), t.Shown) << t.Text;
+    for (const auto& t : cases)
+        EXPECT_EQ(c.Translate(t.Text), t.Shown) << t.Text;
     EXPECT_TRUE(c.Covers("残り 1:00"));
     EXPECT_FALSE(c.Covers("別の文"));
 }
@@ -178,9 +180,11 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"a.bin以降の項目が読み取れません", "The entries after a.bin cannot be read"},
         {"リストに追加しました： 2 件\nUTF-16 のリストは UTF-8 で書き直しました\n\n追加しなかったファイル：\nx (why)",
          "Added to the list: 2\nThe UTF-16 list was written again in UTF-8\n\nFiles not added:\nx (why)"},
-        {"リストにないファイル： 3 件\n\n＋ a\n＋ b\n ほか 1 件", "Files not in the list: 3\n\n＋ a\n＋ b\n and 1 more"},
+        {"リストにないファイル： 3 件\n\n＋ a\n＋ b\n ほか 1 件",
+         "Files not in the list: 3\n\n＋ a\n＋ b\n and 1 more"},
         {"消えたファイルを飛ばしました： a/b.bin ほか 4 件", "Passed over a file that vanished: a/b.bin and 4 more"},
-        {"フォルダ 12  ファイル 340  1.2 GB  180 MB/s  残り 0:16", "folders 12  files 340  1.2 GB  180 MB/s  0:16 left"},
+        {"フォルダ 12  ファイル 340  1.2 GB  180 MB/s  残り 0:16",
+         "folders 12  files 340  1.2 GB  180 MB/s  0:16 left"},
         {"1.2 GB / 4.0 GB  180 MB/s  残り 0:16", "1.2 GB / 4.0 GB  180 MB/s  0:16 left"},
         {"重複ファイル検出\r\r/a/x.binと\r/a/y.binは同じファイルです。\r重複ファイルを削除してもよろしいですか？",
          "Duplicate file found\r\r/a/x.bin and\r/a/y.bin are the same file.\rDelete the duplicate?"},
@@ -190,7 +194,8 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"読み取り終了 削除 （補完ファイルは有りません）", "Read 削除 （補完ファイルは有りません）"},
         {"/srv/x 重複-確認", "/srv/x 重複-確認"},
     };
-    for (const auto& t : cases) EXPECT_EQ(Tr(t.Japanese), t.English) << t.Japanese;
+    for (const auto& t : cases)
+        EXPECT_EQ(Tr(t.Japanese), t.English) << t.Japanese;
     UseLanguage("ja");
     EXPECT_EQ(Tr("検索終了"), "検索終了");
 }

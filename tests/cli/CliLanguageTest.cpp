@@ -20,9 +20,9 @@ TEST(CliLanguage, StatusAndMessagesFollowTheLanguageWhileTheFieldsStay) {
     TempDir dir;
     dir.Write("good.bin", "good");
     dir.Write("bad.bin", "changed");
-    const std::string list = dir.Write("list.sfv", "good.bin " + test::CrcHex("good") + "\r\nbad.bin " +
-                                                       test::CrcHex("was") + "\r\ngone.bin " + test::CrcHex("gone") +
-                                                       "\r\n");
+    const std::string list =
+        dir.Write("list.sfv", "good.bin " + test::CrcHex("good") + "\r\nbad.bin " + test::CrcHex("was") +
+                                  "\r\ngone.bin " + test::CrcHex("gone") + "\r\n");
     // The rows in the list's order of states: bad, missing, matching.
     const std::string rows = "×\tbad.bin\t\t" + test::CrcHex("was") + "\t\n" + "－\tgone.bin\t\t" +
                              test::CrcHex("gone") + "\t\n" + "○\tgood.bin\t\t" + test::CrcHex("good") + "\t\n" +

@@ -1,7 +1,6 @@
 #include "platform/UserLanguage.h"
 #include "platform/win32/WideText.h"
 
-
 namespace tv {
 
 std::string UserLanguage() {

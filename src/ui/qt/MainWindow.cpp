@@ -35,13 +35,14 @@ namespace {
 
 // The interface font of the design, or an installed Japanese font in its place.
 QFont InterfaceFont(bool fixedPitch) {
+    // Names of fonts, not texts: untranslated.
     QFont f;
     if (fixedPitch)
-        f.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"), // untranslated
-                       QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")}); // untranslated: fonts
+        f.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), // untranslated
+                       QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")});
     else
-        f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"), // untranslated
-                       QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic")}); // untranslated: fonts
+        f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), // untranslated
+                       QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic")});
     f.setFixedPitch(fixedPitch);
     f.setPixelSize(12);
     return f;
