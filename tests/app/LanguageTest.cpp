@@ -189,6 +189,10 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"重複ファイル検出\r\r/a/x.binと\r/a/y.binは同じファイルです。\r重複ファイルを削除してもよろしいですか？",
          "Duplicate file found\r\r/a/x.bin and\r/a/y.bin are the same file.\rDelete the duplicate?"},
         {"File not found", "File not found"},
+        {"［ 規格外のリストファイルです ］\r\rSHA-256の「ダイジェスト  ファイル名」の行がひとつも読み取れません\r"
+         "メモ帳等でこのファイルを開いて確認して下さい",
+         "[ Digest list out of the standard ]\r\rNot one line of SHA-256 \"digest  file name\" can be read.\r"
+         "Please open this file in a text editor and look at it."},
         // A name or a path is never taken for a text, whatever it holds.
         {"検索中 /srv/a 自動補完 重複-確認", "Searching /srv/a 自動補完 重複-確認"},
         {"読み取り終了 削除 （補完ファイルは有りません）", "Read 削除 （補完ファイルは有りません）"},
