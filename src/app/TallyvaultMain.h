@@ -151,10 +151,10 @@ public:
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める(&S)", true};
     // The language the windows speak: the user's own (automatic), Japanese or English; one is ticked.
-    TMenuItem LanguageMenu{"言語"}; // the submenu of the items below
-    TMenuItem LanguageAuto{"自動", true, true};
-    TMenuItem LanguageJa{"日本語", true, true};
-    TMenuItem LanguageEn{"English", true, true};
+    TMenuItem LanguageMenu{"言語(&G)"}; // the submenu of the items below
+    TMenuItem LanguageAuto{"自動(&A)", true, true};
+    TMenuItem LanguageJa{"日本語(&J)", true, true};
+    TMenuItem LanguageEn{"&English", true, true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.

@@ -864,7 +864,7 @@ private slots:
             for (QWidget* top : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible())
                     for (QAbstractButton* b : box->buttons())
-                        if (b->text() == QStringLiteral("はい(&Y)")) {
+                        if (b->text() == T("はい(&Y)")) {
                             rowsWhileAsked = h.Model()->rowCount();
                             b->click();
                         }
@@ -1061,11 +1061,11 @@ private slots:
         w.Run([&] { h.form.ScanFolder(); });
         w.ActionOf(h.form.AllOff)->trigger();
         w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->click(); // 出 with nothing ticked
-        QCOMPARE(h.Text("Status"), QStringLiteral("ファイルがひとつもチェックされていません"));
+        QCOMPARE(h.Text("Status"), T("ファイルがひとつもチェックされていません"));
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("0"));
         w.ActionOf(h.form.AllOn)->trigger();
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("2"));
-        QCOMPARE(h.Text("Status"), QStringLiteral("Tallyvault V1.32 CRCファイル作成モード"));
+        QCOMPARE(h.Text("Status"), T("Tallyvault V1.32 CRCファイル作成モード"));
         QVERIFY(h.Model()->setData(h.Model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("1"));
         w.ActionOf(h.form.ON0)->trigger(); // unticks the ○ rows
