@@ -27,4 +27,10 @@ template <class Add> void AddListKindItems(TForm1& f, Add&& add) {
     add(f.WriteBsdTags, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
+// The items of the language submenu: a radio item per choice, applied at once.
+template <class Add> void AddLanguageItems(TForm1& f, Add&& add) {
+    for (TMenuItem* item : {&f.LanguageAuto, &f.LanguageJa, &f.LanguageEn})
+        add(*item, MenuClick::Radio, std::function<void()>([&f, item] { f.LanguageClick(*item); }), false);
+}
+
 } // namespace tv

@@ -32,6 +32,8 @@ inline constexpr const char* KeyListKinds[] = {
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
 inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
 inline constexpr const char* KeyKeepGoing = "Skip Unreadable Files";
+// The language of the windows: "auto", or a language code ("ja", "en").
+inline constexpr const char* KeyLanguage = "Language";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

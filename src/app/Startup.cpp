@@ -19,6 +19,7 @@ void TForm1::FormCreate(const std::vector<std::string>& args) {
 void TForm1::PrepareWindow() {
     if (SettingsFile.empty()) SettingsFile = SettingsFilePath(ProgramPath);
     ReadSettings();
+    ApplyLanguage();
     // Dropped files reach FilesDropped through the front end, which accepts drops from its creation.
     for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement}) m->SetEnabled(true);
     MakeCrcCmd.SetEnabled(false);

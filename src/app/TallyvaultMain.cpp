@@ -107,7 +107,9 @@ void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function
     const bool listKind =
         std::any_of(std::begin(ListKinds), std::end(ListKinds), [&](const TMenuItem& m) { return &m == &item; });
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
-    if (click == MenuClick::Radio) listKind ? ClickListKind(item) : ClickDuplicateOption(item);
+    // The language items tick themselves through their command.
+    const bool language = &item == &LanguageAuto || &item == &LanguageJa || &item == &LanguageEn;
+    if (click == MenuClick::Radio && !language) listKind ? ClickListKind(item) : ClickDuplicateOption(item);
     if (command) command();
 }
 

@@ -164,6 +164,11 @@ public:
     // With KeepGoing ticked: notes the file (named relative to the folder checked) in PassedOverPaths and
     // answers true; unticked, false, and the caller lets the error end the command.
     bool PassOverUnreadable(const IoError& e, const std::string& name);
+    // The language the windows speak: the user's own (automatic), Japanese or English; one is ticked.
+    TMenuItem LanguageMenu{"言語(&G)"}; // the submenu of the items below
+    TMenuItem LanguageAuto{"自動(&A)", true, true};
+    TMenuItem LanguageJa{"日本語(&J)", true, true};
+    TMenuItem LanguageEn{"&English", true, true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.
@@ -344,6 +349,13 @@ public:
     void FormDestroy();
     void FixFolderClick();
     void CopyComplementClick();
+    // The language chosen in the settings: "" for the user's own, or a language code ("ja", "en").
+    std::string LanguageSetting;
+    // Shows the windows in the language of LanguageSetting (the user's own when it is empty), with its
+    // item ticked; the front ends redraw when they see the language change.
+    void ApplyLanguage();
+    // A click on one of the language items: ticks it and applies its language at once.
+    void LanguageClick(TMenuItem& item);
     // Creation of the window: PrepareWindow, then OpenStartList. A front end that shows the window
     // while the start list loads calls the two itself.
     void FormCreate(const std::vector<std::string>& args);

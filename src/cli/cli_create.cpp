@@ -4,6 +4,7 @@
 // so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 or
 // a *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
 #include "CliCommon.h"
+#include "app/Language.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "cli/HeadlessUi.h"
@@ -137,7 +138,7 @@ int Create(const std::vector<std::string>& given) {
     line.Clear();
     // Still in create mode: nothing was ticked, or the scan or the write failed.
     if (form.IsCreateMode) {
-        std::cout << "status " << form.Status.Caption() << '\n';
+        std::cout << "status " << Tr(form.Status.Caption()) << '\n';
         return 2;
     }
     return PrintRows(form, ui.ErrorsShown() > 0 || unread);

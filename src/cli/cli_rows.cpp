@@ -1,5 +1,6 @@
 // What every command prints: the rows, the counters, the status text, and what was not checked.
 #include "CliCommon.h"
+#include "app/Language.h"
 #include "platform/Paths.h"
 #include "readers/Par2List.h"
 #include "readers/Texts.h"
@@ -97,7 +98,7 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     if (unlisted) std::cout << " unlisted " << unlisted->size();
     std::cout << '\n';
     if (form.Par2Set && form.Par2Set->Counted) std::cout << Par2DamageLines(*form.Par2Set);
-    std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
+    std::cout << "status " << OneLine(Tr(form.Status.Caption())) << '\n';
     std::cout.flush();
     if (!form.ConflictNames.empty()) {
         std::cerr << "tallyvault-cli: " << form.ConflictRows << " rows give " << form.ConflictNames.size()

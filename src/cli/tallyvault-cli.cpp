@@ -1,12 +1,15 @@
 // tallyvault-cli: the window's logic without a window. Each command drives the same TForm1 the
 // window uses and prints the rows as the list shows them.
 #include "CliCommon.h"
+#include "JapaneseHelp.h"
 #include "ProgressLine.h"
+#include "app/Language.h"
 #include "app/TallyvaultMain.h"
 #include "core/Entry.h"
 #include "platform/BuildInfo.h"
 #include "cli/HeadlessUi.h"
 #include "platform/Process.h"
+#include "platform/UserLanguage.h"
 #include "readers/Dialects.h"
 
 #include <algorithm>
@@ -189,11 +192,16 @@ int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
     UseUtf8Console();
+    // The status line, the logic's messages and the help in the user's language; with none (or C) as
+    // always: the help in English, the rest in Japanese. Marks, fields and the counters' words are the
+    // same in every language.
+    const std::string language = UserLanguage();
+    UseLanguage(ProgramLanguageFor(language));
     std::vector<std::string> args = ProgramArguments(argc, argv);
     if (args.empty()) return Usage();
     KeepFreedMemory(args.front() == "update");
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << HelpText;
+        std::cout << (!language.empty() && ShownLanguage() == "ja" ? cli::JapaneseHelpText : HelpText);
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {

@@ -1,0 +1,85 @@
+#pragma once
+// The help of tallyvault-cli for a Japanese user (a language starting with "ja"). It says what the
+// English help in tallyvault-cli.cpp says, which stays the help of every other language and of C.
+namespace tv::cli {
+
+#ifdef _WIN32
+#define TV_HELP_SEP "\\"
+#else
+#define TV_HELP_SEP "/"
+#endif
+
+inline constexpr const char* JapaneseHelpText = // untranslated: the English help is its counterpart
+    "使い方: tallyvault-cli コマンド 引数...\n"
+    "ウィンドウを使わずに、チェックサムリストでファイルのセットを検査します。読み込めるリスト: 各形式の SFV、\n"
+    ".CRC の表、CSV、CRC1632 のテキストリスト（CRC-32）、md5sum・sha*sum・b2sum・b3sum・RHash・BSD の\n"
+    "ツールが書く MD5・SHA-1・SHA-224/256/384/512・BLAKE2b・BLAKE3 のリスト（タグなし・タグ付きの行）。\n"
+    "文字コードは UTF-8・CP932・UTF-16。どのコマンドもウィンドウと同じ処理を行い、一行に一項目（マーク、\n"
+    "名前、サイズ、CRC またはダイジェスト、同一ファイル）、続いて件数と状態表示を出力します。\n"
+    "\n"
+    "コマンド:\n"
+    "  verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
+    "      LIST を読み込み、そのフォルダのファイルを検査します（LIST がサブフォルダのファイルを\n"
+    "      含むとき、または --recursive のときはサブフォルダも）\n"
+    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+    "      --search では ROOT の下で不一致・欠落の行の内容を探します。続いて見つかったファイルに、\n"
+    "      リストのフォルダでの項目の名前を付けます（移動、--copy では複写）。強制終了された LIST の\n"
+    "      修復があれば、LIST の横に残された計画から先に完了させます\n"
+    "  repair LIST --undo\n"
+    "      強制終了された LIST の修復の変更を、LIST の横に残された計画から元に戻します\n"
+    "  create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932]\n"
+    "      FOLDER の通常ファイルを OUT に書き出してから OUT を検査します。種類は OUT の名前で決まります:\n"
+    "      .sfv または .csv（CRC-32）、.md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 または MD5SUMS ...\n"
+    "      SHA512SUMS、B2SUMS、B3SUMS（coreutils 形式の行のダイジェストリスト。md5sum -c、sha256sum -c、\n"
+    "      b2sum -c、b3sum -c などで検査できます）。\n"
+    "      --recursive では FOLDER の下のすべての通常ファイルを、FOLDER からの相対パス（区切りは \"" TV_HELP_SEP "\"）\n" // untranslated
+    "      を名前として一覧にします\n"
+    "  update LIST [--recursive] [--dry-run]\n"
+    "      LIST にないファイル（verify --unlisted が示すもの）を LIST に追加します。各ファイルは LIST の\n"
+    "      アルゴリズムで一度だけ読まれ、LIST の既存の項目の後に加わります。既存の項目はそのままで、\n"
+    "      読まれません。LIST の種類と文字コードは保たれます（UTF-16 のリストは UTF-8 で書き直します）。\n"
+    "      リストに書けない名前は標準エラーに示して除きます。追加した名前ごとに \"＋\"、TAB、名前を、\n"
+    "      最後に \"added N\" を出力します。LIST を書いたとき 0、追加するものがないとき 1、エラーで 2 で終了します\n"
+    "\n"
+    "オプション:\n"
+    "  --delete-duplicates  リストにあるファイルの余分な複製を削除します（指定しなければ残します）\n"
+    "  --unlisted           verify で、どの行にもないファイルを行の後に一行ずつ \"＋\"、TAB、名前で出力し、\n"
+    "                       件数の行に \" unlisted N\" を加えます。名前だけで何も読まず、終了状態は行のとおりです\n"
+    "  --recursive          create は FOLDER の下のツリー全体を一覧にし、verify はリストのフォルダの下の\n"
+    "                       ツリー全体を検査して報告します（update は追加します）。隠しファイル・隠しフォルダ、\n"
+    "                       リンク、ジャンクション、別のファイルシステムのマウントポイントは除き、読めない\n"
+    "                       サブフォルダは標準エラーに示して飛ばします\n"
+    "  --tag                create でダイジェストリストを BSD のタグ付きの行（SHA256 (name) = ...）で書きます。\n"
+    "                       sha256sum --tag と同じ形式です\n"
+    "  --encoding ENC       create で名前を utf-8（既定）または cp932 で書きます\n"
+    "  --search ROOT        repair が欠けた内容を探す場所（リンクはたどりません）\n"
+    "  --copy               repair で見つかったファイルを移動せずに複写します\n"
+    "  --times              repair で各段階の所要時間を標準エラーに出力します\n"
+    "  --dry-run            update は何も変えず、追加する名前と \"would add N\" を出力します。repair は何も変えず、\n"
+    "                       行の前に行う変更を一行ずつ出力し（park、rename、move または copy 名前 TAB 新しい名前、\n"
+    "                       delete 名前。リストのフォルダの下の名前はそこからの相対パス）、今の行のとおりに終了します\n"
+    "  --undo               repair で強制終了された修復を元に戻し、行った変更を --dry-run と同じく一行ずつ\n"
+    "                       出力します。すべて成功すれば 0、失敗した変更があれば 2（標準エラーにどれがなぜ\n"
+    "                       失敗したかを示します）、計画がなければ 4 で終了します\n"
+    "  --quiet              verify・repair・create・update: 標準エラーに進行状況の行を出しません\n"
+    "  --progress           verify・repair・create・update: 標準エラーが端末でなくても進行状況を一秒に一行で出します\n"
+    "  -h, --help           このヘルプを表示して終了します\n"
+    "      --version        バージョンを表示して終了します\n"
+    "\n"
+    "名前の中の TAB、CR、LF は \\t、\\r、\\n と表示し、一項目が一行に収まるようにします。\n"
+    "\n"
+    "標準エラーが端末のとき、0.5 秒より長くかかる処理はそこに一行で進行状況を示し、その場で書き換え、\n"
+    "終わると消します: 総数のうち済んだファイル数とバイト数、割合、速度、残り時間（repair --search の\n"
+    "探索中は見たフォルダ数とファイル数）。標準出力はどちらでも同じです。\n"
+    "\n"
+    "終了状態:\n"
+    "  0  リストを最後まで読み、すべての行が一致\n"
+    "  1  リストを最後まで読み、不一致・欠落・別名でのみ発見の行がある\n"
+    "  2  エラー: リストが読めないか空、ファイル操作の失敗、引数の誤り\n"
+    "  3  リストを最後まで読めなかった（途中から読めない、または項目でない行を飛ばした）: 行の表示に\n"
+    "     かかわらず、リストにあるファイルの一部は検査されていません。何が検査されずなぜかは標準エラーに示します\n"
+    "  4  repair --undo: 強制終了された修復の計画がリストの横になく、何も変えていません\n";
+
+#undef TV_HELP_SEP
+
+} // namespace tv::cli
