@@ -41,6 +41,12 @@ void PrintUnlisted(const std::vector<std::string>& names);
 // and tallyvault-cli repair LIST --undo
 int Repair(const std::vector<std::string>& args);
 
+// tallyvault-cli repair SET.par2 [--purge] [--dry-run]: rebuilds damaged and missing files from
+// recovery slices.
+int RepairPar2(const std::vector<std::string>& args);
+// A PAR 2.0 set's file name: ending in .par2 in any letter case.
+bool IsPar2Name(const std::string& name);
+
 // tallyvault-cli create FOLDER OUT
 int Create(const std::vector<std::string>& args);
 

@@ -62,10 +62,6 @@ std::optional<std::uint64_t> Number(const std::string& text, std::uint64_t low, 
     return n;
 }
 
-bool IsPar2Name(const std::string& name) {
-    return name.size() > 5 && SameText(name.substr(name.size() - 5), ".par2");
-}
-
 // create FOLDER SET.par2: the recovery set of the folder's files, then one line for each file written.
 int CreatePar2(const std::vector<std::string>& given) {
     std::vector<std::string> args;

@@ -115,6 +115,7 @@ int DryRunOfKilledPlan(const std::string& listPath) {
 } // namespace
 
 int Repair(const std::vector<std::string>& args) {
+    if (!args.empty() && IsPar2Name(args.front())) return RepairPar2(args);
     std::string list;
     std::optional<std::string> root;
     bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false;
