@@ -12,7 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
-#include <thread>
+#include <future>
 
 namespace tv {
 
@@ -199,54 +199,85 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
 
     const auto slice = static_cast<std::size_t>(sliceSize);
     SliceCombiner combiner(recovery, slice, options.Workers);
-    // A batch of input slices is read, hashed, then added to every recovery slice at once.
-    const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{64} << 20) / slice, 1, 32);
-    std::vector<unsigned char> batch(batchSlices * slice);
-    std::vector<const unsigned char*> inputs;
-    std::vector<std::uint16_t> coefficients;
-    std::uint32_t firstOfBatch = 0, next = 0;
-    std::uint64_t done = 0;
-    auto flush = [&] {
-        const std::size_t n = inputs.size();
-        if (n == 0) return;
-        coefficients.resize(std::size_t{recovery} * n);
-        for (std::uint32_t e = 0; e < recovery; ++e)
-            for (std::size_t g = 0; g < n; ++g)
-                coefficients[e * n + g] = RecoveryCoefficient(firstOfBatch + static_cast<std::uint32_t>(g), e);
-        combiner.Add(inputs, coefficients);
-        inputs.clear();
-        firstOfBatch = next;
+    // Two batches of input slices take turns: while one is hashed slice by slice and added to every
+    // recovery slice on the workers, the next one is read (and the whole files hashed) here.
+    const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{32} << 20) / slice, 1, 32);
+    struct Batch {
+        std::vector<unsigned char> Data;
+        std::vector<const unsigned char*> Inputs;
+        std::vector<par2::SliceCheck*> Checks;
+        std::vector<std::uint16_t> Coefficients;
+        std::uint32_t First = 0;
     };
-    for (Source& s : sources) {
-        std::unique_ptr<InputFile> in = fs.OpenRead(s.Path);
-        std::unique_ptr<Digester> whole = MakeDigester(HashAlgorithm::Md5);
-        std::uint64_t left = s.Length;
-        while (left > 0) {
-            if (inputs.size() == batchSlices) flush();
-            unsigned char* at = batch.data() + inputs.size() * slice;
-            const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice));
-            if (ReadFull(*in, at, want) != want)
-                throw Par2CreateError(s.Name + " became shorter while it was read");
-            whole->Update(at, want);
-            std::memset(at + want, 0, slice - want);
-            par2::SliceCheck check;
-            check.Hash = Md5Of(DigestOf(HashAlgorithm::Md5, at, slice));
-            check.Crc = Crc32(at, slice);
-            s.Slices.push_back(check);
-            inputs.push_back(at);
-            ++next;
-            left -= want;
-            done += want;
-            if (options.Progress && !options.Progress(done, total)) {
-                result.Stopped = true;
-                return result;
+    Batch batches[2];
+    for (Batch& b : batches)
+        b.Data.resize(batchSlices * slice);
+    int filling = 0;
+    std::future<void> pending;
+    auto wait = [&] {
+        if (pending.valid()) pending.get();
+    };
+    std::uint32_t next = 0;
+    auto flush = [&] {
+        Batch& b = batches[filling];
+        if (b.Inputs.empty()) return;
+        wait(); // the other batch's turn
+        pending = std::async(std::launch::async, [&b, &combiner, recovery, slice] {
+            const std::size_t n = b.Inputs.size();
+            for (std::size_t g = 0; g < n; ++g) {
+                b.Checks[g]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[g], slice));
+                b.Checks[g]->Crc = Crc32(b.Inputs[g], slice);
             }
+            b.Coefficients.resize(std::size_t{recovery} * n);
+            for (std::uint32_t e = 0; e < recovery; ++e)
+                for (std::size_t g = 0; g < n; ++g)
+                    b.Coefficients[e * n + g] = RecoveryCoefficient(b.First + static_cast<std::uint32_t>(g), e);
+            combiner.Add(b.Inputs, b.Coefficients);
+        });
+        // The other batch's turn on the workers ended with the wait above: it is free to be filled.
+        filling = 1 - filling;
+        Batch& f = batches[filling];
+        f.Inputs.clear();
+        f.Checks.clear();
+        f.First = next;
+    };
+    std::uint64_t done = 0;
+    try {
+        for (Source& s : sources) {
+            s.Slices.resize(static_cast<std::size_t>(par2::SliceCount(s.Length, sliceSize)));
+            std::unique_ptr<InputFile> in = fs.OpenRead(s.Path);
+            std::unique_ptr<Digester> whole = MakeDigester(HashAlgorithm::Md5);
+            std::uint64_t left = s.Length;
+            for (par2::SliceCheck& check : s.Slices) {
+                if (batches[filling].Inputs.size() == batchSlices) flush();
+                Batch& b = batches[filling];
+                unsigned char* at = b.Data.data() + b.Inputs.size() * slice;
+                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice));
+                if (ReadFull(*in, at, want) != want) throw Par2CreateError(s.Name + " became shorter while it was read");
+                whole->Update(at, want);
+                std::memset(at + want, 0, slice - want);
+                b.Inputs.push_back(at);
+                b.Checks.push_back(&check);
+                ++next;
+                left -= want;
+                done += want;
+                if (options.Progress && !options.Progress(done, total)) {
+                    wait();
+                    result.Stopped = true;
+                    return result;
+                }
+            }
+            unsigned char extra = 0;
+            if (ReadFull(*in, &extra, 1) != 0) throw Par2CreateError(s.Name + " grew while it was read");
+            s.Hash = Md5Of(whole->Final());
         }
-        unsigned char extra = 0;
-        if (ReadFull(*in, &extra, 1) != 0) throw Par2CreateError(s.Name + " grew while it was read");
-        s.Hash = Md5Of(whole->Final());
+        flush();
+        wait();
+    } catch (...) {
+        // The workers hold pointers into the batches: they finish before the batches go.
+        if (pending.valid()) pending.wait();
+        throw;
     }
-    flush();
 
     // The descriptions, which every file of the set carries.
     par2::MainPacket main;
