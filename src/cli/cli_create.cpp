@@ -98,8 +98,11 @@ int CreatePar2(const std::vector<std::string>& given) {
     const std::string out = ExpandLongPath(args[1]);
     const std::string folder = FolderArgument(args[0]);
     Par2CreateResult result;
+    Par2Progress line(progress, std::cerr);
+    options.Progress = line.Callback();
     try {
         result = CreatePar2Set(RealFs(), folder, out, options);
+        line.Clear();
     } catch (const Par2CreateError& e) {
         std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
         return Failed;

@@ -7,8 +7,11 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/Process.h"
 #include "repair/Par2Rebuild.h"
 
+#include <chrono>
+#include <cstdio>
 #include <iostream>
 
 namespace tv::cli {
@@ -34,6 +37,42 @@ const char* StateWord(Par2FileOutcome::State s) {
 
 } // namespace
 
+Par2Progress::Par2Progress(const ProgressOptions& options, std::ostream& err)
+    : mode_(ProgressLine::ModeFor(options, StandardErrorIsTerminal())), err_(err) {}
+
+Par2Progress::~Par2Progress() { Clear(); }
+
+std::function<bool(std::uint64_t, std::uint64_t)> Par2Progress::Callback() {
+    if (mode_ == ProgressLine::Mode::Off) return {};
+    return [this](std::uint64_t done, std::uint64_t total) {
+        const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
+                                     std::chrono::steady_clock::now().time_since_epoch())
+                                     .count();
+        const std::int64_t every = mode_ == ProgressLine::Mode::Redrawn ? ProgressLine::RedrawMs : ProgressLine::LineMs;
+        if (drawnAt_ >= 0 && now - drawnAt_ < every) return true;
+        if (drawnAt_ < 0) drawnAt_ = now; // the first draw waits a moment: short work shows nothing
+        else {
+            drawnAt_ = now;
+            char line[80];
+            std::snprintf(line, sizeof line, "%.1f MB / %.1f MB  %d%%", static_cast<double>(done) / 1e6,
+                          static_cast<double>(total) / 1e6, total > 0 ? static_cast<int>(done * 100 / total) : 100);
+            if (mode_ == ProgressLine::Mode::Redrawn) {
+                err_ << '\r' << line << "   " << std::flush;
+                shown_ = true;
+            } else {
+                err_ << line << '\n' << std::flush;
+            }
+        }
+        return true;
+    };
+}
+
+void Par2Progress::Clear() {
+    if (!shown_) return;
+    err_ << '\r' << std::string(ProgressLine::MaxWidth, ' ') << '\r' << std::flush;
+    shown_ = false;
+}
+
 bool IsPar2Name(const std::string& name) {
     return name.size() > 5 && SameText(name.substr(name.size() - 5), ".par2");
 }
@@ -56,8 +95,11 @@ int RepairPar2(const std::vector<std::string>& args) {
     if (set.empty()) return Par2RepairUsage();
     const std::string path = ExpandLongPath(set);
     Par2RebuildResult result;
+    Par2Progress line(progress, std::cerr);
+    options.Progress = line.Callback();
     try {
         result = RebuildPar2Set(RealFs(), path, options);
+        line.Clear();
     } catch (const Par2SetError& e) {
         std::cerr << "tallyvault-cli: " << OneLine(ExtractFileName(path)) << ": " << OneLine(e.what()) << '\n';
         return ListNotReadWhole;

@@ -99,14 +99,14 @@ TEST(Par2Repair, TooFewRecoveryBlocksWriteNothingAndSayHowManyMore) {
     // 203 blocks of 2200 bytes, 2 recovery blocks: a.bin alone has 137.
     ASSERT_EQ(Shell(cd + "par2 create -q -q -c2 -s2200 -R set.par2 . 2>&1").status, 0);
     std::filesystem::remove(PathOf(dir / "a.bin"));
-    const std::string before = Shell(cd + "ls -laR | sort").out;
+    const std::string before = Shell(cd + "find . -printf '%p %s %T@\\n' | sort").out;
     const ShellResult r = Shell(cd + Cli() + " repair set.par2");
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.out.find("missing\ta.bin\n"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("blocks damaged 137 of 203; recovery blocks 2\nrepair needs 135 more recovery blocks\n"),
               std::string::npos)
         << r.out;
-    EXPECT_EQ(Shell(cd + "ls -laR | sort").out, before);
+    EXPECT_EQ(Shell(cd + "find . -printf '%p %s %T@\\n' | sort").out, before);
 }
 
 TEST(Par2Repair, PurgeReplacesTheDamagedFileAndDryRunChangesNothing) {
