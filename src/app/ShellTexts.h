@@ -50,6 +50,7 @@ inline constexpr const char* OpenFilter =
     "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
     "|Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)"
     "|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"
+    "|PAR2 Recovery Set (par2)|*.PAR2"
     "|All Files (*.*)|*";
 
 // Viewers.

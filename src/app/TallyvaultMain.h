@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,6 +28,7 @@ inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
 class TextLineReader;
 struct RepairPlan;
+struct Par2SetState;
 class EntryFailures;
 
 // How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
@@ -44,6 +46,7 @@ enum class ListDialect {
     ldCrcEx,
     ldCrc1632,
     ldDigest, // MD5, SHA-1 and SHA-2 lists in GNU or BSD lines
+    ldPar2,   // a PAR 2.0 recovery set, read from its .par2 files
     ldUnknown
 };
 
@@ -81,6 +84,15 @@ public:
     // is written in that form too. Set by the loader of digest lists.
     bool ListTagged = false;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
+    // The PAR2 set the rows were read from (its slices, recovery blocks and the damage counted), or
+    // nothing for a list of another kind.
+    std::shared_ptr<Par2SetState> Par2Set;
+    // Counts the damaged slices of a PAR2 set's rows after a verification and says so in the status bar.
+    void CountPar2Damage();
+    // A list that knows more of its files than size and content (a PAR2 set knows the MD5 of each file's
+    // first 16 KiB) rules out a file of the folder before the scan reads it whole: false when no entry
+    // can have the content of the file at `path`, `size` bytes long. Empty for the other lists.
+    std::function<bool(const std::string& path, std::int64_t size)> ContentPrecheck;
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
@@ -405,6 +417,9 @@ private:
     void ReadCrc1632List();
     // A digest list; `byName` is the algorithm its file name gives, if any.
     void ReadDigestList(std::optional<HashAlgorithm> byName);
+    // A PAR2 set from the .par2 file at ListPath and the files of its set beside it; returns the message
+    // to show when the set cannot be read.
+    std::string ReadPar2List();
 
     // Create mode (writers/) and the settings (app/).
     // Empties the rows and the counters.

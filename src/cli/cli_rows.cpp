@@ -1,6 +1,7 @@
 // What every command prints: the rows, the counters, the status text, and what was not checked.
 #include "CliCommon.h"
 #include "platform/Paths.h"
+#include "readers/Par2List.h"
 #include "readers/Texts.h"
 
 #include <iostream>
@@ -33,7 +34,12 @@ std::string UncheckedSummary(const TForm1& form) {
     const std::string& stop = form.ReadErrorText;
     const std::string rest = texts::RestUnreadable;
     std::string why;
-    if (stop == texts::NothingReadable) {
+    if (form.Par2Set && form.Par2Set->Undescribed > 0) {
+        const std::size_t n = form.Par2Set->Undescribed;
+        why = std::to_string(n) + (n == 1 ? " file" : " files") +  " of the set " + list +
+              (n == 1 ? " has" : " have") + " no description in any packet that could be read, so " + (n == 1 ? "it was" : "they were") +
+              " not checked";
+    } else if (stop == texts::NothingReadable) {
         why = "no entry of " + list + " could be read, so none was checked";
     } else if (stop.size() > rest.size() && stop.compare(stop.size() - rest.size(), rest.size(), rest) == 0) {
         why = "the entries of " + list + " after \"" + OneLine(stop.substr(0, stop.size() - rest.size())) +
@@ -83,6 +89,7 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
               << form.SameFileCount;
     if (unlisted) std::cout << " unlisted " << unlisted->size();
     std::cout << '\n';
+    if (form.Par2Set && form.Par2Set->Counted) std::cout << Par2DamageLines(*form.Par2Set);
     std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
     std::cout.flush();
     const std::string unchecked = UncheckedSummary(form);

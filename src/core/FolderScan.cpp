@@ -238,10 +238,16 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     for (std::int32_t i = 0; i < count; ++i)
         if (groups.SizeKey(table[i]) == NoSize && !table[i].Found) ++crcOnlyUnfound;
     std::sort(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end());
+    // A list that can rule a file out by its first bytes is asked once per file, before the file is planned.
+    std::vector<std::int8_t> headChecked(form.ContentPrecheck ? files.size() : 0, -1);
     auto reads = [&](std::size_t k) {
         if (keys.Known(k)) return false;
         const std::int64_t s = files[k].Size;
-        if (sized && groups.HasSize(s)) return true;
+        if (sized && groups.HasSize(s)) {
+            if (headChecked.empty()) return true;
+            if (headChecked[k] < 0) headChecked[k] = form.ContentPrecheck(FolderFile(folder, files[k].Name), s) ? 1 : 0;
+            return headChecked[k] == 1;
+        }
         return groups.CrcOnlyCount() > 0 &&
                (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
     };

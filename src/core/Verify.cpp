@@ -244,6 +244,7 @@ void TForm1::VerifyEntries() {
     ShowEntries();
     Status.SetCaption(ReadErrorText);
     ShowPassedOver();
+    if (Par2Set) CountPar2Damage();
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
 }
