@@ -9,6 +9,7 @@
 #include "cli/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "readers/Par2List.h"
 #include "writers/ListFormat.h"
 #include "writers/Par2Create.h"
 
@@ -123,7 +124,8 @@ int CreatePar2(const std::vector<std::string>& given) {
 
 int Create(const std::vector<std::string>& given) {
     // A set named NAME.par2 is a recovery set, with options of its own.
-    if (std::any_of(given.begin(), given.end(), IsPar2Name)) return CreatePar2(given);
+    if (std::any_of(given.begin(), given.end(), [](const std::string& a) { return IsPar2Name(a); }))
+        return CreatePar2(given);
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
     ProgressOptions progress;

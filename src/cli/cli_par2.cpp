@@ -1,7 +1,6 @@
-// tallyvault-cli repair SET.par2: the damaged and missing files of a PAR 2.0 recovery set rebuilt from its
-// recovery slices. One line for each file that is not intact (its state, TAB, its name, and for a
-// rebuilt file TAB where the damaged one was kept), then the count of damaged blocks and whether a
-// repair is possible.
+// tallyvault-cli repair SET.par2, after the rename pass: the damaged and missing files of a PAR 2.0
+// recovery set rebuilt from its recovery slices. One line for each file rebuilt (TAB, its name, TAB where
+// the damaged one was kept) or whose rebuild failed.
 #include "CliCommon.h"
 #include "ProgressLine.h"
 #include "platform/Errors.h"
@@ -13,15 +12,11 @@
 #include <chrono>
 #include <cstdio>
 #include <iostream>
+#include <unordered_set>
 
 namespace tv::cli {
 
 namespace {
-
-int Par2RepairUsage() {
-    std::cerr << "usage: tallyvault-cli repair SET.par2 [--purge] [--dry-run] [--quiet|--progress]\n";
-    return Failed;
-}
 
 const char* StateWord(Par2FileOutcome::State s) {
     switch (s) {
@@ -73,69 +68,52 @@ void Par2Progress::Clear() {
     shown_ = false;
 }
 
-bool IsPar2Name(const std::string& name) {
-    return name.size() > 5 && SameText(name.substr(name.size() - 5), ".par2");
-}
-
-int RepairPar2(const std::vector<std::string>& args) {
-    std::string set;
+Par2RebuildRun RebuildPar2Files(const TForm1& form, bool purge, const ProgressOptions& progress) {
+    Par2RebuildRun run;
     Par2RebuildOptions options;
-    ProgressOptions progress;
-    for (const std::string& a : args) {
-        if (progress.Take(a)) continue;
-        if (a == "--purge")
-            options.Purge = true;
-        else if (a == "--dry-run")
-            options.DryRun = true;
-        else if (set.empty() && !a.empty() && a[0] != '-')
-            set = a;
-        else
-            return Par2RepairUsage();
-    }
-    if (set.empty()) return Par2RepairUsage();
-    const std::string path = ExpandLongPath(set);
-    Par2RebuildResult result;
+    options.Purge = purge;
+    // The verification just read every row's file whole: the ○ rows are not checked again.
+    std::unordered_set<std::string> intact;
+    for (std::int32_t i = 0; i < form.EntryCount; ++i)
+        if (form.EntryState(i) == VerifyResult::Match) intact.emplace(form.EntryTable[i].FileName.view());
+    options.KnownIntact = [&intact](const std::string& name) { return intact.contains(name); };
     Par2Progress line(progress, std::cerr);
     options.Progress = line.Callback();
+    Par2RebuildResult result;
     try {
-        result = RebuildPar2Set(RealFs(), path, options);
+        result = RebuildPar2Set(RealFs(), form.ListPath, options);
         line.Clear();
     } catch (const Par2SetError& e) {
-        std::cerr << "tallyvault-cli: " << OneLine(ExtractFileName(path)) << ": " << OneLine(e.what()) << '\n';
-        return ListNotReadWhole;
+        line.Clear();
+        std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
+        run.Failed = true;
+        return run;
     } catch (const IoError& e) {
+        line.Clear();
         std::cerr << "tallyvault-cli: " << OneLine(e.what());
         if (!e.Path().empty()) std::cerr << ": " << OneLine(e.Path());
         if (!e.Reason().empty()) std::cerr << " (" << OneLine(e.Reason()) << ")";
         std::cerr << '\n';
-        return Failed;
+        run.Failed = true;
+        return run;
     }
-    const std::string folder = ExtractFileDir(path);
-    bool failed = false, left = false;
     for (const Par2FileOutcome& f : result.Files) {
-        if (f.Result == Par2FileOutcome::Intact) continue;
+        if (f.Result != Par2FileOutcome::Rebuilt && f.Result != Par2FileOutcome::Failed) continue;
         std::cout << StateWord(f.Result) << '\t' << OneLine(f.Name);
         if (!f.KeptAs.empty()) std::cout << '\t' << OneLine(ExtractFileName(f.KeptAs));
         std::cout << '\n';
-        if (!f.Reason.empty()) std::cerr << "tallyvault-cli: " << OneLine(f.Name) << ": " << OneLine(f.Reason) << '\n';
-        failed = failed || f.Result == Par2FileOutcome::Failed;
-        left = left || f.Result != Par2FileOutcome::Rebuilt;
+        if (f.Result == Par2FileOutcome::Failed) {
+            std::cerr << "tallyvault-cli: " << OneLine(f.Name) << ": " << OneLine(f.Reason) << '\n';
+            run.Failed = true;
+        } else {
+            run.Rebuilt = true;
+        }
     }
-    // Recovery slices are sought (and read) only when some block is damaged.
-    std::cout << "blocks damaged " << result.LostSlices << " of " << result.InputSlices;
-    if (result.LostSlices > 0) std::cout << "; recovery blocks " << result.RecoverySlices;
-    std::cout << '\n';
-    if (result.LostSlices > 0)
-        std::cout << (result.MoreNeeded == 0 ? std::string("repair possible")
-                                             : "repair needs " + std::to_string(result.MoreNeeded) +
-                                                   " more recovery blocks")
-                  << '\n';
     if (result.Stopped) {
-        std::cerr << "tallyvault-cli: stopped; nothing was written\n";
-        return Failed;
+        std::cerr << "tallyvault-cli: the rebuild was stopped; no file was replaced by a part of itself\n";
+        run.Failed = true;
     }
-    if (failed) return Failed;
-    return left ? SomeNotMatched : AllMatch;
+    return run;
 }
 
 } // namespace tv::cli

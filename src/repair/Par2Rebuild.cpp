@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
+#include "readers/Par2List.h"
 #include "readers/Par2Reader.h"
 #include "repair/Confine.h"
 
@@ -222,35 +223,6 @@ std::string RebuildTemp(const std::string& path) {
 
 } // namespace
 
-bool Par2NameRefused(const std::string& name) {
-    if (name.empty() || name.find('\0') != std::string::npos || name[0] == ':' || NameEscapesFolder(name)) return true;
-    if (name.back() == '/' || name.find("//") != std::string::npos) return true;
-#ifdef _WIN32
-    if (name.find_first_of("<>:\"?*|") != std::string::npos) return true;
-    for (char c : name)
-        if (static_cast<unsigned char>(c) < 32) return true;
-#endif
-    return false;
-}
-
-std::vector<std::string> Par2SetFiles(FileSystem& fs, const std::string& indexPath) {
-    std::vector<std::string> files{indexPath};
-    const std::string dir = ExtractFileDir(indexPath);
-    const std::string indexName = ExtractFileName(indexPath);
-    const std::string upper = UpperAscii(indexName);
-    const std::string base = upper.size() > 5 && upper.ends_with(".PAR2") ? upper.substr(0, upper.size() - 5) : upper;
-    std::vector<std::string> names;
-    for (const FolderEntry& e : fs.ListFolder(dir)) {
-        if (e.IsFolder || e.IsSpecial || SameFileName(e.Name, indexName)) continue;
-        const std::string u = UpperAscii(e.Name);
-        if (u.size() > base.size() + 5 && u.starts_with(base + ".") && u.ends_with(".PAR2")) names.push_back(e.Name);
-    }
-    std::sort(names.begin(), names.end());
-    for (const std::string& n : names)
-        files.push_back(JoinPath(dir, n));
-    return files;
-}
-
 Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, const Par2RebuildOptions& options) {
     const std::vector<std::string> setFiles = Par2SetFiles(fs, indexPath);
     const std::string dir = ExtractFileDir(indexPath);
@@ -297,13 +269,18 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         if (!f.HasSlices) throw Par2SetError("the slice checks of " + f.Desc->Name + " are missing from the set" + creator);
         if (next + count > par2::MaxInputSlices) throw Par2SetError("the set has more blocks than the code allows");
         next += count;
-        if (Par2NameRefused(f.Desc->Name)) {
+        if (const std::string refusal = Par2NameRefusal(f.Desc->Name); !refusal.empty()) {
             outcome.Result = Par2FileOutcome::Refused;
-            outcome.Reason = "the name leads out of the set's folder or cannot be held here";
+            outcome.Reason = refusal;
             c.Good.assign(static_cast<std::size_t>(count), false);
         } else {
             c.Path = JoinBeneath(dir, f.Desc->Name);
-            CheckFile(fs, c, sliceSize, buffer);
+            if (options.KnownIntact && options.KnownIntact(f.Desc->Name)) {
+                c.Exists = true;
+                c.Good.assign(static_cast<std::size_t>(count), true);
+            } else {
+                CheckFile(fs, c, sliceSize, buffer);
+            }
             const bool all = std::all_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; });
             outcome.Result = all ? Par2FileOutcome::Intact : c.Exists ? Par2FileOutcome::Damaged : Par2FileOutcome::Missing;
         }

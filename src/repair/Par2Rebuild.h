@@ -22,6 +22,9 @@ struct Par2RebuildOptions {
     bool Purge = false;   // damaged files are replaced, not kept as NAME.1
     bool DryRun = false;  // count only: nothing is written
     unsigned Workers = 0; // threads for the code; 0: one a processor
+    // Names of files a verification just found whole (their MD5 holds): they are not read to be checked
+    // again, only for their slices. Empty: every file is checked.
+    std::function<bool(const std::string& name)> KnownIntact;
     // Called now and then with the bytes read and computed so far; false stops (nothing more is written;
     // a file half rebuilt is removed, its target left as it was).
     std::function<bool(std::uint64_t done, std::uint64_t total)> Progress;
@@ -52,13 +55,5 @@ public:
 // Checks the set of the index file `indexPath` and rebuilds what it can. File-system failures of one
 // file's rebuild are recorded in its outcome; the others go on.
 Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, const Par2RebuildOptions& options);
-
-// The files of the set beside `indexPath`: itself first, then every NAME.*.par2 (any letter case) of its
-// folder, in name order.
-std::vector<std::string> Par2SetFiles(FileSystem& fs, const std::string& indexPath);
-
-// A name from a set that must never be written: empty, absolute, leading out of the folder, or holding a
-// character the file system cannot hold.
-bool Par2NameRefused(const std::string& name);
 
 } // namespace tv
