@@ -115,6 +115,11 @@ constexpr KernelInfo Kernels[] = {
     {Gf16Kernel::Avx512, "avx512", nullptr},
     {Gf16Kernel::Gfni, "gfni", nullptr},
 #endif
+#if defined(__aarch64__)
+    {Gf16Kernel::Neon, "neon", Gf16MulAddNeon},
+#else
+    {Gf16Kernel::Neon, "neon", nullptr},
+#endif
 };
 
 std::string_view ProcessorLacks(Gf16Kernel k) {
@@ -141,11 +146,15 @@ std::string_view ProcessorLacks(Gf16Kernel k) {
             return "the processor lacks GFNI or AVX-512 BW";
         return {};
 #endif
+#if defined(__aarch64__)
+    case Gf16Kernel::Neon: return {};
+#endif
     default: return "this build is not for that processor architecture";
     }
 }
 
-constexpr Gf16Kernel Preference[] = {Gf16Kernel::Gfni, Gf16Kernel::Avx512, Gf16Kernel::Avx2, Gf16Kernel::Ssse3};
+constexpr Gf16Kernel Preference[] = {Gf16Kernel::Gfni, Gf16Kernel::Avx512, Gf16Kernel::Avx2, Gf16Kernel::Neon,
+                                     Gf16Kernel::Ssse3};
 
 constexpr KernelTable<Gf16Kernel, MulAddFn> Table{Kernels, Preference, Gf16Kernel::Portable, ProcessorLacks,
                                                   "TALLYVAULT_GF16_KERNEL"};

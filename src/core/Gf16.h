@@ -4,9 +4,10 @@
 // logarithm tables. Data is taken as 16-bit little-endian words.
 //
 // The bulk operation is the multiply-accumulate `dst ^= c * src` over a region of words. Its kernels
-// (portable split tables, SSSE3 and AVX2 and AVX-512 nibble lookups with PSHUFB, GFNI affine transforms)
+// (portable split tables, SSSE3 and AVX2 and AVX-512 nibble lookups with PSHUFB, GFNI affine transforms,
+// NEON nibble lookups with TBL)
 // all compute exactly the portable result. The fastest one the processor supports is chosen on first
-// use; the environment variable TALLYVAULT_GF16_KERNEL (portable, ssse3, avx2, avx512, gfni) forces one
+// use; the environment variable TALLYVAULT_GF16_KERNEL (portable, ssse3, avx2, avx512, gfni, neon) forces one
 // when it is available, and SetGf16Kernel forces one from a test.
 #include <cstddef>
 #include <cstdint>
@@ -44,10 +45,10 @@ BitImages ImagesOf(std::uint16_t c);
 
 } // namespace gf16
 
-enum class Gf16Kernel { Portable, Ssse3, Avx2, Avx512, Gfni };
+enum class Gf16Kernel { Portable, Ssse3, Avx2, Avx512, Gfni, Neon };
 
 inline constexpr Gf16Kernel AllGf16Kernels[] = {Gf16Kernel::Portable, Gf16Kernel::Ssse3, Gf16Kernel::Avx2,
-                                                Gf16Kernel::Avx512, Gf16Kernel::Gfni};
+                                                Gf16Kernel::Avx512,   Gf16Kernel::Gfni,  Gf16Kernel::Neon};
 
 std::string_view Gf16KernelName(Gf16Kernel k);
 std::optional<Gf16Kernel> Gf16KernelByName(std::string_view name);
@@ -62,12 +63,13 @@ void Gf16MulAdd(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 // The same with one kernel; `k` must be available.
 void Gf16MulAddWith(Gf16Kernel k, void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 
-// The kernels themselves. The wide ones exist only in x86-64 builds and must only be called when the
-// processor has the instructions.
+// The kernels themselves. The wide ones exist only in builds for their architecture (x86-64, or 64-bit
+// ARM for NEON) and must only be called when the processor has the instructions.
 void Gf16MulAddPortable(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddSsse3(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddAvx2(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddAvx512(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddGfni(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
+void Gf16MulAddNeon(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 
 } // namespace tv

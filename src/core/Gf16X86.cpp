@@ -5,6 +5,7 @@
 // as four 8x8 bit matrices with GF2P8AFFINEQB. The instruction sets are enabled per function, so the
 // program still runs on any x86-64 and these run only where the processor has them.
 #include "core/Gf16.h"
+#include "core/Gf16Tables.h"
 
 #if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
 #if defined(__GNUC__) && !defined(__clang__)
@@ -21,40 +22,15 @@ namespace {
 #define TV_TARGET_AVX512 __attribute__((target("avx512f,avx512bw,avx2")))
 #define TV_TARGET_GFNI __attribute__((target("gfni,avx512f,avx512bw,avx2")))
 
-// For nibble k of a word (bits 4k..4k+3), the low and the high byte of the product of each of its 16 values.
-struct NibbleTables {
-    alignas(16) unsigned char Low[4][16];
-    alignas(16) unsigned char High[4][16];
-};
-
-NibbleTables MakeNibbleTables(std::uint16_t c) {
-    const gf16::BitImages images = gf16::ImagesOf(c);
-    NibbleTables t{};
-    for (int k = 0; k < 4; ++k)
-        for (unsigned n = 0; n < 16; ++n) {
-            std::uint16_t p = 0;
-            for (int b = 0; b < 4; ++b)
-                if (n & (1u << b)) p = static_cast<std::uint16_t>(p ^ images.Bit[4 * k + b]);
-            t.Low[k][n] = static_cast<unsigned char>(p & 0xFFu);
-            t.High[k][n] = static_cast<unsigned char>(p >> 8);
-        }
-    return t;
-}
-
 // Within each 16 bytes: the low bytes of the 8 words first, then their high bytes; and back.
 #define TV_DEINTERLEAVE 0, 2, 4, 6, 8, 10, 12, 14, 1, 3, 5, 7, 9, 11, 13, 15
 #define TV_INTERLEAVE 0, 8, 1, 9, 2, 10, 3, 11, 4, 12, 5, 13, 6, 14, 7, 15
-
-// Finishes a region whose length is not a multiple of the kernel's step.
-void Rest(unsigned char* d, const unsigned char* s, std::size_t done, std::size_t bytes, std::uint16_t c) {
-    if (done < bytes) Gf16MulAddPortable(d + done, s + done, bytes - done, c);
-}
 
 } // namespace
 
 TV_TARGET_SSSE3 void Gf16MulAddSsse3(void* dst, const void* src, std::size_t bytes, std::uint16_t c) {
     if (c == 0) return;
-    const NibbleTables t = MakeNibbleTables(c);
+    const gf16::NibbleTables t = gf16::MakeNibbleTables(c);
     __m128i low[4], high[4];
     for (int k = 0; k < 4; ++k) {
         low[k] = _mm_load_si128(reinterpret_cast<const __m128i*>(t.Low[k]));
@@ -82,12 +58,12 @@ TV_TARGET_SSSE3 void Gf16MulAddSsse3(void* dst, const void* src, std::size_t byt
         _mm_storeu_si128(d0, _mm_xor_si128(_mm_loadu_si128(d0), _mm_unpacklo_epi8(rl, rh)));
         _mm_storeu_si128(d1, _mm_xor_si128(_mm_loadu_si128(d1), _mm_unpackhi_epi8(rl, rh)));
     }
-    Rest(d, s, i, bytes, c);
+    gf16::Rest(d, s, i, bytes, c);
 }
 
 TV_TARGET_AVX2 void Gf16MulAddAvx2(void* dst, const void* src, std::size_t bytes, std::uint16_t c) {
     if (c == 0) return;
-    const NibbleTables t = MakeNibbleTables(c);
+    const gf16::NibbleTables t = gf16::MakeNibbleTables(c);
     __m256i low[4], high[4];
     for (int k = 0; k < 4; ++k) {
         low[k] = _mm256_broadcastsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(t.Low[k])));
@@ -118,12 +94,12 @@ TV_TARGET_AVX2 void Gf16MulAddAvx2(void* dst, const void* src, std::size_t bytes
         _mm256_storeu_si256(d0, _mm256_xor_si256(_mm256_loadu_si256(d0), _mm256_unpacklo_epi8(rl, rh)));
         _mm256_storeu_si256(d1, _mm256_xor_si256(_mm256_loadu_si256(d1), _mm256_unpackhi_epi8(rl, rh)));
     }
-    Rest(d, s, i, bytes, c);
+    gf16::Rest(d, s, i, bytes, c);
 }
 
 TV_TARGET_AVX512 void Gf16MulAddAvx512(void* dst, const void* src, std::size_t bytes, std::uint16_t c) {
     if (c == 0) return;
-    const NibbleTables t = MakeNibbleTables(c);
+    const gf16::NibbleTables t = gf16::MakeNibbleTables(c);
     __m512i low[4], high[4];
     for (int k = 0; k < 4; ++k) {
         low[k] = _mm512_broadcast_i32x4(_mm_load_si128(reinterpret_cast<const __m128i*>(t.Low[k])));
@@ -153,7 +129,7 @@ TV_TARGET_AVX512 void Gf16MulAddAvx512(void* dst, const void* src, std::size_t b
         _mm512_storeu_si512(d + i + 64,
                             _mm512_xor_si512(_mm512_loadu_si512(d + i + 64), _mm512_unpackhi_epi8(rl, rh)));
     }
-    Rest(d, s, i, bytes, c);
+    gf16::Rest(d, s, i, bytes, c);
 }
 
 namespace {
@@ -206,7 +182,7 @@ TV_TARGET_GFNI void Gf16MulAddGfni(void* dst, const void* src, std::size_t bytes
         _mm512_storeu_si512(d + i + 64, _mm512_xor_si512(_mm512_loadu_si512(d + i + 64),
                                                          _mm512_shuffle_epi8(y1, interleave)));
     }
-    Rest(d, s, i, bytes, c);
+    gf16::Rest(d, s, i, bytes, c);
 }
 
 } // namespace tv
