@@ -10,8 +10,10 @@
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "readers/Par2List.h"
+#include "writers/LeftOut.h"
 #include "writers/ListFormat.h"
 #include "writers/Par2Create.h"
+#include "writers/WriterTexts.h"
 
 #include <algorithm>
 #include <iostream>
@@ -120,6 +122,28 @@ int CreatePar2(const std::vector<std::string>& given) {
     return AllMatch;
 }
 
+// Names on standard error the files the scan found that the list leaves out for a reason the user may
+// not expect: the extension rule of SFV and CSV lists (a count and the first few), and each name the list
+// could not hold so that it reads back. Other lists, hidden files and the program's own go unsaid.
+void PrintLeftOut(const TForm1& form, bool digestList) {
+    constexpr std::size_t Shown = 5;
+    std::vector<std::string> byExtension;
+    for (const TListItem& row : form.CrcList.Items()) {
+        const std::string name = row.FileName().str();
+        const LeftOutBy by = LeftOutOfList(name, false, digestList);
+        if (by == LeftOutBy::ExtensionRule)
+            byExtension.push_back(name);
+        else if (by == LeftOutBy::Nothing && !ListCanHoldName(name, form.ListAlgorithm))
+            std::cerr << "tallyvault-cli: left out: " << OneLine(name) << " (" << writertexts::NotReadBack << ")\n";
+    }
+    if (byExtension.empty()) return;
+    std::cerr << "tallyvault-cli: left out by the extension rule of SFV and CSV lists: " << byExtension.size()
+              << (byExtension.size() == 1 ? " file: " : " files: ");
+    for (std::size_t k = 0; k < byExtension.size() && k < Shown; ++k)
+        std::cerr << (k == 0 ? "" : ", ") << OneLine(byExtension[k]);
+    std::cerr << (byExtension.size() > Shown ? ", ...\n" : "\n");
+}
+
 } // namespace
 
 int Create(const std::vector<std::string>& given) {
@@ -173,6 +197,7 @@ int Create(const std::vector<std::string>& given) {
         },
         true);
     PrintPassedOver(form);
+    if (ui.ErrorsShown() == 0) PrintLeftOut(form, *kind != HashAlgorithm::Crc32);
     if (ui.ErrorsShown() == 0)
         form.RunCommand(
             [&] {

@@ -93,7 +93,10 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
     std::cout.flush();
     const std::string unchecked = UncheckedSummary(form);
-    if (!unchecked.empty()) std::cerr << "tallyvault-cli: not all checked: " << unchecked << '\n';
+    // The words match the exit status: with no row at all nothing was checked (2), else not all (3).
+    if (!unchecked.empty())
+        std::cerr << "tallyvault-cli: " << (list.Count() == 0 ? "nothing checked: " : "not all checked: ") << unchecked
+                  << '\n';
     if (failed || list.Count() == 0) return Failed;
     if (!unchecked.empty()) return ListNotReadWhole;
     return allGood ? AllMatch : SomeNotMatched;

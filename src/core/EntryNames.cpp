@@ -24,7 +24,16 @@ bool EntryInSubFolder(const TCrcTable& e) {
 }
 
 std::string EntryFullPath(std::string_view folder, const TCrcTable& e) {
-    return FolderFile(folder, EntryNativeName(e));
+    std::string native = EntryNativeName(e);
+    // An absolute name is the file's path: the list's folder has no part in it.
+    if (IsAbsoluteName(native)) return native;
+    return FolderFile(folder, native);
+}
+
+bool EntryIsAbsolute(const TCrcTable& e) {
+    const std::string_view name = e.FileName;
+    return !name.empty() && (IsPathDelim(name[0]) || name[0] == '\\' || (name.size() > 2 && name[1] == ':')) &&
+           IsAbsoluteName(EntryNativeName(e));
 }
 
 std::string ShownName(const TCrcTable& e) {
@@ -64,12 +73,14 @@ bool IsOwnFileName(const TCrcTable& e, const std::string& diskName) {
 
 namespace {
 
-// A hash of a name as SameText compares it (ASCII letters in either case). Two names with one hash are
+// A hash of a name as SameText compares it (ASCII letters in either case, either separator on Windows). Two names with one hash are
 // only candidates: IsOwnFileName decides.
 std::uint32_t FoldedNameHash(std::string_view name) {
     std::uint64_t h = 14695981039346656037ull;
     for (char c : name) {
         if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+        // On Windows "/" and "\\" are one separator: a list made elsewhere meets the disk's names.
+        if (IsPathDelim(c)) c = '/';
         h = (h ^ static_cast<unsigned char>(c)) * 1099511628211ull;
     }
     return static_cast<std::uint32_t>(h ^ (h >> 32));

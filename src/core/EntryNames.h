@@ -21,8 +21,12 @@ std::string EntryNativeName(const TCrcTable& e);
 // making that name.
 bool EntryInSubFolder(const TCrcTable& e);
 
-// folder + the entry's native name.
+// folder + the entry's native name; an absolute name (IsAbsoluteName) is its own path.
 std::string EntryFullPath(std::string_view folder, const TCrcTable& e);
+
+// Whether the entry names its file by an absolute path, which is verified where it points and never
+// changed by a repair.
+bool EntryIsAbsolute(const TCrcTable& e);
 
 // The text of the entry's row: its name decoded, every byte that does not decode shown as U+FFFD.
 std::string ShownName(const TCrcTable& e);

@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <functional>
 #include <optional>
+#include <unordered_map>
 
 namespace tv {
 
@@ -158,6 +159,26 @@ void PlanRead(TForm1& form, ReadAhead& ahead, const FolderEntry& file) {
     form.Progress.Plan(1, file.Size);
 }
 
+// A file of the folder that an absolute name points to is that entry's own file, as one its relative name
+// names: it serves no other entry as a copy and is nobody's duplicate.
+void OwnByAbsoluteNames(const TEntryTable& table, std::int32_t count, const std::string& folder,
+                        const std::vector<FolderEntry>& files, std::vector<std::vector<std::int32_t>>& owners) {
+    std::unordered_map<std::string, std::vector<std::int32_t>> byName;
+    for (std::int32_t i = 0; i < count; ++i)
+        if (EntryIsAbsolute(table[i]))
+            if (const std::optional<std::string> rel = NameBeneath(EntryFullPath(folder, table[i]), folder))
+                byName[FolderKey(*rel)].push_back(i);
+    if (byName.empty()) return;
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        const auto it = byName.find(FolderKey(files[k].Name));
+        if (it == byName.end()) continue;
+        std::vector<std::int32_t>& own = owners[k];
+        own.insert(own.end(), it->second.begin(), it->second.end());
+        std::sort(own.begin(), own.end());
+        own.erase(std::unique(own.begin(), own.end()), own.end());
+    }
+}
+
 template <class Keys>
 void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
               bool& skipAll, bool& stop) {
@@ -176,6 +197,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
             diskNames.push_back(&f.Name);
         owners = OwnersOf(table, count, diskNames, pace);
     }
+    OwnByAbsoluteNames(table, count, folder, files, owners);
     pace();
     // Entries found intact before the scan (checked at their own path) count as found. The size of such a
     // file is the listed one of the file under the entry's very name, else the file system's.

@@ -40,7 +40,7 @@ bool TakeListing(TakenListings* taken, const std::string& rel, std::vector<Folde
 bool IsProgramFile(std::string_view name) {
     const std::string_view last = LastPart(name);
     if (last.rfind(".tallyvault-", 0) == 0 && EndsWith(last, ".tmp")) return true;
-    if (EndsWith(last, ".tallyvault-plan")) return true;
+    if (EndsWith(last, ".tallyvault-plan") || EndsWith(last, ".tallyvault-lock")) return true;
     const std::size_t plan = last.rfind(".tallyvault-plan.");
     if (plan == std::string_view::npos) return false;
     const std::string_view number = last.substr(plan + 17);
@@ -113,8 +113,11 @@ std::vector<std::string> UnlistedFiles(const TEntryTable& t, std::int32_t n, con
     const std::vector<bool> named = NamedByEntries(t, n, names, pace);
     // The same files found for entries, as paths: such a file is the entry's content, not an extra.
     std::unordered_set<std::string> sameFiles;
-    for (std::int32_t i = 0; i < n; ++i)
+    for (std::int32_t i = 0; i < n; ++i) {
         if (!t[i].SameFile.empty()) sameFiles.insert(FileNameKey(t[i].SameFile));
+        // An absolute name that points into the folder names that file as a relative one would.
+        if (EntryIsAbsolute(t[i])) sameFiles.insert(FileNameKey(EntryFullPath(folder, t[i])));
+    }
     std::vector<std::string> out;
     for (std::size_t k = 0; k < names.size(); ++k) {
         if (named[k]) continue;

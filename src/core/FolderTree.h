@@ -14,8 +14,9 @@
 
 namespace tv {
 
-// A file of the program's own: a replacing write's temporary file (".tallyvault-N.tmp") or a repair's
-// plan and its records ("<name>.tallyvault-plan", "<name>.tallyvault-plan.N"). Never listed nor reported.
+// A file of the program's own: a replacing write's temporary file (".tallyvault-N.tmp") and its lock
+// (".<name>.tallyvault-lock"), or a repair's plan and its records ("<name>.tallyvault-plan",
+// "<name>.tallyvault-plan.N"). Never listed nor reported.
 bool IsProgramFile(std::string_view name);
 
 // A relative name with a folder in it.

@@ -80,7 +80,8 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
         return PresenceTest::Answers(e.FileName, false);
     };
     SubFolderLookup asked(fs, folder);
-    std::vector<std::int32_t> byBytes; // entries whose list bytes are to be tried
+    std::vector<SubFolderLookup::Found> absolute; // entries named by an absolute path that is there
+    std::vector<std::int32_t> byBytes;            // entries whose list bytes are to be tried
     auto tryBytes = [&](std::int32_t i) {
         TCrcTable& e = t[i];
         if (e.ListBytes.empty() || e.ByListBytes) return;
@@ -98,7 +99,13 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
         e.SizeMatched = false;
         e.Found = false;
         e.Exists = false;
-        if (!listingAnswers(e)) {
+        if (EntryIsAbsolute(e)) {
+            // Looked up where it points, as the list's own tools do; it is read there, never changed.
+            const std::string path = EntryFullPath(folder, e);
+            const FileIdentity id = fs.Identify(path, true);
+            e.Exists = id.Exists && (id.IsFile || fs.FileExists(path));
+            if (e.Exists) absolute.push_back({i, id.Size, id.IsFile, false});
+        } else if (!listingAnswers(e)) {
             asked.Ask(i, EntryNativeName(e));
         } else {
             e.Exists = e.ByListBytes || e.LiteralBackslash ? presence.ExistsNative(EntryNativeName(e))
@@ -113,8 +120,9 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
         t[f.Id].Exists = true;
     // The others asked about are those the listing does not answer for and not present (such an entry keeps
     // its name).
+    found.insert(found.end(), absolute.begin(), absolute.end());
     for (std::int32_t i = 0; i < n; ++i)
-        if (!t[i].Exists && !listingAnswers(t[i])) tryBytes(i);
+        if (!t[i].Exists && !EntryIsAbsolute(t[i]) && !listingAnswers(t[i])) tryBytes(i);
     if (byBytes.empty()) return found;
     SubFolderLookup again(fs, folder);
     for (std::int32_t i : byBytes)

@@ -6,6 +6,7 @@
 #include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "platform/Paths.h"
+#include "writers/LeftOut.h"
 
 #include <algorithm>
 
@@ -24,8 +25,15 @@ constexpr std::size_t UnlistedShown = 100; // names in the box; the rest are cou
 } // namespace
 
 bool TForm1::ListNamesSubFolders() const {
-    for (std::int32_t i = 0; i < EntryCount; ++i)
-        if (EntryInSubFolder(EntryTable[i])) return true;
+    const std::string folder = ExtractFilePath(ListPath);
+    for (std::int32_t i = 0; i < EntryCount; ++i) {
+        const TCrcTable& e = EntryTable[i];
+        if (!EntryInSubFolder(e)) continue;
+        // An absolute name counts where it points: in a sub-folder of the list's folder, or nowhere in its tree.
+        if (!EntryIsAbsolute(e)) return true;
+        const std::optional<std::string> rel = NameBeneath(EntryFullPath(folder, e), folder);
+        if (rel && InSubFolder(*rel)) return true;
+    }
     return false;
 }
 
@@ -60,21 +68,28 @@ std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::v
 std::vector<std::string> TForm1::ListUnlisted() {
     if (IsCreateMode || ListPath.empty()) return {};
     const std::string folder = ExtractFilePath(ListPath);
-    // The verification's own walk, with what it passed over.
-    if (KeepVerifiedTree && verifiedTree_)
-        return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, *verifiedTree_, [this] { ReportProgress(); });
-    PassedOverPaths.clear();
     const std::function<void()> pace = [this] { ReportProgress(); };
+    const auto unlisted = [&](const std::vector<FolderEntry>& files) {
+        std::vector<std::string> names = UnlistedFiles(EntryTable, EntryCount, folder, ListPath, files, pace);
+        // What a list of this kind leaves out is no unlisted file: the rule create and update follow.
+        const bool digestList = Dialect == ListDialect::ldDigest;
+        std::erase_if(names, [&](const std::string& name) {
+            return LeftOutOfList(name, false, digestList) != LeftOutBy::Nothing;
+        });
+        return names;
+    };
+    // The verification's own walk, with what it passed over.
+    if (KeepVerifiedTree && verifiedTree_) return unlisted(*verifiedTree_);
+    PassedOverPaths.clear();
     // Names only: which files there are is all that is asked of the disk, and UnlistedFiles leaves out
     // what is no plain file and puts the few it keeps in order.
-    if (!VerifyTree && !ListNamesSubFolders())
-        return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, ListingPaced(fs, folder, pace, true), pace);
+    if (!VerifyTree && !ListNamesSubFolders()) return unlisted(ListingPaced(fs, folder, pace, true));
     // Most of the tree's files are those the list names.
     const auto expected = static_cast<std::size_t>(std::max(EntryCount, 0));
     FolderTree found = ListTree(fs, folder, pace, nullptr, true, expected + expected / 8 + 64);
     for (PassedOver& p : found.Unreadable)
         PassedOverPaths.push_back({std::move(p.Path), std::move(p.Reason), true});
-    return UnlistedFiles(EntryTable, EntryCount, folder, ListPath, found.Files, pace);
+    return unlisted(found.Files);
 }
 
 void TForm1::ShowPassedOver() {

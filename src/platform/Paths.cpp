@@ -100,7 +100,11 @@ bool SameFileName(std::string_view a, std::string_view b) {
 
 std::string FileNameKey(std::string_view name) {
 #ifdef _WIN32
-    return UpperAscii(name);
+    // "/" and "\\" are one separator, as SameText takes them.
+    std::string key = UpperAscii(name);
+    for (char& c : key)
+        if (c == '/') c = '\\';
+    return key;
 #else
     return std::string(name);
 #endif
@@ -109,6 +113,64 @@ std::string FileNameKey(std::string_view name) {
 bool ExtensionIn(std::string_view path, std::string_view joined) {
     std::string ext = UpperAscii(ExtractFileExt(path));
     return !ext.empty() && joined.find(ext) != std::string_view::npos;
+}
+
+std::string TidyListName(std::string_view name, bool literalBackslash, bool cp932) {
+    const auto separator = [literalBackslash](char c) { return c == '/' || (c == '\\' && !literalBackslash); };
+    const auto leadByte = [cp932](char c) {
+        const auto b = static_cast<unsigned char>(c);
+        return cp932 && ((b >= 0x81 && b <= 0x9F) || (b >= 0xE0 && b <= 0xFC));
+    };
+    std::size_t at = 0;
+    while (at < name.size() && separator(name[at]))
+        ++at;
+    std::string out(name.substr(0, at));
+    const std::size_t root = out.size();
+    // Each part with the separator that ends it; "." parts and empty ones (a second separator) go.
+    while (at < name.size()) {
+        std::size_t end = at;
+        while (end < name.size() && !separator(name[end]))
+            end += leadByte(name[end]) && end + 1 < name.size() ? 2u : 1u;
+        const std::string_view part = name.substr(at, end - at);
+        const bool keep = !part.empty() && part != ".";
+        if (keep) out.append(part);
+        if (keep && end < name.size()) out += name[end];
+        at = end + 1;
+    }
+    // Nothing but "." parts: the name stays as it was (it names no file either way).
+    if (out.size() == root && root != name.size()) return std::string(name);
+    return out;
+}
+
+void TidyListNameInPlace(std::string& name, bool literalBackslash, bool cp932) {
+    const auto separator = [literalBackslash](char c) { return c == '/' || (c == '\\' && !literalBackslash); };
+    // Only a "." or a separator at the start or after a separator can be a spelling to drop.
+    bool suspect = !name.empty() && name[0] == '.';
+    for (std::size_t i = 1; i < name.size() && !suspect; ++i)
+        suspect = separator(name[i - 1]) && (name[i] == '.' || separator(name[i]));
+    if (suspect) name = TidyListName(name, literalBackslash, cp932);
+}
+
+bool IsAbsoluteName(std::string_view nativeName) {
+#ifdef _WIN32
+    if (nativeName.size() >= 3 && nativeName[1] == ':' && IsPathDelim(nativeName[2])) return true;
+    return nativeName.size() >= 2 && IsPathDelim(nativeName[0]) && IsPathDelim(nativeName[1]);
+#else
+    return !nativeName.empty() && nativeName[0] == '/';
+#endif
+}
+
+std::optional<std::string> NameBeneath(std::string_view path, std::string_view folder) {
+    while (!folder.empty() && IsPathDelim(folder.back()))
+        folder.remove_suffix(1);
+    if (path.size() <= folder.size() + 1 || !IsPathDelim(path[folder.size()]) ||
+        !SameFileName(path.substr(0, folder.size()), folder))
+        return std::nullopt;
+    std::size_t at = folder.size();
+    while (at < path.size() && IsPathDelim(path[at]))
+        ++at;
+    if (at == path.size()) return std::nullopt;
+    return std::string(path.substr(at));
 }
 
 bool NameEscapesFolder(std::string_view listName) {

@@ -2,6 +2,7 @@
 // Path and name helpers. Names read from lists may use "\" as the folder separator; on POSIX it
 // becomes "/" when a name is joined to a folder. Comparisons ignore ASCII letter case, as lists
 // come from systems whose file names do.
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -50,12 +51,31 @@ bool SameText(std::string_view a, std::string_view b);
 // (POSIX: "A.BIN" and "a.bin" are two files), without regard to ASCII case where it does not (Windows).
 bool SameFileName(std::string_view a, std::string_view b);
 
-// A key under which names equal by SameFileName meet (the name itself, or upper-cased on Windows).
+// A key under which names equal by SameFileName meet (the name itself, or upper-cased on Windows with
+// "/" spelt "\").
 std::string FileNameKey(std::string_view name);
 
 // The extension test of the program: the upper-cased extension is a non-empty substring of `joined`
 // (for example ".CRC.CSV.SFV").
 bool ExtensionIn(std::string_view path, std::string_view joined);
+
+// A name as a list spells it, in one spelling: "." parts and repeated separators are dropped, so that
+// "./a.bin", "sub//b.bin" and "sub/./b.bin" name "a.bin", "sub/b.bin" and "sub/b.bin" as the file
+// system does. Separators that begin the name (an absolute or a network name) stay as they are, and so
+// does a name that would become empty ("./"). "\" is a separator unless `literalBackslash` (a digest
+// list's escaped name); with `cp932` the second byte of a double-byte character is never one.
+std::string TidyListName(std::string_view name, bool literalBackslash, bool cp932);
+// The same in place, without a copy for the many names that are in that spelling already.
+void TidyListNameInPlace(std::string& name, bool literalBackslash, bool cp932);
+
+// An absolute name in the native form: "/..." on POSIX; on Windows a drive with its root ("C:\...",
+// "C:/...") or a network name ("\\server\share\..."). A list's absolute name is looked up where it
+// points, as sha256sum -c does, and never made a target of a change.
+bool IsAbsoluteName(std::string_view nativeName);
+
+// The path relative to `folder` when `path` lies beneath it (compared as SameFileName compares, part by
+// part); nothing otherwise. "/data/sub/a.bin" beneath "/data/" is "sub/a.bin".
+std::optional<std::string> NameBeneath(std::string_view path, std::string_view folder);
 
 // A list entry name that would leave the list's folder: absolute, a drive or root prefix, or a ".."
 // component (after "\" became "/").

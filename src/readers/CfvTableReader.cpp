@@ -83,10 +83,41 @@ std::optional<CfvColumns> CfvTableColumns(std::string_view titles, std::string_v
     return CfvColumns{name->Begin, name->End, size->Begin, size->End, crc->Begin, crc->End};
 }
 
+namespace {
+
+// The number after `label` at the start of a trailer line ("Count of files: 4", "Total of sizes: 1,391").
+std::optional<std::int64_t> TrailerNumber(std::string_view line, std::string_view label) {
+    const std::string_view t = Trim(line);
+    std::int64_t value = 0;
+    if (t.substr(0, label.size()) != label || !TryDecimal(Trim(WithoutChar(t.substr(label.size()), ',')), value))
+        return std::nullopt;
+    return value;
+}
+
+// The lines after the closing dashes: the count of files and the total of sizes. The table is whole when
+// each line is one of them and the count, where given, is that of the rows read; else reading ends there.
+void ReadTrailer(TextLineReader& reader, ParsedList& list) {
+    while (!reader.Eof()) {
+        const std::string line = reader.ReadLine();
+        if (Trim(line).empty() || TrailerNumber(line, "Total of sizes:")) continue;
+        const std::optional<std::int64_t> count = TrailerNumber(line, "Count of files:");
+        if (count && *count == static_cast<std::int64_t>(list.Size())) continue;
+        list.StopAfter(list.Size(), reader.LineNumber());
+        return;
+    }
+}
+
+} // namespace
+
 void ParseCfvTableRows(TextLineReader& reader, const CfvColumns& c, ParsedList& list, const ParseProgress& progress) {
     while (!reader.Eof()) {
         const std::string line = reader.ReadLine();
         if (Trim(line).empty()) continue;
+        // A line of dashes closes the table; the trailer after it says how many files it holds.
+        if (!DashRuns(line).empty()) {
+            ReadTrailer(reader, list);
+            return;
+        }
         const bool utf8 = reader.DecodesUtf16() || IsValidUtf8(line);
         const TextColumns first(line, utf8), second(line, false);
         std::optional<ListRecord> r = ReadRow(first, c);

@@ -22,13 +22,19 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
     }
 }
 
+void AppendListEntry(TForm1& form, ListRecord&& r) {
+    TidyListNameInPlace(r.Name, r.LiteralBackslash, form.Encoding == ListEncoding::Cp932);
+    form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
+    form.EntryTable[form.EntryCount - 1].LiteralBackslash = r.LiteralBackslash;
+}
+
 void ApplyParsedList(TForm1& form, ParsedList&& list) {
     // Entries handed over while the list was read are in the table already.
     const std::int32_t first = form.EntryCount - static_cast<std::int32_t>(list.Taken);
     form.ListHasSizes = list.HasSizes;
     for (std::size_t k = 0; k < list.Entries.size(); ++k) {
         ListRecord& r = list.Entries[k];
-        form.AppendEntry(std::move(r.Name), r.Size, r.Crc);
+        AppendListEntry(form, std::move(r));
         if (k % 256 == 255) form.ReportProgress();
     }
     form.UnreadLineCount += list.UnreadLines;

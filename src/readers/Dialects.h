@@ -17,6 +17,10 @@ ListDialect RecogniseDialect(std::string_view firstLine);
 // Runs the reader of a dialect; irregularLineCount is passed to the lenient plain reader.
 void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregularLineCount);
 
+// Appends one entry a list gave to the window's table, its name in one spelling (TidyListName): a list
+// that names "./a.bin" or "sub//b.bin" names the files "a.bin" and "sub/b.bin" of every other command.
+void AppendListEntry(TForm1& form, ListRecord&& r);
+
 // Puts what a parser read into the window's table: its entries after those there (names converted
 // from the list's encoding), whether the list gives sizes, its unread lines, and the status text of
 // where it stopped.
@@ -29,7 +33,7 @@ template <class Parser>
 auto ParseIntoTable(TForm1& form, Parser parse, std::function<void(std::int32_t)> read = {}) {
     ParseProgress progress;
     progress.Read = std::move(read);
-    progress.Take = [&form](ListRecord&& r) { form.AppendEntry(std::move(r.Name), r.Size, r.Crc); };
+    progress.Take = [&form](ListRecord&& r) { AppendListEntry(form, std::move(r)); };
     return ParseListFile(form.fs, form.ListPath, parse, progress);
 }
 

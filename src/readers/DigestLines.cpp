@@ -168,6 +168,8 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     } else if (SplitTagLine(s, tag, p.Name, p.Hex)) {
         p.Tagged = true;
         p.Algorithm = AlgorithmOfTag(tag);
+        if (!p.Algorithm && tag.size() > 8 && EqualNoCase(tag.substr(0, 8), "BLAKE2B-"))
+            return Bad("a BLAKE2b digest of " + std::string(tag.substr(8)) + " bits, and only BLAKE2b-512 is checked");
         if (!p.Algorithm) return Bad("unknown algorithm tag \"" + std::string(tag) + "\"");
     } else if (h > 0 && h < s.size() && IsAlnum(s[h])) {
         return Bad("the digest holds a character that is not a hex digit");

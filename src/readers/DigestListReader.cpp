@@ -89,6 +89,7 @@ void TForm1::ReadDigestList(std::optional<HashAlgorithm> byName) {
     progress.Take = [&](ListRecord&& r) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(r.Digest.data());
         if (r.Algorithm == HashAlgorithm::Crc32 || r.Digest.size() != DigestBytes(r.Algorithm)) return;
+        TidyListNameInPlace(r.Name, r.LiteralBackslash, Encoding == ListEncoding::Cp932);
         AppendEntry(std::move(r.Name), NoSize, ContentKey::Of(r.Algorithm, bytes));
         EntryTable[EntryCount - 1].LiteralBackslash = r.LiteralBackslash;
         if (r.AlgorithmByLength && OtherOfHexLength(r.Algorithm)) byLength.push_back(EntryCount - 1);

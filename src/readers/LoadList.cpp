@@ -133,10 +133,15 @@ std::string TForm1::ReadListFile() {
     std::int32_t irregularLineCount = 0;
     if (Dialect == ListDialect::ldDigest) {
         ReadDigestList(byName);
-        // Not one line read as a digest line (an empty or a binary file): no list of any kind.
+        // Not one line read as a digest line (an empty or a binary file): no list of any kind. The texts
+        // speak of digest lines, not of CRC-32 codes.
         if (EntryCount == 0) {
-            Status.SetCaption(texts::IrregularFileStatus + name);
-            return IrregularFileMessage();
+            if (UnreadLineCount == 0) {
+                Status.SetCaption(texts::EmptyListStatus + name);
+                return texts::EmptyDigestList;
+            }
+            Status.SetCaption(texts::IrregularListStatus + name);
+            return std::string(texts::IrregularDigestHead) + InfoOf(ListAlgorithm).ColumnTitle + texts::IrregularDigestTail;
         }
     } else if (Dialect != ListDialect::ldUnknown) {
         RunDialectReader(*this, Dialect, irregularLineCount);

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "platform/ReadAhead.h"
 #include "readers/DigestLines.h"
+#include "writers/LeftOut.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
 
@@ -19,19 +20,18 @@ namespace wt = writertexts;
 
 namespace {
 
-// Files the check button leaves unticked. Besides the excluded extensions: names that cannot stand in a list line;
-// names with a "\", which a list reader takes for a folder separator; and names starting with ";", whose entry line
-// would read as a comment. A digest line escapes the first two and starts with its digest, so a digest list takes
-// those names; it leaves out the digest lists (a list written again would list its old self). A BLAKE3 list leaves out
-// names holding a CR: b3sum's checker knows no "\r" escape and stops at the line.
+// Files the check button leaves unticked: what the list leaves out (LeftOutOfList), and names the list's
+// own reader could not read back. An SFV or CSV list cannot hold a name with a line break; nor a name with a
+// "\", which a list reader takes for a folder separator; nor one starting with ";", whose entry line would
+// read as a comment; nor, in SFV, one that starts or ends with a blank, which its lines lose. A digest line
+// escapes the first two and starts with its digest, so a digest list takes those names. A BLAKE3 list
+// leaves out names holding a CR: b3sum's checker knows no "\r" escape and stops at the line.
 // A file of a sub-folder is judged by its own name; a "\\" in the path is a separator only on Windows.
 bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind) {
     const std::string name = ExtractFileName(e.Name);
     if (name.empty()) return true;
-    if (kind == HashAlgorithm::Blake3 && e.Name.find('\r') != std::string::npos) return true;
-    if (kind != HashAlgorithm::Crc32) return HasExcludedExtension(name) || AlgorithmOfListName(name).has_value();
-    return HasExcludedExtension(name) || !NameFitsListLine(e.Name) ||
-           (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) || e.Name.front() == ';';
+    if (LeftOutOfList(e.Name, e.IsHidden, kind != HashAlgorithm::Crc32) != LeftOutBy::Nothing) return true;
+    return !ListCanHoldName(e.Name, kind);
 }
 
 } // namespace

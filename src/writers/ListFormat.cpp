@@ -68,6 +68,16 @@ bool NameFitsListLine(std::string_view name) {
     return name.find_first_of("\r\n") == std::string_view::npos;
 }
 
+bool ListCanHoldName(std::string_view relName, HashAlgorithm kind) {
+    if (relName.empty()) return false;
+    if (kind == HashAlgorithm::Blake3) return relName.find('\r') == std::string_view::npos;
+    if (kind != HashAlgorithm::Crc32) return true;
+    // The readers trim blanks (any byte up to the space) around a line's name.
+    const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
+    return NameFitsListLine(relName) && (PathDelim == '\\' || relName.find('\\') == std::string_view::npos) &&
+           relName.front() != ';' && !blank(relName.front()) && !blank(relName.back());
+}
+
 bool HasExcludedExtension(std::string_view name) {
     return ExtensionIn(name, writertexts::ExcludedExtensions);
 }

@@ -32,6 +32,10 @@ std::string CsvNameField(std::string_view name);
 // A name that can stand in a list line: it holds no CR or LF, which would end the line in it.
 bool NameFitsListLine(std::string_view name);
 
+// Whether a list of `kind` (CRC-32: SFV and CSV) holds the file name `relName` (native separators) so that
+// its own reader reads back that very name. Such a name is never written: the file is left out and named.
+bool ListCanHoldName(std::string_view relName, HashAlgorithm kind);
+
 // The extension of the name, upper-cased, occurs in the excluded extensions (a substring test).
 bool HasExcludedExtension(std::string_view name);
 

@@ -22,8 +22,9 @@ namespace wt = writertexts;
 
 namespace {
 
-// The list's text: its bytes, or for a UTF-16 list its text in UTF-8.
-std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding encoding) {
+// The list's text: its bytes, or for a UTF-16 list its text in UTF-8, which starts with a byte order mark
+// unless `digestList`: coreutils' checkers take a mark for part of the first line and pass its file over.
+std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding encoding, bool digestList) {
     std::string bytes;
     {
         const std::unique_ptr<InputFile> in = fs.OpenRead(path);
@@ -38,7 +39,7 @@ std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding e
         bytes.size() >= 2 ? Utf16ToUtf8(std::string_view(bytes).substr(2), encoding == ListEncoding::Utf16Be)
                           : std::nullopt;
     if (!text) throw IoError("Invalid UTF-16 text", "the list holds bytes that are no UTF-16 text", {}, path);
-    return "\xEF\xBB\xBF" + *text;
+    return digestList ? std::move(*text) : "\xEF\xBB\xBF" + *text;
 }
 
 bool IsUtf16(ListEncoding e) {
@@ -47,8 +48,9 @@ bool IsUtf16(ListEncoding e) {
 
 // Whether the list still holds `text` (ReadListText's answer before): compared block by block as it is
 // read, without a second copy of a list of megabytes.
-bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encoding, std::string_view text) {
-    if (IsUtf16(encoding)) return ReadListText(fs, path, encoding) == text;
+bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encoding, bool digestList,
+                    std::string_view text) {
+    if (IsUtf16(encoding)) return ReadListText(fs, path, encoding, digestList) == text;
     const std::unique_ptr<InputFile> in = fs.OpenRead(path);
     char block[1 << 16];
     std::size_t at = 0;
@@ -83,7 +85,8 @@ struct Candidate {
 } // namespace
 
 std::string TForm1::UpdateRefusal() const {
-    if (IsCreateMode || ListPath.empty() || EntryCount == 0) return "no list is loaded";
+    if (IsCreateMode || ListPath.empty()) return "no list is loaded";
+    if (EntryCount == 0) return "the list holds no entry that could be read, so its kind is not known; make it with create";
     if (UnreadLineCount > 0 || ReadErrorText != texts::ReadEnd + ExtractFileName(ListPath))
         return "the list was not read to its end; entries added after it would not be read either";
     switch (Dialect) {
@@ -107,12 +110,14 @@ std::string TForm1::UpdateRefusal() const {
 
 TForm1::TNewFiles TForm1::FindNewFiles() {
     TNewFiles found;
-    found.ListText = ReadListText(fs, ListPath, Encoding);
+    found.ListText = ReadListText(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest);
     found.WasUtf16 = IsUtf16(Encoding);
     for (std::string& name : ListUnlisted()) {
         const char* why = nullptr;
         if (!NameFitsListLine(name))
             why = wt::LineBreakInName;
+        else if (!ListCanHoldName(name, Dialect == ListDialect::ldDigest ? ListAlgorithm : HashAlgorithm::Crc32))
+            why = wt::NotReadBack;
         else if (!NameInList(name, Encoding))
             why = Encoding == ListEncoding::Cp932 ? wt::NotInCp932 : wt::NotInUtf8;
         if (why)
@@ -207,7 +212,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     // The lock first, then the list once more: a list changed meanwhile by another writer is not
     // written over with the text read before.
     ReplacingFile file(fs, ListPath);
-    if (!ListStillHolds(fs, ListPath, Encoding, found.ListText))
+    if (!ListStillHolds(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest, found.ListText))
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);
     WithNewEntries(found.ListText, form, added).Each(found.ListText, [&](std::string_view piece) { file.Write(piece); });
     file.Commit();

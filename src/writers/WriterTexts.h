@@ -48,6 +48,7 @@ inline constexpr const char* NowUtf8 = "UTF-16 のリストは UTF-8 で書き�
 inline constexpr const char* CannotAdd = "このリストには新規ファイルを追加できません： ";
 // Why a file is not added, after its name (English, as the writers' errors).
 inline constexpr const char* LineBreakInName = "its name holds a line break";
+inline constexpr const char* NotReadBack = "this kind of list cannot hold its name so that it reads back the same";
 inline constexpr const char* NotInCp932 = "its name cannot be written in Shift-JIS (CP932)";
 inline constexpr const char* NotInUtf8 = "its name is not valid UTF-8";
 inline constexpr const char* ContentOfEntry = "it holds the content of the listed ";

@@ -59,6 +59,55 @@ TEST(Paths, NamesThatLeaveTheFolder) {
         EXPECT_FALSE(NameEscapesFolder(good)) << good;
 }
 
+TEST(Paths, ListNamesInOneSpelling) {
+    const struct {
+        const char* Name;
+        bool Literal, Cp932;
+        const char* Tidy;
+    } cases[] = {
+        {"./a.bin", false, false, "a.bin"},
+        {"././sub/./b.bin", false, false, "sub/b.bin"},
+        {"sub//b.bin", false, false, "sub/b.bin"},
+        {".\\sub\\\\b.bin", false, false, "sub\\b.bin"},
+        {"/data//./a.bin", false, false, "/data/a.bin"},
+        {"//server/share/a.bin", false, false, "//server/share/a.bin"},
+        {"sub/", false, false, "sub/"},
+        {"./", false, false, "./"},
+        {".", false, false, "."},
+        {"..a/.b/./c.", false, false, "..a/.b/c."},
+        {"../x", false, false, "../x"}, // ".." is no spelling to drop: it leads elsewhere
+        // An escaped name's backslashes are characters; a CP932 name's 0x5C second bytes too.
+        {"a\\\\b/./c", true, false, "a\\\\b/c"},
+        {"\x95\x5C\\\\x.bin", false, true, "\x95\x5C\\x.bin"},
+        {"\x95\x5C\\\\x.bin", false, false, "\x95\\x.bin"},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(TidyListName(c.Name, c.Literal, c.Cp932), c.Tidy) << c.Name;
+        std::string inPlace = c.Name;
+        TidyListNameInPlace(inPlace, c.Literal, c.Cp932);
+        EXPECT_EQ(inPlace, c.Tidy) << c.Name;
+    }
+
+    EXPECT_EQ(NameBeneath("/data/sub/a.bin", "/data/"), "sub/a.bin");
+    EXPECT_EQ(NameBeneath("/data/a.bin", "/data"), "a.bin");
+    EXPECT_EQ(NameBeneath("/a.bin", "/"), "a.bin");
+    EXPECT_EQ(NameBeneath("/database/a.bin", "/data"), std::nullopt);
+    EXPECT_EQ(NameBeneath("/data", "/data"), std::nullopt);
+#ifdef _WIN32
+    EXPECT_EQ(NameBeneath("C:/Data\\sub/a.bin", "c:\\data\\"), "sub/a.bin");
+    for (const char* abs : {"C:\\a.bin", "c:/a.bin", "\\\\server\\share\\a.bin", "//server/share/a"})
+        EXPECT_TRUE(IsAbsoluteName(abs)) << abs;
+    for (const char* rel : {"a.bin", "sub\\a.bin", "C:a.bin", "\\a.bin"})
+        EXPECT_FALSE(IsAbsoluteName(rel)) << rel;
+    EXPECT_EQ(FileNameKey("Sub/a.BIN"), FileNameKey("sub\\A.bin"));
+#else
+    EXPECT_EQ(NameBeneath("/Data/a.bin", "/data"), std::nullopt);
+    EXPECT_TRUE(IsAbsoluteName("/data/a.bin"));
+    for (const char* rel : {"a.bin", "sub/a.bin", "C:/a.bin", "\\a.bin"})
+        EXPECT_FALSE(IsAbsoluteName(rel)) << rel;
+#endif
+}
+
 // A change that fails raises IoError naming the path it failed on, with the system's error kept: a
 // taken name is refused, never replaced, and nothing is left half made.
 TEST(RealFileSystem, FailedChangesRaiseTheirPathAndCause) {

@@ -75,7 +75,7 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         // line's length is held to BLAKE3's whatever gave the algorithm.
         {"BLAKE2b (x) = " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
         {"BLAKE2B-512(x)= " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
-        {"BLAKE2b-256 (x) = " + Sha256, {}, K::Bad, {}, "unknown algorithm tag \"BLAKE2b-256\""},
+        {"BLAKE2b-256 (x) = " + Sha256, {}, K::Bad, {}, "a BLAKE2b digest of 256 bits, and only BLAKE2b-512 is checked"},
         {"BLAKE3 (x) = " + Sha256, {}, K::Entry, A::Blake3, "x", Sha256, false, true},
         {"blake3 (x) = " + Sha512, {}, K::Bad, {}, "128 hex digits where BLAKE3 has 64"},
         {Sha256 + "  x", A::Blake3, K::Entry, A::Blake3, "x", Sha256},
