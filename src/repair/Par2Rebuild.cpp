@@ -310,6 +310,10 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         return result;
     }
     if (options.DryRun) return result;
+    // The lost slices are held in memory until they are written.
+    if (lost.size() * sliceSize > (std::uint64_t{4} << 30))
+        throw Par2SetError(std::to_string(lost.size()) + " lost blocks of " + std::to_string(sliceSize) +
+                           " bytes are more than 4 GiB to hold at once");
 
     // One pass over the slices needed: the present input slices in order, then the chosen recovery slices.
     SliceCombiner combiner(lost.size(), slice, options.Workers);

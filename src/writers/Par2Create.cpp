@@ -182,6 +182,11 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     const std::uint64_t recoveryWanted = (inputSlices * options.Redundancy + 99) / 100;
     if (recoveryWanted > 65535) throw Par2CreateError("a set holds at most 65535 recovery blocks");
     const auto recovery = static_cast<std::uint32_t>(recoveryWanted);
+    // The recovery slices are held in memory while the files are read.
+    if (recoveryWanted * sliceSize > MaxRecoveryBytes)
+        throw Par2CreateError("the recovery data would be " + std::to_string(recoveryWanted * sliceSize >> 20) +
+                              " MiB, more than the " + std::to_string(MaxRecoveryBytes >> 20) +
+                              " MiB held at once: choose a lower redundancy or protect the folder in parts");
     result.SliceSize = sliceSize;
     result.InputSlices = static_cast<std::uint32_t>(inputSlices);
     result.RecoverySlices = recovery;

@@ -13,6 +13,9 @@
 
 namespace tv {
 
+// The most recovery data a set may have: it is held in memory while the files are read.
+inline constexpr std::uint64_t MaxRecoveryBytes = std::uint64_t{4} << 30;
+
 struct Par2CreateOptions {
     bool Recursive = false;       // every plain file below the folder, not only its own
     unsigned Redundancy = 10;     // recovery slices as a share of the input slices, in percent
