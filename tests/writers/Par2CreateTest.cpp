@@ -40,11 +40,10 @@ TEST(Par2Create, RefusesWhatCannotMakeASetAndSaysWhy) {
     }
 }
 
-TEST(Par2Create, ProtectsPlainFilesAndLeavesOutItsOwnSetHiddenAndEmptyFiles) {
+TEST(Par2Create, ProtectsPlainFilesAndLeavesOutItsOwnSetAndEmptyFiles) {
     TempDir dir;
     dir.Write("a.bin", RandomBytes(5000, 1));
     dir.Write("sub/b.bin", RandomBytes(3000, 2));
-    dir.Write(".hidden", "x");
     dir.Write("empty.txt", "");
     Par2CreateOptions options;
     options.SliceSize = 1000;
