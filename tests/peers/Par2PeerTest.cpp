@@ -137,5 +137,34 @@ TEST(Par2Repair, PurgeReplacesTheDamagedFileAndDryRunChangesNothing) {
     EXPECT_EQ(Shell(cd + "ls -A | grep -c tallyvault").out, "0\n");
 }
 
+TEST(Par2Repair, AKilledRebuildIsFinishedByTheNextRepairAndLosesNothing) {
+    if (!HavePar2()) GTEST_SKIP() << "par2 is not installed (apt-get install par2)";
+    const std::string a = RandomBytes(3u << 20, 21), b = RandomBytes(1u << 20, 22);
+    std::string damagedA = a;
+    for (std::size_t i = 0; i < damagedA.size(); i += 65536)
+        damagedA[i] = static_cast<char>(~damagedA[i]);
+    // Killed at a spread of moments: while the set is read, while the blocks are solved, while a file is
+    // written or put in place.
+    for (const char* delay : {"0.05", "0.15", "0.3", "0.5", "0.8", "1.2"}) {
+        TempDir dir;
+        dir.Write("a.bin", a);
+        dir.Write("b.bin", b);
+        const std::string cd = "cd " + ShellQuote(dir.Path()) + " && ";
+        ASSERT_EQ(Shell(cd + Cli() + " create . set.par2 --redundancy 60 --block-size 16384 --quiet >/dev/null").status, 0);
+        dir.Write("a.bin", damagedA);
+        std::filesystem::remove(PathOf(dir / "b.bin"));
+        Shell(cd + "(" + Cli() + " repair set.par2 --quiet >/dev/null 2>&1 & pid=$!; sleep " + delay +
+              "; kill -9 $pid 2>/dev/null; wait $pid) 2>/dev/null");
+        const ShellResult again = Shell(cd + Cli() + " repair set.par2 --quiet 2>&1");
+        EXPECT_EQ(again.status, 0) << "killed after " << delay << " s\n" << again.out;
+        EXPECT_TRUE(dir.Read("a.bin") == a) << delay;
+        EXPECT_TRUE(dir.Read("b.bin") == b) << delay;
+        // The damaged file is kept once, by whichever run moved it aside.
+        EXPECT_TRUE(dir.Read("a.bin.1") == damagedA) << delay;
+        EXPECT_FALSE(dir.Exists("a.bin.2")) << delay;
+        EXPECT_EQ(Shell(cd + "ls -A | grep -c tallyvault").out, "0\n") << delay;
+    }
+}
+
 } // namespace
 } // namespace tv::test
