@@ -3,6 +3,7 @@
 #include "core/Gf16.h"
 
 #include <algorithm>
+#include <bit>
 #include <thread>
 
 namespace tv {
@@ -12,6 +13,9 @@ std::uint16_t RecoveryCoefficient(std::uint32_t input, std::uint32_t exponent) {
 }
 
 namespace {
+
+static_assert(std::endian::native == std::endian::little,
+              "coefficient rows are taken as little-endian words, as the slices are");
 
 // Bytes of each output worked on at a time: small enough that an output's piece stays in the first-level
 // cache while every input of the batch is added to it.
@@ -85,9 +89,7 @@ std::optional<RebuildCoefficients> SolveLost(std::span<const std::uint32_t> lost
         std::vector<std::uint16_t> v = rowOf(e);
         for (std::size_t b = 0; b < basis.size(); ++b) {
             const std::uint16_t f = v[pivots[b]];
-            if (f == 0) continue;
-            for (std::size_t j = 0; j < k; ++j)
-                v[j] = static_cast<std::uint16_t>(v[j] ^ gf16::Mul(f, basis[b][j]));
+            if (f != 0) Gf16MulAdd(v.data(), basis[b].data(), 2 * k, f);
         }
         const auto nonzero = std::find_if(v.begin(), v.end(), [](std::uint16_t x) { return x != 0; });
         if (nonzero == v.end()) continue;
@@ -119,13 +121,12 @@ std::optional<RebuildCoefficients> SolveLost(std::span<const std::uint32_t> lost
             m[col][j] = gf16::Mul(m[col][j], scale);
             inv[col][j] = gf16::Mul(inv[col][j], scale);
         }
+        // Rows are words in memory as slices are: the multiply-accumulate kernel does the row operations.
         for (std::size_t r = 0; r < k; ++r) {
             const std::uint16_t f = m[r][col];
             if (r == col || f == 0) continue;
-            for (std::size_t j = 0; j < k; ++j) {
-                m[r][j] = static_cast<std::uint16_t>(m[r][j] ^ gf16::Mul(f, m[col][j]));
-                inv[r][j] = static_cast<std::uint16_t>(inv[r][j] ^ gf16::Mul(f, inv[col][j]));
-            }
+            Gf16MulAdd(m[r].data(), m[col].data(), 2 * k, f);
+            Gf16MulAdd(inv[r].data(), inv[col].data(), 2 * k, f);
         }
     }
 
@@ -143,8 +144,7 @@ std::optional<RebuildCoefficients> SolveLost(std::span<const std::uint32_t> lost
             const std::uint16_t f = inv[j][r];
             if (f == 0) continue;
             std::uint16_t* row = result.Coefficients.data() + j * width;
-            for (std::size_t i = 0; i < n; ++i)
-                row[i] = static_cast<std::uint16_t>(row[i] ^ gf16::Mul(f, powers[i]));
+            Gf16MulAdd(row, powers.data(), 2 * n, f);
             row[n + r] = f;
         }
     }
