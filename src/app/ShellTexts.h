@@ -46,12 +46,20 @@ inline constexpr const char* FolderFixed = "補完フォルダを固定しまし
 inline constexpr const char* FolderAsked = "補完フォルダは随時指定します";
 
 // Dialogs.
-inline constexpr const char* OpenFilter =
-    "CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
-    "|Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)"
-    "|*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"
-    "|PAR2 Recovery Set (par2)|*.PAR2"
-    "|All Files (*.*)|*";
+// The open dialog's kinds of list: a filter of each, after one that shows them all (the dialog starts
+// on that one), and the one of all files last.
+struct OpenKind {
+    const char* Text;
+    const char* Patterns;
+};
+inline constexpr OpenKind CrcKind{"CRC Check File (sfv,crc,csv)", "*.CRC;*.SFV;*.CSV"};
+inline constexpr OpenKind Crc1632Kind{"CRC1632 File (*.txt)", "*.TXT"};
+inline constexpr OpenKind DigestKind{
+    "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
+    "*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"};
+inline constexpr OpenKind Par2Kind{"PAR2 Recovery Set (par2)", "*.PAR2"};
+inline constexpr const char* AnyListText = "Checksum List (all kinds)";
+inline constexpr const char* AllFilesFilter = "All Files (*.*)|*";
 
 // Viewers.
 inline constexpr const char* VersionText =

@@ -6,6 +6,9 @@
 #include "platform/Paths.h"
 #include "platform/SettingsLocation.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace tv {
 
 void TForm1::FormCreate(const std::vector<std::string>& args) {
@@ -38,9 +41,36 @@ void TForm1::OpenButtonClick() {
         CrcOpenCmdClick();
 }
 
+namespace {
+
+// The open dialog's filter: first every kind of list the program reads, so that no list is hidden
+// whatever the kind of the one shown; then each kind, the shown list's own first; then all files.
+std::string OpenFilterFor(ListDialect shown) {
+    namespace st = shelltexts;
+    std::vector<const st::OpenKind*> kinds{&st::CrcKind, &st::Crc1632Kind, &st::DigestKind, &st::Par2Kind};
+    const st::OpenKind* own = shown == ListDialect::ldDigest    ? &st::DigestKind
+                              : shown == ListDialect::ldCrc1632 ? &st::Crc1632Kind
+                              : shown == ListDialect::ldPar2    ? &st::Par2Kind
+                              : shown == ListDialect::ldUnknown ? nullptr
+                                                                : &st::CrcKind;
+    if (own) std::stable_partition(kinds.begin(), kinds.end(), [own](const st::OpenKind* k) { return k == own; });
+    std::string all = st::AnyListText;
+    all += "|";
+    std::string each;
+    for (const st::OpenKind* k : kinds) {
+        if (k != kinds.front()) all += ";";
+        all += k->Patterns;
+        each.append("|").append(k->Text).append("|").append(k->Patterns);
+    }
+    return all + each + "|" + st::AllFilesFilter;
+}
+
+} // namespace
+
 void TForm1::CrcOpenCmdClick() {
     if (IsCreateMode) ModeButtonClick();
-    std::optional<std::string> path = ui.OpenFileDialog(shelltexts::OpenFilter, BaseFolder);
+    const ListDialect shown = ListPath.empty() ? ListDialect::ldUnknown : Dialect;
+    std::optional<std::string> path = ui.OpenFileDialog(OpenFilterFor(shown), BaseFolder);
     if (!path) return;
     ListPath = *path;
     OpenListFile();

@@ -54,6 +54,14 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
     } catch (const std::bad_alloc&) {
         // A list too large for the memory left ends its load like any other failure, not the program.
         error = "Out of memory";
+    } catch (const CommandStopped&) {
+        // The window is closing: the outermost command takes the stop, with no box and no half-built rows.
+        if (commandDepth_ > 1) throw;
+        stopThrown_ = false;
+        ui.SetBusyCursor(false);
+        if (progress.bytes) Progress.Reset();
+        if (rowsOutOfStep_) ClearTableAndRows();
+        return true;
     }
     // The guard is still alive here: the error box comes with the normal pointer.
     ui.SetBusyCursor(false);
@@ -65,6 +73,14 @@ bool TForm1::RunCommand(const std::function<void()>& body, bool busy, bool evenW
 }
 
 void TForm1::ReportProgress(const std::function<void()>& captions, bool last) {
+    // A close asked for while the work could not stop (a file being moved) takes effect at the first
+    // point after it.
+    const auto stopWhenAsked = [this] {
+        if (!CloseAsked || unstoppable_ > 0 || stopThrown_ || commandDepth_ == 0) return;
+        stopThrown_ = true;
+        throw CommandStopped{};
+    };
+    stopWhenAsked();
     const std::int64_t now = SteadyClock();
     if (!last && progressAt_ && now - *progressAt_ < ProgressIntervalMs) return;
     Progress.Sample(now);
@@ -72,6 +88,7 @@ void TForm1::ReportProgress(const std::function<void()>& captions, bool last) {
     ui.ProcessMessages();
     // Counted from the end of the event handling, so that a slow repaint does not eat the next interval.
     progressAt_ = SteadyClock();
+    stopWhenAsked();
 }
 
 void TForm1::ClickDuplicateOption(TMenuItem& item) {

@@ -98,6 +98,13 @@ public:
     std::string FixedComplementFolder;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
+    // The user closed the window while a command ran. The command's long work (a load, a verification, a
+    // scan, a search) ends at its next progress point, nothing more is written, and the front end closes
+    // the window once the command has returned. Steps that change files in several moves run to their end.
+    bool CloseAsked = false;
+    void AskToClose() { CloseAsked = true; }
+    // The window is to close once the running command, if any, has returned.
+    bool ClosePending() const { return CloseRequested || CloseAsked; }
     // Set when a rename and move was refused, its list's plan held by another running repair.
     bool RepairRefused = false;
 
@@ -154,7 +161,7 @@ public:
                                                {"BLAKE3(&E)", true, true}};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
-    TMenuItem IncludeSubFolders{"サブフォルダも含める", true};
+    TMenuItem IncludeSubFolders{"サブフォルダも含める(&S)", true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.
@@ -173,6 +180,21 @@ public:
     // pointer restored and the rows agreeing with the table.
     // Returns false when the command was refused. `evenWhileRunning` lets a stop click through.
     bool RunCommand(const std::function<void()>& body, bool busy = false, bool evenWhileRunning = false);
+    // Thrown by ReportProgress once CloseAsked: it unwinds the running command, which leaves the table and
+    // the rows agreeing (or both empty) and shows no error.
+    struct CommandStopped {};
+    // While it lives, ReportProgress does not stop the command: for steps that move, copy or write files,
+    // which are not to be left half done.
+    class Unstoppable {
+    public:
+        explicit Unstoppable(TForm1& f) : form_(f) { ++form_.unstoppable_; }
+        ~Unstoppable() { --form_.unstoppable_; }
+        Unstoppable(const Unstoppable&) = delete;
+        Unstoppable& operator=(const Unstoppable&) = delete;
+
+    private:
+        TForm1& form_;
+    };
     bool CommandRunning() const { return commandDepth_ > 0; }
     // A long loop calls this at every step instead of handling events itself: at most once every
     // ProgressIntervalMs (and always when `last`) it runs `captions`, which show how far the loop is,
@@ -205,6 +227,9 @@ public:
     void VerifyEntries();
     void ShowEntries();
     void CheckButtonClick();
+    // In create mode the 選 counter shows how many rows are ticked: after every tick command, and after
+    // a tick the user sets on a row (the front ends call it). `known`: the count, when the caller has it.
+    void ShowTickedCount(std::optional<std::int32_t> known = std::nullopt);
     void ON0Click();
     void AllOnClick();
     void AllOffClick();
@@ -365,6 +390,8 @@ private:
     void BeginTableChange() { rowsOutOfStep_ = true; }
     void EndTableChange() { rowsOutOfStep_ = false; }
     int commandDepth_ = 0;
+    int unstoppable_ = 0;
+    bool stopThrown_ = false; // the running command was stopped once; its clean-up runs to its end
     std::optional<std::int64_t> progressAt_; // when ReportProgress last let events through
     // Moves Progress within a big file and lets the window's events through there too.
     ProgressPacer pacer_{Progress, [this] { ReportProgress(); }};
@@ -427,6 +454,8 @@ private:
     // Gives the ticked rows' entries their key of `algorithm`, each file read once (a list saved as
     // another kind than the one scanned).
     void KeyTickedRows(HashAlgorithm algorithm);
+    // Whether a row's file is the list file at `path`, which a write is about to replace.
+    std::function<bool(const TListItem&)> IsWrittenList(const std::string& path);
     // Every ticked row's entry carries a key of the kind `wanted` needs (tag lines: any digest).
     bool ServesKind(HashAlgorithm wanted, bool tagged) const;
     // The listing of BaseFolder the scan hashes: its entries, or with IncludeSubFolders its tree's files.

@@ -64,8 +64,8 @@ void TForm1::CheckButtonClick() {
         CrcList.SetChecked(i, tick);
         if (tick) ++ticked;
     }
-    if (IsCreateMode) GoodCounter.SetCaption(std::to_string(ticked));
     CheckCycle = CheckCycle <= 2 ? CheckCycle + 1 : 0;
+    if (IsCreateMode) ShowTickedCount(ticked);
 }
 
 void TForm1::ON0Click() {
@@ -74,6 +74,7 @@ void TForm1::ON0Click() {
         int k = CrcList.Item(i).ImageIndex;
         if (k >= 0 && k <= 3) CrcList.SetChecked(i, items[k]->Checked());
     }
+    ShowTickedCount();
 }
 
 void TForm1::AllOnClick() {

@@ -201,6 +201,9 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
 
 void TForm1::VerifyEntries() {
     BeginTableChange();
+    // The table is sorted and its marks change below: rows kept meanwhile would pair names and marks of
+    // different entries. They are built again once every entry is checked.
+    CrcList.Clear();
     if (EntryCount < 1) {
         // A list whose reading stopped before its first entry says so, not that it is empty.
         const bool stopped = ReadErrorText == texts::NothingReadable;

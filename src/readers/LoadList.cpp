@@ -75,6 +75,9 @@ void TForm1::PrepareLoad() {
     Caption = ListPath;
     BaseFolder = ExtractFileDir(ListPath);
     const std::string name = ExtractFileName(ListPath);
+    // The rows show the table's entries by their place: the new list's entries would show beside the
+    // previous list's marks and ticks. No row shows until the new list is checked.
+    CrcList.Clear();
     EntryCount = 0;
     CheckCycle = 0;
     Status.SetCaption(texts::ReadStart + name);

@@ -73,6 +73,14 @@ void TForm1::SearchButtonClick() {
         SortEntriesBySize(EntryTable, 0, CheckedCount - 1, [this] { ReportProgress(); });
     else
         SortEntriesByCrc(EntryTable, 0, CheckedCount - 1, [this] { ReportProgress(); });
+    // The rows show the table's entries by their place, which the walk's order has just changed: each
+    // row takes its new entry's mark and tick, so that no name shows beside another entry's. The rows are
+    // built again in name order when the walk ends.
+    for (std::int32_t i = 0; i < rows; ++i) {
+        TListItem& row = CrcList.EditItem(i);
+        row.ImageIndex = static_cast<std::int16_t>(EntryState(i));
+        row.Checked = EntryTable[i].Selected;
+    }
 
     TRepairRun run{ContentIndex(EntryTable, CheckedCount, ListHasSizes, BaseFolder, ListAlgorithms),
                    {},

@@ -359,7 +359,12 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
     EntryFailures failures;
     // A pass that was killed is finished first; the table's finds predate it, so the rows are only
     // checked again and the user repairs again from there.
-    if (RecoverPlan(fs, ListPath, false, failures)) {
+    bool recovered = false;
+    {
+        const Unstoppable whole(*this);
+        recovered = RecoverPlan(fs, ListPath, false, failures);
+    }
+    if (recovered) {
         VerifyEntries();
         CheckCycle = 1;
         CheckButtonClick();
@@ -416,6 +421,8 @@ RepairPlan TForm1::PlannedFileChanges() {
 
 void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,
                      std::vector<std::int32_t>& changed) {
+    // The plan's steps run to their end even when the window is being closed.
+    const Unstoppable whole(*this);
     const std::string planPath = PlanPath(ListPath);
     std::optional<PlanJournal> journal;
     try {

@@ -142,6 +142,21 @@ void TForm1::ScanFolder() {
     ShowPassedOver();
 }
 
+void TForm1::ShowTickedCount(std::optional<std::int32_t> known) {
+    if (!IsCreateMode) return;
+    std::int32_t ticked = 0;
+    if (known) {
+        ticked = *known;
+    } else {
+        for (const TListItem& row : CrcList.Items())
+            ticked += row.Checked ? 1 : 0;
+    }
+    GoodCounter.SetCaption(std::to_string(ticked));
+    // The complaint of a write tried with nothing ticked goes once something is.
+    if (ticked > 0 && Status.Caption() == wt::NothingTicked)
+        Status.SetCaption(wt::StatusText.Create);
+}
+
 void TForm1::FolderOpenCmdClick() {
     if (!IsCreateMode) ModeButtonClick();
     std::optional<std::string> folder = ui.ChooseFolder(wt::FolderCaption, BaseFolder);

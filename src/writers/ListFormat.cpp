@@ -5,6 +5,8 @@
 #include "writers/WriterTexts.h"
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace tv {
 
@@ -108,6 +110,63 @@ std::string ProposedRequestPath(std::string_view listPath, HashAlgorithm algorit
     path.resize(path.size() - ext.size());
     if (algorithm == HashAlgorithm::Crc32) return path + writertexts::RequestSuffix;
     return path + writertexts::RequestStem + "." + InfoOf(algorithm).Extension;
+}
+
+namespace {
+
+std::vector<std::string> Split(std::string_view s, char by) {
+    std::vector<std::string> parts;
+    std::size_t from = 0;
+    for (std::size_t at; (at = s.find(by, from)) != std::string_view::npos; from = at + 1)
+        parts.emplace_back(s.substr(from, at - from));
+    parts.emplace_back(s.substr(from));
+    return parts;
+}
+
+// A name against a pattern of the dialog's filters: "*" stands for any run of characters; letters of
+// a to z match either case.
+bool Matches(std::string_view name, std::string_view pattern) {
+    std::size_t n = 0, p = 0, starP = std::string_view::npos, starN = 0;
+    const auto up = [](char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; };
+    const auto same = [&up](char a, char b) { return up(a) == up(b); };
+    while (n < name.size()) {
+        if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (p < pattern.size() && same(pattern[p], name[n])) {
+            ++p, ++n;
+        } else if (starP != std::string_view::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*')
+        ++p;
+    return p == pattern.size();
+}
+
+} // namespace
+
+std::string PathOfChosenKind(std::string_view path, std::string_view filter, std::size_t index) {
+    const std::vector<std::string> parts = Split(filter, '|');
+    if (2 * index + 1 >= parts.size()) return std::string(path);
+    const std::vector<std::string> patterns = Split(parts[2 * index + 1], ';');
+    const std::string name = ExtractFileName(path);
+    for (const std::string& p : patterns)
+        if (Matches(name, p)) return std::string(path);
+    const std::string& first = patterns.front();
+    if (first.size() < 3 || first.compare(0, 2, "*.") != 0 || first.find('*', 2) != std::string::npos)
+        return std::string(path);
+    std::string stem(path);
+    const std::string ext = ExtractFileExt(name);
+    bool otherKind = ext.find_first_of("[]*?") != std::string::npos;
+    for (std::size_t k = 1; k < parts.size() && !otherKind && !ext.empty(); k += 2)
+        for (const std::string& p : Split(parts[k], ';'))
+            otherKind = otherKind || (p.compare(0, 2, "*.") == 0 && Matches(ext, p.substr(1)));
+    if (otherKind && ext.size() < name.size()) stem.resize(stem.size() - ext.size());
+    return stem + first.substr(1);
 }
 
 std::optional<HashAlgorithm> AlgorithmOfSavedList(std::string_view path) {

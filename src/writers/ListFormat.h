@@ -59,4 +59,10 @@ std::string KindFilterOf(HashAlgorithm algorithm);
 // The save dialog's filter offering every kind, `first` first (the one the dialog opens with).
 std::string SaveFilterOf(HashAlgorithm first);
 
+// The path a save dialog answered, made to fit the kind picked in it: filter `index` (from 0) of `filter`
+// ("Text|*.A;*.B|..."). A name that one of that kind's patterns takes (letter case aside) stays; any
+// other gets the kind's extension (its first pattern's), in place of an extension that names another
+// kind of the filter or that is no plain text (a dialog's "[mM][dD]5"), else after the name.
+std::string PathOfChosenKind(std::string_view path, std::string_view filter, std::size_t index);
+
 } // namespace tv

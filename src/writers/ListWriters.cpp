@@ -23,6 +23,7 @@
 #include "writers/WriterTexts.h"
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace tv {
@@ -60,11 +61,13 @@ struct WrittenRow {
 
 // The rows that are written, with their names. In SFV and CSV lists a name with CR or LF would end its
 // line early and leave a broken line behind, so it is refused before anything is written, as is a name
-// the encoding cannot hold; digest lines escape line breaks (`escaped`).
-std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding, bool escaped = false) {
+// the encoding cannot hold; digest lines escape line breaks (`escaped`). The list being written is never
+// an entry of itself, ticked or not: its entry would carry the content it had before.
+std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding, bool escaped,
+                                   const std::function<bool(const TListItem&)>& isWrittenList) {
     std::vector<WrittenRow> rows;
     for (const TListItem& row : list.Items()) {
-        if (!row.Checked) continue;
+        if (!row.Checked || isWrittenList(row)) continue;
         if (!escaped && !NameFitsListLine(row.FileName())) throw IoError(writertexts::NameNotListable + row.Caption());
         rows.push_back({&row, WrittenName(row, encoding)});
     }
@@ -73,8 +76,30 @@ std::vector<WrittenRow> TickedRows(const TListView& list, ListEncoding encoding,
 
 } // namespace
 
+std::function<bool(const TListItem&)> TForm1::IsWrittenList(const std::string& path) {
+    // By name, or as one file under another name (a link, a hard link): the file there now is the one
+    // the write replaces. Only a row of its size can be it; a row without a size is looked at.
+    FileIdentity target;
+    try {
+        target = fs.Identify(path, true);
+    } catch (const IoError&) {
+        // Not to be looked at: its name alone tells.
+    }
+    return [this, path, target](const TListItem& row) {
+        const std::string own = EntryPath(row.Entry);
+        if (SameFileName(own, path)) return true;
+        const std::int64_t size = EntryTable[row.Entry].FileSize;
+        if (!target.Exists || (size != NoSize && size != target.Size)) return false;
+        try {
+            return fs.Identify(own, true).SameObject(target);
+        } catch (const IoError&) {
+            return false; // gone: the write names it when it reads its time, if it needs it
+        }
+    };
+}
+
 void TForm1::WriteSfvList(const std::string& path, ListEncoding encoding) {
-    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding);
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding, false, IsWrittenList(path));
     {
         ReplacingFile file(fs, path);
         file.WriteLine(SfvHeaderLine(LocalClock()));
@@ -97,7 +122,7 @@ void TForm1::WriteSfvList(const std::string& path, ListEncoding encoding) {
 }
 
 void TForm1::WriteCsvList(const std::string& path, ListEncoding encoding) {
-    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding);
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding, false, IsWrittenList(path));
     {
         ReplacingFile file(fs, path);
         for (const WrittenRow& r : rows)
@@ -108,7 +133,7 @@ void TForm1::WriteCsvList(const std::string& path, ListEncoding encoding) {
 }
 
 void TForm1::WriteDigestList(const std::string& path, ListEncoding encoding, bool tagged) {
-    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding, true);
+    const std::vector<WrittenRow> rows = TickedRows(CrcList, encoding, true, IsWrittenList(path));
     // b3sum's checker knows no escaped CR and stops at such a line: a BLAKE3 list with one is not written.
     for (const WrittenRow& r : rows)
         if (EntryTable.AlgorithmOf(EntryTable[r.Row->Entry]) == HashAlgorithm::Blake3 &&
@@ -145,6 +170,7 @@ bool TForm1::ServesKind(HashAlgorithm wanted, bool tagged) const {
 }
 
 bool TForm1::WriteChosenList(const std::string& path, ListEncoding encoding, bool tagged) {
+    const Unstoppable written(*this);
     const std::optional<HashAlgorithm> wanted = AlgorithmOfSavedList(path);
     // A list whose rows carry other keys than the kind needs is not written: an SFV list of digest
     // entries would carry their first bytes as CRCs.

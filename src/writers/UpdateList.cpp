@@ -112,9 +112,22 @@ TForm1::TNewFiles TForm1::FindNewFiles() {
     TNewFiles found;
     found.ListText = ReadListText(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest);
     found.WasUtf16 = IsUtf16(Encoding);
+    const std::string folder = ExtractFileDir(ListPath);
+    const FileIdentity list = fs.Identify(ListPath, true);
+    // A link to the list, or a second name of it: its entry would hold the list as it was before. A file
+    // gone meanwhile is not the list; its reading names it.
+    const auto isList = [&](const std::string& name) {
+        try {
+            return fs.Identify(FolderFile(folder, name), true).SameObject(list);
+        } catch (const IoError&) {
+            return false;
+        }
+    };
     for (std::string& name : ListUnlisted()) {
         const char* why = nullptr;
-        if (!NameFitsListLine(name))
+        if (isList(name))
+            why = wt::ListItself;
+        else if (!NameFitsListLine(name))
             why = wt::LineBreakInName;
         else if (!ListCanHoldName(name, Dialect == ListDialect::ldDigest ? ListAlgorithm : HashAlgorithm::Crc32))
             why = wt::NotReadBack;
@@ -211,6 +224,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
 
     // The lock first, then the list once more: a list changed meanwhile by another writer is not
     // written over with the text read before.
+    const Unstoppable written(*this);
     ReplacingFile file(fs, ListPath);
     if (!ListStillHolds(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest, found.ListText))
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);

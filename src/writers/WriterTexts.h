@@ -52,6 +52,7 @@ inline constexpr const char* NotReadBack = "this kind of list cannot hold its na
 inline constexpr const char* NotInCp932 = "its name cannot be written in Shift-JIS (CP932)";
 inline constexpr const char* NotInUtf8 = "its name is not valid UTF-8";
 inline constexpr const char* ContentOfEntry = "it holds the content of the listed ";
+inline constexpr const char* ListItself = "it is the list itself under another name";
 // The list changed on the disk after it was read: nothing is written over it.
 inline constexpr const char* ListChanged = "List changed while files were added";
 

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace tv {
 namespace {
 
@@ -93,6 +95,30 @@ TEST(CliCreate, RefusalsAndFailures) {
     }
     EXPECT_FALSE(dir.Exists("out.sfv"));
     EXPECT_FALSE(dir.Exists("out.txt"));
+}
+
+// A link in the set that leads to the list being written would be listed with the old list's digest, which
+// the new list then fails on: create and update leave it out whatever its name.
+TEST(CliCreate, TheWrittenListIsNeverAnEntryOfItself) {
+    TempDir dir;
+    dir.Write("set/one.bin", "one");
+    dir.Write("set/out.b3", "an old list");
+    std::filesystem::create_symlink("out.b3", test::PathOf(dir / "set/alias.bin"));
+    const test::ShellResult created = Cli("create " + ShellQuote(dir / "set") + " " + ShellQuote(dir / "set/out.b3"));
+    EXPECT_EQ(created.status, 0) << created.out;
+    EXPECT_EQ(dir.Read("set/out.b3").find("alias.bin"), std::string::npos) << dir.Read("set/out.b3");
+    EXPECT_NE(created.out.find("total 1 match 1 "), std::string::npos) << created.out;
+
+    dir.Write("set/two.bin", "two");
+    const test::ShellResult updated = Cli("update " + ShellQuote(dir / "set/out.b3"));
+    EXPECT_EQ(updated.status, 0) << updated.out;
+    EXPECT_NE(updated.out.find("not added: alias.bin (it is the list itself under another name)"), std::string::npos)
+        << updated.out;
+    const std::string text = dir.Read("set/out.b3");
+    EXPECT_NE(text.find("  two.bin\n"), std::string::npos) << text;
+    EXPECT_EQ(text.find("alias.bin"), std::string::npos) << text;
+    const test::ShellResult verified = Cli("verify " + ShellQuote(dir / "set/out.b3"));
+    EXPECT_EQ(verified.status, 0) << verified.out;
 }
 
 } // namespace

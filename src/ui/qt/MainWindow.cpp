@@ -64,6 +64,24 @@ protected:
     }
 };
 
+// A tool button that shows when it has the keyboard focus, flat or not: the style leaves a flat one
+// looking the same with and without.
+class ToolButton : public QToolButton {
+public:
+    using QToolButton::QToolButton;
+
+protected:
+    void paintEvent(QPaintEvent* event) override {
+        QToolButton::paintEvent(event);
+        if (!hasFocus()) return;
+        // The dotted frame of a focused control, in the text's colour: the style's own frame is too
+        // faint to see on the window's teal.
+        QPainter painter(this);
+        painter.setPen(QPen(palette().color(QPalette::ButtonText), 1, Qt::DotLine));
+        painter.drawRect(rect().adjusted(2, 2, -3, -3));
+    }
+};
+
 // The window's client area in the design's teal.
 class ClientArea : public QWidget {
 public:
@@ -132,7 +150,7 @@ QWidget* MainWindow::BuildToolButtons() {
         {form_.CloseButton, "CloseButton", 131, 23, {}, false},
     };
     for (const auto& b : buttons) {
-        auto* button = new QToolButton(panel);
+        auto* button = new ToolButton(panel);
         button->setObjectName(QString::fromLatin1(b.Name));
         button->setGeometry(b.Left, 1, b.Width, 24);
         button->setAutoRaise(&b.Element == &form_.OpenButton);
@@ -244,6 +262,13 @@ void MainWindow::BuildList() {
         if (popup_) popup_->popup(QCursor::pos());
     });
     connect(list_, &QAbstractItemView::doubleClicked, this, [this] { Run([this] { form_.CrcListDblClick(); }); });
+    // A tick the user sets counts in create mode's 選 counter at once.
+    connect(model_, &QAbstractItemModel::dataChanged, this,
+            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+                if (syncing_ || form_.CommandRunning() || !roles.contains(Qt::CheckStateRole)) return;
+                form_.ShowTickedCount();
+                SyncFromForm();
+            });
     connect(list_->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] {
         if (syncing_) return;
         const QModelIndexList rows = list_->selectionModel()->selectedRows();
@@ -317,7 +342,7 @@ void MainWindow::Run(const std::function<void()>& body, bool busy, bool evenWhil
         WatchFirstPaint();
     }
     // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
-    if (form_.CloseRequested && !form_.CommandRunning()) close();
+    if (form_.ClosePending() && !form_.CommandRunning()) close();
 }
 
 void MainWindow::SyncFromForm() {
@@ -465,8 +490,10 @@ void MainWindow::ReadBackBounds() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-    // Closing in the middle of a load or search would pull the window from under it.
+    // Closing in the middle of a load or search would pull the window from under it: the command is
+    // asked to stop, and the window closes as soon as it has returned (Run).
     if (form_.CommandRunning()) {
+        form_.AskToClose();
         event->ignore();
         return;
     }

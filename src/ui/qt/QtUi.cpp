@@ -4,6 +4,7 @@
 #include <QClipboard>
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -15,6 +16,8 @@
 #include <QTranslator>
 #include <QUrl>
 #include <algorithm>
+
+#include "writers/ListFormat.h"
 
 namespace tv::qt {
 
@@ -141,11 +144,12 @@ bool InstallQtTranslations() {
     return true;
 }
 
-QStringList QtFilters(const std::string& filter) {
+QStringList QtFilters(const std::string& filter, bool plainFirst) {
     const QStringList parts = Q(filter).split(QLatin1Char('|'));
     QStringList out;
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QStringList patterns;
+        if (plainFirst) patterns << parts[i + 1].section(QLatin1Char(';'), 0, 0).trimmed();
         for (const QString& p : parts[i + 1].split(QLatin1Char(';'), Qt::SkipEmptyParts))
             patterns << AnyCase(p.trimmed());
         out << parts[i] + QStringLiteral(" (") + patterns.join(QLatin1Char(' ')) + QLatin1Char(')');
@@ -262,10 +266,32 @@ std::optional<std::string> QtUi::SaveFileDialog(const std::string& title, const 
     dlg.setOptions(DialogOptions());
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    dlg.setNameFilters(QtFilters(filter));
+    const QStringList filters = QtFilters(filter, true);
+    dlg.setNameFilters(filters);
+    // The dialog names a filter by its text alone when it hides the patterns.
+    const auto kindOf = [&filters](const QString& shown) {
+        for (qsizetype i = 0; i < filters.size(); ++i)
+            if (filters[i] == shown || filters[i].startsWith(shown + QStringLiteral(" ("))) return i;
+        return qsizetype{0};
+    };
+    // A name typed without an extension gets the chosen kind's, before the dialog asks about replacing.
+    const auto suffixOf = [&filter](qsizetype kind) {
+        const std::string withExt = PathOfChosenKind("x", filter, static_cast<std::size_t>(kind));
+        return withExt.size() > 2 ? Q(withExt.substr(2)) : QString();
+    };
+    dlg.setDefaultSuffix(suffixOf(0));
+    QObject::connect(&dlg, &QFileDialog::filterSelected, &dlg,
+                     [&dlg, suffixOf, kindOf](const QString& f) { dlg.setDefaultSuffix(suffixOf(kindOf(f))); });
     if (!proposedName.empty()) dlg.selectFile(Q(proposedName));
-    if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
-    return S(dlg.selectedFiles().front());
+    for (;;) {
+        if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
+        const std::string chosen = S(dlg.selectedFiles().front());
+        const qsizetype kind = kindOf(dlg.selectedNameFilter());
+        const std::string path = PathOfChosenKind(chosen, filter, static_cast<std::size_t>(kind));
+        // A name the kind changed to one that is taken goes back to the dialog, which asks about it.
+        if (path == chosen || !QFileInfo::exists(Q(path))) return path;
+        dlg.selectFile(Q(path));
+    }
 }
 
 std::optional<std::string> QtUi::ChooseFolder(const std::string& caption, const std::string& startFolder) {

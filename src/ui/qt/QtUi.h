@@ -16,7 +16,9 @@ namespace tv::qt {
 inline constexpr const char* ApplicationTitle = "Tａｌlyvault";
 
 // "Text|*.A;*.B|Text|*.C" as a Qt name filter list; patterns match without regard to letter case.
-QStringList QtFilters(const std::string& filter);
+// `plainFirst`: each filter starts with its first pattern as given, for a save dialog, which takes the
+// extension it puts on the name from there ("*.md5", never "*.[mM][dD]5").
+QStringList QtFilters(const std::string& filter, bool plainFirst = false);
 // CR LF, lone CR and lone LF all become one line break.
 QString MessageText(const std::string& text);
 // Loads Qt's own Japanese texts (standard buttons, file dialogs) when they are installed; true if so.

@@ -4,6 +4,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenu>
@@ -75,12 +76,20 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
         if (wanted.contains(QStringLiteral("filtered"))) window.OnlyUnmatchedAction()->setChecked(true);
         if (wanted.contains(QStringLiteral("selected")) && window.List()->model()->rowCount() > 0)
             window.List()->setCurrentIndex(window.List()->model()->index(0, 0));
+        if (wanted.contains(QStringLiteral("focus"))) {
+            // The keyboard's focus on the first tool button, as Tab puts it there.
+            window.activateWindow();
+            if (auto* open = window.findChild<QToolButton*>(QStringLiteral("OpenButton")))
+                open->setFocus(Qt::TabFocusReason);
+        }
         window.SyncFromForm();
         const bool dialog = wanted.contains(QStringLiteral("dialog"));
         const bool add = wanted.contains(QStringLiteral("add"));
-        if (wanted.contains(QStringLiteral("filemenu"))) {
-            // The file menu opened under its title, pictured with the whole screen.
-            QMenu* file = window.findChild<QMenu*>(QStringLiteral("File1"));
+        const bool save = wanted.contains(QStringLiteral("save"));
+        const bool optionMenu = wanted.contains(QStringLiteral("optionmenu"));
+        if (wanted.contains(QStringLiteral("filemenu")) || optionMenu) {
+            // The file (or option) menu opened under its title, pictured with the whole screen.
+            QMenu* file = window.findChild<QMenu*>(optionMenu ? QStringLiteral("option") : QStringLiteral("File1"));
             QTimer::singleShot(SettleMs, &window, [&window, out] {
                 QScreen* screen = window.screen();
                 SaveAndExit(screen ? screen->grabWindow(0) : QPixmap(), out);
@@ -88,7 +97,20 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
             if (file) file->exec(window.mapToGlobal(window.menuBar()->geometry().bottomLeft()));
             return;
         }
-        if (!dialog && !add && !wanted.contains(QStringLiteral("message"))) {
+        if (save && wanted.contains(QStringLiteral("md5")))
+            // The save dialog's kind changed to MD5, as a click in its list of kinds does.
+            QTimer::singleShot(SettleMs, &window, [] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* kinds = top->isVisible() ? top->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))
+                                                       : nullptr)
+                        for (int i = 0; i < kinds->count(); ++i)
+                            if (kinds->itemText(i).startsWith(QStringLiteral("MD5"))) {
+                                kinds->setCurrentIndex(i);
+                                emit kinds->activated(i);
+                                emit kinds->textActivated(kinds->itemText(i));
+                            }
+            });
+        if (!dialog && !add && !save && !wanted.contains(QStringLiteral("message"))) {
             QTimer::singleShot(SettleMs, &window, [&window, out] { SaveAndExit(window.grab(), out); });
             return;
         }
@@ -99,6 +121,11 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
         });
         if (dialog)
             window.Run([&form] { form.CrcOpenCmdClick(); });
+        else if (save)
+            window.Run([&form] {
+                form.CheckButtonClick();
+                form.MakeCrcCmdClick();
+            });
         else if (add)
             window.Run([&form] { form.AddNewFilesCmdClick(); });
         else

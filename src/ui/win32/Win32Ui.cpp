@@ -1,6 +1,7 @@
 #include "Win32Ui.h"
 
 #include "platform/win32/Shell.h"
+#include "writers/ListFormat.h"
 
 #include <commctrl.h>
 #include <commdlg.h>
@@ -210,8 +211,22 @@ std::optional<std::string> Win32Ui::SaveFileDialog(const std::string& title, con
     OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
     ofn.lpstrTitle = caption.empty() ? nullptr : caption.c_str();
     ofn.Flags = OFN_EXPLORER | OFN_OVERWRITEPROMPT | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
-    if (!::GetSaveFileNameW(&ofn)) return std::nullopt;
-    return FromDialog(name.data());
+    // With a default extension the dialog puts the chosen filter's extension on a name typed without one.
+    const std::string withExt = PathOfChosenKind("x", filter, 0);
+    const std::wstring defaultExt = withExt.size() > 2 ? W(withExt.substr(2)) : std::wstring();
+    ofn.lpstrDefExt = defaultExt.empty() ? nullptr : defaultExt.c_str();
+    for (;;) {
+        if (!::GetSaveFileNameW(&ofn)) return std::nullopt;
+        const std::string chosen = FromDialog(name.data());
+        // The kind picked in the dialog decides the extension; a name it changed to one that is taken
+        // goes back to the dialog, which asks about replacing it.
+        const std::string path = PathOfChosenKind(chosen, filter, ofn.nFilterIndex > 0 ? ofn.nFilterIndex - 1 : 0);
+        if (path == chosen || ::GetFileAttributesW(W(path).c_str()) == INVALID_FILE_ATTRIBUTES) return path;
+        const std::wstring again = W(path);
+        if (again.size() >= name.size()) return std::nullopt;
+        std::fill(name.begin(), name.end(), L'\0');
+        std::copy(again.begin(), again.end(), name.begin());
+    }
 }
 
 std::optional<std::string> Win32Ui::ChooseFolder(const std::string& caption, const std::string& startFolder) {

@@ -331,7 +331,7 @@ void Win32Window::Run(const std::function<void()>& body, bool busy, bool evenWhi
         ::InvalidateRect(list_, nullptr, FALSE);
     }
     // A command that ran inside another one (the search's stop click) leaves the closing to the outer one.
-    if (form_.CloseRequested && !form_.CommandRunning()) Close();
+    if (form_.ClosePending() && !form_.CommandRunning()) Close();
 }
 
 void Win32Window::SyncFromForm() {
@@ -488,6 +488,9 @@ void Win32Window::ToggleCheck(int viewRow) {
     form_.CrcList.SetChecked(row, !form_.CrcList.Checked(row));
     checksSeen_ = form_.CrcList.CheckChanges();
     ListView_RedrawItems(list_, viewRow, viewRow);
+    // A tick the user sets counts in create mode's 選 counter at once.
+    form_.ShowTickedCount();
+    SyncFromForm();
 }
 
 std::wstring Win32Window::RowTexts() const {
@@ -656,8 +659,13 @@ void Win32Window::ReadBackBounds() {
 }
 
 void Win32Window::Close() {
-    // Closing in the middle of a load or search would pull the window from under it.
-    if (form_.CommandRunning() || settingsSaved_) return;
+    if (settingsSaved_) return;
+    // Closing in the middle of a load or search would pull the window from under it: the command is
+    // asked to stop, and the window closes as soon as it has returned (Run).
+    if (form_.CommandRunning()) {
+        form_.AskToClose();
+        return;
+    }
     ReadBackBounds();
     form_.FormClose();
     settingsSaved_ = true;

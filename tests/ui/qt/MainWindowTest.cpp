@@ -11,12 +11,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListView>
 #include <QMenu>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -29,6 +32,7 @@
 #include <QtTest>
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <memory>
 
 namespace tv::qt {
@@ -131,6 +135,53 @@ struct FakePath {
     ~FakePath() { qputenv("PATH", saved); }
     QString Of(const char* name) const { return dir.filePath(QString::fromLatin1(name)); }
 };
+
+// Answers every message box that shows with its `button` while it lives (the questions of a file dialog too).
+struct BoxAnswerer {
+    QTimer poll;
+    QStringList seen;
+    explicit BoxAnswerer(QMessageBox::StandardButton button) {
+        QObject::connect(&poll, &QTimer::timeout, [this, button] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible() && box->button(button)) {
+                    seen << box->text();
+                    box->button(button)->click();
+                }
+        });
+        poll.start(10);
+    }
+};
+
+// Runs `act` on the file dialog once it shows its folder's files: the folder is read in the background,
+// and the dialog selects the name it was given again once it has it.
+void OnFileDialog(const std::function<void(QFileDialog*)>& act) {
+    auto* poll = new QTimer(qApp);
+    auto settled = std::make_shared<int>(0);
+    QObject::connect(poll, &QTimer::timeout, poll, [poll, act, settled] {
+        for (QWidget* top : QApplication::topLevelWidgets())
+            if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                auto* files = dialog->findChild<QListView*>(QStringLiteral("listView"));
+                if (!files || !files->model() || files->model()->rowCount(files->rootIndex()) == 0) continue;
+                if (++*settled < 20) continue; // the rest of the folder's reading, a moment more
+                poll->stop();
+                poll->deleteLater();
+                act(dialog);
+                return;
+            }
+    });
+    poll->start(10);
+}
+
+std::string ReadFile(const std::string& path) {
+    QFile f(QString::fromStdString(path));
+    if (!f.open(QIODevice::ReadOnly)) return {};
+    return f.readAll().toStdString();
+}
+
+// The names in a folder, to see that nothing was left behind in it.
+QStringList FolderNames(const std::string& folder) {
+    return QDir(QString::fromStdString(folder)).entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot);
+}
 
 } // namespace
 
@@ -330,7 +381,7 @@ private slots:
         MainWindow& w = h.Start();
         QAction* item = w.ActionOf(h.form.IncludeSubFolders);
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("option"))->actions().contains(item));
-        QCOMPARE(item->text(), QStringLiteral("サブフォルダも含める"));
+        QCOMPARE(item->text(), QStringLiteral("サブフォルダも含める(&S)"));
         QVERIFY(item->isCheckable() && !item->isChecked());
         item->trigger();
         QVERIFY(h.form.IncludeSubFolders.Checked());
@@ -751,6 +802,293 @@ private slots:
             QCOMPARE(l.Program, c.Program ? path.Of(c.Program) : QString());
             QCOMPARE(l.Arguments, c.Arguments);
         }
+    }
+
+    // While another list loads, the rows never show its names beside the previous list's marks.
+    void aLoadShowsNoRowsUntilItsEntriesAreChecked() {
+        Harness h;
+        MainWindow& w = h.Start({h.FourStateList()});
+        QCOMPARE(h.Model()->rowCount(), 4);
+        h.Write("dup/a.bin", "same content");
+        h.Write("dup/copy.bin", "same content");
+        h.form.ListPath = h.Write("dup/list.sfv", "a.bin " + Hex("same content") + "\r\n");
+        int rowsWhileAsked = -1;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible())
+                    for (QAbstractButton* b : box->buttons())
+                        if (b->text() == QStringLiteral("はい(&Y)")) {
+                            rowsWhileAsked = h.Model()->rowCount();
+                            b->click();
+                        }
+        });
+        poll.start(10);
+        w.Run([&] { h.form.StatusClick(); });
+        poll.stop();
+        QCOMPARE(rowsWhileAsked, 0);
+        QCOMPARE(Shown(h.Model()), QStringList{QStringLiteral("a.bin")});
+        QCOMPARE(qvariant_cast<QIcon>(h.Model()->index(0, 0).data(Qt::DecorationRole)).cacheKey(),
+                 StateIcon(0).cacheKey());
+        QCOMPARE(h.Text("TotalCounter"), QStringLiteral("1"));
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("1"));
+    }
+
+    // While the search walks, the table is in the walk's order: every row still shows its own entry's
+    // name, mark and tick.
+    void aSearchShowsEachRowWithItsOwnMark() {
+        Harness h;
+        const std::string big(std::size_t{4} << 20, 'w');
+        h.Write("elsewhere/big.bin", big);
+        MainWindow& w = h.Start({h.FourStateList()});
+        QCOMPARE(h.Ticks(), (std::vector<bool>{false, false, false, true}));
+        h.form.FixedComplementFolder = h.Path("elsewhere");
+        h.form.FixFolder.SetChecked(true);
+        h.form.SlowDownReads(60);
+        const QMap<QString, std::pair<int, bool>> own{{"bad.bin", {2, false}},
+                                                      {"gone.bin", {3, false}},
+                                                      {"good.bin", {0, false}},
+                                                      {"moved.bin", {1, true}}};
+        int looks = 0;
+        QStringList wrong;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            if (!h.form.SearchActive) return;
+            ++looks;
+            for (int r = 0; r < h.Model()->rowCount(); ++r) {
+                const QString name = h.Model()->index(r, 0).data().toString();
+                const QIcon icon = qvariant_cast<QIcon>(h.Model()->index(r, 0).data(Qt::DecorationRole));
+                const auto [mark, ticked] = own.value(name, {-1, false});
+                if (mark < 0 || icon.cacheKey() != StateIcon(mark).cacheKey() || h.Ticked(r) != ticked) wrong << name;
+            }
+        });
+        poll.start(20);
+        w.Run([&] { h.form.SearchButtonClick(); });
+        poll.stop();
+        QVERIFY(looks > 0);
+        QVERIFY2(wrong.isEmpty(), qPrintable(wrong.join(',')));
+        QCOMPARE(Shown(h.Model()), QStringList(own.keys()));
+    }
+
+    // 終, Ctrl+Q and the title bar's close end a long verification, scan or search: the window closes
+    // with the settings saved, the work is cut short, and no list or file is left changed.
+    void closingDuringLongWorkEndsTheWorkAndTheWindow() {
+        enum class Way { Button, CtrlQ, TitleBar };
+        enum class Work { Verify, Scan, Search };
+        const struct {
+            Way By;
+            Work During;
+        } cases[] = {{Way::Button, Work::Verify}, {Way::CtrlQ, Work::Verify}, {Way::TitleBar, Work::Verify},
+                     {Way::Button, Work::Scan},   {Way::CtrlQ, Work::Search}};
+        const std::string big(std::size_t{8} << 20, 'v');
+        for (const auto& c : cases) {
+            Harness h;
+            const std::string list = h.Write("set/list.sfv", "big.bin " + Hex(big) + "\r\n");
+            const std::string listText = "big.bin " + Hex(big) + "\r\n";
+            h.Write(c.During == Work::Search ? "elsewhere/big.bin" : c.During == Work::Scan ? "scan/big.bin" : "set/big.bin",
+                    big);
+            MainWindow& w = h.Start(c.During == Work::Search ? std::vector<std::string>{list}
+                                                              : std::vector<std::string>{});
+            const QStringList before = FolderNames(h.Path("set"));
+            w.activateWindow();
+            QVERIFY(QTest::qWaitForWindowActive(&w));
+            QSignalSpy closed(&w, &MainWindow::Closed);
+            h.form.SlowDownReads(150); // eight blocks: more than a second of work
+            QTimer::singleShot(300, &w, [&] {
+                if (c.By == Way::Button) w.findChild<QToolButton*>(QStringLiteral("CloseButton"))->click();
+                if (c.By == Way::CtrlQ) QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
+                if (c.By == Way::TitleBar) w.close();
+            });
+            switch (c.During) {
+            case Work::Verify:
+                h.form.ListPath = list;
+                w.Run([&] { h.form.StatusClick(); });
+                QCOMPARE(h.form.GoodCount, 0);
+                break;
+            case Work::Scan:
+                w.Run([&] { h.form.ModeButtonClick(); });
+                h.form.BaseFolder = h.Path("scan");
+                w.Run([&] { h.form.ScanFolder(); });
+                QCOMPARE(h.form.EntryCount, 0);
+                break;
+            case Work::Search:
+                QVERIFY(h.form.CrcList.Checked(0));
+                h.form.FixedComplementFolder = h.Path("elsewhere");
+                h.form.FixFolder.SetChecked(true);
+                w.Run([&] { h.form.SearchButtonClick(); });
+                QCOMPARE(h.form.SameFileCount, 0);
+                QVERIFY(QFile::exists(QString::fromStdString(h.Path("elsewhere/big.bin"))));
+                break;
+            }
+            QCOMPARE(closed.count(), 1);
+            QVERIFY(!w.isVisible());
+            QVERIFY(!h.form.CommandRunning());
+            QCOMPARE(QString::fromStdString(ReadFile(list)), QString::fromStdString(listText));
+            QCOMPARE(FolderNames(h.Path("set")), before);
+            QCOMPARE(h.Saved().Read("Window Position", "Whdth").value_or(""), std::to_string(w.width()));
+        }
+    }
+
+    // In create mode with every row ticked, the list written over its old self does not list that.
+    void aListWrittenOverItselfIsNoEntryOfItself() {
+        Harness h;
+        h.Write("create/a.bin", "a");
+        h.Write("create/create.b3", "the old list");
+        MainWindow& w = h.Start();
+        w.ActionOf(h.form.ListKinds[static_cast<std::size_t>(HashAlgorithm::Blake3)])->trigger();
+        w.Run([&] { h.form.ModeButtonClick(); });
+        h.form.BaseFolder = h.Path("create");
+        w.Run([&] { h.form.ScanFolder(); });
+        w.ActionOf(h.form.AllOn)->trigger();
+        QCOMPARE(h.Ticks(), (std::vector<bool>{true, true}));
+        // The name the dialog proposes for the folder is the old list's.
+        const std::string out = h.Path("create/create.b3");
+        QString proposed;
+        OnFileDialog([&](QFileDialog* dialog) {
+            proposed = dialog->selectedFiles().value(0);
+            QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+        });
+        BoxAnswerer replace(QMessageBox::Yes); // the dialog's question about the file there
+        w.ActionOf(h.form.MakeCrcCmd)->trigger();
+        QCOMPARE(proposed, QString::fromStdString(out));
+        QCOMPARE(replace.seen.size(), 1);
+        QCOMPARE(h.form.ListPath, out);
+        QVERIFY(!h.form.IsCreateMode);
+        QCOMPARE(Shown(h.Model()), QStringList{QStringLiteral("a.bin")});
+        QCOMPARE(h.form.GoodCount, 1);
+        QVERIFY(ReadFile(out).find("create.b3") == std::string::npos);
+    }
+
+    // The kind picked in the save dialog puts its own extension on the name, and the list is of that kind.
+    void theSaveDialogsKindDecidesTheExtension() {
+        const struct {
+            const char* Filter; // the start of the filter's text
+            const char* Typed;  // a name typed after picking it; nullptr keeps the proposed one
+            const char* Shown;  // the name the dialog shows after the pick
+            const char* Saved;
+            HashAlgorithm Kind;
+        } cases[] = {
+            {"MD5 File", nullptr, "set.md5", "set.md5", HashAlgorithm::Md5},
+            {"BLAKE3 File", nullptr, "set.b3", "set.b3", HashAlgorithm::Blake3},
+            {"SHA-256 File", "mine", "set.sha256", "mine.sha256", HashAlgorithm::Sha256},
+            {"SFV or CSV File", nullptr, "set.SFV", "set.SFV", HashAlgorithm::Crc32},
+        };
+        for (const auto& c : cases) {
+            Harness h;
+            h.Write("set/a.bin", "a");
+            h.Write("set/old.sfv", "a list the check button leaves unticked\r\n");
+            MainWindow& w = h.Start();
+            w.Run([&] { h.form.ModeButtonClick(); });
+            h.form.BaseFolder = h.Path("set");
+            w.Run([&] { h.form.ScanFolder(); });
+            w.findChild<QToolButton*>(QStringLiteral("CheckButton"))->click();
+            QString shown;
+            OnFileDialog([&](QFileDialog* dialog) {
+                auto* kinds = dialog->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                for (int i = 0; kinds && i < kinds->count(); ++i)
+                    if (kinds->itemText(i).startsWith(QString::fromUtf8(c.Filter))) {
+                        kinds->setCurrentIndex(i);
+                        emit kinds->activated(i);
+                        emit kinds->textActivated(kinds->itemText(i));
+                    }
+                if (name) shown = name->text();
+                if (c.Typed && name) name->setText(QString::fromUtf8(c.Typed));
+                QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+            });
+            w.ActionOf(h.form.MakeCrcCmd)->trigger();
+            QCOMPARE(shown, QString::fromUtf8(c.Shown));
+            QCOMPARE(h.form.ListPath, h.Path(std::string("set/") + c.Saved));
+            QVERIFY(!h.form.IsCreateMode);
+            QCOMPARE(h.form.ListAlgorithm, c.Kind);
+            QCOMPARE(h.form.GoodCount, 1);
+        }
+    }
+
+    void theCountersFollowEveryTickCommand() {
+        Harness h;
+        h.Write("set/a.bin", "a");
+        h.Write("set/b.bin", "b");
+        MainWindow& w = h.Start();
+        w.Run([&] { h.form.ModeButtonClick(); });
+        h.form.BaseFolder = h.Path("set");
+        w.Run([&] { h.form.ScanFolder(); });
+        w.ActionOf(h.form.AllOff)->trigger();
+        w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->click(); // 出 with nothing ticked
+        QCOMPARE(h.Text("Status"), QStringLiteral("ファイルがひとつもチェックされていません"));
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("0"));
+        w.ActionOf(h.form.AllOn)->trigger();
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("2"));
+        QCOMPARE(h.Text("Status"), QStringLiteral("Tallyvault V1.32 CRCファイル作成モード"));
+        QVERIFY(h.Model()->setData(h.Model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("1"));
+        w.ActionOf(h.form.ON0)->trigger(); // unticks the ○ rows
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("0"));
+    }
+
+    // The open dialog starts on a filter that shows every kind of list, the shown list's kind first.
+    void theOpenDialogShowsEveryKindOfList() {
+        Harness h;
+        h.Write("sums/a.bin", "a");
+        const std::string sums =
+            h.Write("sums/SHA256SUMS", "ca978112ca1bbdcafac231b39a23dc4da786eff8147c4e72b9807785afee48bb  a.bin\n");
+        MainWindow& w = h.Start({sums});
+        QCOMPARE(h.form.GoodCount, 1);
+        QString selected;
+        QStringList filters;
+        OnFileDialog([&](QFileDialog* dialog) {
+            selected = dialog->selectedNameFilter();
+            filters = dialog->nameFilters();
+            dialog->reject();
+        });
+        w.ActionOf(h.form.CrcOpenCmd)->trigger();
+        QVERIFY(!filters.isEmpty());
+        QVERIFY2(filters.front().startsWith(selected + QStringLiteral(" (")), qPrintable(selected));
+        const QStringList patterns =
+            filters.front().section(QLatin1Char('('), -1).chopped(1).split(QLatin1Char(' '));
+        for (const char* name : {"SHA256SUMS", "x.md5", "x.SFV", "x.crc", "x.csv", "x.TXT", "x.b3", "MD5SUMS.txt"})
+            QVERIFY2(QDir::match(patterns, QString::fromLatin1(name)), name);
+        QVERIFY(!QDir::match(patterns, QStringLiteral("photo.jpg")));
+        QVERIFY2(filters.value(1).startsWith(QStringLiteral("Digest List")), qPrintable(filters.join('|')));
+        QVERIFY(QDir::match(patterns.front(), QStringLiteral("x.md5")));
+    }
+
+    void everyToolButtonShowsItsFocus() {
+        Harness h;
+        MainWindow& w = h.Start();
+        w.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&w));
+        for (const char* name :
+             {"OpenButton", "CheckButton", "RenameButton", "SearchButton", "ModeButton", "CloseButton"}) {
+            auto* button = w.findChild<QToolButton*>(QString::fromLatin1(name));
+            w.List()->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            const QImage without = button->grab().toImage();
+            button->setFocus(Qt::TabFocusReason);
+            QApplication::processEvents();
+            QVERIFY2(button->hasFocus(), name);
+            QVERIFY2(button->grab().toImage() != without, name);
+        }
+    }
+
+    // Every item of the option menu and its submenus has a key of its own there.
+    void everyOptionItemHasAMnemonic() {
+        Harness h;
+        MainWindow& w = h.Start();
+        std::vector<QMenu*> menus{w.findChild<QMenu*>(QStringLiteral("option"))};
+        for (std::size_t m = 0; m < menus.size(); ++m) {
+            QSet<QChar> keys;
+            for (QAction* a : menus[m]->actions()) {
+                if (a->isSeparator()) continue;
+                if (a->menu()) menus.push_back(a->menu());
+                const qsizetype at = a->text().indexOf(QLatin1Char('&'));
+                QVERIFY2(at >= 0 && at + 1 < a->text().size(), qPrintable(a->text()));
+                const QChar key = a->text().at(at + 1).toUpper();
+                QVERIFY2(!keys.contains(key), qPrintable(a->text()));
+                keys.insert(key);
+            }
+        }
+        QVERIFY(menus.size() >= 3);
     }
 
     void aHundredThousandRowsLoadAndScroll() {

@@ -251,10 +251,12 @@ TEST(Win32Window, TheOpenDialogOffersTheListsInTheListsFolderAndReadsTheChosenOn
             AnswerFileDialog(d, c.Answer);
         });
         w.Run([&h] { h.form.CrcOpenCmdClick(); });
+        // Every kind of list first, the shown list's kind next.
         EXPECT_EQ(seen.Filters,
-                  (std::vector<std::string>{"CRC Check File (sfv,crc,csv)", "CRC1632 File (*.txt)",
+                  (std::vector<std::string>{"Checksum List (all kinds)", "CRC Check File (sfv,crc,csv)",
+                                            "CRC1632 File (*.txt)",
                                             "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
-                                            "All Files (*.*)"}));
+                                            "PAR2 Recovery Set (par2)", "All Files (*.*)"}));
         EXPECT_EQ(seen.Folder, h.Path("set"));
         // The list files of the first filter, whatever the letter case of their extension.
         std::sort(seen.Files.begin(), seen.Files.end());
@@ -562,6 +564,71 @@ TEST(Win32Window, RowsAreTickedByAClickOnTheBoxAndBySpace) {
         Pump(&w, 150);
     });
     EXPECT_FALSE(h.form.CrcList.Checked(0));
+}
+
+// Runs `act` once, `ms` from now, from whatever loop handles the thread's messages then.
+std::function<void()> laterAct;
+void After(int ms, std::function<void()> act) {
+    laterAct = std::move(act);
+    ::SetTimer(nullptr, 0, static_cast<UINT>(ms), [](HWND, UINT, UINT_PTR id, DWORD) {
+        ::KillTimer(nullptr, id);
+        auto run = std::move(laterAct);
+        laterAct = {};
+        if (run) run();
+    });
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(std::filesystem::path(Widen(path)), std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// 終, Ctrl+Q and the title bar's close end a long verification and then the window, the settings saved
+// and the list as it was.
+TEST(Win32Window, ClosingDuringALongVerificationEndsItAndTheWindow) {
+    const std::string big(std::size_t{8} << 20, 'v');
+    const char* ways[] = {"button", "Ctrl+Q", "title bar"};
+    for (const char* way : ways) {
+        SCOPED_TRACE(way);
+        Harness h;
+        h.Write("set\\big.bin", big);
+        const std::string text = "big.bin " + Hex(big) + "\r\n";
+        const std::string list = h.Write("set\\list.sfv", text);
+        Win32Window& w = h.Start();
+        const HWND window = w.Handle();
+        h.form.SlowDownReads(150); // eight blocks: more than a second of work
+        After(300, [&] {
+            if (way == ways[0]) ::SendMessageW(w.Buttons()[5], BM_CLICK, 0, 0);
+            if (way == ways[1]) Press('Q', false, VK_CONTROL);
+            if (way == ways[2]) ::PostMessageW(window, WM_CLOSE, 0, 0);
+        });
+        h.form.ListPath = list;
+        w.Run([&h] { h.form.StatusClick(); });
+        EXPECT_FALSE(::IsWindow(window));
+        EXPECT_FALSE(h.form.CommandRunning());
+        EXPECT_EQ(h.form.GoodCount, 0);
+        EXPECT_EQ(ReadAll(list), text);
+        EXPECT_TRUE(h.Saved().Read("Window Position", "Left").has_value());
+    }
+}
+
+// In create mode the 選 counter follows the ticks the user sets on the rows.
+TEST(Win32Window, TheSelectedCounterFollowsTheTicks) {
+    Harness h;
+    h.Write("set\\a.bin", "a");
+    h.Write("set\\b.bin", "b");
+    Win32Window& w = h.Start();
+    w.Run([&h] { h.form.ModeButtonClick(); });
+    h.form.BaseFolder = h.Path("set");
+    w.Run([&h] { h.form.ScanFolder(); });
+    w.Run([&h] { h.form.AllOnClick(); });
+    EXPECT_EQ(h.form.GoodCounter.Caption(), "2");
+    RECT r{};
+    ListView_GetItemRect(w.List(), 0, &r, LVIR_BOUNDS);
+    Click(w.List(), POINT{r.left + 8, (r.top + r.bottom) / 2});
+    Pump(&w, 150);
+    EXPECT_FALSE(h.form.CrcList.Checked(0));
+    EXPECT_EQ(h.form.GoodCounter.Caption(), "1");
 }
 
 TEST(Win32Window, TabMovesBetweenTheButtonsAndTheListAndSpacePressesAButton) {
