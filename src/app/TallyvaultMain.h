@@ -46,8 +46,8 @@ enum class ListDialect {
     ldCrcEx,
     ldCrc1632,
     ldDigest, // MD5, SHA-1 and SHA-2 lists in GNU or BSD lines
-    ldPar2,   // a PAR 2.0 recovery set, read from its .par2 files
-    ldUnknown
+    ldUnknown,
+    ldPar2, // a PAR 2.0 recovery set, read from its .par2 files
 };
 
 class TForm1 {
@@ -84,15 +84,6 @@ public:
     // is written in that form too. Set by the loader of digest lists.
     bool ListTagged = false;
     ListEncoding Encoding = ListEncoding::Utf8; // of the list being read or shown
-    // The PAR2 set the rows were read from (its slices, recovery blocks and the damage counted), or
-    // nothing for a list of another kind.
-    std::shared_ptr<Par2SetState> Par2Set;
-    // Counts the damaged slices of a PAR2 set's rows after a verification and says so in the status bar.
-    void CountPar2Damage();
-    // A list that knows more of its files than size and content (a PAR2 set knows the MD5 of each file's
-    // first 16 KiB) rules out a file of the folder before the scan reads it whole: false when no entry
-    // can have the content of the file at `path`, `size` bytes long. Empty for the other lists.
-    std::function<bool(const std::string& path, std::int64_t size)> ContentPrecheck;
     bool IsCreateMode = false;
     bool SearchRunning = false;
     std::string FixedComplementFolder;
@@ -377,6 +368,16 @@ public:
     std::int64_t VerifiedAt = 0;
     // How long before it: file systems keep times in ticks of up to two seconds.
     static constexpr std::int64_t UnchangedMargin = std::int64_t{3} * 1000000000;
+
+    // The PAR2 set the rows were read from (its slices, recovery blocks and the damage counted), or
+    // nothing for a list of another kind. Its deleter comes with it from the reader, where the type is whole.
+    std::unique_ptr<Par2SetState, void (*)(Par2SetState*)> Par2Set{nullptr, nullptr};
+    // Counts the damaged slices of a PAR2 set's rows after a verification and says so in the status bar.
+    void CountPar2Damage();
+    // A list that knows more of its files than size and content (a PAR2 set knows the MD5 of each file's
+    // first 16 KiB) rules out a file of the folder before the scan reads it whole: false when no entry
+    // can have the content of the file at `path`, `size` bytes long. Empty for the other lists.
+    std::function<bool(const std::string& path, std::int64_t size)> ContentPrecheck;
 
 private:
     // ---- each subsystem's own steps and state: used only by the members above ----

@@ -36,8 +36,8 @@ std::string UncheckedSummary(const TForm1& form) {
     std::string why;
     if (form.Par2Set && form.Par2Set->Undescribed > 0) {
         const std::size_t n = form.Par2Set->Undescribed;
-        why = std::to_string(n) + (n == 1 ? " file" : " files") +  " of the set " + list +
-              (n == 1 ? " has" : " have") + " no description in any packet that could be read, so " + (n == 1 ? "it was" : "they were") +
+        why = std::to_string(n) + (n == 1 ? " file" : " files") + " of the set " + list + (n == 1 ? " has" : " have") +
+              " no description in any packet that could be read, so " + (n == 1 ? "it was" : "they were") +
               " not checked";
     } else if (stop == texts::NothingReadable) {
         why = "no entry of " + list + " could be read, so none was checked";

@@ -5,8 +5,8 @@
 #include "readers/Par2List.h"
 
 #include "app/TallyvaultMain.h"
-#include "core/EntryNames.h"
 #include "core/Crc32.h"
+#include "core/EntryNames.h"
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
@@ -23,14 +23,18 @@ namespace {
 // packet that failed, to look for the next magic inside it).
 class FileSource final : public par2::ByteSource {
 public:
-    FileSource(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) { Open(); }
+    FileSource(FileSystem& fs, std::string path, const std::function<void()>& pace)
+        : fs_(fs), path_(std::move(path)), pace_(pace) {
+        Open();
+    }
     std::uint64_t Size() override { return size_; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
         if (offset >= size_) return 0;
         if (offset < pos_) Open();
         while (pos_ < offset) { // skipped forward: read and dropped
             std::uint8_t skip[64 * 1024];
-            const std::size_t n = file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, offset - pos_)));
+            const std::size_t n =
+                file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, offset - pos_)));
             if (n == 0) return 0;
             pos_ += n;
         }
@@ -42,6 +46,7 @@ public:
             done += n;
         }
         pos_ += done;
+        if (pace_) pace_();
         return done;
     }
 
@@ -54,12 +59,14 @@ private:
     }
     FileSystem& fs_;
     std::string path_;
+    const std::function<void()>& pace_;
     std::unique_ptr<InputFile> file_;
     std::uint64_t size_ = 0, pos_ = 0;
 };
 
 bool EndsWithNoCase(std::string_view s, std::string_view tail) {
-    return s.size() >= tail.size() && UpperAscii(std::string(s.substr(s.size() - tail.size()))) == UpperAscii(std::string(tail));
+    return s.size() >= tail.size() &&
+           UpperAscii(std::string(s.substr(s.size() - tail.size()))) == UpperAscii(std::string(tail));
 }
 
 bool AllDigits(std::string_view s) {
@@ -121,6 +128,10 @@ std::string Par2NameRefusal(std::string_view name) {
         const std::string_view part = name.substr(start, end - start);
         if (part == "..") return "a name that leads out of the folder";
         if (part.empty() || part == ".") return "an empty or \".\" part in the name";
+#ifdef _WIN32
+        // Windows drops a part's trailing dots and blanks, so such a name would reach another file.
+        if (part.back() == '.' || part.back() == ' ') return "a name part Windows cannot hold";
+#endif
         start = end + 1;
     }
 #ifdef _WIN32
@@ -131,12 +142,12 @@ std::string Par2NameRefusal(std::string_view name) {
     return {};
 }
 
-Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles) {
+Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles, const std::function<void()>& pace) {
     par2::SetBuilder builder;
     Par2SetState state;
     for (std::size_t k = 0; k < setFiles.size(); ++k) {
         try {
-            FileSource source(fs, setFiles[k]);
+            FileSource source(fs, setFiles[k], pace);
             builder.Read(source);
             state.SetFilesRead.push_back(setFiles[k]);
         } catch (const IoError&) {
@@ -168,13 +179,12 @@ Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFile
 }
 
 bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& path, std::int64_t size) {
-    const auto range = std::equal_range(set.Heads.begin(), set.Heads.end(), size,
-                                        [](const auto& a, const auto& b) {
-                                            if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::int64_t>)
-                                                return a < b.first;
-                                            else
-                                                return a.first < b;
-                                        });
+    const auto range = std::equal_range(set.Heads.begin(), set.Heads.end(), size, [](const auto& a, const auto& b) {
+        if constexpr (std::is_same_v<std::decay_t<decltype(a)>, std::int64_t>)
+            return a < b.first;
+        else
+            return a.first < b;
+    });
     if (range.first == range.second) return false;
     std::uint8_t head[par2::Hash16kBytes];
     const std::size_t want = static_cast<std::size_t>(std::min<std::int64_t>(size, sizeof head));
@@ -194,7 +204,7 @@ bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& pat
 }
 
 std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2SetState::File& file,
-                            const std::string& path) {
+                            const std::string& path, const std::function<void()>& pace) {
     const std::vector<par2::SliceCheck>& slices = file.Set.Slices;
     if (!file.Set.HasSlices) return par2::SliceCount(file.Set.Desc->Length, set.SliceSize);
     std::uint64_t damaged = 0;
@@ -224,7 +234,8 @@ std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2S
             }
             real += got;
             // Past the file's end the slice is padded with zeros, as the set's checks were taken.
-            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got), buffer.begin() + static_cast<std::ptrdiff_t>(want), 0);
+            std::fill(buffer.begin() + static_cast<std::ptrdiff_t>(got),
+                      buffer.begin() + static_cast<std::ptrdiff_t>(want), 0);
             crc = Crc32Update(crc, buffer.data(), want);
             if (md5) md5->Update(buffer.data(), want);
             done += want;
@@ -238,6 +249,7 @@ std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2S
             good = std::memcmp(k.Bytes.data(), slices[s].Hash.data(), 16) == 0;
         }
         if (!good) ++damaged;
+        if (pace) pace();
     }
     return damaged;
 }
@@ -253,30 +265,48 @@ std::string Par2DamageLines(const Par2SetState& set) {
 }
 
 std::string Par2DamageSentence(const Par2SetState& set) {
-    std::string s = "破損ブロック " + std::to_string(set.Damaged) + "/" + std::to_string(set.Blocks) + " 個、修復ブロック " +
-                    std::to_string(set.RecoveryBlocks) + " 個：";
+    std::string s = "破損ブロック " + std::to_string(set.Damaged) + "/" + std::to_string(set.Blocks) +
+                    " 個、修復ブロック " + std::to_string(set.RecoveryBlocks) + " 個：";
     if (set.Wanting() == 0) return s + "修復できます";
     return s + "修復には修復ブロックがあと " + std::to_string(set.Wanting()) + " 個必要です";
 }
 
+std::string IrregularPar2Message(const std::string& creator) {
+    std::string text = "［ 規格外のPAR2ファイルです ］\r\r使えるMainパケットがありません";
+    if (!creator.empty()) text += "\r作成：" + creator;
+    return text;
+}
+
+std::string Par2UndescribedNote(std::size_t count) {
+    return "　説明の読めないファイル " + std::to_string(count) + " 個は未確認";
+}
+
+std::string Par2RefusedNote(std::size_t count) {
+    return "　安全でない名前 " + std::to_string(count) + " 個は書き込み・改名しません";
+}
+
 std::string TForm1::ReadPar2List() {
     const std::string name = ExtractFileName(ListPath);
-    auto state = std::make_shared<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath)));
+    auto state =
+        std::make_unique<Par2SetState>(ReadPar2Set(fs, Par2SetFiles(fs, ListPath), [this] { ReportProgress(); }));
     if (state->SliceSize == 0) {
         Status.SetCaption(texts::IrregularPar2Status + name);
-        return texts::IrregularPar2Message(state->Creator);
+        return IrregularPar2Message(state->Creator);
     }
-    Par2Set = state;
+    const Par2SetState* set = state.get();
+    Par2Set = {state.release(), [](Par2SetState* p) { std::default_delete<Par2SetState>()(p); }};
     ListHasSizes = true;
+    // Names are UTF-8 (par2cmdline writes them so; a Unicode name packet is converted): whatever the
+    // binary file's bytes looked like as text.
+    Encoding = ListEncoding::Utf8;
     SetListAlgorithms(HashAlgorithm::Md5, HashAlgorithm::Md5);
-    for (const Par2SetState::File& f : state->Files) {
+    for (const Par2SetState::File& f : set->Files) {
         AppendEntry(f.Name, static_cast<std::int64_t>(f.Set.Desc->Length),
                     ContentKey::Of(HashAlgorithm::Md5, f.Set.Desc->Hash.data()));
         // A "\" in a set's name is a character of it: the format separates folders by "/" alone.
         EntryTable[EntryCount - 1].LiteralBackslash = f.Name.find('\\') != std::string::npos;
         ReportProgress();
     }
-    const Par2SetState* set = state.get();
     ContentPrecheck = [this, set](const std::string& path, std::int64_t size) {
         try {
             return HeadMatches(fs, *set, path, size);
@@ -302,16 +332,22 @@ void TForm1::CountPar2Damage() {
         if (!f.Set.Recovery) continue;
         switch (EntryState(i)) {
         case VerifyResult::Match:
-        case VerifyResult::SameFileFound: break;
-        case VerifyResult::Missing: set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize); break;
-        case VerifyResult::Mismatch: set.Damaged += DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i])); break;
+        case VerifyResult::SameFileFound:
+            break;
+        case VerifyResult::Missing:
+            set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize);
+            break;
+        case VerifyResult::Mismatch:
+            set.Damaged +=
+                DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i]), [this] { ReportProgress(); });
+            break;
         }
         ReportProgress();
     }
     set.Counted = true;
     std::string status = ReadErrorText;
-    if (set.Undescribed > 0) status += texts::Par2Undescribed(set.Undescribed);
-    if (set.Refused > 0) status += texts::Par2Refused(set.Refused);
+    if (set.Undescribed > 0) status += Par2UndescribedNote(set.Undescribed);
+    if (set.Refused > 0) status += Par2RefusedNote(set.Refused);
     Status.SetCaption(status + "　" + Par2DamageSentence(set));
 }
 

@@ -7,6 +7,7 @@
 #include "readers/Par2Reader.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -18,12 +19,12 @@ namespace tv {
 
 struct Par2SetState {
     struct File {
-        std::string Name;        // the row's name: the Unicode name where the set has one
-        par2::SetFile Set;       // its description and slices
-        std::string Refusal;     // why the name is never written or renamed into; empty when it is safe
+        std::string Name;    // the row's name: the Unicode name where the set has one
+        par2::SetFile Set;   // its description and slices
+        std::string Refusal; // why the name is never written or renamed into; empty when it is safe
     };
     std::uint64_t SliceSize = 0;
-    std::vector<File> Files;    // described files, in the Main packet's order
+    std::vector<File> Files; // described files, in the Main packet's order
     std::unordered_map<std::string, std::size_t> ByName;
     std::size_t RecoveryBlocks = 0; // distinct recovery slices in the files beside the list
     std::size_t Undescribed = 0;    // files of the Main packet no good description names
@@ -55,8 +56,10 @@ std::vector<std::string> Par2SetFiles(FileSystem& fs, const std::string& listPat
 // the name is safe.
 std::string Par2NameRefusal(std::string_view name);
 
-// Reads the files of the set: the rows, the recovery slices present, what could not be read.
-Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles);
+// Reads the files of the set: the rows, the recovery slices present, what could not be read. `pace` runs
+// after every MiB read (a window takes its events there).
+Par2SetState ReadPar2Set(FileSystem& fs, const std::vector<std::string>& setFiles,
+                         const std::function<void()>& pace = {});
 
 // Whether the file at `path` (`size` bytes) begins as some file of the set of that size does: the MD5 of
 // its first 16 KiB (or of the whole of a shorter file) is theirs. Reads at most 16 KiB.
@@ -65,12 +68,18 @@ bool HeadMatches(FileSystem& fs, const Par2SetState& set, const std::string& pat
 // The slices of `file` in the file at `path` that do not hold what the set says, at their aligned places:
 // CRC-32 first, MD5 only where the CRC holds; slices past the file's end count as damaged.
 std::uint64_t DamagedSlices(FileSystem& fs, const Par2SetState& set, const Par2SetState::File& file,
-                            const std::string& path);
+                            const std::string& path, const std::function<void()>& pace = {});
 
 // The CLI's lines: "blocks damaged D of N; recovery blocks R", then "repair possible" or
 // "repair needs K more recovery blocks".
 std::string Par2DamageLines(const Par2SetState& set);
 // The same as one Japanese sentence for the status bar.
 std::string Par2DamageSentence(const Par2SetState& set);
+
+// The message about a .par2 file without a usable Main packet, naming the program that made it.
+std::string IrregularPar2Message(const std::string& creator);
+// What the status bar adds for files without a description and for refused names.
+std::string Par2UndescribedNote(std::size_t count);
+std::string Par2RefusedNote(std::size_t count);
 
 } // namespace tv

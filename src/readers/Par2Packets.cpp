@@ -154,7 +154,8 @@ std::vector<std::uint8_t> UniNameBody(const UniNamePacket& name) {
     return out;
 }
 
-std::vector<std::uint8_t> MakePacket(const Md5Bytes& setId, const PacketType& type, std::span<const std::uint8_t> body) {
+std::vector<std::uint8_t> MakePacket(const Md5Bytes& setId, const PacketType& type,
+                                     std::span<const std::uint8_t> body) {
     std::vector<std::uint8_t> out(Magic.begin(), Magic.end());
     const std::uint64_t padded = (body.size() + 3) / 4 * 4;
     PutLe64(out, HeaderBytes + padded);

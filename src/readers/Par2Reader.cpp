@@ -69,14 +69,18 @@ std::size_t MemorySource::ReadAt(std::uint64_t offset, void* buffer, std::size_t
 }
 
 std::size_t ScanPackets(ByteSource& source, const PacketSink& sink, std::size_t keptLimit) {
-    std::vector<std::uint8_t> buffer(ChunkBytes);
+    const std::uint64_t size = source.Size();
+    // A small file needs no more room than it has.
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::clamp<std::uint64_t>(size, HeaderBytes, ChunkBytes)));
     std::vector<std::uint8_t> body;
     std::size_t passedOver = 0;
-    const std::uint64_t size = source.Size();
     std::uint64_t pos = 0;
     while (const std::optional<std::uint64_t> at = FindMagic(source, pos, buffer)) {
         std::array<std::uint8_t, HeaderBytes> headerBytes{};
-        if (source.ReadAt(*at, headerBytes.data(), HeaderBytes) < HeaderBytes) break; // too short for a packet
+        if (source.ReadAt(*at, headerBytes.data(), HeaderBytes) < HeaderBytes) { // cut short in its header
+            ++passedOver;
+            break;
+        }
         const std::optional<PacketHeader> h = ParseHeader(headerBytes);
         // A packet whose length does not fit is no packet; the next magic may start inside what it claimed.
         const bool fits = h && h->Length <= size - *at && (!KeptWhole(h->Type) || h->Length - HeaderBytes <= keptLimit);
@@ -100,7 +104,8 @@ std::uint64_t SetPackets::InputSlices() const {
 }
 
 std::size_t SetPackets::Undescribed() const {
-    return static_cast<std::size_t>(std::count_if(Files.begin(), Files.end(), [](const SetFile& f) { return !f.Desc; }));
+    return static_cast<std::size_t>(
+        std::count_if(Files.begin(), Files.end(), [](const SetFile& f) { return !f.Desc; }));
 }
 
 void SetBuilder::Read(ByteSource& source) {
@@ -147,8 +152,9 @@ SetPackets SetBuilder::Finish() const {
         f.Recovery = recovery;
         if (const auto d = set.Descs.find(id); d != set.Descs.end()) f.Desc = d->second;
         if (const auto n = set.Names.find(id); n != set.Names.end()) f.UnicodeName = n->second;
-        if (const auto p = set.Ifsc.find(id); p != set.Ifsc.end() && f.Desc &&
-                                              p->second.Slices.size() == SliceCount(f.Desc->Length, set.Main->SliceSize)) {
+        if (const auto p = set.Ifsc.find(id);
+            p != set.Ifsc.end() && f.Desc &&
+            p->second.Slices.size() == SliceCount(f.Desc->Length, set.Main->SliceSize)) {
             f.Slices = p->second.Slices;
             f.HasSlices = true;
         }

@@ -47,10 +47,10 @@ std::size_t ScanPackets(ByteSource& source, const PacketSink& sink, std::size_t 
 // One file of the set, as described by the packets.
 struct SetFile {
     Md5Bytes Id{};
-    bool Recovery = false;            // in the recovery set: its slices feed the recovery data
+    bool Recovery = false; // in the recovery set: its slices feed the recovery data
     std::optional<FileDescPacket> Desc;
     std::optional<std::string> UnicodeName; // from a UniFileN packet, in UTF-8
-    std::vector<SliceCheck> Slices;   // from its IFSC packet, when one was read whose count fits
+    std::vector<SliceCheck> Slices;         // from its IFSC packet, when one was read whose count fits
     bool HasSlices = false;
 };
 
@@ -58,10 +58,10 @@ struct SetFile {
 struct SetPackets {
     std::optional<MainPacket> Main;
     Md5Bytes SetId{};
-    std::vector<SetFile> Files;                 // in the Main packet's order, recovery files first
-    std::set<std::uint32_t> RecoveryExponents;  // distinct recovery slices found whole, of the slice size
-    std::string Creator;                        // the first creator's text met
-    std::size_t PassedOver = 0;                 // damaged or cut-short packets
+    std::vector<SetFile> Files;                // in the Main packet's order, recovery files first
+    std::set<std::uint32_t> RecoveryExponents; // distinct recovery slices found whole, of the slice size
+    std::string Creator;                       // the first creator's text met
+    std::size_t PassedOver = 0;                // damaged or cut-short packets
     // The input slices of the recovery set (0 without a Main packet).
     std::uint64_t InputSlices() const;
     // Files of the Main packet that no good description names.

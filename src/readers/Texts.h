@@ -1,8 +1,5 @@
 #pragma once
 // Status and message texts of list loading.
-#include <cstddef>
-#include <string>
-
 namespace tv::texts {
 
 inline constexpr const char* ReadStart = "読み取り開始 ";
@@ -25,15 +22,5 @@ inline constexpr const char* Crc1632Title = "FileName, CRC16, CRC32, FileSize, P
 inline constexpr const char* NotCrc1632File = "CRC1632で作られたファイルではありません　";
 
 inline constexpr const char* IrregularPar2Status = "規格外のPAR2ファイルです ";
-inline std::string IrregularPar2Message(const std::string& creator) {
-    return std::string("［ 規格外のPAR2ファイルです ］\r\r使えるMainパケットがありません") +
-           (creator.empty() ? std::string() : "\r作成：" + creator);
-}
-inline std::string Par2Undescribed(std::size_t n) {
-    return "　説明の読めないファイル " + std::to_string(n) + " 個は未確認";
-}
-inline std::string Par2Refused(std::size_t n) {
-    return "　安全でない名前 " + std::to_string(n) + " 個は書き込み・改名しません";
-}
 
 } // namespace tv::texts
