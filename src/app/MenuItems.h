@@ -16,6 +16,7 @@ template <class Add> void AddOptionItems(TForm1& f, Add&& add) {
     add(f.AutoMove, MenuClick::AutoCheck, std::function<void()>(), true);
     add(f.WriteCp932, MenuClick::AutoCheck, std::function<void()>(), true);
     add(f.IncludeSubFolders, MenuClick::AutoCheck, std::function<void()>(), true);
+    add(f.KeepGoing, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
 // The items of the submenu of the kinds of list create mode makes: a radio item per kind, then the form.

@@ -70,7 +70,8 @@ std::vector<Setting> SettingsOf(TForm1& f) {
                              c < f.CrcList.Columns.size() ? &f.CrcList.Columns[c].Width : nullptr, 0, 10000));
     for (Setting s : {tick(st::KeyDblNop, f.DblNop, false), tick(st::KeyDblInq, f.DblInq, true),
                       tick(st::KeyDblDel, f.DblDel, false), tick(st::KeyTrash, f.TashUse, false),
-                      tick(st::KeyCp932Lists, f.WriteCp932, false), tick(st::KeySubFolders, f.IncludeSubFolders, false)})
+                      tick(st::KeyCp932Lists, f.WriteCp932, false), tick(st::KeySubFolders, f.IncludeSubFolders, false),
+                      tick(st::KeyKeepGoing, f.KeepGoing, false)})
         all.push_back(s);
     static_assert(std::size(st::KeyListKinds) == HashAlgorithmCount);
     for (std::size_t k = 0; k < HashAlgorithmCount; ++k)

@@ -31,6 +31,7 @@ inline constexpr const char* KeyListKinds[] = {
     "Write Lists <BLAKE3>"};
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
 inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
+inline constexpr const char* KeyKeepGoing = "Skip Unreadable Files";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";

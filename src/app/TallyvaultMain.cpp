@@ -145,7 +145,7 @@ void TForm1::SetListAlgorithms(AlgorithmSet algorithms, HashAlgorithm shown) {
     ListAlgorithms = algorithms.Empty() ? AlgorithmSet(shown) : algorithms;
     ListAlgorithm = shown;
     CrcList.Columns[TListView::KeyColumn].Caption = InfoOf(shown).ColumnTitle;
-    CrcList.SetKeyDigits(static_cast<int>(DigestBytes(shown) * 2));
+    CrcList.SetKeyDigits(static_cast<int>(ListAlgorithms.BytesOf(shown) * 2));
 }
 
 void TForm1::ClearTableAndRows() {

@@ -30,6 +30,7 @@ class TextLineReader;
 struct RepairPlan;
 struct Par2SetState;
 class EntryFailures;
+class IoError;
 
 // How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
 // of the duplicate group's radio items.
@@ -89,6 +90,9 @@ public:
     std::string FixedComplementFolder;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
+    // The duplicates the last verification met and left in the list's folder (kept by the user's answer,
+    // or not deletable), each with the file kept as the original.
+    std::vector<std::pair<std::string, std::string>> KeptDuplicates;
     // The user closed the window while a command ran. The command's long work (a load, a verification, a
     // scan, a search) ends at its next progress point, nothing more is written, and the front end closes
     // the window once the command has returned. Steps that change files in several moves run to their end.
@@ -153,6 +157,13 @@ public:
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める(&S)", true};
+    // A file that cannot be read (no access, locked, an I/O error, gone or shorter while read) is passed
+    // over and named, its rows marked by what was seen, and the rest is checked; unticked, it ends the
+    // command as any failed file operation does.
+    TMenuItem KeepGoing{"読めないファイルを飛ばして続ける(&K)", true};
+    // With KeepGoing ticked: notes the file (named relative to the folder checked) in PassedOverPaths and
+    // answers true; unticked, false, and the caller lets the error end the command.
+    bool PassOverUnreadable(const IoError& e, const std::string& name);
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.
@@ -232,8 +243,15 @@ public:
         std::string Path; // relative to the folder scanned or the list's folder
         std::string Reason;
         bool IsFolder = false;
+        bool Unreadable = false; // a file that is there but could not be read whole (KeepGoing)
     };
     std::vector<TPassedOver> PassedOverPaths; // of the last scan, verification or unlisted listing
+    // Names that rows of the last verification give two contents (the first row's name of each), and how
+    // many rows share them: a repair changes nothing for those rows.
+    std::vector<std::string> ConflictNames;
+    std::int32_t ConflictRows = 0;
+    // The status bar's words on them; empty without any.
+    std::string ConflictText() const;
     // Some entry names a file in a sub-folder.
     bool ListNamesSubFolders() const;
     // The plain files of the list's folder (its tree when the list names a sub-folder entry, or with
@@ -411,6 +429,8 @@ private:
     std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();
+    // Fills ConflictNames and ConflictRows from the table.
+    void NoteNameConflicts();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                              bool& skipAll, bool& stop);
     void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

@@ -33,6 +33,8 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
 
 // One English line on standard error for each sub-folder or file the last scan or verification passed over.
 void PrintPassedOver(const TForm1& form);
+// Some file was there but could not be read (--keep-going): the command exits 2.
+bool PassedOverUnreadable(const TForm1& form);
 
 // The unlisted files after the rows: "＋", TAB and the name, one a line.
 void PrintUnlisted(const std::vector<std::string>& names);

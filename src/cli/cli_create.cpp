@@ -153,9 +153,13 @@ int Create(const std::vector<std::string>& given) {
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
     ProgressOptions progress;
-    bool tagged = false, recursive = false;
+    bool tagged = false, recursive = false, keepGoing = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
         if (progress.Take(given[i])) continue;
+        if (given[i] == "--keep-going") {
+            keepGoing = true;
+            continue;
+        }
         if (given[i] == "--recursive") {
             recursive = true;
             continue;
@@ -189,6 +193,7 @@ int Create(const std::vector<std::string>& given) {
     form.SetCreateAlgorithm(*kind);
     form.WriteBsdTags.SetChecked(tagged);
     form.IncludeSubFolders.SetChecked(recursive);
+    form.KeepGoing.SetChecked(keepGoing);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode
@@ -197,6 +202,8 @@ int Create(const std::vector<std::string>& given) {
         },
         true);
     PrintPassedOver(form);
+    // The files that could not be read are not in the list: the rest is written, and the status says so.
+    const bool unread = PassedOverUnreadable(form);
     if (ui.ErrorsShown() == 0) PrintLeftOut(form, *kind != HashAlgorithm::Crc32);
     if (ui.ErrorsShown() == 0)
         form.RunCommand(
@@ -211,7 +218,7 @@ int Create(const std::vector<std::string>& given) {
         std::cout << "status " << form.Status.Caption() << '\n';
         return 2;
     }
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    return PrintRows(form, ui.ErrorsShown() > 0 || unread);
 }
 
 } // namespace tv::cli

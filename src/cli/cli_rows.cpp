@@ -61,9 +61,16 @@ std::string UncheckedSummary(const TForm1& form) {
 void PrintPassedOver(const TForm1& form) {
     for (const TForm1::TPassedOver& p : form.PassedOverPaths)
         std::cerr << "tallyvault-cli: "
-                  << (p.IsFolder ? "sub-folder passed over, it cannot be read: "
-                                 : "file passed over, it vanished before it was read: ")
+                  << (p.IsFolder     ? "sub-folder passed over, it cannot be read: "
+                      : p.Unreadable ? "file passed over, it could not be read: "
+                                     : "file passed over, it vanished before it was read: ")
                   << OneLine(p.Path) << (p.Reason.empty() ? "" : " (" + p.Reason + ")") << '\n';
+}
+
+bool PassedOverUnreadable(const TForm1& form) {
+    for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+        if (p.Unreadable) return true;
+    return false;
 }
 
 void PrintUnlisted(const std::vector<std::string>& names) {
@@ -92,6 +99,16 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     if (form.Par2Set && form.Par2Set->Counted) std::cout << Par2DamageLines(*form.Par2Set);
     std::cout << "status " << OneLine(form.Status.Caption()) << '\n';
     std::cout.flush();
+    if (!form.ConflictNames.empty()) {
+        std::cerr << "tallyvault-cli: " << form.ConflictRows << " rows give " << form.ConflictNames.size()
+                  << (form.ConflictNames.size() == 1 ? " name" : " names") << " two contents, shown as they are; "
+                  << "repair changes nothing for them:";
+        constexpr std::size_t shown = 20;
+        for (std::size_t k = 0; k < form.ConflictNames.size() && k < shown; ++k)
+            std::cerr << ' ' << OneLine(form.ConflictNames[k]);
+        if (form.ConflictNames.size() > shown) std::cerr << " and " << form.ConflictNames.size() - shown << " more";
+        std::cerr << '\n';
+    }
     const std::string unchecked = UncheckedSummary(form);
     // The words match the exit status: with no row at all nothing was checked (2), else not all (3).
     if (!unchecked.empty())

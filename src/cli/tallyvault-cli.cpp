@@ -9,6 +9,7 @@
 #include "platform/Process.h"
 #include "readers/Dialects.h"
 
+#include <algorithm>
 #include <cstring>
 #include <iostream>
 #include <string>
@@ -22,11 +23,13 @@ namespace {
 
 int Usage() {
     std::cerr
-        << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--quiet|--progress]\n"
-           "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+        << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--keep-going]\n"
            "                             [--quiet|--progress]\n"
+           "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+           "                             [--keep-going] [--quiet|--progress]\n"
            "       tallyvault-cli repair LIST --undo\n"
-           "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
+           "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--keep-going]\n"
+           "                             [--quiet|--progress]\n"
            "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n"
            "       tallyvault-cli create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES] [--volumes N]\n"
            "       tallyvault-cli repair SET.par2 [--purge] [--dry-run]\n";
@@ -49,18 +52,18 @@ constexpr const char* HelpText =
     "file), the counters and the status.\n"
     "\n"
     "Commands:\n"
-    "  verify LIST [--delete-duplicates] [--unlisted] [--recursive]\n"
+    "  verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--keep-going]\n"
     "      load LIST and check the files of its folder (and of its sub-folders when LIST names a file\n"
     "      in one, or with --recursive); a PAR2 set (LIST.par2, read with the volumes of its set beside\n"
     "      it) also prints \"blocks damaged D of N; recovery blocks R\" after the counters, then \"repair\n"
     "      possible\" or \"repair needs K more recovery blocks\"\n"
-    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
+    "  repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run] [--keep-going]\n"
     "      with --search, look under ROOT for the contents of bad and missing rows; then give each\n"
     "      file found its entry's name in the list's folder (moved, or copied with --copy); a repair\n"
     "      of LIST that was killed is finished first, from the plan it left beside LIST\n"
     "  repair LIST --undo\n"
     "      reverse the changes of a killed repair of LIST, from the plan it left beside LIST\n"
-    "  create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932]\n"
+    "  create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--keep-going]\n"
     "      list the plain files of FOLDER into OUT, then verify OUT; OUT's name chooses the kind:\n"
     "      .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 or MD5SUMS ...\n"
     "      SHA512SUMS, B2SUMS, B3SUMS (a digest list of coreutils' lines, which md5sum -c, sha256sum -c,\n"
@@ -104,6 +107,12 @@ constexpr const char* HelpText =
     "  --undo               repair reverses a killed repair and prints the changes it made, one a\n"
     "                       line as --dry-run does; it exits 0 when all went well, 2 when some change\n"
     "                       failed (standard error says which and why), 4 when there is no plan\n"
+    "  --keep-going         verify, repair, create: a file that cannot be read (no access, locked, an\n"
+    "                       I/O error, gone or shorter while read) is named with the reason on\n"
+    "                       standard error and passed over, and every other file is checked: its rows\n"
+    "                       show x where the file is there, - where it is gone; the exit status is 2.\n"
+    "                       create lists the rest and leaves that file out. Without it the first such\n"
+    "                       file ends the command, named with the reason on standard error\n"
     "  --quiet              verify, repair, create, update: no progress line on standard error\n"
     "  --progress           verify, repair, create, update: the progress even when standard error is no\n"
     "                       terminal, as one line a second\n"
@@ -120,7 +129,8 @@ constexpr const char* HelpText =
     "Exit status:\n"
     "  0  the list was read whole and every row matches\n"
     "  1  the list was read whole and some row is bad, missing or found only under another name\n"
-    "  2  an error: the list could not be read or is empty, a file operation failed, bad arguments\n"
+    "  2  an error: the list could not be read or is empty, a file operation failed, bad arguments,\n"
+    "     or with --keep-going a file was passed over unread (named on standard error)\n"
     "  3  the list was not read whole (it stops being readable, or lines that are no entries were\n"
     "     passed over): some files it names were never checked, whatever the rows show; standard\n"
     "     error says what was not checked and why\n"
@@ -128,11 +138,13 @@ constexpr const char* HelpText =
 
 int Verify(const std::vector<std::string>& args) {
     std::string list;
-    bool deleteDuplicates = false, unlisted = false, recursive = false;
+    bool deleteDuplicates = false, unlisted = false, recursive = false, keepGoing = false;
     cli::ProgressOptions progress;
     for (const std::string& a : args) {
         if (progress.Take(a)) continue;
-        if (a == "--delete-duplicates")
+        if (a == "--keep-going")
+            keepGoing = true;
+        else if (a == "--delete-duplicates")
             deleteDuplicates = true;
         else if (a == "--unlisted")
             unlisted = true;
@@ -150,21 +162,33 @@ int Verify(const std::vector<std::string>& args) {
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;
+    form.KeepGoing.SetChecked(keepGoing);
     // Nothing changes the tree between the verification and the listing of the unlisted files, unless
     // duplicates are deleted: its walk serves both.
     form.KeepVerifiedTree = unlisted && !deleteDuplicates;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     line.Clear();
+    // A file passed over unread leaves its rows unproven: an error, whatever they show.
+    const bool unread = cli::PassedOverUnreadable(form);
     if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {
         PrintPassedOver(form);
-        return PrintRows(form, ui.ErrorsShown() > 0);
+        return PrintRows(form, ui.ErrorsShown() > 0 || unread);
     }
     // The same walk as the verification's: what it passes over is said once, after it.
     std::vector<std::string> names;
+    std::vector<TForm1::TPassedOver> unreadFiles;
+    for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+        if (p.Unreadable) unreadFiles.push_back(p);
     form.RunCommand([&] { names = form.ListUnlisted(); }, true);
     line.Clear();
+    // The listing of the unlisted files names what it passes over itself; the files the verification
+    // could not read are named with them.
+    for (TForm1::TPassedOver& p : unreadFiles)
+        if (std::none_of(form.PassedOverPaths.begin(), form.PassedOverPaths.end(),
+                         [&](const TForm1::TPassedOver& q) { return q.Unreadable && q.Path == p.Path; }))
+            form.PassedOverPaths.push_back(std::move(p));
     PrintPassedOver(form);
-    return PrintRows(form, ui.ErrorsShown() > 0, &names);
+    return PrintRows(form, ui.ErrorsShown() > 0 || unread, &names);
 }
 
 } // namespace

@@ -49,7 +49,7 @@ std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
         const std::size_t got = file->Read(block.data(), want);
-        if (got == 0) throw IoError("Read beyond end of file");
+        if (got == 0) throw IoError("Read beyond end of file", "the file is shorter than it was", {}, path);
         reg = Crc32Update(reg, block.data(), got);
         reading.Read(static_cast<std::int64_t>(got));
         left -= static_cast<std::int64_t>(got);
@@ -64,10 +64,14 @@ std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t by
 
 std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
     const std::span<unsigned char> block = SharedReadBlock();
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
     std::uint32_t reg = 0xFFFFFFFFu;
-    ReadAsListed(*file, listedSize, block,
-                 [&reg](const unsigned char* data, std::size_t size) { reg = Crc32Update(reg, data, size); });
+    try {
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        ReadAsListed(*file, listedSize, block,
+                     [&reg](const unsigned char* data, std::size_t size) { reg = Crc32Update(reg, data, size); });
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
     return reg ^ 0xFFFFFFFFu;
 }
 

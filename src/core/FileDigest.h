@@ -21,7 +21,9 @@ struct FileKeys {
 // raise IoError with the texts FileCrc32 uses.
 FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, AlgorithmSet algorithms);
 
-// The key of one algorithm: CRC-32 takes the fast path of FileCrc32AsListed.
-ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm);
+// The key of one algorithm, `bytes` long where that may differ (BLAKE2b; 0: the algorithm's own length):
+// CRC-32 takes the fast path of FileCrc32AsListed.
+ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm,
+                           std::size_t bytes = 0);
 
 } // namespace tv

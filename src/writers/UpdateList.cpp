@@ -198,7 +198,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
                 if (carries) {
                     const std::int64_t size = fs.FileLength(own);
                     carries = (kind == HashAlgorithm::Crc32 ? ContentKey::OfCrc(FileCrc32(fs, own, size))
-                                                           : FileKeyAsListed(fs, own, size, kind)) == probe.Key;
+                                                           : FileKeyAsListed(fs, own, size, kind, ListAlgorithms.BytesOf(kind))) == probe.Key;
                 }
                 ownCarries[i] = carries;
             }
