@@ -43,6 +43,15 @@ void PrintUnlisted(const std::vector<std::string>& names);
 // and tallyvault-cli repair LIST --undo
 int Repair(const std::vector<std::string>& args);
 
+// After the rename pass of a PAR2 set's repair: its damaged and missing files rebuilt from its recovery
+// slices, a line for each on standard output.
+struct Par2RebuildRun {
+    bool Rebuilt = false; // some file was rebuilt: the rows are to be verified again
+    bool Failed = false;  // some rebuild failed (said on standard error)
+};
+struct ProgressOptions;
+Par2RebuildRun RebuildPar2Files(const TForm1& form, bool purge, const ProgressOptions& progress);
+
 // tallyvault-cli create FOLDER OUT
 int Create(const std::vector<std::string>& args);
 

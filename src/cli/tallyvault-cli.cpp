@@ -33,7 +33,9 @@ int Usage() {
            "       tallyvault-cli repair LIST --undo\n"
            "       tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--keep-going]\n"
            "                             [--quiet|--progress]\n"
-           "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n";
+           "       tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n"
+           "       tallyvault-cli create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES] [--volumes N]\n"
+           "       tallyvault-cli repair SET.par2 [--purge] [--dry-run]\n";
     return 2;
 }
 
@@ -72,6 +74,12 @@ constexpr const char* HelpText =
     "      with --recursive every plain file below FOLDER, named by its path relative to FOLDER with \"" PATH_SEP "\";\n"
     "      left out: other checksum lists and recovery files, hidden files, and for SFV and CSV lists the\n"
     "      extensions the window leaves unticked (.txt, .ini, .db, .c, ...), named on standard error\n"
+    "  create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES] [--volumes N]\n"
+    "      write a PAR 2.0 recovery set for the files of FOLDER: SET.par2 and volume files\n"
+    "      SET.volA+B.par2 with PCT % recovery blocks (10 unless given)\n"
+    "  repair SET.par2 [--purge] [--dry-run]\n"
+    "      rebuild the damaged and missing files of a PAR 2.0 set from its recovery blocks; each damaged\n"
+    "      file is kept as NAME.1 unless --purge; --dry-run only counts the damaged blocks\n"
     "  update LIST [--recursive] [--dry-run]\n"
     "      add the files that LIST does not name (as verify --unlisted finds them) to LIST: each is read\n"
     "      once with LIST's algorithm and gets an entry after LIST's own, which stay as they are and are\n"
