@@ -10,7 +10,7 @@ if(WIN32)
     if(TARGET tallyvault)
         install(TARGETS tallyvault RUNTIME DESTINATION .)
     endif()
-    install(FILES ${CMAKE_SOURCE_DIR}/data/Tallyvault.txt DESTINATION .)
+    install(FILES ${CMAKE_SOURCE_DIR}/data/Tallyvault.txt ${CMAKE_SOURCE_DIR}/data/Tallyvault.en.txt DESTINATION .)
     return()
 endif()
 
@@ -18,7 +18,8 @@ install(TARGETS tallyvault-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 if(TARGET tallyvault)
     install(TARGETS tallyvault RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 endif()
-install(FILES ${CMAKE_SOURCE_DIR}/data/Tallyvault.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${CMAKE_SOURCE_DIR}/data/Tallyvault.txt ${CMAKE_SOURCE_DIR}/data/Tallyvault.en.txt
+        DESTINATION ${CMAKE_INSTALL_DOCDIR})
 
 # Debian keeps man pages compressed; -n leaves the time out so the package builds the same twice.
 find_program(TV_GZIP gzip REQUIRED)

@@ -16,6 +16,7 @@ template <class Add> void AddOptionItems(TForm1& f, Add&& add) {
     add(f.AutoMove, MenuClick::AutoCheck, std::function<void()>(), true);
     add(f.WriteCp932, MenuClick::AutoCheck, std::function<void()>(), true);
     add(f.IncludeSubFolders, MenuClick::AutoCheck, std::function<void()>(), true);
+    add(f.KeepGoing, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
 // The items of the submenu of the kinds of list create mode makes: a radio item per kind, then the form.
@@ -33,6 +34,12 @@ template <class Add> void AddWorkerItems(TForm1& f, Add&& add) {
         add(n, MenuClick::Radio, std::function<void()>(), false);
     for (TMenuItem& d : f.DiskChoices)
         add(d, MenuClick::Radio, std::function<void()>(), false);
+}
+
+// The items of the language submenu: a radio item per choice, applied at once.
+template <class Add> void AddLanguageItems(TForm1& f, Add&& add) {
+    for (TMenuItem* item : {&f.LanguageAuto, &f.LanguageJa, &f.LanguageEn})
+        add(*item, MenuClick::Radio, std::function<void()>([&f, item] { f.LanguageClick(*item); }), false);
 }
 
 } // namespace tv

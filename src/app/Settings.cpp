@@ -2,11 +2,13 @@
 // written once at the end; and the two option commands that keep the complement hint current.
 #include "app/TallyvaultMain.h"
 
+#include "app/Language.h"
 #include "app/ShellTexts.h"
 #include "platform/Clock.h"
 #include "platform/Errors.h"
 #include "platform/IniFile.h"
 #include "platform/Paths.h"
+#include "platform/UserLanguage.h"
 #include "readers/ListLine.h"
 
 #include <climits>
@@ -70,7 +72,8 @@ std::vector<Setting> SettingsOf(TForm1& f) {
                              c < f.CrcList.Columns.size() ? &f.CrcList.Columns[c].Width : nullptr, 0, 10000));
     for (Setting s : {tick(st::KeyDblNop, f.DblNop, false), tick(st::KeyDblInq, f.DblInq, true),
                       tick(st::KeyDblDel, f.DblDel, false), tick(st::KeyTrash, f.TashUse, false),
-                      tick(st::KeyCp932Lists, f.WriteCp932, false), tick(st::KeySubFolders, f.IncludeSubFolders, false)})
+                      tick(st::KeyCp932Lists, f.WriteCp932, false), tick(st::KeySubFolders, f.IncludeSubFolders, false),
+                      tick(st::KeyKeepGoing, f.KeepGoing, false)})
         all.push_back(s);
     static_assert(std::size(st::KeyListKinds) == HashAlgorithmCount);
     for (std::size_t k = 0; k < HashAlgorithmCount; ++k)
@@ -137,7 +140,14 @@ void TForm1::ReadSettings() {
                 if (v >= s.Min && v <= s.Max) *s.Number = v;
             }
         }
+        LanguageSetting = ini.ReadString(st::SecMain, st::KeyLanguage, "");
     }
+    // A hand-edited value is taken as the language names it ("English", "ja_JP"); "auto", none or one
+    // not understood follows the user's language.
+    if (LanguageSetting == "auto" || LanguageSetting.find_first_not_of(" ") == std::string::npos)
+        LanguageSetting.clear();
+    else
+        LanguageSetting = ProgramLanguageFor(LanguageSetting);
     IsCreateMode = false;
     // One kind of list is always chosen: the first ticked one in a hand-edited file, else CRC-32.
     SetCreateAlgorithm(CreateAlgorithm());
@@ -166,6 +176,7 @@ void TForm1::FormDestroy() {
         else
             ini.Write(s.Section, s.Key, std::to_string(s.Number ? *s.Number : 0));
     }
+    ini.Write(st::SecMain, st::KeyLanguage, LanguageSetting.empty() ? "auto" : LanguageSetting);
     // The folder beside the program may be read-only, or the configuration folder new.
     const std::string folder = ExtractFileDir(SettingsFile);
     if (!fs.FolderExists(folder)) {
@@ -190,6 +201,18 @@ void TForm1::ShowSettingsSummary() {
     if (DblInq.Checked()) text += st::SummaryDblInq;
     if (DblDel.Checked()) text += st::SummaryDblDel;
     Status.SetCaption(st::SummaryHead + text);
+}
+
+void TForm1::ApplyLanguage() {
+    LanguageAuto.SetChecked(LanguageSetting.empty());
+    LanguageJa.SetChecked(LanguageSetting == "ja");
+    LanguageEn.SetChecked(LanguageSetting == "en");
+    UseLanguage(LanguageSetting.empty() ? ProgramLanguageFor(UserLanguage()) : LanguageSetting);
+}
+
+void TForm1::LanguageClick(TMenuItem& item) {
+    LanguageSetting = &item == &LanguageJa ? "ja" : &item == &LanguageEn ? "en" : "";
+    ApplyLanguage();
 }
 
 void TForm1::CopyComplementClick() {

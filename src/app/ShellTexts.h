@@ -35,6 +35,9 @@ inline constexpr const char* KeyThreads[] = {"Hash Threads <Cores>", "Hash Threa
                                              "Hash Threads <4>", "Hash Threads <8>"};
 inline constexpr const char* KeyDisks[] = {"Hash Disk <Auto>", "Hash Disk <HDD>", "Hash Disk <SSD>"};
 inline constexpr const char* KeySubFolders = "Create Lists <Include Sub Folders>";
+inline constexpr const char* KeyKeepGoing = "Skip Unreadable Files";
+// The language of the windows: "auto", or a language code ("ja", "en").
+inline constexpr const char* KeyLanguage = "Language";
 
 // The complement summary and the status texts of the option commands.
 inline constexpr const char* CopyPrefix = "複写補完 ";
@@ -61,6 +64,7 @@ inline constexpr OpenKind Crc1632Kind{"CRC1632 File (*.txt)", "*.TXT"};
 inline constexpr OpenKind DigestKind{
     "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
     "*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;*SUMS;*SUMS.*"};
+inline constexpr OpenKind Par2Kind{"PAR2 Recovery Set (par2)", "*.PAR2"};
 inline constexpr const char* AnyListText = "Checksum List (all kinds)";
 inline constexpr const char* AllFilesFilter = "All Files (*.*)|*";
 

@@ -19,6 +19,7 @@ void TForm1::FormCreate(const std::vector<std::string>& args) {
 void TForm1::PrepareWindow() {
     if (SettingsFile.empty()) SettingsFile = SettingsFilePath(ProgramPath);
     ReadSettings();
+    ApplyLanguage();
     // Dropped files reach FilesDropped through the front end, which accepts drops from its creation.
     for (TMenuItem* m : {&FileChangeCmd, &Complement, &MakeRequestCmd, &CopyComplement}) m->SetEnabled(true);
     MakeCrcCmd.SetEnabled(false);
@@ -47,9 +48,10 @@ namespace {
 // whatever the kind of the one shown; then each kind, the shown list's own first; then all files.
 std::string OpenFilterFor(ListDialect shown) {
     namespace st = shelltexts;
-    std::vector<const st::OpenKind*> kinds{&st::CrcKind, &st::Crc1632Kind, &st::DigestKind};
+    std::vector<const st::OpenKind*> kinds{&st::CrcKind, &st::Crc1632Kind, &st::DigestKind, &st::Par2Kind};
     const st::OpenKind* own = shown == ListDialect::ldDigest    ? &st::DigestKind
                               : shown == ListDialect::ldCrc1632 ? &st::Crc1632Kind
+                              : shown == ListDialect::ldPar2    ? &st::Par2Kind
                               : shown == ListDialect::ldUnknown ? nullptr
                                                                 : &st::CrcKind;
     if (own) std::stable_partition(kinds.begin(), kinds.end(), [own](const st::OpenKind* k) { return k == own; });

@@ -145,9 +145,11 @@ void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function
     const bool listKind = OneOf(ListKinds, item);
     const bool workers = OneOf(ThreadChoices, item) || OneOf(DiskChoices, item);
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
+    // The language items tick themselves through their command.
+    const bool language = &item == &LanguageAuto || &item == &LanguageJa || &item == &LanguageEn;
     if (click == MenuClick::Radio && workers)
         ClickWorkerChoice(item);
-    else if (click == MenuClick::Radio)
+    else if (click == MenuClick::Radio && !language)
         listKind ? ClickListKind(item) : ClickDuplicateOption(item);
     if (command) command();
 }
@@ -186,7 +188,7 @@ void TForm1::SetListAlgorithms(AlgorithmSet algorithms, HashAlgorithm shown) {
     ListAlgorithms = algorithms.Empty() ? AlgorithmSet(shown) : algorithms;
     ListAlgorithm = shown;
     CrcList.Columns[TListView::KeyColumn].Caption = InfoOf(shown).ColumnTitle;
-    CrcList.SetKeyDigits(static_cast<int>(DigestBytes(shown) * 2));
+    CrcList.SetKeyDigits(static_cast<int>(ListAlgorithms.BytesOf(shown) * 2));
 }
 
 void TForm1::ClearTableAndRows() {

@@ -15,6 +15,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -28,7 +29,9 @@ inline constexpr const char* AppVersionTitle = "Tallyvault V1.32";
 
 class TextLineReader;
 struct RepairPlan;
+struct Par2SetState;
 class EntryFailures;
+class IoError;
 
 // How a menu item answers a click before its command runs: not at all, by toggling its tick, or as one
 // of the duplicate group's radio items.
@@ -45,7 +48,8 @@ enum class ListDialect {
     ldCrcEx,
     ldCrc1632,
     ldDigest, // MD5, SHA-1 and SHA-2 lists in GNU or BSD lines
-    ldUnknown
+    ldUnknown,
+    ldPar2, // a PAR 2.0 recovery set, read from its .par2 files
 };
 
 class TForm1 {
@@ -89,6 +93,9 @@ public:
     std::string FixedComplementFolder;
     // Set when a kept duplicate ends the program: the front end closes the window once the command returns.
     bool CloseRequested = false;
+    // The duplicates the last verification met and left in the list's folder (kept by the user's answer,
+    // or not deletable), each with the file kept as the original.
+    std::vector<std::pair<std::string, std::string>> KeptDuplicates;
     // The user closed the window while a command ran. The command's long work (a load, a verification, a
     // scan, a search) ends at its next progress point, nothing more is written, and the front end closes
     // the window once the command has returned. Steps that change files in several moves run to their end.
@@ -170,6 +177,18 @@ public:
     void UseWorkerChoices();
     // Create mode lists the files of the folder's sub-folders too, named by their relative paths.
     TMenuItem IncludeSubFolders{"サブフォルダも含める(&S)", true};
+    // A file that cannot be read (no access, locked, an I/O error, gone or shorter while read) is passed
+    // over and named, its rows marked by what was seen, and the rest is checked; unticked, it ends the
+    // command as any failed file operation does.
+    TMenuItem KeepGoing{"読めないファイルを飛ばして続ける(&K)", true};
+    // With KeepGoing ticked: notes the file (named relative to the folder checked) in PassedOverPaths and
+    // answers true; unticked, false, and the caller lets the error end the command.
+    bool PassOverUnreadable(const IoError& e, const std::string& name);
+    // The language the windows speak: the user's own (automatic), Japanese or English; one is ticked.
+    TMenuItem LanguageMenu{"言語(&G)"}; // the submenu of the items below
+    TMenuItem LanguageAuto{"自動(&A)", true, true};
+    TMenuItem LanguageJa{"日本語(&J)", true, true};
+    TMenuItem LanguageEn{"&English", true, true};
     // Read mode: shows the files of the list's folder (and tree) that the list does not name.
     TMenuItem UnlistedCmd{"リストにないファイルを表示(&U)"};
     // Read mode: adds the files the list does not name to it, each read once.
@@ -249,8 +268,15 @@ public:
         std::string Path; // relative to the folder scanned or the list's folder
         std::string Reason;
         bool IsFolder = false;
+        bool Unreadable = false; // a file that is there but could not be read whole (KeepGoing)
     };
     std::vector<TPassedOver> PassedOverPaths; // of the last scan, verification or unlisted listing
+    // Names that rows of the last verification give two contents (the first row's name of each), and how
+    // many rows share them: a repair changes nothing for those rows.
+    std::vector<std::string> ConflictNames;
+    std::int32_t ConflictRows = 0;
+    // The status bar's words on them; empty without any.
+    std::string ConflictText() const;
     // Some entry names a file in a sub-folder.
     bool ListNamesSubFolders() const;
     // The plain files of the list's folder (its tree when the list names a sub-folder entry, or with
@@ -343,6 +369,13 @@ public:
     void FormDestroy();
     void FixFolderClick();
     void CopyComplementClick();
+    // The language chosen in the settings: "" for the user's own, or a language code ("ja", "en").
+    std::string LanguageSetting;
+    // Shows the windows in the language of LanguageSetting (the user's own when it is empty), with its
+    // item ticked; the front ends redraw when they see the language change.
+    void ApplyLanguage();
+    // A click on one of the language items: ticks it and applies its language at once.
+    void LanguageClick(TMenuItem& item);
     // Creation of the window: PrepareWindow, then OpenStartList. A front end that shows the window
     // while the start list loads calls the two itself.
     void FormCreate(const std::vector<std::string>& args);
@@ -386,6 +419,16 @@ public:
     // How long before it: file systems keep times in ticks of up to two seconds.
     static constexpr std::int64_t UnchangedMargin = std::int64_t{3} * 1000000000;
 
+    // The PAR2 set the rows were read from (its slices, recovery blocks and the damage counted), or
+    // nothing for a list of another kind. Its deleter comes with it from the reader, where the type is whole.
+    std::unique_ptr<Par2SetState, void (*)(Par2SetState*)> Par2Set{nullptr, nullptr};
+    // Counts the damaged slices of a PAR2 set's rows after a verification and says so in the status bar.
+    void CountPar2Damage();
+    // A list that knows more of its files than size and content (a PAR2 set knows the MD5 of each file's
+    // first 16 KiB) rules out a file of the folder before the scan reads it whole: false when no entry
+    // can have the content of the file at `path`, `size` bytes long. Empty for the other lists.
+    std::function<bool(const std::string& path, std::int64_t size)> ContentPrecheck;
+
 private:
     // ---- each subsystem's own steps and state: used only by the members above ----
     // Command plumbing and the table.
@@ -418,6 +461,8 @@ private:
     std::optional<std::vector<FolderEntry>> verifiedTree_; // with KeepVerifiedTree
     // Names what was passed over in the status bar.
     void ShowPassedOver();
+    // Fills ConflictNames and ConflictRows from the table.
+    void NoteNameConflicts();
     void FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
                              bool& skipAll, bool& stop);
     void FindSameFilesByCrc(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
@@ -452,6 +497,9 @@ private:
     void ReadCrc1632List();
     // A digest list; `byName` is the algorithm its file name gives, if any.
     void ReadDigestList(std::optional<HashAlgorithm> byName);
+    // A PAR2 set from the .par2 file at ListPath and the files of its set beside it; returns the message
+    // to show when the set cannot be read.
+    std::string ReadPar2List();
 
     // Create mode (writers/) and the settings (app/).
     // Empties the rows and the counters.

@@ -3,11 +3,13 @@
 // a text editor.
 #include "app/TallyvaultMain.h"
 
+#include "app/Language.h"
 #include "app/ShellTexts.h"
 #include "platform/BuildInfo.h"
 #include "platform/Paths.h"
 
 #include <filesystem>
+#include <vector>
 
 namespace tv {
 
@@ -34,7 +36,13 @@ void TForm1::ReadMeClick() {
         std::filesystem::path(JoinPath(JoinPath(folder, buildinfo::DocDirFromBinDir), st::ReadMeName))
             .lexically_normal()
             .string();
-    for (const std::string& path : {own, JoinPath(folder, st::ReadMeName), docs}) {
+    std::vector<std::string> candidates;
+    // In another language its own read-me comes first ("Tallyvault.en.txt"), where there is one.
+    if (const std::string& code = ShownLanguage(); code != "ja")
+        for (const std::string& path : {own, JoinPath(folder, st::ReadMeName), docs})
+            candidates.push_back(path.substr(0, path.size() - 4) + "." + code + ".txt");
+    for (const std::string& path : {own, JoinPath(folder, st::ReadMeName), docs}) candidates.push_back(path);
+    for (const std::string& path : candidates) {
         if (!ProgramPath.empty() && fs.FileExists(path)) {
             if (!ui.ShellOpen(path, folder)) ui.ShowMessage(std::string(st::NoTextEditor) + "\r" + path);
             return;

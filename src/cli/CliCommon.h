@@ -33,6 +33,8 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
 
 // One English line on standard error for each sub-folder or file the last scan or verification passed over.
 void PrintPassedOver(const TForm1& form);
+// Some file was there but could not be read (--keep-going): the command exits 2.
+bool PassedOverUnreadable(const TForm1& form);
 
 // The unlisted files after the rows: "＋", TAB and the name, one a line.
 void PrintUnlisted(const std::vector<std::string>& names);
@@ -45,6 +47,15 @@ void UseWorkerOptions(TForm1& form);
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
 // and tallyvault-cli repair LIST --undo
 int Repair(const std::vector<std::string>& args);
+
+// After the rename pass of a PAR2 set's repair: its damaged and missing files rebuilt from its recovery
+// slices, a line for each on standard output.
+struct Par2RebuildRun {
+    bool Rebuilt = false; // some file was rebuilt: the rows are to be verified again
+    bool Failed = false;  // some rebuild failed (said on standard error)
+};
+struct ProgressOptions;
+Par2RebuildRun RebuildPar2Files(const TForm1& form, bool purge, const ProgressOptions& progress);
 
 // tallyvault-cli create FOLDER OUT
 int Create(const std::vector<std::string>& args);

@@ -1,5 +1,7 @@
 #include "cli/HeadlessUi.h"
 
+#include "app/Language.h"
+
 #include <ostream>
 
 namespace tv {
@@ -19,13 +21,13 @@ std::string PlainLines(const std::string& text) {
 
 void HeadlessUi::ShowMessage(const std::string& text) {
     Quiet();
-    err_ << PlainLines(text) << '\n';
+    err_ << PlainLines(Tr(text)) << '\n';
 }
 
 void HeadlessUi::ShowError(const std::string& text) {
     Quiet();
     ++errors_;
-    err_ << PlainLines(text) << ".\n";
+    err_ << PlainLines(Tr(text)) << ".\n";
 }
 
 void HeadlessUi::ShowErrorCause(const std::string& text) {
@@ -35,7 +37,7 @@ void HeadlessUi::ShowErrorCause(const std::string& text) {
 
 DuplicateAnswer HeadlessUi::AskDuplicate(const std::string& text) {
     Quiet();
-    err_ << PlainLines(text) << '\n';
+    err_ << PlainLines(Tr(text)) << '\n';
     return answer_;
 }
 

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 
@@ -45,6 +46,25 @@ private:
     std::ostream& err_;
     std::int64_t drawnAt_ = -1;
     std::size_t shown_ = 0; // characters of the line on the terminal now
+};
+
+// The bytes read and computed of a recovery set's creation or rebuild, drawn as ProgressLine draws a
+// command's progress (same modes and pace).
+class Par2Progress {
+public:
+    Par2Progress(const ProgressOptions& options, std::ostream& err);
+    ~Par2Progress();
+    Par2Progress(const Par2Progress&) = delete;
+    Par2Progress& operator=(const Par2Progress&) = delete;
+    // The callback to hand to the work; empty when nothing is to be shown.
+    std::function<bool(std::uint64_t done, std::uint64_t total)> Callback();
+    void Clear();
+
+private:
+    ProgressLine::Mode mode_;
+    std::ostream& err_;
+    std::int64_t drawnAt_ = -1;
+    bool shown_ = false;
 };
 
 } // namespace tv::cli

@@ -4,15 +4,19 @@
 // so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 or
 // a *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
 #include "CliCommon.h"
+#include "app/Language.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "cli/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "readers/Par2List.h"
 #include "writers/LeftOut.h"
 #include "writers/ListFormat.h"
+#include "writers/Par2Create.h"
 #include "writers/WriterTexts.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace tv::cli {
@@ -47,6 +51,78 @@ std::string FolderArgument(const std::string& arg) {
     return folder;
 }
 
+int Par2Usage() {
+    std::cerr << "usage: tallyvault-cli create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES]\n"
+                 "                             [--volumes N] [--quiet|--progress]\n";
+    return 2;
+}
+
+// A whole number argument within [low, high].
+std::optional<std::uint64_t> Number(const std::string& text, std::uint64_t low, std::uint64_t high) {
+    if (text.empty() || text.size() > 19 || text.find_first_not_of("0123456789") != std::string::npos)
+        return std::nullopt;
+    const std::uint64_t n = std::stoull(text);
+    if (n < low || n > high) return std::nullopt;
+    return n;
+}
+
+// create FOLDER SET.par2: the recovery set of the folder's files, then one line for each file written.
+int CreatePar2(const std::vector<std::string>& given) {
+    std::vector<std::string> args;
+    Par2CreateOptions options;
+    ProgressOptions progress;
+    for (std::size_t i = 0; i < given.size(); ++i) {
+        const std::string& a = given[i];
+        if (progress.Take(a)) continue;
+        if (a == "--recursive") {
+            options.Recursive = true;
+            continue;
+        }
+        if (a == "--redundancy" || a == "--block-size" || a == "--volumes") {
+            if (i + 1 == given.size()) return Par2Usage();
+            const std::string& value = given[++i];
+            std::optional<std::uint64_t> n;
+            if (a == "--redundancy") {
+                n = Number(value, 0, 1000);
+                if (n) options.Redundancy = static_cast<unsigned>(*n);
+            } else if (a == "--block-size") {
+                n = Number(value, 4, std::uint64_t{1} << 30);
+                if (n) options.SliceSize = *n;
+            } else {
+                n = Number(value, 1, 65535);
+                if (n) options.Volumes = static_cast<unsigned>(*n);
+            }
+            if (!n) return Par2Usage();
+            continue;
+        }
+        if (!a.empty() && a[0] == '-') return Par2Usage();
+        args.push_back(a);
+    }
+    if (args.size() != 2 || args[0].empty()) return Par2Usage();
+    const std::string out = ExpandLongPath(args[1]);
+    const std::string folder = FolderArgument(args[0]);
+    Par2CreateResult result;
+    Par2Progress line(progress, std::cerr);
+    options.Progress = line.Callback();
+    try {
+        result = CreatePar2Set(RealFs(), folder, out, options);
+        line.Clear();
+    } catch (const Par2CreateError& e) {
+        std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
+        return Failed;
+    } catch (const IoError& e) {
+        std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
+        return Failed;
+    }
+    for (const std::string& name : result.LeftOut)
+        std::cerr << "left out (empty, nothing to protect): " << OneLine(name) << '\n';
+    for (const std::string& path : result.Written)
+        std::cout << "wrote\t" << OneLine(ExtractFileName(path)) << '\n';
+    std::cout << "blocks " << result.InputSlices << " of " << result.SliceSize << " bytes; recovery blocks "
+              << result.RecoverySlices << '\n';
+    return AllMatch;
+}
+
 // Names on standard error the files the scan found that the list leaves out for a reason the user may
 // not expect: the extension rule of SFV and CSV lists (a count and the first few), and each name the list
 // could not hold so that it reads back. Other lists, hidden files and the program's own go unsaid.
@@ -72,12 +148,19 @@ void PrintLeftOut(const TForm1& form, bool digestList) {
 } // namespace
 
 int Create(const std::vector<std::string>& given) {
+    // A set named NAME.par2 is a recovery set, with options of its own.
+    if (std::any_of(given.begin(), given.end(), [](const std::string& a) { return IsPar2Name(a); }))
+        return CreatePar2(given);
     std::vector<std::string> args;
     ListEncoding encoding = ListEncoding::Utf8;
     ProgressOptions progress;
-    bool tagged = false, recursive = false;
+    bool tagged = false, recursive = false, keepGoing = false;
     for (std::size_t i = 0; i < given.size(); ++i) {
         if (progress.Take(given[i])) continue;
+        if (given[i] == "--keep-going") {
+            keepGoing = true;
+            continue;
+        }
         if (given[i] == "--recursive") {
             recursive = true;
             continue;
@@ -112,6 +195,7 @@ int Create(const std::vector<std::string>& given) {
     form.SetCreateAlgorithm(*kind);
     form.WriteBsdTags.SetChecked(tagged);
     form.IncludeSubFolders.SetChecked(recursive);
+    form.KeepGoing.SetChecked(keepGoing);
     form.RunCommand(
         [&] {
             form.ModeButtonClick(); // no list yet: an empty create mode
@@ -120,6 +204,8 @@ int Create(const std::vector<std::string>& given) {
         },
         true);
     PrintPassedOver(form);
+    // The files that could not be read are not in the list: the rest is written, and the status says so.
+    const bool unread = PassedOverUnreadable(form);
     if (ui.ErrorsShown() == 0) PrintLeftOut(form, *kind != HashAlgorithm::Crc32);
     if (ui.ErrorsShown() == 0)
         form.RunCommand(
@@ -131,10 +217,10 @@ int Create(const std::vector<std::string>& given) {
     line.Clear();
     // Still in create mode: nothing was ticked, or the scan or the write failed.
     if (form.IsCreateMode) {
-        std::cout << "status " << form.Status.Caption() << '\n';
+        std::cout << "status " << Tr(form.Status.Caption()) << '\n';
         return 2;
     }
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    return PrintRows(form, ui.ErrorsShown() > 0 || unread);
 }
 
 } // namespace tv::cli

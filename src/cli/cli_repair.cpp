@@ -9,6 +9,7 @@
 #include "cli/HeadlessUi.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
+#include "readers/Par2List.h"
 #include "repair/Confine.h"
 #include "repair/RepairPlan.h"
 
@@ -23,7 +24,7 @@ namespace {
 
 int RepairUsage() {
     std::cerr << "usage: tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] "
-                 "[--dry-run]\n"
+                 "[--dry-run] [--keep-going] [--purge]\n"
                  "       tallyvault-cli repair LIST --undo\n";
     return Failed;
 }
@@ -117,7 +118,8 @@ int DryRunOfKilledPlan(const std::string& listPath) {
 int Repair(const std::vector<std::string>& args) {
     std::string list;
     std::optional<std::string> root;
-    bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false;
+    bool copy = false, deleteDuplicates = false, times = false, dryRun = false, undo = false, keepGoing = false,
+         purge = false;
     ProgressOptions progress;
     for (std::size_t k = 0; k < args.size(); ++k) {
         const std::string& a = args[k];
@@ -134,14 +136,18 @@ int Repair(const std::vector<std::string>& args) {
             dryRun = true;
         else if (a == "--undo")
             undo = true;
+        else if (a == "--keep-going")
+            keepGoing = true;
+        else if (a == "--purge")
+            purge = true;
         else if (list.empty() && !a.empty() && a[0] != '-')
             list = a;
         else
             return RepairUsage();
     }
-    if (list.empty() || (root && root->empty())) return RepairUsage();
+    if (list.empty() || (root && root->empty()) || (purge && !IsPar2Name(list))) return RepairUsage();
     // An undo only reverses what the killed run made: it searches, copies and deletes nothing else.
-    if (undo) return root || copy || deleteDuplicates || times || dryRun ? RepairUsage() : Undo(list);
+    if (undo) return root || copy || deleteDuplicates || times || dryRun || keepGoing ? RepairUsage() : Undo(list);
 
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
     // --times: the wall time of each step on stderr, so a benchmark can tell the search from the moves.
@@ -206,12 +212,22 @@ int Repair(const std::vector<std::string>& args) {
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
     form.CopyComplement.SetChecked(copy);
+    form.KeepGoing.SetChecked(keepGoing);
     form.ListPath = listPath;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     step("load");
 
+    // A kept duplicate ends the window's program; here keeping it is what the command line asked for
+    // (without --delete-duplicates), and the repair goes on.
+    for (const auto& [duplicate, kept] : form.KeptDuplicates)
+        std::cerr << "tallyvault-cli: duplicate kept: " << OneLine(duplicate) << " holds what " << OneLine(kept)
+                  << " holds" << (deleteDuplicates ? " and could not be deleted" : "") << "; the repair goes on\n";
+    form.CloseRequested = false;
     std::optional<RepairPlan> plan;
-    if (form.CrcList.Count() > 0 && !form.CloseRequested) {
+    if (form.CrcList.Count() == 0)
+        std::cerr << "tallyvault-cli: nothing repaired: " << OneLine(ExtractFileName(listPath))
+                  << " gave no row to repair\n";
+    if (form.CrcList.Count() > 0) {
         if (root) {
             form.FixFolder.SetChecked(true);
             form.FixedComplementFolder = ExpandLongPath(*root);
@@ -249,7 +265,18 @@ int Repair(const std::vector<std::string>& args) {
                   << Changes(dry.Removals().size() + steps) << '\n';
     }
     line.Clear();
-    return PrintRows(form, ui.ErrorsShown() > 0);
+    // A PAR2 set rebuilds from its recovery slices what the renames could not give back.
+    bool rebuildFailed = false;
+    const Par2SetState* set = form.Par2Set.get();
+    if (!dryRun && set && set->Counted && set->Damaged > 0 && set->Wanting() == 0 && !form.CloseRequested) {
+        const Par2RebuildRun run = RebuildPar2Files(form, purge, progress);
+        rebuildFailed = run.Failed;
+        step("rebuild");
+        if (run.Rebuilt) form.RunCommand([&] { form.OpenListFile(); }, true);
+        line.Clear();
+    }
+    PrintPassedOver(form);
+    return PrintRows(form, ui.ErrorsShown() > 0 || PassedOverUnreadable(form) || rebuildFailed);
 }
 
 } // namespace tv::cli

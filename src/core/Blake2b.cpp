@@ -44,11 +44,11 @@ inline void Mix(std::uint64_t* v, int a, int b, int c, int d, std::uint64_t x, s
 
 } // namespace
 
-Blake2b::Blake2b() {
+Blake2b::Blake2b(std::size_t digestSize) : digestSize_(digestSize < 1 ? 1 : digestSize > DigestSize ? DigestSize : digestSize) {
     for (std::size_t i = 0; i < 8; ++i)
         h_[i] = Iv[i];
-    // The parameter block of an unkeyed 64-byte digest: digest length 64, key length 0, fanout and depth 1.
-    h_[0] ^= 0x01010000u ^ DigestSize;
+    // The parameter block of an unkeyed digest: its length in bytes, key length 0, fanout and depth 1.
+    h_[0] ^= 0x01010000u ^ digestSize_;
 }
 
 void Blake2b::Compress(const std::uint8_t* block, bool last) {
@@ -112,7 +112,7 @@ std::array<std::uint8_t, Blake2b::DigestSize> Blake2b::Final() {
     std::memset(pending_.data() + pendingSize_, 0, BlockSize - pendingSize_);
     Compress(pending_.data(), true);
     std::array<std::uint8_t, DigestSize> out{};
-    for (std::size_t i = 0; i < DigestSize; ++i)
+    for (std::size_t i = 0; i < digestSize_; ++i)
         out[i] = static_cast<std::uint8_t>(h_[i / 8] >> (8 * (i % 8)));
     return out;
 }

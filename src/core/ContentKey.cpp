@@ -29,7 +29,7 @@ std::string KeyText(const ContentKey& k) {
 }
 
 std::optional<ContentKey> KeyFromHex(HashAlgorithm a, std::string_view hex) {
-    if (hex.size() != DigestBytes(a) * 2) return std::nullopt;
+    if (hex.size() % 2 != 0 || !DigestLengthFits(a, hex.size() / 2)) return std::nullopt;
     auto nibble = [](char c) -> int {
         if (c >= '0' && c <= '9') return c - '0';
         if (c >= 'a' && c <= 'f') return c - 'a' + 10;
@@ -38,12 +38,19 @@ std::optional<ContentKey> KeyFromHex(HashAlgorithm a, std::string_view hex) {
     };
     ContentKey k;
     k.Algorithm = a;
+    if (hex.size() / 2 != DigestBytes(a)) k.Length = static_cast<std::uint8_t>(hex.size() / 2);
     for (std::size_t i = 0; i < hex.size(); i += 2) {
         const int hi = nibble(hex[i]), lo = nibble(hex[i + 1]);
         if (hi < 0 || lo < 0) return std::nullopt;
         k.Bytes[i / 2] = static_cast<std::uint8_t>(hi << 4 | lo);
     }
     return k;
+}
+
+std::string Blake2bTag(std::size_t bytes) {
+    std::string tag = InfoOf(HashAlgorithm::Blake2b512).BsdTag;
+    if (bytes != DigestBytes(HashAlgorithm::Blake2b512)) tag.append(1, '-').append(std::to_string(bytes * 8));
+    return tag;
 }
 
 } // namespace tv

@@ -28,11 +28,18 @@ public:
     // CRC-32 alone: the compact path that CRC-32 lists always took.
     constexpr bool OnlyCrc32() const { return bits_ == Bit(HashAlgorithm::Crc32); }
     constexpr std::uint16_t Bits() const { return bits_; }
+    // BLAKE2b's digest length in bytes for this list: 64 unless a list of `b2sum -l` gave another.
+    // One list has one length (b2sum writes one a run).
+    constexpr std::size_t Blake2bBytes() const { return blake2bBytes_; }
+    constexpr void SetBlake2bBytes(std::size_t bytes) { blake2bBytes_ = static_cast<std::uint8_t>(bytes); }
+    // The length of a's digests in this list.
+    constexpr std::size_t BytesOf(HashAlgorithm a) const;
     friend constexpr bool operator==(AlgorithmSet, AlgorithmSet) = default;
 
 private:
     static constexpr std::uint16_t Bit(HashAlgorithm a) { return static_cast<std::uint16_t>(1u << static_cast<unsigned>(a)); }
     std::uint16_t bits_ = 0;
+    std::uint8_t blake2bBytes_ = 64;
 };
 
 struct AlgorithmInfo {
@@ -58,6 +65,13 @@ inline constexpr AlgorithmInfo Algorithms[HashAlgorithmCount] = {
 
 inline constexpr const AlgorithmInfo& InfoOf(HashAlgorithm a) { return Algorithms[static_cast<std::size_t>(a)]; }
 inline constexpr std::size_t DigestBytes(HashAlgorithm a) { return InfoOf(a).Bytes; }
+constexpr std::size_t AlgorithmSet::BytesOf(HashAlgorithm a) const {
+    return a == HashAlgorithm::Blake2b512 ? blake2bBytes_ : DigestBytes(a);
+}
+// Whether a digest of `bytes` bytes may be one of a's: BLAKE2b takes any length from 1 to 64 bytes.
+inline constexpr bool DigestLengthFits(HashAlgorithm a, std::size_t bytes) {
+    return a == HashAlgorithm::Blake2b512 ? bytes >= 1 && bytes <= DigestBytes(a) : bytes == DigestBytes(a);
+}
 
 // The algorithm a digest of `hexDigits` hex digits is taken for when nothing else names it (the one
 // place that decides; BLAKE3 and BLAKE2b share 64 and 128 digits with SHA-256 and SHA-512).
@@ -70,6 +84,7 @@ std::optional<HashAlgorithm> OtherOfHexLength(HashAlgorithm a);
 // for a digest Prefix() is its first four bytes, the key the sorted orders use.
 struct ContentKey {
     HashAlgorithm Algorithm = HashAlgorithm::Crc32;
+    std::uint8_t Length = 0; // the digest's bytes when shorter than the algorithm's (BLAKE2b); 0: the algorithm's
     std::array<std::uint8_t, MaxDigestBytes> Bytes{};
 
     static ContentKey OfCrc(std::uint32_t crc) {
@@ -84,20 +99,32 @@ struct ContentKey {
         std::memcpy(k.Bytes.data(), bytes, DigestBytes(a));
         return k;
     }
-    std::size_t Size() const { return DigestBytes(Algorithm); }
+    // A digest of `length` bytes (DigestLengthFits), as a BLAKE2b of another length than 64.
+    static ContentKey Of(HashAlgorithm a, const std::uint8_t* bytes, std::size_t length) {
+        ContentKey k;
+        k.Algorithm = a;
+        if (length != DigestBytes(a)) k.Length = static_cast<std::uint8_t>(length);
+        std::memcpy(k.Bytes.data(), bytes, length);
+        return k;
+    }
+    std::size_t Size() const { return Length != 0 ? Length : DigestBytes(Algorithm); }
     std::uint32_t Prefix() const {
         return static_cast<std::uint32_t>(Bytes[0]) << 24 | static_cast<std::uint32_t>(Bytes[1]) << 16 |
                static_cast<std::uint32_t>(Bytes[2]) << 8 | Bytes[3];
     }
     std::string_view View() const { return {reinterpret_cast<const char*>(Bytes.data()), Size()}; }
     friend bool operator==(const ContentKey& a, const ContentKey& b) {
-        return a.Algorithm == b.Algorithm && std::memcmp(a.Bytes.data(), b.Bytes.data(), a.Size()) == 0;
+        return a.Algorithm == b.Algorithm && a.Size() == b.Size() &&
+               std::memcmp(a.Bytes.data(), b.Bytes.data(), a.Size()) == 0;
     }
 };
 
 // The value as its tools show it: CRC-32 as 8 upper-case digits, digests in lower-case hex.
 std::string KeyText(const ContentKey& k);
-// Hex digits (either case) of exactly DigestBytes(a) bytes; nothing for anything else.
+// Hex digits (either case) of exactly DigestBytes(a) bytes (for BLAKE2b, of any length that fits);
+// nothing for anything else.
 std::optional<ContentKey> KeyFromHex(HashAlgorithm a, std::string_view hex);
+// BLAKE2b's tag for a digest of `bytes` bytes as b2sum writes it: "BLAKE2b" for 64, else "BLAKE2b-256".
+std::string Blake2bTag(std::size_t bytes);
 
 } // namespace tv

@@ -296,7 +296,7 @@ public:
     // Takes record i's digest for another algorithm of the same length (SHA-256 read as BLAKE3), in place.
     void Reinterpret(std::int32_t i, HashAlgorithm a) {
         const TCrcTable& e = (*this)[i];
-        if (e.DigestSlot != 0 && DigestBytes(AlgorithmOf(e)) == DigestBytes(a))
+        if (e.DigestSlot != 0 && digests_.At(e.DigestSlot - 1).Size() == DigestBytes(a))
             digests_.SetAlgorithm(e.DigestSlot - 1, a);
     }
     // Gives record i this key: a CRC-32 key is kept in the record, a digest beside the table.
@@ -307,19 +307,20 @@ public:
     }
 
 private:
-    // Digests packed as [algorithm][bytes] in blocks that never move, found by their slot.
+    // Digests packed as [algorithm][length][bytes] in blocks that never move, found by their slot.
     class DigestStore {
     public:
         std::uint32_t Add(const ContentKey& k) {
             if (at_.size() >= MaxSlots) throw std::length_error("too many digest entries");
-            const std::size_t need = 1 + k.Size();
+            const std::size_t need = 2 + k.Size();
             if (blocks_.empty() || BlockBytes - used_ < need) {
                 blocks_.push_back(std::make_unique_for_overwrite<std::uint8_t[]>(BlockBytes));
                 used_ = 0;
             }
             std::uint8_t* p = blocks_.back().get() + used_;
             p[0] = static_cast<std::uint8_t>(k.Algorithm);
-            std::memcpy(p + 1, k.Bytes.data(), k.Size());
+            p[1] = static_cast<std::uint8_t>(k.Size());
+            std::memcpy(p + 2, k.Bytes.data(), k.Size());
             at_.push_back(static_cast<std::uint32_t>((blocks_.size() - 1) << 16 | used_));
             used_ += need;
             return static_cast<std::uint32_t>(at_.size() - 1);
@@ -330,11 +331,12 @@ private:
         }
         ContentKey At(std::uint32_t slot) const {
             const std::uint8_t* p = Place(slot);
-            return ContentKey::Of(static_cast<HashAlgorithm>(p[0]), p + 1);
+            return ContentKey::Of(static_cast<HashAlgorithm>(p[0]), p + 2, p[1]);
         }
         bool Equals(std::uint32_t slot, const ContentKey& k) const {
             const std::uint8_t* p = Place(slot);
-            return p[0] == static_cast<std::uint8_t>(k.Algorithm) && std::memcmp(p + 1, k.Bytes.data(), k.Size()) == 0;
+            return p[0] == static_cast<std::uint8_t>(k.Algorithm) && p[1] == k.Size() &&
+                   std::memcmp(p + 2, k.Bytes.data(), k.Size()) == 0;
         }
         void Clear() {
             blocks_.clear();

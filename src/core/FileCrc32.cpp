@@ -49,7 +49,7 @@ std::uint32_t PrefixCrc(InputFile& file, std::int64_t byteCount, std::span<unsig
         const std::size_t want =
             static_cast<std::size_t>(std::min<std::int64_t>(left, static_cast<std::int64_t>(block.size())));
         const std::size_t got = file.Read(block.data(), want);
-        if (got == 0) throw IoError("Read beyond end of file");
+        if (got == 0) throw IoError("Read beyond end of file", "the file is shorter than it was");
         reg = Crc32Update(reg, block.data(), got);
         reading.Read(static_cast<std::int64_t>(got));
         left -= static_cast<std::int64_t>(got);
@@ -62,8 +62,12 @@ std::uint32_t PrefixCrc(InputFile& file, std::int64_t byteCount, std::span<unsig
 std::uint32_t FileCrc32Through(FileSystem& fs, const std::string& path, std::int64_t byteCount,
                                std::span<unsigned char> block) {
     ReadingFile reading(byteCount);
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
-    return PrefixCrc(*file, byteCount, block, reading);
+    try {
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        return PrefixCrc(*file, byteCount, block, reading);
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
 }
 
 std::uint32_t Crc32PrefixOf(InputFile& file, std::int64_t byteCount) {
@@ -72,8 +76,12 @@ std::uint32_t Crc32PrefixOf(InputFile& file, std::int64_t byteCount) {
 }
 
 std::uint32_t FileCrc32(FileSystem& fs, const std::string& path, std::int64_t byteCount) {
-    if (auto ahead = TakeHashedAhead(path, byteCount, KeyRead::CrcPrefix, HashAlgorithm::Crc32))
-        return ahead->Keys[0].Prefix();
+    try {
+        if (auto ahead = TakeHashedAhead(path, byteCount, KeyRead::CrcPrefix, HashAlgorithm::Crc32))
+            return ahead->Keys[0].Prefix();
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
     if (byteCount <= 0) return FileCrc32Through(fs, path, byteCount, {});
     return FileCrc32Through(fs, path, byteCount, SharedReadBlock());
 }
@@ -86,10 +94,15 @@ std::uint32_t Crc32AsListedOf(InputFile& file, std::int64_t listedSize) {
 }
 
 std::uint32_t FileCrc32AsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize) {
-    if (auto ahead = TakeHashedAhead(path, listedSize, KeyRead::CrcAsListed, HashAlgorithm::Crc32))
-        return ahead->Keys[0].Prefix();
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
-    return Crc32AsListedOf(*file, listedSize);
+    // A failure names the file: a read deep in the loop (or on a worker) knows no name.
+    try {
+        if (auto ahead = TakeHashedAhead(path, listedSize, KeyRead::CrcAsListed, HashAlgorithm::Crc32))
+            return ahead->Keys[0].Prefix();
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        return Crc32AsListedOf(*file, listedSize);
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
 }
 
 } // namespace tv

@@ -55,9 +55,14 @@ FileKeys SpreadBlake3(InputFile& file, std::int64_t listedSize, HashPool& pool, 
 } // namespace
 
 FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, AlgorithmSet algorithms) {
-    if (auto ahead = TakeHashedAhead(path, listedSize, KeyRead::Keys, algorithms)) return *ahead;
-    std::unique_ptr<InputFile> file = fs.OpenRead(path);
-    return KeysAsListedOf(*file, listedSize, algorithms);
+    // A failure names the file: a read deep in the loop (or on a worker) knows no name.
+    try {
+        if (auto ahead = TakeHashedAhead(path, listedSize, KeyRead::Keys, algorithms)) return *ahead;
+        std::unique_ptr<InputFile> file = fs.OpenRead(path);
+        return KeysAsListedOf(*file, listedSize, algorithms);
+    } catch (const IoError& e) {
+        throw NamingPath(e, path);
+    }
 }
 
 FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool,
@@ -70,7 +75,7 @@ FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet a
     std::size_t consumers = crc ? 1 : 0;
     for (const AlgorithmInfo& info : Algorithms) {
         if (info.Algorithm == HashAlgorithm::Crc32 || !algorithms.Has(info.Algorithm)) continue;
-        digesters[static_cast<std::size_t>(info.Algorithm)] = MakeDigester(info.Algorithm);
+        digesters[static_cast<std::size_t>(info.Algorithm)] = MakeDigester(info.Algorithm, algorithms.BytesOf(info.Algorithm));
         ++consumers;
     }
     const std::size_t slice = consumers > 1 ? SliceSize : SharedReadBlock().size();
@@ -91,9 +96,12 @@ FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet a
     return keys;
 }
 
-ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm) {
+ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm,
+                           std::size_t bytes) {
     if (algorithm == HashAlgorithm::Crc32) return ContentKey::OfCrc(FileCrc32AsListed(fs, path, listedSize));
-    return FileKeysAsListed(fs, path, listedSize, algorithm).Of(algorithm);
+    AlgorithmSet one(algorithm);
+    if (algorithm == HashAlgorithm::Blake2b512 && bytes != 0) one.SetBlake2bBytes(bytes);
+    return FileKeysAsListed(fs, path, listedSize, one).Of(algorithm);
 }
 
 } // namespace tv

@@ -27,7 +27,9 @@ class HashPool;
 FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool = nullptr,
                         std::size_t spreadBytes = 0);
 
-// The key of one algorithm: CRC-32 takes the fast path of FileCrc32AsListed.
-ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm);
+// The key of one algorithm, `bytes` long where that may differ (BLAKE2b; 0: the algorithm's own length):
+// CRC-32 takes the fast path of FileCrc32AsListed.
+ContentKey FileKeyAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, HashAlgorithm algorithm,
+                           std::size_t bytes = 0);
 
 } // namespace tv

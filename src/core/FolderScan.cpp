@@ -6,11 +6,14 @@
 #include "core/FolderTree.h"
 #include "core/PacedSort.h"
 #include "core/ScanKeys.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "core/KeyAhead.h"
 
 #include <algorithm>
 #include <functional>
+#include <string_view>
+#include <unordered_set>
 #include <optional>
 #include <unordered_map>
 
@@ -222,6 +225,30 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     for (std::size_t k = 0; k < files.size(); ++k)
         for (std::int32_t i : owners[k])
             if (table[i].Found && table[i].Exists && table[i].SameFile.empty()) keys.KnownAs(k, i, table[i]);
+    // Files that could not be read, passed over with KeepGoing: they serve no entry, and an entry whose own
+    // file vanished meanwhile shows as missing.
+    std::vector<char> unreadable(files.size());
+    if (!form.PassedOverPaths.empty()) {
+        // Passed over already, at the entry's own path in a sub-folder: not tried again.
+        std::unordered_set<std::string_view> passed;
+        for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+            if (!p.IsFolder) passed.insert(p.Path);
+        for (std::size_t k = 0; k < files.size(); ++k)
+            if (passed.count(files[k].Name)) unreadable[k] = 1;
+    }
+    auto read = [&](std::size_t k, bool own) {
+        try {
+            keys.Read(k, FolderFile(folder, files[k].Name), files[k].Size, own);
+            return true;
+        } catch (const IoError& x) {
+            if (!form.PassOverUnreadable(x, files[k].Name)) throw;
+            unreadable[k] = 1;
+            if (IsNotFound(x))
+                for (std::int32_t i : owners[k])
+                    if (!table[i].Found) table[i].Exists = false;
+            return false;
+        }
+    };
     auto ownReads = [&](std::size_t k) {
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = table[i];
@@ -236,7 +263,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         for (std::size_t k = 0; k < files.size(); ++k) {
             if (!ownReads(k)) continue;
             ahead.Next();
-            keys.Read(k, FolderFile(folder, files[k].Name), files[k].Size, true);
+            if (unreadable[k] || !read(k, true)) continue;
             for (std::int32_t i : owners[k]) {
                 TCrcTable& e = table[i];
                 if (e.Found || !groups.SizeFits(e, files[k].Size) || !keys.Carries(k, e)) continue;
@@ -260,10 +287,16 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     for (std::int32_t i = 0; i < count; ++i)
         if (groups.SizeKey(table[i]) == NoSize && !table[i].Found) ++crcOnlyUnfound;
     std::sort(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end());
+    // A list that can rule a file out by its first bytes is asked once per file, before the file is planned.
+    std::vector<std::int8_t> headChecked(form.ContentPrecheck ? files.size() : 0, -1);
     auto reads = [&](std::size_t k) {
         if (keys.Known(k)) return false;
         const std::int64_t s = files[k].Size;
-        if (sized && groups.HasSize(s)) return true;
+        if (sized && groups.HasSize(s)) {
+            if (headChecked.empty()) return true;
+            if (headChecked[k] < 0) headChecked[k] = form.ContentPrecheck(FolderFile(folder, files[k].Name), s) ? 1 : 0;
+            return headChecked[k] == 1;
+        }
         return groups.CrcOnlyCount() > 0 &&
                (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
     };
@@ -279,7 +312,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         if (!keys.Known(k)) {
             if (!reads(k)) continue;
             ahead.Next();
-            keys.Read(k, path, file.Size, false);
+            if (unreadable[k] || !read(k, false)) continue;
         }
         bool served = false;
         std::int32_t kept = -1; // a found entry whose content this file carries
@@ -320,7 +353,10 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
             // A file that only shares the CRC is no duplicate: it stays.
             if (FilesIdentical(fs, keptPath, path)) {
                 form.HandleDuplicate(keptPath, path, autoDelete, skipAll);
-                if (fs.FileExists(path)) stop = true;
+                if (fs.FileExists(path)) {
+                    stop = true;
+                    form.KeptDuplicates.emplace_back(path, keptPath);
+                }
             }
         }
         pace();

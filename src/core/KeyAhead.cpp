@@ -359,6 +359,10 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
         const State::Planned& p = s.plan[job];
         if (s.read != read || p.Size != size) return std::nullopt;
         if (read == KeyRead::Keys && (s.algorithms.Bits() & algorithms.Bits()) != algorithms.Bits()) return std::nullopt;
+        // A BLAKE2b digest of another length is another digest.
+        if (read == KeyRead::Keys && algorithms.Has(HashAlgorithm::Blake2b512) &&
+            s.algorithms.Blake2bBytes() != algorithms.Blake2bBytes())
+            return std::nullopt;
         if (FolderFile(s.folder, p.Name) != path) return std::nullopt;
     }
     handed = {};

@@ -31,7 +31,7 @@ void ReadAsListed(InputFile& file, std::int64_t listedSize, std::span<unsigned c
         const std::size_t want = static_cast<std::size_t>(last ? left + 1 : room);
         const std::size_t got = file.Read(block.data(), want);
         if (got == 0) {
-            if (left > 0) throw IoError("Read beyond end of file");
+            if (left > 0) throw IoError("Read beyond end of file", "the file is shorter than when it was listed");
             break;
         }
         consume(block.data(), got);

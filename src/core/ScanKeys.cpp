@@ -11,7 +11,7 @@ DigestScanKeys::DigestScanKeys(FileSystem& fs, const TEntryTable& t, std::size_t
     for (const AlgorithmInfo& info : Algorithms)
         if (algorithms.Has(info.Algorithm)) {
             list_.push_back(info.Algorithm);
-            stride_ += info.Bytes;
+            stride_ += algorithms.BytesOf(info.Algorithm);
         }
 }
 
@@ -44,8 +44,8 @@ ContentKey DigestScanKeys::KeyOf(std::size_t k, HashAlgorithm a) const {
     if ((ref & Beside) == 0) return t_.KeyOf(static_cast<std::int32_t>(ref - 1));
     const std::uint8_t* p = beside_.data() + static_cast<std::size_t>(ref & ~Beside) * stride_;
     for (HashAlgorithm b : list_) {
-        if (b == a) return ContentKey::Of(a, p);
-        p += DigestBytes(b);
+        if (b == a) return ContentKey::Of(a, p, algorithms_.BytesOf(a));
+        p += algorithms_.BytesOf(b);
     }
     return ContentKey{}; // an algorithm the list does not name: carries nothing of it
 }
@@ -53,7 +53,7 @@ ContentKey DigestScanKeys::KeyOf(std::size_t k, HashAlgorithm a) const {
 bool FileCarriesEntry(FileSystem& fs, const TEntryTable& t, const TCrcTable& e, const std::string& path,
                       std::int64_t size, AlgorithmSet algorithms) {
     if (algorithms.OnlyCrc32()) return FileCrc32AsListed(fs, path, size) == e.Crc;
-    return t.Carries(e, FileKeyAsListed(fs, path, size, t.AlgorithmOf(e)));
+    return t.Carries(e, FileKeyAsListed(fs, path, size, t.AlgorithmOf(e), algorithms.BytesOf(t.AlgorithmOf(e))));
 }
 
 } // namespace tv

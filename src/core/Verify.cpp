@@ -7,14 +7,17 @@
 #include "core/FileDigest.h"
 #include "core/FolderTree.h"
 #include "core/Matching.h"
+#include "core/NameConflicts.h"
 #include "core/Ordering.h"
 #include "core/SubFolderLookup.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "core/KeyAhead.h"
 #include "readers/Texts.h"
 
 #include <algorithm>
 #include <chrono>
+#include <iterator>
 #include <optional>
 
 namespace tv {
@@ -144,7 +147,8 @@ std::vector<SubFolderLookup::Found> FindOwnFiles(FileSystem& fs, TEntryTable& t,
 // of one folder together.
 void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<SubFolderLookup::Found>& present,
                            const std::string& folder, bool listHasSizes, AlgorithmSet algorithms,
-                           HashWorkers& workers, const std::function<void()>& step) {
+                           HashWorkers& workers, const std::function<void()>& step,
+                           const std::function<bool(const IoError&, const std::string&)>& passOver) {
     // The files of one folder follow each other and are read as those of the list's folder are: planned ahead
     // from their listing and opened relative to their folder. A digest list that names a file in several
     // algorithms reads it once for all of them: its entries are taken by name.
@@ -186,11 +190,24 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
         if (!f.Listed) id = fs.Identify(path, true);
         if (!id.IsFile || !sizeFits(e, id.Size)) continue;
         if (planned[j]) ahead.Next();
-        if (algorithms.OnlyCrc32()) {
-            e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
-        } else {
-            if (keysPath != path) keys = FileKeysAsListed(fs, path, id.Size, algorithms), keysPath = path;
-            e.Found = t.Carries(e, keys.Of(t.AlgorithmOf(e)));
+        try {
+            if (algorithms.OnlyCrc32()) {
+                e.Found = FileCrc32AsListed(fs, path, id.Size) == e.Crc;
+            } else {
+                if (keysPath != path) {
+                    keysPath.clear(); // a failed read leaves no keys behind
+                    keys = FileKeysAsListed(fs, path, id.Size, algorithms);
+                    keysPath = path;
+                }
+                e.Found = t.Carries(e, keys.Of(t.AlgorithmOf(e)));
+            }
+        } catch (const IoError& x) {
+            // Passed over: the row shows what was seen, × for a file that is there, － for one gone.
+            if (!passOver(x, EntryNativeName(e))) throw;
+            e.Found = false;
+            if (IsNotFound(x)) e.Exists = false;
+            step();
+            continue;
         }
         e.SizeMatched = e.Found && listHasSizes;
         step();
@@ -201,6 +218,9 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
 
 void TForm1::VerifyEntries() {
     BeginTableChange();
+    ConflictNames.clear();
+    ConflictRows = 0;
+    KeptDuplicates.clear();
     // The table is sorted and its marks change below: rows kept meanwhile would pair names and marks of
     // different entries. They are built again once every entry is checked.
     CrcList.Clear();
@@ -234,13 +254,19 @@ void TForm1::VerifyEntries() {
     std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
     // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
     TakenListings taken;
+    PassedOverPaths.clear();
     {
         const std::vector<SubFolderLookup::Found> present =
             FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
-        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, Hashing, pace);
+        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, Hashing, pace,
+                              [this](const IoError& e, const std::string& name) { return PassOverUnreadable(e, name); });
     }
     TakeMovedFilesAsFound(listing);
+    // The sub-folders' files passed over so far stay named beside what the walk passes over.
+    std::vector<TPassedOver> unreadable = std::move(PassedOverPaths);
     std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
+    PassedOverPaths.insert(PassedOverPaths.end(), std::make_move_iterator(unreadable.begin()),
+                           std::make_move_iterator(unreadable.end()));
 
     bool autoDelete = DblDel.Checked();
     bool skipAll = false;
@@ -252,11 +278,31 @@ void TForm1::VerifyEntries() {
 
     KeepListingForRepair(std::move(files));
     SortEntriesByName(EntryTable, 0, EntryCount - 1, pace);
+    NoteNameConflicts();
     ShowEntries();
     Status.SetCaption(ReadErrorText);
     ShowPassedOver();
+    if (!ConflictNames.empty()) Status.SetCaption(Status.Caption() + "　" + ConflictText());
+    if (Par2Set) CountPar2Damage();
     // A duplicate that is still there (kept by the user, or not deletable) ends the program.
     if (stop) CloseRequested = true;
+}
+
+void TForm1::NoteNameConflicts() {
+    ConflictNames.clear();
+    ConflictRows = 0;
+    for (const NameConflict& c : NameConflicts(EntryTable, EntryCount, ListHasSizes)) {
+        ConflictNames.push_back(ShownName(EntryTable[c.First]));
+        ConflictRows += c.Rows;
+    }
+}
+
+std::string TForm1::ConflictText() const {
+    if (ConflictNames.empty()) return {};
+    std::string text = "同じ名前で内容の違う項目があります： ";
+    text += ConflictNames.front();
+    if (ConflictNames.size() > 1) text.append(" ほか ").append(std::to_string(ConflictNames.size() - 1)).append(" 件");
+    return text;
 }
 
 void TForm1::FindSameFilesBySize(const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,

@@ -5,6 +5,7 @@
 #include "core/EntryNames.h"
 #include "core/FolderTree.h"
 #include "core/Matching.h"
+#include "platform/Errors.h"
 #include "platform/Paths.h"
 #include "writers/LeftOut.h"
 
@@ -16,6 +17,8 @@ namespace {
 
 constexpr const char* FolderPassedOver = "読み取れないフォルダを飛ばしました： ";
 constexpr const char* FilePassedOver = "消えたファイルを飛ばしました： ";
+constexpr const char* UnreadablePassedOver = "読めないファイルを飛ばしました： ";
+constexpr const char* UnreadableHead = "読めないファイル： ";
 constexpr const char* AndMore = " ほか ";
 constexpr const char* Items = " 件";
 constexpr const char* NoUnlisted = "リストにないファイルはありません";
@@ -92,10 +95,23 @@ std::vector<std::string> TForm1::ListUnlisted() {
     return unlisted(found.Files);
 }
 
+bool TForm1::PassOverUnreadable(const IoError& e, const std::string& name) {
+    std::string reason = e.what();
+    if (!e.Reason().empty()) reason += ": " + e.Reason();
+    if (!KeepGoing.Checked()) {
+        // The error box that ends the command shows the runtime's text alone: the file is named here.
+        Status.SetCaption(UnreadableHead + name + " (" + reason + ")");
+        return false;
+    }
+    PassedOverPaths.push_back({name, std::move(reason), false, !IsNotFound(e)});
+    return true;
+}
+
 void TForm1::ShowPassedOver() {
     if (PassedOverPaths.empty()) return;
     const TPassedOver& first = PassedOverPaths.front();
-    std::string text = (first.IsFolder ? FolderPassedOver : FilePassedOver) + first.Path;
+    std::string text =
+        (first.IsFolder ? FolderPassedOver : first.Unreadable ? UnreadablePassedOver : FilePassedOver) + first.Path;
     if (PassedOverPaths.size() > 1) text += AndMore + std::to_string(PassedOverPaths.size() - 1) + Items;
     Status.SetCaption(text);
 }

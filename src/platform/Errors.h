@@ -42,6 +42,11 @@ private:
     long long line_;
 };
 
+// The same error naming `path` when it named no file: a read deep in a file's loop knows no name.
+inline IoError NamingPath(const IoError& e, const std::string& path) {
+    return e.Path().empty() ? IoError(e.what(), e.Reason(), e.Code(), path) : e;
+}
+
 // The runtime's text for an operating-system error number, with the path it concerns.
 IoError IoErrorFromErrno(int err, std::string path = {});
 

@@ -30,7 +30,25 @@ private:
     Blake3 hash_;
 };
 
+class Blake2bDigester final : public Digester {
+public:
+    explicit Blake2bDigester(std::size_t bytes) : hash_(bytes), bytes_(bytes) {}
+    void Update(const void* data, std::size_t size) override { hash_.Update(data, size); }
+    ContentKey Final() override { return ContentKey::Of(HashAlgorithm::Blake2b512, hash_.Final().data(), bytes_); }
+
+private:
+    Blake2b hash_;
+    std::size_t bytes_;
+};
+
 } // namespace
+
+std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm, std::size_t bytes) {
+    if (algorithm == HashAlgorithm::Blake2b512 && bytes != DigestBytes(algorithm) &&
+        DigestLengthFits(algorithm, bytes))
+        return std::make_unique<Blake2bDigester>(bytes);
+    return MakeDigester(algorithm);
+}
 
 std::unique_ptr<Digester> MakeOwnDigester(HashAlgorithm algorithm) {
     switch (algorithm) {

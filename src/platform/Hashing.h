@@ -23,6 +23,10 @@ std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm);
 // A digester of our own code for `algorithm` (SHA-224, BLAKE2b, BLAKE3); nothing for the others.
 std::unique_ptr<Digester> MakeOwnDigester(HashAlgorithm algorithm);
 
+// A digester of `bytes` bytes (1 to 64): `algorithm`'s own when that is its length, else BLAKE2b of the
+// length asked for (our own code on every platform; the others have one length only).
+std::unique_ptr<Digester> MakeDigester(HashAlgorithm algorithm, std::size_t bytes);
+
 // The digest of a block in memory, for tests and small inputs.
 ContentKey DigestOf(HashAlgorithm algorithm, const void* data, std::size_t size);
 

@@ -17,6 +17,7 @@ void RunDialectReader(TForm1& form, ListDialect dialect, std::int32_t& irregular
     case ListDialect::ldCrcEx: form.ReadCrcExList(); break;
     case ListDialect::ldCrc1632: form.ReadCrc1632List(); break;
     case ListDialect::ldDigest: form.ReadDigestList(AlgorithmOfListName(ExtractFileName(form.ListPath))); break;
+    case ListDialect::ldPar2: form.ReadPar2List(); break;
     case ListDialect::ldUnknown: form.ReadPlainSfvList(irregularLineCount); break;
     }
 }

@@ -56,8 +56,8 @@ bool EqualNoCase(std::string_view a, std::string_view b) {
 }
 
 // The algorithm a tag names: the tags of --tag and the BSD tools ("SHA256", "BLAKE2b"), OpenSSL's
-// ("SHA2-256", "BLAKE2B-512") and the written names ("SHA-256"), in any letter case. A BLAKE2b of
-// another length ("BLAKE2b-256", as `b2sum -l 256 --tag` writes it) is none of ours.
+// ("SHA2-256", "BLAKE2B-512") and the written names ("SHA-256"), in any letter case. BLAKE2b of
+// other lengths ("BLAKE2b-256", as `b2sum -l 256 --tag` writes it) is taken by BlakeBitsOfTag.
 std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
     if (EqualNoCase(tag, "BLAKE2B-512")) return HashAlgorithm::Blake2b512;
     if (tag.size() > 5 && EqualNoCase(tag.substr(0, 5), "SHA2-")) {
@@ -74,6 +74,17 @@ std::optional<HashAlgorithm> AlgorithmOfTag(std::string_view tag) {
     return std::nullopt;
 }
 
+// The bits a "BLAKE2b-N" tag gives, as written (decimal digits only, at most 4); nothing for another tag.
+std::optional<unsigned> BlakeBitsOfTag(std::string_view tag) {
+    if (tag.size() <= 8 || tag.size() > 12 || !EqualNoCase(tag.substr(0, 8), "BLAKE2B-")) return std::nullopt;
+    unsigned bits = 0;
+    for (const char c : tag.substr(8)) {
+        if (c < '0' || c > '9') return std::nullopt;
+        bits = bits * 10 + static_cast<unsigned>(c - '0');
+    }
+    return bits;
+}
+
 bool IsTagText(std::string_view tag) {
     if (tag.empty() || tag.size() > 32) return false;
     for (char c : tag)
@@ -87,6 +98,7 @@ struct LineParts {
     std::string_view Name; // as written: still escaped when Escaped
     std::string_view Hex;
     std::optional<HashAlgorithm> Algorithm; // the tag's, or byName's
+    std::size_t TagBytes = 0;               // the digest length a tag gives ("BLAKE2b-256": 32); 0: none
     bool Tagged = false, Binary = false, Escaped = false;
     std::string Reason;
 };
@@ -168,8 +180,16 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
     } else if (SplitTagLine(s, tag, p.Name, p.Hex)) {
         p.Tagged = true;
         p.Algorithm = AlgorithmOfTag(tag);
-        if (!p.Algorithm && tag.size() > 8 && EqualNoCase(tag.substr(0, 8), "BLAKE2B-"))
-            return Bad("a BLAKE2b digest of " + std::string(tag.substr(8)) + " bits, and only BLAKE2b-512 is checked");
+        if (p.Algorithm == HashAlgorithm::Blake2b512) {
+            p.TagBytes = DigestBytes(HashAlgorithm::Blake2b512);
+        } else if (const std::optional<unsigned> bits = BlakeBitsOfTag(tag); bits && !p.Algorithm) {
+            // b2sum -l takes a multiple of 8 bits up to 512.
+            if (*bits == 0 || *bits % 8 != 0 || *bits > 8 * DigestBytes(HashAlgorithm::Blake2b512))
+                return Bad("a BLAKE2b digest of " + std::to_string(*bits) +
+                           " bits: BLAKE2b has a multiple of 8 bits up to 512");
+            p.Algorithm = HashAlgorithm::Blake2b512;
+            p.TagBytes = *bits / 8;
+        }
         if (!p.Algorithm) return Bad("unknown algorithm tag \"" + std::string(tag) + "\"");
     } else if (h > 0 && h < s.size() && IsAlnum(s[h])) {
         return Bad("the digest holds a character that is not a hex digit");
@@ -183,8 +203,13 @@ LineParts SplitLine(std::string_view s, std::optional<HashAlgorithm> byName) {
         for (char c : p.Hex)
             if (!IsHexDigit(c)) return Bad("the digest holds a character that is not a hex digit");
     if (!p.Algorithm && byName) p.Algorithm = byName;
-    if (p.Algorithm) {
-        const std::size_t want = DigestBytes(*p.Algorithm) * 2;
+    if (p.Algorithm == HashAlgorithm::Blake2b512 && p.TagBytes == 0) {
+        // A plain line of a BLAKE2b list: its digits give the length, as `b2sum -c` takes it.
+        if (p.Hex.size() % 2 != 0 || !DigestLengthFits(*p.Algorithm, p.Hex.size() / 2))
+            return Bad(Digits(p.Hex.size()) + " where BLAKE2b has an even number up to " +
+                       std::to_string(DigestBytes(*p.Algorithm) * 2));
+    } else if (p.Algorithm) {
+        const std::size_t want = (p.TagBytes != 0 ? p.TagBytes : DigestBytes(*p.Algorithm)) * 2;
         if (p.Hex.size() != want)
             return Bad(Digits(p.Hex.size()) + " where " + InfoOf(*p.Algorithm).ColumnTitle + " has " +
                        std::to_string(want));
@@ -277,6 +302,12 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
     if (byName == HashAlgorithm::Crc32) byName.reset();
     ParsedList list = TakingList(progress);
     bool formSeen = false;
+    std::size_t blake2bBytes = 0; // the length of the list's first BLAKE2b line: one list keeps one
+    const auto bad = [&](const std::string& reason) {
+        ++list.UnreadLines;
+        ++list.IrregularLines;
+        if (!list.StopText) list.StopText = "line " + std::to_string(reader.LineNumber()) + ": " + reason;
+    };
     do {
         const std::string line = reader.ReadLine();
         // A list of a million lines takes a moment: the window stays alive.
@@ -284,17 +315,25 @@ ParsedList ParseDigestList(TextLineReader& reader, const ParseProgress& progress
         LineParts p = SplitLine(line, byName);
         if (p.Kind == DigestLineKind::Ignored) continue;
         if (p.Kind == DigestLineKind::Bad) {
-            ++list.UnreadLines;
-            ++list.IrregularLines;
-            if (!list.StopText) list.StopText = "line " + std::to_string(reader.LineNumber()) + ": " + p.Reason;
+            bad(p.Reason);
             continue;
         }
         const HashAlgorithm algorithm = p.Algorithm ? *p.Algorithm : *AlgorithmOfHexLength(p.Hex.size());
+        if (algorithm == HashAlgorithm::Blake2b512) {
+            const std::size_t bytes = p.Hex.size() / 2;
+            if (blake2bBytes == 0) blake2bBytes = bytes;
+            if (bytes != blake2bBytes) {
+                bad("a BLAKE2b digest of " + std::to_string(bytes * 8) + " bits in a list of " +
+                    std::to_string(blake2bBytes * 8) + "-bit ones");
+                continue;
+            }
+        }
         ListRecord r(NameOf(p), 0, 0);
         r.Algorithm = algorithm;
         r.Digest = Bytes(p.Hex); // the digits were checked, and their count
+        // The first four bytes, zeros after a shorter digest (BLAKE2b of 8 to 24 bits), as ContentKey::Prefix.
         for (std::size_t i = 0; i < 4; ++i)
-            r.Crc = r.Crc << 8 | static_cast<unsigned char>(r.Digest[i]);
+            r.Crc = r.Crc << 8 | (i < r.Digest.size() ? static_cast<unsigned char>(r.Digest[i]) : 0u);
         if (algorithm == HashAlgorithm::Crc32) r.Digest.clear();
         r.LiteralBackslash = p.Escaped;
         r.AlgorithmByLength = !p.Algorithm;

@@ -88,9 +88,11 @@ void TForm1::ReadDigestList(std::optional<HashAlgorithm> byName) {
     progress.Read = [this](std::int32_t) { ReportProgress(); };
     progress.Take = [&](ListRecord&& r) {
         const auto* bytes = reinterpret_cast<const std::uint8_t*>(r.Digest.data());
-        if (r.Algorithm == HashAlgorithm::Crc32 || r.Digest.size() != DigestBytes(r.Algorithm)) return;
+        if (r.Algorithm == HashAlgorithm::Crc32 || !DigestLengthFits(r.Algorithm, r.Digest.size())) return;
         TidyListNameInPlace(r.Name, r.LiteralBackslash, Encoding == ListEncoding::Cp932);
-        AppendEntry(std::move(r.Name), NoSize, ContentKey::Of(r.Algorithm, bytes));
+        // The parse keeps one BLAKE2b length a list.
+        if (r.Algorithm == HashAlgorithm::Blake2b512) seen.SetBlake2bBytes(r.Digest.size());
+        AppendEntry(std::move(r.Name), NoSize, ContentKey::Of(r.Algorithm, bytes, r.Digest.size()));
         EntryTable[EntryCount - 1].LiteralBackslash = r.LiteralBackslash;
         if (r.AlgorithmByLength && OtherOfHexLength(r.Algorithm)) byLength.push_back(EntryCount - 1);
         seen.Add(r.Algorithm);
@@ -102,7 +104,9 @@ void TForm1::ReadDigestList(std::optional<HashAlgorithm> byName) {
     }, progress);
     if (!byLength.empty()) {
         SettleSharedLengths(fs, EntryTable, BaseFolder, byLength);
+        const std::size_t blake2bBytes = seen.Blake2bBytes();
         seen = {};
+        seen.SetBlake2bBytes(blake2bBytes);
         for (std::int32_t i = 0; i < EntryCount; ++i)
             seen.Add(EntryTable.AlgorithmOf(EntryTable[i]));
         first = EntryTable.AlgorithmOf(EntryTable[0]);

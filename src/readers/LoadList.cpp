@@ -86,6 +86,8 @@ void TForm1::PrepareLoad() {
     UnreadReason.clear();
     SetListAlgorithms(HashAlgorithm::Crc32, HashAlgorithm::Crc32);
     ListTagged = false;
+    Par2Set.reset();
+    ContentPrecheck = nullptr;
     Encoding = DetectEncoding(fs, ListPath);
     for (TControl* c : {&TotalCounter, &GoodCounter, &BadCounter, &NotingCounter})
         c->SetCaption("0");
@@ -114,6 +116,10 @@ std::string TForm1::ReadListFile() {
     // A digest list by its name (".sha256", "SHA256SUMS"), or by its lines when neither its name nor
     // a tool's signature says what it is and it is no SFV or ruler table by extension.
     const std::optional<HashAlgorithm> byName = AlgorithmOfListName(name);
+    if (ext == ".PAR2") {
+        Dialect = ListDialect::ldPar2;
+        return ReadPar2List();
+    }
     if (ext == ".CSV") {
         Dialect = ListDialect::ldCsv;
     } else if (byName) {
@@ -177,7 +183,7 @@ void TForm1::OpenCommandLineList(const std::string& argument) {
     // another file or none.
     const std::string path = ExpandLongPath(argument);
     const std::string ext = UpperAscii(ExtractFileExt(path));
-    if (ext != ".SFV" && ext != ".CRC" && ext != ".CSV" && !AcceptedAsDigestList(fs, path)) {
+    if (ext != ".SFV" && ext != ".CRC" && ext != ".CSV" && ext != ".PAR2" && !AcceptedAsDigestList(fs, path)) {
         Status.SetCaption(texts::NotAcceptedFormat + ExtractFileName(path));
         return;
     }

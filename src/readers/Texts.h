@@ -21,4 +21,6 @@ inline constexpr const char* NotFound = "Not Found => ";
 inline constexpr const char* Crc1632Title = "FileName, CRC16, CRC32, FileSize, Path";
 inline constexpr const char* NotCrc1632File = "CRC1632で作られたファイルではありません　";
 
+inline constexpr const char* IrregularPar2Status = "規格外のPAR2ファイルです ";
+
 } // namespace tv::texts

@@ -37,6 +37,18 @@ void EntryFailures::Add(const IoError& e, const std::string& name) {
     lines_.push_back(std::move(line));
 }
 
+void EntryFailures::Add(const IoError& e, const std::string& target, const std::string& source) {
+    if (source.empty() || SameFileName(source, target)) return Add(e, target);
+    ++count_;
+    if (lines_.size() >= 20) return;
+    const std::string& named = e.Path().empty() ? target : e.Path();
+    std::string line = std::string(e.what()) + ": " + named;
+    if (!e.Reason().empty()) line += " (" + e.Reason() + ")";
+    if (!SameFileName(named, target)) line += ", to " + target;
+    if (!SameFileName(named, source)) line += ", from " + source;
+    lines_.push_back(std::move(line));
+}
+
 void EntryFailures::Report(Ui& ui) const {
     if (lines_.empty()) return;
     std::string text;

@@ -30,6 +30,9 @@ void MakeFoldersBeneath(FileSystem& fs, const std::string& root, const std::stri
 class EntryFailures {
 public:
     void Add(const IoError& e, const std::string& name);
+    // A change that brings `source` to `target` failed: the line names the path the error concerns (the
+    // target unless the error names another), the system's reason, and the ends of the change it is not.
+    void Add(const IoError& e, const std::string& target, const std::string& source);
     bool Empty() const { return lines_.empty(); }
     std::size_t Count() const { return count_; }
     // One error box naming every failed file (the first ones, when there are many).

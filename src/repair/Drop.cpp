@@ -20,7 +20,9 @@ void TForm1::FilesDropped(const std::vector<std::string>& paths) {
     bool loaded = false;
 
     if (IsCreateMode) ModeButtonClick();
-    if (paths.size() == 1 && (ExtensionIn(paths[0], ".CRC.CSV.SFV") || AcceptedAsDigestList(fs, paths[0]))) {
+    if (paths.size() == 1 &&
+        ((ExtensionIn(paths[0], ".CRC.CSV.SFV") || UpperAscii(ExtractFileExt(paths[0])) == ".PAR2") ||
+         AcceptedAsDigestList(fs, paths[0]))) {
         ListPath = ExpandLongPath(paths[0]);
         LoadList();
         loaded = true;

@@ -6,6 +6,7 @@
 // left as it was, named in the error box, and the others go on; the table is then verified again, or,
 // after a failure, only the rows that changed are checked, so the finds of the others stay.
 #include "app/TallyvaultMain.h"
+#include "core/NameConflicts.h"
 #include "core/ScanKeys.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -204,9 +205,18 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         return lastInBase;
     };
     const std::int32_t rows = std::min(CrcList.Count(), EntryCount);
+    // Rows that give one name two contents are left as they are: the file under the name may be the
+    // one the user wants (an edit listed again after the old line), and a repair must not swap it for
+    // the other content on every run.
+    std::vector<char> conflicted;
+    NameConflicts(EntryTable, EntryCount, ListHasSizes, &conflicted);
+    // The own files of intact rows, which nothing parks away.
+    std::unordered_set<std::string> intact;
+    for (std::int32_t j = 0; j < EntryCount; ++j)
+        if (EntryState(j) == VerifyResult::Match) intact.insert(PathKey(EntryPath(j)));
     auto qualifies = [&](std::int32_t j) {
         const TCrcTable& e = EntryTable[j];
-        return j < rows && CrcList.Checked(j) && e.Found && !e.Exists;
+        return j < rows && CrcList.Checked(j) && e.Found && !e.Exists && !conflicted[static_cast<std::size_t>(j)];
     };
     // One file may carry the content of several ticked entries: it is copied for all but the last
     // that takes it, so no content is lost. A file that is an entry's own file in place is only
@@ -262,6 +272,21 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         turn[static_cast<std::size_t>(order[k])] = static_cast<std::int32_t>(k);
     for (std::int32_t j = rows; j < EntryCount; ++j)
         turn[static_cast<std::size_t>(j)] = j; // after every row of the pass
+    // The folders a target lies in below the list's folder, each looked at once: a link or a file there is
+    // refused when the change is planned, so that a dry run and the run agree.
+    std::unordered_map<std::string, FileIdentity> folders;
+    auto checkFolders = [&](const std::string& rel) {
+        for (std::size_t at = 0; at < rel.size(); ++at) {
+            if (!IsPathDelim(rel[at])) continue;
+            const std::string folder = FolderFile(BaseFolder, rel.substr(0, at));
+            auto it = folders.find(PathKey(folder));
+            if (it == folders.end()) it = folders.emplace(PathKey(folder), fs.Identify(folder)).first;
+            const FileIdentity& id = it->second;
+            if (!id.Exists) return; // made by the change
+            if (id.IsLink) throw IoError("File access denied", "a folder of the name is a link", {}, folder);
+            if (id.IsFile) throw IoErrorFromErrno(ENOTDIR, folder);
+        }
+    };
     for (const std::int32_t i : order) {
         ReportProgress();
         TCrcTable& e = EntryTable[i];
@@ -282,6 +307,9 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         try {
             const FileIdentity occupant = look(target);
             if (SameFileName(e.SameFile, target)) continue;
+            checkFolders(rel);
+            // The file in the way is another row's intact file: it stays where it is.
+            if (occupant.Exists && intact.count(targetK) && !planned.count(targetK)) continue;
             const FileIdentity source = look(e.SameFile);
             // Two plain files the file system tells apart are compared by what was looked at already;
             // a link, or a file system without object numbers, by their paths.
@@ -298,12 +326,12 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
             if (isListFile(e.SameFile, source))
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
-            if (!source.Exists) throw IoErrorFromErrno(ENOENT);
+            if (!source.Exists) throw IoErrorFromErrno(ENOENT, e.SameFile);
             // A link is never the copy of anything: what it points to may lie anywhere.
-            if (source.IsLink) throw IoErrorFromErrno(ELOOP);
-            if (!source.IsFile) throw IoErrorFromErrno(EINVAL);
+            if (source.IsLink) throw IoErrorFromErrno(ELOOP, e.SameFile);
+            if (!source.IsFile) throw IoErrorFromErrno(EINVAL, e.SameFile);
             // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
-            if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR);
+            if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR, target);
             const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
             const std::string sourceKey = PathKey(e.SameFile);
             const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
@@ -327,7 +355,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             // A source whose name holds a backslash may share the target's key: the target stays taken.
             if (!copy && sourceKey != targetK) planned[sourceKey] = FileIdentity{};
         } catch (const IoError& err) {
-            failures.Add(err, e.SameFile.empty() ? target : e.SameFile);
+            failures.Add(err, target, e.SameFile);
             continue;
         }
         if (!parkedRel.empty())
@@ -394,7 +422,7 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
     }
     CheckCycle = 1;
     CheckButtonClick();
-    Status.SetCaption(texts::RenameEnd + listName);
+    Status.SetCaption(texts::RenameEnd + listName + (ConflictNames.empty() ? "" : "　" + ConflictText()));
     // The boxes about the rows passed over come with the normal pointer.
     hourglass.reset();
     failures.Report(ui);
@@ -516,7 +544,7 @@ void TForm1::RunPlan(const RepairPlan& plan, const std::vector<std::int32_t>& ro
                 }
             }
             journal->Failed(k);
-            failures.Add(err,
+            failures.Add(err, FolderFile(BaseFolder, s.To),
                          s.What == PlanStep::Kind::Park ? FolderFile(BaseFolder, s.From) : FolderFile(s.Root, from));
         }
     }

@@ -254,7 +254,11 @@ public:
             const PlanStep& s = plan_.Steps[k];
             try {
                 if (s.What == PlanStep::Kind::Park) {
-                    if (There(plan_.Base, s.To) && !There(plan_.Base, s.From)) {
+                    if (There(plan_.Base, s.To)) {
+                        // The parked file stays parked only with the plan kept: it is never an undo's success.
+                        if (There(plan_.Base, s.From))
+                            throw IoError("File exists", "the parked file " + s.To + " cannot take back its name",
+                                          {}, FolderFile(plan_.Base, s.From));
                         fs_.RenameBeneath(plan_.Base, s.To, s.From);
                         Made("rename", FolderFile(plan_.Base, s.To), FolderFile(plan_.Base, s.From));
                     }
@@ -520,10 +524,26 @@ void PlanJournal::Finish() {
     out_.reset();
 }
 
+namespace {
+
+// A plan belongs to the folder it lies in, the list's: a folder moved, copied or mounted elsewhere since
+// the pass was killed is finished or undone where it is now. The steps within the folder follow it;
+// sources outside it stay where the search found them.
+void RebaseToListFolder(PlanRecord& r, const std::string& listPath) {
+    const std::string here = ExtractFileDir(listPath);
+    if (r.Plan.Base.empty() || SameFileName(r.Plan.Base, here)) return;
+    for (PlanStep& s : r.Plan.Steps)
+        if (s.What == PlanStep::Kind::Park || SameFileName(s.Root, r.Plan.Base)) s.Root = here;
+    r.Plan.Base = here;
+}
+
+} // namespace
+
 PlanRecord ReadPlan(FileSystem& fs, const std::string& path, const std::string& listPath) {
     const std::unique_ptr<FileLock> lock = fs.TryLock(path);
     if (!lock) throw RepairRunning(listPath);
     PlanRecord r = ParsePlan(ReadText(fs, path));
+    RebaseToListFolder(r, listPath);
     const std::size_t recoveries = MarkFileCount(fs, path);
     for (std::size_t n = 1; n <= recoveries; ++n)
         ReadMarks(r, ReadText(fs, MarksPath(path, n)));
@@ -571,6 +591,7 @@ bool RecoverPlan(FileSystem& fs, const std::string& listPath, bool undo, EntryFa
     if (!lock) throw RepairRunning(listPath);
     // The plan with the marks of its run and of every recovery before this one, read as one record.
     PlanRecord r = ParsePlan(ReadText(fs, path));
+    RebaseToListFolder(r, listPath);
     const std::size_t recoveries = MarkFileCount(fs, path);
     // A plan cut off while written changed nothing: it goes, and the pass runs as if it were not there.
     const bool steps = r.Complete && !r.Plan.Base.empty() && !r.Plan.Steps.empty();

@@ -105,7 +105,9 @@ void TForm1::ScanFolder() {
     // Plain files only: no folders, hidden files, devices, pipes or sockets.
     auto plain = [](const FolderEntry& e) { return !e.IsFolder && !e.IsHidden && !e.IsSpecial; };
     // CRC-32 reads the listed bytes (FileCrc32), a digest the whole file as listed (FileKeyAsListed).
-    KeyAhead ahead(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, kind);
+    AlgorithmSet hashed(kind); // of the list's own length where that may differ (BLAKE2b)
+    hashed.SetBlake2bBytes(ListAlgorithms.Blake2bBytes());
+    KeyAhead ahead(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, hashed);
     for (const FolderEntry& e : entries)
         if (plain(e)) {
             ahead.Plan(e.Name, e.Size);

@@ -43,7 +43,7 @@ std::string GnuDigestLine(const ContentKey& key, std::string_view name, bool esc
 std::string BsdDigestLine(const ContentKey& key, std::string_view name, bool escapeNames) {
     const bool escape = escapeNames && NeedsEscape(name);
     std::string line = escape ? "\\" : "";
-    line += InfoOf(key.Algorithm).BsdTag;
+    line += key.Algorithm == HashAlgorithm::Blake2b512 ? Blake2bTag(key.Size()) : InfoOf(key.Algorithm).BsdTag;
     line += " (";
     line += escape ? Escaped(name) : std::string(name);
     line += ") = ";

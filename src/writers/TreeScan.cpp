@@ -24,12 +24,15 @@ bool TForm1::HashScannedFile(const FolderEntry& e, HashAlgorithm kind, ContentKe
     try {
         const std::string path = FolderFile(BaseFolder, e.Name);
         key = kind == HashAlgorithm::Crc32 ? ContentKey::OfCrc(FileCrc32(fs, path, e.Size))
-                                           : FileKeyAsListed(fs, path, e.Size, kind);
+                                           : FileKeyAsListed(fs, path, e.Size, kind, ListAlgorithms.BytesOf(kind));
         return true;
     } catch (const IoError& x) {
-        if (!IsNotFound(x)) throw;
-        PassedOverPaths.push_back({e.Name, x.Reason().empty() ? x.what() : x.Reason(), false});
-        return false;
+        if (IsNotFound(x)) {
+            PassedOverPaths.push_back({e.Name, x.Reason().empty() ? x.what() : x.Reason(), false});
+            return false;
+        }
+        if (PassOverUnreadable(x, e.Name)) return false;
+        throw;
     }
 }
 

@@ -102,6 +102,7 @@ std::string TForm1::UpdateRefusal() const {
         [[fallthrough]];
     case ListDialect::ldRulerTable: return "a ruler table (.CRC) is not a kind of list this program writes";
     case ListDialect::ldCrc1632: return "a CRC1632 text is not a kind of list this program writes";
+    case ListDialect::ldPar2: return "a PAR2 set is not a kind of list this program writes";
     case ListDialect::ldSfv32:
     case ListDialect::ldEasySfv:
     case ListDialect::ldCrcEx: return "this SFV's comment layout is not one this program writes";
@@ -167,7 +168,9 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     // With hashing workers the new files are hashed ahead, in the order they are read here.
     std::optional<KeyAhead> ahead;
     if (Hashing.Count() > 1) {
-        ahead.emplace(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, kind);
+        AlgorithmSet hashed(kind); // of the list's own length where that may differ (BLAKE2b)
+        hashed.SetBlake2bBytes(ListAlgorithms.Blake2bBytes());
+        ahead.emplace(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, hashed);
         for (std::size_t k = 0; k < found.Names.size(); ++k)
             ahead->Plan(found.Names[k], sizes[k]);
     }
@@ -207,7 +210,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
                 if (carries) {
                     const std::int64_t size = fs.FileLength(own);
                     carries = (kind == HashAlgorithm::Crc32 ? ContentKey::OfCrc(FileCrc32(fs, own, size))
-                                                           : FileKeyAsListed(fs, own, size, kind)) == probe.Key;
+                                                           : FileKeyAsListed(fs, own, size, kind, ListAlgorithms.BytesOf(kind))) == probe.Key;
                 }
                 ownCarries[i] = carries;
             }

@@ -83,14 +83,14 @@ TEST(WindowCommands, TheOpenDialogLoadsTheChosenListAndACancelChangesNothing) {
     EXPECT_TRUE(f.ListPath.empty());
     ASSERT_EQ(s.ui.Dialogs.size(), 1u);
     EXPECT_EQ(s.ui.Dialogs[0].Kind, "open");
-    // Every kind of list first, so that none is hidden; then the design's two filters, the digest lists
-    // and every file (a .txt digest list is told by its lines).
+    // Every kind of list first, so that none is hidden; then the design's two filters, the digest lists,
+    // PAR2 sets and every file (a .txt digest list is told by its lines).
     const std::string digests = "*.MD5;*.SHA1;*.SHA224;*.SHA256;*.SHA384;*.SHA512;*.B2;*.BLAKE2;*.B3;*.BLAKE3;*.BK3;"
                                 "*SUMS;*SUMS.*";
-    EXPECT_EQ(s.ui.Dialogs[0].Filter, "Checksum List (all kinds)|*.CRC;*.SFV;*.CSV;*.TXT;" + digests +
+    EXPECT_EQ(s.ui.Dialogs[0].Filter, "Checksum List (all kinds)|*.CRC;*.SFV;*.CSV;*.TXT;" + digests + ";*.PAR2" +
                                           "|CRC Check File (sfv,crc,csv)|*.CRC;*.SFV;*.CSV|CRC1632 File (*.txt)|*.TXT"
                                           "|Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)|" +
-                                          digests + "|All Files (*.*)|*");
+                                          digests + "|PAR2 Recovery Set (par2)|*.PAR2|All Files (*.*)|*");
     EXPECT_EQ(s.ui.Dialogs[0].StartFolder, s.dir.Path());
 
     s.ui.DialogAnswers.push_back(list);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 namespace tv {
@@ -91,6 +92,47 @@ TEST(Hashing, PublishedVectorsWholeAndInOddPieces) {
         }
         EXPECT_EQ(KeyText(d->Final()), v.Hex) << name << " in pieces, " << input.size() << " bytes";
     }
+}
+
+// BLAKE2b of the lengths `b2sum -l` writes, as b2sum gives them: the length is in the parameter block, so
+// a shorter digest is no prefix of a longer one. Fed in pieces across the 128-byte blocks.
+TEST(Hashing, Blake2bOfOtherLengths) {
+    const struct {
+        std::size_t Bytes;
+        const std::string* Input;
+        const char* Hex;
+    } cases[] = {
+        {1, nullptr, "2e"},
+        {1, &Abc, "6b"},
+        {1, &MillionA, "ef"},
+        {20, nullptr, "3345524abf6bbe1809449224b5972c41790b6cf2"},
+        {20, &Abc, "384264f676f39536840523f284921cdc68b6846b"},
+        {20, &MillionA, "9b512a5ed7d52ddeb8d8762e4b6dd880b25ea54d"},
+        {32, nullptr, "0e5751c026e543b2e8ab2eb06099daa1d1e5df47778f7787faab45cdf12fe3a8"},
+        {32, &Abc, "bddd813c634239723171ef3fee98579b94964e3bb1cb3e427262c8c068d52319"},
+        {32, &MillionA, "0741850f36cba4259628355d1073e24ddb9ca0e1bfac36fd39ae5dc2101e23a4"},
+        {48, nullptr, "b32811423377f52d7862286ee1a72ee540524380fda1724a6f25d7978c6fd3244a6caf0498812673c5e05ef583825100"},
+        {48, &Abc, "6f56a82c8e7ef526dfe182eb5212f7db9df1317e57815dbda46083fc30f54ee6c66ba83be64b302d7cba6ce15bb556f4"},
+        {48, &MillionA, "92650b7746765a98701ec2077c3603127c62525c8543477c8519d6cc53ac5a9f0098ed56eb7aaf03ca50bfe046e7bba3"},
+        {64, &Abc,
+         "ba80a53f981c4d0d6a2797b69f12f6e94c212f14685ac4b74b12bb6fdbffa2d17d87c5392aab792dc252d5de4533cc9518d38aa8dbf1925a"
+         "b92386edd4009923"},
+    };
+    for (const auto& c : cases) {
+        const std::string input = c.Input ? *c.Input : std::string();
+        std::unique_ptr<Digester> d = MakeDigester(HashAlgorithm::Blake2b512, c.Bytes);
+        for (std::size_t at = 0; at < input.size(); at += 1000)
+            d->Update(input.data() + at, std::min<std::size_t>(1000, input.size() - at));
+        const ContentKey key = d->Final();
+        EXPECT_EQ(key.Algorithm, HashAlgorithm::Blake2b512);
+        EXPECT_EQ(KeyText(key), c.Hex) << c.Bytes << " bytes of " << input.size();
+        EXPECT_EQ(key, *KeyFromHex(HashAlgorithm::Blake2b512, c.Hex));
+    }
+    // Keys of one algorithm but two lengths are two contents, even where one's bytes begin the other's.
+    const ContentKey longer = *KeyFromHex(HashAlgorithm::Blake2b512, "2e00");
+    EXPECT_FALSE(longer == *KeyFromHex(HashAlgorithm::Blake2b512, "2e"));
+    EXPECT_FALSE(KeyFromHex(HashAlgorithm::Blake2b512, "2e0"));
+    EXPECT_FALSE(KeyFromHex(HashAlgorithm::Sha256, "2e"));
 }
 
 TEST(Hashing, CrcIsNotADigestOfThePlatform) {

@@ -71,16 +71,27 @@ TEST(DigestLines, EachLineFormReadsItsNameDigestAndAlgorithm) {
         {"\\SHA256 (back\\\\slash\\n) = " + Sha256, {}, K::Entry, A::Sha256, "back\\slash\n", Sha256, true, true},
         {"MD5 (x) = " + Sha256, {}, K::Bad, {}, "64 hex digits where MD5 has 32"},
         {"MD5 (x) = " + Md5.substr(1) + "g", {}, K::Bad, {}, "not a hex digit"},
-        // BLAKE: b2sum --tag, OpenSSL, RHash; b2sum -l 256 writes a length that is not ours. A BLAKE3
-        // line's length is held to BLAKE3's whatever gave the algorithm.
+        // BLAKE: b2sum --tag, OpenSSL, RHash; b2sum -l N --tag names the length, which the digits must
+        // have; a plain line of a BLAKE2b list may have any even number up to 128. A BLAKE3 line's length
+        // is held to BLAKE3's whatever gave the algorithm.
         {"BLAKE2b (x) = " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
         {"BLAKE2B-512(x)= " + Sha512, {}, K::Entry, A::Blake2b512, "x", Sha512, false, true},
-        {"BLAKE2b-256 (x) = " + Sha256, {}, K::Bad, {}, "a BLAKE2b digest of 256 bits, and only BLAKE2b-512 is checked"},
+        {"BLAKE2b-256 (x) = " + Sha256, {}, K::Entry, A::Blake2b512, "x", Sha256, false, true},
+        {"BLAKE2b-8 (x) = 4a", {}, K::Entry, A::Blake2b512, "x", "4a", false, true},
+        {"BLAKE2b-256 (x) = " + Sha512, {}, K::Bad, {}, "128 hex digits where BLAKE2b has 64"},
+        {"BLAKE2b (x) = " + Sha256, {}, K::Bad, {}, "64 hex digits where BLAKE2b has 128"},
+        {"BLAKE2b-12 (x) = 4a1", {}, K::Bad, {}, "a BLAKE2b digest of 12 bits: BLAKE2b has a multiple of 8 bits"},
+        {"BLAKE2b-520 (x) = " + Sha512 + "00", {}, K::Bad, {}, "a BLAKE2b digest of 520 bits"},
+        {"BLAKE2b-0 (x) = 4a", {}, K::Bad, {}, "a BLAKE2b digest of 0 bits"},
+        {"BLAKE2b-x (x) = 4a", {}, K::Bad, {}, "unknown algorithm tag"},
         {"BLAKE3 (x) = " + Sha256, {}, K::Entry, A::Blake3, "x", Sha256, false, true},
         {"blake3 (x) = " + Sha512, {}, K::Bad, {}, "128 hex digits where BLAKE3 has 64"},
         {Sha256 + "  x", A::Blake3, K::Entry, A::Blake3, "x", Sha256},
         {Sha256.substr(2) + "  x", A::Blake3, K::Bad, {}, "62 hex digits where BLAKE3 has 64"},
-        {Md5 + "  x", A::Blake2b512, K::Bad, {}, "32 hex digits where BLAKE2b has 128"},
+        {Md5 + "  x", A::Blake2b512, K::Entry, A::Blake2b512, "x", Md5},
+        {"4a  x", A::Blake2b512, K::Entry, A::Blake2b512, "x", "4a"},
+        {Md5.substr(1) + "  x", A::Blake2b512, K::Bad, {}, "31 hex digits where BLAKE2b has an even number up to 128"},
+        {Sha512 + "00  x", A::Blake2b512, K::Bad, {}, "130 hex digits where BLAKE2b has an even number up to 128"},
         {"SHA2-999(x)= " + Sha512, {}, K::Bad, {}, "unknown algorithm tag"},
         {"SHA2-1(x)= " + Sha1, {}, K::Bad, {}, "unknown algorithm tag"},
         {"SHA2-32(x)= e8b7be43", {}, K::Bad, {}, "unknown algorithm tag"},

@@ -162,7 +162,7 @@ TEST(Utf16Lists, PairsAcrossEveryReadBlockDecodeWhole) {
     // is split there, and in both of its halves over the shifts.
     for (std::size_t shift : {0u, 1u}) {
         SCOPED_TRACE(shift);
-        std::string text = Lines({";" + std::string(shift, 'x')});
+        std::string text = Lines({std::string(";").append(shift, 'x')});
         std::vector<ListedEntry> want;
         for (std::uint32_t i = 1; i <= 2000; ++i) {
             std::string name;

@@ -54,6 +54,7 @@ TEST_P(SwappedNames, AreRepairedInOneRun) {
         EXPECT_EQ(h.dir.Read("set/" + parked), "junk") << parked;
     EXPECT_EQ(h.form.Status.Caption(), "処理終了　list.sfv");
     EXPECT_TRUE(h.RowsAgree());
+    EXPECT_EQ(h.RepairAgain(), std::vector<std::string>{});
 }
 
 const SwapCase swapCases[] = {
@@ -104,6 +105,7 @@ TEST_P(ParkingNumbers, TakeTheNextFreeNumberAndKeepGrowing) {
     EXPECT_EQ(h.dir.Read("set/y.bin"), "right y");
     for (const std::string& name : c.Existing)
         EXPECT_EQ(h.dir.Read("set/" + name), "taken " + name);
+    EXPECT_EQ(h.RepairAgain(), std::vector<std::string>{});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -223,7 +225,10 @@ TEST(RenameMove, FailedEntryIsNamedAndTheOthersGoOnKeepingTheirFinds) {
 
     ASSERT_TRUE(h.Rename());
     ASSERT_EQ(h.ui.Errors.size(), 1u);
-    EXPECT_NE(h.ui.Errors[0].find(std::string("elsewhere") + PathDelim + "b ("), std::string::npos) << h.ui.Errors[0];
+    // The error names the target that could not be taken, the system's reason, and the file to bring there.
+    EXPECT_EQ(h.ui.Errors[0], "File access denied: " + h.base + PathDelim + "b.bin (" + SystemReason(EISDIR) +
+                                  "), from " + h.dir.Path() + PathDelim + "elsewhere" + PathDelim + "b")
+        << h.ui.Errors[0];
     EXPECT_EQ(h.dir.Read("set/a.bin"), "content a");
     EXPECT_EQ(h.dir.Read("elsewhere/b"), "content b");
     EXPECT_EQ(h.dir.Read("set/c.bin"), "content c"); // the failure of b did not stop c
@@ -233,6 +238,38 @@ TEST(RenameMove, FailedEntryIsNamedAndTheOthersGoOnKeepingTheirFinds) {
     EXPECT_EQ(h.Mark("b.bin"), "！");
     EXPECT_EQ(h.Mark("c.bin"), "○");
     EXPECT_FALSE(h.ui.Busy);
+}
+
+// A folder of the entry's name that is a link (leading anywhere) or a file: the change is refused when it
+// is planned, so the dry run promises nothing the run cannot make, and the error names that folder.
+TEST(RenameMove, AFolderOfTheNameThatIsALinkOrAFileIsRefusedWhenPlanned) {
+    for (const bool link : {true, false}) {
+#ifdef _WIN32
+        if (link) continue; // a Windows program under Wine cannot make links
+#endif
+        RepairHarness h;
+        const std::string outside = h.dir.MakeFolder("outside");
+        if (link)
+            std::filesystem::create_directory_symlink(outside, h.base + "/sub");
+        else
+            h.Put("sub", "a file where the folder would be");
+        h.Put("k.found", "content of k");
+        h.LoadEntries({{"sub/k.bin", "content of k"}}, false);
+        ASSERT_EQ(h.Mark("sub/k.bin"), "！") << link;
+        h.Tick(0);
+        EXPECT_TRUE(h.form.PlannedFileChanges().Steps.empty()) << link;
+        ASSERT_EQ(h.ui.Errors.size(), 1u) << link;
+        const std::string named = h.base + PathDelim + "sub";
+        EXPECT_EQ(h.ui.Errors[0].rfind(std::string(link ? "File access denied: " : "File not found: ") + named + " (", 0),
+                  0u)
+            << h.ui.Errors[0];
+        EXPECT_NE(h.ui.Errors[0].find(", to " + h.base + PathDelim + "sub" + PathDelim + "k.bin"), std::string::npos)
+            << h.ui.Errors[0];
+        ASSERT_TRUE(h.Rename());
+        EXPECT_EQ(h.ui.Errors.size(), 2u);
+        EXPECT_EQ(h.dir.Read("set/k.found"), "content of k");
+        EXPECT_TRUE(std::filesystem::is_empty(outside));
+    }
 }
 
 TEST(RenameMove, EmptyTableOnlyTicksAndReports) {

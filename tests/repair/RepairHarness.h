@@ -11,10 +11,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -38,9 +41,28 @@ public:
 
     bool FileExists(const std::string& p) override { return real_.FileExists(p); }
     bool FolderExists(const std::string& p) override { return real_.FolderExists(p); }
+    // Files that vanish, or lose their second half, between the listing and their reading.
+    std::set<std::string> Vanished, Shrunk;
     std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
         if (Unreadable.count(p)) throw IoError("File access denied");
-        return real_.OpenRead(p);
+        const std::string normal = std::filesystem::path(p).lexically_normal().string();
+        if (Vanished.count(normal)) throw IoErrorFromErrno(ENOENT, p);
+        auto file = real_.OpenRead(p);
+        if (!Shrunk.count(normal)) return file;
+        struct Half : InputFile {
+            std::unique_ptr<InputFile> Inner;
+            std::int64_t Left;
+            std::size_t Read(void* buffer, std::size_t size) override {
+                const std::size_t n = Inner->Read(buffer, std::min<std::size_t>(size, static_cast<std::size_t>(Left)));
+                Left -= static_cast<std::int64_t>(n);
+                return n;
+            }
+            std::int64_t Length() override { return Inner->Length(); }
+        };
+        auto half = std::make_unique<Half>();
+        half->Left = file->Length() / 2;
+        half->Inner = std::move(file);
+        return half;
     }
     std::unique_ptr<OutputFile> Create(const std::string& p) override { return real_.Create(p); }
     std::unique_ptr<OutputFile> CreateNew(const std::string& p) override {
@@ -106,6 +128,22 @@ private:
 
     RealFileSystem real_;
 };
+
+// Every file under a folder, by path, with its content and its file number: a file put under another
+// name shows as a change even where the two hold the same content. Folders are listed by path alone.
+inline std::map<std::string, std::pair<std::string, std::uint64_t>> TreeState(const std::string& root) {
+    std::map<std::string, std::pair<std::string, std::uint64_t>> out;
+    namespace fsys = std::filesystem;
+    for (auto it = fsys::recursive_directory_iterator(root); it != fsys::recursive_directory_iterator(); ++it) {
+        const std::string path = it->path().string();
+        if (it->is_symlink() || !it->is_regular_file()) {
+            out[path] = {};
+            continue;
+        }
+        out[path] = {ReadFile(path), RealFileSystem().Identify(path, false).Object};
+    }
+    return out;
+}
 
 struct FileSpec {
     std::string Name;
@@ -182,6 +220,23 @@ struct RepairHarness {
             if (r.ImageIndex != static_cast<int>(form.EntryState(i))) return false;
         }
         return true;
+    }
+    // A second repair right after one, as a user would run it: the ！ rows ticked again, duplicates kept,
+    // and renamed. Answers the paths it changed under the temporary folder (none, when repairs settle).
+    std::vector<std::string> RepairAgain() {
+        const auto before = TreeState(dir.Path());
+        ui.DuplicateAnswers.clear();
+        Tick(0);
+        EXPECT_TRUE(Rename());
+        const auto after = TreeState(dir.Path());
+        std::vector<std::string> changed;
+        for (const auto& [path, state] : before) {
+            auto it = after.find(path);
+            if (it == after.end() || it->second != state) changed.push_back(path);
+        }
+        for (const auto& [path, state] : after)
+            if (!before.count(path)) changed.push_back(path);
+        return changed;
     }
     std::vector<std::string> TickedNames() const {
         std::vector<std::string> out;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <fstream>
 #include <map>
+#include <optional>
 #include <set>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -165,6 +166,63 @@ TEST(RepairPlan, AKillAtEveryStepOfThePassLosesNoContentAndIsFinishedOrUndone) {
     std::printf("changes in the pass %d, kills tried %d, contents lost %d\n", steps, kills, lost);
     EXPECT_GT(steps, 9);
     EXPECT_EQ(lost, 0);
+}
+
+// The files under one folder of a snapshot, by their paths below it.
+Files Under(const Files& all, const std::string& folder) {
+    Files out;
+    for (const auto& [path, content] : all)
+        if (path.rfind(folder + "/", 0) == 0) out[path.substr(folder.size() + 1)] = content;
+    return out;
+}
+
+// A plan belongs to its folder: moved (another mount point, another drive letter) or copied between the
+// kill and the recovery, the folder is finished or undone where it is now just as it would have been in
+// its old place, and nothing else changes.
+TEST(RepairPlan, AFolderMovedOrCopiedAfterTheKillIsRecoveredWhereItIsNow) {
+    int kills = 0;
+    for (const bool copy : {false, true})
+        for (const bool undo : {false, true})
+            for (int k = 1;; ++k) {
+                // The same kill twice: recovered in place, and recovered after the folder went elsewhere.
+                // Midway through a copy, else after the change.
+                std::optional<RepairHarness> first(std::in_place);
+                MakeSet(*first);
+                const Kill pass = KilledAt(*first, k, At::Midway, [&] { first->Rename(); });
+                if (pass == Kill::None) break;
+                const At at = pass == Kill::Same ? At::After : At::Midway;
+                if (pass == Kill::Same) {
+                    first.emplace();
+                    MakeSet(*first);
+                    if (KilledAt(*first, k, at, [&] { first->Rename(); }) != Kill::Made) continue;
+                }
+                RepairHarness& stay = *first;
+                RepairHarness went;
+                MakeSet(went);
+                ASSERT_EQ(KilledAt(went, k, at, [&] { went.Rename(); }), Kill::Made);
+                ++kills;
+                const Files killed = Snapshot(went);
+                namespace fsys = std::filesystem;
+                const std::string there = copy ? "copy" : "moved";
+                if (copy)
+                    fsys::copy(PathOf(went.base), PathOf(went.dir / there), fsys::copy_options::recursive);
+                else
+                    fsys::rename(PathOf(went.base), PathOf(went.dir / there));
+                EntryFailures stayFailures, wentFailures;
+                std::vector<PlanChange> made;
+                const bool planned = RecoverPlan(stay.fs, stay.form.ListPath, undo, stayFailures);
+                EXPECT_EQ(RecoverPlan(went.fs, went.dir / (there + "/list.sfv"), undo, wentFailures, &made), planned);
+                EXPECT_TRUE(wentFailures.Empty());
+                const std::string trace = there + (undo ? " undo " : " finish ") + std::to_string(k);
+                const Files expected = Snapshot(stay), after = Snapshot(went);
+                EXPECT_TRUE(Under(after, there) == Under(expected, "set")) << trace;
+                EXPECT_TRUE(Under(after, "src") == Under(expected, "src")) << trace;
+                // A copy's original is left as the kill left it, its plan with it.
+                EXPECT_TRUE(Under(after, "set") == (copy ? Under(killed, "set") : Files{})) << trace;
+                for (const PlanChange& c : made)
+                    EXPECT_EQ(c.From.find(went.base + "/"), std::string::npos) << trace << " " << c.From;
+            }
+    EXPECT_GT(kills, 20);
 }
 
 // The marks after a plan's "planned" line: a window's "upto" line counts up to the number of steps, the

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
+
 namespace tv {
 namespace {
 
@@ -51,6 +53,12 @@ TEST(DigestLineFormat, EachAlgorithmsTagAndLowerCaseHex) {
         const std::string lower(hex.size(), 'a');
         EXPECT_EQ(GnuDigestLine(key, "x"), lower + "  x");
         EXPECT_EQ(BsdDigestLine(key, "x"), std::string(c.Tag) + " (x) = " + lower);
+    }
+    // BLAKE2b of another length names it in the tag, as b2sum -l N --tag does.
+    for (const auto& [hex, tag] : {std::pair{"4a", "BLAKE2b-8"}, {"0123456789abcdef0123456789abcdef", "BLAKE2b-128"}}) {
+        const ContentKey key = *KeyFromHex(HashAlgorithm::Blake2b512, hex);
+        EXPECT_EQ(GnuDigestLine(key, "x"), std::string(hex) + "  x");
+        EXPECT_EQ(BsdDigestLine(key, "x"), std::string(tag) + " (x) = " + hex);
     }
 }
 

@@ -214,18 +214,28 @@ TEST(RequestList, DigestListsKeepTheirOwnForm) {
         HashAlgorithm Algorithm;
         bool Tagged;
         const char* Request;
+        std::size_t Bytes = 0; // a BLAKE2b list's length, as b2sum -l writes it
     } cases[] = {{"set.sha256", HashAlgorithm::Sha256, false, "set_Request.sha256"},
                  {"set.md5", HashAlgorithm::Md5, true, "set_Request.md5"},
-                 {"SHA1SUMS", HashAlgorithm::Sha1, false, "SHA1SUMS_Request.sha1"}};
+                 {"SHA1SUMS", HashAlgorithm::Sha1, false, "SHA1SUMS_Request.sha1"},
+                 {"set.b2", HashAlgorithm::Blake2b512, true, "set_Request.b2", 32},
+                 {"B2SUMS", HashAlgorithm::Blake2b512, false, "B2SUMS_Request.b2", 20}};
     for (const auto& c : cases) {
         SCOPED_TRACE(c.List);
         WriterHarness h;
         const std::string folder = h.dir.MakeFolder("d");
         h.dir.Write("d/good.bin", "good");
         auto line = [&](const std::string& name, const std::string& content, bool escaped) {
-            const std::string hex = HexOf(c.Algorithm, content);
+            const ContentKey key = c.Bytes != 0 ? [&] {
+                std::unique_ptr<Digester> d = MakeDigester(c.Algorithm, c.Bytes);
+                d->Update(content.data(), content.size());
+                return d->Final();
+            }()
+                                                : DigestOf(c.Algorithm, content.data(), content.size());
+            const std::string hex = KeyText(key);
             const std::string lead = escaped ? "\\" : "";
-            if (c.Tagged) return lead + InfoOf(c.Algorithm).BsdTag + " (" + name + ") = " + hex + "\n";
+            const std::string tag = c.Bytes != 0 ? Blake2bTag(c.Bytes) : InfoOf(c.Algorithm).BsdTag;
+            if (c.Tagged) return lead + tag + " (" + name + ") = " + hex + "\n";
             return lead + hex + "  " + name + "\n";
         };
         const std::string good = line("good.bin", "good", false), gone = line("gone bin.dat", "gone", false),

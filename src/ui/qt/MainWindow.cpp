@@ -33,19 +33,16 @@ namespace tv::qt {
 
 namespace {
 
-QString Q(const std::string& s) {
-    return QString::fromUtf8(s.data(), static_cast<qsizetype>(s.size()));
-}
-
 // The interface font of the design, or an installed Japanese font in its place.
 QFont InterfaceFont(bool fixedPitch) {
+    // Names of fonts, not texts: untranslated.
     QFont f;
     if (fixedPitch)
-        f.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), QStringLiteral("IPAGothic"),
-                       QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")});
+        f.setFamilies({QStringLiteral("ＭＳ ゴシック"), QStringLiteral("MS Gothic"), // untranslated
+                       QStringLiteral("IPAGothic"), QStringLiteral("IPAゴシック"), QStringLiteral("Monospace")});
     else
-        f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), QStringLiteral("IPAPGothic"),
-                       QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic")});
+        f.setFamilies({QStringLiteral("ＭＳ Ｐゴシック"), QStringLiteral("MS PGothic"), // untranslated
+                       QStringLiteral("IPAPGothic"), QStringLiteral("IPA Pゴシック"), QStringLiteral("IPAGothic")});
     f.setFixedPitch(fixedPitch);
     f.setPixelSize(12);
     return f;
@@ -121,6 +118,7 @@ MainWindow::MainWindow(TForm1& form, QtUi& ui, QWidget* parent) : QMainWindow(pa
     BuildStatusBar();
     BuildMenus();
 
+    languageShown_ = LanguageGeneration();
     ui_.Attach(this, [this] { SyncFromForm(); });
     resize(form_.Bounds.Width, form_.Bounds.Height);
     SyncFromForm();
@@ -159,9 +157,25 @@ QWidget* MainWindow::BuildToolButtons() {
                     [this, h = b.Handler, even = b.EvenWhileRunning] { Run(h, false, even); });
         else
             connect(button, &QToolButton::clicked, this, &QWidget::close);
-        AddControl(b.Element, button, [button](const QString& t) { button->setText(t); });
+        toolButtons_.push_back({button, b.Width});
+        AddControl(b.Element, button, [this, button](const QString& t) {
+            button->setText(t);
+            LayOutToolButtons();
+        });
     }
+    toolPanel_ = panel;
     return panel;
+}
+
+void MainWindow::LayOutToolButtons() {
+    // Each button keeps its designed width until its caption needs more (a word in place of a character).
+    int x = 1;
+    for (const auto& [button, designed] : toolButtons_) {
+        const int width = std::max(designed, button->fontMetrics().horizontalAdvance(button->text()) + 10);
+        button->setGeometry(x, 1, width, 24);
+        x += width + 2;
+    }
+    toolPanel_->setFixedSize(std::max(157, x - 1), 26);
 }
 
 QWidget* MainWindow::BuildCounters() {
@@ -219,10 +233,12 @@ void MainWindow::LayOutCounters() {
     for (std::size_t i = 0; i + 1 < counterParts_.size(); i += 2) {
         QLabel* label = counterParts_[i];
         QLabel* counter = counterParts_[i + 1];
-        label->move(x, 4);
+        const int labelWidth = std::max(20, label->fontMetrics().horizontalAdvance(label->text()) + 4);
+        label->setGeometry(x, 4, labelWidth, 20);
+        x += labelWidth + 2;
         const int width = std::max(35, counter->fontMetrics().horizontalAdvance(counter->text()) + 6);
-        counter->setGeometry(x + 22, 4, width, 20);
-        x += 22 + width + 7;
+        counter->setGeometry(x, 4, width, 20);
+        x += width + 7;
     }
 }
 
@@ -347,26 +363,37 @@ void MainWindow::Run(const std::function<void()>& body, bool busy, bool evenWhil
 
 void MainWindow::SyncFromForm() {
     syncing_ = true;
+    if (LanguageGeneration() != languageShown_) {
+        // Another language: every text is drawn again.
+        languageShown_ = LanguageGeneration();
+        InstallQtTranslations();
+        captionShown_.clear();
+        for (ControlView& c : controls_) c.Seen = c.Element->Changes() + 1;
+        for (MenuView& m : menus_) m.Seen = m.Item->Changes() + 1;
+        for (const auto& [menu, japanese] : menuTitles_) menu->setTitle(T(japanese));
+        if (onlyUnmatched_) onlyUnmatched_->setText(T(OnlyUnmatchedCaption));
+        emit model_->headerDataChanged(Qt::Horizontal, 0, model_->columnCount() - 1);
+    }
     if (form_.Caption != captionShown_) {
         captionShown_ = form_.Caption;
-        setWindowTitle(Q(captionShown_));
+        setWindowTitle(QString::fromStdString(captionShown_)); // the program's name or a path
     }
     for (ControlView& c : controls_) {
         if (c.Element->Changes() == c.Seen) continue;
         c.Seen = c.Element->Changes();
-        c.SetText(Q(c.Element->Caption()));
-        c.Widget->setToolTip(Q(c.Element->Hint()));
+        c.SetText(T(c.Element->Caption()));
+        c.Widget->setToolTip(T(c.Element->Hint()));
         c.Widget->setVisible(c.Element->Visible());
         c.Widget->setEnabled(c.Element->Enabled());
     }
     // The status bar's hint covers the whole bar.
-    statusBar()->setToolTip(Q(form_.Status.Hint()));
+    statusBar()->setToolTip(T(form_.Status.Hint()));
     for (MenuView& m : menus_) {
         // A checkable action ticks itself when chosen: put back the logic's tick every time.
         m.Action->setChecked(m.Item->Checked());
         if (m.Item->Changes() == m.Seen) continue;
         m.Seen = m.Item->Changes();
-        m.Action->setText(Q(m.Item->Caption()));
+        m.Action->setText(T(m.Item->Caption()));
         m.Action->setEnabled(m.Item->Enabled());
     }
     SyncProgress();
@@ -387,13 +414,13 @@ void MainWindow::SyncFromForm() {
 
 void MainWindow::SyncProgress() {
     const bool shown = form_.Progress.Shown();
-    QString text = Q(form_.Status.Caption());
+    QString text = T(form_.Status.Caption());
     double share = -1;
     if (shown) {
         const ProgressFigures f = form_.Progress.Figures();
         share = f.Share();
         const std::string figures = StatusFigures(f);
-        if (!figures.empty()) text += (text.isEmpty() ? QString() : QStringLiteral("  ")) + Q(figures);
+        if (!figures.empty()) text += (text.isEmpty() ? QString() : QStringLiteral("  ")) + T(figures);
         constexpr int Steps = 1000;
         if (share < 0)
             progress_->setRange(0, 0); // moves without a share

@@ -9,12 +9,14 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 class QAction;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QToolButton;
 class QTreeView;
 
 namespace tv::qt {
@@ -78,6 +80,7 @@ private:
     // The bar and the figures of long work, beside the status text, once it has run half a second.
     void SyncProgress();
     void LayOutCounters();
+    void LayOutToolButtons();
     void ApplyBounds();
     void ReadBackBounds();
     void ShowOrder(int column, Qt::SortOrder order);
@@ -95,6 +98,12 @@ private:
     QProgressBar* progress_ = nullptr;
     std::unique_ptr<LauncherProgress> launcher_;
     std::vector<QLabel*> counterParts_; // Label1, TotalCounter, Label2, GoodCounter, ...
+    std::vector<std::pair<QToolButton*, int>> toolButtons_; // with their designed widths
+    QWidget* toolPanel_ = nullptr;
+    // The menus' own titles, in Japanese, drawn again in another language.
+    std::vector<std::pair<QMenu*, const char*>> menuTitles_;
+    static constexpr const char* OnlyUnmatchedCaption = "○以外の行だけ表示(&U)";
+    std::uint64_t languageShown_ = 0;
     std::vector<ControlView> controls_;
     std::vector<MenuView> menus_;
     std::string captionShown_;

@@ -1,6 +1,7 @@
 // The main menu and the list's pop-up menu, built from TForm1's menu items.
 #include "MainWindow.h"
 
+#include "QtUi.h"
 #include "app/MenuItems.h"
 
 #include <QAction>
@@ -27,7 +28,7 @@ void AddShortcut(QAction* action, const QKeySequence& key) {
 
 QAction* MainWindow::AddItem(QMenu* menu, TMenuItem& item, Click click, std::function<void()> handler,
                              bool evenWhileRunning) {
-    QAction* action = menu->addAction(Q(item.Caption()));
+    QAction* action = menu->addAction(T(item.Caption()));
     // A tick is shown for items that carry one, even where the click does not set it (FixFolder).
     action->setCheckable(click != Click::Plain || &item == &form_.FixFolder);
     if (!item.ShortCut().empty()) action->setShortcut(QKeySequence(Q(item.ShortCut())));
@@ -41,8 +42,14 @@ QAction* MainWindow::AddItem(QMenu* menu, TMenuItem& item, Click click, std::fun
 void MainWindow::BuildMenus() {
     QMenuBar* bar = menuBar();
     TForm1& f = form_;
+    // A menu titled by a Japanese text, drawn again when the language changes.
+    const auto titled = [this](QMenu* menu, const char* japanese) {
+        menu->setTitle(T(japanese));
+        menuTitles_.push_back({menu, japanese});
+        return menu;
+    };
 
-    QMenu* file = bar->addMenu(QStringLiteral("ファイル(&F)"));
+    QMenu* file = titled(bar->addMenu(QString()), "ファイル(&F)");
     file->setObjectName(QStringLiteral("File1"));
     AddShortcut(AddItem(file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }),
                 QKeySequence(Qt::CTRL | Qt::Key_O));
@@ -57,13 +64,13 @@ void MainWindow::BuildMenus() {
     AddItem(file, f.FolderOpenCmd, Click::Plain, [&f] { f.FolderOpenCmdClick(); });
     AddItem(file, f.MakeCrcCmd, Click::Plain, [&f] { f.MakeCrcCmdClick(); });
     file->addSeparator();
-    QAction* exit = file->addAction(Q(f.Exit1.Caption()));
+    QAction* exit = file->addAction(T(f.Exit1.Caption()));
     exit->setShortcut(QKeySequence(Q(f.Exit1.ShortCut())));
     AddShortcut(exit, QKeySequence(Qt::CTRL | Qt::Key_Q));
     connect(exit, &QAction::triggered, this, &QWidget::close);
     menus_.push_back({&f.Exit1, exit, f.Exit1.Changes() + 1});
 
-    QMenu* check = bar->addMenu(QStringLiteral("チェック(&K)"));
+    QMenu* check = titled(bar->addMenu(QString()), "チェック(&K)");
     check->setObjectName(QStringLiteral("check"));
     AddItem(check, f.AllOn, Click::Plain, [&f] { f.AllOnClick(); });
     AddItem(check, f.AllOff, Click::Plain, [&f] { f.AllOffClick(); });
@@ -72,17 +79,17 @@ void MainWindow::BuildMenus() {
         AddItem(check, *on, Click::AutoCheck, [&f] { f.ON0Click(); });
     check->addSeparator();
     // The view's own filter: no item of the logic, so nothing it does or writes depends on it.
-    onlyUnmatched_ = check->addAction(QStringLiteral("○以外の行だけ表示(&U)"));
+    onlyUnmatched_ = check->addAction(T(OnlyUnmatchedCaption));
     onlyUnmatched_->setObjectName(QStringLiteral("OnlyUnmatched"));
     onlyUnmatched_->setCheckable(true);
     connect(onlyUnmatched_, &QAction::toggled, this, [this](bool on) { ShowOnlyUnmatched(on); });
 
-    QMenu* option = bar->addMenu(QStringLiteral("オプション(&O)"));
+    QMenu* option = titled(bar->addMenu(QString()), "オプション(&O)");
     option->setObjectName(QStringLiteral("option"));
     AddOptionItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
         AddItem(option, item, click, std::move(command), evenWhileRunning);
     });
-    QMenu* dubble = option->addMenu(QStringLiteral("重複ファイルの処置(&D)"));
+    QMenu* dubble = titled(option->addMenu(QString()), "重複ファイルの処置(&D)");
     dubble->setObjectName(QStringLiteral("DubbleAction"));
     // The submenu as a whole is disabled in create mode.
     menus_.push_back({&f.DubbleAction, dubble->menuAction(), f.DubbleAction.Changes() + 1});
@@ -92,7 +99,7 @@ void MainWindow::BuildMenus() {
         group->addAction(AddItem(dubble, *radio, Click::Radio, {}, true));
     dubble->addSeparator();
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
-    QMenu* kinds = option->addMenu(Q(f.ListKindMenu.Caption()));
+    QMenu* kinds = titled(option->addMenu(QString()), f.ListKindMenu.Caption().c_str());
     kinds->setObjectName(QStringLiteral("ListKindMenu"));
     auto* kindGroup = new QActionGroup(this);
     kindGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
@@ -101,8 +108,15 @@ void MainWindow::BuildMenus() {
         QAction* action = AddItem(kinds, item, click, std::move(command), evenWhileRunning);
         if (click == Click::Radio) kindGroup->addAction(action);
     });
+    QMenu* language = titled(option->addMenu(QString()), f.LanguageMenu.Caption().c_str());
+    language->setObjectName(QStringLiteral("LanguageMenu"));
+    auto* languageGroup = new QActionGroup(this);
+    languageGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
+    AddLanguageItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        languageGroup->addAction(AddItem(language, item, click, std::move(command), evenWhileRunning));
+    });
 
-    QMenu* workers = option->addMenu(Q(f.WorkersMenu.Caption()));
+    QMenu* workers = titled(option->addMenu(QString()), f.WorkersMenu.Caption().c_str());
     workers->setObjectName(QStringLiteral("WorkersMenu"));
     auto* threadGroup = new QActionGroup(this);
     auto* diskGroup = new QActionGroup(this);
@@ -113,11 +127,11 @@ void MainWindow::BuildMenus() {
             ->addAction(action);
     });
 
-    QMenu* tools = bar->addMenu(QStringLiteral("ツール(&T)"));
+    QMenu* tools = titled(bar->addMenu(QString()), "ツール(&T)");
     tools->setObjectName(QStringLiteral("T1"));
     AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
 
-    QMenu* help = bar->addMenu(QStringLiteral("ヘルプ(&H)"));
+    QMenu* help = titled(bar->addMenu(QString()), "ヘルプ(&H)");
     help->setObjectName(QStringLiteral("Help1"));
     AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
     AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });

@@ -131,10 +131,20 @@ Launch BrowserLaunch(const QUrl& url, const std::function<QString(const char*)>&
 }
 
 bool InstallQtTranslations() {
+    // One translator, loaded again whenever the shown language changes; Qt's own texts are English.
     static QTranslator* installed = nullptr;
-    if (installed) return true;
+    static std::string loaded;
+    const std::string& code = ShownLanguage();
+    if (installed && loaded == code) return true;
+    if (installed) {
+        QCoreApplication::removeTranslator(installed);
+        delete installed;
+        installed = nullptr;
+    }
+    loaded = code;
+    if (code == "en") return true;
     auto* translator = new QTranslator(QCoreApplication::instance());
-    if (!translator->load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"), QStringLiteral("_"),
+    if (!translator->load(QLocale(QString::fromStdString(code)), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
         delete translator;
         return false;
@@ -158,7 +168,7 @@ QStringList QtFilters(const std::string& filter, bool plainFirst) {
 }
 
 QString MessageText(const std::string& text) {
-    QString t = Q(text);
+    QString t = Q(Tr(text));
     t.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
     t.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     return t;
@@ -194,13 +204,13 @@ void QtUi::ShowError(const std::string& text) {
 
 DuplicateAnswer QtUi::AskDuplicate(const std::string& text) {
     Sync();
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("警告"), MessageText(text), QMessageBox::NoButton, window_);
+    QMessageBox box(QMessageBox::Warning, T("警告"), MessageText(text), QMessageBox::NoButton, window_);
     box.setTextFormat(Qt::PlainText);
     // One role for all four, so that the buttons keep this order whatever the desktop's button layout.
-    QPushButton* yes = box.addButton(QStringLiteral("はい(&Y)"), QMessageBox::ActionRole);
-    QPushButton* no = box.addButton(QStringLiteral("いいえ(&N)"), QMessageBox::ActionRole);
-    QPushButton* noToAll = box.addButton(QStringLiteral("すべていいえ(&O)"), QMessageBox::ActionRole);
-    QPushButton* yesToAll = box.addButton(QStringLiteral("すべてはい(&A)"), QMessageBox::ActionRole);
+    QPushButton* yes = box.addButton(T("はい(&Y)"), QMessageBox::ActionRole);
+    QPushButton* no = box.addButton(T("いいえ(&N)"), QMessageBox::ActionRole);
+    QPushButton* noToAll = box.addButton(T("すべていいえ(&O)"), QMessageBox::ActionRole);
+    QPushButton* yesToAll = box.addButton(T("すべてはい(&A)"), QMessageBox::ActionRole);
     box.setDefaultButton(yes);
     // Escape or the title bar's close button: the box is closed without an answer.
     QPushButton* closed = box.addButton(QStringLiteral("closed"), QMessageBox::RejectRole);
@@ -254,7 +264,7 @@ std::optional<std::string> QtUi::OpenFileDialog(const std::string& filter, const
     dlg.setOptions(DialogOptions());
     dlg.setFileMode(QFileDialog::ExistingFile);
     dlg.setAcceptMode(QFileDialog::AcceptOpen);
-    dlg.setNameFilters(QtFilters(filter));
+    dlg.setNameFilters(QtFilters(Tr(filter)));
     if (dlg.exec() != QDialog::Accepted || dlg.selectedFiles().isEmpty()) return std::nullopt;
     return S(dlg.selectedFiles().front());
 }
@@ -262,11 +272,11 @@ std::optional<std::string> QtUi::OpenFileDialog(const std::string& filter, const
 std::optional<std::string> QtUi::SaveFileDialog(const std::string& title, const std::string& filter,
                                                 const std::string& proposedName, const std::string& startFolder) {
     Sync();
-    QFileDialog dlg(window_, Q(title), Q(startFolder));
+    QFileDialog dlg(window_, T(title), Q(startFolder));
     dlg.setOptions(DialogOptions());
     dlg.setAcceptMode(QFileDialog::AcceptSave);
     dlg.setFileMode(QFileDialog::AnyFile);
-    const QStringList filters = QtFilters(filter, true);
+    const QStringList filters = QtFilters(Tr(filter), true);
     dlg.setNameFilters(filters);
     // The dialog names a filter by its text alone when it hides the patterns.
     const auto kindOf = [&filters](const QString& shown) {
@@ -296,7 +306,7 @@ std::optional<std::string> QtUi::SaveFileDialog(const std::string& title, const 
 
 std::optional<std::string> QtUi::ChooseFolder(const std::string& caption, const std::string& startFolder) {
     Sync();
-    const QString dir = QFileDialog::getExistingDirectory(window_, Q(caption), Q(startFolder));
+    const QString dir = QFileDialog::getExistingDirectory(window_, T(caption), Q(startFolder));
     if (dir.isEmpty()) return std::nullopt;
     return S(dir);
 }

@@ -1,6 +1,7 @@
 #pragma once
 // The UI services on Qt: message boxes captioned with the application title, the duplicate question,
 // the file and folder dialogs, the hourglass, clipboard, desktop opening and screen metrics.
+#include "app/Language.h"
 #include "platform/Ui.h"
 
 #include <QElapsedTimer>
@@ -13,7 +14,13 @@
 namespace tv::qt {
 
 // The application's title, the program name with its second and third letters full-width.
-inline constexpr const char* ApplicationTitle = "Tａｌlyvault";
+inline constexpr const char* ApplicationTitle = "Tａｌlyvault"; // untranslated: the program's name
+
+// A text of the program in the shown language, for Qt.
+inline QString T(const std::string& japanese) {
+    const std::string shown = Tr(japanese);
+    return QString::fromUtf8(shown.data(), static_cast<qsizetype>(shown.size()));
+}
 
 // "Text|*.A;*.B|Text|*.C" as a Qt name filter list; patterns match without regard to letter case.
 // `plainFirst`: each filter starts with its first pattern as given, for a save dialog, which takes the
@@ -21,7 +28,8 @@ inline constexpr const char* ApplicationTitle = "Tａｌlyvault";
 QStringList QtFilters(const std::string& filter, bool plainFirst = false);
 // CR LF, lone CR and lone LF all become one line break.
 QString MessageText(const std::string& text);
-// Loads Qt's own Japanese texts (standard buttons, file dialogs) when they are installed; true if so.
+// Loads Qt's own texts (standard buttons, file dialogs) in the shown language when they are installed
+// (none for English, Qt's own); true if so. Called again after the language changed, it follows.
 bool InstallQtTranslations();
 
 // How a plain text file is opened: the default application of its type (through xdg-open, or

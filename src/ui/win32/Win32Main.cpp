@@ -161,11 +161,18 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 pending = nullptr;
             });
             const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
+            if (state.find("create") != std::string::npos) window.Run([&form] { form.ModeButtonClick(); });
+            // The file menu dropped down, as its access key opens it.
+            if (state.find("filemenu") != std::string::npos)
+                ::PostMessageW(window.Handle(), WM_SYSCOMMAND, SC_KEYMENU, 'f');
             if (state.find("message") != std::string::npos) window.Run([&form] { form.versionClick(); });
             if (state.find("open") != std::string::npos) window.Run([&form] { form.CrcOpenCmdClick(); });
             if (state.find("folder") != std::string::npos) window.Run([&form] { form.FolderOpenCmdClick(); });
             if (state.find("question") != std::string::npos)
-                ui.AskDuplicate("Z:\\set\\photo 01 (2).jpg\r\nは photo 01.jpg と同じ内容です。削除しますか？");
+                // The question as the duplicate search asks it.
+                ui.AskDuplicate(std::string("重複ファイル検出\r\r") + "Z:\\set\\photo 01.jpg" + "と\r" +
+                                "Z:\\set\\photo 01 (2).jpg" + "は同じファイルです。\r" +
+                                "重複ファイルを削除してもよろしいですか？");
             if (taken) ::PostMessageW(window.Handle(), WM_CLOSE, 0, 0);
         }
         MSG msg;

@@ -1,5 +1,7 @@
 #include "Win32Ui.h"
 
+#include "app/Language.h"
+
 #include "platform/win32/Shell.h"
 #include "writers/ListFormat.h"
 
@@ -29,7 +31,7 @@ std::wstring W(const std::string& s) {
 // CR LF, lone CR and lone LF all become one line break.
 std::wstring MessageText(const std::string& text) {
     std::wstring out;
-    const std::wstring in = W(text);
+    const std::wstring in = W(Tr(text));
     for (std::size_t i = 0; i < in.size(); ++i) {
         if (in[i] == L'\r') {
             if (i + 1 < in.size() && in[i + 1] == L'\n') ++i;
@@ -66,6 +68,10 @@ OPENFILENAMEW FileDialogFields(HWND owner, const std::wstring& filters, const st
 }
 
 } // namespace
+
+std::wstring TW(const std::string& japanese) {
+    return W(Tr(japanese));
+}
 
 std::wstring DialogFilter(const std::string& filter) {
     std::wstring out = W(filter);
@@ -128,17 +134,19 @@ DuplicateAnswer Win32Ui::AskDuplicate(const std::string& text) {
     Sync();
     const std::wstring body = MessageText(text);
     // Custom buttons keep this order; Escape or the close button is the answer "closed".
+    const std::wstring yes = TW("はい(&Y)"), no = TW("いいえ(&N)"), noToAll = TW("すべていいえ(&O)"),
+                       yesToAll = TW("すべてはい(&A)"), title = TW("警告");
     const TASKDIALOG_BUTTON buttons[] = {
-        {1, L"\u306F\u3044(&Y)"},
-        {2, L"\u3044\u3044\u3048(&N)"},
-        {3, L"\u3059\u3079\u3066\u3044\u3044\u3048(&O)"},
-        {4, L"\u3059\u3079\u3066\u306F\u3044(&A)"},
+        {1, yes.c_str()},
+        {2, no.c_str()},
+        {3, noToAll.c_str()},
+        {4, yesToAll.c_str()},
     };
     TASKDIALOGCONFIG config{};
     config.cbSize = sizeof config;
     config.hwndParent = window_;
     config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION;
-    config.pszWindowTitle = L"\u8B66\u544A";
+    config.pszWindowTitle = title.c_str();
     config.pszMainIcon = TD_WARNING_ICON;
     config.pszContent = body.c_str();
     config.cButtons = 4;
@@ -193,7 +201,7 @@ void Win32Ui::BringToFront() {
 
 std::optional<std::string> Win32Ui::OpenFileDialog(const std::string& filter, const std::string& startFolder) {
     Sync();
-    const std::wstring filters = DialogFilter(filter), folder = W(startFolder);
+    const std::wstring filters = DialogFilter(Tr(filter)), folder = W(startFolder);
     std::vector<wchar_t> name(32768, L'\0');
     OPENFILENAMEW ofn = FileDialogFields(window_, filters, folder, name);
     ofn.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST | OFN_HIDEREADONLY | OFN_NOCHANGEDIR;
@@ -204,7 +212,7 @@ std::optional<std::string> Win32Ui::OpenFileDialog(const std::string& filter, co
 std::optional<std::string> Win32Ui::SaveFileDialog(const std::string& title, const std::string& filter,
                                                    const std::string& proposedName, const std::string& startFolder) {
     Sync();
-    const std::wstring filters = DialogFilter(filter), folder = W(startFolder), caption = W(title);
+    const std::wstring filters = DialogFilter(Tr(filter)), folder = W(startFolder), caption = TW(title);
     std::vector<wchar_t> name(32768, L'\0');
     const std::wstring proposed = W(proposedName);
     if (proposed.size() < name.size()) std::copy(proposed.begin(), proposed.end(), name.begin());
@@ -231,7 +239,7 @@ std::optional<std::string> Win32Ui::SaveFileDialog(const std::string& title, con
 
 std::optional<std::string> Win32Ui::ChooseFolder(const std::string& caption, const std::string& startFolder) {
     Sync();
-    const std::wstring title = W(caption), folder = W(startFolder);
+    const std::wstring title = TW(caption), folder = W(startFolder);
     BROWSEINFOW info{};
     info.hwndOwner = window_;
     info.lpszTitle = title.c_str();

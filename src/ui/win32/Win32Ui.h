@@ -12,7 +12,10 @@
 namespace tv::win32 {
 
 // The application's title, the program name with its second and third letters full-width.
-inline constexpr const wchar_t* ApplicationTitle = L"T\uFF41\uFF4Clyvault";
+inline constexpr const wchar_t* ApplicationTitle = L"T\uFF41\uFF4Clyvault"; // untranslated: the program's name
+
+// A text of the program in the shown language, for the wide calls.
+std::wstring TW(const std::string& japanese);
 
 // "Text|*.A;*.B|Text|*.C" as the common dialogs' filter: pairs ended by NUL, the whole by two.
 std::wstring DialogFilter(const std::string& filter);

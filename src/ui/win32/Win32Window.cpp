@@ -1,5 +1,7 @@
 #include "Win32Window.h"
 
+#include "app/Language.h"
+
 #include <shellapi.h>
 #include <windowsx.h>
 
@@ -50,9 +52,9 @@ std::wstring InstalledFace(std::initializer_list<const wchar_t*> faces) {
 
 // The interface font of the design, or an installed Japanese font in its place.
 HFONT InterfaceFont(bool fixedPitch, bool bold, int pixels) {
-    const std::wstring face = fixedPitch ? InstalledFace({L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF", L"MS Gothic",
+    const std::wstring face = fixedPitch ? InstalledFace({L"\uFF2D\uFF33 \u30B4\u30B7\u30C3\u30AF", L"MS Gothic", // untranslated
                                                           L"IPAGothic", L"Noto Sans Mono CJK JP"})
-                                         : InstalledFace({L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", L"MS PGothic",
+                                         : InstalledFace({L"\uFF2D\uFF33 \uFF30\u30B4\u30B7\u30C3\u30AF", L"MS PGothic", // untranslated
                                                           L"IPAPGothic", L"Noto Sans CJK JP"});
     return ::CreateFontW(-pixels, 0, 0, 0, bold ? FW_BOLD : FW_NORMAL, FALSE, FALSE, FALSE, SHIFTJIS_CHARSET,
                          OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY,
@@ -206,7 +208,7 @@ void Win32Window::BuildToolButtons() {
     for (const auto& b : buttons) {
         const int id = ButtonId + static_cast<int>(buttons_.size());
         HWND button = ::CreateWindowExW(
-            0, L"BUTTON", W(b.Element.Caption()).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_FLAT,
+            0, L"BUTTON", TW(b.Element.Caption()).c_str(), WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON | BS_FLAT,
             7 + b.Left, 7, b.Width, 24, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         ::SendMessageW(button, WM_SETFONT, reinterpret_cast<WPARAM>(uiFont_), FALSE);
         buttonWindows_.push_back(button);
@@ -224,7 +226,7 @@ void Win32Window::BuildCounters() {
     for (const TControl* p : parts) {
         const int id = CounterId + static_cast<int>(counterParts_.size());
         HWND label =
-            ::CreateWindowExW(0, L"STATIC", W(p->Caption()).c_str(), WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY,
+            ::CreateWindowExW(0, L"STATIC", TW(p->Caption()).c_str(), WS_CHILD | WS_VISIBLE | SS_OWNERDRAW | SS_NOTIFY,
                               0, 0, 20, 20, hwnd_, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
         counterParts_.push_back(label);
         AddControl(*p, label);
@@ -250,7 +252,7 @@ void Win32Window::AddControl(const TControl& element, HWND window) {
 }
 
 void Win32Window::AddTip(HWND window, const std::string& text) {
-    std::wstring t = W(text);
+    std::wstring t = TW(text);
     TOOLINFOW ti{};
     ti.cbSize = sizeof ti;
     ti.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
@@ -271,24 +273,54 @@ void Win32Window::LayOut() {
     ::MoveWindow(list_, 5, top, std::max(0L, client.right - 5 - 7),
                  std::max(0L, client.bottom - top - 5 - statusHeight), TRUE);
     LayOutCounters();
-    RECT panel{170, 5, std::max(170L + 260, client.right - 7), 35};
+    RECT panel{counterLeft_, 5, std::max(counterLeft_ + 260L, client.right - 7), 35};
     ::InvalidateRect(hwnd_, &panel, TRUE);
+}
+
+void Win32Window::LayOutToolButtons() {
+    // Each button keeps its designed width until its caption needs more (a word in place of a character);
+    // the counters' panel moves along.
+    static constexpr int Designed[] = {24, 24, 24, 24, 24, 23};
+    HDC dc = ::GetDC(hwnd_);
+    HGDIOBJ old = ::SelectObject(dc, uiFont_);
+    int x = 7 + 1;
+    for (std::size_t i = 0; i < buttonWindows_.size(); ++i) {
+        wchar_t text[64] = {};
+        ::GetWindowTextW(buttonWindows_[i], text, 64);
+        SIZE size{};
+        ::GetTextExtentPoint32W(dc, text, ::lstrlenW(text), &size);
+        const int width = std::max(i < std::size(Designed) ? Designed[i] : 24, static_cast<int>(size.cx) + 10);
+        ::MoveWindow(buttonWindows_[i], x, 7, width, 24, TRUE);
+        x += width + 2;
+    }
+    ::SelectObject(dc, old);
+    ::ReleaseDC(hwnd_, dc);
+    counterLeft_ = std::max(170, x + 5);
+    RECT client{};
+    ::GetClientRect(hwnd_, &client);
+    RECT top{0, 0, client.right, 40};
+    ::InvalidateRect(hwnd_, &top, TRUE);
 }
 
 void Win32Window::LayOutCounters() {
     // Each label with its counter: a counter keeps its designed width of 35 until its number needs more.
     HDC dc = ::GetDC(hwnd_);
     HGDIOBJ old = ::SelectObject(dc, boldFont_);
-    int x = 170 + 6;
+    int x = counterLeft_ + 6;
     for (std::size_t i = 0; i + 1 < counterParts_.size(); i += 2) {
         wchar_t text[64] = {};
         ::GetWindowTextW(counterParts_[i + 1], text, 64);
         SIZE size{};
         ::GetTextExtentPoint32W(dc, text, ::lstrlenW(text), &size);
         const int width = std::max(35, static_cast<int>(size.cx) + 6);
-        ::MoveWindow(counterParts_[i], x, 5 + 5, 20, 20, TRUE);
-        ::MoveWindow(counterParts_[i + 1], x + 22, 5 + 5, width, 20, TRUE);
-        x += 22 + width + 7;
+        wchar_t label[64] = {};
+        ::GetWindowTextW(counterParts_[i], label, 64);
+        SIZE labelSize{};
+        ::GetTextExtentPoint32W(dc, label, ::lstrlenW(label), &labelSize);
+        const int labelWidth = std::max(20, static_cast<int>(labelSize.cx) + 4);
+        ::MoveWindow(counterParts_[i], x, 5 + 5, labelWidth, 20, TRUE);
+        ::MoveWindow(counterParts_[i + 1], x + labelWidth + 2, 5 + 5, width, 20, TRUE);
+        x += labelWidth + 2 + width + 7;
     }
     ::SelectObject(dc, old);
     ::ReleaseDC(hwnd_, dc);
@@ -337,21 +369,39 @@ void Win32Window::Run(const std::function<void()>& body, bool busy, bool evenWhi
 void Win32Window::SyncFromForm() {
     if (!hwnd_ || !::IsWindow(hwnd_)) return;
     syncing_ = true;
+    if (LanguageGeneration() != languageShown_) {
+        // Another language: every text is drawn again.
+        languageShown_ = LanguageGeneration();
+        captionShown_.clear();
+        for (ControlView& c : controls_) c.Seen = c.Element->Changes() + 1;
+        for (MenuView& m : menus_) m.Seen = m.Item->Changes() + 1;
+        for (const MenuTitle& t : menuTitles_) {
+            std::wstring text = TW(t.Japanese);
+            MENUITEMINFOW info{};
+            info.cbSize = sizeof info;
+            info.fMask = MIIM_STRING;
+            info.dwTypeData = text.data();
+            ::SetMenuItemInfoW(t.Menu, t.Position, TRUE, &info);
+        }
+        ::DrawMenuBar(hwnd_);
+    }
     if (form_.Caption != captionShown_) {
         captionShown_ = form_.Caption;
-        ::SetWindowTextW(hwnd_, W(captionShown_).c_str());
+        ::SetWindowTextW(hwnd_, W(captionShown_).c_str()); // the program's name or a path
     }
+    bool buttons = false;
     bool counters = false;
     for (ControlView& c : controls_) {
         if (c.Element->Changes() == c.Seen) continue;
         c.Seen = c.Element->Changes();
-        const std::wstring text = W(c.Element->Caption());
+        const std::wstring text = TW(c.Element->Caption());
         if (c.Window == status_) {
             statusShown_ = text;
             ::SendMessageW(status_, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(text.c_str()));
         } else
             ::SetWindowTextW(c.Window, text.c_str());
-        std::wstring hint = W(c.Element->Hint());
+        if (std::find(buttonWindows_.begin(), buttonWindows_.end(), c.Window) != buttonWindows_.end()) buttons = true;
+        std::wstring hint = TW(c.Element->Hint());
         TOOLINFOW ti{};
         ti.cbSize = sizeof ti;
         ti.uFlags = TTF_IDISHWND;
@@ -366,7 +416,8 @@ void Win32Window::SyncFromForm() {
             ::InvalidateRect(c.Window, nullptr, TRUE);
         }
     }
-    if (counters) LayOutCounters();
+    if (buttons) LayOutToolButtons();
+    if (counters || buttons) LayOutCounters();
     bool menuBar = false;
     for (MenuView& m : menus_) {
         if (!m.Submenu)
@@ -376,7 +427,7 @@ void Win32Window::SyncFromForm() {
         m.Seen = m.Item->Changes();
         const UINT by = m.Submenu ? MF_BYPOSITION : MF_BYCOMMAND;
         // The mode switch names the mode in its caption.
-        std::wstring text = W(m.Item->Caption());
+        std::wstring text = TW(m.Item->Caption());
         if (!m.Key.empty()) text += L"\t" + m.Key;
         MENUITEMINFOW info{};
         info.cbSize = sizeof info;
@@ -397,10 +448,10 @@ void Win32Window::SyncFromForm() {
 void Win32Window::SyncProgress() {
     // The status text gains the figures of long work once it has run half a second; the taskbar
     // button shows its share. Both go when the work ends.
-    std::wstring text = W(form_.Status.Caption());
+    std::wstring text = TW(form_.Status.Caption());
     if (form_.Progress.Shown()) {
         const std::string figures = StatusFigures(form_.Progress.Figures());
-        if (!figures.empty()) text += (text.empty() ? L"" : L"  ") + W(figures);
+        if (!figures.empty()) text += (text.empty() ? L"" : L"  ") + TW(figures);
     }
     if (text != statusShown_) {
         statusShown_ = text;
@@ -700,7 +751,7 @@ LRESULT Win32Window::Handle(UINT msg, WPARAM wp, LPARAM lp) {
         RECT client{};
         ::GetClientRect(hwnd_, &client);
         // The counters' panel, sunk into the client area.
-        RECT panel{170, 5, std::max(170L + 260, client.right - 7), 35};
+        RECT panel{counterLeft_, 5, std::max(counterLeft_ + 260L, client.right - 7), 35};
         HBRUSH green = ::CreateSolidBrush(Green);
         ::FillRect(dc, &panel, green);
         ::DeleteObject(green);

@@ -54,6 +54,12 @@ private:
         HWND Window;
         std::uint64_t Seen;
     };
+    // A menu's own title, drawn again in another language.
+    struct MenuTitle {
+        HMENU Menu; // the menu holding the title
+        UINT Position;
+        const char* Japanese;
+    };
     struct MenuView {
         const TMenuItem* Item;
         HMENU Menu; // the menu holding the item
@@ -114,6 +120,10 @@ private:
     std::vector<MenuView> menus_;
     std::vector<std::function<void()>> buttons_;
     std::vector<HWND> buttonWindows_;
+    std::vector<MenuTitle> menuTitles_;
+    std::uint64_t languageShown_ = 0;
+    LONG counterLeft_ = 170; // where the counters' panel starts, right of the buttons
+    void LayOutToolButtons();
     HWND focus_ = nullptr; // the control that had the focus when the window was last active
     HICON bigIcon_ = nullptr, smallIcon_ = nullptr;
     std::string captionShown_;

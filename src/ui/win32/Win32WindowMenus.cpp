@@ -58,7 +58,7 @@ void Win32Window::AddItem(HMENU menu, TMenuItem& item, Click click, std::functio
     const UINT id = FirstMenuId + static_cast<UINT>(menus_.size());
     // The item's own key is the one shown; a usual desktop key beside it only acts.
     const std::string shown = !item.ShortCut().empty() ? item.ShortCut() : extraKey ? extraKey : "";
-    std::wstring text = W(item.Caption());
+    std::wstring text = TW(item.Caption());
     if (!shown.empty()) text += L"\t" + W(shown);
     MENUITEMINFOW info{};
     info.cbSize = sizeof info;
@@ -83,13 +83,16 @@ void Win32Window::AddItem(HMENU menu, TMenuItem& item, Click click, std::functio
 void Win32Window::BuildMenus() {
     TForm1& f = form_;
     HMENU bar = ::CreateMenu();
-    auto sub = [bar](const wchar_t* caption) {
+    // A submenu titled by a Japanese text, drawn again when the language changes.
+    auto submenu = [this](HMENU parent, const char* japanese) {
         HMENU m = ::CreatePopupMenu();
-        ::AppendMenuW(bar, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m), caption);
+        menuTitles_.push_back({parent, static_cast<UINT>(::GetMenuItemCount(parent)), japanese});
+        ::AppendMenuW(parent, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(m), TW(japanese).c_str());
         return m;
     };
+    auto sub = [&](const char* japanese) { return submenu(bar, japanese); };
 
-    HMENU file = sub(L"\u30D5\u30A1\u30A4\u30EB(&F)");
+    HMENU file = sub("ファイル(&F)");
     AddItem(
         file, f.CrcOpenCmd, Click::Plain, [&f] { f.CrcOpenCmdClick(); }, false, "Ctrl+O");
     AddItem(file, f.FileChangeCmd, Click::Plain, [&f] { f.FileChangeCmdClick(); });
@@ -107,7 +110,7 @@ void Win32Window::BuildMenus() {
     // Exit closes the window rather than running a command.
     menus_.back().OnClick = [this] { Close(); };
 
-    HMENU check = sub(L"\u30C1\u30A7\u30C3\u30AF(&K)");
+    HMENU check = sub("チェック(&K)");
     AddItem(check, f.AllOn, Click::Plain, [&f] { f.AllOnClick(); });
     AddItem(check, f.AllOff, Click::Plain, [&f] { f.AllOffClick(); });
     ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
@@ -116,40 +119,43 @@ void Win32Window::BuildMenus() {
     ::AppendMenuW(check, MF_SEPARATOR, 0, nullptr);
     // The view's own filter: no item of the logic, so nothing it does or writes depends on it.
     onlyUnmatchedId_ = FirstMenuId - 1;
-    ::AppendMenuW(check, MF_STRING, onlyUnmatchedId_, L"\u25CB\u4EE5\u5916\u306E\u884C\u3060\u3051\u8868\u793A(&U)");
+    menuTitles_.push_back({check, static_cast<UINT>(::GetMenuItemCount(check)), "○以外の行だけ表示(&U)"});
+    ::AppendMenuW(check, MF_STRING, onlyUnmatchedId_, TW(menuTitles_.back().Japanese).c_str());
 
-    HMENU option = sub(L"\u30AA\u30D7\u30B7\u30E7\u30F3(&O)");
+    HMENU option = sub("オプション(&O)");
     AddOptionItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
         AddItem(option, item, click, std::move(command), evenWhileRunning);
     });
     HMENU dubble = ::CreatePopupMenu();
     const UINT dubblePosition = static_cast<UINT>(::GetMenuItemCount(option));
     ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(dubble),
-                  W(f.DubbleAction.Caption()).c_str());
+                  TW(f.DubbleAction.Caption()).c_str());
     // The submenu as a whole is disabled in create mode.
     menus_.push_back({&f.DubbleAction, option, dubblePosition, true, {}, false, f.DubbleAction.Changes() + 1, {}});
     for (TMenuItem* radio : {&f.DblNop, &f.DblInq, &f.DblDel})
         AddItem(dubble, *radio, Click::Radio, {}, true);
     ::AppendMenuW(dubble, MF_SEPARATOR, 0, nullptr);
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
-    HMENU kinds = ::CreatePopupMenu();
-    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(kinds), W(f.ListKindMenu.Caption()).c_str());
+    HMENU kinds = submenu(option, f.ListKindMenu.Caption().c_str());
     AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
         if (&item == &f.WriteBsdTags) ::AppendMenuW(kinds, MF_SEPARATOR, 0, nullptr);
         AddItem(kinds, item, click, std::move(command), evenWhileRunning);
     });
+    HMENU language = submenu(option, f.LanguageMenu.Caption().c_str());
+    AddLanguageItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
+        AddItem(language, item, click, std::move(command), evenWhileRunning);
+    });
 
-    HMENU workers = ::CreatePopupMenu();
-    ::AppendMenuW(option, MF_POPUP | MF_STRING, reinterpret_cast<UINT_PTR>(workers), W(f.WorkersMenu.Caption()).c_str());
+    HMENU workers = submenu(option, f.WorkersMenu.Caption().c_str());
     AddWorkerItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
         if (&item == &f.DiskChoices[0]) ::AppendMenuW(workers, MF_SEPARATOR, 0, nullptr);
         AddItem(workers, item, click, std::move(command), evenWhileRunning);
     });
 
-    HMENU tools = sub(L"\u30C4\u30FC\u30EB(&T)");
+    HMENU tools = sub("ツール(&T)");
     AddItem(tools, f.NoteView, Click::Plain, [&f] { f.NoteViewClick(); });
 
-    HMENU help = sub(L"\u30D8\u30EB\u30D7(&H)");
+    HMENU help = sub("ヘルプ(&H)");
     AddItem(help, f.version, Click::Plain, [&f] { f.versionClick(); });
     AddItem(help, f.Homepage1, Click::Plain, [&f] { f.Homepage1Click(); });
     AddItem(

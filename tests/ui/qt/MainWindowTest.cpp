@@ -192,12 +192,12 @@ private slots:
         Harness h;
         MainWindow& w = h.Start();
         QCOMPARE(w.windowTitle(), QStringLiteral("Tallyvault V1.32"));
-        QCOMPARE(h.Text("Status"), QStringLiteral("設定状態  移動補完 補完元=随時指定 重複-確認"));
+        QCOMPARE(h.Text("Status"), T("設定状態  移動補完 補完元=随時指定 重複-確認"));
         for (const char* counter : {"TotalCounter", "GoodCounter", "BadCounter", "NotingCounter"})
             QCOMPARE(h.Text(counter), QStringLiteral("0"));
         QCOMPARE(h.Model()->rowCount(), 0);
         QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("SearchButton"))->toolTip(),
-                 QStringLiteral("移動補完 補完元=随時指定"));
+                 T("移動補完 補完元=随時指定"));
         QVERIFY(!w.ActionOf(h.form.MakeCrcCmd)->isEnabled());
         QVERIFY(w.ActionOf(h.form.DblInq)->isChecked());
         // Closing writes every key, the width under its own spelling.
@@ -229,7 +229,7 @@ private slots:
         QVERIFY2(barValue > 0 && barValue <= 1000, qPrintable(QString::number(barValue)));
         QVERIFY2(during.contains(QStringLiteral(" / 10.0 MB  ")), qPrintable(during));
         QVERIFY(h.window->findChild<QProgressBar*>(QStringLiteral("Progress"))->isHidden());
-        QCOMPARE(h.Text("Status"), QString::fromStdString(h.form.Status.Caption()));
+        QCOMPARE(h.Text("Status"), T(h.form.Status.Caption()));
         QCOMPARE(h.form.GoodCount, 1);
     }
     void startWithAListShowsRowsIconsCountersAndTicks() {
@@ -243,7 +243,7 @@ private slots:
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("1"));
         QCOMPARE(h.Text("BadCounter"), QStringLiteral("1"));
         QCOMPARE(h.Text("NotingCounter"), QStringLiteral("2"));
-        QCOMPARE(h.Text("Status"), QStringLiteral("読み取り終了 list.sfv"));
+        QCOMPARE(h.Text("Status"), T("読み取り終了 list.sfv"));
         const struct {
             const char* Name;
             int Icon;
@@ -266,8 +266,8 @@ private slots:
         Harness h;
         MainWindow& w = h.Start({h.FourStateList()});
         auto* check = w.findChild<QToolButton*>(QStringLiteral("CheckButton"));
-        QCOMPARE(check->text(), QStringLiteral("選"));
-        QCOMPARE(check->toolTip(), QStringLiteral("チェックON/OFF"));
+        QCOMPARE(check->text(), T("選"));
+        QCOMPARE(check->toolTip(), T("チェックON/OFF"));
         // bad, gone, good, moved: after the ! rows come the x and - rows, then all, then none.
         const std::vector<std::vector<bool>> cycle = {{true, true, false, false},
                                                       {true, true, true, true},
@@ -331,7 +331,8 @@ private slots:
         QVERIFY(!w.ActionOf(h.form.FixFolder)->isChecked());
         QVERIFY(w.findChild<QToolButton*>(QStringLiteral("SearchButton"))
                     ->toolTip()
-                    .endsWith(QStringLiteral("補完元=随時指定")));
+                    .endsWith(ShownLanguage() == "ja" ? QStringLiteral("補完元=随時指定")
+                                                      : QStringLiteral("a folder chosen each time")));
 
         w.List()->header()->resizeSection(0, 321);
         w.close();
@@ -349,7 +350,7 @@ private slots:
         MainWindow& w = h.Start();
         QAction* item = w.ActionOf(h.form.WriteCp932);
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("option"))->actions().contains(item));
-        QCOMPARE(item->text(), QStringLiteral("CRCファイルをShift-JISで作成(&J)"));
+        QCOMPARE(item->text(), T("CRCファイルをShift-JISで作成(&J)"));
         QVERIFY(item->isCheckable() && !item->isChecked() && !h.form.WriteCp932.Checked());
         item->trigger();
         QVERIFY(h.form.WriteCp932.Checked());
@@ -381,7 +382,7 @@ private slots:
         MainWindow& w = h.Start();
         QAction* item = w.ActionOf(h.form.IncludeSubFolders);
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("option"))->actions().contains(item));
-        QCOMPARE(item->text(), QStringLiteral("サブフォルダも含める(&S)"));
+        QCOMPARE(item->text(), T("サブフォルダも含める(&S)"));
         QVERIFY(item->isCheckable() && !item->isChecked());
         item->trigger();
         QVERIFY(h.form.IncludeSubFolders.Checked());
@@ -406,7 +407,7 @@ private slots:
                 }
         });
         unlisted->trigger();
-        QVERIFY2(shown.contains(QStringLiteral("＋ new.bin")) && !shown.contains(QStringLiteral("inner")),
+        QVERIFY2(shown.contains(T("＋ new.bin")) && !shown.contains(QStringLiteral("inner")),
                  qPrintable(shown));
         // Never rows of the list.
         QCOMPARE(Shown(h.Model()), QStringList{QStringLiteral("top.bin")});
@@ -423,7 +424,7 @@ private slots:
         MainWindow& w = h.Start({h.Path("set/list.sfv")});
         QAction* add = w.ActionOf(h.form.AddNewFilesCmd);
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("File1"))->actions().contains(add) && add->isEnabled());
-        QCOMPARE(add->text(), QStringLiteral("新規ファイルを追加(&A)"));
+        QCOMPARE(add->text(), T("新規ファイルを追加(&A)"));
         // Each box is answered as it shows: the question with OK (then Cancel), the report with OK.
         QStringList shown;
         QMessageBox::StandardButton answer = QMessageBox::Cancel;
@@ -438,14 +439,14 @@ private slots:
         });
         answering.start(10);
         add->trigger();
-        QCOMPARE(shown, QStringList{QStringLiteral("新しいファイル 2 件をリストに追加します。よろしいですか？")});
+        QCOMPARE(shown, QStringList{T("新しいファイル 2 件をリストに追加します。よろしいですか？")});
         QCOMPARE(h.Model()->rowCount(), 1);
         shown.clear();
         answer = QMessageBox::Ok;
         add->trigger();
         answering.stop();
-        QCOMPARE(shown, (QStringList{QStringLiteral("新しいファイル 2 件をリストに追加します。よろしいですか？"),
-                                     QStringLiteral("リストに追加しました： 2 件")}));
+        QCOMPARE(shown, (QStringList{T("新しいファイル 2 件をリストに追加します。よろしいですか？"),
+                                     T("リストに追加しました： 2 件")}));
         // Read again and verified: the new files are rows of the list now.
         QCOMPARE(Shown(h.Model()),
                  (QStringList{QStringLiteral("new 1.bin"), QStringLiteral("new 2.bin"), QStringLiteral("top.bin")}));
@@ -565,13 +566,13 @@ private slots:
                         return;
                     }
                     for (QAbstractButton* b : buttons)
-                        if (b->text() == QString::fromUtf8(c.Press)) b->click();
+                        if (b->text() == T(c.Press)) b->click();
                 }
             });
             QCOMPARE(ui.AskDuplicate("重複ファイル検出\r\ra と\rb は同じファイルです。"), c.Answer);
-            QCOMPARE(title, QStringLiteral("警告"));
-            QCOMPARE(order, (QStringList{QStringLiteral("はい(&Y)"), QStringLiteral("いいえ(&N)"),
-                                         QStringLiteral("すべていいえ(&O)"), QStringLiteral("すべてはい(&A)")}));
+            QCOMPARE(title, T("警告"));
+            QCOMPARE(order, (QStringList{T("はい(&Y)"), T("いいえ(&N)"),
+                                         T("すべていいえ(&O)"), T("すべてはい(&A)")}));
         }
     }
 
@@ -582,12 +583,12 @@ private slots:
         // The folder of the list, the list itself left unticked by the check button.
         QCOMPARE(h.Model()->rowCount(), 4);
         QCOMPARE(h.Model()->index(2, 0).data().toString(), QStringLiteral("list.sfv"));
-        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("ModeButton"))->text(), QStringLiteral("書"));
-        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->text(), QStringLiteral("出"));
-        QCOMPARE(h.Text("Label2"), QStringLiteral("選"));
+        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("ModeButton"))->text(), T("書"));
+        QCOMPARE(w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->text(), T("出"));
+        QCOMPARE(h.Text("Label2"), T("選"));
         QVERIFY(w.findChild<QLabel*>(QStringLiteral("BadCounter"))->isHidden());
         QVERIFY(w.findChild<QLabel*>(QStringLiteral("NotingCounter"))->isHidden());
-        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), QStringLiteral("モード変更（現在：書込モード）"));
+        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), T("モード変更（現在：書込モード）"));
         QVERIFY(w.ActionOf(h.form.MakeCrcCmd)->isEnabled());
         QVERIFY(!w.ActionOf(h.form.FileChangeCmd)->isEnabled());
         QVERIFY(!w.ActionOf(h.form.MakeRequestCmd)->isEnabled());
@@ -609,15 +610,15 @@ private slots:
             }
         });
         w.ActionOf(h.form.MakeCrcCmd)->trigger();
-        QCOMPARE(title, QStringLiteral("出力ファイル名を入力"));
+        QCOMPARE(title, T("出力ファイル名を入力"));
         QCOMPARE(proposed, QString::fromStdString(h.Path("set/set.SFV")));
         // Back in read mode with the new list, verified.
         QCOMPARE(h.form.ListPath, out);
         QCOMPARE(h.Model()->rowCount(), 3);
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("3"));
-        QCOMPARE(h.Text("Status"), QStringLiteral("読み取り終了 new.sfv"));
+        QCOMPARE(h.Text("Status"), T("読み取り終了 new.sfv"));
         QVERIFY(!w.findChild<QLabel*>(QStringLiteral("BadCounter"))->isHidden());
-        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), QStringLiteral("モード変更（現在：読取モード）"));
+        QCOMPARE(w.ActionOf(h.form.ModeChangeCmd)->text(), T("モード変更（現在：読取モード）"));
         QVERIFY(w.findChild<QMenu*>(QStringLiteral("DubbleAction"))->menuAction()->isEnabled());
     }
 
@@ -629,7 +630,7 @@ private slots:
         h.window = std::make_unique<MainWindow>(h.form, h.ui);
         // As the program does: the close, asked for before the event loop runs, ends the loop.
         connect(h.window.get(), &MainWindow::Closed, qApp, &QCoreApplication::quit, Qt::QueuedConnection);
-        AnswerBox(QStringLiteral("いいえ(&N)"));
+        AnswerBox(T("いいえ(&N)"));
         h.window->Start({list});
         QTimer watchdog;
         connect(&watchdog, &QTimer::timeout, qApp, [] { QCoreApplication::exit(7); });
@@ -670,7 +671,7 @@ private slots:
         QCOMPARE(Shown(h.Model()), (QStringList{QStringLiteral("good.bin"), QStringLiteral("new.bin")}));
         // F1: no read-me beside the test's program, so the status says so.
         QTest::keyClick(&w, Qt::Key_F1);
-        QCOMPARE(h.Text("Status"), QStringLiteral("\"Tallyvault.txt\"がインストールフォルダに有りません"));
+        QCOMPARE(h.Text("Status"), T("\"Tallyvault.txt\"がインストールフォルダに有りません"));
         QSignalSpy closed(&w, &MainWindow::Closed);
         QTest::keyClick(&w, Qt::Key_Q, Qt::ControlModifier);
         QCOMPARE(closed.count(), 1);
@@ -742,11 +743,56 @@ private slots:
         QCOMPARE(h.Model()->index(3, 0).data(Qt::CheckStateRole).toInt(), int(Qt::Checked));
     }
 
-    void qtsOwnTextsAreJapanese() {
-        QVERIFY(InstallQtTranslations());
-        QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
-        QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("キャンセル"));
-        QCOMPARE(box.button(QDialogButtonBox::Open)->text(), QStringLiteral("開く"));
+    // A language chosen in the option menu redraws the whole window at once and is kept in the settings.
+    void aLanguageChosenAppliesAtOnce() {
+        const std::string before = ShownLanguage();
+        Harness h;
+        MainWindow& w = h.Start({h.FourStateList()});
+        auto* file = w.findChild<QMenu*>(QStringLiteral("File1"));
+        auto* check = w.findChild<QToolButton*>(QStringLiteral("CheckButton"));
+        const struct {
+            const TMenuItem& Item;
+            QString File, Check, Status, Unlisted;
+        } steps[] = {
+            {h.form.LanguageEn, QStringLiteral("&File"), QStringLiteral("Tick"), QStringLiteral("Read list.sfv"),
+             QStringLiteral("Show &unlisted files")},
+            {h.form.LanguageJa, QStringLiteral("ファイル(&F)"), QStringLiteral("選"),
+             QStringLiteral("読み取り終了 list.sfv"), QStringLiteral("リストにないファイルを表示(&U)")},
+        };
+        for (const auto& s : steps) {
+            w.ActionOf(s.Item)->trigger();
+            QCOMPARE(file->title(), s.File);
+            QCOMPARE(check->text(), s.Check);
+            QCOMPARE(h.Text("Status"), s.Status);
+            QCOMPARE(w.ActionOf(h.form.UnlistedCmd)->text(), s.Unlisted);
+            QVERIFY(w.ActionOf(s.Item)->isChecked());
+            // The buttons never overlap, however long their captions.
+            const auto buttons = w.findChild<QWidget*>(QStringLiteral("Panel2"))->findChildren<QToolButton*>();
+            for (const QToolButton* a : buttons)
+                for (const QToolButton* b : buttons)
+                    QVERIFY(a == b || !a->geometry().intersects(b->geometry()));
+        }
+        w.ActionOf(h.form.LanguageEn)->trigger();
+        w.close();
+        QCOMPARE(h.Saved().Read("Tallyvault", "Language").value_or(""), std::string("en"));
+        UseLanguage(before);
+    }
+
+    // Qt's own texts follow the shown language: Japanese from its catalogue, English its own; a change of
+    // language takes them along.
+    void qtsOwnTextsFollowTheLanguage() {
+        const std::string before = ShownLanguage();
+        for (const char* code : {"ja", "en"}) {
+            UseLanguage(code);
+            QVERIFY(InstallQtTranslations());
+            QDialogButtonBox box(QDialogButtonBox::Cancel | QDialogButtonBox::Open);
+            const bool ja = ShownLanguage() == "ja";
+            QCOMPARE(box.button(QDialogButtonBox::Cancel)->text(),
+                     ja ? QStringLiteral("キャンセル") : QStringLiteral("Cancel"));
+            QCOMPARE(box.button(QDialogButtonBox::Open)->text(), ja ? QStringLiteral("開く") : QStringLiteral("Open"));
+        }
+        UseLanguage(before);
+        InstallQtTranslations();
     }
 
     void textFilesAndAddressesOpenWithWhatTheDesktopHas() {
@@ -818,7 +864,7 @@ private slots:
             for (QWidget* top : QApplication::topLevelWidgets())
                 if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible())
                     for (QAbstractButton* b : box->buttons())
-                        if (b->text() == QStringLiteral("はい(&Y)")) {
+                        if (b->text() == T("はい(&Y)")) {
                             rowsWhileAsked = h.Model()->rowCount();
                             b->click();
                         }
@@ -1015,11 +1061,11 @@ private slots:
         w.Run([&] { h.form.ScanFolder(); });
         w.ActionOf(h.form.AllOff)->trigger();
         w.findChild<QToolButton*>(QStringLiteral("RenameButton"))->click(); // 出 with nothing ticked
-        QCOMPARE(h.Text("Status"), QStringLiteral("ファイルがひとつもチェックされていません"));
+        QCOMPARE(h.Text("Status"), T("ファイルがひとつもチェックされていません"));
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("0"));
         w.ActionOf(h.form.AllOn)->trigger();
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("2"));
-        QCOMPARE(h.Text("Status"), QStringLiteral("Tallyvault V1.32 CRCファイル作成モード"));
+        QCOMPARE(h.Text("Status"), T("Tallyvault V1.32 CRCファイル作成モード"));
         QVERIFY(h.Model()->setData(h.Model()->index(0, 0), Qt::Unchecked, Qt::CheckStateRole));
         QCOMPARE(h.Text("GoodCounter"), QStringLiteral("1"));
         w.ActionOf(h.form.ON0)->trigger(); // unticks the ○ rows

@@ -4,6 +4,7 @@
 #include "Win32Window.h"
 #include "Win32Ui.h"
 
+#include "app/Language.h"
 #include "core/Crc32.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
@@ -256,7 +257,7 @@ TEST(Win32Window, TheOpenDialogOffersTheListsInTheListsFolderAndReadsTheChosenOn
                   (std::vector<std::string>{"Checksum List (all kinds)", "CRC Check File (sfv,crc,csv)",
                                             "CRC1632 File (*.txt)",
                                             "Digest List (md5,sha1,sha224,sha256,sha384,sha512,b2,b3)",
-                                            "All Files (*.*)"}));
+                                            "PAR2 Recovery Set (par2)", "All Files (*.*)"}));
         EXPECT_EQ(seen.Folder, h.Path("set"));
         // The list files of the first filter, whatever the letter case of their extension.
         std::sort(seen.Files.begin(), seen.Files.end());
@@ -289,8 +290,8 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     Win32Window& w = h.Start({h.FourStateList()});
     w.Run([&h] { h.form.ModeButtonClick(); });
     // The menus follow the mode: the switch names it, the items of the other mode are off.
-    for (const char* item : {"モード変更（現在：書込モード）\tCtrl+M", "CRCファイルを作成(&M)",
-                             "ファイル改名・移動(&R) (off)", "重複ファイルの処置(&D) (off)"})
+    for (const std::string& item : {Tr("モード変更（現在：書込モード）") + "\tCtrl+M", Tr("CRCファイルを作成(&M)"),
+                                    Tr("ファイル改名・移動(&R)") + " (off)", Tr("重複ファイルの処置(&D)") + " (off)"})
         EXPECT_TRUE(HasMenuItem(w, item)) << item;
     w.Run([&h] { h.form.CheckButtonClick(); });
     const std::string out = h.Path("set\\new.sfv");
@@ -300,7 +301,7 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
         AnswerFileDialog(d, out);
     });
     w.Run([&h] { h.form.MakeCrcCmdClick(); });
-    EXPECT_EQ(seen.Title, "出力ファイル名を入力");
+    EXPECT_EQ(seen.Title, Tr("出力ファイル名を入力"));
     EXPECT_EQ(seen.Filters, (std::vector<std::string>{"SFV or CSV File", "MD5 File", "SHA-1 File", "SHA-224 File",
                                                       "SHA-256 File", "SHA-384 File", "SHA-512 File", "BLAKE2b File",
                                                       "BLAKE3 File"}));
@@ -309,8 +310,8 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
     // Back in read mode with the new list, verified.
     EXPECT_EQ(h.form.ListPath, out);
     EXPECT_EQ(h.Rows(), (std::vector<std::string>{"bad.bin|0|-", "other.bin|0|-", "写真.bin|0|-"}));
-    for (const char* item : {"モード変更（現在：読取モード）\tCtrl+M", "CRCファイルを作成(&M) (off)",
-                             "ファイル改名・移動(&R)", "重複ファイルの処置(&D)"})
+    for (const std::string& item : {Tr("モード変更（現在：読取モード）") + "\tCtrl+M", Tr("CRCファイルを作成(&M)") + " (off)",
+                                    Tr("ファイル改名・移動(&R)"), Tr("重複ファイルの処置(&D)")})
         EXPECT_TRUE(HasMenuItem(w, item)) << item;
 }
 
@@ -321,7 +322,7 @@ TEST(Win32Window, TheAddCommandAsksWithTheCountThenAddsTheNewFiles) {
     h.Write("set\\new 1.bin", "one");
     h.Write("set\\new 2.bin", "two");
     Win32Window& w = h.Start({list});
-    EXPECT_TRUE(HasMenuItem(w, "新規ファイルを追加(&A)"));
+    EXPECT_TRUE(HasMenuItem(w, Tr("新規ファイルを追加(&A)")));
     // The boxes as they show: the question answered `first`, the report (when there is one) with OK.
     for (const int first : {IDCANCEL, IDOK}) {
         std::vector<std::string> shown;
@@ -333,13 +334,13 @@ TEST(Win32Window, TheAddCommandAsksWithTheCountThenAddsTheNewFiles) {
         w.Run([&h] { h.form.AddNewFilesCmdClick(); });
         StopWaiting();
         ASSERT_FALSE(shown.empty());
-        EXPECT_EQ(shown[0], "新しいファイル 2 件をリストに追加します。よろしいですか？");
+        EXPECT_EQ(shown[0], Tr("新しいファイル 2 件をリストに追加します。よろしいですか？"));
         if (first == IDCANCEL) {
             EXPECT_EQ(h.Rows(), std::vector<std::string>{"top.bin|0|-"});
             continue;
         }
         ASSERT_EQ(shown.size(), 2u);
-        EXPECT_EQ(shown[1], "リストに追加しました： 2 件");
+        EXPECT_EQ(shown[1], Tr("リストに追加しました： 2 件"));
     }
     // Read again and verified: the new files are rows now, and the list names them.
     EXPECT_EQ(h.Rows(), (std::vector<std::string>{"new 1.bin|0|-", "new 2.bin|0|-", "top.bin|0|-"}));
@@ -401,7 +402,7 @@ TEST(Win32Window, TheFolderChoiceStartsAtTheListsFolderAndScansTheChosenOne) {
             return true;
         });
         w.Run([&h] { h.form.FolderOpenCmdClick(); });
-        EXPECT_NE(std::find(texts.begin(), texts.end(), "対象フォルダを指定"), texts.end());
+        EXPECT_NE(std::find(texts.begin(), texts.end(), Tr("対象フォルダを指定")), texts.end());
         EXPECT_EQ(selected, "set");
         EXPECT_EQ(h.form.BaseFolder, c.BaseFolder);
         EXPECT_EQ(h.Rows().size(), c.Rows);
@@ -464,7 +465,7 @@ TEST(Win32Window, ThePopupMenuCopiesTheSelectedRowsNameOrCrc) {
         });
         ::SendMessageW(w.Handle(), WM_CONTEXTMENU, reinterpret_cast<WPARAM>(w.List()), c.At);
         Pump(&w);
-        EXPECT_EQ(items, (std::vector<std::string>{"ファイル名のコピー(&N)", "CRCのコピー(&C)"}));
+        EXPECT_EQ(items, (std::vector<std::string>{Tr("ファイル名のコピー(&N)"), Tr("CRCのコピー(&C)")}));
         EXPECT_EQ(Clipboard(), c.Text) << "row " << c.Row;
     }
 }
@@ -670,10 +671,10 @@ TEST(Win32Window, TheShortcutsAndTheStatusBarReachTheirCommands) {
     } cases[] = {
         {'O', VK_CONTROL, "", 4, "", true},
         // F5 and a click on the status bar read the list again.
-        {VK_F5, 0, twoRows, 2, "読み取り終了 list.sfv", false},
-        {0, 0, oneRow, 1, "読み取り終了 list.sfv", false},
+        {VK_F5, 0, twoRows, 2, Tr("読み取り終了 list.sfv"), false},
+        {0, 0, oneRow, 1, Tr("読み取り終了 list.sfv"), false},
         // No read-me beside the test's program, so the status says so.
-        {VK_F1, 0, "", 1, "\"Tallyvault.txt\"がインストールフォルダに有りません", false},
+        {VK_F1, 0, "", 1, Tr("\"Tallyvault.txt\"がインストールフォルダに有りません"), false},
     };
     for (const auto& c : cases) {
         if (!c.ListText.empty()) h.Write("set\\list.sfv", c.ListText);
@@ -785,3 +786,46 @@ int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }
+
+namespace tv::win32 {
+namespace {
+
+// A language chosen in the option menu redraws the menus, the buttons and the status bar at once; the
+// buttons widen for longer captions and never overlap.
+TEST(Win32Window, ALanguageChosenRedrawsAtOnce) {
+    const std::string before = ShownLanguage();
+    Harness h;
+    Win32Window& w = h.Start({h.FourStateList()});
+    const struct {
+        TMenuItem& Item;
+        const char* File;
+        const char* Tick;
+        const char* Status;
+    } steps[] = {
+        {h.form.LanguageEn, "&File", "Tick", "Read list.sfv"},
+        {h.form.LanguageJa, "ファイル(&F)", "選", "読み取り終了 list.sfv"},
+    };
+    for (const auto& s : steps) {
+        w.Run([&] { h.form.ClickMenuItem(s.Item, MenuClick::Radio, [&] { h.form.LanguageClick(s.Item); }); });
+        Pump(&w);
+        wchar_t title[64] = {};
+        ::GetMenuStringW(::GetMenu(w.Handle()), 0, title, 64, MF_BYPOSITION);
+        EXPECT_EQ(Narrow(title), s.File);
+        EXPECT_EQ(TextOf(w.Buttons()[1]), s.Tick);
+        wchar_t status[256] = {};
+        ::SendMessageW(w.StatusBar(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(status));
+        EXPECT_EQ(Narrow(status), s.Status);
+        EXPECT_TRUE(HasMenuItem(w, Tr("リストにないファイルを表示(&U)")));
+        RECT previous{};
+        for (HWND b : w.Buttons()) {
+            RECT r{};
+            ::GetWindowRect(b, &r);
+            EXPECT_GE(r.left, previous.right);
+            previous = r;
+        }
+    }
+    UseLanguage(before);
+}
+
+} // namespace
+} // namespace tv::win32

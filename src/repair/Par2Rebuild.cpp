@@ -1,0 +1,450 @@
+#include "repair/Par2Rebuild.h"
+
+#include "core/Crc32.h"
+#include "core/ReedSolomon.h"
+#include "platform/Errors.h"
+#include "platform/Hashing.h"
+#include "platform/Paths.h"
+#include "readers/Par2List.h"
+#include "readers/Par2Reader.h"
+#include "repair/Confine.h"
+
+#include <algorithm>
+#include <cstring>
+#include <optional>
+
+namespace tv {
+
+namespace {
+
+using par2::Md5Bytes;
+
+// A file of the set read by its places, through the file system's sequential reads: a window of the
+// bytes last read serves reads that go forward or step back a little (a magic cut by a piece's end); a
+// read further back opens the file again.
+class FileSource final : public par2::ByteSource {
+public:
+    FileSource(FileSystem& fs, std::string path) : fs_(fs), path_(std::move(path)) { Open(); }
+
+    std::uint64_t Size() override { return size_; }
+
+    std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
+        if (offset >= size_) return 0;
+        size = static_cast<std::size_t>(std::min<std::uint64_t>(size, size_ - offset));
+        if (offset < start_) Open();
+        const std::uint64_t end = start_ + window_.size();
+        if (offset > end) {
+            // Skip to `offset`, keeping nothing.
+            window_.clear();
+            std::vector<std::uint8_t> skip(std::min<std::uint64_t>(offset - end, 1u << 20));
+            for (std::uint64_t left = offset - end; left > 0;) {
+                const std::size_t n = in_->Read(skip.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, skip.size())));
+                if (n == 0) return 0;
+                left -= n;
+            }
+        } else {
+            window_.erase(window_.begin(), window_.begin() + static_cast<std::ptrdiff_t>(offset - start_));
+        }
+        start_ = offset;
+        while (window_.size() < size) {
+            const std::size_t old = window_.size();
+            const std::size_t want = std::max<std::size_t>(size - old, 1u << 20);
+            window_.resize(old + want);
+            const std::size_t n = in_->Read(window_.data() + old, want);
+            window_.resize(old + n);
+            if (n == 0) break;
+        }
+        const std::size_t n = std::min(size, window_.size());
+        std::memcpy(buffer, window_.data(), n);
+        return n;
+    }
+
+private:
+    void Open() {
+        in_ = fs_.OpenRead(path_);
+        size_ = static_cast<std::uint64_t>(in_->Length());
+        start_ = 0;
+        window_.clear();
+    }
+
+    FileSystem& fs_;
+    std::string path_;
+    std::unique_ptr<InputFile> in_;
+    std::uint64_t size_ = 0, start_ = 0;
+    std::vector<std::uint8_t> window_;
+};
+
+std::size_t ReadFull(InputFile& in, unsigned char* buffer, std::size_t size) {
+    std::size_t got = 0;
+    while (got < size) {
+        const std::size_t n = in.Read(buffer + got, size - got);
+        if (n == 0) break;
+        got += n;
+    }
+    return got;
+}
+
+bool SameMd5(const ContentKey& k, const Md5Bytes& m) { return std::memcmp(k.Bytes.data(), m.data(), m.size()) == 0; }
+
+// Where a recovery slice's data lies.
+struct RecoverySlice {
+    std::uint32_t Exponent = 0;
+    std::size_t File = 0;     // index into the set's files
+    std::uint64_t Offset = 0; // of the data, after the exponent
+};
+
+// Every recovery slice of the set whose packet is whole and checks, the first copy of each exponent.
+std::vector<RecoverySlice> LocateRecoverySlices(FileSystem& fs, const std::vector<std::string>& files,
+                                                const Md5Bytes& setId, std::uint64_t sliceSize) {
+    std::vector<RecoverySlice> found;
+    std::vector<bool> seen(65536);
+    std::vector<std::uint8_t> buffer(1u << 20);
+    const std::uint64_t packetBytes = par2::HeaderBytes + 4 + sliceSize;
+    for (std::size_t f = 0; f < files.size(); ++f) {
+        FileSource source(fs, files[f]);
+        const std::uint64_t size = source.Size();
+        std::uint64_t pos = 0;
+        while (pos + par2::HeaderBytes <= size) {
+            const std::size_t got = source.ReadAt(pos, buffer.data(), buffer.size());
+            if (got < par2::Magic.size()) break;
+            const auto end = buffer.begin() + static_cast<std::ptrdiff_t>(got);
+            const auto at = std::search(buffer.begin(), end, par2::Magic.begin(), par2::Magic.end());
+            if (at == end) {
+                pos += got - (par2::Magic.size() - 1);
+                continue;
+            }
+            pos += static_cast<std::uint64_t>(at - buffer.begin());
+            std::uint8_t header[par2::HeaderBytes + 4];
+            if (source.ReadAt(pos, header, sizeof header) < sizeof header) break;
+            const std::optional<par2::PacketHeader> h = par2::ParseHeader(std::span<const std::uint8_t>(header, par2::HeaderBytes));
+            if (!h || h->Type != par2::RecvSlicType || h->SetId != setId || h->Length != packetBytes ||
+                size - pos < packetBytes) {
+                // Not one of this set's recovery slices: look on past this header's magic.
+                pos += h && h->Type != par2::RecvSlicType ? par2::HeaderBytes : 1;
+                continue;
+            }
+            const std::unique_ptr<Digester> md5 = MakeDigester(HashAlgorithm::Md5);
+            md5->Update(header + par2::HashedFrom, sizeof header - par2::HashedFrom);
+            std::uint64_t done = 4;
+            bool whole = true;
+            while (done < packetBytes - par2::HeaderBytes) {
+                const std::size_t want = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(buffer.size(), packetBytes - par2::HeaderBytes - done));
+                const std::size_t n = source.ReadAt(pos + par2::HeaderBytes + done, buffer.data(), want);
+                if (n == 0) {
+                    whole = false;
+                    break;
+                }
+                md5->Update(buffer.data(), n);
+                done += n;
+            }
+            const std::uint32_t exponent = par2::Le32(header + par2::HeaderBytes);
+            if (!whole || !SameMd5(md5->Final(), h->PacketMd5)) {
+                pos += 1;
+                continue;
+            }
+            if (exponent < seen.size() && !seen[exponent]) {
+                seen[exponent] = true;
+                found.push_back({exponent, f, pos + par2::HeaderBytes + 4});
+            }
+            pos += packetBytes;
+        }
+    }
+    return found;
+}
+
+// One file of the recovery set as found on disk.
+struct Checked {
+    const par2::SetFile* File = nullptr;
+    std::string Path;
+    std::uint64_t FirstSlice = 0;
+    std::vector<bool> Good; // per slice: present and whole at its place
+    bool Exists = false;
+};
+
+// Reads the file: its whole MD5 and each slice's CRC-32; only when the whole does not match are the slices
+// with a CRC hit checked by their MD5 (a second read).
+void CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<unsigned char>& buffer) {
+    const par2::SetFile& f = *c.File;
+    const std::size_t count = f.Slices.size();
+    c.Good.assign(count, false);
+    c.Exists = fs.FileExists(c.Path);
+    if (!c.Exists) return;
+    const auto slice = static_cast<std::size_t>(sliceSize);
+    std::vector<bool> crcHit(count, false);
+    bool intact = false;
+    {
+        std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
+        std::unique_ptr<Digester> whole = MakeDigester(HashAlgorithm::Md5);
+        std::uint64_t length = 0;
+        for (std::size_t s = 0;; ++s) {
+            const std::size_t n = ReadFull(*in, buffer.data(), slice);
+            if (n == 0) break;
+            whole->Update(buffer.data(), n);
+            length += n;
+            if (s < count) {
+                std::memset(buffer.data() + n, 0, slice - n);
+                crcHit[s] = Crc32(buffer.data(), slice) == f.Slices[s].Crc;
+            }
+        }
+        intact = length == f.Desc->Length && SameMd5(whole->Final(), f.Desc->Hash);
+    }
+    if (intact) {
+        c.Good.assign(count, true);
+        return;
+    }
+    if (std::none_of(crcHit.begin(), crcHit.end(), [](bool b) { return b; })) return;
+    std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
+    for (std::size_t s = 0; s < count; ++s) {
+        const std::size_t n = ReadFull(*in, buffer.data(), slice);
+        if (n == 0) break;
+        // The last slice counts only as long as the file's own: bytes beyond its length are damage too.
+        const std::uint64_t expected = std::min<std::uint64_t>(sliceSize, f.Desc->Length - s * sliceSize);
+        if (!crcHit[s] || n < expected) continue;
+        std::memset(buffer.data() + expected, 0, slice - static_cast<std::size_t>(expected));
+        c.Good[s] = SameMd5(DigestOf(HashAlgorithm::Md5, buffer.data(), slice), f.Slices[s].Hash);
+    }
+}
+
+// A free name beside `path` for the damaged file: NAME.1, NAME.2, ...
+std::string KeepName(FileSystem& fs, const std::string& path) {
+    for (int i = 1;; ++i) {
+        const std::string candidate = path + "." + std::to_string(i);
+        if (!fs.FileExists(candidate) && !fs.FolderExists(candidate)) return candidate;
+    }
+}
+
+std::string RebuildTemp(const std::string& path) {
+    std::string name(".");
+    name.append(ExtractFileName(path));
+    name.append(".tallyvault-rebuild");
+    return JoinPath(ExtractFileDir(path), name);
+}
+
+} // namespace
+
+Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, const Par2RebuildOptions& options) {
+    const std::vector<std::string> setFiles = Par2SetFiles(fs, indexPath);
+    const std::string dir = ExtractFileDir(indexPath);
+    par2::SetBuilder builder;
+    {
+        FileSource index(fs, setFiles.front());
+        builder.Read(index);
+    }
+    par2::SetPackets set = builder.Finish();
+    auto complete = [](const par2::SetPackets& s) {
+        return s.Main && s.Undescribed() == 0 &&
+               std::all_of(s.Files.begin(), s.Files.end(), [](const par2::SetFile& f) { return !f.Recovery || f.HasSlices; });
+    };
+    if (!complete(set)) {
+        for (std::size_t i = 1; i < setFiles.size(); ++i) {
+            FileSource volume(fs, setFiles[i]);
+            builder.Read(volume);
+        }
+        set = builder.Finish();
+    }
+    Par2RebuildResult result;
+    result.Creator = set.Creator;
+    const std::string creator = set.Creator.empty() ? "" : " (made by " + set.Creator + ")";
+    if (!set.Main) throw Par2SetError("the set has no readable Main packet" + creator);
+    if (set.Undescribed() > 0)
+        throw Par2SetError(std::to_string(set.Undescribed()) + " files of the set have no readable description" + creator);
+    const std::uint64_t sliceSize = set.Main->SliceSize;
+    if (sliceSize > (std::uint64_t{1} << 30)) throw Par2SetError("the set's block size is beyond what can be held");
+    const auto slice = static_cast<std::size_t>(sliceSize);
+
+    // Every file of the recovery set, slice by slice.
+    std::vector<Checked> checked;
+    std::vector<std::uint32_t> lost, present;
+    std::vector<unsigned char> buffer(slice);
+    std::uint64_t next = 0;
+    for (const par2::SetFile& f : set.Files) {
+        if (!f.Recovery) continue;
+        Par2FileOutcome outcome;
+        outcome.Name = f.Desc->Name;
+        Checked c;
+        c.File = &f;
+        c.FirstSlice = next;
+        const std::uint64_t count = par2::SliceCount(f.Desc->Length, sliceSize);
+        if (!f.HasSlices) throw Par2SetError("the slice checks of " + f.Desc->Name + " are missing from the set" + creator);
+        if (next + count > par2::MaxInputSlices) throw Par2SetError("the set has more blocks than the code allows");
+        next += count;
+        if (const std::string refusal = Par2NameRefusal(f.Desc->Name); !refusal.empty()) {
+            outcome.Result = Par2FileOutcome::Refused;
+            outcome.Reason = refusal;
+            c.Good.assign(static_cast<std::size_t>(count), false);
+        } else {
+            c.Path = JoinBeneath(dir, f.Desc->Name);
+            if (options.KnownIntact && options.KnownIntact(f.Desc->Name)) {
+                c.Exists = true;
+                c.Good.assign(static_cast<std::size_t>(count), true);
+            } else {
+                CheckFile(fs, c, sliceSize, buffer);
+            }
+            const bool all = std::all_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; });
+            outcome.Result = all ? Par2FileOutcome::Intact : c.Exists ? Par2FileOutcome::Damaged : Par2FileOutcome::Missing;
+        }
+        for (std::size_t s = 0; s < c.Good.size(); ++s)
+            (c.Good[s] ? present : lost).push_back(static_cast<std::uint32_t>(c.FirstSlice + s));
+        result.Files.push_back(std::move(outcome));
+        checked.push_back(std::move(c));
+    }
+    result.InputSlices = next;
+    result.LostSlices = lost.size();
+    if (lost.empty()) return result;
+
+    const std::vector<RecoverySlice> recovery = LocateRecoverySlices(fs, setFiles, set.SetId, sliceSize);
+    result.RecoverySlices = recovery.size();
+    // Slices of refused names are lost for good: they are solved for (they take part in the code) but
+    // never written.
+    if (recovery.size() < lost.size()) {
+        result.MoreNeeded = lost.size() - recovery.size();
+        return result;
+    }
+    std::vector<std::uint32_t> exponents;
+    for (const RecoverySlice& r : recovery)
+        exponents.push_back(r.Exponent);
+    const std::optional<RebuildCoefficients> solved = SolveLost(lost, present, exponents);
+    if (!solved) {
+        result.MoreNeeded = 1;
+        return result;
+    }
+    if (options.DryRun) return result;
+    // The lost slices are held in memory until they are written.
+    if (lost.size() * sliceSize > (std::uint64_t{4} << 30))
+        throw Par2SetError(std::to_string(lost.size()) + " lost blocks of " + std::to_string(sliceSize) +
+                           " bytes are more than 4 GiB to hold at once");
+
+    // One pass over the slices needed: the present input slices in order, then the chosen recovery slices.
+    SliceCombiner combiner(lost.size(), slice, options.Workers);
+    const std::size_t width = solved->Inputs();
+    const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{64} << 20) / std::max<std::size_t>(slice, 1), 1, 32);
+    std::vector<unsigned char> batch(batchSlices * slice);
+    std::vector<const unsigned char*> inputs;
+    std::vector<std::size_t> columns;
+    std::vector<std::uint16_t> coefficients;
+    const std::uint64_t total = (present.size() + lost.size()) * sliceSize;
+    std::uint64_t done = 0;
+    auto flush = [&] {
+        const std::size_t n = inputs.size();
+        if (n == 0) return true;
+        coefficients.resize(lost.size() * n);
+        for (std::size_t j = 0; j < lost.size(); ++j)
+            for (std::size_t g = 0; g < n; ++g)
+                coefficients[j * n + g] = solved->Coefficients[j * width + columns[g]];
+        combiner.Add(inputs, coefficients);
+        done += n * sliceSize;
+        inputs.clear();
+        columns.clear();
+        return !options.Progress || options.Progress(done, total);
+    };
+    auto slot = [&]() -> unsigned char* {
+        if (inputs.size() == batchSlices && !flush()) return nullptr;
+        return batch.data() + inputs.size() * slice;
+    };
+    std::size_t column = 0;
+    for (const Checked& c : checked) {
+        if (std::none_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; })) continue;
+        std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
+        for (std::size_t s = 0; s < c.Good.size(); ++s) {
+            unsigned char* at = slot();
+            if (at == nullptr) {
+                result.Stopped = true;
+                return result;
+            }
+            const std::size_t n = ReadFull(*in, at, slice);
+            if (!c.Good[s]) continue;
+            std::memset(at + n, 0, slice - n);
+            inputs.push_back(at);
+            columns.push_back(column++);
+        }
+    }
+    for (std::size_t r = 0; r < solved->Exponents.size(); ++r) {
+        const auto it = std::find_if(recovery.begin(), recovery.end(),
+                                     [&](const RecoverySlice& x) { return x.Exponent == solved->Exponents[r]; });
+        unsigned char* at = slot();
+        if (at == nullptr) {
+            result.Stopped = true;
+            return result;
+        }
+        FileSource source(fs, setFiles[it->File]);
+        if (source.ReadAt(it->Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[it->File]);
+        inputs.push_back(at);
+        columns.push_back(present.size() + r);
+    }
+    if (!flush()) {
+        result.Stopped = true;
+        return result;
+    }
+
+    // The rebuilt files, each whole and checked before it takes its place.
+    std::size_t lostIndex = 0;
+    for (std::size_t i = 0; i < checked.size(); ++i) {
+        const Checked& c = checked[i];
+        Par2FileOutcome& outcome = result.Files[i];
+        const std::size_t lostHere = static_cast<std::size_t>(std::count(c.Good.begin(), c.Good.end(), false));
+        const std::size_t firstLost = lostIndex;
+        lostIndex += lostHere;
+        if (lostHere == 0 || outcome.Result == Par2FileOutcome::Refused) continue;
+        const std::string temp = RebuildTemp(c.Path);
+        try {
+            MakeFoldersBeneath(fs, dir, c.File->Desc->Name);
+            if (fs.FileExists(temp)) fs.RemoveIfAbandoned(temp);
+            std::unique_ptr<OutputFile> out = fs.CreateNew(temp);
+            std::unique_ptr<InputFile> old = c.Exists ? fs.OpenRead(c.Path) : nullptr;
+            std::unique_ptr<Digester> md5 = MakeDigester(HashAlgorithm::Md5);
+            std::uint64_t left = c.File->Desc->Length;
+            std::size_t j = firstLost;
+            for (std::size_t s = 0; s < c.Good.size(); ++s) {
+                const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, sliceSize));
+                // The old file is read along, so that its good slices are at hand where they lie.
+                if (old) ReadFull(*old, buffer.data(), slice);
+                const unsigned char* from = c.Good[s] ? buffer.data() : combiner.Output(j++);
+                out->Write(from, n);
+                md5->Update(from, n);
+                left -= n;
+            }
+            out->Sync();
+            out->Close();
+            out.reset();
+            old.reset();
+            if (!SameMd5(md5->Final(), c.File->Desc->Hash)) {
+                fs.DeleteFile(temp);
+                outcome.Result = Par2FileOutcome::Failed;
+                outcome.Reason = "the rebuilt file does not match its MD5";
+                continue;
+            }
+            if (c.Exists && options.Purge) {
+                fs.ReplaceFile(temp, c.Path);
+            } else {
+                if (c.Exists) {
+                    outcome.KeptAs = KeepName(fs, c.Path);
+                    fs.RenameFile(c.Path, outcome.KeptAs);
+                }
+                fs.RenameFile(temp, c.Path);
+            }
+            fs.SyncFolder(ExtractFileDir(c.Path));
+            outcome.Result = Par2FileOutcome::Rebuilt;
+        } catch (const IoError& e) {
+            if (fs.FileExists(temp)) {
+                try {
+                    fs.DeleteFile(temp);
+                } catch (const IoError&) {
+                }
+            }
+            // A damaged file moved aside whose replacement could not follow goes back to its name.
+            if (!outcome.KeptAs.empty() && !fs.FileExists(c.Path)) {
+                try {
+                    fs.RenameFile(outcome.KeptAs, c.Path);
+                    outcome.KeptAs.clear();
+                } catch (const IoError&) {
+                }
+            }
+            outcome.Result = Par2FileOutcome::Failed;
+            outcome.Reason = std::string(e.what()) + (e.Reason().empty() ? "" : " (" + e.Reason() + ")");
+        }
+    }
+    return result;
+}
+
+} // namespace tv

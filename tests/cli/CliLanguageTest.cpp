@@ -1,0 +1,81 @@
+// tallyvault-cli in the user's language: the status text and the logic's messages follow it, while
+// marks, TAB-separated fields and the counters' words stay what scripts read.
+#include "support/Shell.h"
+#include "support/TempDir.h"
+
+#include <gtest/gtest.h>
+
+namespace tv {
+namespace {
+
+using test::ShellQuote;
+using test::TempDir;
+
+// The command with only the given language variables set.
+std::string InLanguage(const std::string& vars, const std::string& command) {
+    return "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + vars + " " + command;
+}
+
+TEST(CliLanguage, StatusAndMessagesFollowTheLanguageWhileTheFieldsStay) {
+    TempDir dir;
+    dir.Write("good.bin", "good");
+    dir.Write("bad.bin", "changed");
+    const std::string list =
+        dir.Write("list.sfv", "good.bin " + test::CrcHex("good") + "\r\nbad.bin " + test::CrcHex("was") +
+                                  "\r\ngone.bin " + test::CrcHex("gone") + "\r\n");
+    // The rows in the list's order of states: bad, missing, matching.
+    const std::string rows = "×\tbad.bin\t\t" + test::CrcHex("was") + "\t\n" + "－\tgone.bin\t\t" +
+                             test::CrcHex("gone") + "\t\n" + "○\tgood.bin\t\t" + test::CrcHex("good") + "\t\n" +
+                             "total 3 match 1 mismatch 1 missing 1 samefile 0\n";
+    const struct {
+        const char* Vars;
+        const char* Status;
+    } cases[] = {
+        {"", "status 読み取り終了 list.sfv\n"},
+        {"LANG=C", "status 読み取り終了 list.sfv\n"},
+        {"LC_ALL=POSIX LANG=en_US.UTF-8", "status 読み取り終了 list.sfv\n"},
+        {"LANGUAGE=en LANG=C.UTF-8", "status 読み取り終了 list.sfv\n"},
+        {"LANG=ja_JP.UTF-8", "status 読み取り終了 list.sfv\n"},
+        {"LANG=en_US.UTF-8", "status Read list.sfv\n"},
+        {"LANG=de_DE.UTF-8", "status Read list.sfv\n"},
+        {"LANGUAGE=en:ja LANG=ja_JP.UTF-8", "status Read list.sfv\n"},
+    };
+    for (const auto& c : cases) {
+        const test::ShellResult r =
+            test::Shell(InLanguage(c.Vars, std::string(TV_CLI_PATH) + " verify " + ShellQuote(list) + " 2>/dev/null"));
+        EXPECT_EQ(r.status, 1) << c.Vars;
+        EXPECT_EQ(r.out, rows + c.Status) << c.Vars;
+    }
+
+    // A message of the logic on standard error, and the status of a list that cannot be read.
+    const std::string unknown = dir.Write("odd.sfv", "; only a comment\r\n");
+    const std::string command = std::string(TV_CLI_PATH) + " verify " + ShellQuote(unknown) + " 2>&1";
+    const test::ShellResult ja = test::Shell(InLanguage("LANG=C.UTF-8", command));
+    const test::ShellResult en = test::Shell(InLanguage("LANG=en_US.UTF-8", command));
+    EXPECT_NE(ja.out.find("status 未知のＣＲＣファイルです odd.sfv\n"), std::string::npos) << ja.out;
+    EXPECT_NE(en.out.find("status Unknown kind of checksum list: odd.sfv\n"), std::string::npos) << en.out;
+    EXPECT_NE(en.out.find("[ Unknown kind of checksum list ]\n"), std::string::npos) << en.out;
+    EXPECT_EQ(en.out.find("未知"), std::string::npos) << en.out;
+    EXPECT_EQ(ja.status, en.status);
+}
+
+// The help: Japanese for a Japanese language, the English one for every other and for C or none.
+TEST(CliLanguage, HelpIsJapaneseOnlyForAJapaneseLanguage) {
+    const std::string help = std::string(TV_CLI_PATH) + " --help";
+    const test::ShellResult english = test::Shell(InLanguage("LANG=en_US.UTF-8", help));
+    ASSERT_EQ(english.status, 0);
+    EXPECT_EQ(english.out.rfind("Usage: tallyvault-cli COMMAND ARGUMENTS...\n", 0), 0u) << english.out;
+    for (const char* vars : {"", "LANG=C", "LANG=POSIX", "LANG=de_DE.UTF-8"})
+        EXPECT_EQ(test::Shell(InLanguage(vars, help)).out, english.out) << vars;
+    const test::ShellResult japanese = test::Shell(InLanguage("LANG=ja_JP.UTF-8", help));
+    ASSERT_EQ(japanese.status, 0);
+    EXPECT_EQ(japanese.out.rfind("使い方: tallyvault-cli コマンド 引数...\n", 0), 0u) << japanese.out;
+    // Every option the English help names, the Japanese one names too.
+    for (std::size_t at = english.out.find("\n  -"); at != std::string::npos; at = english.out.find("\n  -", at + 1)) {
+        const std::string option = english.out.substr(at + 3, english.out.find_first_of(" ,\n", at + 3) - at - 3);
+        EXPECT_NE(japanese.out.find(option), std::string::npos) << option;
+    }
+}
+
+} // namespace
+} // namespace tv

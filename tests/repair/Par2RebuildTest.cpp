@@ -1,0 +1,201 @@
+// Rebuilding from recovery slices when the file system fails at each step in turn: whatever fails, every
+// file keeps either its damaged bytes (under its name or kept as NAME.1) or its rebuilt ones, and no
+// temporary file is left. Names that lead out of the set's folder are never written.
+#include "platform/Errors.h"
+#include "platform/Hashing.h"
+#include "readers/Par2Packets.h"
+#include "repair/Par2Rebuild.h"
+#include "support/FaultyFileSystem.h"
+#include "support/TempDir.h"
+#include "writers/Par2Create.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <map>
+#include <string>
+
+namespace tv::test {
+namespace {
+
+struct Sample {
+    std::map<std::string, std::string> Originals = {
+        {"a.bin", RandomBytes(40000, 1)}, {"b.bin", RandomBytes(9999, 2)}, {"sub/c.bin", RandomBytes(20000, 3)}};
+    std::string DamagedA;
+
+    // The set, then a.bin with changed bytes and sub/c.bin deleted.
+    void Make(const TempDir& dir) {
+        for (const auto& [name, content] : Originals)
+            dir.Write(name, content);
+        Par2CreateOptions options;
+        options.Recursive = true;
+        options.Redundancy = 40;
+        options.SliceSize = 1024;
+        CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+        DamagedA = Originals["a.bin"];
+        for (std::size_t i = 3000; i < 3100; ++i)
+            DamagedA[i] = static_cast<char>(~DamagedA[i]);
+        dir.Write("a.bin", DamagedA);
+        std::filesystem::remove(PathOf(dir / "sub/c.bin"));
+    }
+};
+
+// No temporary file anywhere below the folder.
+bool NoTemporaries(const TempDir& dir) {
+    for (const auto& e : std::filesystem::recursive_directory_iterator(PathOf(dir.Path())))
+        if (Utf8Of(e.path().filename()).find("tallyvault") != std::string::npos) return false;
+    return true;
+}
+
+TEST(Par2Rebuild, EveryFailingStepLeavesEachFileDamagedOrRebuiltNeverLost) {
+    // The damaged set is made once and copied for each run.
+    TempDir made;
+    Sample s;
+    s.Make(made);
+    auto fresh = [&](const TempDir& dir) {
+        std::filesystem::copy(PathOf(made.Path()), PathOf(dir.Path()), std::filesystem::copy_options::recursive);
+    };
+    for (Fault fault : {Fault::DiskFull, Fault::RenameRefused, Fault::AccessDenied, Fault::ReadBeyondEnd}) {
+        // How many operations of this kind a whole run makes; each one fails in turn (a spread of them
+        // where they are many, as reads are).
+        int count = 0;
+        {
+            TempDir dir;
+            fresh(dir);
+            FaultyFileSystem fs;
+            fs.FailAt(fault, 0);
+            RebuildPar2Set(fs, dir / "set.par2", {});
+            count = fs.Count();
+            ASSERT_TRUE(dir.Read("a.bin") == s.Originals["a.bin"]);
+        }
+        ASSERT_GT(count, 0) << FaultName(fault);
+        const int step = std::max(1, count / 40);
+        for (int k = 1; k <= count; k += step) {
+            TempDir dir;
+            fresh(dir);
+            FaultyFileSystem fs;
+            fs.FailAt(fault, k);
+            try {
+                RebuildPar2Set(fs, dir / "set.par2", {});
+            } catch (const IoError&) {
+                // Failed while the set was read or checked: nothing may have been written.
+                EXPECT_TRUE(dir.Read("a.bin") == s.DamagedA) << FaultName(fault) << " at " << k;
+                EXPECT_FALSE(dir.Exists("sub/c.bin"));
+            }
+            const std::string where = std::string(FaultName(fault)) + " at " + std::to_string(k) + ": " + fs.Failed();
+            EXPECT_FALSE(fs.Failed().empty()) << where;
+            const std::string a = dir.Read("a.bin");
+            EXPECT_TRUE(a == s.DamagedA || a == s.Originals["a.bin"]) << where;
+            if (a == s.Originals["a.bin"]) {
+                ASSERT_TRUE(dir.Exists("a.bin.1")) << where;
+                EXPECT_TRUE(dir.Read("a.bin.1") == s.DamagedA) << where;
+            } else {
+                EXPECT_FALSE(dir.Exists("a.bin.1")) << where;
+            }
+            if (dir.Exists("sub/c.bin")) {
+                EXPECT_TRUE(dir.Read("sub/c.bin") == s.Originals["sub/c.bin"]) << where;
+            }
+            EXPECT_TRUE(dir.Read("b.bin") == s.Originals["b.bin"]) << where;
+            EXPECT_TRUE(NoTemporaries(dir)) << where;
+        }
+    }
+}
+
+// A set whose one file is named `name`, made with the packet makers as a hostile set would be.
+void WriteSetNaming(const TempDir& dir, const std::string& name, const std::string& content) {
+    const std::uint64_t slice = 64;
+    std::string padded = content;
+    padded.resize((content.size() + slice - 1) / slice * slice, '\0');
+    par2::FileDescPacket desc;
+    const ContentKey whole = DigestOf(HashAlgorithm::Md5, content.data(), content.size());
+    std::memcpy(desc.Hash.data(), whole.Bytes.data(), 16);
+    desc.Hash16k = desc.Hash;
+    desc.Length = content.size();
+    desc.Name = name;
+    desc.FileId = par2::FileIdOf(desc.Hash16k, desc.Length, name);
+    par2::IfscPacket ifsc;
+    ifsc.FileId = desc.FileId;
+    for (std::size_t at = 0; at < padded.size(); at += slice) {
+        par2::SliceCheck check;
+        const ContentKey k = DigestOf(HashAlgorithm::Md5, padded.data() + at, slice);
+        std::memcpy(check.Hash.data(), k.Bytes.data(), 16);
+        check.Crc = 0;
+        ifsc.Slices.push_back(check);
+    }
+    par2::MainPacket main;
+    main.SliceSize = slice;
+    main.RecoveryFiles.push_back(desc.FileId);
+    const par2::Md5Bytes id = par2::SetIdOf(main);
+    std::string bytes;
+    for (const auto& p : {par2::MakePacket(id, par2::MainType, par2::MainBody(main)),
+                          par2::MakePacket(id, par2::FileDescType, par2::FileDescBody(desc)),
+                          par2::MakePacket(id, par2::IfscType, par2::IfscBody(ifsc))})
+        bytes.append(reinterpret_cast<const char*>(p.data()), p.size());
+    // Recovery slices enough for the whole file; their data does not matter, as the name must stop it.
+    for (std::uint32_t e = 0; e < padded.size() / slice; ++e) {
+        std::vector<std::uint8_t> body(4 + slice);
+        body[0] = static_cast<std::uint8_t>(e);
+        const auto p = par2::MakePacket(id, par2::RecvSlicType, body);
+        bytes.append(reinterpret_cast<const char*>(p.data()), p.size());
+    }
+    dir.Write("set.par2", bytes);
+}
+
+TEST(Par2Rebuild, NamesLeadingOutOfTheFolderAreRefusedAndNeverWritten) {
+    for (const char* name : {"../escaped.bin", "/tmp/absolute.bin", "sub/../../x.bin", ""}) {
+        TempDir set; // nothing but the set lies in it
+        WriteSetNaming(set, name, RandomBytes(200, 7));
+        const Par2RebuildResult r = RebuildPar2Set(RealFs(), set / "set.par2", {});
+        ASSERT_EQ(r.Files.size(), 1u) << name;
+        EXPECT_EQ(r.Files[0].Result, Par2FileOutcome::Refused) << name;
+        EXPECT_FALSE(std::filesystem::exists(PathOf(set.Path() + "/../escaped.bin")));
+        EXPECT_FALSE(std::filesystem::exists("/tmp/absolute.bin"));
+        EXPECT_EQ(std::distance(std::filesystem::directory_iterator(PathOf(set.Path())),
+                                std::filesystem::directory_iterator{}),
+                  1)
+            << name;
+    }
+}
+
+TEST(Par2CreateNaming, VolumesSplitAndAreNamedAsPar2cmdlineNamesThem) {
+    struct Row {
+        std::uint32_t Recovery;
+        unsigned Volumes;
+        std::vector<std::uint32_t> Sizes;
+        std::vector<std::string> Names;
+    };
+    const Row rows[] = {
+        {200, 0, {1, 2, 4, 8, 16, 32, 64, 73},
+         {"s.vol000+01.par2", "s.vol001+02.par2", "s.vol003+04.par2", "s.vol007+08.par2", "s.vol015+16.par2",
+          "s.vol031+32.par2", "s.vol063+64.par2", "s.vol127+73.par2"}},
+        {10, 0, {1, 2, 4, 3}, {"s.vol00+1.par2", "s.vol01+2.par2", "s.vol03+4.par2", "s.vol07+3.par2"}},
+        {9, 2, {5, 4}, {"s.vol0+5.par2", "s.vol5+4.par2"}},
+        {200, 3, {67, 67, 66}, {"s.vol000+67.par2", "s.vol067+67.par2", "s.vol134+66.par2"}},
+        {2, 5, {1, 1}, {"s.vol0+1.par2", "s.vol1+1.par2"}},
+        {0, 0, {}, {}},
+    };
+    for (const Row& row : rows) {
+        const std::vector<std::uint32_t> sizes = VolumeSizes(row.Recovery, row.Volumes);
+        EXPECT_EQ(sizes, row.Sizes) << row.Recovery << " in " << row.Volumes;
+        const std::uint32_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
+        std::uint32_t first = 0;
+        for (std::size_t i = 0; i < sizes.size() && i < row.Names.size(); ++i) {
+            EXPECT_EQ(VolumeName("s.par2", first, sizes[i], row.Recovery, largest), row.Names[i]);
+            first += sizes[i];
+        }
+    }
+}
+
+TEST(Par2CreateNaming, SliceSizeIsTheSmallestMultipleOf4WithinTheCount) {
+    // par2cmdline's choice for 3,000,000 + 1,234,567 bytes and 2000 blocks.
+    EXPECT_EQ(ChooseSliceSize({3000000, 1234567}, 2000), 2120u);
+    EXPECT_EQ(ChooseSliceSize({1}, 2000), 4u);
+    // More files than the count: one slice each at least.
+    EXPECT_EQ(ChooseSliceSize({100, 100, 100}, 2), 100u);
+    EXPECT_EQ(ChooseSliceSize({std::uint64_t{1} << 40}, 2000), 549755816u);
+}
+
+} // namespace
+} // namespace tv::test

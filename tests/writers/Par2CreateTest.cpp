@@ -1,0 +1,68 @@
+// What create of a recovery set refuses, with its reason, and which files of the folder it protects.
+#include "platform/FileSystem.h"
+#include "support/TempDir.h"
+#include "writers/Par2Create.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace tv::test {
+namespace {
+
+TEST(Par2Create, RefusesWhatCannotMakeASetAndSaysWhy) {
+    TempDir dir;
+    dir.Write("data/a.bin", RandomBytes(200000, 1));
+    dir.MakeFolder("empty");
+    struct Row {
+        const char* Folder;
+        const char* Index;
+        std::uint64_t SliceSize;
+        const char* Reason;
+    };
+    const Row rows[] = {
+        {"data", "data/set.par2", 6, "multiple of 4"},
+        {"data", "data/set.par2", 4, "at most 32768"},
+        {"data", "empty/set.par2", 0, "relative to its own folder"},
+        {"empty", "empty/set.par2", 0, "no files"},
+        {"data", "data/set.sfv", 0, "must end in .par2"},
+    };
+    for (const Row& row : rows) {
+        Par2CreateOptions options;
+        options.SliceSize = row.SliceSize;
+        try {
+            CreatePar2Set(RealFs(), dir / row.Folder, dir / row.Index, options);
+            ADD_FAILURE() << row.Index << " was written";
+        } catch (const Par2CreateError& e) {
+            EXPECT_NE(std::string(e.what()).find(row.Reason), std::string::npos) << e.what();
+        }
+        EXPECT_FALSE(dir.Exists(row.Index)) << row.Index;
+    }
+}
+
+TEST(Par2Create, ProtectsPlainFilesAndLeavesOutItsOwnSetAndEmptyFiles) {
+    TempDir dir;
+    dir.Write("a.bin", RandomBytes(5000, 1));
+    dir.Write("sub/b.bin", RandomBytes(3000, 2));
+    dir.Write("empty.txt", "");
+    Par2CreateOptions options;
+    options.SliceSize = 1000;
+    options.Redundancy = 20;
+    const Par2CreateResult flat = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    EXPECT_EQ(flat.InputSlices, 5u); // a.bin alone
+    EXPECT_EQ(flat.RecoverySlices, 1u);
+    EXPECT_EQ(flat.LeftOut, std::vector<std::string>{"empty.txt"});
+    ASSERT_EQ(flat.Written.size(), 2u);
+    EXPECT_EQ(flat.Written[1], dir / "set.vol0+1.par2");
+
+    // Made again over the same folder, with its sub-folder: the set's own files are not protected.
+    options.Recursive = true;
+    const Par2CreateResult tree = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    EXPECT_EQ(tree.InputSlices, 8u); // a.bin and sub/b.bin
+    EXPECT_EQ(tree.RecoverySlices, 2u);
+    ASSERT_EQ(tree.Written.size(), 3u);
+    EXPECT_EQ(tree.Written[2], dir / "set.vol1+1.par2");
+}
+
+} // namespace
+} // namespace tv::test
