@@ -14,13 +14,16 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace tv {
 
 namespace {
 
-// A file read by its places: in order as a scan reads it, opened again where a scan steps back (after a
-// packet that failed, to look for the next magic inside it).
+// A file read by its places, in order as a scan reads it. The last bytes read are kept (at least
+// KeptBytes of them): a scan steps back into them for the header of the packet whose magic it just found,
+// or after a packet that failed, to look for the next magic inside it. Only a step back beyond them opens
+// the file again and reads it from its start, so a volume of many packets is read once, not once a packet.
 class FileSource final : public par2::ByteSource {
 public:
     FileSource(FileSystem& fs, std::string path, const std::function<void()>& pace)
@@ -30,38 +33,54 @@ public:
     std::uint64_t Size() override { return size_; }
     std::size_t ReadAt(std::uint64_t offset, void* buffer, std::size_t size) override {
         if (offset >= size_) return 0;
-        if (offset < pos_) Open();
-        while (pos_ < offset) { // skipped forward: read and dropped
+        if (offset < pos_ - kept_.size()) Open();
+        auto* to = static_cast<std::uint8_t*>(buffer);
+        std::size_t done = 0;
+        if (offset < pos_) {
+            done = static_cast<std::size_t>(std::min<std::uint64_t>(size, pos_ - offset));
+            std::memcpy(to, kept_.data() + (kept_.size() - (pos_ - offset)), done);
+            if (done == size) return done;
+        }
+        const std::uint64_t from = offset + done;
+        while (pos_ < from) { // skipped forward: read and dropped
+            kept_.clear();
             std::uint8_t skip[64 * 1024];
             const std::size_t n =
-                file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, offset - pos_)));
-            if (n == 0) return 0;
+                file_->Read(skip, static_cast<std::size_t>(std::min<std::uint64_t>(sizeof skip, from - pos_)));
+            if (n == 0) return done;
             pos_ += n;
         }
-        std::size_t done = 0;
-        auto* to = static_cast<std::uint8_t*>(buffer);
+        const std::size_t start = done;
         while (done < size) {
             const std::size_t n = file_->Read(to + done, size - done);
             if (n == 0) break;
             done += n;
         }
-        pos_ += done;
+        pos_ += done - start;
+        kept_.insert(kept_.end(), to + start, to + done);
+        // Dropped from the front only when twice what is kept: each byte is moved a bounded number of times.
+        if (kept_.size() > 2 * KeptBytes)
+            kept_.erase(kept_.begin(), kept_.end() - static_cast<std::ptrdiff_t>(KeptBytes));
         if (pace_) pace_();
         return done;
     }
 
 private:
+    // Two read chunks of the scan: a damaged packet of up to a slice of 1 MiB is stepped back over.
+    static constexpr std::size_t KeptBytes = std::size_t{2} << 20;
     void Open() {
         file_ = fs_.OpenRead(path_);
         const std::int64_t n = file_->Length();
         size_ = n > 0 ? static_cast<std::uint64_t>(n) : 0;
         pos_ = 0;
+        kept_.clear();
     }
     FileSystem& fs_;
     std::string path_;
     const std::function<void()>& pace_;
     std::unique_ptr<InputFile> file_;
     std::uint64_t size_ = 0, pos_ = 0;
+    std::vector<std::uint8_t> kept_; // the last bytes read, up to pos_
 };
 
 bool EndsWithNoCase(std::string_view s, std::string_view tail) {

@@ -279,6 +279,25 @@ TEST(Par2List, RenamedFileFoundByItsFirst16KiBAndDamageCountedPerSlice) {
     EXPECT_EQ(Par2DamageLines(*h.form.Par2Set).substr(0, 41), "blocks damaged 15 of 52; recovery blocks ");
 }
 
+TEST(Par2List, AVolumeOfManyPacketsIsReadOnce) {
+    // More than one read chunk of packets, one of them damaged: each packet's header is found in what
+    // the scan read last, never by reading the volume from its start again.
+    const Par2Made set = MakePar2({{"a.bin", RandomBytes(4096, 21)}}, 4096);
+    Par2Form h;
+    h.dir.Write("set.par2", set.Bytes());
+    std::string volume;
+    for (std::uint32_t k = 0; k < 300; ++k) {
+        const std::string packet = AsText(RecoveryPacket(set.SetId, k, 4096));
+        volume += k == 150 ? Flip(packet, 100) : packet;
+    }
+    h.dir.Write("set.vol0+300.par2", volume);
+    h.dir.Write("a.bin", RandomBytes(4096, 21));
+    h.Load("set.par2");
+    ASSERT_TRUE(h.form.Par2Set);
+    EXPECT_EQ(h.form.Par2Set->RecoveryBlocks, 299u);
+    EXPECT_EQ(h.fs.BytesRead[h.dir / "set.vol0+300.par2"], static_cast<std::int64_t>(volume.size()));
+}
+
 TEST(Par2List, UnreadableSetsSayWhy) {
     const Par2Made set = MakePar2({{"a.bin", "aaaa"}, {"b.bin", "bb"}}, 64);
     {
