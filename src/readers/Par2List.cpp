@@ -7,13 +7,19 @@
 #include "app/TallyvaultMain.h"
 #include "core/Crc32.h"
 #include "core/EntryNames.h"
+#include "core/HashPool.h"
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
 #include "readers/Texts.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstring>
+#include <exception>
+#include <mutex>
 #include <vector>
 
 namespace tv {
@@ -337,6 +343,95 @@ std::string TForm1::ReadPar2List() {
     return {};
 }
 
+namespace {
+
+struct Mismatched {
+    const Par2SetState::File* File;
+    std::string Path;
+};
+
+// The damaged slices of the mismatched files, together. With hashing workers the files are read at
+// once, each count kept in its file's place; the walk meanwhile runs `pace` (the window's events, a stop)
+// and a stop ends the workers at their next slice. A failure is raised as the walk alone would raise it:
+// that of the first file, in the rows' order, whose reading failed.
+std::uint64_t DamagedOfAll(FileSystem& fs, const Par2SetState& set, const std::vector<Mismatched>& files,
+                           HashWorkers& workers, const std::function<void()>& pace) {
+    const std::shared_ptr<HashPool> pool = files.size() > 1 ? workers.Pool() : nullptr;
+    std::uint64_t total = 0;
+    if (!pool) {
+        for (const Mismatched& m : files) {
+            total += DamagedSlices(fs, set, *m.File, m.Path, pace);
+            pace();
+        }
+        return total;
+    }
+    struct Shared {
+        explicit Shared(std::size_t n) : Counts(n), Errors(n) {}
+        std::atomic<std::size_t> Next{0};
+        std::atomic<bool> Stop{false};
+        std::mutex Lock;
+        std::condition_variable Done;
+        std::size_t Finished = 0;
+        std::vector<std::uint64_t> Counts;
+        std::vector<std::exception_ptr> Errors;
+    };
+    struct Stopped {};
+    const std::size_t n = files.size();
+    auto shared = std::make_shared<Shared>(n);
+    // A task claims files until none is left; one that starts after the last was claimed touches
+    // nothing but `shared`, so it may outlive this call.
+    auto work = [shared, n, &fs, &set, &files] {
+        for (;;) {
+            const std::size_t k = shared->Next.fetch_add(1);
+            if (k >= n) return;
+            if (!shared->Stop.load()) {
+                try {
+                    shared->Counts[k] = DamagedSlices(fs, set, *files[k].File, files[k].Path, [&] {
+                        if (shared->Stop.load(std::memory_order_relaxed)) throw Stopped{};
+                    });
+                } catch (...) {
+                    shared->Errors[k] = std::current_exception();
+                }
+            }
+            const std::lock_guard<std::mutex> held(shared->Lock);
+            ++shared->Finished;
+            shared->Done.notify_all();
+        }
+    };
+    // However the walk leaves (a stop among its events), no worker is still at a file when it has left.
+    struct Join {
+        Shared& S;
+        std::size_t N;
+        ~Join() {
+            S.Stop.store(true);
+            std::size_t unclaimed = 0;
+            while (S.Next.fetch_add(1) < N)
+                ++unclaimed;
+            std::unique_lock<std::mutex> held(S.Lock);
+            S.Finished += unclaimed;
+            S.Done.wait(held, [&] { return S.Finished >= N; });
+        }
+    } join{*shared, n};
+    for (std::size_t k = 0; k < std::min<std::size_t>(n, pool->Threads()); ++k)
+        pool->Post(work);
+    for (;;) {
+        {
+            std::unique_lock<std::mutex> held(shared->Lock);
+            if (shared->Done.wait_for(held, std::chrono::milliseconds(15), [&] { return shared->Finished == n; }))
+                break;
+        }
+        pace();
+    }
+    for (std::size_t k = 0; k < n; ++k) {
+        if (shared->Errors[k]) std::rethrow_exception(shared->Errors[k]);
+        total += shared->Counts[k];
+        pace();
+    }
+    return total;
+}
+
+} // namespace
+
 void TForm1::CountPar2Damage() {
     if (!Par2Set || EntryCount == 0) return;
     Par2SetState& set = *Par2Set;
@@ -344,6 +439,7 @@ void TForm1::CountPar2Damage() {
     for (const Par2SetState::File& f : set.Files)
         if (f.Set.Recovery) set.Blocks += par2::SliceCount(f.Set.Desc->Length, set.SliceSize);
     const std::string folder = ExtractFilePath(ListPath);
+    std::vector<Mismatched> mismatched;
     for (std::int32_t i = 0; i < EntryCount; ++i) {
         const auto at = set.ByName.find(EntryTable[i].FileName.str());
         if (at == set.ByName.end()) continue;
@@ -357,12 +453,12 @@ void TForm1::CountPar2Damage() {
             set.Damaged += par2::SliceCount(f.Set.Desc->Length, set.SliceSize);
             break;
         case VerifyResult::Mismatch:
-            set.Damaged +=
-                DamagedSlices(fs, set, f, EntryFullPath(folder, EntryTable[i]), [this] { ReportProgress(); });
+            mismatched.push_back({&f, EntryFullPath(folder, EntryTable[i])});
             break;
         }
         ReportProgress();
     }
+    set.Damaged += DamagedOfAll(fs, set, mismatched, Hashing, [this] { ReportProgress(); });
     set.Counted = true;
     std::string status = ReadErrorText;
     if (set.Undescribed > 0) status += Par2UndescribedNote(set.Undescribed);

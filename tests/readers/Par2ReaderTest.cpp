@@ -298,6 +298,31 @@ TEST(Par2List, AVolumeOfManyPacketsIsReadOnce) {
     EXPECT_EQ(h.fs.BytesRead[h.dir / "set.vol0+300.par2"], static_cast<std::int64_t>(volume.size()));
 }
 
+TEST(Par2List, DamageOfSeveralFilesIsCountedAlikeWithAnyThreads) {
+    // Four damaged files (read together where there are workers), one missing and one intact.
+    const std::int64_t size = 10 * 4096;
+    std::vector<Par2FileSpec> specs;
+    for (const char* name : {"f0.bin", "f1.bin", "f2.bin", "f3.bin", "f4.bin", "f5.bin"})
+        specs.push_back({name, RandomBytes(size, static_cast<std::uint32_t>(30 + specs.size()))});
+    const Par2Made set = MakePar2(specs, 4096);
+    Par2Form h;
+    h.dir.Write("set.par2", set.Bytes());
+    for (int k = 0; k < 4; ++k) {
+        std::string damaged = specs[static_cast<std::size_t>(k)].Content;
+        for (int slice = 0; slice <= k; ++slice)
+            damaged[static_cast<std::size_t>(slice * 2 * 4096 + 7)] ^= 1;
+        h.dir.Write(specs[static_cast<std::size_t>(k)].Name, damaged);
+    }
+    h.dir.Write("f5.bin", specs[5].Content);
+    h.Load("set.par2");
+    ASSERT_TRUE(h.form.Par2Set);
+    EXPECT_EQ(h.form.Par2Set->Damaged, 1u + 2u + 3u + 4u + 10u);
+    EXPECT_EQ(h.form.Par2Set->Blocks, 60u);
+    EXPECT_EQ(h.Mark("f3.bin"), "×");
+    EXPECT_EQ(h.Mark("f4.bin"), "－");
+    EXPECT_EQ(h.Mark("f5.bin"), "○");
+}
+
 TEST(Par2List, UnreadableSetsSayWhy) {
     const Par2Made set = MakePar2({{"a.bin", "aaaa"}, {"b.bin", "bb"}}, 64);
     {
