@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <mutex>
 
 namespace tv::test {
 namespace {
@@ -191,7 +192,7 @@ TEST(Par2Names, SetFilesAndRefusedNames) {
     EXPECT_EQ(std::find(got.begin(), got.end(), "s.par2.bak"), got.end());
 }
 
-// Counts the bytes read from each file.
+// Counts the bytes read from each file, whichever thread reads it.
 class CountingFs : public FaultyFileSystem {
 public:
     std::map<std::string, std::int64_t> BytesRead;
@@ -199,16 +200,23 @@ public:
         struct Counted : InputFile {
             std::unique_ptr<InputFile> In;
             std::int64_t& N;
-            Counted(std::unique_ptr<InputFile> in, std::int64_t& n) : In(std::move(in)), N(n) {}
+            std::mutex& Lock;
+            Counted(std::unique_ptr<InputFile> in, std::int64_t& n, std::mutex& lock) : In(std::move(in)), N(n), Lock(lock) {}
             std::size_t Read(void* b, std::size_t s) override {
                 const std::size_t got = In->Read(b, s);
+                const std::lock_guard<std::mutex> held(Lock);
                 N += static_cast<std::int64_t>(got);
                 return got;
             }
             std::int64_t Length() override { return In->Length(); }
         };
-        return std::make_unique<Counted>(FaultyFileSystem::OpenRead(path), BytesRead[path]);
+        std::unique_ptr<InputFile> in = FaultyFileSystem::OpenRead(path);
+        const std::lock_guard<std::mutex> held(lock_);
+        return std::make_unique<Counted>(std::move(in), BytesRead[path], lock_);
     }
+
+private:
+    std::mutex lock_;
 };
 
 struct Par2Form {
