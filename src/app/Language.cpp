@@ -76,9 +76,13 @@ Catalogue Catalogue::FromPo(std::string_view po, std::vector<std::string>* probl
     } e;
     std::string* field = nullptr;
     std::string header;
+    int headerLine = 0;
     auto finish = [&] {
         if (e.HasId && !e.HasStr) problem(e.Line, "msgid without msgstr");
-        if (e.HasId && e.HasStr && e.Id.empty() && e.Context.empty() && !e.Plural) header = e.Str;
+        if (e.HasId && e.HasStr && e.Id.empty() && e.Context.empty() && !e.Plural) {
+            header = e.Str;
+            headerLine = e.Line;
+        }
         const bool complete =
             e.Plural ? !e.Forms.empty() && std::none_of(e.Forms.begin(), e.Forms.end(),
                                                         [](const std::string& f) { return f.empty(); })
@@ -158,7 +162,7 @@ Catalogue Catalogue::FromPo(std::string_view po, std::vector<std::string>* probl
             if (PluralIndex(text, 1))
                 c.pluralRule_ = text;
             else
-                problem(0, "a Plural-Forms rule that cannot be read: " + text);
+                problem(headerLine, "a Plural-Forms rule that cannot be read: " + text);
         }
     }
 

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 namespace tv {
 namespace {
@@ -150,6 +151,50 @@ TEST(Language, PatternsTranslateComposedTexts) {
         EXPECT_EQ(c.Translate(t.Text), t.Shown) << t.Text;
     EXPECT_TRUE(c.Covers("残り 1:00"));
     EXPECT_FALSE(c.Covers("別の文"));
+}
+
+// Plural entries: the header's Plural-Forms rule (gettext's C expression over n) picks msgstr[k].
+TEST(Language, PluralEntriesTakeTheFormTheRuleChooses) {
+    const char* polish = "(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2)";
+    const struct {
+        const char* Rule;
+        std::uint64_t N;
+        std::optional<std::uint64_t> Index;
+    } rules[] = {
+        {"(n != 1)", 0, 1}, {"(n != 1)", 1, 0}, {"(n != 1)", 2, 1}, {"n > 1", 1, 0}, {"n > 1", 2, 1},
+        {"0", 7, 0},        {polish, 1, 0},     {polish, 3, 1},     {polish, 5, 2},  {polish, 22, 1},
+        {polish, 12, 2},    {"!(n<=1)", 1, 0},  {"n%0", 1, {}},     {"(n", 1, {}},   {"n +", 1, {}},
+        {"x", 1, {}},       {"n ? 1", 1, {}},   {"", 1, {}},
+    };
+    for (const auto& r : rules)
+        EXPECT_EQ(PluralIndex(r.Rule, r.N), r.Index) << r.Rule << " n=" << r.N;
+
+    const std::string header = std::string("msgid \"\"\nmsgstr \"Plural-Forms: nplurals=3; plural=") + polish + ";\\n\"\n";
+    std::vector<std::string> problems;
+    const Catalogue c = Catalogue::FromPo(header + "msgid \"%1 件\"\nmsgid_plural \"%1 件\"\n"
+                                                   "msgstr[0] \"%1 plik\"\nmsgstr[1] \"%1 pliki\"\nmsgstr[2] \"%1 plików\"\n"
+                                                   "\nmsgid \"%1 行\"\nmsgid_plural \"%1 行\"\n"
+                                                   "msgstr[0] \"%1 wiersz\"\nmsgstr[1] \"\"\n",
+                                          &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_EQ(c.TranslatePlural("%1 件", 1), "%1 plik");
+    EXPECT_EQ(c.TranslatePlural("%1 件", 4), "%1 pliki");
+    EXPECT_EQ(c.TranslatePlural("%1 件", 5), "%1 plików");
+    // A form not translated yet leaves the entry out; a text without an entry is shown as it is.
+    EXPECT_EQ(c.TranslatePlural("%1 行", 1), "%1 行");
+    EXPECT_EQ(c.TranslatePlural("別", 1), "別");
+    problems.clear();
+    Catalogue::FromPo("msgid \"\"\nmsgstr \"Plural-Forms: nplurals=2; plural=n ! 1;\\n\"\n", &problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems.front(), "line 1: a Plural-Forms rule that cannot be read: n ! 1");
+
+    // The catalogue the program carries, whatever language is shown.
+    EXPECT_EQ(TrPluralIn("en", "%1 件の変更", 1), "%1 change");
+    EXPECT_EQ(TrPluralIn("en", "%1 件の変更", 2), "%1 changes");
+    EXPECT_EQ(TrPluralIn("de", "%1 件の変更", 0), "%1 changes");
+    EXPECT_EQ(TrPluralIn("ja", "%1 件の変更", 2), "%1 件の変更");
+    EXPECT_EQ(TrIn("en", "使い方:"), "usage:");
+    EXPECT_EQ(ShownLanguage(), "ja");
 }
 
 // The catalogues the program carries read without a fault, and turn the texts the logic composes
