@@ -228,6 +228,16 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"リストにないファイル： 3 件\n\n＋ a\n＋ b\n ほか 1 件",
          "Files not in the list: 3\n\n＋ a\n＋ b\n and 1 more"},
         {"消えたファイルを飛ばしました： a/b.bin ほか 4 件", "Passed over a file that vanished: a/b.bin and 4 more"},
+        // The notes the status adds after a read, each in turn, whatever the text before them ends in.
+        {"読み取り終了 a.sfv　同じ名前で内容の違う項目があります： x.bin ほか 2 件　破損ブロック 1/4 個、修復ブロック 2 "
+         "個：修復できます",
+         "Read a.sfv　Rows give one name two contents: x.bin and 2 more　Damaged blocks 1 of 4, recovery blocks 2: "
+         "repair possible"},
+        {"消えたファイルを飛ばしました： a/b.bin　同じ名前で内容の違う項目があります： x.bin",
+         "Passed over a file that vanished: a/b.bin　Rows give one name two contents: x.bin"},
+        {"読み取り終了 s.par2　説明の読めないファイル 2 個は未確認　安全でない名前 3 個は書き込み・改名しません",
+         "Read s.par2　2 files without a readable description not checked　3 unsafe names are never written or "
+         "renamed into"},
         {"フォルダ 12  ファイル 340  1.2 GB  180 MB/s  残り 0:16",
          "folders 12  files 340  1.2 GB  180 MB/s  0:16 left"},
         {"1.2 GB / 4.0 GB  180 MB/s  残り 0:16", "1.2 GB / 4.0 GB  180 MB/s  0:16 left"},

@@ -142,6 +142,13 @@ TEST(CliLanguage, HelpIsJapaneseOnlyForAJapaneseLanguage) {
         const std::string option = english.out.substr(at + 3, english.out.find_first_of(" ,\n", at + 3) - at - 3);
         EXPECT_NE(japanese.out.find(option), std::string::npos) << option;
     }
+    // And every command with its arguments, as the English help writes it.
+    for (const char* command : {"\n  verify ", "\n  repair ", "\n  create ", "\n  update "})
+        for (std::size_t at = english.out.find(command); at != std::string::npos;
+             at = english.out.find(command, at + 1)) {
+            const std::string line = english.out.substr(at, english.out.find('\n', at + 1) - at + 1);
+            EXPECT_NE(japanese.out.find(line), std::string::npos) << line;
+        }
 }
 
 } // namespace
