@@ -105,7 +105,7 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     if (!form.ConflictNames.empty()) {
         std::cerr << "tallyvault-cli: "
                   << SayN(form.ConflictNames.size(),
-                          "%1 行が %2 個の名前に二つの内容を与えています。そのまま表示し、修復はそれらを変更しません:",
+                          "%2 個の名前で内容の違う項目が %1 行あります。そのまま表示し、修復ではこれらを変更しません:",
                           {std::to_string(form.ConflictRows), std::to_string(form.ConflictNames.size())});
         constexpr std::size_t shown = 20;
         for (std::size_t k = 0; k < form.ConflictNames.size() && k < shown; ++k)

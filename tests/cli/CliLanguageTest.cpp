@@ -70,6 +70,7 @@ TEST(CliLanguage, OwnSentencesFollowTheLanguage) {
     dir.Write("set/read.txt", "y");
     dir.Write("set/list.sfv", "a.bin " + test::CrcHex("good") + "\r\n");
     dir.Write("set/part.md5", "0123456789abcdef0123456789abcdef  a.bin\njunk line\n");
+    dir.Write("set/twice.sfv", "a.bin " + test::CrcHex("good") + "\r\na.bin " + test::CrcHex("bad") + "\r\n");
     dir.Write("moved/x.bin", "good");
     dir.Write("moved/r.sfv", "a.bin " + test::CrcHex("good") + "\r\n");
     const std::string set = ShellQuote(dir / "set");
@@ -87,6 +88,10 @@ TEST(CliLanguage, OwnSentencesFollowTheLanguage) {
          "(line 2: neither a GNU nor a BSD digest line), so the files named there were not checked\n",
          "tallyvault-cli: 一部を検査していません: part.md5 の、項目でもコメントでもない 1 行を飛ばしました "
          "(line 2: neither a GNU nor a BSD digest line)。そこにあるファイルは検査していません\n"},
+        {"verify " + set + "/twice.sfv", 1,
+         "tallyvault-cli: 2 rows give 1 name two contents, shown as they are; repair changes nothing for them: a.bin\n",
+         "tallyvault-cli: 1 個の名前で内容の違う項目が 2 行あります。そのまま表示し、修復ではこれらを変更しません: "
+         "a.bin\n"},
         {"repair " + ShellQuote(dir / "moved/r.sfv") + " --dry-run", 1,
          "tallyvault-cli: dry run, nothing changed: a repair would make 1 change\n",
          "tallyvault-cli: 試行のため何も変更していません: 修復は 1 件の変更を行います\n"},
