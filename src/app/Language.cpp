@@ -503,4 +503,39 @@ std::string TrPluralIn(std::string_view code, std::string_view japanese, std::ui
     return c ? c->TranslatePlural(japanese, n) : std::string(japanese);
 }
 
+namespace {
+
+std::string& SentenceCode() {
+    static std::string code = "en";
+    return code;
+}
+
+} // namespace
+
+void UseSentenceLanguage(std::string_view code) {
+    SentenceCode() = std::string(code);
+}
+
+const std::string& SentenceLanguage() {
+    return SentenceCode();
+}
+
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values) {
+    const std::vector<std::string_view> v(values);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const std::size_t slot = static_cast<std::size_t>(text[i + 1] - '1');
+            if (slot < v.size()) {
+                out += v[slot];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
+}
+
 } // namespace tv

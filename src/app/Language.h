@@ -8,6 +8,7 @@
 // time: %1..%9 stand for data kept as it is (names, paths, numbers), %t1..%t9 for a part that is
 // itself translated. Patterns are tried in the order they stand in the catalogue.
 #include <cstdint>
+#include <initializer_list>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -82,5 +83,13 @@ std::string Tr(std::string_view japanese);
 // catalogue English. The plural form for a count of `n` with TrPluralIn.
 std::string TrIn(std::string_view code, std::string_view japanese);
 std::string TrPluralIn(std::string_view code, std::string_view japanese, std::uint64_t n);
+
+// The language of the command-line tool's own words (its sentences and its progress line), process-wide:
+// "en" until UseSentenceLanguage says other. Apart from the shown language, since with no language set
+// the tool says its sentences in English while the logic's texts stay Japanese.
+void UseSentenceLanguage(std::string_view code);
+const std::string& SentenceLanguage();
+// `text` with %1..%9 replaced by `values`, which are kept as they are.
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values);
 
 } // namespace tv

@@ -11,9 +11,9 @@
 
 namespace tv::cli {
 
-// The language of the sentences for the user's language name (as UserLanguage() gives it).
+// The language of the sentences (SentenceLanguage()) for the user's language name, as UserLanguage()
+// gives it: English for none.
 void ChooseSentenceLanguage(const std::string& userLanguage);
-const std::string& SentenceLanguage();
 
 // The sentence `japanese` in that language, with %1..%9 replaced by `values` as they are.
 std::string Say(std::string_view japanese, std::initializer_list<std::string_view> values = {});

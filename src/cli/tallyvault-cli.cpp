@@ -214,7 +214,7 @@ int main(int argc, char** argv) {
     if (args.empty()) return Usage();
     KeepFreedMemory(args.front() == "update");
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << (cli::SentenceLanguage() == "ja" ? cli::JapaneseHelpText : HelpText);
+        std::cout << (SentenceLanguage() == "ja" ? cli::JapaneseHelpText : HelpText);
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {

@@ -131,6 +131,34 @@ TEST(CliLanguage, OwnSentencesFollowTheLanguage) {
     }
 }
 
+// The progress line's words follow the language as the sentences do; its figures are the same.
+TEST(CliLanguage, TheProgressLineSpeaksTheLanguageOfTheSentences) {
+    TempDir dir;
+    const std::string big(std::size_t{6} << 20, 'b'); // six blocks, each read slowed below
+    dir.Write("big.bin", big);
+    const std::string list = dir.Write("list.sfv", "big.bin " + test::CrcHex(big) + "\r\n");
+    const std::string err = dir / "err.txt";
+    const struct {
+        const char* Vars;
+        const char* Start;
+        const char* Foreign; // a word of the other language, never seen
+    } cases[] = {
+        {"LANG=C", "0/1 files  ", "ファイル"},
+        {"LANG=de_DE.UTF-8", "0/1 files  ", "ファイル"},
+        {"LANG=ja_JP.UTF-8", "ファイル 0/1  ", "files"},
+    };
+    for (const auto& c : cases) {
+        const test::ShellResult r =
+            test::Shell(InLanguage(c.Vars, "TALLYVAULT_SLOW_READS=120 " + std::string(TV_CLI_PATH) + " verify " +
+                                               ShellQuote(list) + " --progress 2>" + ShellQuote(err)));
+        EXPECT_EQ(r.status, 0) << c.Vars;
+        const std::string lines = test::ReadFile(err);
+        EXPECT_EQ(lines.rfind(c.Start, 0), 0u) << c.Vars << lines;
+        EXPECT_NE(lines.find(" / 6.0 MB  "), std::string::npos) << c.Vars << lines;
+        EXPECT_EQ(lines.find(c.Foreign), std::string::npos) << c.Vars << lines;
+    }
+}
+
 // The help: Japanese for a Japanese language, the English one for every other and for C or none.
 TEST(CliLanguage, HelpIsJapaneseOnlyForAJapaneseLanguage) {
     const std::string help = std::string(TV_CLI_PATH) + " --help";
