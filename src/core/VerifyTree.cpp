@@ -6,6 +6,7 @@
 #include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "platform/Errors.h"
+#include "platform/NameRules.h"
 #include "platform/Paths.h"
 #include "writers/LeftOut.h"
 
@@ -98,7 +99,10 @@ std::vector<std::string> TForm1::ListUnlisted() {
 bool TForm1::PassOverUnreadable(const IoError& e, const std::string& name) {
     std::string reason = e.what();
     if (!e.Reason().empty()) reason += ": " + e.Reason();
-    if (!KeepGoing.Checked()) {
+    // A name the system refuses (on Windows: AUX.txt, a name ending in a blank) is no failure of the disk:
+    // such a file is passed over and named whether or not the command goes past unreadable files, as a
+    // sub-folder that cannot be listed is.
+    if (!KeepGoing.Checked() && !IsInvalidName(e)) {
         // The error box that ends the command shows the runtime's text alone: the file is named here.
         Status.SetCaption(UnreadableHead + name + " (" + reason + ")");
         return false;
