@@ -11,6 +11,7 @@
 #include "writers/LeftOut.h"
 
 #include <algorithm>
+#include <iterator>
 
 namespace tv {
 
@@ -62,8 +63,17 @@ std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::v
     if (!tree || !taken) {
         files = PlainFilesToCheck(folder, std::move(listing), tree, taken);
     } else {
+        // The walk of the tree leaves links out; a link to a file in the list's folder itself is read, as
+        // the verification of a list without sub-folders reads it, so that its row shows the same mark.
+        std::vector<FolderEntry> links;
+        for (const FolderEntry& e : listing)
+            if (e.IsLink && !e.IsFolder && !e.IsHidden && !e.IsSpecial && !IsProgramFile(e.Name)) links.push_back(e);
         taken->ByFolder.insert_or_assign(FolderKey(""), std::move(listing));
         files = PlainFilesToCheck(folder, {}, true, taken);
+        if (!links.empty()) {
+            files.insert(files.end(), std::make_move_iterator(links.begin()), std::make_move_iterator(links.end()));
+            files = PlainFilesOf(std::move(files), [this] { ReportProgress(); });
+        }
     }
     if (KeepVerifiedTree && tree) verifiedTree_ = files;
     return files;

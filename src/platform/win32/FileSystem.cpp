@@ -193,7 +193,9 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         fe.IsLink = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                     (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-        fe.IsSpecial = (a & FILE_ATTRIBUTE_DEVICE) != 0;
+        // A name with a separator in it (a Linux file's "\" seen through Wine or a share) names a path, not
+        // this file: no call can reach it, and it is left out as a device is.
+        fe.IsSpecial = (a & FILE_ATTRIBUTE_DEVICE) != 0 || name.find_first_of(L"\\/") != std::wstring_view::npos;
         fe.Size =
             fe.IsFolder
                 ? 0
