@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 
 namespace tv {
 
@@ -63,11 +64,19 @@ std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::v
     if (!tree || !taken) {
         files = PlainFilesToCheck(folder, std::move(listing), tree, taken);
     } else {
-        // The walk of the tree leaves links out; a link to a file in the list's folder itself is read, as
-        // the verification of a list without sub-folders reads it, so that its row shows the same mark.
+        // The walk of the tree leaves links out; a link to a file in the list's folder itself that a row names
+        // is read as that row's file, as the verification of a list without sub-folders reads it, so that the
+        // row shows the same mark. Other links stay out of the walk.
         std::vector<FolderEntry> links;
+        std::unordered_set<std::string> named;
         for (const FolderEntry& e : listing)
             if (e.IsLink && !e.IsFolder && !e.IsHidden && !e.IsSpecial && !IsProgramFile(e.Name)) links.push_back(e);
+        if (!links.empty()) {
+            for (std::int32_t i = 0; i < EntryCount; ++i)
+                if (!EntryInSubFolder(EntryTable[i]) && !EntryIsAbsolute(EntryTable[i]))
+                    named.insert(FileNameKey(EntryNativeName(EntryTable[i])));
+            std::erase_if(links, [&](const FolderEntry& e) { return named.count(FileNameKey(e.Name)) == 0; });
+        }
         taken->ByFolder.insert_or_assign(FolderKey(""), std::move(listing));
         files = PlainFilesToCheck(folder, {}, true, taken);
         if (!links.empty()) {

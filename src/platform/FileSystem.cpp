@@ -3,8 +3,8 @@
 
 #include "platform/Errors.h"
 #include "platform/FolderKinds.h"
-#include "platform/OpenAhead.h"
 #include "platform/NameRules.h"
+#include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
 #include <algorithm>

@@ -135,7 +135,9 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list) {
         const std::string& name = entries[i].Name;
         // Some tools put a blank after the CRC.
         const std::string_view t = TrimRight(line);
-        const auto holds = [&](std::string_view n) { return t.size() == n.size() + 9 && t.compare(0, n.size(), n) == 0; };
+        const auto holds = [&](std::string_view n) {
+            return t.size() == n.size() + 9 && t.compare(0, n.size(), n) == 0;
+        };
         if (!holds(name)) {
             // Blanks after the name on its comment line that its entry line does not have are no part of it.
             const std::string_view trimmed = TrimRight(name);

@@ -121,8 +121,14 @@ TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
          "--delete-duplicates",
          1,
          3},
-        {"a file in the way parked and kept", {{"set/y.ini", "N"}, {"set/y.ini.bak", "Y"}, {"set/notes.txt", "N"},
-          {"set/list.sfv", Line("y.ini", "Y") + Line("notes.txt", "N")}}, "", 1, 2},
+        {"a file in the way parked and kept",
+         {{"set/y.ini", "N"},
+          {"set/y.ini.bak", "Y"},
+          {"set/notes.txt", "N"},
+          {"set/list.sfv", Line("y.ini", "Y") + Line("notes.txt", "N")}},
+         "",
+         1,
+         2},
     };
     for (const DryCase& c : cases) {
         SCOPED_TRACE(c.Label);
