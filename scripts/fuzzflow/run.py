@@ -482,8 +482,9 @@ class World:
             if comparable(name):
                 theirs[k(name)] = theirs.get(k(name), True) and ok
         if pretty:
-            # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them.
-            blank = {n.rstrip() for n in ours if n != n.rstrip()}
+            # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them (the
+            # rows' names are asked, also those left out of the comparison above).
+            blank = {k(n).rstrip() for _, n, _ in r.rows if k(n) != k(n).rstrip()}
             ours = {n: v for n, v in ours.items() if n.rstrip() not in blank}
             theirs = {n: v for n, v in theirs.items() if n not in blank}
         if r.rc == 3:
