@@ -114,6 +114,10 @@ int CreatePar2(const std::vector<std::string>& given) {
         std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
         return Failed;
     }
+    if (result.Stopped) {
+        std::cerr << "tallyvault-cli: stopped; no file of the recovery set was written\n";
+        return Failed;
+    }
     for (const std::string& name : result.LeftOut)
         std::cerr << "left out (empty, nothing to protect): " << OneLine(name) << '\n';
     for (const std::string& path : result.Written)
