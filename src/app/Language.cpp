@@ -69,15 +69,32 @@ Catalogue Catalogue::FromPo(std::string_view po, std::vector<std::string>* probl
         if (problems) problems->push_back("line " + std::to_string(line) + ": " + what);
     };
     struct Pending {
-        std::string Context, Id, Str;
+        std::string Context, Id, Str, IdPlural;
+        std::vector<std::string> Forms; // msgstr[0], msgstr[1], ...
         bool HasId = false, HasStr = false, Fuzzy = false, Plural = false;
         int Line = 0;
     } e;
     std::string* field = nullptr;
+    std::string header;
+    int headerLine = 0;
     auto finish = [&] {
         if (e.HasId && !e.HasStr) problem(e.Line, "msgid without msgstr");
-        if (e.HasId && e.HasStr && !e.Id.empty() && !e.Str.empty() && !e.Fuzzy && !e.Plural)
-            c.entries_.push_back({e.Context, e.Id, e.Str, e.Line});
+        if (e.HasId && e.HasStr && e.Id.empty() && e.Context.empty() && !e.Plural) {
+            header = e.Str;
+            headerLine = e.Line;
+        }
+        const bool complete =
+            e.Plural ? !e.Forms.empty() && std::none_of(e.Forms.begin(), e.Forms.end(),
+                                                        [](const std::string& f) { return f.empty(); })
+                     : !e.Str.empty();
+        if (e.HasId && e.HasStr && !e.Id.empty() && complete && !e.Fuzzy) {
+            if (!e.Plural)
+                c.entries_.push_back({e.Context, e.Id, e.Str, e.Line});
+            else if (!e.Context.empty())
+                problem(e.Line, "a plural entry with a context");
+            else if (!c.plurals_.emplace(e.Id, e.Forms).second)
+                problem(e.Line, "a second translation of one text");
+        }
         e = Pending{};
         field = nullptr;
     };
@@ -111,11 +128,16 @@ Catalogue Catalogue::FromPo(std::string_view po, std::vector<std::string>* probl
             e.HasId = true;
             e.Line = lineNo;
             field = &e.Id;
-        } else if (keyword == "msgid_plural" || StartsWith(keyword, "msgstr[")) {
+        } else if (keyword == "msgid_plural") {
             e.Plural = true;
+            field = &e.IdPlural;
+        } else if (StartsWith(keyword, "msgstr[") && keyword.size() == 9 && keyword[7] >= '0' && keyword[7] <= '9' &&
+                   keyword[8] == ']') {
+            if (!e.Plural) problem(lineNo, "msgstr[n] without msgid_plural");
             e.HasStr = true;
-            field = nullptr;
-            continue;
+            const std::size_t form = static_cast<std::size_t>(keyword[7] - '0');
+            if (e.Forms.size() <= form) e.Forms.resize(form + 1);
+            field = &e.Forms[form];
         } else if (keyword == "msgstr") {
             if (!e.HasId) problem(lineNo, "msgstr without msgid");
             e.HasStr = true;
@@ -132,6 +154,17 @@ Catalogue Catalogue::FromPo(std::string_view po, std::vector<std::string>* probl
         if (!Unquote(rest, *field)) problem(lineNo, "not a quoted string");
     }
     finish();
+    // "Plural-Forms: nplurals=2; plural=(n != 1);"
+    if (const std::size_t found = header.find("Plural-Forms:"); found != std::string::npos) {
+        const std::string forms = header.substr(found, header.find('\n', found) - found);
+        if (const std::size_t rule = forms.find("plural="); rule != std::string::npos) {
+            const std::string text = forms.substr(rule + 7, forms.find(';', rule) - rule - 7);
+            if (PluralIndex(text, 1))
+                c.pluralRule_ = text;
+            else
+                problem(headerLine, "a Plural-Forms rule that cannot be read: " + text);
+        }
+    }
 
     // Splits a pattern's text at its placeholders.
     auto pieces = [&](const std::string& text, int line, bool source, std::vector<Piece>& out) {
@@ -235,6 +268,146 @@ std::string Catalogue::Translate(std::string_view text) const {
     return std::string(text);
 }
 
+std::string Catalogue::TranslatePlural(std::string_view text, std::uint64_t n) const {
+    const auto it = plurals_.find(std::string(text));
+    if (it == plurals_.end()) return std::string(text);
+    const std::uint64_t index = PluralIndex(pluralRule_, n).value_or(0);
+    return it->second[std::min<std::size_t>(static_cast<std::size_t>(index), it->second.size() - 1)];
+}
+
+namespace {
+
+// gettext's plural expressions: C's ?:, ||, &&, comparisons, + - * / %, !, parentheses, n and numbers.
+class PluralExpression {
+public:
+    PluralExpression(std::string_view text, std::uint64_t n) : s_(text), n_(n) {}
+    std::optional<std::uint64_t> Value() {
+        const std::uint64_t v = Conditional();
+        Blanks();
+        if (failed_ || at_ != s_.size()) return std::nullopt;
+        return v;
+    }
+
+private:
+    void Blanks() {
+        while (at_ < s_.size() && (s_[at_] == ' ' || s_[at_] == '\t'))
+            ++at_;
+    }
+    bool Take(std::string_view op) {
+        Blanks();
+        if (s_.substr(at_, op.size()) != op) return false;
+        // "<" is not the start of "<=", nor "!" of "!=".
+        if (op.size() == 1 && (op == "<" || op == ">" || op == "!" || op == "=") && s_.substr(at_ + 1, 1) == "=")
+            return false;
+        at_ += op.size();
+        return true;
+    }
+    std::uint64_t Conditional() {
+        const std::uint64_t test = Or();
+        if (!Take("?")) return test;
+        const std::uint64_t yes = Conditional();
+        if (!Take(":")) failed_ = true;
+        const std::uint64_t no = Conditional();
+        return test ? yes : no;
+    }
+    std::uint64_t Or() {
+        std::uint64_t v = And();
+        while (Take("||")) {
+            const std::uint64_t r = And();
+            v = (v || r) ? 1 : 0;
+        }
+        return v;
+    }
+    std::uint64_t And() {
+        std::uint64_t v = Equality();
+        while (Take("&&")) {
+            const std::uint64_t r = Equality();
+            v = (v && r) ? 1 : 0;
+        }
+        return v;
+    }
+    std::uint64_t Equality() {
+        std::uint64_t v = Relation();
+        for (;;) {
+            if (Take("=="))
+                v = v == Relation() ? 1 : 0;
+            else if (Take("!="))
+                v = v != Relation() ? 1 : 0;
+            else
+                return v;
+        }
+    }
+    std::uint64_t Relation() {
+        std::uint64_t v = Sum();
+        for (;;) {
+            if (Take("<="))
+                v = v <= Sum() ? 1 : 0;
+            else if (Take(">="))
+                v = v >= Sum() ? 1 : 0;
+            else if (Take("<"))
+                v = v < Sum() ? 1 : 0;
+            else if (Take(">"))
+                v = v > Sum() ? 1 : 0;
+            else
+                return v;
+        }
+    }
+    std::uint64_t Sum() {
+        std::uint64_t v = Product();
+        for (;;) {
+            if (Take("+"))
+                v += Product();
+            else if (Take("-"))
+                v -= Product();
+            else
+                return v;
+        }
+    }
+    std::uint64_t Product() {
+        std::uint64_t v = Unary();
+        for (;;) {
+            const bool times = Take("*"), over = !times && Take("/"), rest = !times && !over && Take("%");
+            if (!times && !over && !rest) return v;
+            const std::uint64_t r = Unary();
+            if ((over || rest) && r == 0) {
+                failed_ = true;
+                return 0;
+            }
+            v = times ? v * r : over ? v / r : v % r;
+        }
+    }
+    std::uint64_t Unary() {
+        if (Take("!")) return Unary() == 0 ? 1 : 0;
+        if (++depth_ > 64) failed_ = true;
+        if (failed_) return 0;
+        std::uint64_t v = 0;
+        if (Take("(")) {
+            v = Conditional();
+            if (!Take(")")) failed_ = true;
+        } else if (Take("n")) {
+            v = n_;
+        } else if (at_ < s_.size() && s_[at_] >= '0' && s_[at_] <= '9') {
+            while (at_ < s_.size() && s_[at_] >= '0' && s_[at_] <= '9')
+                v = v * 10 + static_cast<std::uint64_t>(s_[at_++] - '0');
+        } else {
+            failed_ = true;
+        }
+        --depth_;
+        return v;
+    }
+    std::string_view s_;
+    std::uint64_t n_;
+    std::size_t at_ = 0;
+    int depth_ = 0;
+    bool failed_ = false;
+};
+
+} // namespace
+
+std::optional<std::uint64_t> PluralIndex(std::string_view rule, std::uint64_t n) {
+    return PluralExpression(rule, n).Value();
+}
+
 bool Catalogue::Covers(std::string_view text) const {
     std::string out;
     return TryTranslate(text, 0, out);
@@ -275,27 +448,30 @@ Shown& TheShown() {
     return shown;
 }
 
+// The catalogue that serves `code` (English for a language without one), read once; null for Japanese.
+const Catalogue* CatalogueFor(std::string_view code, std::string& chosen) {
+    Shown& s = TheShown();
+    chosen = "ja";
+    if (code == "ja") return nullptr;
+    for (const std::string_view wanted : {code, std::string_view("en")}) {
+        for (const EmbeddedCatalogue& c : EmbeddedCatalogues()) {
+            if (wanted != c.Code) continue;
+            auto it = s.Read.find(wanted);
+            if (it == s.Read.end())
+                it = s.Read.emplace(std::string(wanted), std::make_unique<Catalogue>(Catalogue::FromPo(c.Po))).first;
+            chosen = c.Code;
+            return it->second.get();
+        }
+    }
+    return nullptr;
+}
+
 } // namespace
 
 void UseLanguage(std::string_view code) {
     Shown& s = TheShown();
-    const Catalogue* catalogue = nullptr;
-    std::string chosen = "ja";
-    if (code != "ja") {
-        for (const std::string_view wanted : {code, std::string_view("en")}) {
-            for (const EmbeddedCatalogue& c : EmbeddedCatalogues()) {
-                if (wanted != c.Code) continue;
-                auto it = s.Read.find(wanted);
-                if (it == s.Read.end())
-                    it =
-                        s.Read.emplace(std::string(wanted), std::make_unique<Catalogue>(Catalogue::FromPo(c.Po))).first;
-                catalogue = it->second.get();
-                chosen = c.Code;
-                break;
-            }
-            if (catalogue) break;
-        }
-    }
+    std::string chosen;
+    const Catalogue* catalogue = CatalogueFor(code, chosen);
     if (chosen == s.Code) return;
     s.Code = chosen;
     s.Current = catalogue;
@@ -313,6 +489,53 @@ std::uint64_t LanguageGeneration() {
 std::string Tr(std::string_view japanese) {
     const Catalogue* c = TheShown().Current;
     return c ? c->Translate(japanese) : std::string(japanese);
+}
+
+std::string TrIn(std::string_view code, std::string_view japanese) {
+    std::string chosen;
+    const Catalogue* c = CatalogueFor(code, chosen);
+    return c ? c->Translate(japanese) : std::string(japanese);
+}
+
+std::string TrPluralIn(std::string_view code, std::string_view japanese, std::uint64_t n) {
+    std::string chosen;
+    const Catalogue* c = CatalogueFor(code, chosen);
+    return c ? c->TranslatePlural(japanese, n) : std::string(japanese);
+}
+
+namespace {
+
+std::string& SentenceCode() {
+    static std::string code = "en";
+    return code;
+}
+
+} // namespace
+
+void UseSentenceLanguage(std::string_view code) {
+    SentenceCode() = std::string(code);
+}
+
+const std::string& SentenceLanguage() {
+    return SentenceCode();
+}
+
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values) {
+    const std::vector<std::string_view> v(values);
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == '%' && i + 1 < text.size() && text[i + 1] >= '1' && text[i + 1] <= '9') {
+            const std::size_t slot = static_cast<std::size_t>(text[i + 1] - '1');
+            if (slot < v.size()) {
+                out += v[slot];
+                ++i;
+                continue;
+            }
+        }
+        out += text[i];
+    }
+    return out;
 }
 
 } // namespace tv

@@ -8,6 +8,8 @@
 // time: %1..%9 stand for data kept as it is (names, paths, numbers), %t1..%t9 for a part that is
 // itself translated. Patterns are tried in the order they stand in the catalogue.
 #include <cstdint>
+#include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <unordered_map>
@@ -28,6 +30,9 @@ public:
     static Catalogue FromPo(std::string_view po, std::vector<std::string>* problems = nullptr);
     // The translation of `text`, or `text` itself when the catalogue has none.
     std::string Translate(std::string_view text) const;
+    // The form of `text` for a count of `n`: an entry with msgid_plural, whose msgstr[0..] the header's
+    // Plural-Forms choose among (as gettext does); `text` itself when the catalogue has none.
+    std::string TranslatePlural(std::string_view text, std::uint64_t n) const;
     // The catalogue translates `text` wholly (an exact entry or a pattern matches it).
     bool Covers(std::string_view text) const;
     const std::vector<Entry>& Entries() const { return entries_; }
@@ -47,7 +52,13 @@ private:
     std::vector<Entry> entries_;
     std::unordered_map<std::string, std::string> exact_;
     std::vector<Pattern> patterns_;
+    std::unordered_map<std::string, std::vector<std::string>> plurals_;
+    std::string pluralRule_ = "n != 1"; // the "plural=" of the header's Plural-Forms
 };
+
+// The index gettext's Plural-Forms expression `rule` (C syntax over n) gives for n; nullopt when the
+// rule cannot be read.
+std::optional<std::uint64_t> PluralIndex(std::string_view rule, std::uint64_t n);
 
 // The catalogues compiled into the program: language code ("en") and .po text.
 struct EmbeddedCatalogue {
@@ -68,5 +79,17 @@ const std::string& ShownLanguage();
 std::uint64_t LanguageGeneration();
 // `japanese` in the shown language.
 std::string Tr(std::string_view japanese);
+// `japanese` in the language `code`, whatever is shown: "ja" gives it as it is, a language without a
+// catalogue English. The plural form for a count of `n` with TrPluralIn.
+std::string TrIn(std::string_view code, std::string_view japanese);
+std::string TrPluralIn(std::string_view code, std::string_view japanese, std::uint64_t n);
+
+// The language of the command-line tool's own words (its sentences and its progress line), process-wide:
+// "en" until UseSentenceLanguage says other. Apart from the shown language, since with no language set
+// the tool says its sentences in English while the logic's texts stay Japanese.
+void UseSentenceLanguage(std::string_view code);
+const std::string& SentenceLanguage();
+// `text` with %1..%9 replaced by `values`, which are kept as they are.
+std::string FillPlaceholders(std::string_view text, std::initializer_list<std::string_view> values);
 
 } // namespace tv

@@ -1,5 +1,7 @@
 #include "app/Progress.h"
 
+#include "app/Language.h"
+
 #include <algorithm>
 #include <chrono>
 #include <cmath>
@@ -190,13 +192,17 @@ std::string StatusFigures(const ProgressFigures& f) {
 }
 
 std::string TerminalFigures(const ProgressFigures& f) {
+    // The command line's words, in its language.
+    auto say = [](std::string_view japanese, std::initializer_list<std::string_view> values) {
+        return FillPlaceholders(TrIn(SentenceLanguage(), japanese), values);
+    };
     std::string s;
     if (f.FilesTotal < 0) {
-        Join(s, std::to_string(f.FoldersSeen) + " folders");
-        Join(s, std::to_string(f.FilesSeen) + " files");
+        Join(s, say("フォルダ %1", {std::to_string(f.FoldersSeen)}));
+        Join(s, say("ファイル %1", {std::to_string(f.FilesSeen)}));
         if (f.BytesDone > 0) Join(s, FormatBytes(f.BytesDone));
     } else {
-        Join(s, std::to_string(f.FilesDone) + "/" + std::to_string(f.FilesTotal) + " files");
+        Join(s, say("ファイル %1/%2", {std::to_string(f.FilesDone), std::to_string(f.FilesTotal)}));
         if (f.BytesTotal > 0) Join(s, FormatBytes(f.BytesDone) + " / " + FormatBytes(f.BytesTotal));
         // Whole percents counted down, so 100% means done.
         const bool byBytes = f.BytesTotal > 0;
@@ -204,7 +210,7 @@ std::string TerminalFigures(const ProgressFigures& f) {
         Join(s, std::to_string(total > 0 ? std::min<std::int64_t>(done, total) * 100 / total : 0) + "%");
     }
     if (f.BytesDone > 0) Join(s, Rate(f));
-    if (f.SecondsLeft >= 0) Join(s, FormatDuration(f.SecondsLeft) + " left");
+    if (f.SecondsLeft >= 0) Join(s, say("残り %1", {FormatDuration(f.SecondsLeft)}));
     return s;
 }
 

@@ -12,8 +12,8 @@ namespace tv::cli {
 // tab-separated fields whatever the names hold.
 std::string OneLine(const std::string& name);
 
-// Empty when the list was read to its end; else one plain-English sentence saying which of its
-// entries were not checked and why.
+// Empty when the list was read to its end; else one sentence (in the tool's language) saying which of
+// its entries were not checked and why.
 std::string UncheckedSummary(const TForm1& form);
 
 // Exit status of every command.
@@ -31,7 +31,7 @@ int PrintRows(const TForm1& form, bool failed);
 // The same with the unlisted files after the rows and their count on the counters' line.
 int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* unlisted);
 
-// One English line on standard error for each sub-folder or file the last scan or verification passed over.
+// One line on standard error for each sub-folder or file the last scan or verification passed over.
 void PrintPassedOver(const TForm1& form);
 // Some file was there but could not be read (--keep-going): the command exits 2.
 bool PassedOverUnreadable(const TForm1& form);

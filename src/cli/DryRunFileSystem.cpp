@@ -1,4 +1,5 @@
 #include "DryRunFileSystem.h"
+#include "CliTexts.h"
 
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -10,7 +11,7 @@ namespace tv::cli {
 namespace {
 
 [[noreturn]] void Refuse(const std::string& path) {
-    throw IoError("File access denied", "a dry run changes nothing", {}, path);
+    throw IoError("File access denied", cli::Say("試行では何も変更しません"), {}, path);
 }
 
 } // namespace
@@ -43,7 +44,7 @@ void DryRunFileSystem::MoveToTrash(const std::string& path) {
 
 void DryRunFileSystem::DeleteBeneath(const std::string& root, const std::string& rel, const FileIdentity& expected) {
     const std::string path = FolderFile(root, rel);
-    if (!real_.Identify(path).SameObject(expected)) throw IoError("File not found", "the file has changed", {}, path);
+    if (!real_.Identify(path).SameObject(expected)) throw IoError("File not found", cli::Say("ファイルが変わっています"), {}, path);
     Remove(false, path);
 }
 

@@ -4,6 +4,7 @@
 // so each file is read once: .sfv or .csv (CRC-32), .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 or
 // a *SUMS name (a digest list, GNU lines; BSD tag lines with --tag).
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "app/Language.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
@@ -24,9 +25,10 @@ namespace tv::cli {
 namespace {
 
 int CreateUsage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
-                 "       (OUT ending in .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3, or named\n"
-                 "        MD5SUMS ... SHA512SUMS, B2SUMS, B3SUMS; --tag: a digest list of BSD tag lines)\n";
+    std::cerr << Say("使い方:")
+              << " tallyvault-cli create FOLDER OUT [--recursive] [--tag] [--encoding utf-8|cp932] [--quiet|--progress]\n"
+              << Say("       （OUT の名前は .sfv .csv .md5 .sha1 .sha224 .sha256 .sha384 .sha512 .b2 .b3 で終わるか、\n"
+                     "        MD5SUMS ... SHA512SUMS、B2SUMS、B3SUMS。--tag: BSD のタグ付きの行のダイジェストリスト）\n");
     return 2;
 }
 
@@ -52,7 +54,7 @@ std::string FolderArgument(const std::string& arg) {
 }
 
 int Par2Usage() {
-    std::cerr << "usage: tallyvault-cli create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES]\n"
+    std::cerr << Say("使い方:") << " tallyvault-cli create FOLDER SET.par2 [--recursive] [--redundancy PCT] [--block-size BYTES]\n"
                  "                             [--volumes N] [--quiet|--progress]\n";
     return 2;
 }
@@ -115,11 +117,11 @@ int CreatePar2(const std::vector<std::string>& given) {
         return Failed;
     }
     if (result.Stopped) {
-        std::cerr << "tallyvault-cli: stopped; no file of the recovery set was written\n";
+        std::cerr << "tallyvault-cli: " << Say("作成を中止しました。復旧セットのファイルは書き込んでいません") << '\n';
         return Failed;
     }
     for (const std::string& name : result.LeftOut)
-        std::cerr << "left out (empty, nothing to protect): " << OneLine(name) << '\n';
+        std::cerr << Say("空のため除外しました（保護するものがありません）: %1", {OneLine(name)}) << '\n';
     for (const std::string& path : result.Written)
         std::cout << "wrote\t" << OneLine(ExtractFileName(path)) << '\n';
     std::cout << "blocks " << result.InputSlices << " of " << result.SliceSize << " bytes; recovery blocks "
@@ -139,14 +141,18 @@ void PrintLeftOut(const TForm1& form, bool digestList) {
         if (by == LeftOutBy::ExtensionRule)
             byExtension.push_back(name);
         else if (by == LeftOutBy::Nothing && !ListCanHoldName(name, form.ListAlgorithm))
-            std::cerr << "tallyvault-cli: left out: " << OneLine(name) << " (" << writertexts::NotReadBack << ")\n";
+            std::cerr << "tallyvault-cli: " << Say("除外しました: %1 (%2)", {OneLine(name), writertexts::NotReadBack})
+                      << '\n';
     }
     if (byExtension.empty()) return;
-    std::cerr << "tallyvault-cli: left out by the extension rule of SFV and CSV lists: " << byExtension.size()
-              << (byExtension.size() == 1 ? " file: " : " files: ");
+    std::string names;
     for (std::size_t k = 0; k < byExtension.size() && k < Shown; ++k)
-        std::cerr << (k == 0 ? "" : ", ") << OneLine(byExtension[k]);
-    std::cerr << (byExtension.size() > Shown ? ", ...\n" : "\n");
+        names += (k == 0 ? "" : ", ") + OneLine(byExtension[k]);
+    if (byExtension.size() > Shown) names += ", ...";
+    std::cerr << "tallyvault-cli: "
+              << SayN(byExtension.size(), "SFV・CSV リストの拡張子の規則で %1 個のファイルを除外しました: %2",
+                      {std::to_string(byExtension.size()), names})
+              << '\n';
 }
 
 } // namespace
@@ -189,8 +195,8 @@ int Create(const std::vector<std::string>& given) {
     const std::string folder = FolderArgument(args[0]);
     // A list names its files relative to its own folder: written elsewhere, it will not find them.
     if (!RealFs().SameObject(ExtractFileDir(out), folder))
-        std::cerr << "warning: " << out << " is not in " << folder
-                  << "; the list's names are looked up in the list's own folder\n";
+        std::cerr << Say("警告: %1 は %2 の中にありません。リストの名前はリスト自身のフォルダで探します", {out, folder})
+                  << '\n';
     SavingUi ui(std::cerr, out);
     TForm1 form(ui, RealFs());
     ProgressLine line(ui, form, progress, std::cerr);

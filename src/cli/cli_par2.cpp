@@ -2,6 +2,7 @@
 // recovery set rebuilt from its recovery slices. One line for each file rebuilt (TAB, its name, TAB where
 // the damaged one was kept) or whose rebuild failed.
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "ProgressLine.h"
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
@@ -126,7 +127,8 @@ Par2RebuildRun RebuildPar2Files(const TForm1& form, bool purge, const ProgressOp
         }
     }
     if (result.Stopped) {
-        std::cerr << "tallyvault-cli: the rebuild was stopped; no file was replaced by a part of itself\n";
+        std::cerr << "tallyvault-cli: "
+                  << Say("再構築を中止しました。作りかけの内容で置き換えたファイルはありません") << '\n';
         run.Failed = true;
     }
     return run;

@@ -3,6 +3,7 @@
 // beside the list by a killed repair is finished first, or reversed with --undo; --dry-run prints the
 // changes a repair would make and makes none.
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "ProgressLine.h"
 #include "DryRunFileSystem.h"
 #include "app/TallyvaultMain.h"
@@ -23,7 +24,7 @@ namespace tv::cli {
 namespace {
 
 int RepairUsage() {
-    std::cerr << "usage: tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] "
+    std::cerr << Say("使い方:") << " tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] "
                  "[--dry-run] [--keep-going] [--purge]\n"
                  "       tallyvault-cli repair LIST --undo\n";
     return Failed;
@@ -43,7 +44,7 @@ void PrintChange(std::ostream& out, const std::string& folder, const PlanChange&
 }
 
 std::string Changes(std::size_t n) {
-    return std::to_string(n) + (n == 1 ? " change" : " changes");
+    return SayN(n, "%1 件の変更", {std::to_string(n)});
 }
 
 // The list's plan belongs to a repair that is running now: nothing is changed.
@@ -59,7 +60,8 @@ int Undo(const std::string& list) {
     const std::string shownList = OneLine(ExtractFileName(listPath));
     FileSystem& fs = RealFs();
     if (!fs.FileExists(PlanPath(listPath))) {
-        std::cerr << "tallyvault-cli: nothing to undo: no plan of a killed repair is beside " << shownList << '\n';
+        std::cerr << "tallyvault-cli: "
+                  << Say("元に戻すものはありません: %1 の横に強制終了された修復の計画がありません", {shownList}) << '\n';
         return NoPlan;
     }
     HeadlessUi ui(std::cerr);
@@ -79,16 +81,21 @@ int Undo(const std::string& list) {
     std::cout.flush();
     failures.Report(ui);
     if (!recovered && failures.Empty()) {
-        std::cerr << "tallyvault-cli: the plan beside " << shownList
-                  << " was cut off while it was written, before any change: it was removed, nothing to undo\n";
+        std::cerr << "tallyvault-cli: "
+                  << Say("%1 の横の計画は書き込みの途中で途切れていました（変更の前です）。計画は削除しました。元に戻す"
+                         "ものはありません",
+                         {shownList})
+                  << '\n';
         return AllMatch;
     }
-    std::cerr << "tallyvault-cli: the killed repair of " << shownList << " was undone: " << Changes(made.size())
-              << " made";
-    if (!failures.Empty())
-        std::cerr << ", " << failures.Count() << " failed; the plan stays beside the list: run repair --undo "
-                  << "again once the cause is mended";
-    std::cerr << '\n';
+    const std::string done = Changes(made.size());
+    std::cerr << "tallyvault-cli: "
+              << (failures.Empty()
+                      ? Say("強制終了された %1 の修復を元に戻しました: %2を行いました", {shownList, done})
+                      : Say("強制終了された %1 の修復を元に戻しました: %2を行い、%3 件は失敗しました。計画はリストの横"
+                            "に残っています: 原因を直してから repair --undo をもう一度実行してください",
+                            {shownList, done, std::to_string(failures.Count())}))
+              << '\n';
     return failures.Empty() ? AllMatch : Failed;
 }
 
@@ -106,10 +113,12 @@ int DryRunOfKilledPlan(const std::string& listPath) {
     for (std::size_t k : left)
         PrintChange(std::cout, folder, r.Plan.Change(k));
     std::cout.flush();
-    std::cerr << "tallyvault-cli: dry run, nothing changed: a repair of " << OneLine(ExtractFileName(listPath))
-              << " was killed; a repair first makes the " << Changes(left.size())
-              << " of its plan not yet made (listed above; repair --undo reverses the ones made instead), and "
-                 "plans the rest after that\n";
+    std::cerr << "tallyvault-cli: "
+              << Say("試行のため何も変更していません: %1 の修復は強制終了されています。修復はまず、その計画のうちまだ"
+                     "行っていない %2を行い（上に示したもの。代わりに repair --undo で行ったものを元に戻せます）、"
+                     "残りはその後で計画します",
+                     {OneLine(ExtractFileName(listPath)), Changes(left.size())})
+              << '\n';
     return SomeNotMatched;
 }
 
@@ -195,8 +204,10 @@ int Repair(const std::vector<std::string>& args) {
             return Refused(e);
         }
         if (finished)
-            std::cerr << "tallyvault-cli: finished the killed repair of " << OneLine(ExtractFileName(listPath))
-                      << " first: " << Changes(made.size()) << " made\n";
+            std::cerr << "tallyvault-cli: "
+                      << Say("強制終了された %1 の修復を先に完了しました: %2を行いました",
+                             {OneLine(ExtractFileName(listPath)), Changes(made.size())})
+                      << '\n';
         for (const PlanChange& c : made) {
             std::cerr << "  ";
             PrintChange(std::cerr, folder, c);
@@ -220,13 +231,19 @@ int Repair(const std::vector<std::string>& args) {
     // A kept duplicate ends the window's program; here keeping it is what the command line asked for
     // (without --delete-duplicates), and the repair goes on.
     for (const auto& [duplicate, kept] : form.KeptDuplicates)
-        std::cerr << "tallyvault-cli: duplicate kept: " << OneLine(duplicate) << " holds what " << OneLine(kept)
-                  << " holds" << (deleteDuplicates ? " and could not be deleted" : "") << "; the repair goes on\n";
+        std::cerr << "tallyvault-cli: "
+                  << (deleteDuplicates
+                          ? Say("重複を残しました: %1 は %2 と同じ内容ですが、削除できませんでした。修復は続けます",
+                                {OneLine(duplicate), OneLine(kept)})
+                          : Say("重複を残しました: %1 は %2 と同じ内容です。修復は続けます",
+                                {OneLine(duplicate), OneLine(kept)}))
+                  << '\n';
     form.CloseRequested = false;
     std::optional<RepairPlan> plan;
     if (form.CrcList.Count() == 0)
-        std::cerr << "tallyvault-cli: nothing repaired: " << OneLine(ExtractFileName(listPath))
-                  << " gave no row to repair\n";
+        std::cerr << "tallyvault-cli: "
+                  << Say("何も修復していません: %1 には修復する行がありません", {OneLine(ExtractFileName(listPath))})
+                  << '\n';
     if (form.CrcList.Count() > 0) {
         if (root) {
             form.FixFolder.SetChecked(true);
@@ -261,8 +278,9 @@ int Repair(const std::vector<std::string>& args) {
         const std::size_t steps = plan ? plan->Steps.size() : 0;
         for (std::size_t k = 0; k < steps; ++k)
             PrintChange(std::cout, folder, plan->Change(k));
-        std::cerr << "tallyvault-cli: dry run, nothing changed: a repair would make "
-                  << Changes(dry.Removals().size() + steps) << '\n';
+        std::cerr << "tallyvault-cli: "
+                  << Say("試行のため何も変更していません: 修復は %1を行います", {Changes(dry.Removals().size() + steps)})
+                  << '\n';
     }
     line.Clear();
     // A PAR2 set rebuilds from its recovery slices what the renames could not give back.

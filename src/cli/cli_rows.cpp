@@ -1,5 +1,6 @@
 // What every command prints: the rows, the counters, the status text, and what was not checked.
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "app/Language.h"
 #include "platform/Paths.h"
 #include "readers/Par2List.h"
@@ -37,35 +38,36 @@ std::string UncheckedSummary(const TForm1& form) {
     std::string why;
     if (form.Par2Set && form.Par2Set->Undescribed > 0) {
         const std::size_t n = form.Par2Set->Undescribed;
-        why = std::to_string(n) + (n == 1 ? " file" : " files") + " of the set " + list + (n == 1 ? " has" : " have") +
-              " no description in any packet that could be read, so " + (n == 1 ? "it was" : "they were") +
-              " not checked";
+        why = SayN(n, "セット %2 のファイル %1 個は、読めたどのパケットにも記述がないため検査していません",
+                   {std::to_string(n), list});
     } else if (stop == texts::NothingReadable) {
-        why = "no entry of " + list + " could be read, so none was checked";
+        why = Say("%1 の項目をひとつも読めなかったため、何も検査していません", {list});
     } else if (stop.size() > rest.size() && stop.compare(stop.size() - rest.size(), rest.size(), rest) == 0) {
-        why = "the entries of " + list + " after \"" + OneLine(stop.substr(0, stop.size() - rest.size())) +
-              "\" were not checked: the list cannot be read past that entry";
+        why = Say("%1 の「%2」より後の項目は検査していません: リストはその項目より先を読めません",
+                  {list, OneLine(stop.substr(0, stop.size() - rest.size()))});
     } else if (stop != texts::ReadEnd + ExtractFileName(form.ListPath)) {
-        why = list + " was not read to its end, so its later entries were not checked";
+        why = Say("%1 を最後まで読めなかったため、後の項目は検査していません", {list});
     }
     if (form.UnreadLineCount > 0) {
+        const std::string reason = form.UnreadReason.empty() ? "" : " (" + OneLine(Tr(form.UnreadReason)) + ")";
         const std::string lines =
-            std::to_string(form.UnreadLineCount) + (form.UnreadLineCount == 1 ? " line" : " lines") + " of " + list;
-        why += (why.empty() ? "" : "; and ") + lines + " that " + (form.UnreadLineCount == 1 ? "is" : "are") +
-               " neither entry nor comment " + (form.UnreadLineCount == 1 ? "was" : "were") + " passed over" +
-               (form.UnreadReason.empty() ? "" : " (" + OneLine(form.UnreadReason) + ")") +
-               ", so the files named there were not checked";
+            SayN(static_cast<std::uint64_t>(form.UnreadLineCount),
+                 "%2 の、項目でもコメントでもない %1 行を飛ばしました%3。そこにあるファイルは検査していません",
+                 {std::to_string(form.UnreadLineCount), list, reason});
+        why = why.empty() ? lines : Say("%1。また、%2", {why, lines});
     }
     return why;
 }
 
 void PrintPassedOver(const TForm1& form) {
-    for (const TForm1::TPassedOver& p : form.PassedOverPaths)
+    for (const TForm1::TPassedOver& p : form.PassedOverPaths) {
+        const std::string reason = p.Reason.empty() ? "" : " (" + p.Reason + ")";
         std::cerr << "tallyvault-cli: "
-                  << (p.IsFolder     ? "sub-folder passed over, it cannot be read: "
-                      : p.Unreadable ? "file passed over, it could not be read: "
-                                     : "file passed over, it vanished before it was read: ")
-                  << OneLine(p.Path) << (p.Reason.empty() ? "" : " (" + p.Reason + ")") << '\n';
+                  << (p.IsFolder     ? Say("読めないサブフォルダを飛ばしました: %1%2", {OneLine(p.Path), reason})
+                      : p.Unreadable ? Say("読めなかったファイルを飛ばしました: %1%2", {OneLine(p.Path), reason})
+                                     : Say("読む前に消えたファイルを飛ばしました: %1%2", {OneLine(p.Path), reason}))
+                  << '\n';
+    }
 }
 
 bool PassedOverUnreadable(const TForm1& form) {
@@ -101,19 +103,23 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
     std::cout << "status " << OneLine(Tr(form.Status.Caption())) << '\n';
     std::cout.flush();
     if (!form.ConflictNames.empty()) {
-        std::cerr << "tallyvault-cli: " << form.ConflictRows << " rows give " << form.ConflictNames.size()
-                  << (form.ConflictNames.size() == 1 ? " name" : " names") << " two contents, shown as they are; "
-                  << "repair changes nothing for them:";
+        std::cerr << "tallyvault-cli: "
+                  << SayN(form.ConflictNames.size(),
+                          "%2 個の名前で内容の違う項目が %1 行あります。そのまま表示し、修復ではこれらを変更しません:",
+                          {std::to_string(form.ConflictRows), std::to_string(form.ConflictNames.size())});
         constexpr std::size_t shown = 20;
         for (std::size_t k = 0; k < form.ConflictNames.size() && k < shown; ++k)
             std::cerr << ' ' << OneLine(form.ConflictNames[k]);
-        if (form.ConflictNames.size() > shown) std::cerr << " and " << form.ConflictNames.size() - shown << " more";
+        if (form.ConflictNames.size() > shown)
+            std::cerr << ' ' << Say("ほか %1 個", {std::to_string(form.ConflictNames.size() - shown)});
         std::cerr << '\n';
     }
     const std::string unchecked = UncheckedSummary(form);
     // The words match the exit status: with no row at all nothing was checked (2), else not all (3).
     if (!unchecked.empty())
-        std::cerr << "tallyvault-cli: " << (list.Count() == 0 ? "nothing checked: " : "not all checked: ") << unchecked
+        std::cerr << "tallyvault-cli: "
+                  << (list.Count() == 0 ? Say("何も検査していません: %1", {unchecked})
+                                        : Say("一部を検査していません: %1", {unchecked}))
                   << '\n';
     if (failed || list.Count() == 0) return Failed;
     if (!unchecked.empty()) return ListNotReadWhole;

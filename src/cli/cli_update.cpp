@@ -3,6 +3,7 @@
 // does: the list is read for names only, each new file is read once, and the list is written again with
 // its own entries as they were and the new ones after them.
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "ProgressLine.h"
 #include "app/TallyvaultMain.h"
 #include "cli/HeadlessUi.h"
@@ -15,7 +16,7 @@ namespace tv::cli {
 namespace {
 
 int UpdateUsage() {
-    std::cerr << "usage: tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n";
+    std::cerr << Say("使い方:") << " tallyvault-cli update LIST [--recursive] [--dry-run] [--quiet|--progress]\n";
     return Failed;
 }
 
@@ -47,7 +48,7 @@ int Update(const std::vector<std::string>& args) {
     line.Clear();
     if (ui.ErrorsShown() > 0) return Failed;
     if (const std::string refused = form.UpdateRefusal(); !refused.empty()) {
-        std::cerr << "tallyvault-cli: nothing added to " << OneLine(list) << ": " << refused << '\n';
+        std::cerr << "tallyvault-cli: " << Say("%1 に何も追加していません: %2", {OneLine(list), refused}) << '\n';
         return Failed;
     }
     TForm1::TNewFiles found;
@@ -60,13 +61,13 @@ int Update(const std::vector<std::string>& args) {
     line.Clear();
     PrintPassedOver(form);
     for (const TForm1::TRefusedName& r : found.Refused)
-        std::cerr << "tallyvault-cli: not added: " << OneLine(r.Name) << " (" << r.Reason << ")\n";
+        std::cerr << "tallyvault-cli: " << Say("追加していません: %1 (%2)", {OneLine(r.Name), r.Reason}) << '\n';
     if (ui.ErrorsShown() > 0) return Failed;
     PrintUnlisted(found.Names);
     std::cout << (dryRun ? "would add " : "added ") << found.Names.size() << '\n';
     if (found.Names.empty()) return SomeNotMatched;
     if (found.WasUtf16 && !dryRun)
-        std::cerr << "tallyvault-cli: " << OneLine(list) << " was UTF-16; it is now written in UTF-8\n";
+        std::cerr << "tallyvault-cli: " << Say("%1 は UTF-16 でした。UTF-8 で書き直しました", {OneLine(list)}) << '\n';
     return AllMatch;
 }
 

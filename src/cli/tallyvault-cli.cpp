@@ -1,6 +1,7 @@
 // tallyvault-cli: the window's logic without a window. Each command drives the same TForm1 the
 // window uses and prints the rows as the list shows them.
 #include "CliCommon.h"
+#include "CliTexts.h"
 #include "JapaneseHelp.h"
 #include "ProgressLine.h"
 #include "app/Language.h"
@@ -21,12 +22,15 @@
 using namespace tv;
 using tv::cli::PrintPassedOver;
 using tv::cli::PrintRows;
+using tv::cli::Say;
 
 namespace {
 
 int Usage() {
+    // The commands' syntax is the same in every language.
     std::cerr
-        << "usage: tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--keep-going]\n"
+        << Say("使い方:")
+        << " tallyvault-cli verify LIST [--delete-duplicates] [--unlisted] [--recursive] [--keep-going]\n"
            "                             [--quiet|--progress]\n"
            "       tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run]\n"
            "                             [--keep-going] [--quiet|--progress]\n"
@@ -45,7 +49,7 @@ int Usage() {
 #define PATH_SEP "/"
 #endif
 
-constexpr const char* HelpText =
+constexpr const char* HelpText = // untranslated: cli::JapaneseHelpText is its counterpart
     "Usage: tallyvault-cli COMMAND ARGUMENTS...\n"
     "Checks sets of files against checksum lists without a window. Lists read: SFV in its dialects,\n"
     ".CRC tables, CSV and CRC1632 text lists (CRC-32); MD5, SHA-1, SHA-224/256/384/512, BLAKE2b and\n"
@@ -200,16 +204,17 @@ int main(int argc, char** argv) {
     // The rows go out through std::cout alone; unsynchronised streams print 100,000 rows much faster.
     std::ios::sync_with_stdio(false);
     UseUtf8Console();
-    // The status line, the logic's messages and the help in the user's language; with none (or C) as
-    // always: the help in English, the rest in Japanese. Marks, fields and the counters' words are the
-    // same in every language.
+    // The status line, the logic's messages, the tool's own sentences and the help in the user's
+    // language; with none (or C) as always: the help and the sentences in English, the logic's texts in
+    // Japanese. Marks, fields and the counters' words are the same in every language.
     const std::string language = UserLanguage();
     UseLanguage(ProgramLanguageFor(language));
+    cli::ChooseSentenceLanguage(language);
     std::vector<std::string> args = ProgramArguments(argc, argv);
     if (args.empty()) return Usage();
     KeepFreedMemory(args.front() == "update");
     if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-        std::cout << (!language.empty() && ShownLanguage() == "ja" ? cli::JapaneseHelpText : HelpText);
+        std::cout << (SentenceLanguage() == "ja" ? cli::JapaneseHelpText : HelpText);
         return 0;
     }
     if (args.size() == 1 && args[0] == "--version") {

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <optional>
 
 namespace tv {
 namespace {
@@ -152,6 +153,50 @@ TEST(Language, PatternsTranslateComposedTexts) {
     EXPECT_FALSE(c.Covers("別の文"));
 }
 
+// Plural entries: the header's Plural-Forms rule (gettext's C expression over n) picks msgstr[k].
+TEST(Language, PluralEntriesTakeTheFormTheRuleChooses) {
+    const char* polish = "(n==1 ? 0 : n%10>=2 && n%10<=4 && (n%100<10 || n%100>=20) ? 1 : 2)";
+    const struct {
+        const char* Rule;
+        std::uint64_t N;
+        std::optional<std::uint64_t> Index;
+    } rules[] = {
+        {"(n != 1)", 0, 1}, {"(n != 1)", 1, 0}, {"(n != 1)", 2, 1}, {"n > 1", 1, 0}, {"n > 1", 2, 1},
+        {"0", 7, 0},        {polish, 1, 0},     {polish, 3, 1},     {polish, 5, 2},  {polish, 22, 1},
+        {polish, 12, 2},    {"!(n<=1)", 1, 0},  {"n%0", 1, {}},     {"(n", 1, {}},   {"n +", 1, {}},
+        {"x", 1, {}},       {"n ? 1", 1, {}},   {"", 1, {}},
+    };
+    for (const auto& r : rules)
+        EXPECT_EQ(PluralIndex(r.Rule, r.N), r.Index) << r.Rule << " n=" << r.N;
+
+    const std::string header = std::string("msgid \"\"\nmsgstr \"Plural-Forms: nplurals=3; plural=") + polish + ";\\n\"\n";
+    std::vector<std::string> problems;
+    const Catalogue c = Catalogue::FromPo(header + "msgid \"%1 件\"\nmsgid_plural \"%1 件\"\n"
+                                                   "msgstr[0] \"%1 plik\"\nmsgstr[1] \"%1 pliki\"\nmsgstr[2] \"%1 plików\"\n"
+                                                   "\nmsgid \"%1 行\"\nmsgid_plural \"%1 行\"\n"
+                                                   "msgstr[0] \"%1 wiersz\"\nmsgstr[1] \"\"\n",
+                                          &problems);
+    EXPECT_TRUE(problems.empty()) << problems.front();
+    EXPECT_EQ(c.TranslatePlural("%1 件", 1), "%1 plik");
+    EXPECT_EQ(c.TranslatePlural("%1 件", 4), "%1 pliki");
+    EXPECT_EQ(c.TranslatePlural("%1 件", 5), "%1 plików");
+    // A form not translated yet leaves the entry out; a text without an entry is shown as it is.
+    EXPECT_EQ(c.TranslatePlural("%1 行", 1), "%1 行");
+    EXPECT_EQ(c.TranslatePlural("別", 1), "別");
+    problems.clear();
+    Catalogue::FromPo("msgid \"\"\nmsgstr \"Plural-Forms: nplurals=2; plural=n ! 1;\\n\"\n", &problems);
+    ASSERT_EQ(problems.size(), 1u);
+    EXPECT_EQ(problems.front(), "line 1: a Plural-Forms rule that cannot be read: n ! 1");
+
+    // The catalogue the program carries, whatever language is shown.
+    EXPECT_EQ(TrPluralIn("en", "%1 件の変更", 1), "%1 change");
+    EXPECT_EQ(TrPluralIn("en", "%1 件の変更", 2), "%1 changes");
+    EXPECT_EQ(TrPluralIn("de", "%1 件の変更", 0), "%1 changes");
+    EXPECT_EQ(TrPluralIn("ja", "%1 件の変更", 2), "%1 件の変更");
+    EXPECT_EQ(TrIn("en", "使い方:"), "usage:");
+    EXPECT_EQ(ShownLanguage(), "ja");
+}
+
 // The catalogues the program carries read without a fault, and turn the texts the logic composes
 // into whole English sentences.
 TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
@@ -183,6 +228,16 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"リストにないファイル： 3 件\n\n＋ a\n＋ b\n ほか 1 件",
          "Files not in the list: 3\n\n＋ a\n＋ b\n and 1 more"},
         {"消えたファイルを飛ばしました： a/b.bin ほか 4 件", "Passed over a file that vanished: a/b.bin and 4 more"},
+        // The notes the status adds after a read, each in turn, whatever the text before them ends in.
+        {"読み取り終了 a.sfv　同じ名前で内容の違う項目があります： x.bin ほか 2 件　破損ブロック 1/4 個、修復ブロック 2 "
+         "個：修復できます",
+         "Read a.sfv　Rows give one name two contents: x.bin and 2 more　Damaged blocks 1 of 4, recovery blocks 2: "
+         "repair possible"},
+        {"消えたファイルを飛ばしました： a/b.bin　同じ名前で内容の違う項目があります： x.bin",
+         "Passed over a file that vanished: a/b.bin　Rows give one name two contents: x.bin"},
+        {"読み取り終了 s.par2　説明の読めないファイル 2 個は未確認　安全でない名前 3 個は書き込み・改名しません",
+         "Read s.par2　2 files without a readable description not checked　3 unsafe names are never written or "
+         "renamed into"},
         {"フォルダ 12  ファイル 340  1.2 GB  180 MB/s  残り 0:16",
          "folders 12  files 340  1.2 GB  180 MB/s  0:16 left"},
         {"1.2 GB / 4.0 GB  180 MB/s  残り 0:16", "1.2 GB / 4.0 GB  180 MB/s  0:16 left"},
