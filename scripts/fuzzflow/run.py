@@ -38,6 +38,20 @@ import subprocess
 from . import peers
 
 MARKS = ("○", "！", "×", "－")
+DEVICES = {"CON", "PRN", "AUX", "NUL"} | {f"{d}{n}" for d in ("COM", "LPT") for n in range(1, 10)}
+
+
+def windows_refuses(rel):
+    """Whether Windows refuses to open a file of this relative path, which Linux (and NTFS) hold: a part
+    that is a device name (also with an extension), ends in "." or " ", or holds a character NTFS keeps."""
+    for part in rel.split("/"):
+        if part in ("", ".", ".."):
+            continue
+        if part[-1] in ". " or any(c in ':*?"<>|' or ord(c) < 32 for c in part):
+            return True
+        if part.split(".")[0].rstrip(" ").upper() in DEVICES:
+            return True
+    return False
 CHANGES = ("park", "rename", "move", "copy", "delete")
 LIST_EXTS = (".sfv", ".csv", ".crc", ".md5", ".sha1", ".sha224", ".sha256", ".sha384", ".sha512", ".b2",
              ".b3", ".blake2", ".blake3", ".par2", ".par")
@@ -174,13 +188,16 @@ class World:
 
     def unreadable(self, links=False):
         """Keys of the files without read permission, wherever they were moved since (with links: and of
-        the links that lead to one)."""
-        if not self.locked:
+        the links that lead to one); under Wine also of the files whose names Windows refuses to open."""
+        if not self.locked and not self.wine:
             return []
         out = []
         for top, _, files in os.walk(self.w):
             for f in files:
                 p = os.path.join(top, f)
+                if self.wine and windows_refuses(os.path.relpath(p, self.w)):
+                    out.append(self.key(p))
+                    continue
                 if os.path.islink(p) and not links:
                     continue
                 q = os.path.realpath(p)
@@ -453,9 +470,10 @@ class World:
         ours, theirs = {}, {}
         # A "\\" is a folder separator to our readers (lists made on Windows) and a letter of the name to
         # the peers on Linux, and RHash reads no coreutils escapes: such names are not compared.
-        # Under Wine a Linux absolute path is no path at all: such lines are not compared either.
+        # Under Wine a Linux absolute path is no path at all, and a name Windows refuses is passed over:
+        # such lines are not compared either.
         def comparable(name):
-            return "\\" not in name and not (self.wine and name.startswith("/"))
+            return "\\" not in name and not (self.wine and (name.startswith("/") or windows_refuses(name)))
 
         for m, name, _ in r.rows:
             if comparable(name):
@@ -464,8 +482,9 @@ class World:
             if comparable(name):
                 theirs[k(name)] = theirs.get(k(name), True) and ok
         if pretty:
-            # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them.
-            blank = {n.rstrip() for n in ours if n != n.rstrip()}
+            # The SFV checkers trim a name's trailing blanks: such names cannot be compared with them (the
+            # rows' names are asked, also those left out of the comparison above).
+            blank = {k(n).rstrip() for _, n, _ in r.rows if k(n) != k(n).rstrip()}
             ours = {n: v for n, v in ours.items() if n.rstrip() not in blank}
             theirs = {n: v for n, v in theirs.items() if n not in blank}
         if r.rc == 3:
@@ -603,7 +622,12 @@ class World:
         self.check_kept(before, after, "create")
         self.check_only_list(before, after, out, "create", r)
         if going and r.rc == 2 and self.unreadable():
-            if not os.path.exists(self.real(out)):
+            # Past the unreadable files there must be one to list: a folder of unreadable files alone gives none.
+            locked = set(self.unreadable())
+            rest = [k for k, v in before.items() if v[0] == "file" and k.startswith("set/") and k not in locked
+                    and (op["recursive"] or "/" not in k[4:]) and not is_list_name(k)
+                    and not any(part.startswith(".") for part in k[4:].split("/"))]
+            if rest and not os.path.exists(self.real(out)):
                 self.fail("keep-going", "create --keep-going wrote no list past an unreadable file", r)
             for k in self.unreadable():
                 if k.split("/")[-1] not in r.err:

@@ -30,6 +30,13 @@ bool DryRunFileSystem::FileExists(const std::string& path) {
     return !Removed(path) && real_.FileExists(path);
 }
 
+std::vector<std::string> DryRunFileSystem::ListNames(const std::string& path) {
+    std::vector<std::string> names = real_.ListNames(path);
+    if (!removed_.empty())
+        std::erase_if(names, [&](const std::string& name) { return Removed(FolderFile(path, name)); });
+    return names;
+}
+
 FileIdentity DryRunFileSystem::Identify(const std::string& path, bool follow) {
     return Removed(path) ? FileIdentity{} : real_.Identify(path, follow);
 }

@@ -29,6 +29,8 @@ public:
     std::unique_ptr<OutputFile> Create(const std::string& path) override;
     std::unique_ptr<OutputFile> CreateNew(const std::string& path) override;
     std::vector<FolderEntry> ListFolder(const std::string& path) override { return real_.ListFolder(path); }
+    // Every name the real run's planning sees, a dangling link's too; the noted removals left out.
+    std::vector<std::string> ListNames(const std::string& path) override;
     std::int64_t FileLength(const std::string& path) override { return real_.FileLength(path); }
     FileTime LastWriteTime(const std::string& path) override { return real_.LastWriteTime(path); }
     void RenameFile(const std::string& from, const std::string& to) override;

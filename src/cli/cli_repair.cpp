@@ -8,6 +8,9 @@
 #include "DryRunFileSystem.h"
 #include "app/TallyvaultMain.h"
 #include "cli/HeadlessUi.h"
+#include "core/EntryNames.h"
+#include "core/FileCompare.h"
+#include "core/FolderTree.h"
 #include "platform/Paths.h"
 #include "readers/Dialects.h"
 #include "readers/Par2List.h"
@@ -18,6 +21,8 @@
 #include <ctime>
 #include <iostream>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 
 namespace tv::cli {
 
@@ -123,6 +128,55 @@ int DryRunOfKilledPlan(const std::string& listPath) {
 }
 
 } // namespace
+
+// The files a repair's own verification afterwards deletes as duplicates (with --delete-duplicates): a
+// file it parked in the list's folder itself, named by no row and no longer taken from its parking by a
+// later step, that is a second copy of a file some row then holds (an intact row's file, or what a step
+// brings in). The dry run lists them, as the run deletes them.
+std::vector<std::string> ParkedDuplicates(TForm1& form, const RepairPlan& plan, FileSystem& fs) {
+    std::vector<std::string> out;
+    const std::string& base = form.BaseFolder;
+    std::vector<std::size_t> parks;
+    std::unordered_set<std::string> takenAgain; // parkings a later move takes the file from
+    for (std::size_t k = 0; k < plan.Steps.size(); ++k) {
+        const PlanStep& s = plan.Steps[k];
+        if (s.What == PlanStep::Kind::Park) {
+            if (!InSubFolder(s.To) && s.To.front() != '.' && !IsProgramFile(s.To) && k < plan.Sources.size() &&
+                plan.Sources[k].IsFile)
+                parks.push_back(k);
+        } else if (s.What == PlanStep::Kind::Move && SameFileName(s.Root, base)) {
+            takenAgain.insert(FileNameKey(s.From));
+        }
+    }
+    if (parks.empty()) return out;
+    std::unordered_set<std::string> named;
+    for (std::int32_t j = 0; j < form.EntryCount; ++j)
+        named.insert(FileNameKey(EntryNativeName(form.EntryTable[j])));
+    // What rows hold afterwards, by size: intact files, and the sources of the moves and copies in.
+    std::unordered_map<std::int64_t, std::vector<std::string>> held;
+    for (std::int32_t j = 0; j < form.EntryCount; ++j)
+        if (form.EntryState(j) == VerifyResult::Match) {
+            const std::string path = EntryFullPath(base, form.EntryTable[j]);
+            held[fs.Identify(path, true).Size].push_back(path);
+        }
+    for (std::size_t k = 0; k < plan.Steps.size(); ++k)
+        if (plan.Steps[k].What != PlanStep::Kind::Park && k < plan.Sources.size())
+            held[plan.Sources[k].Size].push_back(FolderFile(plan.Steps[k].Root, plan.Steps[k].From));
+    for (const std::size_t k : parks) {
+        const PlanStep& s = plan.Steps[k];
+        if (takenAgain.count(FileNameKey(s.To)) || named.count(FileNameKey(s.To))) continue;
+        const auto same = held.find(plan.Sources[k].Size);
+        if (same == held.end()) continue;
+        const std::string parked = FolderFile(base, s.From);
+        for (const std::string& kept : same->second) {
+            const FileIdentity a = fs.Identify(kept, true), b = fs.Identify(parked);
+            if (!a.IsFile || !b.IsFile || a.SameObject(b) || !FilesIdentical(fs, kept, parked)) continue;
+            out.push_back(FolderFile(base, s.To));
+            break;
+        }
+    }
+    return out;
+}
 
 int Repair(const std::vector<std::string>& args) {
     std::string list;
@@ -278,8 +332,14 @@ int Repair(const std::vector<std::string>& args) {
         const std::size_t steps = plan ? plan->Steps.size() : 0;
         for (std::size_t k = 0; k < steps; ++k)
             PrintChange(std::cout, folder, plan->Change(k));
+        // The verification after the renames deletes what they parked if it is a duplicate by then.
+        std::vector<std::string> after;
+        if (plan && deleteDuplicates) after = ParkedDuplicates(form, *plan, dry);
+        for (const std::string& path : after)
+            PrintChange(std::cout, folder, {"delete", path, {}});
         std::cerr << "tallyvault-cli: "
-                  << Say("試行のため何も変更していません: 修復は %1を行います", {Changes(dry.Removals().size() + steps)})
+                  << Say("試行のため何も変更していません: 修復は %1を行います",
+                         {Changes(dry.Removals().size() + steps + after.size())})
                   << '\n';
     }
     line.Clear();

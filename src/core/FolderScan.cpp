@@ -229,12 +229,14 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     // file vanished meanwhile shows as missing.
     std::vector<char> unreadable(files.size());
     if (!form.PassedOverPaths.empty()) {
-        // Passed over already, at the entry's own path in a sub-folder: not tried again.
-        std::unordered_set<std::string_view> passed;
+        // Passed over already, at the entry's own path in a sub-folder: not tried again. The entry's name may
+        // spell its separators otherwise than the walk does ("sub/b.bin" and "sub\b.bin" on Windows), and
+        // letter case where the file system ignores it: both are compared as the file system compares them.
+        std::unordered_set<std::string> passed;
         for (const TForm1::TPassedOver& p : form.PassedOverPaths)
-            if (!p.IsFolder) passed.insert(p.Path);
+            if (!p.IsFolder) passed.insert(FolderKey(p.Path));
         for (std::size_t k = 0; k < files.size(); ++k)
-            if (passed.count(files[k].Name)) unreadable[k] = 1;
+            if (passed.count(FolderKey(files[k].Name))) unreadable[k] = 1;
     }
     auto read = [&](std::size_t k, bool own) {
         try {

@@ -6,10 +6,13 @@
 #include "core/FolderTree.h"
 #include "core/Matching.h"
 #include "platform/Errors.h"
+#include "platform/NameRules.h"
 #include "platform/Paths.h"
 #include "writers/LeftOut.h"
 
 #include <algorithm>
+#include <iterator>
+#include <unordered_set>
 
 namespace tv {
 
@@ -61,8 +64,25 @@ std::vector<FolderEntry> TForm1::FilesToVerify(const std::string& folder, std::v
     if (!tree || !taken) {
         files = PlainFilesToCheck(folder, std::move(listing), tree, taken);
     } else {
+        // The walk of the tree leaves links out; a link to a file in the list's folder itself that a row names
+        // is read as that row's file, as the verification of a list without sub-folders reads it, so that the
+        // row shows the same mark. Other links stay out of the walk.
+        std::vector<FolderEntry> links;
+        std::unordered_set<std::string> named;
+        for (const FolderEntry& e : listing)
+            if (e.IsLink && !e.IsFolder && !e.IsHidden && !e.IsSpecial && !IsProgramFile(e.Name)) links.push_back(e);
+        if (!links.empty()) {
+            for (std::int32_t i = 0; i < EntryCount; ++i)
+                if (!EntryInSubFolder(EntryTable[i]) && !EntryIsAbsolute(EntryTable[i]))
+                    named.insert(FileNameKey(EntryNativeName(EntryTable[i])));
+            std::erase_if(links, [&](const FolderEntry& e) { return named.count(FileNameKey(e.Name)) == 0; });
+        }
         taken->ByFolder.insert_or_assign(FolderKey(""), std::move(listing));
         files = PlainFilesToCheck(folder, {}, true, taken);
+        if (!links.empty()) {
+            files.insert(files.end(), std::make_move_iterator(links.begin()), std::make_move_iterator(links.end()));
+            files = PlainFilesOf(std::move(files), [this] { ReportProgress(); });
+        }
     }
     if (KeepVerifiedTree && tree) verifiedTree_ = files;
     return files;
@@ -98,7 +118,10 @@ std::vector<std::string> TForm1::ListUnlisted() {
 bool TForm1::PassOverUnreadable(const IoError& e, const std::string& name) {
     std::string reason = e.what();
     if (!e.Reason().empty()) reason += ": " + e.Reason();
-    if (!KeepGoing.Checked()) {
+    // A name the system refuses (on Windows: AUX.txt, a name ending in a blank) is no failure of the disk:
+    // such a file is passed over and named whether or not the command goes past unreadable files, as a
+    // sub-folder that cannot be listed is.
+    if (!KeepGoing.Checked() && !IsInvalidName(e)) {
         // The error box that ends the command shows the runtime's text alone: the file is named here.
         Status.SetCaption(UnreadableHead + name + " (" + reason + ")");
         return false;

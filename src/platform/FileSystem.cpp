@@ -3,6 +3,7 @@
 
 #include "platform/Errors.h"
 #include "platform/FolderKinds.h"
+#include "platform/NameRules.h"
 #include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 
@@ -31,6 +32,18 @@ bool IsNotFound(const std::error_code& code) {
 
 bool IsNameTaken(const std::error_code& code) {
     return code.category() == std::generic_category() && code.value() == EEXIST;
+}
+
+bool IsInvalidName(const std::error_code&) {
+    return false;
+}
+
+IoError InvalidNameError(const std::string& path) {
+    return IoErrorFromErrno(EINVAL, path);
+}
+
+bool NameCanExist(std::string_view) {
+    return true;
 }
 
 namespace {

@@ -59,9 +59,10 @@ bool StartsWithTimeField(std::string_view t) {
 
 // The size is the first word after the ";"; after it come the time (8 bytes), a space, the date, a
 // space and the name. A line without a space after its size has an empty size field. In a list whose
-// comment lines carry no size the text starts with the time.
+// comment lines carry no size the text starts with the time. The name is taken to the line's end: a
+// name may end in a blank, and its entry line says where it ends (MatchCrcLines).
 QuickSfvComment ParseComment(std::string_view line, bool withSize) {
-    const std::string_view t = Trim(line.substr(1));
+    const std::string_view t = TrimLeft(line.substr(1));
     if (!withSize) {
         if (!StartsWithTimeField(t)) throw ConvertError(std::string(t.substr(0, t.find(' '))));
         const std::string_view rest = Slice(t, 12);
@@ -134,8 +135,15 @@ void MatchCrcLines(TextLineReader& reader, std::string line, ParsedList& list) {
         const std::string& name = entries[i].Name;
         // Some tools put a blank after the CRC.
         const std::string_view t = TrimRight(line);
-        const bool matches = t.size() == name.size() + 9 && t.compare(0, name.size(), name) == 0;
-        if (!matches) return stopAt(i);
+        const auto holds = [&](std::string_view n) {
+            return t.size() == n.size() + 9 && t.compare(0, n.size(), n) == 0;
+        };
+        if (!holds(name)) {
+            // Blanks after the name on its comment line that its entry line does not have are no part of it.
+            const std::string_view trimmed = TrimRight(name);
+            if (trimmed.size() == name.size() || !holds(trimmed)) return stopAt(i);
+            entries[i].Name.resize(trimmed.size());
+        }
         entries[i].Crc = HexCrc(t.substr(name.size() + 1));
         if (i + 1 < commented && reader.Eof()) return stopAt(i + 1);
         if (i + 1 < commented) line = reader.ReadLine();

@@ -9,6 +9,7 @@
 #include "core/NameConflicts.h"
 #include "core/ScanKeys.h"
 #include "platform/Errors.h"
+#include "platform/NameRules.h"
 #include "platform/Paths.h"
 #include "platform/TextEncoding.h"
 #include "repair/Confine.h"
@@ -304,6 +305,9 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         const std::string rel = NativeName(e.FileName);
         std::string parkedRel;
         try {
+            // A name this system cannot give a file (Windows: aux.bin, "trail.") is refused here, so that the
+            // dry run says so as the run would, and nothing is parked for it.
+            if (!NameCanExist(rel)) throw InvalidNameError(target);
             const FileIdentity occupant = look(target);
             if (SameFileName(e.SameFile, target)) continue;
             checkFolders(rel);

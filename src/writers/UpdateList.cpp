@@ -6,6 +6,7 @@
 #include "core/FileCrc32.h"
 #include "core/FileDigest.h"
 #include "platform/Errors.h"
+#include "platform/NameRules.h"
 #include "platform/Paths.h"
 #include "platform/ReplacingFile.h"
 #include "readers/Texts.h"
@@ -23,8 +24,10 @@ namespace wt = writertexts;
 namespace {
 
 // The list's text: its bytes, or for a UTF-16 list its text in UTF-8, which starts with a byte order mark
-// unless `digestList`: coreutils' checkers take a mark for part of the first line and pass its file over.
-std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding encoding, bool digestList) {
+// only for a CSV list (`csv`), where spreadsheet programs look for it: the checkers of SFV and digest
+// lists (cksfv, coreutils) take a mark for part of the first line and cannot read it. Our readers know
+// UTF-8 without the mark, as text that is valid UTF-8 throughout.
+std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding encoding, bool csv) {
     std::string bytes;
     {
         const std::unique_ptr<InputFile> in = fs.OpenRead(path);
@@ -39,7 +42,7 @@ std::string ReadListText(FileSystem& fs, const std::string& path, ListEncoding e
         bytes.size() >= 2 ? Utf16ToUtf8(std::string_view(bytes).substr(2), encoding == ListEncoding::Utf16Be)
                           : std::nullopt;
     if (!text) throw IoError("Invalid UTF-16 text", "the list holds bytes that are no UTF-16 text", {}, path);
-    return digestList ? std::move(*text) : "\xEF\xBB\xBF" + *text;
+    return csv ? "\xEF\xBB\xBF" + *text : std::move(*text);
 }
 
 bool IsUtf16(ListEncoding e) {
@@ -48,9 +51,8 @@ bool IsUtf16(ListEncoding e) {
 
 // Whether the list still holds `text` (ReadListText's answer before): compared block by block as it is
 // read, without a second copy of a list of megabytes.
-bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encoding, bool digestList,
-                    std::string_view text) {
-    if (IsUtf16(encoding)) return ReadListText(fs, path, encoding, digestList) == text;
+bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encoding, bool csv, std::string_view text) {
+    if (IsUtf16(encoding)) return ReadListText(fs, path, encoding, csv) == text;
     const std::unique_ptr<InputFile> in = fs.OpenRead(path);
     char block[1 << 16];
     std::size_t at = 0;
@@ -110,7 +112,7 @@ std::string TForm1::UpdateRefusal() const {
 
 TForm1::TNewFiles TForm1::FindNewFiles() {
     TNewFiles found;
-    found.ListText = ReadListText(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest);
+    found.ListText = ReadListText(fs, ListPath, Encoding, Dialect == ListDialect::ldCsv);
     found.WasUtf16 = IsUtf16(Encoding);
     const std::string folder = ExtractFileDir(ListPath);
     const FileIdentity list = fs.Identify(ListPath, true);
@@ -157,7 +159,8 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
         try {
             sizes.push_back(fs.FileLength(FolderFile(folder, name)));
         } catch (const IoError& x) {
-            if (!IsNotFound(x)) throw;
+            // A name the system refuses is passed over by the reading below, as a vanished one is.
+            if (!IsNotFound(x) && !IsInvalidName(x)) throw;
             sizes.push_back(0);
         }
         Progress.Plan(1, sizes.back());
@@ -226,7 +229,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
     // written over with the text read before.
     const Unstoppable written(*this);
     ReplacingFile file(fs, ListPath);
-    if (!ListStillHolds(fs, ListPath, Encoding, Dialect == ListDialect::ldDigest, found.ListText))
+    if (!ListStillHolds(fs, ListPath, Encoding, Dialect == ListDialect::ldCsv, found.ListText))
         throw IoError(wt::ListChanged, "the list was changed by another program", {}, ListPath);
     WithNewEntries(found.ListText, form, added).Each(found.ListText, [&](std::string_view piece) { file.Write(piece); });
     file.Commit();

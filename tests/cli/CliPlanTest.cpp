@@ -112,6 +112,23 @@ TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
          1,
          3},
         {"a set in order", {{"set/a.bin", "A"}, {"set/b.bin", "B"}, {"set/list.sfv", swapList}}, "", 0, 0},
+        // The edit that made y.ini a copy of notes.txt is parked, then deleted as its duplicate.
+        {"a file in the way parked and then deleted as a duplicate",
+         {{"set/y.ini", "N"},
+          {"set/y.ini.bak", "Y"},
+          {"set/notes.txt", "N"},
+          {"set/list.sfv", Line("y.ini", "Y") + Line("notes.txt", "N")}},
+         "--delete-duplicates",
+         1,
+         3},
+        {"a file in the way parked and kept",
+         {{"set/y.ini", "N"},
+          {"set/y.ini.bak", "Y"},
+          {"set/notes.txt", "N"},
+          {"set/list.sfv", Line("y.ini", "Y") + Line("notes.txt", "N")}},
+         "",
+         1,
+         2},
     };
     for (const DryCase& c : cases) {
         SCOPED_TRACE(c.Label);
@@ -129,6 +146,20 @@ TEST(CliPlan, ADryRunChangesNothingAndListsWhatTheRepairThenDoes) {
         EXPECT_EQ(real.Status, 0) << real.Out << real.Err;
         EXPECT_EQ(Snapshot(d), expected) << dry.Out;
     }
+}
+
+TEST(CliPlan, ADryRunNamesTheParkingOfALinkInARowsPlace) {
+    // A link left dangling where a row's file belongs is parked as itself, as the dry run says.
+    const TempDir d;
+    d.Write("set/list.sfv", Line("link.bin", "L"));
+    d.Write("set/moved.bin", "L");
+    std::filesystem::create_symlink("gone.bin", PathOf(d / "set/link.bin"));
+    const CliRun dry = Cli(d, "repair $DIR/set/list.sfv --dry-run");
+    EXPECT_EQ(dry.Out.rfind("park\tlink.bin\tlink_Temp1.bin\nrename\tmoved.bin\tlink.bin\n", 0), 0u) << dry.Out;
+    const CliRun real = Cli(d, "repair $DIR/set/list.sfv");
+    EXPECT_EQ(real.Status, 0) << real.Out << real.Err;
+    EXPECT_TRUE(std::filesystem::is_symlink(PathOf(d / "set/link_Temp1.bin")));
+    EXPECT_EQ(d.Read("set/link.bin"), "L");
 }
 
 // A repair that swaps a.bin and b.bin, copies c.bin in, moves e.bin into a new sub-folder and moves a

@@ -44,8 +44,9 @@ public:
     // Files that vanish, or lose their second half, between the listing and their reading.
     std::set<std::string> Vanished, Shrunk;
     std::unique_ptr<InputFile> OpenRead(const std::string& p) override {
-        if (Unreadable.count(p)) throw IoError("File access denied");
+        // Compared in one spelling: on Windows the program may join a folder and a name with either separator.
         const std::string normal = std::filesystem::path(p).lexically_normal().string();
+        if (Unreadable.count(p) || Unreadable.count(normal)) throw IoError("File access denied");
         if (Vanished.count(normal)) throw IoErrorFromErrno(ENOENT, p);
         auto file = real_.OpenRead(p);
         if (!Shrunk.count(normal)) return file;

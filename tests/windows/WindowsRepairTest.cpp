@@ -1,9 +1,13 @@
 // The verification and the repair on the Windows file system: entry names the system keeps for devices
-// or itself are never opened nor made targets, read-only files are read but not deleted, and the
-// recycle bin takes a duplicate where the shell can count it.
+// or itself are never opened nor made targets, files holding such names (made through "\\?\" paths, a
+// network share or Linux) are passed over and named, names that differ only in letter case are one
+// file, read-only files are read but not deleted, and the recycle bin takes a duplicate where the shell
+// can count it.
 #include "repair/RepairHarness.h"
 
+#include "platform/win32/Handle.h"
 #include "platform/win32/WideText.h"
+#include "repair/RepairPlan.h"
 
 #include <shellapi.h>
 
@@ -22,11 +26,96 @@ long long RecycleBinItems() {
     return ::SHQueryRecycleBinW(nullptr, &info) == S_OK ? info.i64NumItems : -1;
 }
 
+// The path in the form that reaches the file system unchanged: a name Windows refuses is made there.
+std::wstring RawPath(const std::string& path) {
+    std::wstring wide = win32::Widen(path);
+    for (wchar_t& c : wide)
+        if (c == L'/') c = L'\\';
+    return L"\\\\?\\" + wide;
+}
+
+// A file of a name Windows refuses, made as another system or a "\\?\" path makes it; removed again at
+// the end, which the temporary folder's own removal could not do.
+class RawFile {
+public:
+    RawFile(std::string path, std::string_view content) : path_(std::move(path)) {
+        win32::Handle h(::CreateFileW(RawPath(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                      FILE_ATTRIBUTE_NORMAL, nullptr));
+        EXPECT_TRUE(h.valid()) << path_ << ": error " << ::GetLastError();
+        DWORD done = 0;
+        if (h.valid()) ::WriteFile(h.get(), content.data(), static_cast<DWORD>(content.size()), &done, nullptr);
+    }
+    ~RawFile() { ::DeleteFileW(RawPath(path_).c_str()); }
+    RawFile(const RawFile&) = delete;
+    RawFile& operator=(const RawFile&) = delete;
+
+private:
+    std::string path_;
+};
+
+// Names Windows refuses to open, though NTFS holds them.
+constexpr const char* RefusedNames[] = {"aux.bin", "CON.txt", "trail.", "blank "};
+
+TEST(WindowsNames, AFileWhoseNameWindowsRefusesIsPassedOverAndNamedAndTheRestIsChecked) {
+    // Unlisted beside a missing row (the scan reads every file of the folder), and listed itself: either
+    // way the file is passed over and named whether or not unreadable files are skipped, its own row is
+    // × (there, not read), and every other row is checked.
+    for (const bool listed : {false, true})
+        for (const bool keepGoing : {false, true})
+            for (const char* name : RefusedNames) {
+                SCOPED_TRACE(std::string(name) + (listed ? ", listed" : ", unlisted") +
+                             (keepGoing ? ", skipping unreadable files" : ""));
+                RepairHarness h;
+                h.Put("good.bin", "good content");
+                const RawFile bad(h.base + "/" + name, "held content");
+                h.form.KeepGoing.SetChecked(keepGoing);
+                std::vector<FileSpec> rows{{"good.bin", "good content"}, {"lost.bin", "lost content"}};
+                if (listed) rows.push_back({name, "held content"});
+                h.LoadEntries(rows, true);
+                EXPECT_TRUE(h.ui.Errors.empty()) << h.ui.Errors.front();
+                EXPECT_EQ(h.Mark("good.bin"), "○");
+                EXPECT_EQ(h.Mark("lost.bin"), "－");
+                if (listed) {
+                    EXPECT_EQ(h.Mark(name), "×");
+                }
+                ASSERT_EQ(h.form.PassedOverPaths.size(), 1u);
+                EXPECT_EQ(h.form.PassedOverPaths[0].Path, name);
+                EXPECT_TRUE(h.form.PassedOverPaths[0].Unreadable);
+                EXPECT_EQ(h.form.PassedOverPaths[0].Reason.rfind("I/O error 123: ", 0), 0u);
+                EXPECT_EQ(h.form.Status.Caption(), std::string("読めないファイルを飛ばしました： ") + name);
+                // The repair leaves the file where it is: nothing parks, renames or deletes it.
+                h.Tick(2);
+                ASSERT_TRUE(h.Rename());
+                EXPECT_TRUE(h.ui.Errors.empty()) << h.ui.Errors.front();
+                EXPECT_EQ(h.fs.ListFolder(h.base).size(), 2u);
+            }
+}
+
+TEST(WindowsNames, NamesThatDifferOnlyInLetterCaseAreOneFileAndAConflict) {
+    // The list names the file twice in two spellings with two contents (an edit listed again): both rows
+    // are shown as they are, the conflict is named, and no repair swaps the edit for the backup.
+    RepairHarness h;
+    h.Put("notes.md", "edited");
+    h.Put("notes.md.bak", "original");
+    h.LoadEntries({{"NOTES.MD", "original"}, {"notes.md", "edited"}}, true);
+    EXPECT_EQ(h.Mark("notes.md"), "○");
+    EXPECT_EQ(h.Mark("NOTES.MD"), "！");
+    ASSERT_EQ(h.form.ConflictNames.size(), 1u);
+    EXPECT_NE(h.form.Status.Caption().find("同じ名前で内容の違う項目があります"), std::string::npos);
+    EXPECT_TRUE(h.form.PlannedFileChanges().Steps.empty());
+    for (int run = 0; run < 2; ++run) {
+        EXPECT_TRUE(h.RepairAgain().empty()) << "repair " << run + 1;
+        EXPECT_EQ(h.dir.Read("set/notes.md"), "edited");
+        EXPECT_EQ(h.dir.Read("set/notes.md.bak"), "original");
+    }
+}
+
 TEST(WindowsRepair, ReservedNamesAreNeitherOpenedNorMadeTargets) {
     // Each entry's content lies in the list's folder under another name, so the rename would make the
-    // entry's name: it must fail for that entry alone, and the file keeps its name and content.
-    for (const char* name : {"CON", "nul.txt", "COM1.bin", "Lpt9", "ab:stream.bin", "a*b.bin", "a?b.bin", "a\"b.bin",
-                             "a<b.bin", "a>b.bin", "a|b.bin"}) {
+    // entry's name: it is refused for that entry alone when planned, so the dry run names the same failure
+    // as the run, and the file keeps its name and content. The system's word for it is an invalid name.
+    for (const char* name : {"CON", "nul.txt", "COM1.bin", "Lpt9", "aux.bin", "trail.", "blank ", "ab:stream.bin",
+                             "a*b.bin", "a?b.bin", "a\"b.bin", "a<b.bin", "a>b.bin", "a|b.bin"}) {
         SCOPED_TRACE(name);
         RepairHarness h;
         h.Put("found.bin", "the content");
@@ -34,9 +123,14 @@ TEST(WindowsRepair, ReservedNamesAreNeitherOpenedNorMadeTargets) {
         h.LoadEntries({{name, "the content"}, {"good.bin", "good content"}}, true);
         ASSERT_EQ(h.Mark(name), "！"); // found under the other name; the device itself was never read
         h.Tick(0);
+        EXPECT_TRUE(h.form.PlannedFileChanges().Steps.empty());
+        ASSERT_EQ(h.ui.Errors.size(), 1u);
+        const std::string planned = h.ui.Errors[0];
+        EXPECT_EQ(planned.rfind("I/O error 123: " + h.base + "\\" + name + " (", 0), 0u) << planned;
+        h.ui.Errors.clear();
         ASSERT_TRUE(h.Rename());
         ASSERT_EQ(h.ui.Errors.size(), 1u);
-        EXPECT_EQ(h.ui.Errors[0].rfind("File access denied: ", 0), 0u) << h.ui.Errors[0];
+        EXPECT_EQ(h.ui.Errors[0], planned);
         EXPECT_EQ(h.Mark(name), "！");
         EXPECT_EQ(h.Mark("good.bin"), "○");
         EXPECT_EQ(h.dir.Read("set/found.bin"), "the content");

@@ -217,6 +217,20 @@ TEST(TreeLists, ContentInSubFoldersServesEntriesAndIsNobodysDuplicate) {
     EXPECT_TRUE(dir.Exists("set/other/copy.bin"));
 }
 
+TEST(TreeLists, ALinkInTheListsFolderIsItsRowsFileWhetherTheListNamesSubFoldersOrNot) {
+    // As cksfv -f and sha256sum -c read it: through the link, whatever else the list names.
+    for (const bool tree : {false, true}) {
+        SCOPED_TRACE(tree ? "with a sub-folder's file" : "the list's folder alone");
+        TempDir dir;
+        Build(dir, {{Step::File, "set/sub/c.bin", "linked"}, {Step::FileLink, "set/link.bin", "sub/c.bin"}});
+        dir.Write("set/list.sfv", std::string("link.bin ") + CrcHex("linked") + "\n" +
+                                      (tree ? "sub/c.bin " + CrcHex("linked") + "\n" : ""));
+        const ShellResult r = Cli("verify " + ShellQuote(dir / "set/list.sfv"));
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("○\tlink.bin\t"), std::string::npos) << r.out;
+    }
+}
+
 TEST(TreeLists, UnreadableSubFoldersAndVanishedFilesArePassedOverAndNamed) {
     WriterHarness h;
     h.dir.Write("set/a.bin", "a");

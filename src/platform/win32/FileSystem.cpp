@@ -3,6 +3,7 @@
 #include "platform/FileSystem.h"
 
 #include "platform/Errors.h"
+#include "platform/NameRules.h"
 #include "platform/Paths.h"
 #include "platform/win32/Handle.h"
 #include "platform/win32/WideText.h"
@@ -36,6 +37,20 @@ bool IsNameTaken(const std::error_code& code) {
     if (code.category() == std::generic_category()) return code.value() == EEXIST;
     return code.category() == std::system_category() &&
            (code.value() == ERROR_FILE_EXISTS || code.value() == ERROR_ALREADY_EXISTS);
+}
+
+bool IsInvalidName(const std::error_code& code) {
+    return code.category() == std::system_category() &&
+           (code.value() == ERROR_INVALID_NAME || code.value() == ERROR_BAD_PATHNAME);
+}
+
+IoError InvalidNameError(const std::string& path) {
+    return IoError(win32::ErrorText(ERROR_INVALID_NAME), win32::WindowsReason(ERROR_INVALID_NAME),
+                   std::error_code(ERROR_INVALID_NAME, std::system_category()), path);
+}
+
+bool NameCanExist(std::string_view name) {
+    return win32::ValidWindowsName(name);
 }
 
 namespace {
@@ -178,7 +193,9 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         fe.IsHidden = (a & (FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM)) != 0;
         fe.IsLink = (a & FILE_ATTRIBUTE_REPARSE_POINT) != 0 &&
                     (data.dwReserved0 == IO_REPARSE_TAG_SYMLINK || data.dwReserved0 == IO_REPARSE_TAG_MOUNT_POINT);
-        fe.IsSpecial = (a & FILE_ATTRIBUTE_DEVICE) != 0;
+        // A name with a separator in it (a Linux file's "\" seen through Wine or a share) names a path, not
+        // this file: no call can reach it, and it is left out as a device is.
+        fe.IsSpecial = (a & FILE_ATTRIBUTE_DEVICE) != 0 || name.find_first_of(L"\\/") != std::wstring_view::npos;
         fe.Size =
             fe.IsFolder
                 ? 0

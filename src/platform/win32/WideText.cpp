@@ -9,8 +9,8 @@ namespace tv::win32 {
 
 namespace {
 
-[[noreturn]] void ThrowInvalidName() {
-    throw IoError(ErrorText(ERROR_INVALID_NAME));
+[[noreturn]] void ThrowInvalidName(const std::string& path = {}) {
+    ThrowError(ERROR_INVALID_NAME, path);
 }
 
 bool IsSeparator(char c) {
@@ -88,8 +88,21 @@ bool ValidWindowsPath(std::string_view path) {
     return true;
 }
 
+bool ValidWindowsName(std::string_view name) {
+    if (name.empty() || name.find('\0') != std::string_view::npos) return false;
+    std::size_t pos = 0;
+    while (pos <= name.size()) {
+        std::size_t end = pos;
+        while (end < name.size() && !IsSeparator(name[end]))
+            ++end;
+        if (!ValidPart(name.substr(pos, end - pos))) return false;
+        pos = end + 1;
+    }
+    return true;
+}
+
 std::wstring SystemPath(const std::string& path) {
-    if (!ValidWindowsPath(path)) ThrowInvalidName();
+    if (!ValidWindowsPath(path)) ThrowInvalidName(path);
     std::wstring wide = Widen(path);
     for (wchar_t& c : wide)
         if (c == L'/') c = L'\\';

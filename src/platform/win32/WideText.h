@@ -22,6 +22,8 @@ std::string Narrow(std::wstring_view wide);
 
 // Whether a path may name a file: no reserved device name and no reserved character in any part.
 bool ValidWindowsPath(std::string_view path);
+// The same for a name relative to a folder (no drive prefix: a colon anywhere is refused).
+bool ValidWindowsName(std::string_view name);
 
 // The absolute "\\?\" form of a path for the wide calls; an invalid path raises IoError "I/O error 123".
 std::wstring SystemPath(const std::string& path);
