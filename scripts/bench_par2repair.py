@@ -28,7 +28,7 @@ def rows(ctx):
             f.write(block[: each % len(block)])
 
     def clear_sets(_label=None):
-        for p in glob.glob(os.path.join(folder, "*.par2")) + glob.glob(os.path.join(folder, "*.1")):
+        for p in glob.glob(os.path.join(folder, "*.par2")) + glob.glob(os.path.join(folder, "*.bin.[0-9]*")):
             os.remove(p)
 
     ours = [ctx.cli, "create", folder, os.path.join(folder, "set.par2"), "--redundancy", "10", "--quiet"]
@@ -55,7 +55,9 @@ def rows(ctx):
     originals = {name: open(os.path.join(folder, name), "rb").read() for name in names[:3]}
 
     def damage(_label):
-        for p in glob.glob(os.path.join(folder, "*.1")):
+        # par2 repair keeps a copy NAME.1, NAME.2, ... of every file it rewrites, and on this set it
+        # rewrites some whole ones too: all go, or the next run (ours or par2's) meets them as extra files.
+        for p in glob.glob(os.path.join(folder, "*.bin.[0-9]*")):
             os.remove(p)
         for name, data in damaged.items():
             with open(os.path.join(folder, name), "wb") as f:

@@ -345,6 +345,14 @@ public:
     // ---- repair: rename and move, complement search, dropped files (repair/) ----
     void RenameButtonClick();
     void FileChangeCmdClick();
+    // After the renames of 改 on a PAR2 set: its damaged and missing files rebuilt from the recovery slices
+    // when enough are there, the damaged ones kept as NAME.1, and the rows verified again. Off for the
+    // command-line tool, which rebuilds with its own options and output.
+    bool RebuildAfterRenames = true;
+    void RebuildFromRecovery();
+    // After a rebuild: the rows that were not ○ checked again against their own files (the others were
+    // read whole by the verification and not changed), the PAR2 damage counted again, the rows shown.
+    void RecheckAfterRebuild();
     // The rename pass's steps for the ticked rows, in order, as --dry-run prints them; the same files of
     // later rows follow a file the plan parks. Rows that could not be changed are named in `failures`.
     void PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfStep, EntryFailures& failures,

@@ -49,14 +49,15 @@ private:
 };
 
 // The bytes read and computed of a recovery set's creation or rebuild, drawn as ProgressLine draws a
-// command's progress (same modes and pace).
+// command's progress (same modes and pace). While it lives, an interrupt (Ctrl+C) or a termination
+// request does not end the process: the callback says stop, and the work cleans up before it returns.
 class Par2Progress {
 public:
     Par2Progress(const ProgressOptions& options, std::ostream& err);
     ~Par2Progress();
     Par2Progress(const Par2Progress&) = delete;
     Par2Progress& operator=(const Par2Progress&) = delete;
-    // The callback to hand to the work; empty when nothing is to be shown.
+    // The callback to hand to the work: it draws the line and says stop once a stop was asked.
     std::function<bool(std::uint64_t done, std::uint64_t total)> Callback();
     void Clear();
 
@@ -65,6 +66,8 @@ private:
     std::ostream& err_;
     std::int64_t drawnAt_ = -1;
     bool shown_ = false;
+    void (*oldInterrupt_)(int) = nullptr;
+    void (*oldTerminate_)(int) = nullptr;
 };
 
 } // namespace tv::cli

@@ -116,6 +116,10 @@ int CreatePar2(const std::vector<std::string>& given) {
         std::cerr << "tallyvault-cli: " << OneLine(e.what()) << '\n';
         return Failed;
     }
+    if (result.Stopped) {
+        std::cerr << "tallyvault-cli: " << Say("作成を中止しました。復旧セットのファイルは書き込んでいません") << '\n';
+        return Failed;
+    }
     for (const std::string& name : result.LeftOut)
         std::cerr << Say("空のため除外しました（保護するものがありません）: %1", {OneLine(name)}) << '\n';
     for (const std::string& path : result.Written)

@@ -11,6 +11,7 @@
 #include "repair/Par2Rebuild.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <iostream>
 #include <unordered_set>
@@ -31,16 +32,31 @@ const char* StateWord(Par2FileOutcome::State s) {
     return "";
 }
 
+// Set by an interrupt or a termination request while a recovery set is made or rebuilt: the work stops at
+// its next step and cleans up after itself instead of dying with a file half written.
+volatile std::sig_atomic_t stopAsked = 0;
+
+extern "C" void AskStop(int) { stopAsked = 1; }
+
 } // namespace
 
 Par2Progress::Par2Progress(const ProgressOptions& options, std::ostream& err)
-    : mode_(ProgressLine::ModeFor(options, StandardErrorIsTerminal())), err_(err) {}
+    : mode_(ProgressLine::ModeFor(options, StandardErrorIsTerminal())), err_(err) {
+    stopAsked = 0;
+    oldInterrupt_ = std::signal(SIGINT, AskStop);
+    oldTerminate_ = std::signal(SIGTERM, AskStop);
+}
 
-Par2Progress::~Par2Progress() { Clear(); }
+Par2Progress::~Par2Progress() {
+    Clear();
+    std::signal(SIGINT, oldInterrupt_ == SIG_ERR ? SIG_DFL : oldInterrupt_);
+    std::signal(SIGTERM, oldTerminate_ == SIG_ERR ? SIG_DFL : oldTerminate_);
+}
 
 std::function<bool(std::uint64_t, std::uint64_t)> Par2Progress::Callback() {
-    if (mode_ == ProgressLine::Mode::Off) return {};
     return [this](std::uint64_t done, std::uint64_t total) {
+        if (stopAsked != 0) return false;
+        if (mode_ == ProgressLine::Mode::Off) return true;
         const std::int64_t now = std::chrono::duration_cast<std::chrono::milliseconds>(
                                      std::chrono::steady_clock::now().time_since_epoch())
                                      .count();

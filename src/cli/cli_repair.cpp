@@ -278,6 +278,7 @@ int Repair(const std::vector<std::string>& args) {
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
     form.CopyComplement.SetChecked(copy);
     form.KeepGoing.SetChecked(keepGoing);
+    form.RebuildAfterRenames = false; // rebuilt below, with --purge and a line for each file
     form.ListPath = listPath;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     step("load");
@@ -350,7 +351,7 @@ int Repair(const std::vector<std::string>& args) {
         const Par2RebuildRun run = RebuildPar2Files(form, purge, progress);
         rebuildFailed = run.Failed;
         step("rebuild");
-        if (run.Rebuilt) form.RunCommand([&] { form.OpenListFile(); }, true);
+        if (run.Rebuilt) form.RunCommand([&] { form.RecheckAfterRebuild(); }, true);
         line.Clear();
     }
     PrintPassedOver(form);

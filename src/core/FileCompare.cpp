@@ -1,5 +1,7 @@
 #include "core/FileCompare.h"
 
+#include "platform/ReadFull.h"
+
 #include <cstring>
 #include <memory>
 #include <vector>
@@ -7,16 +9,6 @@
 namespace tv {
 
 namespace {
-// Reads until the buffer is full or the file ends.
-std::size_t ReadFull(InputFile& f, char* buf, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        std::size_t n = f.Read(buf + got, size - got);
-        if (n == 0) break;
-        got += n;
-    }
-    return got;
-}
 
 constexpr std::size_t Block = 256 * 1024;
 

@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
+#include "platform/ReadFull.h"
 #include "readers/Par2List.h"
 #include "readers/Par2Reader.h"
 #include "repair/Confine.h"
@@ -73,16 +74,6 @@ private:
     std::uint64_t size_ = 0, start_ = 0;
     std::vector<std::uint8_t> window_;
 };
-
-std::size_t ReadFull(InputFile& in, unsigned char* buffer, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const std::size_t n = in.Read(buffer + got, size - got);
-        if (n == 0) break;
-        got += n;
-    }
-    return got;
-}
 
 bool SameMd5(const ContentKey& k, const Md5Bytes& m) { return std::memcmp(k.Bytes.data(), m.data(), m.size()) == 0; }
 
@@ -163,13 +154,15 @@ struct Checked {
 };
 
 // Reads the file: its whole MD5 and each slice's CRC-32; only when the whole does not match are the slices
-// with a CRC hit checked by their MD5 (a second read).
-void CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<unsigned char>& buffer) {
+// with a CRC hit checked by their MD5 (a second read). `read` hears of the bytes of each slice of the first
+// read; false from it stops the check, and then false is returned.
+bool CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<unsigned char>& buffer,
+               const std::function<bool(std::uint64_t)>& read) {
     const par2::SetFile& f = *c.File;
     const std::size_t count = f.Slices.size();
     c.Good.assign(count, false);
     c.Exists = fs.FileExists(c.Path);
-    if (!c.Exists) return;
+    if (!c.Exists) return true;
     const auto slice = static_cast<std::size_t>(sliceSize);
     std::vector<bool> crcHit(count, false);
     bool intact = false;
@@ -182,6 +175,7 @@ void CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<
             if (n == 0) break;
             whole->Update(buffer.data(), n);
             length += n;
+            if (!read(n)) return false;
             if (s < count) {
                 std::memset(buffer.data() + n, 0, slice - n);
                 crcHit[s] = Crc32(buffer.data(), slice) == f.Slices[s].Crc;
@@ -191,9 +185,9 @@ void CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<
     }
     if (intact) {
         c.Good.assign(count, true);
-        return;
+        return true;
     }
-    if (std::none_of(crcHit.begin(), crcHit.end(), [](bool b) { return b; })) return;
+    if (std::none_of(crcHit.begin(), crcHit.end(), [](bool b) { return b; })) return true;
     std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
     for (std::size_t s = 0; s < count; ++s) {
         const std::size_t n = ReadFull(*in, buffer.data(), slice);
@@ -204,6 +198,7 @@ void CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<
         std::memset(buffer.data() + expected, 0, slice - static_cast<std::size_t>(expected));
         c.Good[s] = SameMd5(DigestOf(HashAlgorithm::Md5, buffer.data(), slice), f.Slices[s].Hash);
     }
+    return true;
 }
 
 // A free name beside `path` for the damaged file: NAME.1, NAME.2, ...
@@ -253,6 +248,20 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
     if (sliceSize > (std::uint64_t{1} << 30)) throw Par2SetError("the set's block size is beyond what can be held");
     const auto slice = static_cast<std::size_t>(sliceSize);
 
+    // The progress runs over the files checked and then over every input slice the code takes in (the
+    // present ones read, the lost ones solved for).
+    const auto checking = [&](const par2::SetFile& f) {
+        return Par2NameRefusal(f.Desc->Name).empty() && !(options.KnownIntact && options.KnownIntact(f.Desc->Name));
+    };
+    std::uint64_t total = 0;
+    for (const par2::SetFile& f : set.Files)
+        if (f.Recovery && f.Desc) total += (checking(f) ? f.Desc->Length : 0) + par2::SliceCount(f.Desc->Length, sliceSize) * sliceSize;
+    std::uint64_t done = 0;
+    const std::function<bool(std::uint64_t)> read = [&](std::uint64_t n) {
+        done += n;
+        return !options.Progress || options.Progress(done, total);
+    };
+
     // Every file of the recovery set, slice by slice.
     std::vector<Checked> checked;
     std::vector<std::uint32_t> lost, present;
@@ -275,11 +284,12 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             c.Good.assign(static_cast<std::size_t>(count), false);
         } else {
             c.Path = JoinBeneath(dir, f.Desc->Name);
-            if (options.KnownIntact && options.KnownIntact(f.Desc->Name)) {
+            if (!checking(f)) {
                 c.Exists = true;
                 c.Good.assign(static_cast<std::size_t>(count), true);
-            } else {
-                CheckFile(fs, c, sliceSize, buffer);
+            } else if (!CheckFile(fs, c, sliceSize, buffer, read)) {
+                result.Stopped = true;
+                return result;
             }
             const bool all = std::all_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; });
             outcome.Result = all ? Par2FileOutcome::Intact : c.Exists ? Par2FileOutcome::Damaged : Par2FileOutcome::Missing;
@@ -323,8 +333,6 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
     std::vector<const unsigned char*> inputs;
     std::vector<std::size_t> columns;
     std::vector<std::uint16_t> coefficients;
-    const std::uint64_t total = (present.size() + lost.size()) * sliceSize;
-    std::uint64_t done = 0;
     auto flush = [&] {
         const std::size_t n = inputs.size();
         if (n == 0) return true;
@@ -333,10 +341,9 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             for (std::size_t g = 0; g < n; ++g)
                 coefficients[j * n + g] = solved->Coefficients[j * width + columns[g]];
         combiner.Add(inputs, coefficients);
-        done += n * sliceSize;
         inputs.clear();
         columns.clear();
-        return !options.Progress || options.Progress(done, total);
+        return read(n * sliceSize);
     };
     auto slot = [&]() -> unsigned char* {
         if (inputs.size() == batchSlices && !flush()) return nullptr;
@@ -386,6 +393,11 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         const std::size_t firstLost = lostIndex;
         lostIndex += lostHere;
         if (lostHere == 0 || outcome.Result == Par2FileOutcome::Refused) continue;
+        // A stop between two files leaves each one rebuilt or as it was.
+        if (!read(0)) {
+            result.Stopped = true;
+            return result;
+        }
         const std::string temp = RebuildTemp(c.Path);
         try {
             MakeFoldersBeneath(fs, dir, c.File->Desc->Name);

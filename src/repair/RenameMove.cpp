@@ -431,6 +431,7 @@ void TForm1::RenameAndMove(std::optional<BusyCursor>& hourglass) {
     hourglass.reset();
     failures.Report(ui);
     if (passedOver > 0) ui.ShowMessage(texts::OutsideNamesHead + std::to_string(passedOver) + texts::OutsideNamesTail);
+    if (RebuildAfterRenames && failures.Empty()) RebuildFromRecovery();
 }
 
 RepairPlan TForm1::PlannedFileChanges() {

@@ -23,4 +23,12 @@ inline constexpr const char* OutsideNamesTail = "件）";
 // Shown when a rename pass found the plan of one that was cut off, and finished it instead.
 inline constexpr const char* PlanFinished = "中断された前回の改名・移動を完了しました。結果を確認してから、もう一度実行してください";
 
+// The rebuild of a PAR2 set's damaged and missing files after the renames.
+inline constexpr const char* RebuildStart = "修復ブロックから再構築中　";
+inline constexpr const char* RebuiltHead = "修復ブロックから再構築しました（";
+inline constexpr const char* RebuiltTail = "個）。壊れていたファイルは名前に番号（.1 など）を付けて残しました";
+inline constexpr const char* RebuildFailed = "再構築できませんでした： ";
+inline constexpr const char* RebuildTooFewHead = "修復ブロックが足りないため再構築できません（あと ";
+inline constexpr const char* RebuildTooFewTail = " 個必要です）";
+
 } // namespace tv::texts

@@ -6,6 +6,7 @@
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
+#include "platform/ReadFull.h"
 #include "platform/ReplacingFile.h"
 #include "readers/Par2Packets.h"
 #include "repair/Confine.h"
@@ -64,17 +65,6 @@ void Collect(FileSystem& fs, const std::string& path, const std::string& prefix,
         s.Length = static_cast<std::uint64_t>(e.Size);
         out.push_back(std::move(s));
     }
-}
-
-// Reads up to `size` bytes, fewer only at the end of the file.
-std::size_t ReadFull(InputFile& in, unsigned char* buffer, std::size_t size) {
-    std::size_t got = 0;
-    while (got < size) {
-        const std::size_t n = in.Read(buffer + got, size - got);
-        if (n == 0) break;
-        got += n;
-    }
-    return got;
 }
 
 std::string Digits(std::uint32_t n) { return std::to_string(n); }

@@ -6,9 +6,11 @@
 #include "readers/Par2List.h"
 #include "readers/Par2Reader.h"
 #include "readers/Texts.h"
+#include "repair/RepairTexts.h"
 #include "support/FakeUi.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
+#include "writers/Par2Create.h"
 
 #include <gtest/gtest.h>
 
@@ -379,6 +381,62 @@ TEST(Par2List, RefusedNamesAreShownButNeverRenamedInto) {
     h.form.RunCommand([&] { h.form.FileChangeCmdClick(); }, true);
     EXPECT_FALSE(h.dir.Exists("evil.bin"));
     EXPECT_TRUE(h.dir.Exists("set/found.bin"));
+}
+
+// 改 on a PAR2 set: the renamed file goes back to its name, then the damaged and the missing files are
+// rebuilt from the recovery slices (the damaged one kept as NAME.1) and every row is ○; with too few
+// recovery slices nothing is written and the message says how many more are needed.
+TEST(Par2List, FixRenamesThenRebuildsFromTheRecoverySlices) {
+    const std::map<std::string, std::string> files = {
+        {"a.bin", RandomBytes(30000, 31)}, {"b.bin", RandomBytes(50000, 32)}, {"sub/c.bin", RandomBytes(9000, 33)}};
+    struct Case {
+        unsigned Redundancy;
+        bool Rebuilt;
+    };
+    for (const Case& k : {Case{30, true}, Case{3, false}}) {
+        Par2Form h;
+        for (const auto& [name, content] : files)
+            h.dir.Write(name, content);
+        Par2CreateOptions options;
+        options.Recursive = true;
+        options.Redundancy = k.Redundancy;
+        options.SliceSize = 1024;
+        CreatePar2Set(RealFs(), h.dir.Path(), h.dir / "set.par2", options);
+        std::filesystem::rename(PathOf(h.dir / "a.bin"), PathOf(h.dir / "renamed.bin"));
+        std::string damaged = files.at("b.bin");
+        for (std::size_t i = 10000; i < 12000; ++i)
+            damaged[i] = static_cast<char>(~damaged[i]);
+        h.dir.Write("b.bin", damaged);
+        std::filesystem::remove(PathOf(h.dir / "sub/c.bin"));
+        h.Load("set.par2");
+        ASSERT_TRUE(h.form.Par2Set);
+        EXPECT_EQ(h.Mark("a.bin"), "！");
+        EXPECT_EQ(h.Mark("b.bin"), "×");
+        EXPECT_EQ(h.Mark("sub/c.bin"), "－");
+        h.form.AllOnClick();
+        h.ui.Messages.clear();
+        h.form.RunCommand([&] { h.form.RenameButtonClick(); }, true);
+        const std::string where = "redundancy " + std::to_string(k.Redundancy);
+        EXPECT_TRUE(h.dir.Read("a.bin") == files.at("a.bin")) << where;
+        EXPECT_TRUE(h.ui.Errors.empty()) << where;
+        ASSERT_FALSE(h.ui.Messages.empty()) << where;
+        if (k.Rebuilt) {
+            EXPECT_TRUE(h.dir.Read("b.bin") == files.at("b.bin"));
+            EXPECT_TRUE(h.dir.Read("b.bin.1") == damaged);
+            EXPECT_TRUE(h.dir.Read("sub/c.bin") == files.at("sub/c.bin"));
+            for (const char* name : {"a.bin", "b.bin", "sub/c.bin"})
+                EXPECT_EQ(h.Mark(name), "○") << name;
+            EXPECT_EQ(h.form.Par2Set->Damaged, 0u);
+            EXPECT_EQ(h.ui.Messages.back(), texts::RebuiltHead + std::string("2") + texts::RebuiltTail);
+        } else {
+            EXPECT_TRUE(h.dir.Read("b.bin") == damaged);
+            EXPECT_FALSE(h.dir.Exists("b.bin.1"));
+            EXPECT_FALSE(h.dir.Exists("sub/c.bin"));
+            const std::string more = std::to_string(h.form.Par2Set->Wanting());
+            EXPECT_NE(more, "0");
+            EXPECT_EQ(h.ui.Messages.back(), texts::RebuildTooFewHead + more + texts::RebuildTooFewTail);
+        }
+    }
 }
 
 TEST(Par2List, RequestListOfTheMissingRowsIsAnMd5List) {

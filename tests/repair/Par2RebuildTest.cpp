@@ -103,6 +103,74 @@ TEST(Par2Rebuild, EveryFailingStepLeavesEachFileDamagedOrRebuiltNeverLost) {
     }
 }
 
+// A stop asked at each call of the progress in turn, while a set is made and while it rebuilds: a stopped
+// creation leaves no file of the set and no temporary file; a stopped rebuild leaves each file damaged or
+// rebuilt (the damaged one kept only beside a rebuilt one) and no temporary file.
+TEST(Par2Stop, AStopAtAnyStepLeavesNoPartFileAndNoTemporary) {
+    TempDir made;
+    Sample s;
+    s.Make(made);
+    auto setFiles = [](const TempDir& dir) {
+        int n = 0;
+        for (const auto& e : std::filesystem::directory_iterator(PathOf(dir.Path())))
+            n += Utf8Of(e.path().filename()).starts_with("set") ? 1 : 0;
+        return n;
+    };
+    for (const bool create : {true, false}) {
+        // The calls a whole run makes, with the callback set and saying go on.
+        auto run = [&](const TempDir& dir, int stopAt, bool& stopped) {
+            int calls = 0;
+            auto progress = [&](std::uint64_t done, std::uint64_t total) {
+                EXPECT_LE(done, total);
+                return ++calls != stopAt;
+            };
+            if (create) {
+                for (const auto& [name, content] : s.Originals)
+                    dir.Write(name, content);
+                Par2CreateOptions options;
+                options.Recursive = true;
+                options.Redundancy = 40;
+                options.SliceSize = 1024;
+                options.Progress = progress;
+                stopped = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options).Stopped;
+            } else {
+                std::filesystem::copy(PathOf(made.Path()), PathOf(dir.Path()), std::filesystem::copy_options::recursive);
+                Par2RebuildOptions options;
+                options.Progress = progress;
+                stopped = RebuildPar2Set(RealFs(), dir / "set.par2", options).Stopped;
+            }
+            return calls;
+        };
+        int count = 0;
+        {
+            TempDir dir;
+            bool stopped = true;
+            count = run(dir, 0, stopped);
+            ASSERT_FALSE(stopped);
+            ASSERT_GT(count, 3) << (create ? "create" : "rebuild");
+        }
+        for (int k = 1; k <= count; k += std::max(1, count / 25)) {
+            TempDir dir;
+            bool stopped = false;
+            run(dir, k, stopped);
+            const std::string where = std::string(create ? "create" : "rebuild") + " stopped at call " + std::to_string(k);
+            EXPECT_TRUE(stopped) << where;
+            EXPECT_TRUE(NoTemporaries(dir)) << where;
+            EXPECT_TRUE(dir.Read("b.bin") == s.Originals["b.bin"]) << where;
+            if (create) {
+                EXPECT_EQ(setFiles(dir), 0) << where;
+                continue;
+            }
+            const std::string a = dir.Read("a.bin");
+            EXPECT_TRUE(a == s.DamagedA || a == s.Originals["a.bin"]) << where;
+            EXPECT_EQ(dir.Exists("a.bin.1"), a == s.Originals["a.bin"]) << where;
+            if (dir.Exists("sub/c.bin")) {
+                EXPECT_TRUE(dir.Read("sub/c.bin") == s.Originals["sub/c.bin"]) << where;
+            }
+        }
+    }
+}
+
 // A set whose one file is named `name`, made with the packet makers as a hostile set would be.
 void WriteSetNaming(const TempDir& dir, const std::string& name, const std::string& content) {
     const std::uint64_t slice = 64;

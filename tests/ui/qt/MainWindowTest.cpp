@@ -7,6 +7,8 @@
 #include "core/Crc32.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
+#include "repair/RepairTexts.h"
+#include "writers/Par2Create.h"
 
 #include <QAction>
 #include <QApplication>
@@ -1135,6 +1137,50 @@ private slots:
             }
         }
         QVERIFY(menus.size() >= 3);
+    }
+
+    void fixOnAPar2SetRebuildsTheDamagedFileAndShowsItWhole() {
+        Harness h;
+        std::string a(30000, '\0'), b(50000, '\0');
+        std::uint32_t x = 12345;
+        for (std::string* s : {&a, &b})
+            for (char& c : *s) {
+                x = x * 1103515245u + 12345u;
+                c = static_cast<char>(x >> 24);
+            }
+        h.Write("set/a.bin", a);
+        h.Write("set/b.bin", b);
+        Par2CreateOptions options;
+        options.Redundancy = 20;
+        options.SliceSize = 1024;
+        CreatePar2Set(RealFs(), h.Path("set"), h.Path("set/set.par2"), options);
+        std::string damaged = b;
+        for (std::size_t i = 2000; i < 4000; ++i)
+            damaged[i] = static_cast<char>(~damaged[i]);
+        h.Write("set/b.bin", damaged);
+        h.Start({h.Path("set/set.par2")});
+        QCOMPARE(h.Text("BadCounter"), QStringLiteral("1"));
+        // Every box the fix shows is read and closed.
+        QStringList boxes;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, &poll, [&boxes] {
+            for (QWidget* top : QApplication::topLevelWidgets())
+                if (auto* box = qobject_cast<QMessageBox*>(top); box && box->isVisible() && !box->buttons().isEmpty()) {
+                    boxes << box->text();
+                    box->buttons().first()->click();
+                }
+        });
+        poll.start(20);
+        h.window->findChild<QToolButton*>(QStringLiteral("RenameButton"))->click();
+        poll.stop();
+        QFile rebuilt(QString::fromStdString(h.Path("set/b.bin"))), kept(QString::fromStdString(h.Path("set/b.bin.1")));
+        QVERIFY(rebuilt.open(QIODevice::ReadOnly) && kept.open(QIODevice::ReadOnly));
+        QVERIFY(rebuilt.readAll().toStdString() == b);
+        QVERIFY(kept.readAll().toStdString() == damaged);
+        QCOMPARE(h.Text("GoodCounter"), QStringLiteral("2"));
+        QCOMPARE(h.Text("BadCounter"), QStringLiteral("0"));
+        QVERIFY(!boxes.isEmpty());
+        QCOMPARE(boxes.last(), T(texts::RebuiltHead + std::string("1") + texts::RebuiltTail));
     }
 
     void aHundredThousandRowsLoadAndScroll() {
