@@ -1,6 +1,7 @@
 // Two repairs of one list at once, each a process of the command-line tool: the one that holds the
 // list's plan runs; a repair, dry run or undo started meanwhile is refused before it changes anything.
 // Every content is still there afterwards, and neither a plan nor its marks nor a lock file is left.
+#include "support/Shell.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -71,19 +72,7 @@ struct SwappedSet {
 
 // Starts the tool with its standard error going to `err` and its output to nowhere.
 pid_t Start(const std::vector<std::string>& args, const std::string& err) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int e = ::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (e < 0 || null < 0 || ::dup2(e, 2) < 0 || ::dup2(null, 1) < 0) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(TV_CLI_PATH)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TV_CLI_PATH, argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    return StartProgram(TV_CLI_PATH, args, {}, err);
 }
 
 int ExitOf(pid_t pid) {

@@ -2,6 +2,7 @@
 // recovery set, at a spread of moments: whenever it lands, no part of a file stands under a set's name or
 // a listed name and no temporary file is left. The tool either stops (status 2, said on standard error),
 // finishes (status 0 or 1, the work whole), or dies before its work began (nothing written).
+#include "support/Shell.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -22,18 +23,7 @@ namespace tv::test {
 namespace {
 
 pid_t Start(const std::vector<std::string>& args, const std::string& folder) {
-    const pid_t pid = ::fork();
-    if (pid == 0) {
-        const int null = ::open("/dev/null", O_WRONLY);
-        if (null < 0 || ::dup2(null, 1) < 0 || ::dup2(null, 2) < 0 || ::chdir(folder.c_str()) != 0) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(TV_CLI_PATH)};
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        ::execv(TV_CLI_PATH, argv.data());
-        ::_exit(127);
-    }
-    return pid;
+    return StartProgram(TV_CLI_PATH, args, folder);
 }
 
 // The files of the folder whose names are neither the data's nor its kept copies'.

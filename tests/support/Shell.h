@@ -1,6 +1,10 @@
 #pragma once
 // Runs a shell command and collects its standard output and exit status.
 #include <string>
+#include <vector>
+#ifndef _WIN32
+#include <sys/types.h>
+#endif
 
 namespace tv::test {
 
@@ -13,5 +17,13 @@ ShellResult Shell(const std::string& command);
 
 // A text in single quotes for the shell.
 std::string ShellQuote(const std::string& s);
+
+#ifndef _WIN32
+// Starts `program` with `args` in the background: in `folder` (if not empty), its standard output
+// going nowhere and its standard error to the file `errPath` (nowhere if empty). The child exits 126
+// when it cannot be set up and 127 when the program cannot be run.
+pid_t StartProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder = {},
+                   const std::string& errPath = {});
+#endif
 
 } // namespace tv::test
