@@ -8,7 +8,9 @@
 
 #include <algorithm>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <unordered_set>
 
 namespace tv {
 
@@ -21,18 +23,48 @@ constexpr std::size_t BlockSize = std::size_t{1} << 20;
 // Page-aligned, so the kernel copies into whole pages and the wide loads never split a page.
 constexpr std::size_t BlockAlignment = 4096;
 
-// Aligned operator new rather than std::aligned_alloc, which the Windows C runtime lacks.
-struct AlignedDeleter {
-    void operator()(unsigned char* p) const { ::operator delete (p, std::align_val_t{BlockAlignment}); }
+// This thread's block. A plain pointer, not an object with a destructor: on MinGW the thread's storage
+// is torn down before such destructors run when a worker thread ends, and the destructor then freed a
+// stale pointer. A worker gives its block back as it ends (ReleaseSharedReadBlock); the blocks of other
+// threads are freed when the program ends.
+thread_local unsigned char* threadBlock = nullptr;
+
+struct LiveBlocks {
+    std::mutex Lock;
+    std::unordered_set<unsigned char*> Blocks;
+    ~LiveBlocks() {
+        for (unsigned char* p : Blocks) ::operator delete (p, std::align_val_t{BlockAlignment});
+    }
 };
+
+LiveBlocks& Live() {
+    static LiveBlocks live;
+    return live;
+}
 
 } // namespace
 
 std::span<unsigned char> SharedReadBlock() {
-    // One buffer per thread, allocated on first use and reused by every later call.
-    thread_local std::unique_ptr<unsigned char, AlignedDeleter> block(
-        static_cast<unsigned char*>(::operator new (BlockSize, std::align_val_t{BlockAlignment})));
-    return {block.get(), BlockSize};
+    if (!threadBlock) {
+        // Aligned operator new rather than std::aligned_alloc, which the Windows C runtime lacks.
+        auto* block = static_cast<unsigned char*>(::operator new (BlockSize, std::align_val_t{BlockAlignment}));
+        LiveBlocks& live = Live();
+        const std::lock_guard<std::mutex> held(live.Lock);
+        live.Blocks.insert(block);
+        threadBlock = block;
+    }
+    return {threadBlock, BlockSize};
+}
+
+void ReleaseSharedReadBlock() {
+    if (!threadBlock) return;
+    LiveBlocks& live = Live();
+    {
+        const std::lock_guard<std::mutex> held(live.Lock);
+        live.Blocks.erase(threadBlock);
+    }
+    ::operator delete (threadBlock, std::align_val_t{BlockAlignment});
+    threadBlock = nullptr;
 }
 
 std::size_t FileCrc32BlockSize() {

@@ -1,5 +1,6 @@
 #include "core/HashPool.h"
 
+#include "core/ListedRead.h"
 #include "platform/Process.h"
 
 #include <algorithm>
@@ -37,7 +38,11 @@ void HashPool::Run() {
     std::unique_lock<std::mutex> held(lock_);
     for (;;) {
         wake_.wait(held, [this] { return ending_ || !tasks_.empty(); });
-        if (ending_) return;
+        if (ending_) {
+            held.unlock();
+            ReleaseSharedReadBlock();
+            return;
+        }
         std::function<void()> task = std::move(tasks_.front());
         tasks_.pop_front();
         held.unlock();

@@ -14,6 +14,8 @@ namespace tv {
 
 // This thread's block: page-aligned, allocated on first use and reused by every later read.
 std::span<unsigned char> SharedReadBlock();
+// Frees this thread's block, if it has one: a worker thread calls it before it ends.
+void ReleaseSharedReadBlock();
 
 // Reads the file a listing said is `listedSize` bytes long through `block`, handing every piece read
 // to `consume(data, size)`. A file that grew is read to its end; one that shrank raises "Read beyond end

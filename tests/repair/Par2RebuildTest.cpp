@@ -42,6 +42,19 @@ struct Sample {
     }
 };
 
+// The sample's files copied into the (existing, empty) folder of a run, entry by entry: MinGW's
+// std::filesystem::copy refuses a folder copied onto one that exists.
+void CopyInto(const TempDir& from, const TempDir& to) {
+    const std::filesystem::path base = PathOf(from.Path());
+    for (const auto& e : std::filesystem::recursive_directory_iterator(base)) {
+        const std::filesystem::path target = PathOf(to.Path()) / std::filesystem::relative(e.path(), base);
+        if (e.is_directory())
+            std::filesystem::create_directories(target);
+        else
+            std::filesystem::copy_file(e.path(), target);
+    }
+}
+
 // No temporary file anywhere below the folder.
 bool NoTemporaries(const TempDir& dir) {
     for (const auto& e : std::filesystem::recursive_directory_iterator(PathOf(dir.Path())))
@@ -55,7 +68,7 @@ TEST(Par2Rebuild, EveryFailingStepLeavesEachFileDamagedOrRebuiltNeverLost) {
     Sample s;
     s.Make(made);
     auto fresh = [&](const TempDir& dir) {
-        std::filesystem::copy(PathOf(made.Path()), PathOf(dir.Path()), std::filesystem::copy_options::recursive);
+        CopyInto(made, dir);
     };
     for (Fault fault : {Fault::DiskFull, Fault::RenameRefused, Fault::AccessDenied, Fault::ReadBeyondEnd}) {
         // How many operations of this kind a whole run makes; each one fails in turn (a spread of them
@@ -134,7 +147,7 @@ TEST(Par2Stop, AStopAtAnyStepLeavesNoPartFileAndNoTemporary) {
                 options.Progress = progress;
                 stopped = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options).Stopped;
             } else {
-                std::filesystem::copy(PathOf(made.Path()), PathOf(dir.Path()), std::filesystem::copy_options::recursive);
+                CopyInto(made, dir);
                 Par2RebuildOptions options;
                 options.Progress = progress;
                 stopped = RebuildPar2Set(RealFs(), dir / "set.par2", options).Stopped;
