@@ -11,6 +11,7 @@
 namespace tv {
 namespace {
 
+using test::Count;
 using test::ShellQuote;
 using test::TempDir;
 
@@ -19,13 +20,6 @@ const std::string CliPath = TV_CLI_PATH;
 test::ShellResult InSet(const TempDir& dir, const std::string& command) {
     return test::Shell("cd " + ShellQuote(dir / "set") + " && CLI=" + ShellQuote(CliPath) + " && { " + command +
                        " ; } 2>&1");
-}
-
-std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + part.size()))
-        ++n;
-    return n;
 }
 
 // The line of `list` that names `name`.

@@ -1,5 +1,6 @@
 #pragma once
 // Runs a shell command and collects its standard output and exit status.
+#include <cstddef>
 #include <string>
 #include <vector>
 #ifndef _WIN32
@@ -14,6 +15,9 @@ struct ShellResult {
 };
 
 ShellResult Shell(const std::string& command);
+
+// How many times `part` stands in `text`, without overlaps.
+std::size_t Count(const std::string& text, const std::string& part);
 
 // A text in single quotes for the shell.
 std::string ShellQuote(const std::string& s);
