@@ -15,6 +15,7 @@
 #include <string_view>
 #include <unordered_set>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 namespace tv {
@@ -302,10 +303,34 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         return groups.CrcOnlyCount() > 0 &&
                (crcOnlyUnfound > 0 || std::binary_search(intactCrcOnlySizes.begin(), intactCrcOnlySizes.end(), s));
     };
-    KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
+    // The files that rows read through a symbolic link under their own name: such a file is that row's
+    // content, never a further copy to delete (the link would be left pointing at nothing).
+    std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
     for (std::size_t k = 0; k < files.size(); ++k)
-        if (reads(k)) PlanRead(form, ahead, files[k]);
-    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (files[k].IsLink && !owners[k].empty()) {
+            const FileIdentity to = fs.Identify(FolderFile(folder, files[k].Name), true);
+            if (to.Exists && to.Object != 0) linked.insert({to.Volume, to.Object});
+        }
+    auto readByLink = [&](const std::string& path) {
+        if (linked.empty()) return false;
+        const FileIdentity id = fs.Identify(path);
+        return id.Exists && id.Object != 0 && linked.count({id.Volume, id.Object}) != 0;
+    };
+    // Links come after the plain files: a content that a plain file also holds is found there, since a
+    // repair takes nothing from a link (what it points to may lie anywhere).
+    std::vector<std::size_t> linksLast;
+    if (std::any_of(files.begin(), files.end(), [](const FolderEntry& f) { return f.IsLink; })) {
+        linksLast.reserve(files.size());
+        for (const bool links : {false, true})
+            for (std::size_t k = 0; k < files.size(); ++k)
+                if (files[k].IsLink == links) linksLast.push_back(k);
+    }
+    auto nth = [&](std::size_t n) { return linksLast.empty() ? n : linksLast[n]; };
+    KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
+    for (std::size_t n = 0; n < files.size(); ++n)
+        if (reads(nth(n))) PlanRead(form, ahead, files[nth(n)]);
+    for (std::size_t n = 0; n < files.size(); ++n) {
+        const std::size_t k = nth(n);
         const FolderEntry& file = files[k];
         // A named file can serve only an entry still unfound: once every entry is found it has nothing to
         // give, and being named it is nobody's duplicate. This spares a complete set the second look.
@@ -353,7 +378,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
             const TCrcTable& e = table[kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
             // A file that only shares the CRC is no duplicate: it stays.
-            if (FilesIdentical(fs, keptPath, path)) {
+            if (!readByLink(path) && FilesIdentical(fs, keptPath, path)) {
                 form.HandleDuplicate(keptPath, path, autoDelete, skipAll);
                 if (fs.FileExists(path)) {
                     stop = true;

@@ -21,6 +21,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <set>
 #include <unordered_map>
 #include <unordered_set>
 #include <vector>
@@ -243,6 +244,24 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
         if (EntryTable[j].Exists) held.insert(PathKey(EntryPath(j)));
         ReportProgress();
     }
+    // The files that rows read through a symbolic link under their own name. Taking such a file away
+    // would leave the link pointing at nothing and its row without its content: it is only ever copied,
+    // and one that an intact row reads is never parked. Looked at only when some row changes.
+    std::set<std::pair<std::uint64_t, std::uint64_t>> linkedHeld, linkedIntact;
+    if (!changes.empty())
+        for (std::int32_t j = 0; j < EntryCount; ++j) {
+            ReportProgress();
+            if (!EntryTable[j].Exists) continue;
+            const std::string path = EntryPath(j);
+            if (!look(path).IsLink) continue;
+            const FileIdentity to = fs.Identify(path, true);
+            if (!to.Exists || to.Object == 0) continue;
+            linkedHeld.insert({to.Volume, to.Object});
+            if (EntryState(j) == VerifyResult::Match) linkedIntact.insert({to.Volume, to.Object});
+        }
+    auto linkedIn = [](const std::set<std::pair<std::uint64_t, std::uint64_t>>& set, const FileIdentity& id) {
+        return id.Exists && !id.IsLink && id.Object != 0 && set.count({id.Volume, id.Object}) != 0;
+    };
     auto follow = [&](const std::string& from, const std::string& to) {
         return [&, from, to](std::int32_t j) {
             if (!qualifies(j)) return;
@@ -314,6 +333,8 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             checkFolders(rel);
             // The file in the way is another row's intact file: it stays where it is.
             if (occupant.Exists && intact.count(targetK) && !planned.count(targetK)) continue;
+            // So is a file an intact row reads through its link.
+            if (linkedIn(linkedIntact, occupant) && !planned.count(targetK)) continue;
             const FileIdentity source = look(e.SameFile);
             // Two plain files the file system tells apart are compared by what was looked at already;
             // a link, or a file system without object numbers, by their paths.
@@ -339,7 +360,7 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
             const ConfinedPath from = ConfineTo(sourceRoots, e.SameFile);
             const std::string sourceKey = PathKey(e.SameFile);
             const bool copy = (CopyComplement.Checked() && !inBase(ExtractFileDir(e.SameFile))) ||
-                              users[sourceKey] > 0 || held.count(sourceKey) != 0;
+                              users[sourceKey] > 0 || held.count(sourceKey) != 0 || linkedIn(linkedHeld, source);
             if (occupant.Exists) {
                 const std::string ext = ExtractFileExt(rel);
                 const std::string stem = rel.substr(0, rel.size() - ext.size());

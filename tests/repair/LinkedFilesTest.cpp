@@ -1,0 +1,110 @@
+// Rows that read their file through a symbolic link under their own name: the file the link leads to is
+// that row's content. A repair never takes it away from the link (moved to another row's name, parked,
+// or deleted as a duplicate), so no intact row is left pointing at nothing, and a second repair changes
+// nothing. Also names holding a backslash, which a list's row reads as a folder separator (Linux only:
+// Windows holds no such names).
+#include "repair/RepairHarness.h"
+
+#include <map>
+
+namespace tv::test {
+namespace {
+
+struct Case {
+    const char* Title;
+    std::map<std::string, std::string> Files; // path in the list's folder -> content
+    std::map<std::string, std::string> Links; // link in the list's folder -> what it points to
+    std::vector<FileSpec> Entries;            // an entry whose content is nowhere stays －
+    std::string Before, After;                // "mark name" per row, before and after the repair
+};
+
+void PrintTo(const Case& c, std::ostream* os) {
+    *os << c.Title;
+}
+
+std::string RowsOf(const RepairHarness& h) {
+    std::string out;
+    for (const TListItem& r : h.form.CrcList.Items())
+        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
+    return out;
+}
+
+class LinkedFiles : public ::testing::TestWithParam<std::tuple<Case, bool>> {};
+
+TEST_P(LinkedFiles, StayWithTheirLinksThroughRepairs) {
+    const auto& [c, deleteDuplicates] = GetParam();
+    RepairHarness h;
+    for (const auto& [name, content] : c.Files)
+        h.Put(name, content);
+    for (const auto& [name, to] : c.Links)
+        std::filesystem::create_symlink(to, h.base + "/" + name);
+    h.form.ClickDuplicateOption(deleteDuplicates ? h.form.DblDel : h.form.DblInq);
+    h.LoadEntries(c.Entries, true);
+    EXPECT_EQ(RowsOf(h), c.Before);
+
+    h.Tick(0);
+    ASSERT_TRUE(h.Rename());
+    EXPECT_EQ(RowsOf(h), c.After);
+    EXPECT_TRUE(h.RowsAgree());
+    EXPECT_EQ(h.ui.Errors, std::vector<std::string>{});
+    EXPECT_EQ(h.ui.DuplicateQuestions, std::vector<std::string>{});
+    EXPECT_FALSE(h.form.CloseRequested);
+    // Every link still leads to a file, and every listed content is still under the set.
+    for (const auto& [name, to] : c.Links)
+        EXPECT_TRUE(std::filesystem::exists(h.base + "/" + name)) << name << " points at nothing";
+    const std::multiset<std::string> contents = ContentsUnder(h.base);
+    for (const auto& [name, content] : c.Files)
+        EXPECT_TRUE(contents.count(content)) << name << "'s content is gone";
+    EXPECT_EQ(h.RepairAgain(), std::vector<std::string>{});
+    EXPECT_EQ(RowsOf(h), c.After);
+}
+
+const Case cases[] = {
+    // A list made on Linux names a file whose name holds a backslash, and a link to it. The row of the
+    // backslash name reads "back/slash.bin" and finds its content at the file of that name: it gets a
+    // copy there, as the link still needs the file.
+    {"LinkToABackslashName",
+     {{"back\\slash.bin", "e7"}},
+     {{"link.bin", "back\\slash.bin"}},
+     {{"back\\slash.bin", "e7"}, {"link.bin", "e7"}, {"sub/d.bin", "absent"}},
+     "！back\\slash.bin ○link.bin －sub/d.bin ",
+     "○back\\slash.bin ○link.bin －sub/d.bin "},
+    // Without a link the file is moved into the folder its row names.
+    {"BackslashNameAlone",
+     {{"back\\slash.bin", "e7"}},
+     {},
+     {{"back\\slash.bin", "e7"}, {"sub/d.bin", "absent"}},
+     "！back\\slash.bin －sub/d.bin ",
+     "○back\\slash.bin －sub/d.bin "},
+    // A link into a sub-folder: the unlisted file there is the link's, and the row whose content it
+    // also holds gets a copy. A find is a plain file, never the link, which a repair cannot take from.
+    {"LinkIntoASubFolder",
+     {{"sub/real.bin", "real"}, {"sub/other.bin", "other"}},
+     {{"link.bin", "sub/real.bin"}},
+     {{"link.bin", "real"}, {"sub/other.bin", "other"}, {"x.bin", "real"}},
+     "○link.bin ○sub/other.bin ！x.bin ",
+     "○link.bin ○sub/other.bin ○x.bin "},
+    // The file in the way of a row is what an intact row's link leads to: it is not parked away.
+    {"LinkedFileInTheWay",
+     {{"t.bin", "linked"}, {"found.dat", "listed for t"}},
+     {{"link.bin", "t.bin"}},
+     {{"link.bin", "linked"}, {"t.bin", "listed for t"}},
+     "○link.bin ！t.bin ",
+     "○link.bin ！t.bin "},
+    // An unlisted file that a link row reads is no further copy of a listed file with its content.
+    {"LinkedFileIsNoDuplicate",
+     {{"a.bin", "hello"}, {"x.bin", "hello"}},
+     {{"link.bin", "x.bin"}},
+     {{"a.bin", "hello"}, {"link.bin", "hello"}},
+     "○a.bin ○link.bin ",
+     "○a.bin ○link.bin "},
+};
+
+INSTANTIATE_TEST_SUITE_P(Sets, LinkedFiles, ::testing::Combine(::testing::ValuesIn(cases), ::testing::Bool()),
+                         [](const auto& p) {
+                             return std::string(std::get<0>(p.param).Title) +
+                                    (std::get<1>(p.param) ? "DeletingDuplicates" : "AskingAboutDuplicates");
+                         });
+
+} // namespace
+} // namespace tv::test
