@@ -68,6 +68,14 @@ class Violation(Exception):
         self.signature = invariant + ": " + re.split(r"[\[(:0-9'{]", what)[0].strip()
 
 
+def cp932_holds(name):
+    try:
+        name.encode("cp932")
+        return True
+    except UnicodeEncodeError:
+        return False
+
+
 def is_list_name(name):
     base = name.replace("\\", "/").split("/")[-1]
     return base.lower().endswith(LIST_EXTS) or base.upper().startswith(SUMS)
@@ -602,8 +610,10 @@ class World:
         refused = [n for n in w.plus if n in r.err]
         if [n for n in w.plus if n not in refused]:
             self.fail("unlisted-after-update", "verify --unlisted names files right after an update", r, w)
-        # A list the user re-encoded keeps that form; b3sum, for one, reads no CP932 at all.
-        self.check_peer(lst, w, strict=not (self.lists[lst]["reshaped"] & {"bom", "crlf", "cut", "cp932"}))
+        # A list the user re-encoded, or one we wrote in CP932, keeps that form; b3sum, for one, reads no
+        # CP932 at all.
+        info = self.lists[lst]
+        self.check_peer(lst, w, strict=not (info["reshaped"] & {"bom", "crlf", "cut", "cp932"} or info["cp932"]))
 
     def op_create(self, op):
         out = op["out"]
@@ -624,13 +634,18 @@ class World:
         if going and r.rc == 2 and self.unreadable():
             # Past the unreadable files there must be one to list: a folder of unreadable files alone gives none.
             locked = set(self.unreadable())
-            rest = [k for k, v in before.items() if v[0] == "file" and k.startswith("set/") and k not in locked
-                    and (op["recursive"] or "/" not in k[4:]) and not is_list_name(k)
-                    and not any(part.startswith(".") for part in k[4:].split("/"))]
+            def listed(k):  # a file that create takes in (or names as left out)
+                return k.startswith("set/") and (op["recursive"] or "/" not in k[4:]) and not is_list_name(k) \
+                    and not any(part.startswith(".") for part in k[4:].split("/"))
+
+            rest = [k for k, v in before.items() if v[0] == "file" and k not in locked and listed(k)]
+            # A name CP932 cannot hold ends a CP932 create whatever else it meets.
+            if op["cp932"] and not all(cp932_holds(k[4:]) for k in rest):
+                rest = []
             if rest and not os.path.exists(self.real(out)):
                 self.fail("keep-going", "create --keep-going wrote no list past an unreadable file", r)
             for k in self.unreadable():
-                if k.split("/")[-1] not in r.err:
+                if listed(k) and k.split("/")[-1] not in r.err:
                     self.fail("keep-going", f"create --keep-going does not name {k}, which it could not read", r)
         if r.rc == 2:
             if not r.err.strip() and "status " not in r.out:
