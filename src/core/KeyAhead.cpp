@@ -3,6 +3,7 @@
 #include "core/ByteProgress.h"
 #include "core/FileCrc32.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 
 #include <algorithm>
 #include <atomic>
@@ -105,10 +106,10 @@ private:
 };
 
 // A file whose first bytes were read into memory in one go; the rest, if any, comes from the file.
-class PreloadedFile final : public InputFile {
+class PreloadedFile final : public InputFile, public PositionedRead {
 public:
     PreloadedFile(std::unique_ptr<InputFile> file, unsigned char* buffer, std::size_t want)
-        : file_(std::move(file)), buffer_(buffer) {
+        : file_(std::move(file)), positioned_(dynamic_cast<PositionedRead*>(file_.get())), buffer_(buffer) {
         while (held_ < want) {
             const std::size_t got = file_->Read(buffer_ + held_, want - held_);
             if (got == 0) {
@@ -131,9 +132,22 @@ public:
         return file_->Read(out, size);
     }
     std::int64_t Length() override { return file_->Length(); }
+    // Whether ReadAt may be called: the file beneath reads at offsets.
+    bool ReadsAt() const { return positioned_ != nullptr; }
+    std::size_t ReadAt(void* out, std::size_t size, std::int64_t offset) override {
+        const auto from = static_cast<std::size_t>(offset);
+        if (from < held_) {
+            const std::size_t n = std::min(size, held_ - from);
+            std::copy_n(buffer_ + from, n, static_cast<unsigned char*>(out));
+            return n;
+        }
+        if (ended_) return 0;
+        return positioned_->ReadAt(out, size, offset);
+    }
 
 private:
     std::unique_ptr<InputFile> file_;
+    PositionedRead* positioned_;
     unsigned char* buffer_;
     std::size_t held_ = 0, at_ = 0;
     bool ended_ = false;
@@ -159,7 +173,7 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size, bool sprea
     // A big BLAKE3 file of a disk that takes readers at once: its tree is hashed across the pool.
     const bool spread = spreadable && s.algorithms == AlgorithmSet(HashAlgorithm::Blake3) &&
                         size >= SpreadBlake3From;
-    return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr, s.bufferShare);
+    return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr);
 }
 
 // The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
@@ -210,7 +224,7 @@ FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int
     const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
     const bool cached = !s.namedDisk && waitedBefore && waitedAfter && *waitedBefore == *waitedAfter;
     if (preloaded.Whole(want) || cached) turn.Pass();
-    return KeysFrom(s, preloaded, size, cached);
+    return KeysFrom(s, preloaded, size, cached && preloaded.ReadsAt());
 }
 
 void Lane(const std::shared_ptr<State>& walk) {

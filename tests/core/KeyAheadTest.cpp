@@ -8,6 +8,7 @@
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -233,14 +234,20 @@ TEST(KeyAhead, StressManySmallAndBigFilesStoppedPartWay) {
     EXPECT_EQ(fs.Open.load(), 0);
 }
 
-// A file that hands out its bytes a few at a time, as a pipe or a network file system may.
-class Trickle : public InputFile {
+// A file that hands out its bytes a few at a time, as a pipe or a network file system may, from its
+// front or at an offset.
+class Trickle : public InputFile, public PositionedRead {
 public:
     Trickle(std::string bytes, std::size_t most) : bytes_(std::move(bytes)), most_(most) {}
     std::size_t Read(void* out, std::size_t size) override {
-        const std::size_t n = std::min({size, most_, bytes_.size() - at_});
-        std::copy_n(bytes_.data() + at_, n, static_cast<char*>(out));
+        const std::size_t n = ReadAt(out, size, static_cast<std::int64_t>(at_));
         at_ += n;
+        return n;
+    }
+    std::size_t ReadAt(void* out, std::size_t size, std::int64_t offset) override {
+        const auto from = std::min(bytes_.size(), static_cast<std::size_t>(offset));
+        const std::size_t n = std::min({size, most_, bytes_.size() - from});
+        std::copy_n(bytes_.data() + from, n, static_cast<char*>(out));
         return n;
     }
     std::int64_t Length() override { return static_cast<std::int64_t>(bytes_.size()); }
@@ -250,17 +257,30 @@ private:
     std::size_t most_, at_ = 0;
 };
 
+// Listed sizes against the file's: the same file, one that grew since the listing (read to its end) and
+// one that shrank (the front-to-back read's failure), whatever size the reads come in.
 TEST(KeyAhead, Blake3AcrossThePoolIsBlake3) {
     HashPool pool(3);
     constexpr std::size_t piece = std::size_t{256} << 10;
-    for (std::size_t size : {2 * piece, 2 * piece + 1, 5 * piece - 1, 16 * piece, 17 * piece + 1000})
-        for (std::size_t most : {std::size_t{1} << 30, piece + 1, std::size_t{4096}}) {
-            const std::string bytes = RandomBytes(size, static_cast<std::uint32_t>(size));
-            Trickle file(bytes, most);
-            const FileKeys keys = KeysAsListedOf(file, static_cast<std::int64_t>(size), HashAlgorithm::Blake3, &pool, 4 * piece);
-            EXPECT_EQ(keys.Of(HashAlgorithm::Blake3), DigestOf(HashAlgorithm::Blake3, bytes.data(), bytes.size()))
-                << size << " read " << most << " at most";
-        }
+    for (std::size_t size : {2 * piece, 2 * piece + 1, 5 * piece - 1, 16 * piece, 70 * piece + 1000, 128 * piece})
+        for (std::size_t most : {std::size_t{1} << 30, piece + 1, std::size_t{4096}})
+            for (std::int64_t listedOff : {std::int64_t{0}, std::int64_t{-1}, std::int64_t{1}, -static_cast<std::int64_t>(piece) - 3}) {
+                const std::string bytes = RandomBytes(size, static_cast<std::uint32_t>(size));
+                const std::int64_t listed = static_cast<std::int64_t>(size) + listedOff;
+                Trickle file(bytes, most);
+                const auto what = [&] { return testing::Message() << size << " listed " << listed << " read " << most << " at most"; };
+                if (listed > static_cast<std::int64_t>(size)) {
+                    try {
+                        KeysAsListedOf(file, listed, HashAlgorithm::Blake3, &pool);
+                        ADD_FAILURE() << what();
+                    } catch (const IoError& e) {
+                        EXPECT_STREQ(e.what(), "Read beyond end of file") << what();
+                    }
+                    continue;
+                }
+                const FileKeys keys = KeysAsListedOf(file, listed, HashAlgorithm::Blake3, &pool);
+                EXPECT_EQ(keys.Of(HashAlgorithm::Blake3), DigestOf(HashAlgorithm::Blake3, bytes.data(), bytes.size())) << what();
+            }
 }
 
 TEST(HashPool, ForEachRunsEveryItemOnceAndPassesOnAFailure) {
