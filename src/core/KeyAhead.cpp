@@ -26,6 +26,9 @@ constexpr std::size_t NoTurn = SIZE_MAX;
 // How often a walk waiting for a worker's file hears of its bytes (and lets the window handle events).
 constexpr auto WaitSlice = std::chrono::milliseconds(15);
 
+// A walk that waits for a worker's file sleeps until the files after it up to this many are done too.
+constexpr std::size_t WakeBatch = 8;
+
 // Below this a BLAKE3 file is hashed by its worker alone; above, its tree is spread over the pool.
 constexpr std::int64_t SpreadBlake3From = std::int64_t{8} << 20;
 
@@ -70,11 +73,20 @@ struct KeyAhead::State {
     unsigned lanesLive = 0;    // lanes posted and not yet gone
     unsigned busy = 0;         // lanes inside a file
     std::atomic<bool> stop{false};
+    // The walk sleeps until the file `awaited` is done and, of the files after it, `wakeAt` (SIZE_MAX: it
+    // does not sleep). Waking it for every small file would cost more than hashing it.
+    std::size_t awaited = SIZE_MAX;
+    std::size_t wakeAt = SIZE_MAX;
 
     bool Claimable() const {
         return claimed < plan.size() && claimed < released + slots.size() &&
                slots[claimed % slots.size()].At != Stage::Running;
     }
+    bool IsDone(std::size_t job) const {
+        const Slot& slot = slots[job % slots.size()];
+        return slot.Job == job && slot.At == Stage::Done;
+    }
+    bool WalkMayGo() const { return awaited != SIZE_MAX && IsDone(awaited) && IsDone(wakeAt); }
 };
 
 namespace {
@@ -261,14 +273,16 @@ void Lane(const std::shared_ptr<State>& walk) {
         slot.Error = error;
         slot.At = State::Stage::Done;
         --s.busy;
-        s.done.notify_all();
+        if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
     }
     --s.lanesLive;
-    s.done.notify_all();
 }
 
-void PostLanes(const std::shared_ptr<State>& walk) {
-    // Under the walk's lock.
+// Under the walk's lock. Lanes that left because the files ahead filled every slot come back once half of
+// the slots are free again, not for every file the walk moves on; `needed`: the walk is about to wait.
+void PostLanes(const std::shared_ptr<State>& walk, bool needed) {
+    const std::size_t room = walk->released + walk->slots.size() - walk->claimed;
+    if (!needed && walk->lanesLive > 0 && room < walk->slots.size() / 2) return;
     while (walk->lanesLive < walk->lanes && walk->Claimable()) {
         ++walk->lanesLive;
         walk->pool->Post([walk] { Lane(walk); });
@@ -310,7 +324,7 @@ KeyAhead::KeyAhead(FileSystem& fs, std::string folder, HashWorkers& workers, Key
     s->lanes = pool->Threads();
     if (s->disk == DiskKind::Network) s->lanes = std::min(s->lanes, NetworkReaders);
     s->bufferShare = BufferBudget / s->lanes;
-    s->slots = std::vector<State::Slot>(std::min<std::size_t>(MaxAhead, std::size_t{8} * s->lanes));
+    s->slots = std::vector<State::Slot>(MaxAhead);
     s->pool = std::move(pool);
     state_ = std::move(s);
 }
@@ -357,7 +371,7 @@ void KeyAhead::Next() {
         // The file announced before is done with, read or not.
         s.released = s.announced;
         handed = {state_, s.announced++};
-        PostLanes(state_);
+        PostLanes(state_, false);
     }
     s.laneWake.notify_all();
 }
@@ -399,7 +413,12 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
             continue;
         }
         if (ready) break;
-        if (s.done.wait_for(held, WaitSlice) == std::cv_status::timeout) {
+        PostLanes(walk, true);
+        s.awaited = job;
+        s.wakeAt = std::min(job + WakeBatch, s.plan.size()) - 1;
+        const std::cv_status woke = s.done.wait_for(held, WaitSlice);
+        s.awaited = s.wakeAt = SIZE_MAX;
+        if (woke == std::cv_status::timeout) {
             // Nothing new for a while (a slow disk, a big file ahead of this one): the window still runs.
             held.unlock();
             reading.Read(0);
@@ -409,7 +428,7 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
     FileKeys keys = slot.Keys;
     const std::exception_ptr error = slot.Error;
     s.released = std::max(s.released, job + 1);
-    PostLanes(walk);
+    PostLanes(walk, false);
     held.unlock();
     s.laneWake.notify_all();
     if (error) std::rethrow_exception(error);
