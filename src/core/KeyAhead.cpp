@@ -2,6 +2,7 @@
 
 #include "core/ByteProgress.h"
 #include "core/FileCrc32.h"
+#include "core/ListedRead.h"
 #include "platform/Paths.h"
 #include "platform/PositionedRead.h"
 
@@ -136,7 +137,8 @@ public:
     std::size_t Read(void* out, std::size_t size) override {
         if (at_ < held_) {
             const std::size_t n = std::min(size, held_ - at_);
-            std::copy_n(buffer_ + at_, n, static_cast<unsigned char*>(out));
+            // Read into the reader's own block, the bytes are where it wants them already.
+            if (out != buffer_ + at_) std::copy_n(buffer_ + at_, n, static_cast<unsigned char*>(out));
             at_ += n;
             return n;
         }
@@ -228,9 +230,12 @@ FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int
     // As the reading functions ask: a byte past the listed end tells a grown file.
     const std::size_t want = static_cast<std::size_t>(std::max<std::int64_t>(size, 0)) + (s.read == KeyRead::CrcPrefix ? 0 : 1);
     const std::size_t held = std::min(want, s.bufferShare);
-    const std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(std::max<std::size_t>(held, 1));
+    // A file that fits the read block is read into it, where the hashing then finds it without a copy.
+    const std::span<unsigned char> block = SharedReadBlock();
+    std::unique_ptr<unsigned char[]> buffer;
+    if (want > block.size()) buffer = std::make_unique_for_overwrite<unsigned char[]>(held);
     const std::optional<std::uint64_t> waitedBefore = WaitedReadsOfThisThread();
-    PreloadedFile preloaded(std::move(file), buffer.get(), held);
+    PreloadedFile preloaded(std::move(file), buffer ? buffer.get() : block.data(), held);
     // A big file whose first share came from the page cache without a wait (a disk found by asking
     // the system): its rest is read without the turn, and spread like a solid-state disk's.
     const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
