@@ -62,7 +62,7 @@ struct KeyAhead::State {
     std::shared_ptr<HashPool> pool;
 
     std::mutex lock;
-    std::condition_variable laneWake; // a lane may claim a file, take its turn, or stop
+    std::condition_variable laneWake; // a lane may take its turn, or stop
     std::condition_variable done;     // a file is done, or a lane left a file
     std::vector<Planned> plan;
     std::vector<Slot> slots; // the file `j` is kept in slots[j % slots.size()]
@@ -378,7 +378,6 @@ void KeyAhead::Next() {
         handed = {state_, s.announced++};
         PostLanes(state_, false);
     }
-    s.laneWake.notify_all();
 }
 
 std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t size, KeyRead read,
@@ -435,7 +434,6 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
     s.released = std::max(s.released, job + 1);
     PostLanes(walk, false);
     held.unlock();
-    s.laneWake.notify_all();
     if (error) std::rethrow_exception(error);
     keys.Have = read == KeyRead::Keys ? algorithms : AlgorithmSet(HashAlgorithm::Crc32);
     return keys;
