@@ -22,6 +22,10 @@ namespace {
 // the processor's cache the one before it brought it into, not the whole block again from memory.
 constexpr std::size_t SliceSize = std::size_t{64} << 10;
 
+// Subtrees read at once by one thread of the spread: fewer calls, and the read block (1 MiB) still in the
+// processor's cache when they are hashed.
+constexpr std::size_t SpreadSubtrees = 4;
+
 // Reads `size` bytes at `offset`, all of them: a file that ends before raises what a front-to-back read
 // of a file shorter than listed raises.
 void ReadWholeAt(PositionedRead& file, unsigned char* data, std::size_t size, std::uint64_t offset) {
@@ -38,10 +42,11 @@ void ReadWholeAt(PositionedRead& file, unsigned char* data, std::size_t size, st
 // bytes past the last whole subtree (and past the listed end of a file that grew) are read and hashed
 // by the calling thread, as the front-to-back read would.
 FileKeys SpreadBlake3(PositionedRead& file, std::int64_t listedSize, HashPool& pool) {
-    constexpr std::size_t piece = Blake3::SubtreeBytes;
-    // Subtrees handed out at once: the progress hears of each batch, and a stop ends the file after it.
-    constexpr std::size_t batch = 64;
-    std::array<std::array<std::uint8_t, 64>, batch> halves;
+    constexpr std::size_t perRead = SpreadSubtrees;
+    constexpr std::size_t piece = Blake3::SubtreeBytes * perRead;
+    // Reads handed out at once: the progress hears of each batch, and a stop ends the file after it.
+    constexpr std::size_t batch = 16;
+    std::array<std::array<std::uint8_t, 64>, batch * perRead> halves;
     ReadingFile reading(listedSize);
     Blake3 hash;
     const auto listed = static_cast<std::uint64_t>(std::max<std::int64_t>(listedSize, 0));
@@ -52,9 +57,11 @@ FileKeys SpreadBlake3(PositionedRead& file, std::int64_t listedSize, HashPool& p
             const std::uint64_t offset = (first + k) * piece;
             unsigned char* data = SharedReadBlock().data();
             ReadWholeAt(file, data, piece, offset);
-            Blake3::SubtreeHalves(data, offset, halves[k].data());
+            for (std::size_t i = 0; i < perRead; ++i)
+                Blake3::SubtreeHalves(data + i * Blake3::SubtreeBytes, offset + i * Blake3::SubtreeBytes,
+                                      halves[k * perRead + i].data());
         });
-        for (std::size_t k = 0; k < count; ++k)
+        for (std::size_t k = 0; k < count * perRead; ++k)
             hash.AppendSubtree(halves[k].data());
         reading.Read(static_cast<std::int64_t>(count * piece));
     }
@@ -98,7 +105,9 @@ FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t 
 
 FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool) {
     if (pool && algorithms == AlgorithmSet(HashAlgorithm::Blake3))
-        if (auto* positioned = dynamic_cast<PositionedRead*>(&file)) return SpreadBlake3(*positioned, listedSize, *pool);
+        if (auto* positioned = dynamic_cast<PositionedRead*>(&file);
+            positioned && SharedReadBlock().size() >= SpreadSubtrees * Blake3::SubtreeBytes)
+            return SpreadBlake3(*positioned, listedSize, *pool);
     FileKeys keys;
     keys.Have = algorithms;
     const bool crc = algorithms.Has(HashAlgorithm::Crc32);
