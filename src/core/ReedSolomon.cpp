@@ -41,11 +41,11 @@ void SliceCombiner::AddPart(std::size_t part, std::span<const unsigned char* con
     const std::size_t offset = part * ChunkBytes;
     if (offset >= sliceBytes_) return;
     const std::size_t bytes = std::min(ChunkBytes, sliceBytes_ - offset);
-    for (std::size_t j = 0; j < outputs_; ++j) {
-        unsigned char* out = Output(j) + offset;
-        for (std::size_t g = 0; g < n; ++g)
-            Gf16MulAdd(out, inputs[g] + offset, bytes, coefficients[j * n + g]);
-    }
+    std::vector<const unsigned char*> from(n);
+    for (std::size_t g = 0; g < n; ++g)
+        from[g] = inputs[g] + offset;
+    for (std::size_t j = 0; j < outputs_; ++j)
+        Gf16MulAddMany(Output(j) + offset, from.data(), coefficients.data() + j * n, n, bytes);
 }
 
 void SliceCombiner::Add(std::span<const unsigned char* const> inputs, std::span<const std::uint16_t> coefficients) {
