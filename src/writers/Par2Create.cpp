@@ -1,6 +1,8 @@
 #include "writers/Par2Create.h"
 
 #include "core/Crc32.h"
+#include "core/Gf16.h"
+#include "core/HashPool.h"
 #include "core/ReedSolomon.h"
 #include "platform/BuildInfo.h"
 #include "platform/Errors.h"
@@ -217,17 +219,32 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
         Batch& b = batches[filling];
         if (b.Inputs.empty()) return;
         wait(); // the other batch's turn
-        pending = std::async(std::launch::async, [&b, &combiner, recovery, slice] {
+        pending = std::async(std::launch::async, [&b, &combiner, recovery] {
             const std::size_t n = b.Inputs.size();
-            for (std::size_t g = 0; g < n; ++g) {
-                b.Checks[g]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[g], slice));
-                b.Checks[g]->Crc = Crc32(b.Inputs[g], slice);
-            }
             b.Coefficients.resize(std::size_t{recovery} * n);
-            for (std::uint32_t e = 0; e < recovery; ++e)
-                for (std::size_t g = 0; g < n; ++g)
-                    b.Coefficients[e * n + g] = RecoveryCoefficient(b.First + static_cast<std::uint32_t>(g), e);
-            combiner.Add(b.Inputs, b.Coefficients);
+            for (std::size_t g = 0; g < n; ++g) {
+                const std::uint16_t c = gf16::InputConstant(b.First + static_cast<std::uint32_t>(g));
+                for (std::uint32_t e = 0; e < recovery; ++e)
+                    b.Coefficients[e * n + g] = gf16::Pow(c, e);
+            }
+            // The checks of the slices come first, one a slice, so that the pieces of the code, shorter
+            // and more, even out the threads' ends.
+            const std::size_t bytes = combiner.SliceBytes();
+            auto item = [&](std::size_t k) {
+                if (k < n) {
+                    b.Checks[k]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[k], bytes));
+                    b.Checks[k]->Crc = Crc32(b.Inputs[k], bytes);
+                } else {
+                    combiner.AddPart(k - n, b.Inputs, b.Coefficients);
+                }
+            };
+            const std::size_t items = n + combiner.Parts();
+            if (HashPool* pool = combiner.Pool()) {
+                pool->ForEach(items, item);
+            } else {
+                for (std::size_t k = 0; k < items; ++k)
+                    item(k);
+            }
         });
         // The other batch's turn on the workers ended with the wait above: it is free to be filled.
         filling = 1 - filling;
