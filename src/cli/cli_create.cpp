@@ -85,7 +85,7 @@ int CreatePar2(const std::vector<std::string>& given) {
             const std::string& value = given[++i];
             std::optional<std::uint64_t> n;
             if (a == "--redundancy") {
-                n = Number(value, 0, 1000);
+                n = Number(value, 0, MaxRedundancy);
                 if (n) options.Redundancy = static_cast<unsigned>(*n);
             } else if (a == "--block-size") {
                 n = Number(value, 4, std::uint64_t{1} << 30);

@@ -67,6 +67,21 @@ void Collect(FileSystem& fs, const std::string& path, const std::string& prefix,
     }
 }
 
+// The files named by the caller, as the folder holds them now; the set's own files are never among them.
+void Given(FileSystem& fs, const std::string& folder, const std::string& prefix, const std::vector<std::string>& names,
+           const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+    for (const std::string& name : names) {
+        std::string slashed = name;
+        if (PathDelim == '\\') std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        if (indexFolder && slashed.find('/') == std::string::npos && IsOwnFile(slashed, indexName)) continue;
+        Source s;
+        s.Path = FolderFile(folder, name);
+        s.Name = prefix + slashed;
+        s.Length = static_cast<std::uint64_t>(fs.FileLength(s.Path));
+        out.push_back(std::move(s));
+    }
+}
+
 std::string Digits(std::uint32_t n) { return std::to_string(n); }
 
 std::string Padded(std::uint32_t n, std::size_t width) {
@@ -147,7 +162,10 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
 
     Par2CreateResult result;
     std::vector<Source> all, sources;
-    Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all);
+    if (options.Files.empty())
+        Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all);
+    else
+        Given(fs, folder, prefix, options.Files, indexName, sameFolder || prefix.empty(), all);
     std::vector<std::uint64_t> lengths;
     for (Source& s : all) {
         if (s.Length == 0) {
