@@ -28,10 +28,12 @@ namespace {
 // escapes the first two and starts with its digest, so a digest list takes those names. A BLAKE3 list
 // leaves out names holding a CR: b3sum's checker knows no "\r" escape and stops at the line.
 // A file of a sub-folder is judged by its own name; a "\\" in the path is a separator only on Windows.
-// A PAR2 set has nothing to protect in an empty file, and leaves it out.
+// A PAR2 set has nothing to protect in an empty file, and leaves it out; nor can it name a file whose "\"
+// its reader would take for a folder separator.
 bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind, bool par2) {
     const std::string name = ExtractFileName(e.Name);
-    if (name.empty() || (par2 && e.Size == 0)) return true;
+    if (name.empty()) return true;
+    if (par2 && (e.Size == 0 || (PathDelim != '\\' && e.Name.find('\\') != std::string::npos))) return true;
     if (LeftOutOfList(e.Name, e.IsHidden, kind != HashAlgorithm::Crc32) != LeftOutBy::Nothing) return true;
     return !ListCanHoldName(e.Name, kind);
 }

@@ -72,7 +72,10 @@ void Given(FileSystem& fs, const std::string& folder, const std::string& prefix,
            const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
     for (const std::string& name : names) {
         std::string slashed = name;
-        if (PathDelim == '\\') std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        if (PathDelim == '\\')
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        else if (name.find('\\') != std::string::npos)
+            throw Par2CreateError(name + ": a set's reader takes its \"\\\" for a folder separator");
         if (indexFolder && slashed.find('/') == std::string::npos && IsOwnFile(slashed, indexName)) continue;
         Source s;
         s.Path = FolderFile(folder, name);
