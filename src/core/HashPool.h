@@ -59,6 +59,10 @@ public:
     // The pool of Count() threads, made when first asked for (and made anew after the count changed);
     // nothing with one thread.
     std::shared_ptr<HashPool> Pool();
+    // Ends the pool's threads now, once every task handed over has run; the next Pool() makes them
+    // anew. A process about to fork() calls it, so that no thread is inside the allocator or holds a
+    // lock the child would wait on for ever.
+    void Release() { pool_.reset(); }
 
 private:
     std::shared_ptr<HashPool> pool_;

@@ -238,8 +238,8 @@ TEST(Language, TheEnglishCatalogueCoversTheComposedTexts) {
         {"消えたファイルを飛ばしました： a/b.bin　同じ名前で内容の違う項目があります： x.bin",
          "Passed over a file that vanished: a/b.bin　Rows give one name two contents: x.bin"},
         {"読み取り終了 s.par2　説明の読めないファイル 2 個は未確認　安全でない名前 3 個は書き込み・改名しません",
-         "Read s.par2　2 files without a readable description not checked　3 unsafe names are never written or "
-         "renamed into"},
+         "Read s.par2　Files without a readable description, not checked: 2　Unsafe names, never written or "
+         "renamed into: 3"},
         {"フォルダ 12  ファイル 340  1.2 GB  180 MB/s  残り 0:16",
          "folders 12  files 340  1.2 GB  180 MB/s  0:16 left"},
         {"1.2 GB / 4.0 GB  180 MB/s  残り 0:16", "1.2 GB / 4.0 GB  180 MB/s  0:16 left"},

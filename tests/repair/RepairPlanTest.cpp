@@ -73,6 +73,8 @@ enum class Kill { Made, Same, None };
 // when a kill midway would be the kill before it (the change is no copy).
 Kill KilledAt(RepairHarness& h, int k, At at, const std::function<void()>& body) {
     std::fflush(nullptr);
+    // No hashing thread may be inside the allocator at the fork: the child would wait on its lock.
+    h.form.Hashing.Release();
     const pid_t pid = ::fork();
     if (pid == 0) {
         int n = 0;

@@ -41,15 +41,18 @@ std::string ShellQuote(const std::string& s) {
 #ifndef _WIN32
 pid_t StartProgram(const std::string& program, const std::vector<std::string>& args, const std::string& folder,
                    const std::string& errPath) {
+    // Everything the child needs is made before the fork: between fork() and exec() it calls no
+    // allocator, which another thread of this process may have held at the fork.
+    std::vector<char*> argv{const_cast<char*>(program.c_str())};
+    for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+    argv.push_back(nullptr);
+    const char* errTo = errPath.empty() ? "/dev/null" : errPath.c_str();
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int err = ::open(errPath.empty() ? "/dev/null" : errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        const int err = ::open(errTo, O_WRONLY | O_CREAT | O_TRUNC, 0600);
         const int null = ::open("/dev/null", O_WRONLY);
         if (err < 0 || null < 0 || ::dup2(err, 2) < 0 || ::dup2(null, 1) < 0) ::_exit(126);
         if (!folder.empty() && ::chdir(folder.c_str()) != 0) ::_exit(126);
-        std::vector<char*> argv{const_cast<char*>(program.c_str())};
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
         ::execv(program.c_str(), argv.data());
         ::_exit(127);
     }
