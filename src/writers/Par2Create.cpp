@@ -49,13 +49,19 @@ bool IsOwnFile(const std::string& name, const std::string& indexName) {
 }
 
 void Collect(FileSystem& fs, const std::string& path, const std::string& prefix, bool recursive,
-             const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+             const std::string& indexName, bool indexFolder, std::vector<Source>& out,
+             std::vector<std::string>& unnamable) {
     std::vector<FolderEntry> entries = fs.ListFolder(path);
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
     for (const FolderEntry& e : entries) {
         if (e.IsHidden || e.IsLink || e.IsSpecial) continue;
+        if (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) {
+            unnamable.push_back(prefix + e.Name);
+            continue;
+        }
         if (e.IsFolder) {
-            if (recursive) Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out);
+            if (recursive)
+                Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out, unnamable);
             continue;
         }
         if (indexFolder && IsOwnFile(e.Name, indexName)) continue;
@@ -166,7 +172,7 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     Par2CreateResult result;
     std::vector<Source> all, sources;
     if (options.Files.empty())
-        Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all);
+        Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all, result.Unnamable);
     else
         Given(fs, folder, prefix, options.Files, indexName, sameFolder || prefix.empty(), all);
     std::vector<std::uint64_t> lengths;

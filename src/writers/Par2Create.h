@@ -35,6 +35,9 @@ struct Par2CreateOptions {
 struct Par2CreateResult {
     std::vector<std::string> Written;      // the set's files, index first
     std::vector<std::string> LeftOut;      // empty files (they have no slices), by name
+    // Files a set cannot name so that its readers find them again (a "\" in a POSIX name, which they take for
+    // a folder separator), left out, by name.
+    std::vector<std::string> Unnamable;
     std::uint64_t SliceSize = 0;
     std::uint32_t InputSlices = 0, RecoverySlices = 0;
     bool Stopped = false;                  // Progress said stop: nothing was written
