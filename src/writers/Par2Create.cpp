@@ -51,13 +51,19 @@ bool IsOwnFile(const std::string& name, const std::string& indexName) {
 }
 
 void Collect(FileSystem& fs, const std::string& path, const std::string& prefix, bool recursive,
-             const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+             const std::string& indexName, bool indexFolder, std::vector<Source>& out,
+             std::vector<std::string>& unnamable) {
     std::vector<FolderEntry> entries = fs.ListFolder(path);
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
     for (const FolderEntry& e : entries) {
         if (e.IsHidden || e.IsLink || e.IsSpecial) continue;
+        if (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) {
+            unnamable.push_back(prefix + e.Name);
+            continue;
+        }
         if (e.IsFolder) {
-            if (recursive) Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out);
+            if (recursive)
+                Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out, unnamable);
             continue;
         }
         if (indexFolder && IsOwnFile(e.Name, indexName)) continue;
@@ -65,6 +71,24 @@ void Collect(FileSystem& fs, const std::string& path, const std::string& prefix,
         s.Path = JoinPath(path, e.Name);
         s.Name = prefix + e.Name;
         s.Length = static_cast<std::uint64_t>(e.Size);
+        out.push_back(std::move(s));
+    }
+}
+
+// The files named by the caller, as the folder holds them now; the set's own files are never among them.
+void Given(FileSystem& fs, const std::string& folder, const std::string& prefix, const std::vector<std::string>& names,
+           const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+    for (const std::string& name : names) {
+        std::string slashed = name;
+        if (PathDelim == '\\')
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        else if (name.find('\\') != std::string::npos)
+            throw Par2CreateError(name + ": a set's reader takes its \"\\\" for a folder separator");
+        if (indexFolder && slashed.find('/') == std::string::npos && IsOwnFile(slashed, indexName)) continue;
+        Source s;
+        s.Path = FolderFile(folder, name);
+        s.Name = prefix + slashed;
+        s.Length = static_cast<std::uint64_t>(fs.FileLength(s.Path));
         out.push_back(std::move(s));
     }
 }
@@ -149,7 +173,10 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
 
     Par2CreateResult result;
     std::vector<Source> all, sources;
-    Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all);
+    if (options.Files.empty())
+        Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all, result.Unnamable);
+    else
+        Given(fs, folder, prefix, options.Files, indexName, sameFolder || prefix.empty(), all);
     std::vector<std::uint64_t> lengths;
     for (Source& s : all) {
         if (s.Length == 0) {

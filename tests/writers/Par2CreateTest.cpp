@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 #include "writers/Par2Create.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,23 @@ TEST(Par2Create, OneThreadAndEightWriteTheSameSet) {
     ASSERT_EQ(written[0], written[1]);
     for (const std::string& name : written[0])
         EXPECT_TRUE(dir.Read("one/" + name) == dir.Read("eight/" + name)) << name;
+}
+
+// A POSIX name holding "\\" would be read back as a path of folders: such a file is left out and named, and
+// the rest is protected; the window's ticked files name it only to be refused.
+TEST(Par2Create, ANameTheSetsReadersWouldReadAsAnotherIsLeftOut) {
+    if (PathDelim == '\\') GTEST_SKIP() << "Windows names hold no \"\\\"";
+    TempDir dir;
+    dir.Write("a.bin", RandomBytes(5000, 1));
+    dir.Write("sub/c\\d.bin", RandomBytes(100, 3));
+    Par2CreateOptions options;
+    options.Recursive = true;
+    const Par2CreateResult made = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    EXPECT_EQ(made.Unnamable, std::vector<std::string>{"sub/c\\d.bin"});
+    EXPECT_FALSE(made.Written.empty());
+    options.Files = {"a.bin", "sub/c\\d.bin"};
+    EXPECT_THROW(CreatePar2Set(RealFs(), dir.Path(), dir / "other.par2", options), Par2CreateError);
+    EXPECT_FALSE(dir.Exists("other.par2"));
 }
 
 } // namespace
