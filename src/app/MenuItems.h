@@ -19,11 +19,14 @@ template <class Add> void AddOptionItems(TForm1& f, Add&& add) {
     add(f.KeepGoing, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 
-// The items of the submenu of the kinds of list create mode makes: a radio item per kind, then the form.
+// The items of the submenu of the kinds of list create mode makes: a radio item per kind (a PAR2 set last,
+// with the command that asks for its redundancy), then the form of digest lists.
 // A kind chosen in create mode scans the folder again for it.
 template <class Add> void AddListKindItems(TForm1& f, Add&& add) {
     for (TMenuItem& kind : f.ListKinds)
         add(kind, MenuClick::Radio, std::function<void()>([&f] { f.ListKindClick(); }), false);
+    add(f.ListKindPar2, MenuClick::Radio, std::function<void()>([&f] { f.ListKindClick(); }), false);
+    add(f.Par2RedundancyCmd, MenuClick::Plain, std::function<void()>([&f] { f.Par2RedundancyCmdClick(); }), false);
     add(f.WriteBsdTags, MenuClick::AutoCheck, std::function<void()>(), true);
 }
 

@@ -10,7 +10,9 @@
 #include "platform/Paths.h"
 #include "platform/UserLanguage.h"
 #include "readers/ListLine.h"
+#include "writers/Par2Create.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstdio>
@@ -78,6 +80,8 @@ std::vector<Setting> SettingsOf(TForm1& f) {
     static_assert(std::size(st::KeyListKinds) == HashAlgorithmCount);
     for (std::size_t k = 0; k < HashAlgorithmCount; ++k)
         all.push_back(tick(st::KeyListKinds[k], f.ListKinds[k], k == 0));
+    all.push_back(tick(st::KeyPar2Kind, f.ListKindPar2, false));
+    all.push_back(number(st::SecMain, st::KeyPar2Redundancy, &f.Par2Redundancy, 0, static_cast<int>(MaxRedundancy)));
     all.push_back(tick(st::KeyBsdTags, f.WriteBsdTags, false));
     static_assert(std::size(st::KeyThreads) == std::size(TForm1::ThreadCounts));
     for (std::size_t k = 0; k < std::size(f.ThreadChoices); ++k)
@@ -150,7 +154,12 @@ void TForm1::ReadSettings() {
         LanguageSetting = ProgramLanguageFor(LanguageSetting);
     IsCreateMode = false;
     // One kind of list is always chosen: the first ticked one in a hand-edited file, else CRC-32.
-    SetCreateAlgorithm(CreateAlgorithm());
+    const bool par2Only = ListKindPar2.Checked() && std::none_of(std::begin(ListKinds), std::end(ListKinds),
+                                                                 [](const TMenuItem& m) { return m.Checked(); });
+    if (par2Only)
+        ClickListKind(ListKindPar2);
+    else
+        SetCreateAlgorithm(CreateAlgorithm());
     UseWorkerChoices();
     if (FixFolder.Checked() && !fs.FolderExists(FixedComplementFolder)) FixFolder.SetChecked(false);
     const ScreenMetrics screen = ui.Screen();

@@ -30,6 +30,8 @@ inline constexpr const char* KeyListKinds[] = {
     "Write Lists <SHA-256>", "Write Lists <SHA-384>", "Write Lists <SHA-512>", "Write Lists <BLAKE2b>",
     "Write Lists <BLAKE3>"};
 inline constexpr const char* KeyBsdTags = "Write Lists <BSD Tags>";
+inline constexpr const char* KeyPar2Kind = "Write Lists <PAR2>";
+inline constexpr const char* KeyPar2Redundancy = "PAR2 Redundancy";
 // The hashing: one key per item of each radio group, in the order of TForm1's items.
 inline constexpr const char* KeyThreads[] = {"Hash Threads <Cores>", "Hash Threads <1>", "Hash Threads <2>",
                                              "Hash Threads <4>", "Hash Threads <8>"};

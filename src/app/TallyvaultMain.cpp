@@ -103,6 +103,7 @@ void TForm1::ClickDuplicateOption(TMenuItem& item) {
 void TForm1::ClickListKind(TMenuItem& item) {
     for (TMenuItem& m : ListKinds)
         m.SetChecked(&m == &item);
+    ListKindPar2.SetChecked(&ListKindPar2 == &item);
 }
 
 namespace {
@@ -142,7 +143,7 @@ void TForm1::UseWorkerChoices() {
 }
 
 void TForm1::ClickMenuItem(TMenuItem& item, MenuClick click, const std::function<void()>& command) {
-    const bool listKind = OneOf(ListKinds, item);
+    const bool listKind = OneOf(ListKinds, item) || &item == &ListKindPar2;
     const bool workers = OneOf(ThreadChoices, item) || OneOf(DiskChoices, item);
     if (click == MenuClick::AutoCheck) item.SetChecked(!item.Checked());
     // The language items tick themselves through their command.

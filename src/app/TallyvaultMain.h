@@ -157,6 +157,10 @@ public:
                                                {"SHA-512(&4)", true, true},
                                                {"BLAKE2b(&K)", true, true},
                                                {"BLAKE3(&E)", true, true}};
+    // A PAR2 recovery set of the ticked files, one more item of the radio group: the scan reads each file's
+    // MD5 as the set lists it, and the set is written with Par2Redundancy percent of recovery data.
+    TMenuItem ListKindPar2{"PAR2 復旧セット(&P)", true, true};
+    TMenuItem Par2RedundancyCmd{"PAR2 の冗長度(&R)..."};
     TMenuItem WriteBsdTags{"BSD形式（タグ付き）で作成(&B)", true};
     // How files are hashed (core/KeyAhead.h): the number of threads (the machine's cores, or a fixed
     // number; one reads and hashes each file in turn) and how the disk is read (asked of the system, one
@@ -329,8 +333,21 @@ public:
     // .b3, MD5SUMS ... B3SUMS), when the ticked rows' keys serve that kind; `tagged`: digest lists as
     // BSD tag lines. True when a list file now stands there.
     bool WriteChosenList(const std::string& path, ListEncoding encoding, bool tagged = false);
-    // The kind of list create mode makes: the ticked item of ListKinds.
+    // The kind of list create mode makes: the ticked item of ListKinds (MD5 for a PAR2 set).
     HashAlgorithm CreateAlgorithm() const;
+    // Recovery data of a PAR2 set create mode writes, in percent of the files' data (0 to MaxRedundancy).
+    int Par2Redundancy = 10;
+    // Takes a redundancy as the user typed it: false, with the reason shown, for anything but a whole number
+    // within the bounds; the value is kept then.
+    bool SetPar2Redundancy(const std::string& text);
+    // Asks for the redundancy, the current one proposed.
+    void Par2RedundancyCmdClick();
+    // Writes the ticked rows' files as a PAR2 set whose index file is `path`. The window's stop button (the
+    // search button, 止 meanwhile) or a close stops it while the files are read, and nothing is written.
+    // True when the set now stands there.
+    bool WritePar2Set(const std::string& path);
+    bool Par2Creating = false; // while the set's files are read
+    bool Par2StopAsked = false;
     void SetCreateAlgorithm(HashAlgorithm algorithm);
     // A click on a list kind: in create mode the folder is scanned again for the new kind.
     void ListKindClick();

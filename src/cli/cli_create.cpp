@@ -85,7 +85,7 @@ int CreatePar2(const std::vector<std::string>& given) {
             const std::string& value = given[++i];
             std::optional<std::uint64_t> n;
             if (a == "--redundancy") {
-                n = Number(value, 0, 1000);
+                n = Number(value, 0, MaxRedundancy);
                 if (n) options.Redundancy = static_cast<unsigned>(*n);
             } else if (a == "--block-size") {
                 n = Number(value, 4, std::uint64_t{1} << 30);
@@ -120,6 +120,9 @@ int CreatePar2(const std::vector<std::string>& given) {
         std::cerr << "tallyvault-cli: " << Say("作成を中止しました。復旧セットのファイルは書き込んでいません") << '\n';
         return Failed;
     }
+    for (const std::string& name : result.Unnamable)
+        std::cerr << "tallyvault-cli: " << Say("除外しました: %1 (%2)", {OneLine(name), writertexts::NotReadBack})
+                  << '\n';
     for (const std::string& name : result.LeftOut)
         std::cerr << Say("空のため除外しました（保護するものがありません）: %1", {OneLine(name)}) << '\n';
     for (const std::string& path : result.Written)

@@ -7,6 +7,7 @@
 #include "core/FileCrc32.h"
 #include "core/ListedRead.h"
 #include "platform/Hashing.h"
+#include "platform/PositionedRead.h"
 
 #include <algorithm>
 #include <memory>
@@ -21,29 +22,66 @@ namespace {
 // the processor's cache the one before it brought it into, not the whole block again from memory.
 constexpr std::size_t SliceSize = std::size_t{64} << 10;
 
-// BLAKE3 alone, the pieces of each read hashed at once across the pool and joined in order.
-FileKeys SpreadBlake3(InputFile& file, std::int64_t listedSize, HashPool& pool, std::size_t spreadBytes) {
-    constexpr std::size_t piece = Blake3::SubtreeBytes;
-    const std::size_t pieces = std::max<std::size_t>(2, spreadBytes / piece);
-    const std::unique_ptr<unsigned char[]> block = std::make_unique_for_overwrite<unsigned char[]>(pieces * piece);
-    std::vector<std::array<std::uint8_t, 64>> halves(pieces);
+// Subtrees read at once by one thread of the spread: fewer calls, and the read block (1 MiB) still in the
+// processor's cache when they are hashed.
+constexpr std::size_t SpreadSubtrees = 4;
+
+// Reads `size` bytes at `offset`, all of them: a file that ends before raises what a front-to-back read
+// of a file shorter than listed raises.
+void ReadWholeAt(PositionedRead& file, unsigned char* data, std::size_t size, std::uint64_t offset) {
+    for (std::size_t got = 0; got < size;) {
+        const std::size_t n = file.ReadAt(data + got, size - got, static_cast<std::int64_t>(offset + got));
+        if (n == 0) throw IoError("Read beyond end of file", "the file is shorter than when it was listed");
+        got += n;
+    }
+}
+
+// BLAKE3 alone, across the pool: every thread reads whole subtrees of the file into its own read block
+// and hashes them there while the block is still in the processor's cache, so that the copying out of
+// the page cache is spread as well as the hashing. The subtrees of a batch are joined in order; the
+// bytes past the last whole subtree (and past the listed end of a file that grew) are read and hashed
+// by the calling thread, as the front-to-back read would.
+FileKeys SpreadBlake3(PositionedRead& file, std::int64_t listedSize, HashPool& pool) {
+    constexpr std::size_t perRead = SpreadSubtrees;
+    constexpr std::size_t piece = Blake3::SubtreeBytes * perRead;
+    // Reads handed out at once: the progress hears of each batch, and a stop ends the file after it.
+    constexpr std::size_t batch = 16;
+    std::array<std::array<std::uint8_t, 64>, batch * perRead> halves;
+    ReadingFile reading(listedSize);
     Blake3 hash;
-    std::uint64_t fed = 0;
-    ReadAsListed(file, listedSize, std::span<unsigned char>(block.get(), pieces * piece),
-                 [&](const unsigned char* data, std::size_t size) {
-                     std::size_t at = 0;
-                     if (fed % piece == 0 && size / piece >= 2) {
-                         const std::size_t whole = size / piece;
-                         pool.ForEach(whole, [&](std::size_t k) {
-                             Blake3::SubtreeHalves(data + k * piece, fed + k * piece, halves[k].data());
-                         });
-                         for (std::size_t k = 0; k < whole; ++k)
-                             hash.AppendSubtree(halves[k].data());
-                         at = whole * piece;
-                     }
-                     hash.Update(data + at, size - at);
-                     fed += size;
-                 });
+    const auto listed = static_cast<std::uint64_t>(std::max<std::int64_t>(listedSize, 0));
+    const std::uint64_t pieces = listed / piece;
+    for (std::uint64_t first = 0; first < pieces; first += batch) {
+        const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(batch, pieces - first));
+        pool.ForEach(count, [&](std::size_t k) {
+            const std::uint64_t offset = (first + k) * piece;
+            unsigned char* data = SharedReadBlock().data();
+            ReadWholeAt(file, data, piece, offset);
+            for (std::size_t i = 0; i < perRead; ++i)
+                Blake3::SubtreeHalves(data + i * Blake3::SubtreeBytes, offset + i * Blake3::SubtreeBytes,
+                                      halves[k * perRead + i].data());
+        });
+        for (std::size_t k = 0; k < count * perRead; ++k)
+            hash.AppendSubtree(halves[k].data());
+        reading.Read(static_cast<std::int64_t>(count * piece));
+    }
+    // The rest, asking a byte past the listed end to tell a file that grew.
+    const std::span<unsigned char> block = SharedReadBlock();
+    std::uint64_t at = pieces * piece;
+    for (bool grown = false;;) {
+        const std::uint64_t left = grown ? 0 : listed - at;
+        const std::size_t want = grown || left >= block.size() ? block.size() : static_cast<std::size_t>(left + 1);
+        const std::size_t got = file.ReadAt(block.data(), want, static_cast<std::int64_t>(at));
+        if (got == 0) {
+            if (left > 0) throw IoError("Read beyond end of file", "the file is shorter than when it was listed");
+            break;
+        }
+        hash.Update(block.data(), got);
+        reading.Read(static_cast<std::int64_t>(got));
+        at += got;
+        if (at > listed) grown = true;
+        if (!grown && at == listed && want == left + 1) break; // asked past the listed end and got none of it
+    }
     std::uint8_t out[Blake3::DigestBytes];
     hash.Final(out);
     FileKeys keys;
@@ -65,9 +103,11 @@ FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t 
     }
 }
 
-FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool,
-                        std::size_t spreadBytes) {
-    if (pool && algorithms == AlgorithmSet(HashAlgorithm::Blake3)) return SpreadBlake3(file, listedSize, *pool, spreadBytes);
+FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool) {
+    if (pool && algorithms == AlgorithmSet(HashAlgorithm::Blake3))
+        if (auto* positioned = dynamic_cast<PositionedRead*>(&file);
+            positioned && SharedReadBlock().size() >= SpreadSubtrees * Blake3::SubtreeBytes)
+            return SpreadBlake3(*positioned, listedSize, *pool);
     FileKeys keys;
     keys.Have = algorithms;
     const bool crc = algorithms.Has(HashAlgorithm::Crc32);

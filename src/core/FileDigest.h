@@ -22,10 +22,9 @@ struct FileKeys {
 FileKeys FileKeysAsListed(FileSystem& fs, const std::string& path, std::int64_t listedSize, AlgorithmSet algorithms);
 
 class HashPool;
-// The same from a file opened already (the hashing workers read through this). With a pool, a BLAKE3
-// file alone is read `spreadBytes` at a time and the tree of each read is hashed across the pool.
-FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool = nullptr,
-                        std::size_t spreadBytes = 0);
+// The same from a file opened already (the hashing workers read through this). With a pool, BLAKE3 alone
+// of a file that reads at offsets (PositionedRead) has its tree read and hashed across the pool.
+FileKeys KeysAsListedOf(InputFile& file, std::int64_t listedSize, AlgorithmSet algorithms, HashPool* pool = nullptr);
 
 // The key of one algorithm, `bytes` long where that may differ (BLAKE2b; 0: the algorithm's own length):
 // CRC-32 takes the fast path of FileCrc32AsListed.

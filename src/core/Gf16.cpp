@@ -177,4 +177,22 @@ void Gf16MulAddWith(Gf16Kernel k, void* dst, const void* src, std::size_t bytes,
     Table.Info(k).Fn(dst, src, bytes, c);
 }
 
+void Gf16MulAddManyWith(Gf16Kernel k, void* dst, const unsigned char* const* srcs, const std::uint16_t* cs,
+                        std::size_t count, std::size_t bytes) {
+#if (defined(__x86_64__) || defined(_M_X64)) && defined(__GNUC__)
+    if (k == Gf16Kernel::Gfni) {
+        Gf16MulAddManyGfni(dst, srcs, cs, count, bytes);
+        return;
+    }
+#endif
+    const MulAddFn fn = Table.Info(k).Fn;
+    for (std::size_t i = 0; i < count; ++i)
+        fn(dst, srcs[i], bytes, cs[i]);
+}
+
+void Gf16MulAddMany(void* dst, const unsigned char* const* srcs, const std::uint16_t* cs, std::size_t count,
+                    std::size_t bytes) {
+    Gf16MulAddManyWith(ActiveGf16Kernel(), dst, srcs, cs, count, bytes);
+}
+
 } // namespace tv

@@ -63,6 +63,15 @@ void Gf16MulAdd(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 // The same with one kernel; `k` must be available.
 void Gf16MulAddWith(Gf16Kernel k, void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 
+// dst ^= cs[0] * srcs[0] + ... + cs[count - 1] * srcs[count - 1] over `bytes` bytes of each (an even
+// number), with the kernel in use: the same bytes as `count` calls of Gf16MulAdd, but where the kernel can,
+// the sum of a group of sources is formed in registers and the destination read and written once a group.
+void Gf16MulAddMany(void* dst, const unsigned char* const* srcs, const std::uint16_t* cs, std::size_t count,
+                    std::size_t bytes);
+// The same with one kernel; `k` must be available.
+void Gf16MulAddManyWith(Gf16Kernel k, void* dst, const unsigned char* const* srcs, const std::uint16_t* cs,
+                        std::size_t count, std::size_t bytes);
+
 // The kernels themselves. The wide ones exist only in builds for their architecture (x86-64, or 64-bit
 // ARM for NEON) and must only be called when the processor has the instructions.
 void Gf16MulAddPortable(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
@@ -71,5 +80,7 @@ void Gf16MulAddAvx2(void* dst, const void* src, std::size_t bytes, std::uint16_t
 void Gf16MulAddAvx512(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddGfni(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
 void Gf16MulAddNeon(void* dst, const void* src, std::size_t bytes, std::uint16_t c);
+void Gf16MulAddManyGfni(void* dst, const unsigned char* const* srcs, const std::uint16_t* cs, std::size_t count,
+                        std::size_t bytes);
 
 } // namespace tv

@@ -185,6 +185,72 @@ TV_TARGET_GFNI void Gf16MulAddGfni(void* dst, const void* src, std::size_t bytes
     gf16::Rest(d, s, i, bytes, c);
 }
 
+namespace {
+
+// The two matrices of the GFNI kernel for c: `same` maps each half of the split 16 bytes in place, `crossed`
+// the swapped halves.
+struct AffinePair {
+    __m512i Same, Crossed;
+};
+
+TV_TARGET_GFNI AffinePair AffineOf(std::uint16_t c) {
+    const gf16::BitImages images = gf16::ImagesOf(c);
+    const auto lowToLow = static_cast<long long>(AffineBlock(images, 0, 0));
+    const auto highToLow = static_cast<long long>(AffineBlock(images, 1, 0));
+    const auto lowToHigh = static_cast<long long>(AffineBlock(images, 0, 1));
+    const auto highToHigh = static_cast<long long>(AffineBlock(images, 1, 1));
+    return {_mm512_set_epi64(highToHigh, lowToLow, highToHigh, lowToLow, highToHigh, lowToLow, highToHigh, lowToLow),
+            _mm512_set_epi64(lowToHigh, highToLow, lowToHigh, highToLow, lowToHigh, highToLow, lowToHigh, highToLow)};
+}
+
+} // namespace
+
+TV_TARGET_GFNI void Gf16MulAddManyGfni(void* dst, const unsigned char* const* srcs, const std::uint16_t* cs,
+                                       std::size_t count, std::size_t bytes) {
+    // Sources are taken eight at a time: their products are summed while still split in halves (the
+    // interleave is a permutation, so it may follow the sum), and the sum joins the destination once.
+    constexpr std::size_t Group = 8;
+    alignas(64) static constexpr unsigned char Split[64] = {TV_DEINTERLEAVE, TV_DEINTERLEAVE, TV_DEINTERLEAVE,
+                                                            TV_DEINTERLEAVE};
+    alignas(64) static constexpr unsigned char Join[64] = {TV_INTERLEAVE, TV_INTERLEAVE, TV_INTERLEAVE, TV_INTERLEAVE};
+    const __m512i deinterleave = _mm512_load_si512(Split);
+    const __m512i interleave = _mm512_load_si512(Join);
+    auto* d = static_cast<unsigned char*>(dst);
+    const std::size_t whole = bytes - bytes % 128;
+    for (std::size_t first = 0; first < count; first += Group) {
+        AffinePair m[Group];
+        const unsigned char* s[Group];
+        std::uint16_t c[Group];
+        std::size_t used = 0;
+        for (std::size_t k = first; k < count && k < first + Group; ++k) {
+            if (cs[k] == 0) continue;
+            m[used] = AffineOf(cs[k]);
+            s[used] = srcs[k];
+            c[used] = cs[k];
+            ++used;
+        }
+        if (used == 0) continue;
+        for (std::size_t i = 0; i < whole; i += 128) {
+            __m512i a0 = _mm512_setzero_si512(), a1 = _mm512_setzero_si512();
+            for (std::size_t k = 0; k < used; ++k) {
+                const __m512i x0 = _mm512_shuffle_epi8(_mm512_loadu_si512(s[k] + i), deinterleave);
+                const __m512i x1 = _mm512_shuffle_epi8(_mm512_loadu_si512(s[k] + i + 64), deinterleave);
+                a0 = _mm512_ternarylogic_epi64(
+                    a0, _mm512_gf2p8affine_epi64_epi8(x0, m[k].Same, 0),
+                    _mm512_gf2p8affine_epi64_epi8(_mm512_shuffle_epi32(x0, _MM_PERM_BADC), m[k].Crossed, 0), 0x96);
+                a1 = _mm512_ternarylogic_epi64(
+                    a1, _mm512_gf2p8affine_epi64_epi8(x1, m[k].Same, 0),
+                    _mm512_gf2p8affine_epi64_epi8(_mm512_shuffle_epi32(x1, _MM_PERM_BADC), m[k].Crossed, 0), 0x96);
+            }
+            _mm512_storeu_si512(d + i, _mm512_xor_si512(_mm512_loadu_si512(d + i), _mm512_shuffle_epi8(a0, interleave)));
+            _mm512_storeu_si512(d + i + 64,
+                                _mm512_xor_si512(_mm512_loadu_si512(d + i + 64), _mm512_shuffle_epi8(a1, interleave)));
+        }
+        for (std::size_t k = 0; k < used; ++k)
+            gf16::Rest(d, s[k], whole, bytes, c[k]);
+    }
+}
+
 } // namespace tv
 
 #endif

@@ -2,7 +2,9 @@
 
 #include "core/ByteProgress.h"
 #include "core/FileCrc32.h"
+#include "core/ListedRead.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 
 #include <algorithm>
 #include <atomic>
@@ -24,6 +26,9 @@ constexpr std::size_t NoTurn = SIZE_MAX;
 
 // How often a walk waiting for a worker's file hears of its bytes (and lets the window handle events).
 constexpr auto WaitSlice = std::chrono::milliseconds(15);
+
+// A walk that waits for a worker's file sleeps until the files after it up to this many are done too.
+constexpr std::size_t WakeBatch = 8;
 
 // Below this a BLAKE3 file is hashed by its worker alone; above, its tree is spread over the pool.
 constexpr std::int64_t SpreadBlake3From = std::int64_t{8} << 20;
@@ -57,7 +62,7 @@ struct KeyAhead::State {
     std::shared_ptr<HashPool> pool;
 
     std::mutex lock;
-    std::condition_variable laneWake; // a lane may claim a file, take its turn, or stop
+    std::condition_variable laneWake; // a lane may take its turn, or stop
     std::condition_variable done;     // a file is done, or a lane left a file
     std::vector<Planned> plan;
     std::vector<Slot> slots; // the file `j` is kept in slots[j % slots.size()]
@@ -69,11 +74,20 @@ struct KeyAhead::State {
     unsigned lanesLive = 0;    // lanes posted and not yet gone
     unsigned busy = 0;         // lanes inside a file
     std::atomic<bool> stop{false};
+    // The walk sleeps until the file `awaited` is done and, of the files after it, `wakeAt` (SIZE_MAX: it
+    // does not sleep). Waking it for every small file would cost more than hashing it.
+    std::size_t awaited = SIZE_MAX;
+    std::size_t wakeAt = SIZE_MAX;
 
     bool Claimable() const {
         return claimed < plan.size() && claimed < released + slots.size() &&
                slots[claimed % slots.size()].At != Stage::Running;
     }
+    bool IsDone(std::size_t job) const {
+        const Slot& slot = slots[job % slots.size()];
+        return slot.Job == job && slot.At == Stage::Done;
+    }
+    bool WalkMayGo() const { return awaited != SIZE_MAX && IsDone(awaited) && IsDone(wakeAt); }
 };
 
 namespace {
@@ -105,10 +119,10 @@ private:
 };
 
 // A file whose first bytes were read into memory in one go; the rest, if any, comes from the file.
-class PreloadedFile final : public InputFile {
+class PreloadedFile final : public InputFile, public PositionedRead {
 public:
     PreloadedFile(std::unique_ptr<InputFile> file, unsigned char* buffer, std::size_t want)
-        : file_(std::move(file)), buffer_(buffer) {
+        : file_(std::move(file)), positioned_(dynamic_cast<PositionedRead*>(file_.get())), buffer_(buffer) {
         while (held_ < want) {
             const std::size_t got = file_->Read(buffer_ + held_, want - held_);
             if (got == 0) {
@@ -123,7 +137,8 @@ public:
     std::size_t Read(void* out, std::size_t size) override {
         if (at_ < held_) {
             const std::size_t n = std::min(size, held_ - at_);
-            std::copy_n(buffer_ + at_, n, static_cast<unsigned char*>(out));
+            // Read into the reader's own block, the bytes are where it wants them already.
+            if (out != buffer_ + at_) std::copy_n(buffer_ + at_, n, static_cast<unsigned char*>(out));
             at_ += n;
             return n;
         }
@@ -131,9 +146,22 @@ public:
         return file_->Read(out, size);
     }
     std::int64_t Length() override { return file_->Length(); }
+    // Whether ReadAt may be called: the file beneath reads at offsets.
+    bool ReadsAt() const { return positioned_ != nullptr; }
+    std::size_t ReadAt(void* out, std::size_t size, std::int64_t offset) override {
+        const auto from = static_cast<std::size_t>(offset);
+        if (from < held_) {
+            const std::size_t n = std::min(size, held_ - from);
+            std::copy_n(buffer_ + from, n, static_cast<unsigned char*>(out));
+            return n;
+        }
+        if (ended_) return 0;
+        return positioned_->ReadAt(out, size, offset);
+    }
 
 private:
     std::unique_ptr<InputFile> file_;
+    PositionedRead* positioned_;
     unsigned char* buffer_;
     std::size_t held_ = 0, at_ = 0;
     bool ended_ = false;
@@ -159,7 +187,7 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size, bool sprea
     // A big BLAKE3 file of a disk that takes readers at once: its tree is hashed across the pool.
     const bool spread = spreadable && s.algorithms == AlgorithmSet(HashAlgorithm::Blake3) &&
                         size >= SpreadBlake3From;
-    return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr, s.bufferShare);
+    return KeysAsListedOf(file, size, s.algorithms, spread ? s.pool.get() : nullptr);
 }
 
 // The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
@@ -202,15 +230,18 @@ FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int
     // As the reading functions ask: a byte past the listed end tells a grown file.
     const std::size_t want = static_cast<std::size_t>(std::max<std::int64_t>(size, 0)) + (s.read == KeyRead::CrcPrefix ? 0 : 1);
     const std::size_t held = std::min(want, s.bufferShare);
-    const std::unique_ptr<unsigned char[]> buffer = std::make_unique_for_overwrite<unsigned char[]>(std::max<std::size_t>(held, 1));
+    // A file that fits the read block is read into it, where the hashing then finds it without a copy.
+    const std::span<unsigned char> block = SharedReadBlock();
+    std::unique_ptr<unsigned char[]> buffer;
+    if (want > block.size()) buffer = std::make_unique_for_overwrite<unsigned char[]>(held);
     const std::optional<std::uint64_t> waitedBefore = WaitedReadsOfThisThread();
-    PreloadedFile preloaded(std::move(file), buffer.get(), held);
+    PreloadedFile preloaded(std::move(file), buffer ? buffer.get() : block.data(), held);
     // A big file whose first share came from the page cache without a wait (a disk found by asking
     // the system): its rest is read without the turn, and spread like a solid-state disk's.
     const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
     const bool cached = !s.namedDisk && waitedBefore && waitedAfter && *waitedBefore == *waitedAfter;
     if (preloaded.Whole(want) || cached) turn.Pass();
-    return KeysFrom(s, preloaded, size, cached);
+    return KeysFrom(s, preloaded, size, cached && preloaded.ReadsAt());
 }
 
 void Lane(const std::shared_ptr<State>& walk) {
@@ -247,14 +278,16 @@ void Lane(const std::shared_ptr<State>& walk) {
         slot.Error = error;
         slot.At = State::Stage::Done;
         --s.busy;
-        s.done.notify_all();
+        if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
     }
     --s.lanesLive;
-    s.done.notify_all();
 }
 
-void PostLanes(const std::shared_ptr<State>& walk) {
-    // Under the walk's lock.
+// Under the walk's lock. Lanes that left because the files ahead filled every slot come back once half of
+// the slots are free again, not for every file the walk moves on; `needed`: the walk is about to wait.
+void PostLanes(const std::shared_ptr<State>& walk, bool needed) {
+    const std::size_t room = walk->released + walk->slots.size() - walk->claimed;
+    if (!needed && walk->lanesLive > 0 && room < walk->slots.size() / 2) return;
     while (walk->lanesLive < walk->lanes && walk->Claimable()) {
         ++walk->lanesLive;
         walk->pool->Post([walk] { Lane(walk); });
@@ -296,7 +329,7 @@ KeyAhead::KeyAhead(FileSystem& fs, std::string folder, HashWorkers& workers, Key
     s->lanes = pool->Threads();
     if (s->disk == DiskKind::Network) s->lanes = std::min(s->lanes, NetworkReaders);
     s->bufferShare = BufferBudget / s->lanes;
-    s->slots = std::vector<State::Slot>(std::min<std::size_t>(MaxAhead, std::size_t{8} * s->lanes));
+    s->slots = std::vector<State::Slot>(MaxAhead);
     s->pool = std::move(pool);
     state_ = std::move(s);
 }
@@ -343,9 +376,8 @@ void KeyAhead::Next() {
         // The file announced before is done with, read or not.
         s.released = s.announced;
         handed = {state_, s.announced++};
-        PostLanes(state_);
+        PostLanes(state_, false);
     }
-    s.laneWake.notify_all();
 }
 
 std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t size, KeyRead read,
@@ -385,7 +417,12 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
             continue;
         }
         if (ready) break;
-        if (s.done.wait_for(held, WaitSlice) == std::cv_status::timeout) {
+        PostLanes(walk, true);
+        s.awaited = job;
+        s.wakeAt = std::min(job + WakeBatch, s.plan.size()) - 1;
+        const std::cv_status woke = s.done.wait_for(held, WaitSlice);
+        s.awaited = s.wakeAt = SIZE_MAX;
+        if (woke == std::cv_status::timeout) {
             // Nothing new for a while (a slow disk, a big file ahead of this one): the window still runs.
             held.unlock();
             reading.Read(0);
@@ -395,9 +432,8 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
     FileKeys keys = slot.Keys;
     const std::exception_ptr error = slot.Error;
     s.released = std::max(s.released, job + 1);
-    PostLanes(walk);
+    PostLanes(walk, false);
     held.unlock();
-    s.laneWake.notify_all();
     if (error) std::rethrow_exception(error);
     keys.Have = read == KeyRead::Keys ? algorithms : AlgorithmSet(HashAlgorithm::Crc32);
     return keys;

@@ -49,10 +49,10 @@ public:
 
     // Files hashed ahead of the walk at most; their keys are all that is kept of them.
     static constexpr std::size_t MaxAhead = 256;
-    // What the workers of one walk hold of the files they read, besides each thread's read block (1 MiB):
-    // a spinning disk's file that fits its worker's share is read whole before it is hashed, and a big
-    // BLAKE3 file is read a share at a time to hash its pieces at once (a file may hold both). With at
-    // most 16 threads, reads in flight stay within 64 MiB whatever the number of files.
+    // What the workers of one walk hold of the files they read, besides each thread's read block (1 MiB,
+    // through which a big BLAKE3 file's pieces are read and hashed at once): a spinning disk's file that
+    // fits its worker's share is read whole before it is hashed. With at most 16 threads, reads in flight
+    // stay within 64 MiB whatever the number of files.
     static constexpr std::size_t BufferBudget = std::size_t{24} << 20;
     // Readers at once on a network or FUSE file system.
     static constexpr unsigned NetworkReaders = 4;

@@ -1,10 +1,10 @@
 #include "core/ReedSolomon.h"
 
 #include "core/Gf16.h"
+#include "core/HashPool.h"
 
 #include <algorithm>
 #include <bit>
-#include <thread>
 
 namespace tv {
 
@@ -18,50 +18,45 @@ static_assert(std::endian::native == std::endian::little,
               "coefficient rows are taken as little-endian words, as the slices are");
 
 // Bytes of each output worked on at a time: small enough that an output's piece stays in the first-level
-// cache while every input of the batch is added to it.
+// cache while every input of the batch is added to it. A part of the work is one such piece of every
+// output, so the parts of a batch are many and even, and each reads only its own piece of the inputs.
 constexpr std::size_t ChunkBytes = 16 << 10;
-
-unsigned WorkersFor(unsigned asked) {
-    if (asked != 0) return asked;
-    const unsigned n = std::thread::hardware_concurrency();
-    return std::clamp(n, 1u, 8u);
-}
 
 } // namespace
 
 SliceCombiner::SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsigned workers)
-    : outputs_(outputs), sliceBytes_(sliceBytes), workers_(WorkersFor(workers)), data_(outputs * sliceBytes) {}
+    : outputs_(outputs), sliceBytes_(sliceBytes), data_(outputs * sliceBytes) {
+    const unsigned threads = workers != 0 ? workers : HashWorkers{}.Count();
+    if (threads > 1 && outputs > 0) pool_ = std::make_unique<HashPool>(threads - 1);
+}
 
-void SliceCombiner::AddRange(std::size_t first, std::size_t last, std::span<const unsigned char* const> inputs,
-                             std::span<const std::uint16_t> coefficients) {
+SliceCombiner::~SliceCombiner() = default;
+SliceCombiner::SliceCombiner(SliceCombiner&&) noexcept = default;
+
+std::size_t SliceCombiner::Parts() const { return outputs_ == 0 ? 0 : (sliceBytes_ + ChunkBytes - 1) / ChunkBytes; }
+
+void SliceCombiner::AddPart(std::size_t part, std::span<const unsigned char* const> inputs,
+                            std::span<const std::uint16_t> coefficients) {
     const std::size_t n = inputs.size();
-    for (std::size_t offset = 0; offset < sliceBytes_; offset += ChunkBytes) {
-        const std::size_t bytes = std::min(ChunkBytes, sliceBytes_ - offset);
-        for (std::size_t j = first; j < last; ++j) {
-            unsigned char* out = Output(j) + offset;
-            for (std::size_t g = 0; g < n; ++g)
-                Gf16MulAdd(out, inputs[g] + offset, bytes, coefficients[j * n + g]);
-        }
-    }
+    const std::size_t offset = part * ChunkBytes;
+    if (offset >= sliceBytes_) return;
+    const std::size_t bytes = std::min(ChunkBytes, sliceBytes_ - offset);
+    std::vector<const unsigned char*> from(n);
+    for (std::size_t g = 0; g < n; ++g)
+        from[g] = inputs[g] + offset;
+    for (std::size_t j = 0; j < outputs_; ++j)
+        Gf16MulAddMany(Output(j) + offset, from.data(), coefficients.data() + j * n, n, bytes);
 }
 
 void SliceCombiner::Add(std::span<const unsigned char* const> inputs, std::span<const std::uint16_t> coefficients) {
     if (inputs.empty() || outputs_ == 0) return;
-    const std::size_t parts = std::min<std::size_t>(workers_, outputs_);
-    if (parts <= 1) {
-        AddRange(0, outputs_, inputs, coefficients);
+    const std::size_t parts = Parts();
+    if (!pool_ || parts <= 1) {
+        for (std::size_t p = 0; p < parts; ++p)
+            AddPart(p, inputs, coefficients);
         return;
     }
-    // Each worker owns a run of outputs; the caller takes the first run.
-    std::vector<std::thread> threads;
-    threads.reserve(parts - 1);
-    for (std::size_t p = 1; p < parts; ++p)
-        threads.emplace_back([this, p, parts, inputs, coefficients] {
-            AddRange(outputs_ * p / parts, outputs_ * (p + 1) / parts, inputs, coefficients);
-        });
-    AddRange(0, outputs_ / parts, inputs, coefficients);
-    for (std::thread& t : threads)
-        t.join();
+    pool_->ForEach(parts, [&](std::size_t p) { AddPart(p, inputs, coefficients); });
 }
 
 std::optional<RebuildCoefficients> SolveLost(std::span<const std::uint32_t> lost,

@@ -9,24 +9,41 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <span>
 #include <vector>
 
 namespace tv {
 
+class HashPool;
+
 // The coefficient of input slice `input` in the recovery slice with exponent `exponent`.
 std::uint16_t RecoveryCoefficient(std::uint32_t input, std::uint32_t exponent);
 
 // Outputs[j] = sum over the inputs given of Coefficient(j, i) * input i, word by word. The outputs start
-// as zeros. Work is shared out by output among `workers` threads (at least one: the caller's).
+// as zeros. Work is shared out by region of the slices among `workers` threads (the caller's one of them;
+// 0: as many as the hashing settings give), held by the combiner for its whole life.
 class SliceCombiner {
 public:
     SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsigned workers = 0);
+    ~SliceCombiner();
+    SliceCombiner(const SliceCombiner&) = delete;
+    SliceCombiner& operator=(const SliceCombiner&) = delete;
+    SliceCombiner(SliceCombiner&&) noexcept;
 
     // Adds a batch of input slices, each SliceBytes() long: `coefficients` holds, output by output, one
     // coefficient for each input of the batch (outputs x inputs.size(), row by row).
     void Add(std::span<const unsigned char* const> inputs, std::span<const std::uint16_t> coefficients);
+
+    // The same work in Parts() pieces, each over its own bytes of every output, for a caller that runs them
+    // among other work on Pool(): AddPart(0) ... AddPart(Parts() - 1), in any order and on any threads,
+    // together do what Add does.
+    std::size_t Parts() const;
+    void AddPart(std::size_t part, std::span<const unsigned char* const> inputs,
+                 std::span<const std::uint16_t> coefficients);
+    // The threads beside the caller's; none with one worker.
+    HashPool* Pool() const { return pool_.get(); }
 
     std::size_t Outputs() const { return outputs_; }
     std::size_t SliceBytes() const { return sliceBytes_; }
@@ -34,11 +51,8 @@ public:
     const unsigned char* Output(std::size_t j) const { return data_.data() + j * sliceBytes_; }
 
 private:
-    void AddRange(std::size_t first, std::size_t last, std::span<const unsigned char* const> inputs,
-                  std::span<const std::uint16_t> coefficients);
-
     std::size_t outputs_, sliceBytes_;
-    unsigned workers_;
+    std::unique_ptr<HashPool> pool_;
     std::vector<unsigned char> data_;
 };
 

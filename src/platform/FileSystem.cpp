@@ -6,6 +6,7 @@
 #include "platform/NameRules.h"
 #include "platform/OpenAhead.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -49,7 +50,7 @@ bool NameCanExist(std::string_view) {
 
 namespace {
 
-class PosixInputFile : public InputFile {
+class PosixInputFile : public InputFile, public PositionedRead {
 public:
     PosixInputFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
     std::size_t Read(void* buffer, std::size_t size) override {
@@ -57,6 +58,15 @@ public:
             ssize_t n = posix::ReadFile(fd_.get(), buffer, size);
             if (n >= 0) return static_cast<std::size_t>(n);
             if (errno != EINTR) throw IoErrorFromErrno(errno, path_);
+        }
+    }
+    std::size_t ReadAt(void* buffer, std::size_t size, std::int64_t offset) override {
+        for (;;) {
+            const ssize_t n = ::pread(fd_.get(), buffer, size, static_cast<off_t>(offset));
+            if (n >= 0) return static_cast<std::size_t>(n);
+            if (errno == EINTR) continue;
+            // As for Read: a plain file never answers "try again".
+            throw IoErrorFromErrno(errno == EAGAIN ? EINVAL : errno, path_);
         }
     }
     std::int64_t Length() override {

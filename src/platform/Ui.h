@@ -43,6 +43,10 @@ public:
                                                       const std::string& proposedName,
                                                       const std::string& startFolder) = 0;
     virtual std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) = 0;
+    // A line the user types, `initial` proposed: an empty optional when cancelled (or with no one to ask).
+    virtual std::optional<std::string> AskText(const std::string& /*prompt*/, const std::string& /*initial*/) {
+        return std::nullopt;
+    }
 
     virtual void SetClipboardText(const std::string& text) = 0;
     // Opens a document, folder or address with its default handler; false when nothing could be

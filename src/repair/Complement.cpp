@@ -31,7 +31,10 @@ void TForm1::ComplementClick() {
 }
 
 void TForm1::SearchButtonClick() {
-    if (IsCreateMode) return;
+    if (IsCreateMode) { // the stop click of a PAR2 set being written; nothing else in create mode
+        if (Par2Creating) Par2StopAsked = true;
+        return;
+    }
     if (SearchRunning) { // the stop click: the walk ends before its next folder
         SearchRunning = false;
         return;

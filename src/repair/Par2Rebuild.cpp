@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <future>
 #include <optional>
 
 namespace tv {
@@ -326,29 +327,56 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
                            " bytes are more than 4 GiB to hold at once");
 
     // One pass over the slices needed: the present input slices in order, then the chosen recovery slices.
+    // Two batches take turns: while one is added to the lost slices on the workers, the next is read here.
     SliceCombiner combiner(lost.size(), slice, options.Workers);
     const std::size_t width = solved->Inputs();
-    const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{64} << 20) / std::max<std::size_t>(slice, 1), 1, 32);
-    std::vector<unsigned char> batch(batchSlices * slice);
-    std::vector<const unsigned char*> inputs;
-    std::vector<std::size_t> columns;
-    std::vector<std::uint16_t> coefficients;
+    const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{32} << 20) / std::max<std::size_t>(slice, 1), 1, 32);
+    struct Batch {
+        std::vector<unsigned char> Data;
+        std::vector<const unsigned char*> Inputs;
+        std::vector<std::size_t> Columns;
+        std::vector<std::uint16_t> Coefficients;
+    };
+    Batch batches[2];
+    for (Batch& b : batches)
+        b.Data.resize(batchSlices * slice);
+    int filling = 0;
+    std::future<void> pending;
+    auto wait = [&] {
+        if (pending.valid()) pending.get();
+    };
     auto flush = [&] {
-        const std::size_t n = inputs.size();
+        Batch& b = batches[filling];
+        const std::size_t n = b.Inputs.size();
         if (n == 0) return true;
-        coefficients.resize(lost.size() * n);
+        wait(); // the other batch's turn
+        b.Coefficients.resize(lost.size() * n);
         for (std::size_t j = 0; j < lost.size(); ++j)
             for (std::size_t g = 0; g < n; ++g)
-                coefficients[j * n + g] = solved->Coefficients[j * width + columns[g]];
-        combiner.Add(inputs, coefficients);
-        inputs.clear();
-        columns.clear();
+                b.Coefficients[j * n + g] = solved->Coefficients[j * width + b.Columns[g]];
+        pending = std::async(std::launch::async, [&b, &combiner] { combiner.Add(b.Inputs, b.Coefficients); });
+        filling = 1 - filling;
+        batches[filling].Inputs.clear();
+        batches[filling].Columns.clear();
         return read(n * sliceSize);
     };
     auto slot = [&]() -> unsigned char* {
-        if (inputs.size() == batchSlices && !flush()) return nullptr;
-        return batch.data() + inputs.size() * slice;
+        Batch& b = batches[filling];
+        if (b.Inputs.size() == batchSlices && !flush()) return nullptr;
+        Batch& f = batches[filling];
+        return f.Data.data() + f.Inputs.size() * slice;
     };
+    auto take = [&](const unsigned char* at, std::size_t column) {
+        batches[filling].Inputs.push_back(at);
+        batches[filling].Columns.push_back(column);
+    };
+    // The workers hold pointers into the batches: they end before the batches go, on every way out.
+    struct Ending {
+        std::future<void>& Pending;
+        ~Ending() {
+            if (Pending.valid()) Pending.wait();
+        }
+    } ending{pending};
     std::size_t column = 0;
     for (const Checked& c : checked) {
         if (std::none_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; })) continue;
@@ -362,8 +390,7 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             const std::size_t n = ReadFull(*in, at, slice);
             if (!c.Good[s]) continue;
             std::memset(at + n, 0, slice - n);
-            inputs.push_back(at);
-            columns.push_back(column++);
+            take(at, column++);
         }
     }
     for (std::size_t r = 0; r < solved->Exponents.size(); ++r) {
@@ -376,13 +403,13 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         }
         FileSource source(fs, setFiles[it->File]);
         if (source.ReadAt(it->Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[it->File]);
-        inputs.push_back(at);
-        columns.push_back(present.size() + r);
+        take(at, present.size() + r);
     }
     if (!flush()) {
         result.Stopped = true;
         return result;
     }
+    wait();
 
     // The rebuilt files, each whole and checked before it takes its place.
     std::size_t lostIndex = 0;

@@ -8,6 +8,7 @@
 #include "platform/Paths.h"
 #include "core/KeyAhead.h"
 #include "readers/DigestLines.h"
+#include "readers/Par2List.h"
 #include "writers/LeftOut.h"
 #include "writers/ListFormat.h"
 #include "writers/WriterTexts.h"
@@ -27,9 +28,12 @@ namespace {
 // escapes the first two and starts with its digest, so a digest list takes those names. A BLAKE3 list
 // leaves out names holding a CR: b3sum's checker knows no "\r" escape and stops at the line.
 // A file of a sub-folder is judged by its own name; a "\\" in the path is a separator only on Windows.
-bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind) {
+// A PAR2 set has nothing to protect in an empty file, and leaves it out; nor can it name a file whose "\"
+// its reader would take for a folder separator.
+bool LeftUnticked(const FolderEntry& e, HashAlgorithm kind, bool par2) {
     const std::string name = ExtractFileName(e.Name);
     if (name.empty()) return true;
+    if (par2 && (e.Size == 0 || (PathDelim != '\\' && e.Name.find('\\') != std::string::npos))) return true;
     if (LeftOutOfList(e.Name, e.IsHidden, kind != HashAlgorithm::Crc32) != LeftOutBy::Nothing) return true;
     return !ListCanHoldName(e.Name, kind);
 }
@@ -124,7 +128,7 @@ void TForm1::ScanFolder() {
             // A folder's own names: a "\" in one is a character of it where it is no folder separator.
             EntryTable[EntryCount - 1].LiteralBackslash = PathDelim != '\\';
             TListItem& row = CrcList.Add(EntryCount - 1);
-            row.ImageIndex = LeftUnticked(e, kind) ? 3 : 0;
+            row.ImageIndex = LeftUnticked(e, kind, ListKindPar2.Checked()) ? 3 : 0;
             ReportProgress(showTotal);
         }
     } catch (...) {
@@ -183,10 +187,23 @@ void TForm1::MakeCrcCmdClick() {
     }
     // The dialog opens with the kind the scan computed; a list saved as another kind has its ticked files
     // read once more for it.
-    std::optional<std::string> chosen = ui.SaveFileDialog(wt::SaveTitle, SaveFilterOf(ListAlgorithm),
-                                                          ProposedListPath(BaseFolder, ListAlgorithm), BaseFolder);
+    // A PAR2 set is offered first when it is the kind chosen; a name ending in .par2 writes one whatever the
+    // kind, as the set reads its files itself.
+    const bool par2 = ListKindPar2.Checked();
+    std::string proposed = ProposedListPath(BaseFolder, ListAlgorithm);
+    if (par2) proposed = proposed.substr(0, proposed.size() - ExtractFileExt(proposed).size()) + ".par2";
+    std::optional<std::string> chosen = ui.SaveFileDialog(
+        wt::SaveTitle, par2 ? std::string(wt::Par2SaveFilter) + "|" + SaveFilterOf(ListAlgorithm) : SaveFilterOf(ListAlgorithm),
+        proposed, BaseFolder);
     if (!chosen) return;
     const std::string path = *chosen;
+    if (IsPar2Name(path)) {
+        if (WritePar2Set(path)) {
+            ListPath = path;
+            ModeButtonClick();
+        }
+        return;
+    }
     const std::optional<HashAlgorithm> wanted = AlgorithmOfSavedList(path);
     if (wanted && !ServesKind(*wanted, false)) KeyTickedRows(*wanted);
     const ListEncoding encoding = WriteCp932.Checked() ? ListEncoding::Cp932 : ListEncoding::Utf8;
@@ -201,7 +218,7 @@ void TForm1::MakeCrcCmdClick() {
 HashAlgorithm TForm1::CreateAlgorithm() const {
     for (std::size_t i = 0; i < HashAlgorithmCount; ++i)
         if (ListKinds[i].Checked()) return Algorithms[i].Algorithm;
-    return HashAlgorithm::Crc32;
+    return ListKindPar2.Checked() ? HashAlgorithm::Md5 : HashAlgorithm::Crc32;
 }
 
 void TForm1::SetCreateAlgorithm(HashAlgorithm algorithm) {
@@ -209,8 +226,17 @@ void TForm1::SetCreateAlgorithm(HashAlgorithm algorithm) {
 }
 
 void TForm1::ListKindClick() {
-    if (IsCreateMode && ListAlgorithm != CreateAlgorithm() && !BaseFolder.empty() && fs.FolderExists(BaseFolder))
+    if (!IsCreateMode || BaseFolder.empty() || !fs.FolderExists(BaseFolder)) return;
+    if (ListAlgorithm != CreateAlgorithm()) {
         ScanFolder();
+        return;
+    }
+    // An MD5 list and a PAR2 set read the same digests: only the rows left unticked differ.
+    for (std::int32_t i = 0; i < CrcList.Count(); ++i) {
+        const TCrcTable& e = EntryTable[CrcList.Item(i).Entry];
+        FolderEntry file{CrcList.Item(i).FileName().str(), e.FileSize};
+        CrcList.EditItem(i).ImageIndex = LeftUnticked(file, ListAlgorithm, ListKindPar2.Checked()) ? 3 : 0;
+    }
 }
 
 void TForm1::KeyTickedRows(HashAlgorithm algorithm) {

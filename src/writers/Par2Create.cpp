@@ -1,6 +1,8 @@
 #include "writers/Par2Create.h"
 
 #include "core/Crc32.h"
+#include "core/Gf16.h"
+#include "core/HashPool.h"
 #include "core/ReedSolomon.h"
 #include "platform/BuildInfo.h"
 #include "platform/Errors.h"
@@ -49,13 +51,19 @@ bool IsOwnFile(const std::string& name, const std::string& indexName) {
 }
 
 void Collect(FileSystem& fs, const std::string& path, const std::string& prefix, bool recursive,
-             const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+             const std::string& indexName, bool indexFolder, std::vector<Source>& out,
+             std::vector<std::string>& unnamable) {
     std::vector<FolderEntry> entries = fs.ListFolder(path);
     std::sort(entries.begin(), entries.end(), [](const FolderEntry& a, const FolderEntry& b) { return a.Name < b.Name; });
     for (const FolderEntry& e : entries) {
         if (e.IsHidden || e.IsLink || e.IsSpecial) continue;
+        if (PathDelim != '\\' && e.Name.find('\\') != std::string::npos) {
+            unnamable.push_back(prefix + e.Name);
+            continue;
+        }
         if (e.IsFolder) {
-            if (recursive) Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out);
+            if (recursive)
+                Collect(fs, JoinPath(path, e.Name), prefix + e.Name + "/", true, indexName, false, out, unnamable);
             continue;
         }
         if (indexFolder && IsOwnFile(e.Name, indexName)) continue;
@@ -63,6 +71,24 @@ void Collect(FileSystem& fs, const std::string& path, const std::string& prefix,
         s.Path = JoinPath(path, e.Name);
         s.Name = prefix + e.Name;
         s.Length = static_cast<std::uint64_t>(e.Size);
+        out.push_back(std::move(s));
+    }
+}
+
+// The files named by the caller, as the folder holds them now; the set's own files are never among them.
+void Given(FileSystem& fs, const std::string& folder, const std::string& prefix, const std::vector<std::string>& names,
+           const std::string& indexName, bool indexFolder, std::vector<Source>& out) {
+    for (const std::string& name : names) {
+        std::string slashed = name;
+        if (PathDelim == '\\')
+            std::replace(slashed.begin(), slashed.end(), '\\', '/');
+        else if (name.find('\\') != std::string::npos)
+            throw Par2CreateError(name + ": a set's reader takes its \"\\\" for a folder separator");
+        if (indexFolder && slashed.find('/') == std::string::npos && IsOwnFile(slashed, indexName)) continue;
+        Source s;
+        s.Path = FolderFile(folder, name);
+        s.Name = prefix + slashed;
+        s.Length = static_cast<std::uint64_t>(fs.FileLength(s.Path));
         out.push_back(std::move(s));
     }
 }
@@ -147,7 +173,10 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
 
     Par2CreateResult result;
     std::vector<Source> all, sources;
-    Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all);
+    if (options.Files.empty())
+        Collect(fs, folder, prefix, options.Recursive, indexName, sameFolder || prefix.empty(), all, result.Unnamable);
+    else
+        Given(fs, folder, prefix, options.Files, indexName, sameFolder || prefix.empty(), all);
     std::vector<std::uint64_t> lengths;
     for (Source& s : all) {
         if (s.Length == 0) {
@@ -217,17 +246,32 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
         Batch& b = batches[filling];
         if (b.Inputs.empty()) return;
         wait(); // the other batch's turn
-        pending = std::async(std::launch::async, [&b, &combiner, recovery, slice] {
+        pending = std::async(std::launch::async, [&b, &combiner, recovery] {
             const std::size_t n = b.Inputs.size();
-            for (std::size_t g = 0; g < n; ++g) {
-                b.Checks[g]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[g], slice));
-                b.Checks[g]->Crc = Crc32(b.Inputs[g], slice);
-            }
             b.Coefficients.resize(std::size_t{recovery} * n);
-            for (std::uint32_t e = 0; e < recovery; ++e)
-                for (std::size_t g = 0; g < n; ++g)
-                    b.Coefficients[e * n + g] = RecoveryCoefficient(b.First + static_cast<std::uint32_t>(g), e);
-            combiner.Add(b.Inputs, b.Coefficients);
+            for (std::size_t g = 0; g < n; ++g) {
+                const std::uint16_t c = gf16::InputConstant(b.First + static_cast<std::uint32_t>(g));
+                for (std::uint32_t e = 0; e < recovery; ++e)
+                    b.Coefficients[e * n + g] = gf16::Pow(c, e);
+            }
+            // The checks of the slices come first, one a slice, so that the pieces of the code, shorter
+            // and more, even out the threads' ends.
+            const std::size_t bytes = combiner.SliceBytes();
+            auto item = [&](std::size_t k) {
+                if (k < n) {
+                    b.Checks[k]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[k], bytes));
+                    b.Checks[k]->Crc = Crc32(b.Inputs[k], bytes);
+                } else {
+                    combiner.AddPart(k - n, b.Inputs, b.Coefficients);
+                }
+            };
+            const std::size_t items = n + combiner.Parts();
+            if (HashPool* pool = combiner.Pool()) {
+                pool->ForEach(items, item);
+            } else {
+                for (std::size_t k = 0; k < items; ++k)
+                    item(k);
+            }
         });
         // The other batch's turn on the workers ended with the wait above: it is free to be filled.
         filling = 1 - filling;

@@ -15,9 +15,14 @@ namespace tv {
 
 // The most recovery data a set may have: it is held in memory while the files are read.
 inline constexpr std::uint64_t MaxRecoveryBytes = std::uint64_t{4} << 30;
+// The redundancies (in percent) a set may be asked for, on the command line and in the window.
+inline constexpr unsigned MaxRedundancy = 1000;
 
 struct Par2CreateOptions {
     bool Recursive = false;       // every plain file below the folder, not only its own
+    // The files to protect, named relative to the folder (native separators); empty: the folder's plain
+    // files as found (with Recursive, its tree's).
+    std::vector<std::string> Files;
     unsigned Redundancy = 10;     // recovery slices as a share of the input slices, in percent
     std::uint64_t SliceSize = 0;  // bytes (a multiple of 4); 0: chosen for about 2000 input slices
     unsigned Volumes = 0;         // volume files; 0: sizes doubling from 1 (1, 2, 4, ...) until all are held
@@ -30,6 +35,9 @@ struct Par2CreateOptions {
 struct Par2CreateResult {
     std::vector<std::string> Written;      // the set's files, index first
     std::vector<std::string> LeftOut;      // empty files (they have no slices), by name
+    // Files a set cannot name so that its readers find them again (a "\" in a POSIX name, which they take for
+    // a folder separator), left out, by name.
+    std::vector<std::string> Unnamable;
     std::uint64_t SliceSize = 0;
     std::uint32_t InputSlices = 0, RecoverySlices = 0;
     bool Stopped = false;                  // Progress said stop: nothing was written

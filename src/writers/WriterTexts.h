@@ -37,6 +37,17 @@ inline constexpr const char* ExcludedExtensions =
 // The extensions a chosen list name may carry, joined.
 inline constexpr const char* ListExtensions = ".SFV.CSV";
 
+// PAR2 sets of create mode: the save dialog's kind (then those of the lists), the redundancy asked for
+// and refused, and the end of a create that did not write the set.
+inline constexpr const char* Par2SaveFilter = "PAR2 Recovery Set|*.par2";
+inline constexpr const char* RedundancyPrompt = "PAR2 の冗長度（ファイルのデータに対する復旧データの割合、％）";
+inline constexpr const char* RedundancyRefusedHead = "冗長度は 0 から ";
+inline constexpr const char* RedundancyRefusedMiddle = " までの整数（％）で指定してください： ";
+inline constexpr const char* RedundancyHead = "PAR2 の冗長度： ";
+inline constexpr const char* RedundancyTail = " %";
+inline constexpr const char* Par2Failed = "復旧セットを作成できませんでした： ";
+inline constexpr const char* Par2Stopped = "作成を中止しました。復旧セットのファイルは書き込んでいません";
+
 // Adding new files to a list.
 inline constexpr const char* NothingNew = "リストに追加する新しいファイルはありません";
 inline constexpr const char* AskAddHead = "新しいファイル ";

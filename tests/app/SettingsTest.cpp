@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace tv {
 namespace {
 
@@ -128,6 +130,52 @@ TEST(Settings, TheHashingChoicesSurviveARestartAndAHandEditedFileKeepsOneOfEach)
     EXPECT_FALSE(g.ThreadChoices[4].Checked());
     EXPECT_EQ(g.Hashing.Disk, DiskChoice::Auto);
     EXPECT_TRUE(g.DiskChoices[0].Checked());
+}
+
+// The PAR2 kind and its redundancy survive a restart; a hand-edited file keeps one kind (a digest kind ticked
+// too wins, as the first of the group) and a redundancy within its bounds (else the default, 10 %).
+TEST(Settings, ThePar2KindAndItsRedundancySurviveARestartWithinBounds) {
+    ShellForm s;
+    s.form->FormCreate({});
+    EXPECT_FALSE(s.form->ListKindPar2.Checked());
+    EXPECT_EQ(s.form->Par2Redundancy, 10);
+    s.form->ClickMenuItem(s.form->ListKindPar2, MenuClick::Radio, {});
+    s.form->Par2Redundancy = 35;
+    s.form->FormDestroy();
+    EXPECT_NE(s.Ini().find("\nWrite Lists <PAR2>=1\n"), std::string::npos);
+    EXPECT_NE(s.Ini().find("\nPAR2 Redundancy=35\n"), std::string::npos);
+    s.Reset();
+    s.form->FormCreate({});
+    EXPECT_TRUE(s.form->ListKindPar2.Checked());
+    EXPECT_FALSE(s.form->ListKinds[0].Checked());
+    EXPECT_EQ(s.form->CreateAlgorithm(), HashAlgorithm::Md5);
+    EXPECT_EQ(s.form->Par2Redundancy, 35);
+
+    const struct {
+        const char* Lines;
+        bool Par2;
+        HashAlgorithm Kind;
+        int Redundancy;
+    } files[] = {
+        {"Write Lists <CRC-32>=0\nWrite Lists <PAR2>=1\nPAR2 Redundancy=1000\n", true, HashAlgorithm::Md5, 1000},
+        {"Write Lists <CRC-32>=0\nWrite Lists <SHA-256>=1\nWrite Lists <PAR2>=1\nPAR2 Redundancy=0\n", false, HashAlgorithm::Sha256, 0},
+        {"Write Lists <CRC-32>=0\nPAR2 Redundancy=1001\n", false, HashAlgorithm::Crc32, 10},
+        {"PAR2 Redundancy=-1\n", false, HashAlgorithm::Crc32, 10},
+        {"PAR2 Redundancy=ten\n", false, HashAlgorithm::Crc32, 10},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.Lines);
+        s.dir.Write("Tallyvault.ini", std::string("[Tallyvault]\n") + f.Lines);
+        s.Reset();
+        s.form->FormCreate({});
+        EXPECT_EQ(s.form->ListKindPar2.Checked(), f.Par2);
+        EXPECT_EQ(s.form->CreateAlgorithm(), f.Kind);
+        EXPECT_EQ(s.form->Par2Redundancy, f.Redundancy);
+        const TMenuItem* kinds = s.form->ListKinds;
+        EXPECT_EQ(std::count_if(kinds, kinds + HashAlgorithmCount, [](const TMenuItem& m) { return m.Checked(); }) +
+                      (f.Par2 ? 1 : 0),
+                  1);
+    }
 }
 
 TEST(Settings, GarbageValuesFallBackToDefaultsAndTheWindowStaysOnScreen) {

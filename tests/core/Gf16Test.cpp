@@ -110,6 +110,30 @@ TEST_P(Gf16KernelTest, LargeRegionEqualsThePortableKernel) {
     EXPECT_TRUE(ours == portable);
 }
 
+// Sums of several sources at once: group edges (8 a group), zero coefficients inside a group, lengths
+// around the 128-byte step, and sources at odd distances from each other.
+TEST_P(Gf16KernelTest, SumOfManySourcesEqualsOneCallEach) {
+    const std::size_t room = 17 * 4099 + 16384 + 300;
+    const std::string pool = test::RandomBytes(room, 11);
+    const std::string dst0 = test::RandomBytes(16384 + 300, 12);
+    std::mt19937 rng(4);
+    for (std::size_t count : {0u, 1u, 7u, 8u, 9u, 17u})
+        for (std::size_t bytes : {std::size_t{0}, std::size_t{2}, std::size_t{126}, std::size_t{130},
+                                  std::size_t{16384 + 258}}) {
+            std::vector<const unsigned char*> srcs;
+            std::vector<std::uint16_t> cs;
+            for (std::size_t k = 0; k < count; ++k) {
+                srcs.push_back(reinterpret_cast<const unsigned char*>(pool.data()) + k * 4099);
+                cs.push_back(k % 5 == 3 ? 0 : static_cast<std::uint16_t>(rng()));
+            }
+            std::string ours = dst0, portable = dst0;
+            Gf16MulAddManyWith(GetParam(), ours.data() + 1, srcs.data(), cs.data(), count, bytes);
+            for (std::size_t k = 0; k < count; ++k)
+                Gf16MulAddPortable(portable.data() + 1, srcs[k], bytes, cs[k]);
+            ASSERT_TRUE(ours == portable) << count << " sources of " << bytes << " bytes";
+        }
+}
+
 INSTANTIATE_TEST_SUITE_P(AllKernels, Gf16KernelTest, ::testing::ValuesIn(AllGf16Kernels),
                          [](const auto& p) { return std::string(Gf16KernelName(p.param)); });
 

@@ -8,6 +8,7 @@
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 
@@ -233,14 +234,20 @@ TEST(KeyAhead, StressManySmallAndBigFilesStoppedPartWay) {
     EXPECT_EQ(fs.Open.load(), 0);
 }
 
-// A file that hands out its bytes a few at a time, as a pipe or a network file system may.
-class Trickle : public InputFile {
+// A file that hands out its bytes a few at a time, as a pipe or a network file system may, from its
+// front or at an offset.
+class Trickle : public InputFile, public PositionedRead {
 public:
     Trickle(std::string bytes, std::size_t most) : bytes_(std::move(bytes)), most_(most) {}
     std::size_t Read(void* out, std::size_t size) override {
-        const std::size_t n = std::min({size, most_, bytes_.size() - at_});
-        std::copy_n(bytes_.data() + at_, n, static_cast<char*>(out));
+        const std::size_t n = ReadAt(out, size, static_cast<std::int64_t>(at_));
         at_ += n;
+        return n;
+    }
+    std::size_t ReadAt(void* out, std::size_t size, std::int64_t offset) override {
+        const auto from = std::min(bytes_.size(), static_cast<std::size_t>(offset));
+        const std::size_t n = std::min({size, most_, bytes_.size() - from});
+        std::copy_n(bytes_.data() + from, n, static_cast<char*>(out));
         return n;
     }
     std::int64_t Length() override { return static_cast<std::int64_t>(bytes_.size()); }
@@ -250,17 +257,38 @@ private:
     std::size_t most_, at_ = 0;
 };
 
-TEST(KeyAhead, Blake3AcrossThePoolIsBlake3) {
+// Across the pool, BLAKE3 comes out as the front-to-back read gives it (the key or the failure's text),
+// whatever size the reads come in: for the file as listed, one that grew since (read to its end) and one
+// that shrank.
+TEST(KeyAhead, Blake3AcrossThePoolIsTheFrontToBackRead) {
     HashPool pool(3);
     constexpr std::size_t piece = std::size_t{256} << 10;
-    for (std::size_t size : {2 * piece, 2 * piece + 1, 5 * piece - 1, 16 * piece, 17 * piece + 1000})
-        for (std::size_t most : {std::size_t{1} << 30, piece + 1, std::size_t{4096}}) {
-            const std::string bytes = RandomBytes(size, static_cast<std::uint32_t>(size));
-            Trickle file(bytes, most);
-            const FileKeys keys = KeysAsListedOf(file, static_cast<std::int64_t>(size), HashAlgorithm::Blake3, &pool, 4 * piece);
-            EXPECT_EQ(keys.Of(HashAlgorithm::Blake3), DigestOf(HashAlgorithm::Blake3, bytes.data(), bytes.size()))
-                << size << " read " << most << " at most";
+    const auto keyOrFailure = [](InputFile& file, std::int64_t listed, HashPool* with) -> std::string {
+        try {
+            const ContentKey key = KeysAsListedOf(file, listed, HashAlgorithm::Blake3, with).Of(HashAlgorithm::Blake3);
+            return std::string(key.View());
+        } catch (const IoError& e) {
+            return e.what();
         }
+    };
+    // Past 16 MiB the spread hands out a second batch of reads.
+    for (std::size_t size : {2 * piece, 2 * piece + 1, 5 * piece - 1, 16 * piece, 70 * piece + 1000}) {
+        const std::string bytes = RandomBytes(size, static_cast<std::uint32_t>(size));
+        for (std::size_t most : {std::size_t{1} << 30, piece + 1, std::size_t{4096}})
+            for (std::int64_t grew : {std::int64_t{0}, std::int64_t{1}, std::int64_t{-1}, static_cast<std::int64_t>(piece) + 3}) {
+                const std::int64_t listed = static_cast<std::int64_t>(size) - grew;
+                Trickle alone(bytes, most), spread(bytes, most);
+                const std::string expected = keyOrFailure(alone, listed, nullptr);
+                EXPECT_EQ(keyOrFailure(spread, listed, &pool), expected) << size << " listed " << listed << " read " << most;
+                if (grew == 0) {
+                    const ContentKey digest = DigestOf(HashAlgorithm::Blake3, bytes.data(), bytes.size());
+                    EXPECT_EQ(expected, std::string(digest.View()));
+                }
+                if (grew < 0) {
+                    EXPECT_EQ(expected, "Read beyond end of file");
+                }
+            }
+    }
 }
 
 TEST(HashPool, ForEachRunsEveryItemOnceAndPassesOnAFailure) {

@@ -2,7 +2,9 @@
 // where `par2 verify` says found, damaged and missing (！ where par2, given the renamed file, says it is a
 // match), and its block counts equal par2's "You have A out of M data blocks available" and the recovery
 // blocks par2 loaded. A repair that renames a renamed file back leaves a set par2 finds whole.
+#include "app/TallyvaultMain.h"
 #include "support/CliRows.h"
+#include "support/FakeUi.h"
 #include "support/Shell.h"
 #include "support/TempDir.h"
 
@@ -175,6 +177,47 @@ TEST(Par2Peers, CommandLineExitStatusesForSetsThatCannotBeRead) {
     EXPECT_EQ(undescribed.status, 3) << undescribed.out;
     EXPECT_NE(undescribed.out.find("1 file of the set d.par2 has no description"), std::string::npos)
         << undescribed.out;
+}
+
+// A set the window's create mode writes for the ticked files of a tree (a sub-folder, Unicode names, one file
+// left unticked): par2 finds it whole, and repairs a damaged file of it byte for byte.
+TEST(Par2Peers, ASetWrittenInTheWindowsCreateModeIsWholeForPar2AndRepairedByIt) {
+    if (Shell("command -v par2 >/dev/null").status != 0) GTEST_SKIP() << "par2 is not installed (scripts/setup)";
+    TempDir dir;
+    const std::vector<File> files = {{"top.bin", 5000}, {"sub/inner.dat", 3000}, {"日本語/ファイル.bin", 2000}};
+    std::uint32_t seed = 7;
+    for (const File& f : files)
+        dir.Write(f.Name, RandomBytes(f.Size, seed++));
+    dir.Write("unticked.bin", "not in the set");
+    FakeUi ui;
+    TForm1 form(ui, RealFs());
+    form.ClickMenuItem(form.ListKindPar2, MenuClick::Radio, [&] { form.ListKindClick(); });
+    form.IncludeSubFolders.SetChecked(true);
+    form.Par2Redundancy = 20;
+    form.RunCommand([&] {
+        form.ModeButtonClick();
+        form.BaseFolder = dir.Path();
+        form.ScanFolder();
+    });
+    ASSERT_EQ(form.CrcList.Count(), 4);
+    for (std::int32_t i = 0; i < form.CrcList.Count(); ++i)
+        form.CrcList.EditItem(i).Checked = form.CrcList.Item(i).Caption() != "unticked.bin";
+    ui.DialogAnswers.push_back(dir / "set.par2");
+    form.RunCommand([&] { form.MakeCrcCmdClick(); });
+    ASSERT_TRUE(ui.Errors.empty()) << ui.Errors.front();
+    ASSERT_FALSE(form.IsCreateMode);
+
+    const ParSays whole = RunPar2Verify(dir.Path(), "");
+    ASSERT_EQ(whole.Targets.size(), files.size());
+    for (const File& f : files)
+        EXPECT_EQ(whole.Targets.at(f.Name), "found") << f.Name;
+    EXPECT_EQ(whole.Available, whole.Total);
+    const std::string before = dir.Read("sub/inner.dat");
+    ASSERT_EQ(Shell("cd " + ShellQuote(dir.Path()) + " && printf 'XXXX' | dd of=sub/inner.dat bs=1 seek=100 "
+                    "conv=notrunc 2>/dev/null && par2 repair -q -q set.par2 >/dev/null 2>&1")
+                  .status,
+              0);
+    EXPECT_EQ(dir.Read("sub/inner.dat"), before);
 }
 
 } // namespace

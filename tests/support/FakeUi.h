@@ -62,6 +62,12 @@ public:
     std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
                                               const std::string& proposedName, const std::string& startFolder) override;
     std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
+    // Answered from DialogAnswers, recorded as a dialog of kind "text" (title: the prompt; proposed: the
+    // text offered).
+    std::optional<std::string> AskText(const std::string& prompt, const std::string& initial) override {
+        Dialogs.push_back({"text", prompt, "", initial, ""});
+        return NextDialogAnswer();
+    }
     void SetClipboardText(const std::string& text) override { Clipboard = text; }
     bool ShellOpen(const std::string& target, const std::string&) override {
         Opened.push_back(target);

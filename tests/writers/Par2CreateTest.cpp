@@ -2,6 +2,7 @@
 #include "platform/FileSystem.h"
 #include "support/TempDir.h"
 #include "writers/Par2Create.h"
+#include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
@@ -62,6 +63,51 @@ TEST(Par2Create, ProtectsPlainFilesAndLeavesOutItsOwnSetAndEmptyFiles) {
     EXPECT_EQ(tree.RecoverySlices, 2u);
     ASSERT_EQ(tree.Written.size(), 3u);
     EXPECT_EQ(tree.Written[2], dir / "set.vol1+1.par2");
+}
+
+// The recovery data is computed in pieces on the workers, batch after batch, while the next batch is read:
+// one thread or eight, the set's files are the same bytes. Slices of an odd size and a last slice cut
+// short cross the batches and the pieces at uneven places.
+TEST(Par2Create, OneThreadAndEightWriteTheSameSet) {
+    TempDir dir;
+    const std::size_t sizes[] = {300001, 4, 260000, 52123};
+    for (const char* folder : {"one", "eight"})
+        for (std::size_t i = 0; i < std::size(sizes); ++i)
+            dir.Write(std::string(folder) + "/f" + std::to_string(i) + ".bin",
+                      RandomBytes(sizes[i], static_cast<std::uint32_t>(40 + i)));
+    std::vector<std::string> written[2];
+    for (unsigned workers : {1u, 8u}) {
+        const std::string folder = workers == 1 ? "one" : "eight";
+        Par2CreateOptions options;
+        options.SliceSize = 16384 + 1000;
+        options.Redundancy = 40;
+        options.Workers = workers;
+        const Par2CreateResult made = CreatePar2Set(RealFs(), dir / folder, dir / (folder + "/set.par2"), options);
+        EXPECT_EQ(made.InputSlices, 37u); // two batches of input slices
+        EXPECT_EQ(made.RecoverySlices, 15u);
+        for (const std::string& path : made.Written)
+            written[workers == 1 ? 0 : 1].push_back(path.substr(path.rfind('/') + 1));
+    }
+    ASSERT_EQ(written[0], written[1]);
+    for (const std::string& name : written[0])
+        EXPECT_TRUE(dir.Read("one/" + name) == dir.Read("eight/" + name)) << name;
+}
+
+// A POSIX name holding "\\" would be read back as a path of folders: such a file is left out and named, and
+// the rest is protected; the window's ticked files name it only to be refused.
+TEST(Par2Create, ANameTheSetsReadersWouldReadAsAnotherIsLeftOut) {
+    if (PathDelim == '\\') GTEST_SKIP() << "Windows names hold no \"\\\"";
+    TempDir dir;
+    dir.Write("a.bin", RandomBytes(5000, 1));
+    dir.Write("sub/c\\d.bin", RandomBytes(100, 3));
+    Par2CreateOptions options;
+    options.Recursive = true;
+    const Par2CreateResult made = CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    EXPECT_EQ(made.Unnamable, std::vector<std::string>{"sub/c\\d.bin"});
+    EXPECT_FALSE(made.Written.empty());
+    options.Files = {"a.bin", "sub/c\\d.bin"};
+    EXPECT_THROW(CreatePar2Set(RealFs(), dir.Path(), dir / "other.par2", options), Par2CreateError);
+    EXPECT_FALSE(dir.Exists("other.par2"));
 }
 
 } // namespace

@@ -104,7 +104,7 @@ void MainWindow::BuildMenus() {
     auto* kindGroup = new QActionGroup(this);
     kindGroup->setExclusionPolicy(QActionGroup::ExclusionPolicy::Exclusive);
     AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
-        if (&item == &f.WriteBsdTags) kinds->addSeparator();
+        if (&item == &f.ListKindPar2 || &item == &f.WriteBsdTags) kinds->addSeparator();
         QAction* action = AddItem(kinds, item, click, std::move(command), evenWhileRunning);
         if (click == Click::Radio) kindGroup->addAction(action);
     });

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -309,6 +310,17 @@ std::optional<std::string> QtUi::ChooseFolder(const std::string& caption, const 
     const QString dir = QFileDialog::getExistingDirectory(window_, T(caption), Q(startFolder));
     if (dir.isEmpty()) return std::nullopt;
     return S(dir);
+}
+
+std::optional<std::string> QtUi::AskText(const std::string& prompt, const std::string& initial) {
+    Sync();
+    QInputDialog dlg(window_);
+    dlg.setObjectName(QStringLiteral("AskText"));
+    dlg.setWindowTitle(QString::fromUtf8(ApplicationTitle));
+    dlg.setLabelText(T(prompt));
+    dlg.setTextValue(Q(initial));
+    if (dlg.exec() != QDialog::Accepted) return std::nullopt;
+    return S(dlg.textValue());
 }
 
 void QtUi::SetClipboardText(const std::string& text) {

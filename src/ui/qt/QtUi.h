@@ -60,6 +60,7 @@ public:
     std::optional<std::string> SaveFileDialog(const std::string& title, const std::string& filter,
                                               const std::string& proposedName, const std::string& startFolder) override;
     std::optional<std::string> ChooseFolder(const std::string& caption, const std::string& startFolder) override;
+    std::optional<std::string> AskText(const std::string& prompt, const std::string& initial) override;
     void SetClipboardText(const std::string& text) override;
     bool ShellOpen(const std::string& target, const std::string& workingFolder) override;
     bool OpenInTextEditor(const std::string& path) override;

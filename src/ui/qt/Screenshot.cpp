@@ -46,6 +46,8 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
     const QStringList wanted = states.split(QLatin1Char(','), Qt::SkipEmptyParts);
     QTimer::singleShot(SettleMs, &window, [&window, out, wanted] {
         TForm1& form = window.Form();
+        if (wanted.contains(QStringLiteral("par2")))
+            form.ClickMenuItem(form.ListKindPar2, MenuClick::Radio, [&form] { form.ListKindClick(); });
         if (wanted.contains(QStringLiteral("create"))) window.Run([&form] { form.ModeButtonClick(); });
         if (wanted.contains(QStringLiteral("search"))) {
             Settle();
@@ -87,9 +89,13 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
         const bool add = wanted.contains(QStringLiteral("add"));
         const bool save = wanted.contains(QStringLiteral("save"));
         const bool optionMenu = wanted.contains(QStringLiteral("optionmenu"));
-        if (wanted.contains(QStringLiteral("filemenu")) || optionMenu) {
-            // The file (or option) menu opened under its title, pictured with the whole screen.
-            QMenu* file = window.findChild<QMenu*>(optionMenu ? QStringLiteral("option") : QStringLiteral("File1"));
+        const bool kindsMenu = wanted.contains(QStringLiteral("kindsmenu"));
+        const bool redundancy = wanted.contains(QStringLiteral("redundancy"));
+        if (wanted.contains(QStringLiteral("filemenu")) || optionMenu || kindsMenu) {
+            // The file (or option, or kinds) menu opened under its title, pictured with the whole screen.
+            QMenu* file = window.findChild<QMenu*>(optionMenu  ? QStringLiteral("option")
+                                                   : kindsMenu ? QStringLiteral("ListKindMenu")
+                                                               : QStringLiteral("File1"));
             QTimer::singleShot(SettleMs, &window, [&window, out] {
                 QScreen* screen = window.screen();
                 SaveAndExit(screen ? screen->grabWindow(0) : QPixmap(), out);
@@ -110,7 +116,7 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
                                 emit kinds->textActivated(kinds->itemText(i));
                             }
             });
-        if (!dialog && !add && !save && !wanted.contains(QStringLiteral("message"))) {
+        if (!dialog && !add && !save && !redundancy && !wanted.contains(QStringLiteral("message"))) {
             QTimer::singleShot(SettleMs, &window, [&window, out] { SaveAndExit(window.grab(), out); });
             return;
         }
@@ -128,6 +134,8 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
             });
         else if (add)
             window.Run([&form] { form.AddNewFilesCmdClick(); });
+        else if (redundancy)
+            window.Run([&form] { form.Par2RedundancyCmdClick(); });
         else
             window.Run([&form] { form.versionClick(); });
     });

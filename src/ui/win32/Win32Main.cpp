@@ -161,6 +161,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
                 pending = nullptr;
             });
             const std::string state = Env(L"TALLYVAULT_SCREENSHOT_STATE");
+            if (state.find("par2") != std::string::npos)
+                form.ClickMenuItem(form.ListKindPar2, tv::MenuClick::Radio, [&form] { form.ListKindClick(); });
             if (state.find("create") != std::string::npos) window.Run([&form] { form.ModeButtonClick(); });
             // The file menu dropped down, as its access key opens it.
             if (state.find("filemenu") != std::string::npos)

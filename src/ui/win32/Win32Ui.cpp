@@ -255,6 +255,103 @@ std::optional<std::string> Win32Ui::ChooseFolder(const std::string& caption, con
     return FromDialog(path.data());
 }
 
+namespace {
+
+// The text box's controls, and its state while it is open.
+constexpr WORD PromptId = 101, TextId = 102;
+struct TextBoxState {
+    std::wstring Prompt, Text;
+};
+
+INT_PTR CALLBACK TextBoxProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) {
+        ::SetWindowLongPtrW(dialog, DWLP_USER, lParam);
+        const auto* state = reinterpret_cast<const TextBoxState*>(lParam);
+        ::SetWindowTextW(dialog, ApplicationTitle);
+        ::SetDlgItemTextW(dialog, PromptId, state->Prompt.c_str());
+        ::SetDlgItemTextW(dialog, TextId, state->Text.c_str());
+        ::SetDlgItemTextW(dialog, IDCANCEL, TW("キャンセル").c_str());
+        ::SendDlgItemMessageW(dialog, TextId, EM_SETSEL, 0, -1);
+        return TRUE; // the focus on the edit box, the first control that takes it
+    }
+    if (message != WM_COMMAND) return FALSE;
+    const WORD id = LOWORD(wParam);
+    if (id == IDOK) {
+        auto* state = reinterpret_cast<TextBoxState*>(::GetWindowLongPtrW(dialog, DWLP_USER));
+        std::vector<wchar_t> text(static_cast<std::size_t>(::GetWindowTextLengthW(::GetDlgItem(dialog, TextId))) + 1);
+        ::GetDlgItemTextW(dialog, TextId, text.data(), static_cast<int>(text.size()));
+        state->Text = text.data();
+    }
+    if (id == IDOK || id == IDCANCEL) {
+        ::EndDialog(dialog, id);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+// An in-memory dialog template: the dialog, then each control, each on a DWORD boundary.
+class DialogTemplate {
+public:
+    DialogTemplate(short width, short height) {
+        Align();
+        const DWORD style = DS_MODALFRAME | DS_SETFONT | DS_CENTER | WS_POPUP | WS_CAPTION | WS_SYSMENU;
+        Dword(style);
+        Dword(0);          // extended style
+        count_ = words_.size();
+        Word(0);           // control count, set as controls are added
+        Word(0), Word(0);  // x, y
+        Word(static_cast<WORD>(width)), Word(static_cast<WORD>(height));
+        Word(0), Word(0);  // no menu, the default class
+        Text(L"");         // the title, set when the dialog opens
+        Word(9);           // the font's size in points, then its name
+        Text(L"MS Shell Dlg");
+    }
+    void Control(WORD atom, WORD id, DWORD style, short x, short y, short cx, short cy, const wchar_t* text) {
+        Align();
+        Dword(style | WS_CHILD | WS_VISIBLE);
+        Dword(0);
+        for (short v : {x, y, cx, cy})
+            Word(static_cast<WORD>(v));
+        Word(id);
+        Word(0xFFFF), Word(atom);
+        Text(text);
+        Word(0); // no creation data
+        ++words_[count_];
+    }
+    const DLGTEMPLATE* Get() const { return reinterpret_cast<const DLGTEMPLATE*>(words_.data()); }
+
+private:
+    void Word(WORD w) { words_.push_back(w); }
+    void Dword(DWORD d) { Word(LOWORD(d)), Word(HIWORD(d)); }
+    void Text(const wchar_t* t) {
+        for (; *t; ++t)
+            Word(static_cast<WORD>(*t));
+        Word(0);
+    }
+    void Align() {
+        if (words_.size() % 2 != 0) Word(0);
+    }
+    std::vector<WORD> words_;
+    std::size_t count_ = 0;
+};
+
+} // namespace
+
+std::optional<std::string> Win32Ui::AskText(const std::string& prompt, const std::string& initial) {
+    Sync();
+    constexpr WORD Button = 0x0080, Edit = 0x0081, Static = 0x0082;
+    DialogTemplate t(250, 76);
+    t.Control(Static, PromptId, SS_LEFT, 7, 7, 236, 24, L"");
+    t.Control(Edit, TextId, WS_BORDER | WS_TABSTOP | ES_AUTOHSCROLL, 7, 34, 236, 13, L"");
+    t.Control(Button, IDOK, BS_DEFPUSHBUTTON | WS_TABSTOP, 139, 55, 50, 14, L"OK");
+    t.Control(Button, IDCANCEL, BS_PUSHBUTTON | WS_TABSTOP, 193, 55, 50, 14, L"");
+    TextBoxState state{TW(prompt), W(initial)};
+    const INT_PTR answer = ::DialogBoxIndirectParamW(::GetModuleHandleW(nullptr), t.Get(), window_, TextBoxProc,
+                                                     reinterpret_cast<LPARAM>(&state));
+    if (answer != IDOK) return std::nullopt;
+    return Narrow(state.Text);
+}
+
 void Win32Ui::SetClipboardText(const std::string& text) {
     const std::wstring t = W(text);
     if (!::OpenClipboard(window_)) return;

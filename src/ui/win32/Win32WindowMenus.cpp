@@ -138,7 +138,7 @@ void Win32Window::BuildMenus() {
     AddItem(dubble, f.TashUse, Click::AutoCheck, {}, true);
     HMENU kinds = submenu(option, f.ListKindMenu.Caption().c_str());
     AddListKindItems(f, [&](TMenuItem& item, Click click, std::function<void()> command, bool evenWhileRunning) {
-        if (&item == &f.WriteBsdTags) ::AppendMenuW(kinds, MF_SEPARATOR, 0, nullptr);
+        if (&item == &f.ListKindPar2 || &item == &f.WriteBsdTags) ::AppendMenuW(kinds, MF_SEPARATOR, 0, nullptr);
         AddItem(kinds, item, click, std::move(command), evenWhileRunning);
     });
     HMENU language = submenu(option, f.LanguageMenu.Caption().c_str());

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <QFileDialog>
 #include <QHeaderView>
+#include <QInputDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
@@ -375,6 +376,97 @@ private slots:
         w.close();
         QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <SHA-256>").value_or(""), std::string("1"));
         QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <CRC-32>").value_or(""), std::string("0"));
+    }
+
+    // PAR2 is one more kind of the radio group. Its redundancy is typed in a box (a bad value refused with a
+    // box that says why); the set is written for the ticked files, and the search button, 止 meanwhile, stops
+    // it with nothing written.
+    void thePar2KindTakesItsRedundancyAndTheStopButtonStopsItsWrite() {
+        Harness h;
+        h.Write("set/big.bin", std::string(std::size_t{8} << 20, 'p'));
+        h.Write("set/small.bin", "small");
+        MainWindow& w = h.Start();
+        QAction* par2 = w.ActionOf(h.form.ListKindPar2);
+        QVERIFY(w.findChild<QMenu*>(QStringLiteral("ListKindMenu"))->actions().contains(par2));
+        QCOMPARE(par2->text(), T("PAR2 復旧セット(&P)"));
+        par2->trigger();
+        QVERIFY(par2->isChecked() && !w.ActionOf(h.form.ListKinds[0])->isChecked());
+        QVERIFY(h.form.ListKindPar2.Checked());
+
+        const auto typeInBox = [](const QString& text) {
+            auto* poll = new QTimer(qApp);
+            QObject::connect(poll, &QTimer::timeout, poll, [poll, text] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* box = qobject_cast<QInputDialog*>(top); box && box->isVisible()) {
+                        poll->stop();
+                        poll->deleteLater();
+                        box->setTextValue(text);
+                        box->accept();
+                        return;
+                    }
+            });
+            poll->start(10);
+        };
+        {
+            BoxAnswerer ok(QMessageBox::Ok);
+            typeInBox(QStringLiteral("abc"));
+            w.ActionOf(h.form.Par2RedundancyCmd)->trigger();
+            QCOMPARE(h.form.Par2Redundancy, 10);
+            QCOMPARE(ok.seen.size(), 1);
+            QVERIFY2(ok.seen[0].contains(QStringLiteral("1000")) && ok.seen[0].contains(QStringLiteral("abc")),
+                     qPrintable(ok.seen[0]));
+        }
+        typeInBox(QStringLiteral("5"));
+        w.ActionOf(h.form.Par2RedundancyCmd)->trigger();
+        QCOMPARE(h.form.Par2Redundancy, 5);
+
+        w.Run([&] { h.form.ModeButtonClick(); });
+        h.form.BaseFolder = h.Path("set");
+        w.Run([&] { h.form.ScanFolder(); });
+        w.ActionOf(h.form.AllOn)->trigger();
+        auto* stop = w.findChild<QToolButton*>(QStringLiteral("SearchButton"));
+        QString captionMeanwhile;
+        QTimer stopper;
+        QObject::connect(&stopper, &QTimer::timeout, [&] {
+            if (!h.form.Par2Creating || !captionMeanwhile.isEmpty()) return;
+            captionMeanwhile = stop->text();
+            stop->click();
+        });
+        stopper.start(0);
+        // The save dialog takes the name it proposes (the folder shows no file of the kind to wait for).
+        const auto acceptSave = [] {
+            auto* poll = new QTimer(qApp);
+            auto settled = std::make_shared<int>(0);
+            QObject::connect(poll, &QTimer::timeout, poll, [poll, settled] {
+                for (QWidget* top : QApplication::topLevelWidgets())
+                    if (auto* dialog = qobject_cast<QFileDialog*>(top); dialog && dialog->isVisible()) {
+                        if (++*settled < 20) return;
+                        poll->stop();
+                        poll->deleteLater();
+                        QMetaObject::invokeMethod(dialog, "accept", Qt::QueuedConnection);
+                        return;
+                    }
+            });
+            poll->start(10);
+        };
+        acceptSave();
+        w.ActionOf(h.form.MakeCrcCmd)->trigger();
+        stopper.stop();
+        QCOMPARE(captionMeanwhile, T("止"));
+        QVERIFY(h.form.IsCreateMode);
+        QCOMPARE(stop->text(), T("－"));
+        QCOMPARE(FolderNames(h.Path("set")), (QStringList{QStringLiteral("big.bin"), QStringLiteral("small.bin")}));
+        QCOMPARE(h.form.Status.Caption(), std::string("作成を中止しました。復旧セットのファイルは書き込んでいません"));
+
+        // Not stopped: the set is written and read back, every row whole.
+        acceptSave();
+        w.ActionOf(h.form.MakeCrcCmd)->trigger();
+        QVERIFY(!h.form.IsCreateMode);
+        QCOMPARE(h.form.ListPath, h.Path("set/set.par2"));
+        QCOMPARE(h.form.GoodCount, 2);
+        w.close();
+        QCOMPARE(h.Saved().Read("Tallyvault", "Write Lists <PAR2>").value_or(""), std::string("1"));
+        QCOMPARE(h.Saved().Read("Tallyvault", "PAR2 Redundancy").value_or(""), std::string("5"));
     }
 
     void theSubFolderOptionListsTheTreeAndTheUnlistedFilesAreShownInADialog() {

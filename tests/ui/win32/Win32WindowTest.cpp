@@ -315,6 +315,53 @@ TEST(Win32Window, CreateModeWritesAListThroughTheSaveDialog) {
         EXPECT_TRUE(HasMenuItem(w, item)) << item;
 }
 
+// The command of the menu item with this caption, in the menu or its submenus; 0 when there is none.
+UINT MenuIdOf(HMENU menu, const std::string& caption) {
+    for (int i = 0; i < ::GetMenuItemCount(menu); ++i) {
+        if (HMENU sub = ::GetSubMenu(menu, i)) {
+            if (const UINT id = MenuIdOf(sub, caption)) return id;
+            continue;
+        }
+        wchar_t text[256] = {};
+        ::GetMenuStringW(menu, static_cast<UINT>(i), text, 256, MF_BYPOSITION);
+        if (Narrow(text) == caption) return ::GetMenuItemID(menu, i);
+    }
+    return 0;
+}
+
+// The PAR2 kind is a radio item of the kinds' submenu; its redundancy is typed in the program's own text box,
+// and both are kept.
+TEST(Win32Window, ThePar2KindAndItsRedundancyAreChosenThroughTheMenu) {
+    Harness h;
+    Win32Window& w = h.Start();
+    const UINT kind = MenuIdOf(::GetMenu(w.Handle()), Tr("PAR2 復旧セット(&P)"));
+    const UINT redundancy = MenuIdOf(::GetMenu(w.Handle()), Tr("PAR2 の冗長度(&R)..."));
+    ASSERT_NE(kind, 0u);
+    ASSERT_NE(redundancy, 0u);
+    ::PostMessageW(w.Handle(), WM_COMMAND, kind, 0);
+    Pump(&w, 100);
+    EXPECT_TRUE(h.form.ListKindPar2.Checked());
+    EXPECT_FALSE(h.form.ListKinds[0].Checked());
+    EXPECT_TRUE(::GetMenuState(::GetMenu(w.Handle()), kind, MF_BYCOMMAND) & MF_CHECKED);
+
+    std::string prompt, proposed;
+    WhenShown(L"#32770", [&](HWND d) {
+        prompt = TextOf(::GetDlgItem(d, 101));
+        proposed = TextOf(::GetDlgItem(d, 102));
+        ::SetWindowTextW(::GetDlgItem(d, 102), L"25 %");
+        ::PostMessageW(d, WM_COMMAND, IDOK, 0);
+    });
+    ::PostMessageW(w.Handle(), WM_COMMAND, redundancy, 0);
+    Pump(&w, 500);
+    StopWaiting();
+    EXPECT_EQ(prompt, Tr("PAR2 の冗長度（ファイルのデータに対する復旧データの割合、％）"));
+    EXPECT_EQ(proposed, "10");
+    EXPECT_EQ(h.form.Par2Redundancy, 25);
+    h.Close();
+    EXPECT_EQ(h.Saved().Read("Tallyvault", "PAR2 Redundancy").value_or(""), "25");
+    EXPECT_EQ(h.Saved().Read("Tallyvault", "Write Lists <PAR2>").value_or(""), "1");
+}
+
 TEST(Win32Window, TheAddCommandAsksWithTheCountThenAddsTheNewFiles) {
     Harness h;
     h.Write("set\\top.bin", "top");
