@@ -1,4 +1,5 @@
 // 改 on a PAR2 set: after the renames, what they could not give back is rebuilt from the recovery slices.
+#include "app/Par2ByteFeed.h"
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -29,24 +30,8 @@ void TForm1::RebuildFromRecovery() {
     options.KnownIntact = [&intact](const std::string& name) { return intact.contains(name); };
     // The bar follows the bytes read and computed; closing the window stops the rebuild at its next step,
     // which leaves each file rebuilt or as it was.
-    bool planned = false, stopped = false;
-    std::uint64_t shown = 0;
-    options.Progress = [&](std::uint64_t done, std::uint64_t total) {
-        if (!planned) {
-            Progress.Plan(1, static_cast<std::int64_t>(total));
-            Progress.FileBegun(static_cast<std::int64_t>(total));
-            planned = true;
-        }
-        Progress.BytesRead(static_cast<std::int64_t>(done - shown));
-        shown = done;
-        try {
-            ReportProgress();
-        } catch (const CommandStopped&) {
-            stopped = true;
-            return false;
-        }
-        return true;
-    };
+    Par2ByteFeed feed(*this);
+    options.Progress = [&feed](std::uint64_t done, std::uint64_t total) { return feed.Step(done, total); };
     Par2RebuildResult result;
     std::string error;
     try {
@@ -56,7 +41,7 @@ void TForm1::RebuildFromRecovery() {
     } catch (const IoError& e) {
         error = std::string(e.what()) + (e.Path().empty() ? "" : ": " + e.Path());
     }
-    if (planned) Progress.FileEnded();
+    if (feed.Planned()) Progress.FileEnded();
     std::size_t rebuilt = 0;
     std::string failed;
     for (const Par2FileOutcome& f : result.Files) {
@@ -66,7 +51,7 @@ void TForm1::RebuildFromRecovery() {
     if (rebuilt > 0) RecheckAfterRebuild();
     Status.SetCaption(texts::RenameEnd + listName);
     hourglass.reset();
-    if (stopped) throw CommandStopped{};
+    if (feed.Closing()) throw CommandStopped{};
     if (!error.empty()) ui.ShowError(texts::RebuildFailed + error);
     if (!failed.empty()) ui.ShowError(texts::RebuildFailed + failed);
     if (result.MoreNeeded > 0)

@@ -1,5 +1,6 @@
 // Create mode's PAR2 sets: the redundancy the user chooses, and the set written for the ticked files with
 // the window's progress and stop button.
+#include "app/Par2ByteFeed.h"
 #include "app/TallyvaultMain.h"
 #include "platform/Errors.h"
 #include "platform/Paths.h"
@@ -17,7 +18,8 @@ bool TForm1::SetPar2Redundancy(const std::string& text) {
     // Blanks around the number and a percent sign after it are taken as typed; nothing else is.
     std::string t = text;
     const auto trim = [&t] {
-        while (!t.empty() && (t.back() == ' ' || t.back() == '\t')) t.pop_back();
+        while (!t.empty() && (t.back() == ' ' || t.back() == '\t'))
+            t.pop_back();
         const std::size_t first = t.find_first_not_of(" \t");
         t.erase(0, first == std::string::npos ? t.size() : first);
     };
@@ -62,35 +64,21 @@ bool TForm1::WritePar2Set(const std::string& path) {
             f.SearchButton.SetCaption(f.IsCreateMode ? wt::SearchCaption.Create : wt::SearchCaption.Read);
         }
     } creating(*this);
-    bool planned = false, closing = false;
-    std::uint64_t shown = 0;
+    Par2ByteFeed feed(*this);
     options.Progress = [&](std::uint64_t done, std::uint64_t total) {
-        if (!planned) {
-            Progress.Plan(1, static_cast<std::int64_t>(total));
-            Progress.FileBegun(static_cast<std::int64_t>(total));
-            planned = true;
-        }
-        Progress.BytesRead(static_cast<std::int64_t>(done - shown));
-        shown = done;
-        try {
-            ReportProgress();
-        } catch (const CommandStopped&) {
-            closing = true;
-            return false;
-        }
-        return !Par2StopAsked;
+        return feed.Step(done, total) && !Par2StopAsked;
     };
     Par2CreateResult result;
     try {
         result = CreatePar2Set(fs, BaseFolder, path, options);
     } catch (const Par2CreateError& e) {
-        if (planned) Progress.FileEnded();
+        if (feed.Planned()) Progress.FileEnded();
         Status.SetCaption(wt::SaveFailed + ExtractFileName(path));
         ui.ShowError(std::string(wt::Par2Failed) + e.what());
         return false;
     }
-    if (planned) Progress.FileEnded();
-    if (closing) throw CommandStopped{};
+    if (feed.Planned()) Progress.FileEnded();
+    if (feed.Closing()) throw CommandStopped{};
     if (result.Stopped) {
         Status.SetCaption(wt::Par2Stopped);
         return false;
