@@ -86,7 +86,7 @@ TEST(Par2Create, OneThreadAndEightWriteTheSameSet) {
         EXPECT_EQ(made.InputSlices, 37u); // two batches of input slices
         EXPECT_EQ(made.RecoverySlices, 15u);
         for (const std::string& path : made.Written)
-            written[workers == 1 ? 0 : 1].push_back(path.substr(path.rfind('/') + 1));
+            written[workers == 1 ? 0 : 1].push_back(path.substr(path.find_last_of("/\\") + 1));
     }
     ASSERT_EQ(written[0], written[1]);
     for (const std::string& name : written[0])
