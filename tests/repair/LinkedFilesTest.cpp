@@ -22,13 +22,6 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.Title;
 }
 
-std::string RowsOf(const RepairHarness& h) {
-    std::string out;
-    for (const TListItem& r : h.form.CrcList.Items())
-        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
-    return out;
-}
-
 class LinkedFiles : public ::testing::TestWithParam<std::tuple<Case, bool>> {};
 
 TEST_P(LinkedFiles, StayWithTheirLinksThroughRepairs) {

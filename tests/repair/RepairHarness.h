@@ -282,4 +282,12 @@ private:
     bool had_ = false;
 };
 
+// The rows as shown: "MARKname " each, in the table's order.
+inline std::string RowsOf(const RepairHarness& h) {
+    std::string out;
+    for (const TListItem& r : h.form.CrcList.Items())
+        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
+    return out;
+}
+
 } // namespace tv::test

@@ -27,13 +27,6 @@ void PrintTo(const Case& c, std::ostream* os) {
     *os << c.Title;
 }
 
-std::string RowsOf(const RepairHarness& h) {
-    std::string out;
-    for (const TListItem& r : h.form.CrcList.Items())
-        out += std::string(MarkOfIcon(r.ImageIndex)) + r.Caption() + " ";
-    return out;
-}
-
 std::string FilesOf(const std::string& folder) {
     std::set<std::string> names;
     for (const auto& e : std::filesystem::directory_iterator(folder))
