@@ -68,7 +68,9 @@ public:
 private:
     FileSystem& fs_;
     std::string folder_;
-    std::unordered_set<std::string_view> files_; // views into the listing, which outlives the test
+    bool Listed(std::string_view name) const;
+    // Views into the listing, which outlives the test, in an open table: a slot without data is free.
+    std::vector<std::string_view> files_;
 };
 
 } // namespace tv

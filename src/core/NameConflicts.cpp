@@ -3,7 +3,8 @@
 #include "core/EntryNames.h"
 #include "platform/Paths.h"
 
-#include <unordered_map>
+#include <functional>
+#include <string_view>
 
 namespace tv {
 
@@ -29,49 +30,65 @@ std::vector<NameConflict> NameConflicts(const TEntryTable& t, std::int32_t n, bo
     std::vector<NameConflict> out;
     if (n < 2) return out;
     // Each name's first row; a later row with the name is compared with the first one of its algorithm,
-    // so that a name a hostile list repeats a million times costs one look a row.
-    struct Seen {
-        std::int32_t First = -1;
-        std::int32_t Rows = 0;
-        bool Conflict = false;
-        std::vector<std::int32_t> ByAlgorithm; // the first row of each algorithm met
-    };
-    std::unordered_map<std::string, Seen> names;
-    names.reserve(static_cast<std::size_t>(n));
-    std::vector<std::string> keys(static_cast<std::size_t>(n));
+    // so that a name a hostile list repeats a million times costs one look a row. The names are found in
+    // an open table of first rows (no allocation a row); a name's first rows of each algorithm are
+    // chained from its first row.
+    const auto count = static_cast<std::size_t>(n);
+    std::vector<std::string> keys(count);
+    std::vector<std::int32_t> firstOf(count);  // the name's first row, by row
+    std::vector<std::int32_t> rows(count);     // by a name's first row: the rows with the name
+    std::vector<char> conflict(count);         // by a name's first row
+    std::vector<std::int32_t> nextAlgorithm(count, -1); // the next first row of another algorithm
+    std::vector<std::int32_t> lastAlgorithm(count);     // by a name's first row: the chain's last
+    std::size_t slots = 1;
+    while (slots < 2 * count)
+        slots *= 2;
+    std::vector<std::int32_t> table(slots, -1);
+    const std::hash<std::string_view> hash;
     for (std::int32_t i = 0; i < n; ++i) {
         const TCrcTable& e = t[i];
-        keys[static_cast<std::size_t>(i)] = NameKey(e);
-        Seen& s = names[keys[static_cast<std::size_t>(i)]];
-        ++s.Rows;
-        if (s.First < 0) {
-            s.First = i;
-            s.ByAlgorithm.push_back(i);
+        const auto at = static_cast<std::size_t>(i);
+        keys[at] = NameKey(e);
+        std::size_t slot = hash(keys[at]) & (slots - 1);
+        while (table[slot] >= 0 && keys[static_cast<std::size_t>(table[slot])] != keys[at])
+            slot = (slot + 1) & (slots - 1);
+        if (table[slot] < 0) {
+            table[slot] = i;
+            firstOf[at] = i;
+            rows[at] = 1;
+            lastAlgorithm[at] = i;
             continue;
         }
-        if (s.Conflict) continue;
+        const std::int32_t first = table[slot];
+        const auto f = static_cast<std::size_t>(first);
+        firstOf[at] = first;
+        ++rows[f];
+        if (conflict[f]) continue;
         const HashAlgorithm a = t.AlgorithmOf(e);
         bool sameAlgorithmMet = false;
-        for (std::int32_t j : s.ByAlgorithm) {
+        for (std::int32_t j = first; j >= 0; j = nextAlgorithm[static_cast<std::size_t>(j)]) {
             const TCrcTable& o = t[j];
             if (t.AlgorithmOf(o) == a) {
                 sameAlgorithmMet = true;
                 const bool sizesDiffer =
                     listHasSizes && e.FileSize != NoSize && o.FileSize != NoSize && e.FileSize != o.FileSize;
-                if (sizesDiffer || !t.Carries(o, t.KeyOf(e))) s.Conflict = true;
+                if (sizesDiffer || !t.Carries(o, t.KeyOf(e))) conflict[f] = 1;
             } else {
                 // Other algorithms: only what the verification saw tells the contents apart.
                 const bool foundApart = e.Found && o.Found && !e.Exists && !o.Exists && !(e.SameFile == o.SameFile);
-                if (Intact(e, listHasSizes) != Intact(o, listHasSizes) || foundApart) s.Conflict = true;
+                if (Intact(e, listHasSizes) != Intact(o, listHasSizes) || foundApart) conflict[f] = 1;
             }
         }
-        if (!sameAlgorithmMet) s.ByAlgorithm.push_back(i);
+        if (!sameAlgorithmMet) {
+            nextAlgorithm[static_cast<std::size_t>(lastAlgorithm[f])] = i;
+            lastAlgorithm[f] = i;
+        }
     }
     for (std::int32_t i = 0; i < n; ++i) {
-        const Seen& s = names.at(keys[static_cast<std::size_t>(i)]);
-        if (!s.Conflict) continue;
+        const std::int32_t first = firstOf[static_cast<std::size_t>(i)];
+        if (!conflict[static_cast<std::size_t>(first)]) continue;
         if (conflicted) (*conflicted)[static_cast<std::size_t>(i)] = 1;
-        if (s.First == i) out.push_back({i, s.Rows});
+        if (first == i) out.push_back({i, rows[static_cast<std::size_t>(first)]});
     }
     return out;
 }

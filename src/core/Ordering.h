@@ -15,6 +15,18 @@ class FileSystem;
 // Names compare byte by byte as unsigned bytes after mapping a-z to capitals; a prefix sorts first.
 // So "A_" sorts after "AZ".
 int CompareNames(std::string_view a, std::string_view b);
+// The first eight bytes of a name as CompareNames sees them (a-z as capitals), big-endian in one word,
+// zeros past a short name's end. Where the heads of two names differ, they order the names as
+// CompareNames does; where they agree, the names are compared whole.
+inline std::uint64_t NameHead(std::string_view name) {
+    std::uint64_t head = 0;
+    for (std::size_t k = 0; k < 8; ++k) {
+        unsigned c = k < name.size() ? static_cast<unsigned char>(name[k]) : 0u;
+        if (c >= 'a' && c <= 'z') c -= 'a' - 'A';
+        head = (head << 8) | c;
+    }
+    return head;
+}
 // A total order of names: CompareNames, and names it takes as equal by their bytes.
 inline bool NameBefore(std::string_view a, std::string_view b) {
     const int c = CompareNames(a, b);

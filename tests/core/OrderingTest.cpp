@@ -1,4 +1,5 @@
 #include "core/Crc32.h"
+#include "core/Matching.h"
 #include "core/Ordering.h"
 #include "core/PacedSort.h"
 #include "platform/FileSystem.h"
@@ -7,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <functional>
 #include <random>
 
@@ -128,6 +130,66 @@ TEST(Ordering, EqualKeysEndWhereTheExactSortPutsThem) {
         SortEntriesByName(byName, 0, n - 1);
         for (int i = 0; i < n; ++i)
             ASSERT_EQ(byName[i].SameFile, expectStems[static_cast<std::size_t>(i)].SameFile) << "round " << round;
+    }
+}
+
+// Long names that share their first eight bytes, differ in case, end inside or just past them, or
+// hold bytes above 0x7F: the sorted table is the literal quicksort's, equal names included, and a part
+// of a table sorts alone, its records moved and nothing else touched.
+TEST(Ordering, LongNamesAndPartsSortAsTheLiteralQuicksort) {
+    const std::vector<std::string> stems = {"abcdefgh",  "ABCDEFGH",  "abcdefg",   "abcdefgh_", "abcdefghA",
+                                            "abcdefgha", "abcdefgh\\x", "Abcdefgi",  "abcdefg_",  "\xE3\x81\x82" "bcdefgh",
+                                            "f0000001.bin", "F0000001.BIN", "f0000010.bin", "f00000010.bin", "a"};
+    std::mt19937 rng(4242);
+    for (int round = 0; round < 200; ++round) {
+        const int n = 2 + static_cast<int>(rng() % 300);
+        std::vector<TCrcTable> recs;
+        for (int i = 0; i < n; ++i) {
+            TCrcTable e = Rec(stems[rng() % stems.size()], i, 0);
+            e.SameFile = std::to_string(i); // tells equal names apart
+            recs.push_back(std::move(e));
+        }
+        const int lo = static_cast<int>(rng() % 3), hi = n - 1 - static_cast<int>(rng() % 2);
+        std::vector<TCrcTable> expect = recs;
+        if (lo <= hi)
+            LiteralQuickSort<std::string>(
+                expect, lo, hi, [](const TCrcTable& e) { return e.FileName.str(); },
+                [](const std::string& a, const std::string& b) { return CompareNames(a, b) < 0; });
+        TEntryTable t = Table(recs);
+        SortEntriesByName(t, lo, hi);
+        for (int i = 0; i < n; ++i)
+            ASSERT_EQ(t[i].SameFile, expect[static_cast<std::size_t>(i)].SameFile) << "round " << round << " at " << i;
+    }
+}
+
+// Where the heads of two names differ they order them as CompareNames does; a folder's plain files come
+// out of PlainFilesOf in NameBefore's order whatever order the listing gave.
+TEST(Ordering, NameHeadsAgreeWithTheNameOrder) {
+    const std::vector<std::string> names = {"",          "a",         "A",          "ab",        "abcdefg",
+                                            "abcdefgh",  "ABCDEFGH",  "abcdefgh_",  "abcdefghA", "abcdefgha",
+                                            "abcdefg_",  "Abcdefgi",  "abcdefg\x7F", "abcdefg\x80", "\xE3\x81\x82",
+                                            "f0000001.bin", "f00000010.bin", "[x]", "_a", "`a", "{a"};
+    for (const std::string& a : names)
+        for (const std::string& b : names)
+            if (NameHead(a) != NameHead(b)) {
+                EXPECT_EQ(NameHead(a) < NameHead(b), CompareNames(a, b) < 0) << a << " / " << b;
+            }
+
+    std::vector<FolderEntry> listing;
+    for (const std::string& n : names)
+        if (!n.empty()) listing.push_back(FolderEntry{n, static_cast<std::int64_t>(n.size())});
+    std::vector<std::string> expect;
+    for (const FolderEntry& e : listing) expect.push_back(e.Name);
+    std::sort(expect.begin(), expect.end(), [](const std::string& a, const std::string& b) { return NameBefore(a, b); });
+    std::mt19937 rng(7);
+    for (int round = 0; round < 20; ++round) {
+        std::shuffle(listing.begin(), listing.end(), rng);
+        const std::vector<FolderEntry> sorted = PlainFilesOf(listing, [] {});
+        ASSERT_EQ(sorted.size(), expect.size());
+        for (std::size_t k = 0; k < sorted.size(); ++k) {
+            ASSERT_EQ(sorted[k].Name, expect[k]) << k;
+            EXPECT_EQ(sorted[k].Size, static_cast<std::int64_t>(expect[k].size())) << k; // each entry whole
+        }
     }
 }
 
