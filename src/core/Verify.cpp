@@ -11,6 +11,7 @@
 #include "core/Ordering.h"
 #include "core/SubFolderLookup.h"
 #include "platform/Errors.h"
+#include "platform/ListingThreads.h"
 #include "platform/Paths.h"
 #include "core/KeyAhead.h"
 #include "readers/Texts.h"
@@ -251,7 +252,13 @@ void TForm1::VerifyEntries() {
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
+    std::vector<FolderEntry> listing;
+    {
+        // With hashing workers a large folder's entries are looked at by as many threads at once, unless
+        // the user named the disk a spinning one (see ListingThreads).
+        const ListingThreads threads(Hashing.Disk == DiskChoice::Hdd ? 1 : Hashing.Count());
+        listing = ListingPaced(fs, folder, pace);
+    }
     // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
     TakenListings taken;
     PassedOverPaths.clear();

@@ -3,18 +3,23 @@
 
 #include "platform/Errors.h"
 #include "platform/FolderKinds.h"
+#include "platform/ListingThreads.h"
 #include "platform/NameRules.h"
 #include "platform/OpenAhead.h"
 #include "platform/Paths.h"
 #include "platform/PositionedRead.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
 #include <locale.h>
 #include <mutex>
+#include <system_error>
+#include <thread>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -313,28 +318,124 @@ std::int64_t TimeNanos(const struct timespec& t) {
 
 } // namespace
 
+namespace {
+
+// Fills in what the listing tells of the entry `fe` (its name set) of the folder open as `dfd` from its
+// status; false when it is gone meanwhile or is a link that leads nowhere.
+bool Describe(int dfd, unsigned char type, FolderEntry& fe) {
+    struct stat st {};
+    if (::fstatat(dfd, fe.Name.c_str(), &st, 0) != 0) return false;
+    fe.IsFolder = S_ISDIR(st.st_mode);
+    fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
+    fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
+    struct stat lst {};
+    fe.IsLink = type == DT_LNK ||
+                (type == DT_UNKNOWN && ::fstatat(dfd, fe.Name.c_str(), &lst, AT_SYMLINK_NOFOLLOW) == 0 &&
+                 S_ISLNK(lst.st_mode));
+    fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
+    if (!fe.IsLink && S_ISREG(st.st_mode)) {
+        fe.Volume = static_cast<std::uint64_t>(st.st_dev);
+        fe.Object = static_cast<std::uint64_t>(st.st_ino);
+        fe.Modified = TimeNanos(st.st_mtim);
+        fe.Changed = TimeNanos(st.st_ctim);
+    }
+    return true;
+}
+
+// A folder this large is worth threads besides the caller's.
+constexpr std::size_t ThreadedListing = 8192;
+// Entries looked at first by the caller alone, timed: from memory each takes a microsecond or two, from
+// a disk a good deal more.
+constexpr std::size_t ProbedEntries = 512;
+constexpr auto CachedEntryTime = std::chrono::microseconds(20);
+constexpr unsigned MaxListingThreads = 4;
+
+// Describes listed[from, to), keeping in `kept` which are still there; `pace` every few hundred.
+void DescribeRange(int dfd, std::vector<FolderEntry>& listed, const std::vector<unsigned char>& types,
+                   std::vector<char>& kept, std::size_t from, std::size_t to, const std::function<void()>* pace,
+                   const std::atomic<bool>& stop) {
+    for (std::size_t k = from; k < to && !stop.load(std::memory_order_relaxed); ++k) {
+        kept[k] = Describe(dfd, types[k], listed[k]) ? 1 : 0;
+        if (pace && *pace && k % 256 == 255) (*pace)();
+    }
+}
+
+} // namespace
+
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
     std::vector<FolderEntry> out;
+    const unsigned threads = std::min(ListingThreads::Now(), MaxListingThreads);
+    if (threads <= 1) {
+        ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
+            FolderEntry fe;
+            fe.Name = name;
+            if (Describe(dfd, type, fe)) out.push_back(std::move(fe));
+        });
+        return out;
+    }
+    // The names first, then what each one is: a large folder whose first entries came from memory has
+    // the rest looked at by several threads at once, each on a part of its own.
+    std::vector<unsigned char> types;
+    UniqueFd folder;
     ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
-        struct stat st {};
-        if (::fstatat(dfd, name, &st, 0) != 0) return; // vanished or a dangling link
+        if (folder.get() < 0) {
+            folder = UniqueFd(::fcntl(dfd, F_DUPFD_CLOEXEC, 0));
+            if (folder.get() < 0) throw IoErrorFromErrno(errno, path);
+        }
         FolderEntry fe;
         fe.Name = name;
-        fe.IsFolder = S_ISDIR(st.st_mode);
-        fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
-        fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
-        struct stat lst {};
-        fe.IsLink = type == DT_LNK ||
-                    (type == DT_UNKNOWN && ::fstatat(dfd, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
-        fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
-        if (!fe.IsLink && S_ISREG(st.st_mode)) {
-            fe.Volume = static_cast<std::uint64_t>(st.st_dev);
-            fe.Object = static_cast<std::uint64_t>(st.st_ino);
-            fe.Modified = TimeNanos(st.st_mtim);
-            fe.Changed = TimeNanos(st.st_ctim);
-        }
         out.push_back(std::move(fe));
+        types.push_back(type);
     });
+    const std::size_t n = out.size();
+    std::vector<char> kept(n);
+    const std::function<void()>* pace = &WhileListing;
+    // The helpers end at their next entry when the listing is left early (the window stopped it), and
+    // are always gone before it returns.
+    struct Helpers {
+        std::vector<std::thread> Threads;
+        std::atomic<bool> Stop{false};
+        void Join() {
+            for (std::thread& t : Threads)
+                t.join();
+            Threads.clear();
+        }
+        ~Helpers() {
+            Stop.store(true);
+            Join();
+        }
+    } helpers;
+    const std::size_t probed = std::min(n, ProbedEntries);
+    const auto began = std::chrono::steady_clock::now();
+    DescribeRange(folder.get(), out, types, kept, 0, probed, pace, helpers.Stop);
+    const bool cached =
+        std::chrono::steady_clock::now() - began < CachedEntryTime * static_cast<std::int64_t>(probed);
+    std::size_t mine = n;
+    std::vector<std::pair<std::size_t, std::size_t>> left; // parts no thread could be started for
+    if (cached && n >= ThreadedListing) {
+        const std::size_t part = (n - probed + threads - 1) / threads;
+        mine = std::min(n, probed + part);
+        for (std::size_t from = mine; from < n; from += part) {
+            const std::size_t to = std::min(n, from + part);
+            try {
+                helpers.Threads.emplace_back(DescribeRange, folder.get(), std::ref(out), std::cref(types),
+                                             std::ref(kept), from, to, nullptr, std::cref(helpers.Stop));
+            } catch (const std::system_error&) {
+                left.emplace_back(from, to);
+            }
+        }
+    }
+    DescribeRange(folder.get(), out, types, kept, probed, mine, pace, helpers.Stop);
+    helpers.Join();
+    for (const auto& [from, to] : left)
+        DescribeRange(folder.get(), out, types, kept, from, to, pace, helpers.Stop);
+    std::size_t at = 0;
+    for (std::size_t k = 0; k < n; ++k)
+        if (kept[k]) {
+            if (at != k) out[at] = std::move(out[k]);
+            ++at;
+        }
+    out.resize(at);
     return out;
 }
 
