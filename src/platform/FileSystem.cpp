@@ -316,10 +316,6 @@ std::int64_t TimeNanos(const struct timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
 }
 
-} // namespace
-
-namespace {
-
 // Fills in what the listing tells of the entry `fe` (its name set) of the folder open as `dfd` from its
 // status; false when it is gone meanwhile or is a link that leads nowhere.
 bool Describe(int dfd, unsigned char type, FolderEntry& fe) {
