@@ -119,8 +119,8 @@ def rows(ctx):
 
     # 100,000 files of 1 KiB, CRC-32. Nearly all of it is the walk itself and the system's work per file
     # (the listing's look at each file, then its open, read and close), not the hashing. Last taken on
-    # 2 cores, warm cache, farm-bench medians of 9: default 0.718 s, 0.93 x rhash -c --skip-ok (0.780 s),
-    # 0.96 x --threads 1 (0.757 s).
+    # 2 cores, warm cache, farm-bench medians of 9: default 0.651 s, 0.85 x rhash -c --skip-ok (0.749 s),
+    # 0.90 x --threads 1 (0.721 s).
     n_tiny = 10000 if ctx.quick else 100000
     tiny = os.path.join(ctx.work, "tiny")
     tiny_entries = write_set(tiny, [1024] * n_tiny, 7)
