@@ -299,7 +299,7 @@ TEST(RepairPlan, AKillAtEveryChangeOfARebuildIsFinishedOrUndone) {
                             for (auto it = after.begin(); it != after.end();) {
                                 const std::string n = set.Target(it->first);
                                 if (!n.empty()) {
-                                    EXPECT_EQ(it->second, set.Originals[n]) << trace << " " << it->first;
+                                    EXPECT_TRUE(it->second == set.Originals[n]) << trace << " " << it->first;
                                     EXPECT_TRUE(wholeAtKill(n)) << trace << " " << it->first;
                                     it = after.erase(it);
                                 } else {
@@ -321,11 +321,12 @@ TEST(RepairPlan, AKillAtEveryChangeOfARebuildIsFinishedOrUndone) {
                             const bool rebuilt = after.count(path) && after.at(path) == set.Originals[name];
                             EXPECT_EQ(rebuilt, wholeAtKill(name)) << trace << " " << name;
                             if (rebuilt) {
-                                EXPECT_EQ(after.count(path + ".1") ? after.at(path + ".1") : "-",
-                                          start.count(path) ? start.at(path) : "-")
+                                EXPECT_TRUE((after.count(path + ".1") ? after.at(path + ".1") : "-") ==
+                                            (start.count(path) ? start.at(path) : "-"))
                                     << trace << " " << name;
                             } else {
-                                EXPECT_EQ(after.count(path) ? after.at(path) : "-", start.count(path) ? start.at(path) : "-")
+                                EXPECT_TRUE((after.count(path) ? after.at(path) : "-") ==
+                                            (start.count(path) ? start.at(path) : "-"))
                                     << trace << " " << name;
                                 EXPECT_EQ(after.count(path + ".1"), 0U) << trace << " " << name;
                             }
