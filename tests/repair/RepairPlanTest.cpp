@@ -3,6 +3,7 @@
 // end. Every content must still be there, and the folder must look as after an uninterrupted pass
 // (finish) or as before it (undo).
 #include "RepairHarness.h"
+#include "platform/Paths.h"
 #include "repair/Par2Rebuild.h"
 #include "repair/RepairPlan.h"
 #include "writers/Par2Create.h"
@@ -345,6 +346,82 @@ TEST(RepairPlan, AKillAtEveryChangeOfARebuildIsFinishedOrUndone) {
     RebuiltContent = {};
     std::printf("changes in the rebuild %d, kills tried %d\n", steps, kills);
     EXPECT_GE(steps, 8); // the plan, and for each file its temporary file and its renames
+}
+
+// The same with the damaged files purged: a damaged file goes only once its rebuilt one is in place, so a
+// finish leaves each file rebuilt (nothing beside it) or as it was, and an undo gives back every damaged
+// file not yet purged at the kill.
+TEST(RepairPlan, AKillAtEveryChangeOfAPurgingRebuildLosesOnlyDamageReplaced) {
+    DamagedSet set;
+    Par2RebuildOptions purge;
+    purge.Purge = true;
+    Files start, done;
+    {
+        RepairHarness h;
+        set.Make(h);
+        start = Snapshot(h);
+        RebuildPar2Set(h.fs, set.Index, purge);
+        done = Snapshot(h);
+        ASSERT_EQ(done.count("set/a.bin.1"), 0U);
+        ASSERT_TRUE(done.at("set/a.bin") == set.Originals["a.bin"]);
+    }
+    RebuiltContent = [&](const std::string& temp) {
+        const std::string n = set.Target(temp);
+        return n.empty() ? std::string() : set.Originals[n];
+    };
+    int kills = 0;
+    for (const bool undo : {false, true})
+        for (int k = 1;; ++k) {
+            bool ended = false;
+            for (const At at : {At::Before, At::Midway, At::After}) {
+                RepairHarness h;
+                set.Make(h);
+                const Kill pass = KilledAt(h, k, at, [&] { RebuildPar2Set(h.fs, set.Index, purge); });
+                ended = pass == Kill::None;
+                if (pass != Kill::Made) continue;
+                ++kills;
+                const Files killed = Snapshot(h);
+                auto heldAtKill = [&](const std::string& content) {
+                    return std::any_of(killed.begin(), killed.end(), [&](const auto& f) { return f.second == content; });
+                };
+                EntryFailures failures;
+                RecoverPlan(h.fs, set.Index, undo, failures);
+                EXPECT_TRUE(failures.Empty());
+                Files after = Snapshot(h);
+                const std::string trace = std::string(undo ? "undo" : "finish") + " at change " + std::to_string(k) +
+                                          "/" + std::to_string(int(at));
+                for (const char* name : {"a.bin", "b.bin", "sub/c.bin"}) {
+                    const std::string path = std::string("set/") + name;
+                    const std::string before = start.count(path) ? start.at(path) : "-";
+                    const std::string now = after.count(path) ? after.at(path) : "-";
+                    const std::string parked = "set/" + ExtractFileDir(name) + (ExtractFileDir(name).empty() ? "." : "/.") +
+                                               ExtractFileName(name) + ".tallyvault-rebuild";
+                    EXPECT_EQ(after.count(path + ".1"), 0U) << trace << " " << name;
+                    if (undo) {
+                        // Back as it was, unless its damaged content was purged before the kill.
+                        const bool purged = before != "-" && !heldAtKill(before);
+                        EXPECT_TRUE(now == (purged ? set.Originals[name] : before)) << trace << " " << name;
+                        if (after.count(parked)) {
+                            EXPECT_TRUE(after.at(parked) == set.Originals[name]) << trace << " " << name;
+                            after.erase(parked);
+                        }
+                    } else {
+                        EXPECT_TRUE(now == (heldAtKill(set.Originals[name]) ? set.Originals[name] : before))
+                            << trace << " " << name;
+                    }
+                    after.erase(path);
+                }
+                for (const auto& [path, content] : after)
+                    EXPECT_TRUE(start.count(path) && start.at(path) == content) << trace << " " << path;
+                if (!undo) {
+                    RebuildPar2Set(h.fs, set.Index, purge);
+                    EXPECT_TRUE(Snapshot(h) == done) << trace;
+                }
+            }
+            if (ended) break;
+        }
+    RebuiltContent = {};
+    EXPECT_GT(kills, 20);
 }
 
 // The files under one folder of a snapshot, by their paths below it.
