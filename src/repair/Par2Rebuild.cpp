@@ -541,10 +541,16 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
                     }
                 }
             }
-            if (settled) journal->Failed(stepOf[i]);
-            unsettled = unsettled || !settled;
             outcome.Result = Par2FileOutcome::Failed;
             outcome.Reason = std::string(e.what()) + (e.Reason().empty() ? "" : " (" + e.Reason() + ")");
+            if (settled) {
+                journal->Failed(stepOf[i]);
+            } else {
+                // The rest waits for the next repair, which sets this one right first: a recovery takes the
+                // steps after the last one marked for not begun.
+                unsettled = true;
+                break;
+            }
         }
     }
     if (unsettled)
