@@ -110,7 +110,7 @@ TEST(Par2Rebuild, EveryFailingStepLeavesEachFileDamagedOrRebuiltNeverLost) {
             // A full disk while a file is written leaves that file as it was, and its outcome says why.
             for (const Par2FileOutcome& f : result.Files) {
                 if (fault == Fault::DiskFull && f.Result == Par2FileOutcome::Failed) {
-                    EXPECT_NE(f.Reason.find(std::error_code(ENOSPC, std::generic_category()).message()),
+                    EXPECT_NE(f.Reason.find(SystemReason(ENOSPC)),
                               std::string::npos)
                         << where << ": " << f.Reason;
                 }
