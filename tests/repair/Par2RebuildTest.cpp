@@ -206,6 +206,29 @@ TEST(Par2Stop, AStopAtAnyStepLeavesNoPartFileAndNoTemporary) {
     }
 }
 
+// A damaged file is kept under a name no file of the set has: with "a.bin" damaged and "a.bin.1" of the
+// set missing, both are rebuilt and the damaged one is kept as "a.bin.2".
+TEST(Par2Rebuild, TheDamagedFileIsKeptUnderANameTheSetDoesNotUse) {
+    TempDir dir;
+    const std::string a = RandomBytes(5000, 21), a1 = RandomBytes(3000, 22);
+    dir.Write("a.bin", a);
+    dir.Write("a.bin.1", a1);
+    Par2CreateOptions options;
+    options.Redundancy = 100;
+    options.SliceSize = 512;
+    CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    std::string damaged = a;
+    damaged[10] = static_cast<char>(~damaged[10]);
+    dir.Write("a.bin", damaged);
+    std::filesystem::remove(PathOf(dir / "a.bin.1"));
+    const Par2RebuildResult r = RebuildPar2Set(RealFs(), dir / "set.par2", {});
+    for (const Par2FileOutcome& f : r.Files)
+        EXPECT_EQ(f.Result, Par2FileOutcome::Rebuilt) << f.Name << " " << f.Reason;
+    EXPECT_TRUE(dir.Read("a.bin") == a);
+    EXPECT_TRUE(dir.Read("a.bin.1") == a1);
+    EXPECT_TRUE(dir.Read("a.bin.2") == damaged);
+}
+
 // A set whose one file is named `name`, made with the packet makers as a hostile set would be.
 void WriteSetNaming(const TempDir& dir, const std::string& name, const std::string& content) {
     const std::uint64_t slice = 64;
