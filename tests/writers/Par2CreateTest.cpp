@@ -131,56 +131,61 @@ TEST(Par2Create, AFailureOnTheWayLeavesNoPartOfASetThatLooksWhole) {
         dir.Write("b.bin", RandomBytes(1000, 6));
         dir.Write("set.par2", "an older index");
     };
-    Par2CreateOptions options;
-    options.Redundancy = 50;
-    options.SliceSize = 4096;
-    options.Volumes = 3;
-    std::vector<std::string> whole;
-    {
-        TempDir dir;
-        fresh(dir);
-        CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
-        whole = names(dir);
-        ASSERT_EQ(whole.size(), 6u); // the data, the index and three volumes
-    }
-    int failures = 0;
-    for (Fault fault : {Fault::DiskFull, Fault::RenameRefused, Fault::AccessDenied}) {
-        int count = 0;
+    // Three volumes, held open until all are written; and more than are held open at once, each named
+    // as it is written (a spread of the failures).
+    for (const unsigned volumes : {3u, 70u}) {
+        Par2CreateOptions options;
+        options.Redundancy = volumes == 3 ? 50 : 100;
+        options.SliceSize = volumes == 3 ? 4096 : 1024;
+        options.Volumes = volumes;
+        std::vector<std::string> whole;
         {
             TempDir dir;
             fresh(dir);
-            FaultyFileSystem fs;
-            fs.FailAt(fault, 0);
-            CreatePar2Set(fs, dir.Path(), dir / "set.par2", options);
-            count = fs.Count();
+            CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+            whole = names(dir);
+            ASSERT_EQ(whole.size(), 3 + volumes); // the data, the index and the volumes
         }
-        ASSERT_GT(count, 3) << FaultName(fault);
-        for (int k = 1; k <= count; ++k) {
-            TempDir dir;
-            fresh(dir);
-            FaultyFileSystem fs;
-            fs.FailAt(fault, k);
-            bool failed = false;
-            try {
+        int failures = 0;
+        for (Fault fault : {Fault::DiskFull, Fault::RenameRefused, Fault::AccessDenied}) {
+            int count = 0;
+            {
+                TempDir dir;
+                fresh(dir);
+                FaultyFileSystem fs;
+                fs.FailAt(fault, 0);
                 CreatePar2Set(fs, dir.Path(), dir / "set.par2", options);
-            } catch (const IoError& e) {
-                failed = true;
-                if (fault == Fault::DiskFull) {
-                    EXPECT_EQ(e.Code(), std::error_code(ENOSPC, std::generic_category()));
+                count = fs.Count();
+            }
+            ASSERT_GT(count, 3) << FaultName(fault);
+            for (int k = 1; k <= count; k += volumes == 3 ? 1 : std::max(1, count / 30)) {
+                TempDir dir;
+                fresh(dir);
+                FaultyFileSystem fs;
+                fs.FailAt(fault, k);
+                bool failed = false;
+                try {
+                    CreatePar2Set(fs, dir.Path(), dir / "set.par2", options);
+                } catch (const IoError& e) {
+                    failed = true;
+                    if (fault == Fault::DiskFull) {
+                        EXPECT_EQ(e.Code(), std::error_code(ENOSPC, std::generic_category()));
+                    }
+                }
+                const std::string where = std::to_string(volumes) + " volumes, " + FaultName(fault) + " at " +
+                                          std::to_string(k) + ": " + fs.Failed();
+                if (failed) {
+                    ++failures;
+                    EXPECT_EQ(names(dir), (std::vector<std::string>{"a.bin", "b.bin", "set.par2"})) << where;
+                    EXPECT_EQ(dir.Read("set.par2"), "an older index") << where;
+                } else {
+                    EXPECT_EQ(names(dir), whole) << where;
+                    EXPECT_NE(dir.Read("set.par2"), "an older index") << where;
                 }
             }
-            const std::string where = std::string(FaultName(fault)) + " at " + std::to_string(k) + ": " + fs.Failed();
-            if (failed) {
-                ++failures;
-                EXPECT_EQ(names(dir), (std::vector<std::string>{"a.bin", "b.bin", "set.par2"})) << where;
-                EXPECT_EQ(dir.Read("set.par2"), "an older index") << where;
-            } else {
-                EXPECT_EQ(names(dir), whole) << where;
-                EXPECT_NE(dir.Read("set.par2"), "an older index") << where;
-            }
         }
+        EXPECT_GT(failures, 10);
     }
-    EXPECT_GT(failures, 10);
 }
 
 } // namespace
