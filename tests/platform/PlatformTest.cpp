@@ -1,6 +1,7 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 #include "platform/ReplacingFile.h"
 #include "support/TempDir.h"
 
@@ -12,6 +13,8 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <thread>
+#include <vector>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -148,6 +151,61 @@ TEST(RealFileSystem, FailedChangesRaiseTheirPathAndCause) {
     EXPECT_EQ(dir.Read("c"), "A");
     EXPECT_EQ(dir.Read("d"), "A");
     EXPECT_FALSE(dir.Exists("a"));
+}
+
+// A real file reads at offsets on every system (the workers spread a big file's reads over threads):
+// a read at an offset gives those bytes, short at the end and none past it, and leaves the plain reads
+// where they were; reads at offsets from several threads at once each get their own bytes.
+TEST(RealFileSystem, ReadsAtOffsetsLeaveThePlainReadsAlone) {
+    TempDir dir;
+    const std::size_t size = (3u << 20) + 123;
+    const std::string bytes = test::RandomBytes(size, 41);
+    const std::string path = dir.Write("big.bin", bytes);
+    std::unique_ptr<InputFile> file = RealFs().OpenRead(path);
+    auto* at = dynamic_cast<PositionedRead*>(file.get());
+    ASSERT_NE(at, nullptr);
+    std::string plain(1000, '\0');
+    ASSERT_EQ(file->Read(plain.data(), 1000), 1000u);
+    const struct {
+        std::int64_t offset;
+        std::size_t want, got;
+    } cases[] = {
+        {0, 10, 10},
+        {static_cast<std::int64_t>(size) - 5, 10, 5},             // short at the end
+        {static_cast<std::int64_t>(size), 10, 0},                 // at the end
+        {static_cast<std::int64_t>(size) + 4096, 10, 0},          // past it
+        {(std::int64_t{1} << 20) + 7, 1u << 20, 1u << 20},        // a block across block edges
+        {std::int64_t{1} << 32, 10, 0},                           // an offset beyond 32 bits
+    };
+    for (const auto& c : cases) {
+        std::string got(c.want, '\0');
+        ASSERT_EQ(at->ReadAt(got.data(), c.want, c.offset), c.got) << c.offset;
+        EXPECT_EQ(got.substr(0, c.got), bytes.substr(static_cast<std::size_t>(std::min<std::int64_t>(c.offset, size)), c.got))
+            << c.offset;
+    }
+    // The plain reads go on after their first 1000 bytes, to the end.
+    std::string rest;
+    for (std::string block(64 << 10, '\0');;) {
+        const std::size_t n = file->Read(block.data(), block.size());
+        if (n == 0) break;
+        rest.append(block, 0, n);
+    }
+    EXPECT_TRUE(plain + rest == bytes);
+    // Several threads at once, each its own pieces.
+    constexpr std::size_t piece = 64 << 10;
+    std::vector<std::string> pieces(size / piece);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (std::size_t k = t; k < pieces.size(); k += 4) {
+                pieces[k].resize(piece);
+                pieces[k].resize(at->ReadAt(pieces[k].data(), piece, static_cast<std::int64_t>(k * piece)));
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (std::size_t k = 0; k < pieces.size(); ++k)
+        EXPECT_TRUE(pieces[k] == bytes.substr(k * piece, piece)) << k;
 }
 
 #ifndef _WIN32
