@@ -12,11 +12,13 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <exception>
 #include <fcntl.h>
 #include <locale.h>
 #include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
 #include <utility>
 
@@ -313,28 +315,82 @@ std::int64_t TimeNanos(const struct timespec& t) {
 
 } // namespace
 
+namespace {
+
+// One listed name's entry from what fstatat tells of it; false when it is gone or a dangling link.
+bool EntryOf(int dfd, const char* name, unsigned char type, FolderEntry& fe) {
+    struct stat st {};
+    if (::fstatat(dfd, name, &st, 0) != 0) return false;
+    fe.Name = name;
+    fe.IsFolder = S_ISDIR(st.st_mode);
+    fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
+    fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
+    struct stat lst {};
+    fe.IsLink = type == DT_LNK ||
+                (type == DT_UNKNOWN && ::fstatat(dfd, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
+    fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
+    if (!fe.IsLink && S_ISREG(st.st_mode)) {
+        fe.Volume = static_cast<std::uint64_t>(st.st_dev);
+        fe.Object = static_cast<std::uint64_t>(st.st_ino);
+        fe.Modified = TimeNanos(st.st_mtim);
+        fe.Changed = TimeNanos(st.st_ctim);
+    }
+    return true;
+}
+
+// From this many names on, a second thread asks for half of the entries: the listing comes before any
+// file is read, and alone it kept the hashing threads of a folder of 10,000 small files waiting.
+constexpr std::size_t SharedListingFrom = 4096;
+
+} // namespace
+
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
-    std::vector<FolderEntry> out;
+    struct Named {
+        std::string Name;
+        unsigned char Type;
+    };
+    std::vector<Named> names;
+    UniqueFd folder; // the listed folder itself, for the entries asked after the listing ends
     ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
-        struct stat st {};
-        if (::fstatat(dfd, name, &st, 0) != 0) return; // vanished or a dangling link
-        FolderEntry fe;
-        fe.Name = name;
-        fe.IsFolder = S_ISDIR(st.st_mode);
-        fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
-        fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
-        struct stat lst {};
-        fe.IsLink = type == DT_LNK ||
-                    (type == DT_UNKNOWN && ::fstatat(dfd, name, &lst, AT_SYMLINK_NOFOLLOW) == 0 && S_ISLNK(lst.st_mode));
-        fe.Size = fe.IsFolder ? 0 : static_cast<std::int64_t>(st.st_size);
-        if (!fe.IsLink && S_ISREG(st.st_mode)) {
-            fe.Volume = static_cast<std::uint64_t>(st.st_dev);
-            fe.Object = static_cast<std::uint64_t>(st.st_ino);
-            fe.Modified = TimeNanos(st.st_mtim);
-            fe.Changed = TimeNanos(st.st_ctim);
-        }
-        out.push_back(std::move(fe));
+        if (folder.get() < 0) folder = UniqueFd(::fcntl(dfd, F_DUPFD_CLOEXEC, 0));
+        names.push_back({name, type});
     });
+    std::vector<FolderEntry> entries(names.size());
+    std::vector<char> there(names.size());
+    const int dfd = folder.get();
+    if (dfd < 0 && !names.empty()) throw IoErrorFromErrno(errno, path);
+    auto ask = [&](std::size_t from, std::size_t to, bool paced) {
+        for (std::size_t k = from; k < to; ++k) {
+            if (paced && WhileListing && k % 256 == 255) WhileListing();
+            there[k] = EntryOf(dfd, names[k].Name.c_str(), names[k].Type, entries[k]) ? 1 : 0;
+        }
+    };
+    const std::size_t half = names.size() / 2;
+    if (names.size() >= SharedListingFrom && std::thread::hardware_concurrency() > 1) {
+        // The other thread takes the second half; only this one calls back to the caller.
+        std::exception_ptr failed;
+        std::thread other([&] {
+            try {
+                ask(half, names.size(), false);
+            } catch (...) {
+                failed = std::current_exception();
+            }
+        });
+        try {
+            ask(0, half, true);
+        } catch (...) {
+            other.join();
+            throw;
+        }
+        other.join();
+        if (failed) std::rethrow_exception(failed);
+    } else {
+        ask(0, names.size(), true);
+    }
+    std::vector<FolderEntry> out;
+    out.reserve(names.size());
+    for (std::size_t k = 0; k < names.size(); ++k)
+        if (there[k]) out.push_back(std::move(entries[k]));
     return out;
 }
 

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <thread>
 #include <vector>
 #ifndef _WIN32
@@ -224,6 +225,43 @@ TEST(RealFileSystem, ListingMarksFoldersAndHiddenFiles) {
                               : e.Name == "sub"     ? e.IsFolder
                                                     : e.IsHidden; // the FIFO is no plain file: never read
         EXPECT_TRUE(expected) << e.Name;
+    }
+}
+
+// A folder of many entries is listed by two threads: every entry is there once, as each alone is listed
+// (its kind and size), a dangling link left out, and the listing still paces its caller.
+TEST(RealFileSystem, ALargeFolderIsListedWhole) {
+    TempDir dir;
+    constexpr int files = 5000;
+    for (int k = 0; k < files; ++k) {
+        std::string name = std::to_string(k);
+        name.insert(name.begin(), 'f');
+        dir.Write(name, std::string(static_cast<std::size_t>(k % 97), 'x'));
+    }
+    dir.MakeFolder("sub");
+    ASSERT_EQ(::symlink("f7", (dir / "link").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    RealFileSystem fs;
+    int paced = 0;
+    fs.WhileListing = [&] { ++paced; };
+    const std::vector<FolderEntry> entries = fs.ListFolder(dir.Path());
+    EXPECT_GT(paced, 0);
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(files) + 3);
+    std::set<std::string> seen;
+    for (const FolderEntry& e : entries) {
+        EXPECT_TRUE(seen.insert(e.Name).second) << e.Name;
+        if (e.Name == "sub") {
+            EXPECT_TRUE(e.IsFolder && !e.IsLink);
+        } else if (e.Name == "link") {
+            EXPECT_TRUE(e.IsLink && !e.IsFolder && e.Size == 7 % 97 && e.Object == 0);
+        } else if (e.Name == "fifo") {
+            EXPECT_TRUE(e.IsSpecial && e.IsHidden);
+        } else {
+            const int k = std::stoi(e.Name.substr(1));
+            EXPECT_EQ(e.Size, k % 97) << e.Name;
+            EXPECT_TRUE(!e.IsFolder && !e.IsLink && !e.IsHidden && e.Object != 0) << e.Name;
+        }
     }
 }
 
