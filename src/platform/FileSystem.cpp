@@ -313,15 +313,12 @@ std::int64_t TimeNanos(const struct timespec& t) {
     return static_cast<std::int64_t>(t.tv_sec) * 1000000000 + static_cast<std::int64_t>(t.tv_nsec);
 }
 
-} // namespace
-
-namespace {
-
-// One listed name's entry from what fstatat tells of it; false when it is gone or a dangling link.
-bool EntryOf(int dfd, const char* name, unsigned char type, FolderEntry& fe) {
+// The entry of the listed name fe.Name from what fstatat tells of it; false when it is gone or a
+// dangling link.
+bool AskEntry(int dfd, unsigned char type, FolderEntry& fe) {
+    const char* name = fe.Name.c_str();
     struct stat st {};
     if (::fstatat(dfd, name, &st, 0) != 0) return false;
-    fe.Name = name;
     fe.IsFolder = S_ISDIR(st.st_mode);
     fe.IsHidden = fe.Name[0] == '.' || (!fe.IsFolder && !S_ISREG(st.st_mode));
     fe.IsSpecial = !fe.IsFolder && !S_ISREG(st.st_mode);
@@ -345,33 +342,31 @@ constexpr std::size_t SharedListingFrom = 4096;
 } // namespace
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
-    struct Named {
-        std::string Name;
-        unsigned char Type;
-    };
-    std::vector<Named> names;
+    // The names first, then what each is: the entries are asked for once the listing ended.
+    std::vector<FolderEntry> entries;
+    std::vector<unsigned char> types;
     UniqueFd folder; // the listed folder itself, for the entries asked after the listing ends
     ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
         if (folder.get() < 0) folder = UniqueFd(::fcntl(dfd, F_DUPFD_CLOEXEC, 0));
-        names.push_back({name, type});
+        entries.emplace_back().Name = name;
+        types.push_back(type);
     });
-    std::vector<FolderEntry> entries(names.size());
-    std::vector<char> there(names.size());
     const int dfd = folder.get();
-    if (dfd < 0 && !names.empty()) throw IoErrorFromErrno(errno, path);
+    if (dfd < 0 && !entries.empty()) throw IoErrorFromErrno(errno, path);
+    std::vector<char> there(entries.size());
     auto ask = [&](std::size_t from, std::size_t to, bool paced) {
         for (std::size_t k = from; k < to; ++k) {
             if (paced && WhileListing && k % 256 == 255) WhileListing();
-            there[k] = EntryOf(dfd, names[k].Name.c_str(), names[k].Type, entries[k]) ? 1 : 0;
+            there[k] = AskEntry(dfd, types[k], entries[k]) ? 1 : 0;
         }
     };
-    const std::size_t half = names.size() / 2;
-    if (names.size() >= SharedListingFrom && std::thread::hardware_concurrency() > 1) {
+    const std::size_t half = entries.size() / 2;
+    if (entries.size() >= SharedListingFrom && std::thread::hardware_concurrency() > 1) {
         // The other thread takes the second half; only this one calls back to the caller.
         std::exception_ptr failed;
         std::thread other([&] {
             try {
-                ask(half, names.size(), false);
+                ask(half, entries.size(), false);
             } catch (...) {
                 failed = std::current_exception();
             }
@@ -385,13 +380,17 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         other.join();
         if (failed) std::rethrow_exception(failed);
     } else {
-        ask(0, names.size(), true);
+        ask(0, entries.size(), true);
     }
-    std::vector<FolderEntry> out;
-    out.reserve(names.size());
-    for (std::size_t k = 0; k < names.size(); ++k)
-        if (there[k]) out.push_back(std::move(entries[k]));
-    return out;
+    // The entries gone meanwhile (or dangling links) are left out, the others keep the listing's order.
+    std::size_t kept = 0;
+    for (std::size_t k = 0; k < entries.size(); ++k)
+        if (there[k]) {
+            if (k != kept) entries[kept] = std::move(entries[k]);
+            ++kept;
+        }
+    entries.resize(kept);
+    return entries;
 }
 
 std::int64_t RealFileSystem::FileLength(const std::string& path) {
