@@ -289,6 +289,16 @@ TEST(KeyAhead, Blake3AcrossThePoolIsTheFrontToBackRead) {
                 }
             }
     }
+    // The machine's own files read at offsets too (on Windows as on POSIX), so their trees spread.
+    TempDir dir;
+    for (std::size_t size : {2 * piece + 1, 16 * piece + 7}) {
+        const std::string bytes = RandomBytes(size, static_cast<std::uint32_t>(size) + 1);
+        const std::string path = dir.Write("b" + std::to_string(size), bytes);
+        std::unique_ptr<InputFile> file = RealFs().OpenRead(path);
+        ASSERT_NE(dynamic_cast<PositionedRead*>(file.get()), nullptr);
+        const ContentKey digest = DigestOf(HashAlgorithm::Blake3, bytes.data(), bytes.size());
+        EXPECT_EQ(keyOrFailure(*file, static_cast<std::int64_t>(size), &pool), std::string(digest.View())) << size;
+    }
 }
 
 TEST(HashPool, ForEachRunsEveryItemOnceAndPassesOnAFailure) {

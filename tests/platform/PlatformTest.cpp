@@ -1,6 +1,7 @@
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 #include "platform/ReplacingFile.h"
 #include "support/TempDir.h"
 
@@ -12,6 +13,9 @@
 #include <cstdlib>
 #include <filesystem>
 #include <functional>
+#include <set>
+#include <thread>
+#include <vector>
 #ifndef _WIN32
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -150,6 +154,61 @@ TEST(RealFileSystem, FailedChangesRaiseTheirPathAndCause) {
     EXPECT_FALSE(dir.Exists("a"));
 }
 
+// A real file reads at offsets on every system (the workers spread a big file's reads over threads):
+// a read at an offset gives those bytes, short at the end and none past it, and leaves the plain reads
+// where they were; reads at offsets from several threads at once each get their own bytes.
+TEST(RealFileSystem, ReadsAtOffsetsLeaveThePlainReadsAlone) {
+    TempDir dir;
+    const std::size_t size = (3u << 20) + 123;
+    const std::string bytes = test::RandomBytes(size, 41);
+    const std::string path = dir.Write("big.bin", bytes);
+    std::unique_ptr<InputFile> file = RealFs().OpenRead(path);
+    auto* at = dynamic_cast<PositionedRead*>(file.get());
+    ASSERT_NE(at, nullptr);
+    std::string plain(1000, '\0');
+    ASSERT_EQ(file->Read(plain.data(), 1000), 1000u);
+    const struct {
+        std::int64_t offset;
+        std::size_t want, got;
+    } cases[] = {
+        {0, 10, 10},
+        {static_cast<std::int64_t>(size) - 5, 10, 5},             // short at the end
+        {static_cast<std::int64_t>(size), 10, 0},                 // at the end
+        {static_cast<std::int64_t>(size) + 4096, 10, 0},          // past it
+        {(std::int64_t{1} << 20) + 7, 1u << 20, 1u << 20},        // a block across block edges
+        {std::int64_t{1} << 32, 10, 0},                           // an offset beyond 32 bits
+    };
+    for (const auto& c : cases) {
+        std::string got(c.want, '\0');
+        ASSERT_EQ(at->ReadAt(got.data(), c.want, c.offset), c.got) << c.offset;
+        EXPECT_EQ(got.substr(0, c.got), bytes.substr(static_cast<std::size_t>(std::min<std::int64_t>(c.offset, size)), c.got))
+            << c.offset;
+    }
+    // The plain reads go on after their first 1000 bytes, to the end.
+    std::string rest;
+    for (std::string block(64 << 10, '\0');;) {
+        const std::size_t n = file->Read(block.data(), block.size());
+        if (n == 0) break;
+        rest.append(block, 0, n);
+    }
+    EXPECT_TRUE(plain + rest == bytes);
+    // Several threads at once, each its own pieces.
+    constexpr std::size_t piece = 64 << 10;
+    std::vector<std::string> pieces(size / piece);
+    std::vector<std::thread> threads;
+    for (std::size_t t = 0; t < 4; ++t)
+        threads.emplace_back([&, t] {
+            for (std::size_t k = t; k < pieces.size(); k += 4) {
+                pieces[k].resize(piece);
+                pieces[k].resize(at->ReadAt(pieces[k].data(), piece, static_cast<std::int64_t>(k * piece)));
+            }
+        });
+    for (std::thread& t : threads)
+        t.join();
+    for (std::size_t k = 0; k < pieces.size(); ++k)
+        EXPECT_TRUE(pieces[k] == bytes.substr(k * piece, piece)) << k;
+}
+
 #ifndef _WIN32
 // FIFOs and the freedesktop.org trash are POSIX things; the Windows suite tests its recycle bin.
 TEST(RealFileSystem, ListingMarksFoldersAndHiddenFiles) {
@@ -166,6 +225,43 @@ TEST(RealFileSystem, ListingMarksFoldersAndHiddenFiles) {
                               : e.Name == "sub"     ? e.IsFolder
                                                     : e.IsHidden; // the FIFO is no plain file: never read
         EXPECT_TRUE(expected) << e.Name;
+    }
+}
+
+// A folder of many entries is listed by two threads: every entry is there once, as each alone is listed
+// (its kind and size), a dangling link left out, and the listing still paces its caller.
+TEST(RealFileSystem, ALargeFolderIsListedWhole) {
+    TempDir dir;
+    constexpr int files = 5000;
+    for (int k = 0; k < files; ++k) {
+        std::string name = std::to_string(k);
+        name.insert(name.begin(), 'f');
+        dir.Write(name, std::string(static_cast<std::size_t>(k % 97), 'x'));
+    }
+    dir.MakeFolder("sub");
+    ASSERT_EQ(::symlink("f7", (dir / "link").c_str()), 0);
+    ASSERT_EQ(::symlink("nowhere", (dir / "dangling").c_str()), 0);
+    ASSERT_EQ(::mkfifo((dir / "fifo").c_str(), 0600), 0);
+    RealFileSystem fs;
+    int paced = 0;
+    fs.WhileListing = [&] { ++paced; };
+    const std::vector<FolderEntry> entries = fs.ListFolder(dir.Path());
+    EXPECT_GT(paced, 0);
+    ASSERT_EQ(entries.size(), static_cast<std::size_t>(files) + 3);
+    std::set<std::string> seen;
+    for (const FolderEntry& e : entries) {
+        EXPECT_TRUE(seen.insert(e.Name).second) << e.Name;
+        if (e.Name == "sub") {
+            EXPECT_TRUE(e.IsFolder && !e.IsLink);
+        } else if (e.Name == "link") {
+            EXPECT_TRUE(e.IsLink && !e.IsFolder && e.Size == 7 % 97 && e.Object == 0);
+        } else if (e.Name == "fifo") {
+            EXPECT_TRUE(e.IsSpecial && e.IsHidden);
+        } else {
+            const int k = std::stoi(e.Name.substr(1));
+            EXPECT_EQ(e.Size, k % 97) << e.Name;
+            EXPECT_TRUE(!e.IsFolder && !e.IsLink && !e.IsHidden && e.Object != 0) << e.Name;
+        }
     }
 }
 

@@ -5,6 +5,7 @@
 #include "platform/Errors.h"
 #include "platform/NameRules.h"
 #include "platform/Paths.h"
+#include "platform/PositionedRead.h"
 #include "platform/win32/Handle.h"
 #include "platform/win32/WideText.h"
 
@@ -58,13 +59,28 @@ namespace {
 // Any cap below 4 GiB works; large reads keep the calls few.
 constexpr std::size_t MaxChunk = std::size_t{1} << 30;
 
-class WinInputFile : public InputFile {
+// Every read names its offset: a read at an offset moves the handle's own file pointer, so the plain
+// reads keep theirs here and positioned reads from other threads leave them alone. The system takes the
+// reads of one handle in turn; the hashing of what they read runs on every thread at once.
+class WinInputFile : public InputFile, public PositionedRead {
 public:
     WinInputFile(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
     std::size_t Read(void* buffer, std::size_t size) override {
+        const std::size_t got = ReadAt(buffer, size, at_);
+        at_ += static_cast<std::int64_t>(got);
+        return got;
+    }
+    std::size_t ReadAt(void* buffer, std::size_t size, std::int64_t offset) override {
+        OVERLAPPED where{};
+        where.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset) & 0xFFFFFFFFu);
+        where.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset) >> 32);
         DWORD got = 0;
         const auto want = static_cast<DWORD>(size < MaxChunk ? size : MaxChunk);
-        if (!::ReadFile(h_.get(), buffer, want, &got, nullptr)) ThrowLastError(path_);
+        if (!::ReadFile(h_.get(), buffer, want, &got, &where)) {
+            // At or past the end: a read that names its offset fails where a plain one reads nothing.
+            if (::GetLastError() == ERROR_HANDLE_EOF) return 0;
+            ThrowLastError(path_);
+        }
         return got;
     }
     std::int64_t Length() override {
@@ -76,6 +92,7 @@ public:
 private:
     Handle h_;
     std::string path_;
+    std::int64_t at_ = 0; // where the plain reads go on
 };
 
 class WinOutputFile : public OutputFile {
