@@ -3,6 +3,7 @@
 #include "core/Crc32.h"
 #include "core/Gf16.h"
 #include "core/HashPool.h"
+#include "core/Md5Lanes.h"
 #include "core/ReedSolomon.h"
 #include "platform/BuildInfo.h"
 #include "platform/Errors.h"
@@ -22,6 +23,9 @@ namespace tv {
 namespace {
 
 using par2::Md5Bytes;
+
+// Slices whose MD5s are computed side by side: the widest kernel's lanes.
+constexpr std::size_t CheckGroup = 16;
 
 struct Source {
     std::string Path;
@@ -254,18 +258,24 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
                 for (std::uint32_t e = 0; e < recovery; ++e)
                     b.Coefficients[e * n + g] = gf16::Pow(c, e);
             }
-            // The checks of the slices come first, one a slice, so that the pieces of the code, shorter
-            // and more, even out the threads' ends.
+            // The checks of the slices come first, a group of slices hashed side by side at a time, so
+            // that the pieces of the code, shorter and more, even out the threads' ends.
             const std::size_t bytes = combiner.SliceBytes();
+            const std::size_t groups = (n + CheckGroup - 1) / CheckGroup;
             auto item = [&](std::size_t k) {
-                if (k < n) {
-                    b.Checks[k]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[k], bytes));
-                    b.Checks[k]->Crc = Crc32(b.Inputs[k], bytes);
+                if (k < groups) {
+                    const std::size_t first = k * CheckGroup, count = std::min(CheckGroup, n - first);
+                    Md5Digest hashes[CheckGroup];
+                    Md5Many(b.Inputs.data() + first, count, bytes, hashes);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        b.Checks[first + i]->Hash = hashes[i];
+                        b.Checks[first + i]->Crc = Crc32(b.Inputs[first + i], bytes);
+                    }
                 } else {
-                    combiner.AddPart(k - n, b.Inputs, b.Coefficients);
+                    combiner.AddPart(k - groups, b.Inputs, b.Coefficients);
                 }
             };
-            const std::size_t items = n + combiner.Parts();
+            const std::size_t items = groups + combiner.Parts();
             if (HashPool* pool = combiner.Pool()) {
                 pool->ForEach(items, item);
             } else {
