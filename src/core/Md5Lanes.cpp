@@ -76,6 +76,12 @@ constexpr Md5LanesKernel Preference[] = {Md5LanesKernel::Avx512, Md5LanesKernel:
 constexpr KernelTable<Md5LanesKernel, BlocksFn> Table{Kernels, Preference, Md5LanesKernel::Portable, ProcessorLacks,
                                                       "TALLYVAULT_MD5_KERNEL"};
 
+void Digest(const Md5State& state, Md5Digest& out) {
+    for (std::size_t w = 0; w < 4; ++w)
+        for (std::size_t b = 0; b < 4; ++b)
+            out[4 * w + b] = static_cast<std::uint8_t>(state[w] >> (8 * b));
+}
+
 void Many(BlocksFn blocks, const unsigned char* const* data, std::size_t count, std::size_t bytes, Md5Digest* out) {
     if (count == 0) return;
     std::vector<Md5State> states(count, md5::Initial);
@@ -98,9 +104,7 @@ void Many(BlocksFn blocks, const unsigned char* const* data, std::size_t count, 
     }
     blocks(states.data(), at.data(), count, tailBlocks);
     for (std::size_t i = 0; i < count; ++i)
-        for (int w = 0; w < 4; ++w)
-            for (int b = 0; b < 4; ++b)
-                out[i][static_cast<std::size_t>(4 * w + b)] = static_cast<std::uint8_t>(states[i][static_cast<std::size_t>(w)] >> (8 * b));
+        Digest(states[i], out[i]);
 }
 
 } // namespace
@@ -123,6 +127,92 @@ void Md5Many(const unsigned char* const* data, std::size_t count, std::size_t by
 void Md5ManyWith(Md5LanesKernel k, const unsigned char* const* data, std::size_t count, std::size_t bytes,
                  Md5Digest* out) {
     Many(Table.Info(k).Fn, data, count, bytes, out);
+}
+
+Md5Streams::Md5Streams(std::size_t streams) : lanes_(streams) {
+    for (Lane& l : lanes_)
+        l.State = md5::Initial;
+}
+
+void Md5Streams::Run(const std::vector<Piece>* pieces, std::size_t streams) {
+    const BlocksFn kernel = ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed);
+    struct Cursor {
+        std::size_t Piece = 0, Offset = 0;
+    };
+    std::vector<Cursor> at(streams);
+    std::vector<Md5State> states;
+    std::vector<const unsigned char*> from;
+    std::vector<std::size_t> ready, blocks;
+    for (;;) {
+        // Each stream's next whole blocks: straight from its piece, or one gathered from the ends of
+        // pieces; ends met on the way close their messages.
+        ready.clear();
+        blocks.clear();
+        from.clear();
+        for (std::size_t i = 0; i < streams; ++i) {
+            Lane& l = lanes_[i];
+            Cursor& c = at[i];
+            const std::vector<Piece>& list = pieces[i];
+            while (c.Piece < list.size()) {
+                const Piece& p = list[c.Piece];
+                const std::size_t left = p.Bytes - c.Offset;
+                if (l.PendingBytes == 0 && left >= 64) {
+                    ready.push_back(i);
+                    blocks.push_back(left / 64);
+                    from.push_back(p.Data + c.Offset);
+                    break;
+                }
+                const std::size_t take = std::min(left, 64 - l.PendingBytes);
+                if (take > 0) std::memcpy(l.Pending + l.PendingBytes, p.Data + c.Offset, take);
+                l.PendingBytes += take;
+                c.Offset += take;
+                l.Total += take;
+                if (l.PendingBytes == 64) {
+                    ready.push_back(i);
+                    blocks.push_back(0); // the gathered block
+                    from.push_back(l.Pending);
+                    break;
+                }
+                if (p.End != nullptr) {
+                    // The 0x80 that ends the message, zeros and its length in bits.
+                    const std::uint64_t bits = l.Total * 8;
+                    unsigned char tail[128] = {};
+                    std::memcpy(tail, l.Pending, l.PendingBytes);
+                    tail[l.PendingBytes] = 0x80;
+                    const std::size_t tailBlocks = l.PendingBytes < 56 ? 1 : 2;
+                    for (std::size_t b = 0; b < 8; ++b)
+                        tail[tailBlocks * 64 - 8 + b] = static_cast<unsigned char>(bits >> (8 * b));
+                    const unsigned char* t = tail;
+                    Md5BlocksPortable(&l.State, &t, 1, tailBlocks);
+                    Digest(l.State, *p.End);
+                    l.State = md5::Initial;
+                    l.PendingBytes = 0;
+                    l.Total = 0;
+                }
+                ++c.Piece;
+                c.Offset = 0;
+            }
+        }
+        if (ready.empty()) return;
+        // As many blocks as every ready stream has at hand; one alone runs on the one-message kernel.
+        std::size_t run = SIZE_MAX;
+        for (std::size_t b : blocks)
+            run = std::min(run, std::max<std::size_t>(b, 1));
+        states.resize(ready.size());
+        for (std::size_t k = 0; k < ready.size(); ++k)
+            states[k] = lanes_[ready[k]].State;
+        (ready.size() == 1 ? Md5BlocksPortable : kernel)(states.data(), from.data(), ready.size(), run);
+        for (std::size_t k = 0; k < ready.size(); ++k) {
+            Lane& l = lanes_[ready[k]];
+            l.State = states[k];
+            if (blocks[k] == 0) {
+                l.PendingBytes = 0;
+            } else {
+                at[ready[k]].Offset += run * 64;
+                l.Total += run * 64;
+            }
+        }
+    }
 }
 
 } // namespace tv

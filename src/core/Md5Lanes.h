@@ -11,6 +11,7 @@
 #include <cstdint>
 #include <optional>
 #include <string_view>
+#include <vector>
 
 namespace tv {
 
@@ -25,6 +26,7 @@ Md5LanesKernel ActiveMd5LanesKernel();
 bool SetMd5LanesKernel(Md5LanesKernel k);
 
 using Md5Digest = std::array<std::uint8_t, 16>;
+using Md5State = std::array<std::uint32_t, 4>;
 
 // out[i] = MD5 of the `bytes` bytes at data[i], for i < count, with the kernel in use.
 void Md5Many(const unsigned char* const* data, std::size_t count, std::size_t bytes, Md5Digest* out);
@@ -32,10 +34,35 @@ void Md5Many(const unsigned char* const* data, std::size_t count, std::size_t by
 void Md5ManyWith(Md5LanesKernel k, const unsigned char* const* data, std::size_t count, std::size_t bytes,
                  Md5Digest* out);
 
+// Messages that arrive in pieces, hashed side by side as they come: each stream holds one message at a
+// time, its pieces and its end given in order. The pieces are read only within Run.
+class Md5Streams {
+public:
+    struct Piece {
+        const unsigned char* Data = nullptr;
+        std::size_t Bytes = 0;
+        Md5Digest* End = nullptr; // not null: the message ends here (after Data), its digest goes there
+    };
+    explicit Md5Streams(std::size_t streams);
+
+    // Runs the pieces of each stream (pieces[i] for stream i, at most Streams() of them) in order, the
+    // streams side by side; the next call goes on where this one ended.
+    void Run(const std::vector<Piece>* pieces, std::size_t streams);
+    std::size_t Streams() const { return lanes_.size(); }
+
+private:
+    struct Lane {
+        Md5State State;
+        unsigned char Pending[64];
+        std::size_t PendingBytes = 0;
+        std::uint64_t Total = 0;
+    };
+    std::vector<Lane> lanes_;
+};
+
 // The kernels: each runs `blocks` 64-byte blocks of every lane (`lanes` of them, data[i] the blocks of lane
 // i) through the compression function, states[i] holding lane i's four words. The wide ones exist only in
 // builds for x86-64 and must only be called when the processor has the instructions.
-using Md5State = std::array<std::uint32_t, 4>;
 void Md5BlocksPortable(Md5State* states, const unsigned char* const* data, std::size_t lanes, std::size_t blocks);
 void Md5BlocksAvx2(Md5State* states, const unsigned char* const* data, std::size_t lanes, std::size_t blocks);
 void Md5BlocksAvx512(Md5State* states, const unsigned char* const* data, std::size_t lanes, std::size_t blocks);

@@ -42,6 +42,61 @@ TEST(Md5Lanes, EveryKernelGivesEachMessagesOwnDigest) {
     EXPECT_GE(kernels, 1);
 }
 
+// Streams fed in pieces of random lengths over several runs, each holding several messages one after
+// another, some of them empty: every message's digest is its plain MD5, with each kernel in use.
+TEST(Md5Lanes, StreamsFedInPiecesGiveEachMessagesDigest) {
+    std::mt19937 rng(5);
+    std::vector<unsigned char> pool(1 << 20);
+    for (unsigned char& b : pool)
+        b = static_cast<unsigned char>(rng());
+    const Md5LanesKernel before = ActiveMd5LanesKernel();
+    for (Md5LanesKernel k : AllMd5LanesKernels) {
+        if (!SetMd5LanesKernel(k)) continue;
+        for (const std::size_t streams : {1u, 5u, 16u, 19u}) {
+            Md5Streams hasher(streams);
+            // Per stream: its messages as (offset in the pool, length), fed from the pool in order.
+            struct Message {
+                std::size_t From = 0, Bytes = 0;
+                Md5Digest Got{};
+            };
+            std::vector<std::vector<Message>> messages(streams);
+            for (auto& list : messages)
+                for (int m = 0; m < 3; ++m) {
+                    const std::size_t bytes = rng() % 4 == 0 ? rng() % 130 : rng() % 30000;
+                    list.push_back({rng() % (pool.size() - bytes), bytes, {}});
+                }
+            // Where each stream is: its message and the bytes of it given so far.
+            std::vector<std::size_t> message(streams), given(streams);
+            for (bool more = true; more;) {
+                more = false;
+                std::vector<std::vector<Md5Streams::Piece>> pieces(streams);
+                for (std::size_t i = 0; i < streams; ++i) {
+                    for (int n = static_cast<int>(rng() % 4); n > 0 && message[i] < messages[i].size(); --n) {
+                        Message& m = messages[i][message[i]];
+                        const std::size_t bytes = std::min<std::size_t>(m.Bytes - given[i], rng() % 5000);
+                        const bool last = given[i] + bytes == m.Bytes;
+                        pieces[i].push_back({pool.data() + m.From + given[i], bytes, last ? &m.Got : nullptr});
+                        given[i] += bytes;
+                        if (last) {
+                            ++message[i];
+                            given[i] = 0;
+                        }
+                    }
+                    more = more || message[i] < messages[i].size();
+                }
+                hasher.Run(pieces.data(), streams);
+            }
+            for (std::size_t i = 0; i < streams; ++i)
+                for (const Message& m : messages[i]) {
+                    const ContentKey want = DigestOf(HashAlgorithm::Md5, pool.data() + m.From, m.Bytes);
+                    EXPECT_EQ(std::memcmp(m.Got.data(), want.Bytes.data(), 16), 0)
+                        << Md5LanesKernelName(k) << ": stream " << i << " of " << streams << ", " << m.Bytes << " bytes";
+                }
+        }
+    }
+    EXPECT_TRUE(SetMd5LanesKernel(before));
+}
+
 TEST(Md5Lanes, KernelInUseCanBeForcedAndRestored) {
     const Md5LanesKernel before = ActiveMd5LanesKernel();
     EXPECT_TRUE(SetMd5LanesKernel(Md5LanesKernel::Portable));
