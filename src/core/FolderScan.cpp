@@ -306,11 +306,19 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     // The files that rows read through a symbolic link under their own name: such a file is that row's
     // content, never a further copy to delete (the link would be left pointing at nothing).
     std::set<std::pair<std::uint64_t, std::uint64_t>> linked;
+    // The rows that read their own file through a link: such a row is never the kept copy of a duplicate
+    // (a duplicate is deleted only beside a plain file), so another intact row of that content is.
+    std::vector<bool> linkRow;
     for (std::size_t k = 0; k < files.size(); ++k)
         if (files[k].IsLink && !owners[k].empty()) {
             const FileIdentity to = fs.Identify(FolderFile(folder, files[k].Name), true);
             if (to.Exists && to.Object != 0) linked.insert({to.Volume, to.Object});
+            if (linkRow.empty()) linkRow.assign(static_cast<std::size_t>(count), false);
+            for (const std::int32_t i : owners[k]) linkRow[static_cast<std::size_t>(i)] = true;
         }
+    auto readsALink = [&](std::int32_t i) {
+        return !linkRow.empty() && table[i].Exists && linkRow[static_cast<std::size_t>(i)];
+    };
     auto readByLink = [&](const std::string& path) {
         if (linked.empty()) return false;
         const FileIdentity id = fs.Identify(path);
@@ -363,12 +371,15 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
                                   }
                                   // Entries sharing a digest's first bytes share a group: the kept copy is one
                                   // whose whole content the file carries.
-                                  if (g->Kept >= 0 && kept < 0) {
-                                      if (carries(table[g->Kept]))
-                                          kept = g->Kept;
-                                      else
+                                  // A row read through a link gives way to one with a plain file.
+                                  auto better = [&](std::int32_t i) {
+                                      return kept < 0 || (readsALink(kept) && !readsALink(i));
+                                  };
+                                  if (g->Kept >= 0 && (kept < 0 || readsALink(kept))) {
+                                      if (carries(table[g->Kept]) && better(g->Kept)) kept = g->Kept;
+                                      if (kept < 0 || readsALink(kept))
                                           groups.ForEachEntry(first, [&](std::int32_t i) {
-                                              if (kept < 0 && table[i].Found && carries(table[i])) kept = i;
+                                              if (table[i].Found && carries(table[i]) && better(i)) kept = i;
                                           });
                                   }
                               });

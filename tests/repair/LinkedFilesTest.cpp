@@ -99,5 +99,30 @@ INSTANTIATE_TEST_SUITE_P(Sets, LinkedFiles, ::testing::Combine(::testing::Values
                                     (std::get<1>(p.param) ? "DeletingDuplicates" : "AskingAboutDuplicates");
                          });
 
+// An unlisted copy of a content that both a row read through a link and a row with a plain file hold is
+// a duplicate of the plain file: it is offered or deleted beside that file during the verification, as
+// the repair's dry run predicts, not kept until the check after the renames deletes it.
+TEST(LinkedFiles, ADuplicateOfALinkedContentGoesBesideThePlainRow) {
+    for (const bool deleteDuplicates : {true, false}) {
+        SCOPED_TRACE(deleteDuplicates ? "deleting" : "asking");
+        RepairHarness h;
+        h.Put("notes.md", "1b");
+        const std::string copy = h.Put("renamed.bin", "1b");
+        std::filesystem::create_symlink("notes.md", h.base + "/link.bin");
+        h.form.ClickDuplicateOption(deleteDuplicates ? h.form.DblDel : h.form.DblInq);
+        h.ui.DuplicateAnswers = {DuplicateAnswer::No};
+        h.LoadEntries({{"b.bin", "1b"}, {"link.bin", "1b"}, {"notes.md", "1b"}}, true);
+        EXPECT_EQ(h.form.KeptDuplicates.empty(), deleteDuplicates);
+        EXPECT_EQ(std::filesystem::exists(copy), !deleteDuplicates);
+        if (!deleteDuplicates) {
+            ASSERT_EQ(h.ui.DuplicateQuestions.size(), 1u);
+            EXPECT_NE(h.ui.DuplicateQuestions[0].find(h.base + "/notes.md"), std::string::npos)
+                << h.ui.DuplicateQuestions[0];
+        }
+        EXPECT_EQ(h.ui.Errors, std::vector<std::string>{});
+        EXPECT_EQ(RowsOf(h), "！b.bin ○link.bin ○notes.md ");
+    }
+}
+
 } // namespace
 } // namespace tv::test
