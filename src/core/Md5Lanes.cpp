@@ -1,8 +1,10 @@
 #include "core/Md5Lanes.h"
 
 #include "core/KernelChoice.h"
+#include "platform/Hashing.h"
 
 #include <cstring>
+#include <utility>
 #include <vector>
 
 namespace tv {
@@ -15,25 +17,39 @@ std::uint32_t Le32(const unsigned char* p) {
     return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 
+// One step: x0 = x1 + rotl(x0 + f(x1, x2, x3) + word + sine, r), unrolled by the compiler into the chain.
+template <int I> inline void Step(std::uint32_t& x0, std::uint32_t x1, std::uint32_t x2, std::uint32_t x3, const std::uint32_t* m) {
+    // The sum of what does not wait for x1 (the step before's result) comes first.
+    const std::uint32_t early = x0 + m[md5::WordOf(I)] + md5::Sines[I];
+    std::uint32_t f;
+    if constexpr (I < 16) {
+        f = x3 ^ (x1 & (x2 ^ x3));
+    } else if constexpr (I < 32) {
+        // (x1 & x3) | (x2 & ~x3): the two halves have no bit in common, so they may be added, and the
+        // second one does not wait for x1.
+        f = (x2 & ~x3) + (x1 & x3);
+    } else if constexpr (I < 48) {
+        f = x1 ^ (x2 ^ x3);
+    } else {
+        f = x2 ^ (x1 | ~x3);
+    }
+    x0 = x1 + Rotl(early + f, md5::Rotations[I / 16][I % 4]);
+}
+
+template <int... I> inline void Steps(std::uint32_t& a, std::uint32_t& b, std::uint32_t& c, std::uint32_t& d,
+                                      const std::uint32_t* m, std::integer_sequence<int, I...>) {
+    // Four steps at a time, the roles of the words turning: a, then d, c and b take the new value.
+    ((Step<4 * I>(a, b, c, d, m), Step<4 * I + 1>(d, a, b, c, m), Step<4 * I + 2>(c, d, a, b, m),
+      Step<4 * I + 3>(b, c, d, a, m)),
+     ...);
+}
+
 void Compress(Md5State& state, const unsigned char* block) {
     std::uint32_t m[16];
     for (int i = 0; i < 16; ++i)
         m[i] = Le32(block + 4 * i);
     std::uint32_t a = state[0], b = state[1], c = state[2], d = state[3];
-    for (int i = 0; i < 64; ++i) {
-        std::uint32_t f;
-        switch (i / 16) {
-        case 0: f = d ^ (b & (c ^ d)); break;
-        case 1: f = c ^ (d & (b ^ c)); break;
-        case 2: f = b ^ c ^ d; break;
-        default: f = c ^ (b | ~d); break;
-        }
-        const std::uint32_t next = b + Rotl(a + f + m[md5::WordOf(i)] + md5::Sines[i], md5::Rotations[i / 16][i % 4]);
-        a = d;
-        d = c;
-        c = b;
-        b = next;
-    }
+    Steps(a, b, c, d, m, std::make_integer_sequence<int, 16>{});
     state[0] += a;
     state[1] += b;
     state[2] += c;
@@ -121,7 +137,16 @@ Md5LanesKernel ActiveMd5LanesKernel() { return ActiveKernelOf(Table).Kernel.load
 bool SetMd5LanesKernel(Md5LanesKernel k) { return ActiveKernelOf(Table).Set(Table, k); }
 
 void Md5Many(const unsigned char* const* data, std::size_t count, std::size_t bytes, Md5Digest* out) {
-    Many(ActiveKernelOf(Table).Fn.load(std::memory_order_relaxed), data, count, bytes, out);
+    const ActiveKernel<Md5LanesKernel, BlocksFn>& active = ActiveKernelOf(Table);
+    if (active.Kernel.load(std::memory_order_relaxed) == Md5LanesKernel::Portable) {
+        // Without lanes, the library's one-message digest is the faster.
+        for (std::size_t i = 0; i < count; ++i) {
+            const ContentKey k = DigestOf(HashAlgorithm::Md5, data[i], bytes);
+            std::memcpy(out[i].data(), k.Bytes.data(), out[i].size());
+        }
+        return;
+    }
+    Many(active.Fn.load(std::memory_order_relaxed), data, count, bytes, out);
 }
 
 void Md5ManyWith(Md5LanesKernel k, const unsigned char* const* data, std::size_t count, std::size_t bytes,

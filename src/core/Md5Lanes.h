@@ -28,14 +28,16 @@ bool SetMd5LanesKernel(Md5LanesKernel k);
 using Md5Digest = std::array<std::uint8_t, 16>;
 using Md5State = std::array<std::uint32_t, 4>;
 
-// out[i] = MD5 of the `bytes` bytes at data[i], for i < count, with the kernel in use.
+// out[i] = MD5 of the `bytes` bytes at data[i], for i < count, with the kernel in use (with the portable one,
+// one message at a time with the hashing library's MD5).
 void Md5Many(const unsigned char* const* data, std::size_t count, std::size_t bytes, Md5Digest* out);
 // The same with one kernel; `k` must be available.
 void Md5ManyWith(Md5LanesKernel k, const unsigned char* const* data, std::size_t count, std::size_t bytes,
                  Md5Digest* out);
 
 // Messages that arrive in pieces, hashed side by side as they come: each stream holds one message at a
-// time, its pieces and its end given in order. The pieces are read only within Run.
+// time, its pieces and its end given in order. The pieces are read only within Run. Worth it only with a
+// wide kernel in use: alone, a message is hashed faster by the hashing library.
 class Md5Streams {
 public:
     struct Piece {

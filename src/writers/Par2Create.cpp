@@ -228,17 +228,21 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     }
     std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return IdBefore(a.Id, b.Id); });
     const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
-    const bool cached = waitedBefore && waitedAfter && *waitedBefore == *waitedAfter;
+    // A disk's own reads wait at nearly every file's start; the page cache's now and then (read-ahead
+    // marks make a read that would start more of it wait).
+    const bool cached = waitedBefore && waitedAfter && (*waitedAfter - *waitedBefore) * 2 < sources.size();
 
     const auto slice = static_cast<std::size_t>(sliceSize);
     SliceCombiner combiner(recovery, slice, options.Workers);
     // The files are read side by side, a slice of each in turn, so that their whole MD5s are computed
-    // together, a file a lane; a spinning disk is read one file at a time, unless the files' starts just
-    // came from the page cache. The slices' order in a batch does not matter to the code: each is added
-    // with the coefficients of its own number.
-    const std::size_t lanes =
-        cached || DiskKindOf(folder) != DiskKind::Spinning ? std::min(ReadLanes, sources.size()) : 1;
-    Md5Streams wholes(lanes);
+    // together on the workers, a file a lane. A spinning disk is read one file at a time, unless the
+    // files' starts just came from the page cache, and so are the files where MD5 has no lanes: each
+    // one's whole MD5 is then computed here as it is read. The slices' order in a batch does not matter
+    // to the code: each is added with the coefficients of its own number.
+    const bool sideBySide = (cached || DiskKindOf(folder) != DiskKind::Spinning) &&
+                            ActiveMd5LanesKernel() != Md5LanesKernel::Portable;
+    const std::size_t lanes = sideBySide ? std::min(ReadLanes, sources.size()) : 1;
+    Md5Streams wholes(sideBySide ? lanes : 0);
     // Two batches of input slices take turns: while one is hashed (its slices and its part of the whole
     // files) and added to every recovery slice on the workers, the next one is read here.
     const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{32} << 20) / slice, 1, 32);
@@ -279,7 +283,7 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
             const std::size_t groups = (n + CheckGroup - 1) / CheckGroup;
             auto item = [&](std::size_t k) {
                 if (k == 0) {
-                    wholes.Run(b.Wholes.data(), b.Wholes.size());
+                    if (wholes.Streams() > 0) wholes.Run(b.Wholes.data(), b.Wholes.size());
                 } else if (k <= groups) {
                     const std::size_t first = (k - 1) * CheckGroup, count = std::min(CheckGroup, n - first);
                     Md5Digest hashes[CheckGroup];
@@ -314,6 +318,7 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     struct Reading {
         Source* File = nullptr;
         std::unique_ptr<InputFile> In;
+        std::unique_ptr<Digester> Whole; // the file's MD5, when computed here
         std::uint64_t Left = 0;
         std::size_t Slice = 0;
         std::uint32_t First = 0;
@@ -328,6 +333,7 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
         Source& s = sources[nextFile++];
         s.Slices.resize(static_cast<std::size_t>(par2::SliceCount(s.Length, sliceSize)));
         r.In = fs.OpenRead(s.Path);
+        if (!sideBySide) r.Whole = MakeDigester(HashAlgorithm::Md5);
         r.File = &s;
         r.Left = s.Length;
         r.Slice = 0;
@@ -362,7 +368,12 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
                     unsigned char extra = 0;
                     if (ReadFull(*r.In, &extra, 1) != 0) throw Par2CreateError(s.Name + " grew while it was read");
                 }
-                b.Wholes[l].push_back({at, want, last ? &s.Hash : nullptr});
+                if (r.Whole) {
+                    r.Whole->Update(at, want);
+                    if (last) s.Hash = Md5Of(r.Whole->Final());
+                } else {
+                    b.Wholes[l].push_back({at, want, last ? &s.Hash : nullptr});
+                }
                 if (options.Progress && !options.Progress(done, total)) {
                     wait();
                     result.Stopped = true;
