@@ -17,6 +17,7 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <cstring>
 #include <exception>
 #include <future>
@@ -525,18 +526,29 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             take(at, column++);
         }
     }
+    // The chosen recovery slices come in the order they were found, file by file: a file stays open for
+    // its next one, which lies further on.
+    std::vector<std::size_t> byExponent(65536, SIZE_MAX);
+    for (std::size_t k = 0; k < recovery.size(); ++k)
+        byExponent[recovery[k].Exponent] = k;
+    std::unique_ptr<FileSource> source;
+    std::size_t sourceFile = SIZE_MAX;
     for (std::size_t r = 0; r < solved->Exponents.size(); ++r) {
-        const auto it = std::find_if(recovery.begin(), recovery.end(),
-                                     [&](const RecoverySlice& x) { return x.Exponent == solved->Exponents[r]; });
+        const RecoverySlice& found = recovery[byExponent[solved->Exponents[r]]];
         unsigned char* at = slot();
         if (at == nullptr) {
             result.Stopped = true;
             return result;
         }
-        FileSource source(fs, setFiles[it->File]);
-        if (source.ReadAt(it->Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[it->File]);
+        if (found.File != sourceFile) {
+            source.reset();
+            source = std::make_unique<FileSource>(fs, setFiles[found.File]);
+            sourceFile = found.File;
+        }
+        if (source->ReadAt(found.Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[found.File]);
         take(at, present.size() + r);
     }
+    source.reset();
     if (!flush()) {
         result.Stopped = true;
         return result;
