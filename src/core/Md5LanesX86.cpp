@@ -119,17 +119,17 @@ TV_TARGET_AVX2 void Md5BlocksAvx2(Md5State* states, const unsigned char* const* 
         const std::size_t n = std::min<std::size_t>(8, lanes - first);
         // Lanes beyond the last message hash the first one again; their results are dropped.
         const unsigned char* p[8];
-        alignas(32) std::uint32_t s[4][8];
+        std::uint32_t s[4][8]; // unaligned accesses: MinGW does not align the stack past 16 bytes
         for (std::size_t l = 0; l < 8; ++l) {
             const std::size_t from = first + (l < n ? l : 0);
             p[l] = data[from];
             for (std::size_t w = 0; w < 4; ++w)
                 s[w][l] = states[from][w];
         }
-        __m256i a = _mm256_load_si256(reinterpret_cast<const __m256i*>(s[0]));
-        __m256i b = _mm256_load_si256(reinterpret_cast<const __m256i*>(s[1]));
-        __m256i c = _mm256_load_si256(reinterpret_cast<const __m256i*>(s[2]));
-        __m256i d = _mm256_load_si256(reinterpret_cast<const __m256i*>(s[3]));
+        __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s[0]));
+        __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s[1]));
+        __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s[2]));
+        __m256i d = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(s[3]));
         for (std::size_t k = 0; k < blocks; ++k) {
             __m256i rows[8], m[16];
             for (std::size_t l = 0; l < 8; ++l)
@@ -145,10 +145,10 @@ TV_TARGET_AVX2 void Md5BlocksAvx2(Md5State* states, const unsigned char* const* 
             c = _mm256_add_epi32(c, c0);
             d = _mm256_add_epi32(d, d0);
         }
-        _mm256_store_si256(reinterpret_cast<__m256i*>(s[0]), a);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(s[1]), b);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(s[2]), c);
-        _mm256_store_si256(reinterpret_cast<__m256i*>(s[3]), d);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s[0]), a);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s[1]), b);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s[2]), c);
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(s[3]), d);
         for (std::size_t l = 0; l < n; ++l)
             for (std::size_t w = 0; w < 4; ++w)
                 states[first + l][w] = s[w][l];
@@ -160,17 +160,17 @@ TV_TARGET_AVX512 void Md5BlocksAvx512(Md5State* states, const unsigned char* con
     for (std::size_t first = 0; first < lanes; first += 16) {
         const std::size_t n = std::min<std::size_t>(16, lanes - first);
         const unsigned char* p[16];
-        alignas(64) std::uint32_t s[4][16];
+        std::uint32_t s[4][16];
         for (std::size_t l = 0; l < 16; ++l) {
             const std::size_t from = first + (l < n ? l : 0);
             p[l] = data[from];
             for (std::size_t w = 0; w < 4; ++w)
                 s[w][l] = states[from][w];
         }
-        __m512i a = _mm512_load_si512(s[0]);
-        __m512i b = _mm512_load_si512(s[1]);
-        __m512i c = _mm512_load_si512(s[2]);
-        __m512i d = _mm512_load_si512(s[3]);
+        __m512i a = _mm512_loadu_si512(s[0]);
+        __m512i b = _mm512_loadu_si512(s[1]);
+        __m512i c = _mm512_loadu_si512(s[2]);
+        __m512i d = _mm512_loadu_si512(s[3]);
         for (std::size_t k = 0; k < blocks; ++k) {
             __m512i rows[16], m[16];
             for (std::size_t l = 0; l < 16; ++l)
@@ -183,10 +183,10 @@ TV_TARGET_AVX512 void Md5BlocksAvx512(Md5State* states, const unsigned char* con
             c = _mm512_add_epi32(c, c0);
             d = _mm512_add_epi32(d, d0);
         }
-        _mm512_store_si512(s[0], a);
-        _mm512_store_si512(s[1], b);
-        _mm512_store_si512(s[2], c);
-        _mm512_store_si512(s[3], d);
+        _mm512_storeu_si512(s[0], a);
+        _mm512_storeu_si512(s[1], b);
+        _mm512_storeu_si512(s[2], c);
+        _mm512_storeu_si512(s[3], d);
         for (std::size_t l = 0; l < n; ++l)
             for (std::size_t w = 0; w < 4; ++w)
                 states[first + l][w] = s[w][l];
