@@ -43,6 +43,9 @@ void PrintUnlisted(const std::vector<std::string>& names);
 // is malformed. UseWorkerOptions gives a command's form what they chose.
 bool TakeWorkerOptions(std::vector<std::string>& args);
 void UseWorkerOptions(TForm1& form);
+// The threads --threads chose for the work of a command without a form (a recovery set's code); 0: one
+// a processor.
+unsigned WorkerThreads();
 
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
 // and tallyvault-cli repair LIST --undo

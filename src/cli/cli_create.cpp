@@ -103,6 +103,7 @@ int CreatePar2(const std::vector<std::string>& given) {
     if (args.size() != 2 || args[0].empty()) return Par2Usage();
     const std::string out = ExpandLongPath(args[1]);
     const std::string folder = FolderArgument(args[0]);
+    options.Workers = WorkerThreads();
     Par2CreateResult result;
     Par2Progress line(progress, std::cerr);
     options.Progress = line.Callback();

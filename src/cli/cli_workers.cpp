@@ -39,6 +39,10 @@ bool TakeWorkerOptions(std::vector<std::string>& args) {
     return true;
 }
 
+unsigned WorkerThreads() {
+    return static_cast<unsigned>(std::max(chosen.Threads, 0));
+}
+
 void UseWorkerOptions(TForm1& form) {
     form.Hashing.Threads = chosen.Threads;
     form.Hashing.Disk = chosen.Disk;

@@ -92,9 +92,14 @@ void ReplacingFile::Flush() {
     buffer_.clear();
 }
 
-void ReplacingFile::Commit() {
+void ReplacingFile::Seal() {
     Flush();
     out_->Sync();
+    sealed_ = true;
+}
+
+void ReplacingFile::Commit() {
+    if (!sealed_) Seal();
     out_->Close();
     out_.reset();
     fs_.ReplaceFile(temp_, target_);

@@ -27,6 +27,10 @@ public:
     void WriteLine(std::string_view text);
     // Writes what is buffered, puts the file on the disk and puts it in the target's place.
     void Commit();
+    // Writes what is buffered and puts the file on the disk, keeping it open (and so not taken for a
+    // killed write's leftover); Commit then closes it and puts it in place. Files written together take
+    // their names together so, once all are written.
+    void Seal();
 
     const std::string& TempPath() const { return temp_; }
 
@@ -40,6 +44,7 @@ private:
     std::unique_ptr<OutputFile> out_;
     std::string buffer_;
     bool committed_ = false;
+    bool sealed_ = false;
 };
 
 } // namespace tv

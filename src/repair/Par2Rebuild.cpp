@@ -12,6 +12,7 @@
 #include "readers/Par2List.h"
 #include "readers/Par2Reader.h"
 #include "repair/Confine.h"
+#include "repair/RepairPlan.h"
 
 #include <algorithm>
 #include <atomic>
@@ -23,6 +24,7 @@
 #include <future>
 #include <mutex>
 #include <optional>
+#include <unordered_set>
 
 namespace tv {
 
@@ -323,19 +325,37 @@ bool CheckFiles(FileSystem& fs, std::vector<Checked>& checked, const std::vector
     return true;
 }
 
-// A free name beside `path` for the damaged file: NAME.1, NAME.2, ...
-std::string KeepName(FileSystem& fs, const std::string& path) {
+// A free name beside the file `rel` (below `dir`) for its damaged copy: NAME.1, NAME.2, ..., none of the
+// names in `taken` (the set's files and the names already given), which takes it.
+std::string KeepName(FileSystem& fs, const std::string& dir, const std::string& rel,
+                     std::unordered_set<std::string>& taken) {
     for (int i = 1;; ++i) {
-        const std::string candidate = path + "." + std::to_string(i);
-        if (!fs.FileExists(candidate) && !fs.FolderExists(candidate)) return candidate;
+        std::string candidate = rel + "." + std::to_string(i);
+        if (taken.count(FileNameKey(candidate)) || fs.Identify(JoinBeneath(dir, candidate)).Exists) continue;
+        taken.insert(FileNameKey(candidate));
+        return candidate;
     }
 }
 
-std::string RebuildTemp(const std::string& path) {
-    std::string name(".");
-    name.append(ExtractFileName(path));
-    name.append(".tallyvault-rebuild");
-    return JoinPath(ExtractFileDir(path), name);
+// The temporary name of the file `rel` rebuilt: hidden, beside it.
+std::string RebuildTemp(const std::string& rel) {
+    const std::size_t slash = rel.rfind('/');
+    const std::size_t at = slash == std::string::npos ? 0 : slash + 1;
+    std::string out = rel.substr(0, at);
+    out += '.';
+    out.append(rel, at);
+    out += ".tallyvault-rebuild";
+    return out;
+}
+
+// Removes a file the run made, when it is there.
+bool RemoveMade(FileSystem& fs, const std::string& path) {
+    try {
+        if (fs.Identify(path).Exists) fs.DeleteFile(path);
+        return true;
+    } catch (const IoError&) {
+        return false;
+    }
 }
 
 } // namespace
@@ -555,29 +575,64 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
     }
     wait();
 
-    // The rebuilt files, each whole and checked before it takes its place.
-    std::size_t lostIndex = 0;
+    // The rebuilt files, each whole and checked before it takes its place. The plan of their changes is on
+    // the disk before the first of them, so that the next repair finishes or undoes a killed rebuild.
+    RepairPlan plan;
+    plan.Base = dir;
+    std::vector<std::size_t> firstLost(checked.size()), stepOf(checked.size(), SIZE_MAX);
+    {
+        std::unordered_set<std::string> taken;
+        for (const Checked& c : checked)
+            taken.insert(FileNameKey(c.File->Desc->Name));
+        std::size_t lostIndex = 0;
+        for (std::size_t i = 0; i < checked.size(); ++i) {
+            const Checked& c = checked[i];
+            const std::size_t lostHere = static_cast<std::size_t>(std::count(c.Good.begin(), c.Good.end(), false));
+            firstLost[i] = lostIndex;
+            lostIndex += lostHere;
+            if (lostHere == 0 || result.Files[i].Result == Par2FileOutcome::Refused) continue;
+            PlanStep step;
+            step.What = PlanStep::Kind::Rebuild;
+            step.From = RebuildTemp(c.File->Desc->Name);
+            step.To = c.File->Desc->Name;
+            if (c.Exists) step.KeptAs = KeepName(fs, dir, step.To, taken);
+            step.Purge = options.Purge;
+            std::memcpy(step.Md5.data(), c.File->Desc->Hash.data(), step.Md5.size());
+            step.Length = c.File->Desc->Length;
+            stepOf[i] = plan.Steps.size();
+            plan.Steps.push_back(std::move(step));
+        }
+    }
+    if (plan.Steps.empty()) return result;
+    std::optional<PlanJournal> journal;
+    try {
+        journal.emplace(fs, PlanPath(indexPath), plan);
+    } catch (const RepairRunning& e) {
+        throw Par2SetError(e.what());
+    }
+    bool unsettled = false; // a change that could not be taken back: the plan stays for the next repair
     for (std::size_t i = 0; i < checked.size(); ++i) {
+        if (stepOf[i] == SIZE_MAX) continue;
         const Checked& c = checked[i];
         Par2FileOutcome& outcome = result.Files[i];
-        const std::size_t lostHere = static_cast<std::size_t>(std::count(c.Good.begin(), c.Good.end(), false));
-        const std::size_t firstLost = lostIndex;
-        lostIndex += lostHere;
-        if (lostHere == 0 || outcome.Result == Par2FileOutcome::Refused) continue;
+        const PlanStep& step = plan.Steps[stepOf[i]];
         // A stop between two files leaves each one rebuilt or as it was.
         if (!read(0)) {
             result.Stopped = true;
-            return result;
+            break;
         }
-        const std::string temp = RebuildTemp(c.Path);
+        journal->Starting(stepOf[i]);
+        const std::string temp = JoinBeneath(dir, step.From);
+        const std::string kept = step.KeptAs.empty() ? std::string() : JoinBeneath(dir, step.KeptAs);
+        bool keptAside = false, inPlace = false;
         try {
-            MakeFoldersBeneath(fs, dir, c.File->Desc->Name);
+            MakeFoldersBeneath(fs, dir, step.To);
             if (fs.FileExists(temp)) fs.RemoveIfAbandoned(temp);
             std::unique_ptr<OutputFile> out = fs.CreateNew(temp);
             std::unique_ptr<InputFile> old = c.Exists ? fs.OpenRead(c.Path) : nullptr;
             std::unique_ptr<Digester> md5 = MakeDigester(HashAlgorithm::Md5);
             std::uint64_t left = c.File->Desc->Length;
-            std::size_t j = firstLost;
+            std::size_t j = firstLost[i];
             for (std::size_t s = 0; s < c.Good.size(); ++s) {
                 const std::size_t n = static_cast<std::size_t>(std::min<std::uint64_t>(left, sliceSize));
                 // The old file is read along, so that its good slices are at hand where they lie.
@@ -593,40 +648,59 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             old.reset();
             if (!SameMd5(md5->Final(), c.File->Desc->Hash)) {
                 fs.DeleteFile(temp);
+                journal->Failed(stepOf[i]);
                 outcome.Result = Par2FileOutcome::Failed;
                 outcome.Reason = "the rebuilt file does not match its MD5";
                 continue;
             }
-            if (c.Exists && options.Purge) {
-                fs.ReplaceFile(temp, c.Path);
-            } else {
-                if (c.Exists) {
-                    outcome.KeptAs = KeepName(fs, c.Path);
-                    fs.RenameFile(c.Path, outcome.KeptAs);
-                }
-                fs.RenameFile(temp, c.Path);
+            if (c.Exists) {
+                fs.RenameBeneath(dir, step.To, step.KeptAs);
+                keptAside = true;
+                outcome.KeptAs = kept;
+            }
+            fs.RenameBeneath(dir, step.From, step.To);
+            inPlace = true;
+            // Purged only now that the rebuilt file is in place.
+            if (c.Exists && step.Purge) {
+                fs.DeleteBeneath(dir, step.KeptAs, fs.Identify(kept));
+                outcome.KeptAs.clear();
             }
             fs.SyncFolder(ExtractFileDir(c.Path));
             outcome.Result = Par2FileOutcome::Rebuilt;
+            journal->Done(stepOf[i]);
         } catch (const IoError& e) {
-            if (fs.FileExists(temp)) {
-                try {
-                    fs.DeleteFile(temp);
-                } catch (const IoError&) {
-                }
-            }
-            // A damaged file moved aside whose replacement could not follow goes back to its name.
-            if (!outcome.KeptAs.empty() && !fs.FileExists(c.Path)) {
-                try {
-                    fs.RenameFile(outcome.KeptAs, c.Path);
-                    outcome.KeptAs.clear();
-                } catch (const IoError&) {
+            bool settled = true;
+            if (inPlace) {
+                // The rebuilt file is in its place: only the purge or the folder's sync failed.
+                settled = false;
+            } else {
+                settled = RemoveMade(fs, temp);
+                // A damaged file moved aside whose replacement could not follow goes back to its name.
+                if (keptAside && !fs.Identify(c.Path).Exists) {
+                    try {
+                        fs.RenameBeneath(dir, step.KeptAs, step.To);
+                        outcome.KeptAs.clear();
+                    } catch (const IoError&) {
+                        settled = false;
+                    }
                 }
             }
             outcome.Result = Par2FileOutcome::Failed;
             outcome.Reason = std::string(e.what()) + (e.Reason().empty() ? "" : " (" + e.Reason() + ")");
+            if (settled) {
+                journal->Failed(stepOf[i]);
+            } else {
+                // The rest waits for the next repair, which sets this one right first: a recovery takes the
+                // steps after the last one marked for not begun.
+                unsettled = true;
+                break;
+            }
         }
     }
+    if (unsettled)
+        journal->Leave();
+    else
+        journal->Finish();
     return result;
 }
 

@@ -7,7 +7,10 @@
 // recovery slices at hand, the lost slices are solved for, reading only the slices needed: the present
 // input slices and k recovery slices. Each rebuilt file is written to a temporary file beside its target,
 // put on the disk, and its whole MD5 checked before it takes the target's place; the damaged file is
-// kept as NAME.1 (NAME.2, ... when taken) unless purged. With too few recovery slices nothing is written.
+// kept as NAME.1 (NAME.2, ... when taken) unless purged, and purged only once the rebuilt one is in place.
+// These changes are the steps of the list's plan (repair/RepairPlan.h), on the disk before the first of
+// them: a rebuild killed at any point is finished or undone by the next repair. With too few recovery
+// slices nothing is written.
 #include "core/HashPool.h"
 #include "platform/FileSystem.h"
 

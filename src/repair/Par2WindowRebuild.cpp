@@ -7,6 +7,7 @@
 #include "repair/Par2Rebuild.h"
 #include "repair/RepairTexts.h"
 
+#include <algorithm>
 #include <optional>
 #include <unordered_set>
 
@@ -27,6 +28,7 @@ void TForm1::RebuildFromRecovery() {
     for (std::int32_t i = 0; i < EntryCount; ++i)
         if (EntryState(i) == VerifyResult::Match) intact.emplace(EntryTable[i].FileName.view());
     Par2RebuildOptions options;
+    options.Workers = static_cast<unsigned>(std::max(Hashing.Threads, 0)); // the threads chosen for hashing
     options.KnownIntact = [&intact](const std::string& name) { return intact.contains(name); };
     // The bar follows the bytes read and computed; closing the window stops the rebuild at its next step,
     // which leaves each file rebuilt or as it was.

@@ -2,10 +2,12 @@
 
 #include "core/FileCompare.h"
 #include "platform/Errors.h"
+#include "platform/Hashing.h"
 #include "platform/Paths.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <unordered_map>
 #include <utility>
 
@@ -13,7 +15,10 @@ namespace tv {
 
 namespace {
 
+// A plan of renames alone keeps the first version, which every reader of plans reads; one that rebuilds
+// files is of the second.
 constexpr std::string_view Head = "tallyvault-plan 1";
+constexpr std::string_view RebuildHead = "tallyvault-plan 2";
 
 std::string Escape(std::string_view s) {
     std::string out;
@@ -73,6 +78,8 @@ const char* KindWord(PlanStep::Kind k) {
         return "park";
     case PlanStep::Kind::Copy:
         return "copy";
+    case PlanStep::Kind::Rebuild:
+        return "rebuild";
     case PlanStep::Kind::Move:
         break;
     }
@@ -91,6 +98,52 @@ std::string Key(const std::string& rel) {
     for (char& c : key)
         if (IsPathDelim(c)) c = '/';
     return key;
+}
+
+std::string Hex(const std::array<unsigned char, 16>& bytes) {
+    static constexpr char Digits[] = "0123456789abcdef";
+    std::string out;
+    for (unsigned char b : bytes) {
+        out += Digits[b >> 4];
+        out += Digits[b & 15];
+    }
+    return out;
+}
+
+bool FromHex(std::string_view text, std::array<unsigned char, 16>& bytes) {
+    if (text.size() != 2 * bytes.size()) return false;
+    auto digit = [](char c) {
+        return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : c >= 'A' && c <= 'F' ? c - 'A' + 10 : -1;
+    };
+    for (std::size_t i = 0; i < bytes.size(); ++i) {
+        const int hi = digit(text[2 * i]), lo = digit(text[2 * i + 1]);
+        if (hi < 0 || lo < 0) return false;
+        bytes[i] = static_cast<unsigned char>(hi * 16 + lo);
+    }
+    return true;
+}
+
+bool ParseLength(std::string_view text, std::uint64_t& n) {
+    n = 0;
+    if (text.empty() || text.size() > 19) return false;
+    for (char c : text) {
+        if (c < '0' || c > '9') return false;
+        n = n * 10 + static_cast<std::uint64_t>(c - '0');
+    }
+    return true;
+}
+
+// Whether the file holds a rebuild's content: its length and MD5.
+bool HoldsRebuilt(FileSystem& fs, const std::string& path, const FileIdentity& id, const PlanStep& s) {
+    if (!id.IsFile || static_cast<std::uint64_t>(id.Size) != s.Length) return false;
+    std::unique_ptr<InputFile> in = fs.OpenRead(path);
+    std::unique_ptr<Digester> md5 = MakeDigester(HashAlgorithm::Md5);
+    std::vector<char> buf(1 << 20);
+    std::uint64_t length = 0;
+    for (std::size_t n; (n = in->Read(buf.data(), buf.size())) > 0; length += n)
+        md5->Update(buf.data(), n);
+    const ContentKey k = md5->Final();
+    return length == s.Length && std::memcmp(k.Bytes.data(), s.Md5.data(), s.Md5.size()) == 0;
 }
 
 // The most marks of moves held back to be written in one write(): a window's length.
@@ -196,6 +249,8 @@ public:
             if (s.What == PlanStep::Kind::Park) {
                 lastPark[Key(s.From)] = k;
                 if (r_.Undone[k] || r_.Failed[k]) back_[Key(s.To)] = s.From;
+            } else if (s.What == PlanStep::Kind::Rebuild) {
+                continue;
             } else if (auto it = lastPark.find(Key(s.To)); it != lastPark.end()) {
                 parkFor_[k] = it->second;
                 lastPark.erase(it);
@@ -214,6 +269,8 @@ public:
                         fs_.RenameBeneath(plan_.Base, s.From, s.To);
                         Made("park", FolderFile(plan_.Base, s.From), FolderFile(plan_.Base, s.To));
                     }
+                } else if (s.What == PlanStep::Kind::Rebuild) {
+                    FinishRebuild(s);
                 } else {
                     FinishTransfer(k);
                 }
@@ -262,6 +319,8 @@ public:
                         fs_.RenameBeneath(plan_.Base, s.To, s.From);
                         Made("rename", FolderFile(plan_.Base, s.To), FolderFile(plan_.Base, s.From));
                     }
+                } else if (s.What == PlanStep::Kind::Rebuild) {
+                    UndoRebuild(s);
                 } else {
                     UndoTransfer(k);
                 }
@@ -275,6 +334,80 @@ public:
 
 private:
     static constexpr std::size_t NoStep = static_cast<std::size_t>(-1);
+
+    // A rebuild finished: a whole rebuilt file takes the file's place (the damaged one kept, or deleted
+    // with "purge" once the rebuilt one is in place); a temporary file cut off by the kill goes, and the
+    // damaged file keeps or gets back its name. Files that show no sign of the rebuild are left as they are.
+    void FinishRebuild(const PlanStep& s) {
+        const std::string temp = FolderFile(plan_.Base, s.From), name = FolderFile(plan_.Base, s.To);
+        const FileIdentity t = fs_.Identify(temp);
+        if (t.Exists) {
+            if (!HoldsRebuilt(fs_, temp, t, s)) {
+                DropCutOff(s, t);
+                TakeBackKept(s);
+                return;
+            }
+            if (fs_.Identify(name).Exists) {
+                // Still the damaged file: it is kept first. A file there where the plan found none, or one
+                // in the way of keeping it, is no file of this run: nothing is replaced.
+                if (s.KeptAs.empty() || There(plan_.Base, s.KeptAs)) throw IoErrorFromErrno(EEXIST, name);
+                fs_.RenameBeneath(plan_.Base, s.To, s.KeptAs);
+                Made("park", name, FolderFile(plan_.Base, s.KeptAs));
+            }
+            fs_.RenameBeneath(plan_.Base, s.From, s.To);
+            Made("rename", temp, name);
+            PurgeKept(s);
+            return;
+        }
+        if (HoldsRebuilt(fs_, name, fs_.Identify(name), s)) {
+            PurgeKept(s);
+            return;
+        }
+        TakeBackKept(s);
+    }
+
+    // A rebuild taken back: the damaged file under its name again; the rebuilt content stays under the
+    // temporary name, and only a temporary file cut off by the kill goes. A damaged file already purged
+    // cannot come back: the rebuilt one then stays in its place.
+    void UndoRebuild(const PlanStep& s) {
+        const std::string temp = FolderFile(plan_.Base, s.From), name = FolderFile(plan_.Base, s.To);
+        const FileIdentity t = fs_.Identify(temp);
+        if (t.Exists) {
+            TakeBackKept(s);
+            if (!HoldsRebuilt(fs_, temp, t, s)) DropCutOff(s, t);
+            return;
+        }
+        const FileIdentity n = fs_.Identify(name);
+        if (n.Exists && HoldsRebuilt(fs_, name, n, s)) {
+            if (!s.KeptAs.empty() && !There(plan_.Base, s.KeptAs)) return;
+            fs_.RenameBeneath(plan_.Base, s.To, s.From);
+            Made("park", name, temp);
+        }
+        TakeBackKept(s);
+    }
+
+    // The damaged file, kept while its rebuilt one was not in place, back under its name.
+    void TakeBackKept(const PlanStep& s) {
+        if (s.KeptAs.empty() || !There(plan_.Base, s.KeptAs) || There(plan_.Base, s.To)) return;
+        fs_.RenameBeneath(plan_.Base, s.KeptAs, s.To);
+        Made("rename", FolderFile(plan_.Base, s.KeptAs), FolderFile(plan_.Base, s.To));
+    }
+
+    // The rebuilt file is in place: with "purge" the kept damaged one goes.
+    void PurgeKept(const PlanStep& s) {
+        if (!s.Purge || s.KeptAs.empty()) return;
+        const FileIdentity kept = fs_.Identify(FolderFile(plan_.Base, s.KeptAs));
+        if (!kept.Exists) return;
+        fs_.DeleteBeneath(plan_.Base, s.KeptAs, kept);
+        Made("delete", FolderFile(plan_.Base, s.KeptAs));
+    }
+
+    // A temporary file the kill cut off while it was written: the run's own, holding no content of its own.
+    void DropCutOff(const PlanStep& s, const FileIdentity& t) {
+        if (!t.IsFile) throw IoErrorFromErrno(t.IsLink ? ELOOP : EINVAL, FolderFile(plan_.Base, s.From));
+        fs_.DeleteBeneath(plan_.Base, s.From, t);
+        Made("delete", FolderFile(plan_.Base, s.From));
+    }
 
     void UndoTransfer(std::size_t k) {
         const PlanStep& s = plan_.Steps[k];
@@ -346,7 +479,9 @@ private:
 } // namespace
 
 std::string RepairPlan::Text() const {
-    std::string out(Head);
+    const bool rebuilds =
+        std::any_of(Steps.begin(), Steps.end(), [](const PlanStep& s) { return s.What == PlanStep::Kind::Rebuild; });
+    std::string out(rebuilds ? RebuildHead : Head);
     // Appended field by field: a literal + string chain trips a false -Wrestrict of GCC 12 at -O3.
     auto field = [&](const std::string& f) {
         out += '\t';
@@ -357,9 +492,15 @@ std::string RepairPlan::Text() const {
     out += '\n';
     for (const PlanStep& s : Steps) {
         out += KindWord(s.What);
-        if (s.What != PlanStep::Kind::Park) field(s.Root);
+        if (s.What != PlanStep::Kind::Park && s.What != PlanStep::Kind::Rebuild) field(s.Root);
         field(s.From);
         field(s.To);
+        if (s.What == PlanStep::Kind::Rebuild) {
+            field(s.KeptAs);
+            field(s.Purge ? "purge" : "keep");
+            field(Hex(s.Md5));
+            field(std::to_string(s.Length));
+        }
         out += '\n';
     }
     out += "planned\n";
@@ -369,6 +510,7 @@ std::string RepairPlan::Text() const {
 PlanChange RepairPlan::Change(std::size_t k) const {
     const PlanStep& s = Steps[k];
     if (s.What == PlanStep::Kind::Park) return {"park", FolderFile(Base, s.From), FolderFile(Base, s.To)};
+    if (s.What == PlanStep::Kind::Rebuild) return {"rebuild", FolderFile(Base, s.From), FolderFile(Base, s.To)};
     return {TransferVerb(*this, s), FolderFile(s.Root, s.From), FolderFile(Base, s.To)};
 }
 
@@ -401,7 +543,7 @@ PlanRecord ParsePlan(std::string_view text) {
         const std::vector<std::string_view> f = Fields(text.substr(0, end));
         text.remove_prefix(end + 1);
         if (first) {
-            if (f.size() != 1 || f[0] != Head) return {};
+            if (f.size() != 1 || (f[0] != Head && f[0] != RebuildHead)) return {};
             first = false;
             continue;
         }
@@ -420,6 +562,15 @@ PlanRecord ParsePlan(std::string_view text) {
         } else if ((word == "move" || word == "copy") && f.size() == 4) {
             r.Plan.Steps.push_back({word == "move" ? PlanStep::Kind::Move : PlanStep::Kind::Copy, Unescape(f[1]),
                                     Unescape(f[2]), Unescape(f[3])});
+        } else if (word == "rebuild" && f.size() == 7 && (f[4] == "keep" || f[4] == "purge")) {
+            PlanStep s;
+            s.What = PlanStep::Kind::Rebuild;
+            s.From = Unescape(f[1]);
+            s.To = Unescape(f[2]);
+            s.KeptAs = Unescape(f[3]);
+            s.Purge = f[4] == "purge";
+            if (!FromHex(f[5], s.Md5) || !ParseLength(f[6], s.Length)) return {};
+            r.Plan.Steps.push_back(std::move(s));
         } else {
             return {};
         }
@@ -506,6 +657,15 @@ void PlanJournal::Done(std::size_t k) {
 
 void PlanJournal::Mark(const char* what, std::size_t k) {
     Write(MarkLine(what, k));
+}
+
+void PlanJournal::Leave() {
+    Write();
+    try {
+        if (out_) out_->Close();
+    } catch (const IoError&) {
+    }
+    out_.reset();
 }
 
 void PlanJournal::Finish() {

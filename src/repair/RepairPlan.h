@@ -11,9 +11,17 @@
 //   base <the list's folder>
 //   park <name> <parking name>
 //   move|copy <source's root> <source below it> <name>
+//   rebuild <temporary name> <name> <kept as> keep|purge <MD5 in hex> <length>
 //   planned
 //   done|failed|undone <step number from 0>
 //   upto <step number>
+// A plan holding a rebuild starts "tallyvault-plan 2" (a reader of plans of version 1 takes it for one cut
+// off while written). A rebuild is one step: the rebuilt file written to its temporary name (beside the
+// file, made new), put on the disk and checked against its MD5; the damaged file renamed to its "kept as"
+// name (empty: the file was missing); the temporary file renamed to the file's name; with "purge" the kept
+// file deleted. A recovery tells how far it came from the files alone: a temporary file whose content is
+// not the rebuilt one was cut off, and the MD5 tells the rebuilt file under the file's name from the
+// damaged one.
 // A plan without its "planned" line was cut off while written: nothing was changed for it yet.
 // The pass makes its steps in order. A parking or a copy is marked as soon as it is made, before the next
 // step begins. A run of moves is marked as one window: before its first move an "upto E" line says that
@@ -33,26 +41,39 @@
 #include "platform/FileSystem.h"
 #include "repair/Confine.h"
 
+#include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tv {
 
 struct PlanStep {
-    enum class Kind { Park, Move, Copy };
+    enum class Kind { Park, Move, Copy, Rebuild };
+    PlanStep() = default;
+    PlanStep(Kind what, std::string root, std::string from, std::string to)
+        : What(what), Root(std::move(root)), From(std::move(from)), To(std::move(to)) {}
     Kind What = Kind::Move;
     std::string Root; // a move's or copy's source root; a parking happens in the list's folder
-    std::string From; // below Root (a parking: below the list's folder), "/"-separated
+    std::string From; // below Root (a parking, a rebuild's temporary file: below the list's folder), "/"-separated
     std::string To;   // below the list's folder
+    // A rebuild: where the damaged file goes (below the list's folder; empty when it was missing), whether
+    // it is deleted once the rebuilt one is in place, and the rebuilt content's MD5 and length.
+    std::string KeptAs;
+    bool Purge = false;
+    std::array<unsigned char, 16> Md5{};
+    std::uint64_t Length = 0;
 };
 
 // One change on the disk, as the command-line tool shows it: "park", "rename" (within the list's
-// folder), "move", "copy" or "delete", the file's path, and but for a deletion the path it gets.
+// folder), "move", "copy", "delete" or "rebuild", the file's path, and but for a deletion the path it gets
+// (a rebuild: the rebuilt file's temporary path and the file's).
 struct PlanChange {
     std::string Verb;
     std::string From, To;
@@ -115,6 +136,9 @@ public:
     void Undone(std::size_t k) { Mark("undone", k); }
     // Every step is made or given up: the plan goes.
     void Finish();
+    // A step is left half made and could not be set right: the plan stays (its lock goes) for the next
+    // repair's recovery, which looks at the files.
+    void Leave();
 
 private:
     void Mark(const char* what, std::size_t k);

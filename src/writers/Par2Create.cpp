@@ -18,8 +18,14 @@
 #include <algorithm>
 #include <cstring>
 #include <future>
+#include <memory>
 
 namespace tv {
+
+namespace {
+// The most volume files held open at once while a set is written, so that they take their names together.
+constexpr std::size_t MaxHeldVolumes = 64;
+} // namespace
 
 namespace {
 
@@ -414,30 +420,62 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     Append(critical, par2::MakePacket(setId, par2::CreatorType,
                                       par2::CreatorBody(std::string("Tallyvault ") + buildinfo::Version)));
 
-    {
-        ReplacingFile index(fs, indexPath);
-        index.Write(critical);
-        index.Commit();
-    }
-    result.Written.push_back(indexPath);
+    // Every file of the set is written whole beside its name first; they take their names only when all
+    // are, the index last: a full disk or a failure on the way leaves no part of a set that looks whole.
+    // Each one is held open until then: beyond MaxHeldVolumes volumes (asked for with --volumes), each takes
+    // its name as soon as it is written, and a failure removes those this run named.
     const std::vector<std::uint32_t> sizes = VolumeSizes(recovery, options.Volumes);
+    const bool together = sizes.size() <= MaxHeldVolumes;
+    std::vector<std::string> names{indexPath}, placed;
+    auto place = [&](ReplacingFile& file, const std::string& name) {
+        const bool fresh = !fs.Identify(name).Exists;
+        file.Commit();
+        if (fresh) placed.push_back(name);
+    };
+    auto unplace = [&] {
+        for (const std::string& path : placed) {
+            try {
+                fs.DeleteFile(path);
+            } catch (const IoError&) {
+            }
+        }
+    };
+    std::vector<std::unique_ptr<ReplacingFile>> files;
+    files.push_back(std::make_unique<ReplacingFile>(fs, indexPath));
+    files.back()->Write(critical);
+    files.back()->Seal();
     const std::uint32_t largest = sizes.empty() ? 0 : *std::max_element(sizes.begin(), sizes.end());
     std::uint32_t exponent = 0;
     std::vector<std::uint8_t> body(4 + slice);
-    for (std::uint32_t count : sizes) {
-        const std::string path = VolumeName(indexPath, exponent, count, recovery, largest);
-        ReplacingFile volume(fs, path);
-        for (std::uint32_t i = 0; i < count; ++i, ++exponent) {
-            for (int b = 0; b < 4; ++b)
-                body[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(exponent >> (8 * b));
-            std::memcpy(body.data() + 4, combiner.Output(exponent), slice);
-            std::vector<std::uint8_t> packet = par2::MakePacket(setId, par2::RecvSlicType, body);
-            volume.Write(std::string_view(reinterpret_cast<const char*>(packet.data()), packet.size()));
+    try {
+        for (std::uint32_t count : sizes) {
+            names.push_back(VolumeName(indexPath, exponent, count, recovery, largest));
+            files.push_back(std::make_unique<ReplacingFile>(fs, names.back()));
+            ReplacingFile& volume = *files.back();
+            for (std::uint32_t i = 0; i < count; ++i, ++exponent) {
+                for (int b = 0; b < 4; ++b)
+                    body[static_cast<std::size_t>(b)] = static_cast<std::uint8_t>(exponent >> (8 * b));
+                std::memcpy(body.data() + 4, combiner.Output(exponent), slice);
+                std::vector<std::uint8_t> packet = par2::MakePacket(setId, par2::RecvSlicType, body);
+                volume.Write(std::string_view(reinterpret_cast<const char*>(packet.data()), packet.size()));
+            }
+            volume.Write(critical);
+            volume.Seal();
+            if (!together) {
+                place(volume, names.back());
+                files.pop_back();
+            }
         }
-        volume.Write(critical);
-        volume.Commit();
-        result.Written.push_back(path);
+        // The volumes take their names, then the index. A name that cannot be taken undoes the names this
+        // run gave to files where there were none; files of an older set it replaced are gone either way.
+        for (std::size_t i = 1; i < files.size(); ++i)
+            place(*files[i], names[i]);
+        place(*files.front(), indexPath);
+    } catch (const IoError&) {
+        unplace();
+        throw;
     }
+    result.Written = names;
     return result;
 }
 

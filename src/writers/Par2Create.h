@@ -52,7 +52,9 @@ public:
 
 // Writes the set for the plain files of `folder` (hidden files, links and the set's own files left out),
 // named relative to the index file's folder, which must hold `folder`. Each file is written beside its
-// final name and takes it only when whole. Failures of the file system raise IoError.
+// final name; they take their names only when all are whole, the index last, and a failure on the way
+// removes what this run named (never a file that was there before). Failures of the file system raise
+// IoError.
 Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const std::string& indexPath,
                                const Par2CreateOptions& options);
 

@@ -3,7 +3,10 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 #include "repair/Confine.h"
+#include "repair/Par2Rebuild.h"
+#include "repair/RepairHarness.h"
 #include "repair/RepairPlan.h"
+#include "writers/Par2Create.h"
 #include "support/Shell.h"
 #include "support/TempDir.h"
 
@@ -260,6 +263,78 @@ TEST(CliPlan, AfterAKilledRepairUndoGivesTheFolderBackAndARepairFinishesIt) {
             }
         }
     }
+}
+
+// A rebuild of a recovery set killed after each of its changes: --undo gives every file its damaged
+// content back (a whole rebuilt one stays only under its hidden temporary name), and a plain repair
+// finishes the killed rebuild first and then rebuilds what is left, ending as an uninterrupted one.
+TEST(CliPlan, AfterAKilledRebuildUndoGivesTheDamagedFilesBackAndARepairFinishesIt) {
+    const std::string a = RandomBytes(20000, 31), c = RandomBytes(9000, 32);
+    auto make = [&](const TempDir& d) {
+        d.Write("set/a.bin", a);
+        d.Write("set/c.bin", c);
+        d.Write("set/d.bin", RandomBytes(3000, 33));
+        Par2CreateOptions options;
+        options.Redundancy = 50;
+        options.SliceSize = 1024;
+        CreatePar2Set(RealFs(), d / "set", d / "set/set.par2", options);
+        std::string damaged = a;
+        damaged[5000] = static_cast<char>(~damaged[5000]);
+        d.Write("set/a.bin", damaged);
+        std::filesystem::remove(PathOf(d / "set/c.bin"));
+    };
+    int kills = 0;
+    for (int k = 1;; ++k) {
+        bool ended = false;
+        for (const bool undo : {true, false}) {
+            const TempDir d;
+            make(d);
+            const Files start = Snapshot(d);
+            std::fflush(nullptr);
+            const pid_t pid = ::fork();
+            if (pid == 0) {
+                FaultyFs fs;
+                int n = 0;
+                fs.OnChange = [&](const Change& ch) {
+                    if (!ch.Before && ++n == k) std::raise(SIGKILL);
+                };
+                RebuildPar2Set(fs, d / "set/set.par2", {});
+                ::_exit(0);
+            }
+            int status = 0;
+            ::waitpid(pid, &status, 0);
+            if (!WIFSIGNALED(status)) {
+                ended = true;
+                break;
+            }
+            ++kills;
+            const std::string trace = std::to_string(k) + (undo ? " undone" : " finished");
+            ASSERT_TRUE(d.Exists("set/.set.par2.tallyvault-plan")) << trace;
+            const CliRun r = Cli(d, std::string("repair $DIR/set/set.par2") + (undo ? " --undo" : ""));
+            EXPECT_EQ(r.Status, 0) << trace << r.Out << r.Err;
+            EXPECT_FALSE(d.Exists("set/.set.par2.tallyvault-plan")) << trace;
+            Files after = Snapshot(d);
+            if (undo) {
+                for (const auto& [name, content] : {std::pair<std::string, std::string>{"set/.a.bin.tallyvault-rebuild", a},
+                                                    {"set/.c.bin.tallyvault-rebuild", c}}) {
+                    if (!after.count(name)) continue;
+                    EXPECT_TRUE(after.at(name) == content) << trace << " " << name;
+                    after.erase(name);
+                }
+                EXPECT_TRUE(after == start) << trace << r.Out;
+                // Killed as the plan was made: nothing was changed yet, and the plan was not whole.
+                EXPECT_NE(r.Err.find(k == 1 ? "cut off" : "was undone"), std::string::npos) << trace << r.Err;
+            } else {
+                EXPECT_TRUE(after.at("set/a.bin") == a) << trace;
+                EXPECT_TRUE(after.at("set/a.bin.1") == start.at("set/a.bin")) << trace;
+                EXPECT_TRUE(after.at("set/c.bin") == c) << trace;
+                EXPECT_EQ(after.size(), start.size() + 2) << trace; // a.bin.1 and c.bin, nothing else
+                EXPECT_EQ(r.Err.find("finished the killed repair") != std::string::npos, k > 1) << trace << r.Err;
+            }
+        }
+        if (ended) break;
+    }
+    EXPECT_GE(kills, 8);
 }
 
 TEST(CliPlan, AnUndoWithAFailedStepKeepsThePlanAndCanBeRunAgain) {

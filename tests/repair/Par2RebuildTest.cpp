@@ -5,6 +5,7 @@
 #include "platform/Hashing.h"
 #include "readers/Par2Packets.h"
 #include "repair/Par2Rebuild.h"
+#include "repair/RepairPlan.h"
 #include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 #include "writers/Par2Create.h"
@@ -92,15 +93,36 @@ TEST(Par2Rebuild, EveryFailingStepLeavesEachFileDamagedOrRebuiltNeverLost) {
             fresh(dir);
             FaultyFileSystem fs;
             fs.FailAt(fault, k);
+            Par2RebuildResult result;
+            bool thrown = false;
             try {
-                RebuildPar2Set(fs, dir / "set.par2", {});
-            } catch (const IoError&) {
-                // Failed while the set was read or checked: nothing may have been written.
+                result = RebuildPar2Set(fs, dir / "set.par2", {});
+            } catch (const IoError& e) {
+                // Failed while the set was read or checked, or its plan written: nothing may have been
+                // changed, and the error names the cause.
+                thrown = true;
                 EXPECT_TRUE(dir.Read("a.bin") == s.DamagedA) << FaultName(fault) << " at " << k;
                 EXPECT_FALSE(dir.Exists("sub/c.bin"));
+                if (fault == Fault::DiskFull) {
+                    EXPECT_EQ(e.Code(), std::error_code(ENOSPC, std::generic_category()));
+                }
             }
             const std::string where = std::string(FaultName(fault)) + " at " + std::to_string(k) + ": " + fs.Failed();
             EXPECT_FALSE(fs.Failed().empty()) << where;
+            // A full disk while a file is written leaves that file as it was, and its outcome says why.
+            for (const Par2FileOutcome& f : result.Files) {
+                if (fault == Fault::DiskFull && f.Result == Par2FileOutcome::Failed) {
+                    EXPECT_NE(f.Reason.find(SystemReason(ENOSPC)),
+                              std::string::npos)
+                        << where << ": " << f.Reason;
+                }
+            }
+            EXPECT_TRUE(thrown || !result.Files.empty()) << where;
+            // A plan the run could not remove (or left for a change it could not take back) is finished
+            // by the next repair before anything else.
+            EntryFailures failures;
+            RecoverPlan(RealFs(), dir / "set.par2", false, failures);
+            EXPECT_TRUE(failures.Empty()) << where;
             const std::string a = dir.Read("a.bin");
             EXPECT_TRUE(a == s.DamagedA || a == s.Originals["a.bin"]) << where;
             if (a == s.Originals["a.bin"]) {
@@ -184,6 +206,29 @@ TEST(Par2Stop, AStopAtAnyStepLeavesNoPartFileAndNoTemporary) {
             }
         }
     }
+}
+
+// A damaged file is kept under a name no file of the set has: with "a.bin" damaged and "a.bin.1" of the
+// set missing, both are rebuilt and the damaged one is kept as "a.bin.2".
+TEST(Par2Rebuild, TheDamagedFileIsKeptUnderANameTheSetDoesNotUse) {
+    TempDir dir;
+    const std::string a = RandomBytes(5000, 21), a1 = RandomBytes(3000, 22);
+    dir.Write("a.bin", a);
+    dir.Write("a.bin.1", a1);
+    Par2CreateOptions options;
+    options.Redundancy = 100;
+    options.SliceSize = 512;
+    CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+    std::string damaged = a;
+    damaged[10] = static_cast<char>(~damaged[10]);
+    dir.Write("a.bin", damaged);
+    std::filesystem::remove(PathOf(dir / "a.bin.1"));
+    const Par2RebuildResult r = RebuildPar2Set(RealFs(), dir / "set.par2", {});
+    for (const Par2FileOutcome& f : r.Files)
+        EXPECT_EQ(f.Result, Par2FileOutcome::Rebuilt) << f.Name << " " << f.Reason;
+    EXPECT_TRUE(dir.Read("a.bin") == a);
+    EXPECT_TRUE(dir.Read("a.bin.1") == a1);
+    EXPECT_TRUE(dir.Read("a.bin.2") == damaged);
 }
 
 // A set whose one file is named `name`, made with the packet makers as a hostile set would be.

@@ -1,12 +1,17 @@
 // What create of a recovery set refuses, with its reason, and which files of the folder it protects.
+#include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "support/TempDir.h"
 #include "writers/Par2Create.h"
 #include "platform/Paths.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
+#include <vector>
 
 namespace tv::test {
 namespace {
@@ -108,6 +113,79 @@ TEST(Par2Create, ANameTheSetsReadersWouldReadAsAnotherIsLeftOut) {
     options.Files = {"a.bin", "sub/c\\d.bin"};
     EXPECT_THROW(CreatePar2Set(RealFs(), dir.Path(), dir / "other.par2", options), Par2CreateError);
     EXPECT_FALSE(dir.Exists("other.par2"));
+}
+
+// The file system failing at each of its steps in turn while a set is made, over an older index of the
+// same name: a run that fails leaves no file of its set under a set's name (the older index stays as it
+// was) and no temporary file; a run that does not fail wrote the whole set.
+TEST(Par2Create, AFailureOnTheWayLeavesNoPartOfASetThatLooksWhole) {
+    auto names = [](const TempDir& dir) {
+        std::vector<std::string> out;
+        for (const auto& e : std::filesystem::directory_iterator(PathOf(dir.Path())))
+            out.push_back(Utf8Of(e.path().filename()));
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    auto fresh = [](const TempDir& dir) {
+        dir.Write("a.bin", RandomBytes(70000, 5));
+        dir.Write("b.bin", RandomBytes(1000, 6));
+        dir.Write("set.par2", "an older index");
+    };
+    // Three volumes, held open until all are written; and more than are held open at once, each named
+    // as it is written (a spread of the failures).
+    for (const unsigned volumes : {3u, 70u}) {
+        Par2CreateOptions options;
+        options.Redundancy = volumes == 3 ? 50 : 100;
+        options.SliceSize = volumes == 3 ? 4096 : 1024;
+        options.Volumes = volumes;
+        std::vector<std::string> whole;
+        {
+            TempDir dir;
+            fresh(dir);
+            CreatePar2Set(RealFs(), dir.Path(), dir / "set.par2", options);
+            whole = names(dir);
+            ASSERT_EQ(whole.size(), 3 + volumes); // the data, the index and the volumes
+        }
+        int failures = 0;
+        for (Fault fault : {Fault::DiskFull, Fault::RenameRefused, Fault::AccessDenied}) {
+            int count = 0;
+            {
+                TempDir dir;
+                fresh(dir);
+                FaultyFileSystem fs;
+                fs.FailAt(fault, 0);
+                CreatePar2Set(fs, dir.Path(), dir / "set.par2", options);
+                count = fs.Count();
+            }
+            ASSERT_GT(count, 3) << FaultName(fault);
+            for (int k = 1; k <= count; k += volumes == 3 ? 1 : std::max(1, count / 30)) {
+                TempDir dir;
+                fresh(dir);
+                FaultyFileSystem fs;
+                fs.FailAt(fault, k);
+                bool failed = false;
+                try {
+                    CreatePar2Set(fs, dir.Path(), dir / "set.par2", options);
+                } catch (const IoError& e) {
+                    failed = true;
+                    if (fault == Fault::DiskFull) {
+                        EXPECT_EQ(e.Code(), std::error_code(ENOSPC, std::generic_category()));
+                    }
+                }
+                const std::string where = std::to_string(volumes) + " volumes, " + FaultName(fault) + " at " +
+                                          std::to_string(k) + ": " + fs.Failed();
+                if (failed) {
+                    ++failures;
+                    EXPECT_EQ(names(dir), (std::vector<std::string>{"a.bin", "b.bin", "set.par2"})) << where;
+                    EXPECT_EQ(dir.Read("set.par2"), "an older index") << where;
+                } else {
+                    EXPECT_EQ(names(dir), whole) << where;
+                    EXPECT_NE(dir.Read("set.par2"), "an older index") << where;
+                }
+            }
+        }
+        EXPECT_GT(failures, 10);
+    }
 }
 
 } // namespace
