@@ -17,10 +17,12 @@ namespace {
 static_assert(std::endian::native == std::endian::little,
               "coefficient rows are taken as little-endian words, as the slices are");
 
-// Bytes of each output worked on at a time: small enough that an output's piece stays in the first-level
-// cache while every input of the batch is added to it. A part of the work is one such piece of every
-// output, so the parts of a batch are many and even, and each reads only its own piece of the inputs.
-constexpr std::size_t ChunkBytes = 16 << 10;
+// Bytes of each output worked on at a time: a part of the work is one such piece of every output, and
+// each part reads only its own piece of the inputs. Each piece costs the kernel its tables for every
+// input, so pieces are as long as they may be while the parts stay several a thread, to even out the
+// threads' ends.
+constexpr std::size_t LongestChunk = 64 << 10, ShortestChunk = 16 << 10;
+constexpr std::size_t PartsPerThread = 4;
 
 } // namespace
 
@@ -28,19 +30,21 @@ SliceCombiner::SliceCombiner(std::size_t outputs, std::size_t sliceBytes, unsign
     : outputs_(outputs), sliceBytes_(sliceBytes), data_(outputs * sliceBytes) {
     const unsigned threads = workers != 0 ? workers : HashWorkers{}.Count();
     if (threads > 1 && outputs > 0) pool_ = std::make_unique<HashPool>(threads - 1);
+    chunkBytes_ = std::clamp(std::bit_floor(std::max<std::size_t>(sliceBytes / (threads * PartsPerThread), 1)),
+                             ShortestChunk, LongestChunk);
 }
 
 SliceCombiner::~SliceCombiner() = default;
 SliceCombiner::SliceCombiner(SliceCombiner&&) noexcept = default;
 
-std::size_t SliceCombiner::Parts() const { return outputs_ == 0 ? 0 : (sliceBytes_ + ChunkBytes - 1) / ChunkBytes; }
+std::size_t SliceCombiner::Parts() const { return outputs_ == 0 ? 0 : (sliceBytes_ + chunkBytes_ - 1) / chunkBytes_; }
 
 void SliceCombiner::AddPart(std::size_t part, std::span<const unsigned char* const> inputs,
                             std::span<const std::uint16_t> coefficients) {
     const std::size_t n = inputs.size();
-    const std::size_t offset = part * ChunkBytes;
+    const std::size_t offset = part * chunkBytes_;
     if (offset >= sliceBytes_) return;
-    const std::size_t bytes = std::min(ChunkBytes, sliceBytes_ - offset);
+    const std::size_t bytes = std::min(chunkBytes_, sliceBytes_ - offset);
     std::vector<const unsigned char*> from(n);
     for (std::size_t g = 0; g < n; ++g)
         from[g] = inputs[g] + offset;

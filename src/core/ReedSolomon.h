@@ -52,6 +52,7 @@ public:
 
 private:
     std::size_t outputs_, sliceBytes_;
+    std::size_t chunkBytes_ = 0; // of each output in one part
     std::unique_ptr<HashPool> pool_;
     std::vector<unsigned char> data_;
 };

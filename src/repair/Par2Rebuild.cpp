@@ -1,7 +1,10 @@
 #include "repair/Par2Rebuild.h"
 
 #include "core/Crc32.h"
+#include "core/HashPool.h"
+#include "core/Md5Lanes.h"
 #include "core/ReedSolomon.h"
+#include "platform/Disks.h"
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
@@ -12,8 +15,14 @@
 #include "repair/RepairPlan.h"
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
 #include <cstring>
+#include <exception>
 #include <future>
+#include <mutex>
 #include <optional>
 #include <unordered_set>
 
@@ -156,6 +165,12 @@ struct Checked {
     bool Exists = false;
 };
 
+// The slices whose MD5s are computed side by side: at most so many, and within so many bytes.
+constexpr std::size_t MaxGroup = 16;
+constexpr std::size_t GroupBytes = std::size_t{32} << 20;
+// What the readers checking files at once may hold in all.
+constexpr std::uint64_t ReadersBytes = std::uint64_t{256} << 20;
+
 // Reads the file: its whole MD5 and each slice's CRC-32; only when the whole does not match are the slices
 // with a CRC hit checked by their MD5 (a second read). `read` hears of the bytes of each slice of the first
 // read; false from it stops the check, and then false is returned.
@@ -169,10 +184,10 @@ bool CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<
     const auto slice = static_cast<std::size_t>(sliceSize);
     std::vector<bool> crcHit(count, false);
     bool intact = false;
+    std::uint64_t length = 0;
     {
         std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
         std::unique_ptr<Digester> whole = MakeDigester(HashAlgorithm::Md5);
-        std::uint64_t length = 0;
         for (std::size_t s = 0;; ++s) {
             const std::size_t n = ReadFull(*in, buffer.data(), slice);
             if (n == 0) break;
@@ -191,16 +206,122 @@ bool CheckFile(FileSystem& fs, Checked& c, std::uint64_t sliceSize, std::vector<
         return true;
     }
     if (std::none_of(crcHit.begin(), crcHit.end(), [](bool b) { return b; })) return true;
+    // A file grown past its length whose every slice still checks is damaged all the same: its last slice
+    // is taken for lost, so that the rebuild writes the file at its length.
+    const bool grown = length > f.Desc->Length;
+    // The slices with a CRC hit are gathered a group at a time and their MD5s computed side by side.
+    const std::size_t group = std::clamp<std::size_t>(GroupBytes / std::max<std::size_t>(slice, 1), 1, MaxGroup);
+    if (buffer.size() < group * slice) buffer.resize(group * slice);
+    std::vector<const unsigned char*> held;
+    std::vector<std::size_t> heldSlice;
+    Md5Digest hashes[MaxGroup];
+    auto hashHeld = [&] {
+        Md5Many(held.data(), held.size(), slice, hashes);
+        for (std::size_t k = 0; k < held.size(); ++k)
+            c.Good[heldSlice[k]] = std::equal(hashes[k].begin(), hashes[k].end(), f.Slices[heldSlice[k]].Hash.begin());
+        held.clear();
+        heldSlice.clear();
+    };
     std::unique_ptr<InputFile> in = fs.OpenRead(c.Path);
     for (std::size_t s = 0; s < count; ++s) {
-        const std::size_t n = ReadFull(*in, buffer.data(), slice);
+        unsigned char* at = buffer.data() + held.size() * slice;
+        const std::size_t n = ReadFull(*in, at, slice);
         if (n == 0) break;
         // The last slice counts only as long as the file's own: bytes beyond its length are damage too.
         const std::uint64_t expected = std::min<std::uint64_t>(sliceSize, f.Desc->Length - s * sliceSize);
         if (!crcHit[s] || n < expected) continue;
-        std::memset(buffer.data() + expected, 0, slice - static_cast<std::size_t>(expected));
-        c.Good[s] = SameMd5(DigestOf(HashAlgorithm::Md5, buffer.data(), slice), f.Slices[s].Hash);
+        std::memset(at + expected, 0, slice - static_cast<std::size_t>(expected));
+        held.push_back(at);
+        heldSlice.push_back(s);
+        if (held.size() == group) hashHeld();
     }
+    hashHeld();
+    if (grown && count > 0) c.Good[count - 1] = false;
+    return true;
+}
+
+// Checks the files `which` of `checked` (each one's File and Path set), several at once on `threads`
+// threads when the disk likes it, each file by one thread from start to end. `read` hears of the bytes
+// read, always on the calling thread; false from it stops the reads, and then false is returned. A
+// failure is raised after every read ended, the first file's in the set's order.
+bool CheckFiles(FileSystem& fs, std::vector<Checked>& checked, const std::vector<std::size_t>& which,
+                std::uint64_t sliceSize, unsigned threads, DiskChoice choice, const std::string& dir,
+                const std::function<bool(std::uint64_t)>& read) {
+    // A spinning disk is read one file at a time, unless its files come from the page cache (one the user
+    // named always is); a network file system by a few readers. Each reader holds its slices' group.
+    unsigned readers = threads;
+    if (readers > 1) {
+        const DiskKind disk = choice == DiskChoice::Hdd ? DiskKind::Spinning
+                              : choice == DiskChoice::Ssd ? DiskKind::Solid
+                                                          : DiskKindOf(dir);
+        if (disk == DiskKind::Spinning && (choice == DiskChoice::Hdd || !ReadsServedFromCache())) readers = 1;
+        if (disk == DiskKind::Network) readers = std::min(readers, 4u);
+        const std::uint64_t perReader = std::min<std::uint64_t>(GroupBytes, sliceSize * MaxGroup) + sliceSize;
+        readers = static_cast<unsigned>(std::clamp<std::uint64_t>(ReadersBytes / perReader, 1, readers));
+    }
+    readers = static_cast<unsigned>(std::min<std::size_t>(readers, which.size()));
+    if (readers <= 1) {
+        std::vector<unsigned char> buffer(static_cast<std::size_t>(sliceSize));
+        for (std::size_t i : which)
+            if (!CheckFile(fs, checked[i], sliceSize, buffer, read)) return false;
+        return true;
+    }
+    struct Shared {
+        std::mutex lock;
+        std::condition_variable ended;
+        unsigned running = 0;
+        std::atomic<std::size_t> next{0};
+        std::atomic<std::uint64_t> bytes{0};
+        std::atomic<bool> stop{false};
+        std::vector<std::exception_ptr> errors;
+    } shared;
+    shared.errors.resize(which.size());
+    shared.running = readers;
+    {
+        HashPool pool(readers);
+        for (unsigned r = 0; r < readers; ++r) {
+            pool.Post([&] {
+                std::vector<unsigned char> buffer(static_cast<std::size_t>(sliceSize));
+                const std::function<bool(std::uint64_t)> count = [&](std::uint64_t n) {
+                    shared.bytes.fetch_add(n, std::memory_order_relaxed);
+                    return !shared.stop.load(std::memory_order_relaxed);
+                };
+                for (std::size_t k; !shared.stop.load() && (k = shared.next.fetch_add(1)) < which.size();) {
+                    try {
+                        if (!CheckFile(fs, checked[which[k]], sliceSize, buffer, count)) break;
+                    } catch (...) {
+                        shared.errors[k] = std::current_exception();
+                    }
+                }
+                const std::lock_guard<std::mutex> held(shared.lock);
+                if (--shared.running == 0) shared.ended.notify_all();
+            });
+        }
+        // The progress is told here, from the bytes the readers counted, until the last one ended.
+        std::uint64_t told = 0;
+        std::unique_lock<std::mutex> held(shared.lock);
+        for (bool last = false; !last;) {
+            last = shared.ended.wait_for(held, std::chrono::milliseconds(50), [&] { return shared.running == 0; });
+            const std::uint64_t bytes = shared.bytes.load(std::memory_order_relaxed);
+            if (shared.stop.load() || bytes == told) continue;
+            held.unlock();
+            bool more = false;
+            try {
+                more = read(bytes - told);
+            } catch (...) {
+                shared.stop.store(true);
+                held.lock();
+                shared.ended.wait(held, [&] { return shared.running == 0; });
+                throw;
+            }
+            told = bytes;
+            held.lock();
+            if (!more) shared.stop.store(true);
+        }
+    }
+    if (shared.stop.load()) return false;
+    for (const std::exception_ptr& e : shared.errors)
+        if (e) std::rethrow_exception(e);
     return true;
 }
 
@@ -283,8 +404,10 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         return !options.Progress || options.Progress(done, total);
     };
 
-    // Every file of the recovery set, slice by slice.
+    // Every file of the recovery set, slice by slice: the files are read first, several at once, and
+    // their outcomes then taken in the set's order.
     std::vector<Checked> checked;
+    std::vector<std::size_t> reading;
     std::vector<std::uint32_t> lost, present;
     std::vector<unsigned char> buffer(slice);
     std::uint64_t next = 0;
@@ -308,17 +431,27 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             if (!checking(f)) {
                 c.Exists = true;
                 c.Good.assign(static_cast<std::size_t>(count), true);
-            } else if (!CheckFile(fs, c, sliceSize, buffer, read)) {
-                result.Stopped = true;
-                return result;
+            } else {
+                reading.push_back(checked.size());
             }
+        }
+        result.Files.push_back(std::move(outcome));
+        checked.push_back(std::move(c));
+    }
+    const unsigned threads = options.Workers != 0 ? options.Workers : HashWorkers{}.Count();
+    if (!CheckFiles(fs, checked, reading, sliceSize, threads, options.Disk, dir, read)) {
+        result.Stopped = true;
+        return result;
+    }
+    for (std::size_t i = 0; i < checked.size(); ++i) {
+        const Checked& c = checked[i];
+        Par2FileOutcome& outcome = result.Files[i];
+        if (outcome.Result != Par2FileOutcome::Refused) {
             const bool all = std::all_of(c.Good.begin(), c.Good.end(), [](bool b) { return b; });
             outcome.Result = all ? Par2FileOutcome::Intact : c.Exists ? Par2FileOutcome::Damaged : Par2FileOutcome::Missing;
         }
         for (std::size_t s = 0; s < c.Good.size(); ++s)
             (c.Good[s] ? present : lost).push_back(static_cast<std::uint32_t>(c.FirstSlice + s));
-        result.Files.push_back(std::move(outcome));
-        checked.push_back(std::move(c));
     }
     result.InputSlices = next;
     result.LostSlices = lost.size();
@@ -413,18 +546,29 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
             take(at, column++);
         }
     }
+    // The chosen recovery slices come in the order they were found, file by file: a file stays open for
+    // its next one, which lies further on.
+    std::vector<std::size_t> byExponent(65536, SIZE_MAX);
+    for (std::size_t k = 0; k < recovery.size(); ++k)
+        byExponent[recovery[k].Exponent] = k;
+    std::unique_ptr<FileSource> source;
+    std::size_t sourceFile = SIZE_MAX;
     for (std::size_t r = 0; r < solved->Exponents.size(); ++r) {
-        const auto it = std::find_if(recovery.begin(), recovery.end(),
-                                     [&](const RecoverySlice& x) { return x.Exponent == solved->Exponents[r]; });
+        const RecoverySlice& found = recovery[byExponent[solved->Exponents[r]]];
         unsigned char* at = slot();
         if (at == nullptr) {
             result.Stopped = true;
             return result;
         }
-        FileSource source(fs, setFiles[it->File]);
-        if (source.ReadAt(it->Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[it->File]);
+        if (found.File != sourceFile) {
+            source.reset();
+            source = std::make_unique<FileSource>(fs, setFiles[found.File]);
+            sourceFile = found.File;
+        }
+        if (source->ReadAt(found.Offset, at, slice) != slice) throw IoError("Read beyond end of file", {}, {}, setFiles[found.File]);
         take(at, present.size() + r);
     }
+    source.reset();
     if (!flush()) {
         result.Stopped = true;
         return result;

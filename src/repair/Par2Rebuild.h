@@ -11,6 +11,7 @@
 // These changes are the steps of the list's plan (repair/RepairPlan.h), on the disk before the first of
 // them: a rebuild killed at any point is finished or undone by the next repair. With too few recovery
 // slices nothing is written.
+#include "core/HashPool.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -24,7 +25,10 @@ namespace tv {
 struct Par2RebuildOptions {
     bool Purge = false;   // damaged files are replaced, not kept as NAME.1
     bool DryRun = false;  // count only: nothing is written
-    unsigned Workers = 0; // threads for the code; 0: one a processor
+    unsigned Workers = 0; // threads for the code and the checks; 0: one a processor
+    // How the set's files are checked: a spinning disk one file at a time (unless they come from the page
+    // cache), a solid-state one several at once; Auto asks the system.
+    DiskChoice Disk = DiskChoice::Auto;
     // Names of files a verification just found whole (their MD5 holds): they are not read to be checked
     // again, only for their slices. Empty: every file is checked.
     std::function<bool(const std::string& name)> KnownIntact;

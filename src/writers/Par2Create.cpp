@@ -3,8 +3,10 @@
 #include "core/Crc32.h"
 #include "core/Gf16.h"
 #include "core/HashPool.h"
+#include "core/Md5Lanes.h"
 #include "core/ReedSolomon.h"
 #include "platform/BuildInfo.h"
+#include "platform/Disks.h"
 #include "platform/Errors.h"
 #include "platform/Hashing.h"
 #include "platform/Paths.h"
@@ -28,6 +30,10 @@ constexpr std::size_t MaxHeldVolumes = 64;
 namespace {
 
 using par2::Md5Bytes;
+
+// Slices whose MD5s are computed side by side: the widest kernel's lanes; and files read side by side.
+constexpr std::size_t CheckGroup = 16;
+constexpr std::size_t ReadLanes = 16;
 
 struct Source {
     std::string Path;
@@ -217,7 +223,8 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     result.RecoverySlices = recovery;
 
     // The File IDs come from the first 16 KiB, and they order the input slices: a short read of each file
-    // first.
+    // first. Whether those reads waited for the disk tells how the files are best read.
+    const std::optional<std::uint64_t> waitedBefore = WaitedReadsOfThisThread();
     std::vector<unsigned char> head(par2::Hash16kBytes);
     for (Source& s : sources) {
         std::unique_ptr<InputFile> in = fs.OpenRead(s.Path);
@@ -226,52 +233,76 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
         s.Id = par2::FileIdOf(s.Hash16k, s.Length, s.Name);
     }
     std::sort(sources.begin(), sources.end(), [](const Source& a, const Source& b) { return IdBefore(a.Id, b.Id); });
+    const std::optional<std::uint64_t> waitedAfter = WaitedReadsOfThisThread();
+    // A disk's own reads wait at nearly every file's start; the page cache's now and then (read-ahead
+    // marks make a read that would start more of it wait).
+    const bool cached = waitedBefore && waitedAfter && (*waitedAfter - *waitedBefore) * 2 < sources.size();
 
     const auto slice = static_cast<std::size_t>(sliceSize);
     SliceCombiner combiner(recovery, slice, options.Workers);
-    // Two batches of input slices take turns: while one is hashed slice by slice and added to every
-    // recovery slice on the workers, the next one is read (and the whole files hashed) here.
+    // The files are read side by side, a slice of each in turn, so that their whole MD5s are computed
+    // together on the workers, a file a lane. A spinning disk is read one file at a time, unless the
+    // files' starts just came from the page cache, and so are the files where MD5 has no lanes: each
+    // one's whole MD5 is then computed here as it is read. The slices' order in a batch does not matter
+    // to the code: each is added with the coefficients of its own number.
+    const bool sideBySide = (cached || DiskKindOf(folder) != DiskKind::Spinning) &&
+                            ActiveMd5LanesKernel() != Md5LanesKernel::Portable;
+    const std::size_t lanes = sideBySide ? std::min(ReadLanes, sources.size()) : 1;
+    Md5Streams wholes(sideBySide ? lanes : 0);
+    // Two batches of input slices take turns: while one is hashed (its slices and its part of the whole
+    // files) and added to every recovery slice on the workers, the next one is read here.
     const std::size_t batchSlices = std::clamp<std::size_t>((std::size_t{32} << 20) / slice, 1, 32);
     struct Batch {
         std::vector<unsigned char> Data;
         std::vector<const unsigned char*> Inputs;
         std::vector<par2::SliceCheck*> Checks;
+        std::vector<std::uint32_t> Numbers;
+        std::vector<std::vector<Md5Streams::Piece>> Wholes; // a lane's pieces of its files, in order
         std::vector<std::uint16_t> Coefficients;
-        std::uint32_t First = 0;
     };
     Batch batches[2];
-    for (Batch& b : batches)
+    for (Batch& b : batches) {
         b.Data.resize(batchSlices * slice);
+        b.Wholes.resize(lanes);
+    }
     int filling = 0;
     std::future<void> pending;
     auto wait = [&] {
         if (pending.valid()) pending.get();
     };
-    std::uint32_t next = 0;
     auto flush = [&] {
         Batch& b = batches[filling];
         if (b.Inputs.empty()) return;
         wait(); // the other batch's turn
-        pending = std::async(std::launch::async, [&b, &combiner, recovery] {
+        pending = std::async(std::launch::async, [&b, &combiner, &wholes, recovery] {
             const std::size_t n = b.Inputs.size();
             b.Coefficients.resize(std::size_t{recovery} * n);
             for (std::size_t g = 0; g < n; ++g) {
-                const std::uint16_t c = gf16::InputConstant(b.First + static_cast<std::uint32_t>(g));
+                const std::uint16_t c = gf16::InputConstant(b.Numbers[g]);
                 for (std::uint32_t e = 0; e < recovery; ++e)
                     b.Coefficients[e * n + g] = gf16::Pow(c, e);
             }
-            // The checks of the slices come first, one a slice, so that the pieces of the code, shorter
-            // and more, even out the threads' ends.
+            // The whole files' MD5s and the checks of the slices come first, a group of slices hashed side
+            // by side at a time, so that the pieces of the code, shorter and more, even out the threads'
+            // ends. The batches take their turns in order, and with them the whole files' bytes.
             const std::size_t bytes = combiner.SliceBytes();
+            const std::size_t groups = (n + CheckGroup - 1) / CheckGroup;
             auto item = [&](std::size_t k) {
-                if (k < n) {
-                    b.Checks[k]->Hash = Md5Of(DigestOf(HashAlgorithm::Md5, b.Inputs[k], bytes));
-                    b.Checks[k]->Crc = Crc32(b.Inputs[k], bytes);
+                if (k == 0) {
+                    if (wholes.Streams() > 0) wholes.Run(b.Wholes.data(), b.Wholes.size());
+                } else if (k <= groups) {
+                    const std::size_t first = (k - 1) * CheckGroup, count = std::min(CheckGroup, n - first);
+                    Md5Digest hashes[CheckGroup];
+                    Md5Many(b.Inputs.data() + first, count, bytes, hashes);
+                    for (std::size_t i = 0; i < count; ++i) {
+                        b.Checks[first + i]->Hash = hashes[i];
+                        b.Checks[first + i]->Crc = Crc32(b.Inputs[first + i], bytes);
+                    }
                 } else {
-                    combiner.AddPart(k - n, b.Inputs, b.Coefficients);
+                    combiner.AddPart(k - 1 - groups, b.Inputs, b.Coefficients);
                 }
             };
-            const std::size_t items = n + combiner.Parts();
+            const std::size_t items = 1 + groups + combiner.Parts();
             if (HashPool* pool = combiner.Pool()) {
                 pool->ForEach(items, item);
             } else {
@@ -284,37 +315,78 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
         Batch& f = batches[filling];
         f.Inputs.clear();
         f.Checks.clear();
-        f.First = next;
+        f.Numbers.clear();
+        for (std::vector<Md5Streams::Piece>& w : f.Wholes)
+            w.clear();
+    };
+
+    // A lane's file being read: its slices are numbered from First on.
+    struct Reading {
+        Source* File = nullptr;
+        std::unique_ptr<InputFile> In;
+        std::unique_ptr<Digester> Whole; // the file's MD5, when computed here
+        std::uint64_t Left = 0;
+        std::size_t Slice = 0;
+        std::uint32_t First = 0;
+    };
+    std::vector<Reading> reading(lanes);
+    std::size_t nextFile = 0;
+    std::uint32_t nextNumber = 0;
+    auto open = [&](Reading& r) {
+        r.In.reset();
+        r.File = nullptr;
+        if (nextFile == sources.size()) return false;
+        Source& s = sources[nextFile++];
+        s.Slices.resize(static_cast<std::size_t>(par2::SliceCount(s.Length, sliceSize)));
+        r.In = fs.OpenRead(s.Path);
+        if (!sideBySide) r.Whole = MakeDigester(HashAlgorithm::Md5);
+        r.File = &s;
+        r.Left = s.Length;
+        r.Slice = 0;
+        r.First = nextNumber;
+        nextNumber += static_cast<std::uint32_t>(s.Slices.size());
+        return true;
     };
     std::uint64_t done = 0;
     try {
-        for (Source& s : sources) {
-            s.Slices.resize(static_cast<std::size_t>(par2::SliceCount(s.Length, sliceSize)));
-            std::unique_ptr<InputFile> in = fs.OpenRead(s.Path);
-            std::unique_ptr<Digester> whole = MakeDigester(HashAlgorithm::Md5);
-            std::uint64_t left = s.Length;
-            for (par2::SliceCheck& check : s.Slices) {
+        std::size_t active = 0;
+        for (Reading& r : reading)
+            active += open(r) ? 1u : 0u;
+        while (active > 0) {
+            for (std::size_t l = 0; l < lanes; ++l) {
+                Reading& r = reading[l];
+                if (r.File == nullptr) continue;
                 if (batches[filling].Inputs.size() == batchSlices) flush();
                 Batch& b = batches[filling];
+                Source& s = *r.File;
                 unsigned char* at = b.Data.data() + b.Inputs.size() * slice;
-                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(left, slice));
-                if (ReadFull(*in, at, want) != want) throw Par2CreateError(s.Name + " became shorter while it was read");
-                whole->Update(at, want);
+                const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(r.Left, slice));
+                if (ReadFull(*r.In, at, want) != want) throw Par2CreateError(s.Name + " became shorter while it was read");
                 std::memset(at + want, 0, slice - want);
                 b.Inputs.push_back(at);
-                b.Checks.push_back(&check);
-                ++next;
-                left -= want;
+                b.Checks.push_back(&s.Slices[r.Slice]);
+                b.Numbers.push_back(r.First + static_cast<std::uint32_t>(r.Slice));
+                ++r.Slice;
+                r.Left -= want;
                 done += want;
+                const bool last = r.Slice == s.Slices.size();
+                if (last) {
+                    unsigned char extra = 0;
+                    if (ReadFull(*r.In, &extra, 1) != 0) throw Par2CreateError(s.Name + " grew while it was read");
+                }
+                if (r.Whole) {
+                    r.Whole->Update(at, want);
+                    if (last) s.Hash = Md5Of(r.Whole->Final());
+                } else {
+                    b.Wholes[l].push_back({at, want, last ? &s.Hash : nullptr});
+                }
                 if (options.Progress && !options.Progress(done, total)) {
                     wait();
                     result.Stopped = true;
                     return result;
                 }
+                if (last && !open(r)) --active;
             }
-            unsigned char extra = 0;
-            if (ReadFull(*in, &extra, 1) != 0) throw Par2CreateError(s.Name + " grew while it was read");
-            s.Hash = Md5Of(whole->Final());
         }
         flush();
         wait();

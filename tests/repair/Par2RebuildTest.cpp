@@ -17,6 +17,8 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace tv::test {
 namespace {
@@ -321,6 +323,80 @@ TEST(Par2CreateNaming, SliceSizeIsTheSmallestMultipleOf4WithinTheCount) {
     // More files than the count: one slice each at least.
     EXPECT_EQ(ChooseSliceSize({100, 100, 100}, 2), 100u);
     EXPECT_EQ(ChooseSliceSize({std::uint64_t{1} << 40}, 2000), 549755816u);
+}
+
+
+// The set's files are checked several at once on the workers: with one thread or eight, each file has the
+// same outcome and the same texts, in the set's order, and the progress is told on the caller's thread
+// only, never going back. Files changed, cut short, grown, emptied, replaced and missing, with recovery
+// data enough for all of them and too little.
+TEST(Par2Rebuild, OneThreadAndEightCheckAndRebuildAlike) {
+    const std::map<std::string, std::string> originals = {
+        {"intact.bin", RandomBytes(30000, 11)}, {"changed.bin", RandomBytes(25000, 12)},
+        {"short.bin", RandomBytes(20000, 13)},  {"long.bin", RandomBytes(9000, 14)},
+        {"gone.bin", RandomBytes(7000, 15)},    {"sub/emptied.bin", RandomBytes(5000, 16)},
+        {"replaced.bin", RandomBytes(12000, 17)}};
+    for (const unsigned redundancy : {120u, 10u}) {
+        TempDir made;
+        for (const auto& [name, content] : originals)
+            made.Write(name, content);
+        Par2CreateOptions create;
+        create.Recursive = true;
+        create.Redundancy = redundancy;
+        create.SliceSize = 1000;
+        CreatePar2Set(RealFs(), made.Path(), made / "set.par2", create);
+        std::string changed = originals.at("changed.bin");
+        for (std::size_t i : {5u, 4000u, 24999u})
+            changed[i] = static_cast<char>(~changed[i]);
+        made.Write("changed.bin", changed);
+        made.Write("short.bin", originals.at("short.bin").substr(0, 14500));
+        made.Write("long.bin", originals.at("long.bin") + "tail");
+        made.Write("sub/emptied.bin", "");
+        made.Write("replaced.bin", RandomBytes(12000, 99));
+        std::filesystem::remove(PathOf(made / "gone.bin"));
+
+        std::vector<std::string> outcomes[2];
+        std::map<std::string, std::string> after[2];
+        for (const unsigned workers : {1u, 8u}) {
+            TempDir dir;
+            CopyInto(made, dir);
+            Par2RebuildOptions options;
+            options.Workers = workers;
+            options.Disk = DiskChoice::Ssd;
+            const std::thread::id caller = std::this_thread::get_id();
+            std::uint64_t last = 0;
+            options.Progress = [&](std::uint64_t done, std::uint64_t total) {
+                EXPECT_EQ(std::this_thread::get_id(), caller);
+                EXPECT_GE(done, last);
+                EXPECT_LE(done, total);
+                last = done;
+                return true;
+            };
+            const Par2RebuildResult r = RebuildPar2Set(RealFs(), dir / "set.par2", options);
+            std::vector<std::string>& o = outcomes[workers == 1 ? 0 : 1];
+            o.push_back(std::to_string(r.InputSlices) + " " + std::to_string(r.LostSlices) + " " +
+                        std::to_string(r.RecoverySlices) + " " + std::to_string(r.MoreNeeded));
+            for (const Par2FileOutcome& f : r.Files)
+                o.push_back(f.Name + " " + std::to_string(static_cast<int>(f.Result)) + " " +
+                            f.KeptAs.substr(std::min(f.KeptAs.size(), dir.Path().size())) + " " + f.Reason);
+            for (const auto& e : std::filesystem::recursive_directory_iterator(PathOf(dir.Path()))) {
+                if (!e.is_regular_file()) continue;
+                std::string name = Utf8Of(std::filesystem::relative(e.path(), PathOf(dir.Path())));
+                std::replace(name.begin(), name.end(), '\\', '/');
+                after[workers == 1 ? 0 : 1][name] = dir.Read(name);
+            }
+        }
+        EXPECT_EQ(outcomes[0], outcomes[1]) << redundancy << " %";
+        EXPECT_TRUE(after[0] == after[1]) << redundancy << " %";
+        if (redundancy == 120) {
+            for (const auto& [name, content] : originals)
+                EXPECT_TRUE(after[1][name] == content) << name;
+            EXPECT_TRUE(after[1]["changed.bin.1"] == changed);
+        } else {
+            EXPECT_NE(outcomes[1][0].substr(outcomes[1][0].rfind(' ')), " 0"); // more recovery data needed
+            EXPECT_TRUE(after[1]["changed.bin"] == changed);
+        }
+    }
 }
 
 } // namespace
