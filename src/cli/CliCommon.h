@@ -46,6 +46,8 @@ void UseWorkerOptions(TForm1& form);
 // The threads --threads chose for the work of a command without a form (a recovery set's code); 0: one
 // a processor.
 unsigned WorkerThreads();
+// What --disk chose (auto unless given).
+DiskChoice WorkerDisk();
 
 // tallyvault-cli repair LIST [--search ROOT] [--copy] [--delete-duplicates] [--times] [--dry-run],
 // and tallyvault-cli repair LIST --undo

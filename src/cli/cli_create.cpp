@@ -104,6 +104,7 @@ int CreatePar2(const std::vector<std::string>& given) {
     const std::string out = ExpandLongPath(args[1]);
     const std::string folder = FolderArgument(args[0]);
     options.Workers = WorkerThreads();
+    options.Disk = WorkerDisk();
     Par2CreateResult result;
     Par2Progress line(progress, std::cerr);
     options.Progress = line.Callback();

@@ -90,6 +90,7 @@ Par2RebuildRun RebuildPar2Files(const TForm1& form, bool purge, const ProgressOp
     Par2RebuildOptions options;
     options.Purge = purge;
     options.Workers = WorkerThreads();
+    options.Disk = WorkerDisk();
     // The verification just read every row's file whole: the ○ rows are not checked again.
     std::unordered_set<std::string> intact;
     for (std::int32_t i = 0; i < form.EntryCount; ++i)

@@ -43,6 +43,10 @@ unsigned WorkerThreads() {
     return static_cast<unsigned>(std::max(chosen.Threads, 0));
 }
 
+DiskChoice WorkerDisk() {
+    return chosen.Disk;
+}
+
 void UseWorkerOptions(TForm1& form) {
     form.Hashing.Threads = chosen.Threads;
     form.Hashing.Disk = chosen.Disk;

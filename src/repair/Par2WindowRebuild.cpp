@@ -29,6 +29,7 @@ void TForm1::RebuildFromRecovery() {
         if (EntryState(i) == VerifyResult::Match) intact.emplace(EntryTable[i].FileName.view());
     Par2RebuildOptions options;
     options.Workers = static_cast<unsigned>(std::max(Hashing.Threads, 0)); // the threads chosen for hashing
+    options.Disk = Hashing.Disk;
     options.KnownIntact = [&intact](const std::string& name) { return intact.contains(name); };
     // The bar follows the bytes read and computed; closing the window stops the rebuild at its next step,
     // which leaves each file rebuilt or as it was.

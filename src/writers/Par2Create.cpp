@@ -245,7 +245,10 @@ Par2CreateResult CreatePar2Set(FileSystem& fs, const std::string& folder, const 
     // files' starts just came from the page cache, and so are the files where MD5 has no lanes: each
     // one's whole MD5 is then computed here as it is read. The slices' order in a batch does not matter
     // to the code: each is added with the coefficients of its own number.
-    const bool sideBySide = (cached || DiskKindOf(folder) != DiskKind::Spinning) &&
+    const DiskKind disk = options.Disk == DiskChoice::Hdd   ? DiskKind::Spinning
+                          : options.Disk == DiskChoice::Ssd ? DiskKind::Solid
+                                                            : DiskKindOf(folder);
+    const bool sideBySide = ((cached && options.Disk != DiskChoice::Hdd) || disk != DiskKind::Spinning) &&
                             ActiveMd5LanesKernel() != Md5LanesKernel::Portable;
     const std::size_t lanes = sideBySide ? std::min(ReadLanes, sources.size()) : 1;
     Md5Streams wholes(sideBySide ? lanes : 0);

@@ -3,6 +3,7 @@
 // of the files (Main, FileDesc, IFSC and Creator packets) and volume files NAME.volA+B.par2 holding B
 // recovery slices from exponent A on, each with a copy of the descriptions, so that any one file of the
 // set can stand for it. Every file is read once; only the recovery slices are held in memory.
+#include "core/HashPool.h"
 #include "platform/FileSystem.h"
 
 #include <cstdint>
@@ -27,6 +28,7 @@ struct Par2CreateOptions {
     std::uint64_t SliceSize = 0;  // bytes (a multiple of 4); 0: chosen for about 2000 input slices
     unsigned Volumes = 0;         // volume files; 0: sizes doubling from 1 (1, 2, 4, ...) until all are held
     unsigned Workers = 0;         // threads for the code; 0: one a processor
+    DiskChoice Disk = DiskChoice::Auto; // how the files' disk is read (hdd: one file at a time)
     // Called now and then with the bytes read and computed so far of the whole; false stops the work and
     // nothing is written.
     std::function<bool(std::uint64_t done, std::uint64_t total)> Progress;

@@ -51,6 +51,7 @@ bool TForm1::WritePar2Set(const std::string& path) {
         if (row.Checked) options.Files.push_back(row.FileName().str());
     options.Redundancy = static_cast<unsigned>(Par2Redundancy);
     options.Workers = static_cast<unsigned>(Hashing.Threads);
+    options.Disk = Hashing.Disk;
     // The search button is the stop button while the files are read; a close of the window stops too.
     struct Creating {
         TForm1& f;
