@@ -53,7 +53,8 @@ template <int I> TV_TARGET_AVX512 inline void Step16(__m512i& x0, __m512i x1, __
     }
     const __m512i sum = _mm512_add_epi32(_mm512_add_epi32(x0, f),
                                          _mm512_add_epi32(m[md5::WordOf(I)], _mm512_set1_epi32(static_cast<int>(md5::Sines[I]))));
-    x0 = _mm512_add_epi32(x1, _mm512_rol_epi32(sum, RotationOf(I)));
+    constexpr int r = RotationOf(I); // an immediate even where the intrinsic is a macro (unoptimised builds)
+    x0 = _mm512_add_epi32(x1, _mm512_rol_epi32(sum, r));
 }
 
 #define TV_MD5_FOUR(S, I)                                                                                              \
