@@ -244,6 +244,12 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
             keys.Read(k, FolderFile(folder, files[k].Name), files[k].Size, own);
             return true;
         } catch (const IoError& x) {
+            // An unlisted link whose file went meanwhile (deleted as a duplicate by this scan) is passed
+            // over as the listing passes over a dangling link: it carries no content.
+            if (files[k].IsLink && owners[k].empty() && IsNotFound(x)) {
+                unreadable[k] = 1;
+                return false;
+            }
             if (!form.PassOverUnreadable(x, files[k].Name)) throw;
             unreadable[k] = 1;
             if (IsNotFound(x))
@@ -385,7 +391,8 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
                               });
         });
         // Files of sub-folders serve entries but are nobody's duplicates: the list's folder alone is its set.
-        if (!served && kept >= 0 && owners[k].empty() && !InSubFolder(file.Name)) {
+        // A link is no second copy either (and what it points to may be gone by now, deleted as one).
+        if (!served && kept >= 0 && owners[k].empty() && !InSubFolder(file.Name) && !file.IsLink) {
             const TCrcTable& e = table[kept];
             const std::string keptPath = e.Exists ? EntryFullPath(folder, e) : e.SameFile;
             // A file that only shares the CRC is no duplicate: it stays.

@@ -124,5 +124,20 @@ TEST(LinkedFiles, ADuplicateOfALinkedContentGoesBesideThePlainRow) {
     }
 }
 
+// An unlisted link to an unlisted copy of a listed file: the copy is deleted as a duplicate, and the link,
+// no second copy itself, leaves the verification going on (it used to end it with "File not found").
+TEST(LinkedFiles, AnUnlistedLinkToADeletedDuplicateIsPassedOver) {
+    RepairHarness h;
+    h.Put("y.ini", "same");
+    const std::string copy = h.Put("photo.jpg", "same");
+    std::filesystem::create_symlink("photo.jpg", h.base + "/link.bin");
+    h.form.ClickDuplicateOption(h.form.DblDel);
+    h.LoadEntries({{"y.ini", "same"}, {"notes.txt", "gone"}}, true);
+    EXPECT_FALSE(std::filesystem::exists(copy));
+    EXPECT_EQ(h.ui.Errors, std::vector<std::string>{});
+    EXPECT_EQ(h.form.KeptDuplicates.size(), 0u);
+    EXPECT_EQ(RowsOf(h), "－notes.txt ○y.ini ");
+}
+
 } // namespace
 } // namespace tv::test
