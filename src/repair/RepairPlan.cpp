@@ -673,8 +673,10 @@ void PlanJournal::Finish() {
     Write();
     // The plan goes while still held, so that no other repair takes it for a killed one's; the pass is
     // over even when it cannot go: the next repair finds every step made and drops it.
+    bool gone = false;
     try {
         fs_.DeleteFile(path_);
+        gone = !fs_.FileExists(path_);
     } catch (const IoError&) {
     }
     try {
@@ -682,6 +684,14 @@ void PlanJournal::Finish() {
     } catch (const IoError&) {
     }
     out_.reset();
+    // Where a file held open is only marked for deletion (Windows), or could not be deleted while held, it
+    // goes now: a rebuild right after the renames starts a plan of its own under the same name.
+    if (!gone) {
+        try {
+            fs_.DeleteFile(path_);
+        } catch (const IoError&) {
+        }
+    }
 }
 
 namespace {
