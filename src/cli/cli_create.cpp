@@ -160,6 +160,22 @@ void PrintLeftOut(const TForm1& form, bool digestList) {
               << '\n';
 }
 
+// Unticks each ticked file whose name the list's encoding cannot hold (a CP932 byte name in a UTF-8 list, a
+// name outside CP932 in a CP932 list) and names it on standard error: one such file leaves the rest listed
+// instead of refusing the whole list.
+void LeaveOutUnwritableNames(TForm1& form, ListEncoding encoding) {
+    for (std::int32_t i = 0; i < form.CrcList.Count(); ++i) {
+        const std::string name = form.CrcList.Item(i).FileName().str();
+        if (!form.CrcList.Checked(i) || NameInEncoding(name, encoding)) continue;
+        form.CrcList.SetChecked(i, false);
+        std::cerr << "tallyvault-cli: "
+                  << Say("除外しました: %1 (%2)",
+                         {OneLine(name),
+                          encoding == ListEncoding::Cp932 ? writertexts::NotInCp932 : writertexts::NotInUtf8})
+                  << '\n';
+    }
+}
+
 } // namespace
 
 int Create(const std::vector<std::string>& given) {
@@ -226,6 +242,7 @@ int Create(const std::vector<std::string>& given) {
         form.RunCommand(
             [&] {
                 form.CheckButtonClick();
+                LeaveOutUnwritableNames(form, encoding);
                 form.MakeCrcCmdClick();
             },
             true);

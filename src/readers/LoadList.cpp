@@ -170,12 +170,19 @@ void TForm1::OpenListFile() {
         TextLineReader reader(fs, ListPath);
         return reader.ReadLine() == texts::Crc1632Title;
     };
-    if (UpperAscii(ExtractFileExt(ListPath)) == ".TXT" &&
-        (crc1632Title() || !AcceptedAsDigestList(fs, ListPath))) {
-        ReadCrc1632List();
-    } else {
-        LoadList();
+    // A file that cannot be opened goes to the loader, which names it as it does for every other list
+    // and sets the status it starts with.
+    bool crc1632 = false;
+    try {
+        crc1632 =
+            UpperAscii(ExtractFileExt(ListPath)) == ".TXT" && (crc1632Title() || !AcceptedAsDigestList(fs, ListPath));
+    } catch (const IoError&) {
+        crc1632 = false;
     }
+    if (crc1632)
+        ReadCrc1632List();
+    else
+        LoadList();
 }
 
 void TForm1::OpenCommandLineList(const std::string& argument) {

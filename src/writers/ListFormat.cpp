@@ -1,9 +1,11 @@
 #include "writers/ListFormat.h"
 
 #include "platform/Paths.h"
+#include "platform/TextEncoding.h"
 #include "readers/DigestLines.h"
 #include "writers/WriterTexts.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -78,6 +80,13 @@ bool ListCanHoldName(std::string_view relName, HashAlgorithm kind) {
     const auto blank = [](char c) { return static_cast<unsigned char>(c) <= 32; };
     return NameFitsListLine(relName) && (PathDelim == '\\' || relName.find('\\') == std::string_view::npos) &&
            relName.front() != ';' && !blank(relName.front()) && !blank(relName.back());
+}
+
+std::optional<std::string> NameInEncoding(const std::string& name, ListEncoding encoding) {
+    if (std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; })) return name;
+    if (encoding != ListEncoding::Cp932) return IsValidUtf8(name) ? std::optional<std::string>(name) : std::nullopt;
+    if (IsValidUtf8(name)) return Utf8ToCp932(name);
+    return Cp932ToUtf8(name) ? std::optional<std::string>(name) : std::nullopt;
 }
 
 bool HasExcludedExtension(std::string_view name) {

@@ -3,6 +3,7 @@
 // functions of their arguments.
 #include "core/ContentKey.h"
 #include "platform/FileSystem.h"
+#include "platform/TextEncoding.h"
 
 #include <optional>
 #include <string>
@@ -35,6 +36,11 @@ bool NameFitsListLine(std::string_view name);
 // Whether a list of `kind` (CRC-32: SFV and CSV) holds the file name `relName` (native separators) so that
 // its own reader reads back that very name. Such a name is never written: the file is left out and named.
 bool ListCanHoldName(std::string_view relName, HashAlgorithm kind);
+
+// A file's name as a list in `encoding` writes it: UTF-8 as it stands when it is valid UTF-8; CP932
+// converted from UTF-8, or as it stands when it is already CP932 bytes (a file unpacked with CP932 byte
+// names). Nothing when the encoding cannot hold it.
+std::optional<std::string> NameInEncoding(const std::string& name, ListEncoding encoding);
 
 // The extension of the name, upper-cased, occurs in the excluded extensions (a substring test).
 bool HasExcludedExtension(std::string_view name);

@@ -33,25 +33,14 @@ namespace {
 // A row's name in the list's encoding. A CP932 list read keeps its bytes, so they are written back
 // as they were; a name the encoding cannot hold refuses the whole write.
 std::string WrittenName(const TListItem& row, ListEncoding encoding) {
-    const std::string& name = row.FileName();
-    const bool ascii =
-        std::all_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-    if (encoding == ListEncoding::Cp932) {
-        if (!row.ListBytes().empty()) return row.ListBytes();
-        if (ascii) return name;
-        if (IsValidUtf8(name)) {
-            if (std::optional<std::string> converted = Utf8ToCp932(name)) return *converted;
-        } else if (Cp932ToUtf8(name)) {
-            return name; // a file unpacked with CP932 byte names: those bytes are its CP932 name
-        }
-        throw IoError(writertexts::NameNotCp932 + row.Caption());
-    }
     if (!row.ListBytes().empty()) {
+        if (encoding == ListEncoding::Cp932) return row.ListBytes();
         if (std::optional<std::string> converted = Cp932ToUtf8(row.ListBytes())) return *converted;
-    } else if (IsValidUtf8(name)) {
-        return name;
+    } else if (std::optional<std::string> name = NameInEncoding(row.FileName(), encoding)) {
+        return *name;
     }
-    throw IoError(writertexts::NameNotUtf8 + row.Caption());
+    throw IoError((encoding == ListEncoding::Cp932 ? writertexts::NameNotCp932 : writertexts::NameNotUtf8) +
+                  row.Caption());
 }
 
 struct WrittenRow {

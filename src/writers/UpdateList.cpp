@@ -65,19 +65,6 @@ bool ListStillHolds(FileSystem& fs, const std::string& path, ListEncoding encodi
     return at == text.size();
 }
 
-bool Ascii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
-// The name as the list's encoding writes it; nothing when it cannot.
-std::optional<std::string> NameInList(const std::string& name, ListEncoding encoding) {
-    if (Ascii(name)) return name;
-    if (encoding != ListEncoding::Cp932) return IsValidUtf8(name) ? std::optional<std::string>(name) : std::nullopt;
-    if (IsValidUtf8(name)) return Utf8ToCp932(name);
-    // A file unpacked with CP932 byte names: those bytes are its CP932 name.
-    return Cp932ToUtf8(name) ? std::optional<std::string>(name) : std::nullopt;
-}
-
 struct Candidate {
     std::size_t Index; // in the names found
     std::int64_t Size;
@@ -135,7 +122,7 @@ TForm1::TNewFiles TForm1::FindNewFiles() {
             why = wt::LineBreakInName;
         else if (!ListCanHoldName(name, Dialect == ListDialect::ldDigest ? ListAlgorithm : HashAlgorithm::Crc32))
             why = wt::NotReadBack;
-        else if (!NameInList(name, Encoding))
+        else if (!NameInEncoding(name, Encoding))
             why = Encoding == ListEncoding::Cp932 ? wt::NotInCp932 : wt::NotInUtf8;
         if (why)
             found.Refused.push_back({std::move(name), why});
@@ -231,7 +218,7 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
         std::string& name = found.Names[c.Index];
         // Digest lines escape a "\" that is part of a name; where "\" separates folders it stays.
         const bool escape = PathDelim != '\\' || name.find('\\') == std::string::npos;
-        added.push_back({*NameInList(name, Encoding), c.Size, c.Key, std::move(c.Time), escape});
+        added.push_back({*NameInEncoding(name, Encoding), c.Size, c.Key, std::move(c.Time), escape});
         names.push_back(std::move(name));
     }
     found.Names = std::move(names);

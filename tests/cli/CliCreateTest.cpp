@@ -122,6 +122,34 @@ TEST(CliCreate, TheWrittenListIsNeverAnEntryOfItself) {
     EXPECT_EQ(verified.status, 0) << verified.out;
 }
 
+// A folder unpacked from an old archive holds CP932 byte names beside UTF-8 ones: the list leaves out each
+// name its encoding cannot hold, names it, and lists the rest instead of refusing the whole list.
+TEST(CliCreate, ANameTheListsEncodingCannotHoldIsLeftOutAndNamed) {
+    const std::string cp932Bytes = "\x8e\xca\x90^.jpg"; // 写真.jpg as Shift-JIS bytes
+    const struct {
+        const char* Options;
+        std::string Odd;
+        const char* Reason;
+    } cases[] = {
+        {"", cp932Bytes, "its name is not valid UTF-8"},
+        {" --encoding cp932", "한국.jpg", "its name cannot be written in Shift-JIS (CP932)"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Options);
+        TempDir dir;
+        dir.Write("set/kept.bin", "kept");
+        dir.Write("set/" + c.Odd, "odd");
+        const test::ShellResult r = Cli("create . new.sha256" + std::string(c.Options), dir / "set");
+        EXPECT_EQ(r.status, 0) << r.out;
+        EXPECT_NE(r.out.find("left out: " + c.Odd + " (" + c.Reason + ")\n"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("○\tkept.bin\t"), std::string::npos) << r.out;
+        EXPECT_NE(r.out.find("total 1 match 1 "), std::string::npos) << r.out;
+        const std::string text = dir.Read("set/new.sha256");
+        EXPECT_NE(text.find("  kept.bin\n"), std::string::npos) << text;
+        EXPECT_EQ(text.find(".jpg"), std::string::npos) << text;
+    }
+}
+
 // --threads and --disk reach the code of a recovery set: made and rebuilt with one thread or eight, a
 // disk read as spinning (one file at a time) or as solid (side by side), the sets and the rebuilt files
 // are the same bytes.

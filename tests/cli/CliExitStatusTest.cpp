@@ -186,6 +186,8 @@ const std::vector<ExitCase>& Cases() {
          3,
          "after \"a.bin\"",
          "total 1 match 1 "},
+        // A .txt may be a CRC1632 or a digest list: one that is not there is named as any other list is.
+        {"a .txt list that is not there", {}, "", "", "verify $SET/gone.txt", 2, "", "status 読み取り開始 gone.txt\n"},
         {"create: CSV names with a comma and a quote read back whole",
          {"one, two.bin", "say \"hi\".bin", "plain.bin"},
          "",
