@@ -353,7 +353,10 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
                 throw IoError("File access denied", "the list file itself is never renamed or moved");
             if (!source.Exists) throw IoErrorFromErrno(ENOENT, e.SameFile);
             // A link is never the copy of anything: what it points to may lie anywhere.
-            if (source.IsLink) throw IoErrorFromErrno(ELOOP, e.SameFile);
+            if (source.IsLink)
+                throw IoError("File access denied",
+                              "it is a link: a repair takes nothing from a link, whose file may lie anywhere", {},
+                              e.SameFile);
             if (!source.IsFile) throw IoErrorFromErrno(EINVAL, e.SameFile);
             // A folder in the way is not parked: only a file (or a link, which is moved as itself) is.
             if (occupant.Exists && !occupant.IsFile && !occupant.IsLink) throw IoErrorFromErrno(EISDIR, target);

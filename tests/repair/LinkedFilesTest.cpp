@@ -139,5 +139,24 @@ TEST(LinkedFiles, AnUnlistedLinkToADeletedDuplicateIsPassedOver) {
     EXPECT_EQ(RowsOf(h), "－notes.txt ○y.ini ");
 }
 
+// A content that only a link reaches (the link under another row's name, its file outside the set) is
+// shown where it was found, but a repair takes nothing from a link: it leaves both as they are and says
+// why in words, not as a loop of links.
+TEST(LinkedFiles, AContentOnlyALinkReachesIsLeftWithItAndTheRepairSaysWhy) {
+    RepairHarness h;
+    const std::string outside = h.Write("elsewhere/a.jpg", "only copy");
+    std::filesystem::create_symlink(outside, h.base + "/b.jpg");
+    h.LoadEntries({{"a.jpg", "only copy"}, {"b.jpg", "b's own"}}, true);
+    EXPECT_EQ(RowsOf(h), "！a.jpg ×b.jpg ");
+    h.Tick(0);
+    h.Rename();
+    ASSERT_EQ(h.ui.Errors.size(), 1u);
+    EXPECT_NE(h.ui.Errors[0].find("it is a link"), std::string::npos) << h.ui.Errors[0];
+    EXPECT_EQ(h.ui.Errors[0].find("symbolic links"), std::string::npos) << h.ui.Errors[0];
+    EXPECT_TRUE(std::filesystem::is_symlink(h.base + "/b.jpg"));
+    EXPECT_FALSE(std::filesystem::exists(h.base + "/a.jpg"));
+    EXPECT_EQ(test::ReadFile(outside), "only copy");
+}
+
 } // namespace
 } // namespace tv::test
