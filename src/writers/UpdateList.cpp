@@ -91,7 +91,8 @@ std::string TForm1::UpdateRefusal() const {
         [[fallthrough]];
     case ListDialect::ldRulerTable: return "a ruler table (.CRC) is not a kind of list this program writes";
     case ListDialect::ldCrc1632: return "a CRC1632 text is not a kind of list this program writes";
-    case ListDialect::ldPar2: return "a PAR2 set is not a kind of list this program writes";
+    // Its recovery blocks are computed over all its files: a new file means a new set.
+    case ListDialect::ldPar2: return "a PAR2 set cannot take new files; make it again with create";
     case ListDialect::ldSfv32:
     case ListDialect::ldEasySfv:
     case ListDialect::ldCrcEx: return "this SFV's comment layout is not one this program writes";

@@ -110,6 +110,8 @@ TEST(UpdateList, AddsTheUnlistedFilesToEachKindOfList) {
         {"CRC1632 text refused", "c.txt", "",
          "FileName, CRC16, CRC32, FileSize, Path\r\nold.bin, 1F2E, " + CrcHex("old") + ", 3, C:\\old.bin\r\n",
          {{"n.bin", "new"}}, "", 2, {}, "CRC1632 text is not a kind of list", "", ""},
+        {"PAR2 set refused, to be made again", "s.par2", "create", "", {{"n.bin", "new"}}, "", 2, {},
+         "a PAR2 set cannot take new files; make it again with create", "", ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.What);
