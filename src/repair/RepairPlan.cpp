@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <cstring>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 namespace tv {
@@ -240,18 +241,24 @@ public:
     Recovery(FileSystem& fs, const PlanRecord& r, std::size_t started, OutputFile& marks, EntryFailures& failures,
              std::vector<PlanChange>* made)
         : fs_(fs), plan_(r.Plan), r_(r), started_(started), marks_(marks), failures_(failures), made_(made),
-          parkFor_(plan_.Steps.size(), NoStep) {
+          parkFor_(plan_.Steps.size(), NoStep), chained_(plan_.Steps.size(), 0) {
         // The parking that made room for each transfer, and the names a parking given back in the run
         // returned to (the steps after it read the file from there).
         std::unordered_map<std::string, std::size_t> lastPark;
+        // The names in the folder an earlier transfer takes its file from: a transfer to one of them found
+        // the name taken when it was planned (by that file, which a chain moves first).
+        std::unordered_set<std::string> leftNames;
         for (std::size_t k = 0; k < plan_.Steps.size(); ++k) {
             const PlanStep& s = plan_.Steps[k];
             if (s.What == PlanStep::Kind::Park) {
                 lastPark[Key(s.From)] = k;
                 if (r_.Undone[k] || r_.Failed[k]) back_[Key(s.To)] = s.From;
-            } else if (s.What == PlanStep::Kind::Rebuild) {
                 continue;
-            } else if (auto it = lastPark.find(Key(s.To)); it != lastPark.end()) {
+            }
+            if (s.What == PlanStep::Kind::Rebuild) continue;
+            chained_[k] = leftNames.count(Key(s.To)) != 0;
+            if (SameFileName(s.Root, plan_.Base)) leftNames.insert(Key(s.From));
+            if (auto it = lastPark.find(Key(s.To)); it != lastPark.end()) {
                 parkFor_[k] = it->second;
                 lastPark.erase(it);
             }
@@ -417,7 +424,20 @@ private:
         if (!to.Exists || !Ours(k)) return;
         const FileIdentity src = fs_.Identify(srcPath);
         if (s.What == PlanStep::Kind::Move) {
-            if (src.Exists) return;
+            if (src.Exists) {
+                // Both names taken. Where a chain's earlier file still holds the target, the move was never
+                // made. A move to another volume cut off between its copy and the source's removal left two
+                // copies: the one it made goes. Otherwise the target was free (or parked away) when planned,
+                // so the file there is the one moved, and its old name is held by another file now: nothing
+                // is replaced.
+                if (chained_[k]) return;
+                if (src.IsFile && to.IsFile && FilesIdentical(fs_, toPath, srcPath)) {
+                    fs_.DeleteBeneath(plan_.Base, s.To, to);
+                    Made("delete", toPath);
+                    return;
+                }
+                throw IoError("File exists", "its old name " + srcPath + " is held by another file now", {}, srcPath);
+            }
             if (!to.IsFile) throw IoErrorFromErrno(to.IsLink ? ELOOP : EINVAL);
             MakeFoldersBeneath(fs_, s.Root, from);
             fs_.TransferBeneath(plan_.Base, s.To, to, s.Root, from, false);
@@ -473,6 +493,7 @@ private:
     EntryFailures& failures_;
     std::vector<PlanChange>* made_;
     std::vector<std::size_t> parkFor_;
+    std::vector<char> chained_; // by step: the target was another transfer's source
     std::unordered_map<std::string, std::string> back_;
 };
 

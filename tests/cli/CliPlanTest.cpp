@@ -354,6 +354,38 @@ TEST(CliPlan, AnUndoWithAFailedStepKeepsThePlanAndCanBeRunAgain) {
     EXPECT_EQ(Snapshot(s.d), s.start) << again.Out; // the plan and the marks of both undos gone too
 }
 
+// After the kill the user puts a file at the old name of a moved file: the undo never moves the file back
+// over it, says so and keeps the plan; the same bytes there (a move to another volume cut off between its
+// copy and the source's removal) make the moved copy the one to go.
+TEST(CliPlan, AnUndoNeverMovesAFileBackOverAnotherAtItsOldName) {
+    const struct {
+        const char* Title;
+        const char* AtOldName;
+        int Status;
+    } cases[] = {{"another file", "new", 2}, {"the same bytes", "E", 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.Title);
+        KilledSet s;
+        s.KillAfter(8);
+        s.d.Write("src/e.bin", c.AtOldName);
+        const CliRun r = Cli(s.d, "repair $DIR/set/list.sfv --undo");
+        EXPECT_EQ(r.Status, c.Status) << r.Out << r.Err;
+        if (c.Status == 0) {
+            EXPECT_EQ(Snapshot(s.d), s.start) << r.Out;
+            continue;
+        }
+        EXPECT_NE(r.Err.find("its old name " + s.d / "src/e.bin" + " is held by another file now"), std::string::npos)
+            << r.Err;
+        EXPECT_NE(r.Err.find("1 failed; the plan stays"), std::string::npos) << r.Err;
+        EXPECT_EQ(s.d.Read("set/sub/e.bin"), "E");
+        EXPECT_EQ(s.d.Read("src/e.bin"), "new");
+        std::filesystem::remove(PathOf(s.d / "src/e.bin"));
+        const CliRun again = Cli(s.d, "repair $DIR/set/list.sfv --undo");
+        EXPECT_EQ(again.Status, 0) << again.Err;
+        EXPECT_EQ(Snapshot(s.d), s.start) << again.Out;
+    }
+}
+
 TEST(CliPlan, UndoWithoutAPlanSaysSoAndChangesNothing) {
     const TempDir d;
     d.Write("set/a.bin", "B");
