@@ -170,14 +170,19 @@ void TForm1::OpenListFile() {
         TextLineReader reader(fs, ListPath);
         return reader.ReadLine() == texts::Crc1632Title;
     };
-    // A file that cannot be opened goes to the loader, which names it as it does for every other list
-    // and sets the status it starts with.
     bool crc1632 = false;
     try {
         crc1632 =
             UpperAscii(ExtractFileExt(ListPath)) == ".TXT" && (crc1632Title() || !AcceptedAsDigestList(fs, ListPath));
     } catch (const IoError&) {
-        crc1632 = false;
+        // A list that cannot be opened is named as every load names it: the load starts (its status and
+        // counters), then the error ends it.
+        try {
+            PrepareLoad();
+        } catch (const IoError&) {
+            // The same failure again: the first one is the one to tell.
+        }
+        throw;
     }
     if (crc1632)
         ReadCrc1632List();
