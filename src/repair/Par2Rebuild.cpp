@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -627,6 +628,8 @@ Par2RebuildResult RebuildPar2Set(FileSystem& fs, const std::string& indexPath, c
         bool keptAside = false, inPlace = false;
         try {
             MakeFoldersBeneath(fs, dir, step.To);
+            // A folder in the file's place is never replaced: said before anything is read or written.
+            if (fs.FolderExists(c.Path)) throw IoErrorFromErrno(EISDIR, c.Path);
             if (fs.FileExists(temp)) fs.RemoveIfAbandoned(temp);
             std::unique_ptr<OutputFile> out = fs.CreateNew(temp);
             std::unique_ptr<InputFile> old = c.Exists ? fs.OpenRead(c.Path) : nullptr;

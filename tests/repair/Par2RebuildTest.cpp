@@ -271,6 +271,25 @@ void WriteSetNaming(const TempDir& dir, const std::string& name, const std::stri
     dir.Write("set.par2", bytes);
 }
 
+// A folder where a missing file of the set belongs stays as it is, with what it holds, and the rebuild
+// says so in those words; the set's other files are rebuilt.
+TEST(Par2Rebuild, AFolderInAFilesPlaceStaysAndIsNamedAsOne) {
+    TempDir dir;
+    Sample s;
+    s.Make(dir);
+    dir.Write("sub/c.bin/inside.txt", "kept");
+    const Par2RebuildResult r = RebuildPar2Set(RealFs(), dir / "set.par2", {});
+    std::map<std::string, Par2FileOutcome> by;
+    for (const Par2FileOutcome& f : r.Files)
+        by[f.Name] = f;
+    EXPECT_EQ(by["sub/c.bin"].Result, Par2FileOutcome::Failed);
+    EXPECT_NE(by["sub/c.bin"].Reason.find("Is a directory"), std::string::npos) << by["sub/c.bin"].Reason;
+    EXPECT_EQ(dir.Read("sub/c.bin/inside.txt"), "kept");
+    EXPECT_EQ(by["a.bin"].Result, Par2FileOutcome::Rebuilt);
+    EXPECT_EQ(dir.Read("a.bin"), s.Originals["a.bin"]);
+    EXPECT_TRUE(NoTemporaries(dir));
+}
+
 TEST(Par2Rebuild, NamesLeadingOutOfTheFolderAreRefusedAndNeverWritten) {
     for (const char* name : {"../escaped.bin", "/tmp/absolute.bin", "sub/../../x.bin", ""}) {
         TempDir set; // nothing but the set lies in it
