@@ -37,8 +37,13 @@ bool EntryIsAbsolute(const TCrcTable& e) {
 }
 
 std::string ShownName(const TCrcTable& e) {
-    return e.ListBytes.empty() ? DisplayText(e.FileName, ListEncoding::Utf8)
-                               : DisplayText(e.ListBytes, ListEncoding::Cp932);
+    if (!e.ListBytes.empty()) return DisplayText(e.ListBytes, ListEncoding::Cp932);
+    // A file's own name that is no UTF-8 but whole CP932 came from an archive made on Windows: shown as
+    // Windows showed it, not as a row of replacement marks.
+    const std::string& name = e.FileName;
+    if (!IsValidUtf8(name))
+        if (std::optional<std::string> cp932 = Cp932ToUtf8(name)) return *cp932;
+    return DisplayText(name, ListEncoding::Utf8);
 }
 
 std::string ListBytesNativeName(const TCrcTable& e) {

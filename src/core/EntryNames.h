@@ -28,7 +28,8 @@ std::string EntryFullPath(std::string_view folder, const TCrcTable& e);
 // changed by a repair.
 bool EntryIsAbsolute(const TCrcTable& e);
 
-// The text of the entry's row: its name decoded, every byte that does not decode shown as U+FFFD.
+// The text of the entry's row: its name decoded (a file name that is no UTF-8 but whole CP932 in its CP932
+// reading), every byte that does not decode shown as U+FFFD.
 std::string ShownName(const TCrcTable& e);
 
 // The native form of the list's bytes, when they could name the file on disk instead of the

@@ -259,6 +259,29 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
     EXPECT_FALSE(h.dir.Exists("f/out.sfv"));
 }
 
+// Files unpacked from an archive made on Windows keep CP932 bytes as names: their rows read as Windows
+// showed them; bytes that are neither UTF-8 nor CP932 show replacement marks.
+TEST(ScanFolder, AFileNamedInCp932BytesShowsItsCp932Reading) {
+    WriterHarness h;
+    const std::string folder = h.dir.MakeFolder("f");
+    const struct {
+        std::string OnDisk, Shown;
+    } files[] = {
+        {"\x8e\xca\x90^.jpg", "写真.jpg"},
+        {"\x83\x5c\x83\x74\x83\x67.zip", "ソフト.zip"},
+        {"utf8名.jpg", "utf8名.jpg"},
+        {"a\x81\x20z.bin", "a\xEF\xBF\xBD z.bin"},
+    };
+    for (const auto& f : files)
+        h.dir.Write("f/" + f.OnDisk, "some content");
+    h.form.IsCreateMode = true;
+    h.form.BaseFolder = folder;
+    ASSERT_TRUE(h.Click([&] { h.form.ScanFolder(); }));
+    const std::vector<std::string> captions = h.Captions();
+    for (const auto& f : files)
+        EXPECT_NE(std::find(captions.begin(), captions.end(), f.Shown), captions.end()) << f.Shown;
+}
+
 TEST(ScanFolder, AFileThatCannotBeReadEndsTheScanWithRowsSoFar) {
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("f");
