@@ -98,6 +98,7 @@ public:
         return n;
     }
     std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
+    const unsigned char* WholeBytes() override { return left_ == size_ ? data_ : nullptr; }
 
 private:
     std::shared_ptr<const std::vector<unsigned char>> bytes_;

@@ -21,6 +21,9 @@ public:
     // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
     virtual std::int64_t Length() = 0;
+    // A file read whole beforehand, nothing of it read yet: its Length() bytes, which a reader may take
+    // in place instead of reading them. nullptr for any other.
+    virtual const unsigned char* WholeBytes() { return nullptr; }
 };
 
 // One file being written; Close() flushes and reports a failed write.
