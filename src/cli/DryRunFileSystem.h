@@ -41,6 +41,10 @@ public:
     void ReplaceFile(const std::string& from, const std::string& to) override;
     bool SameObject(const std::string& a, const std::string& b) override { return real_.SameObject(a, b); }
     void WillRead(const std::string& path, std::int64_t size) override { real_.WillRead(path, size); }
+    std::shared_ptr<const void> ReadWholeFiles(const std::string& folder, WholeFile* files, std::size_t count) override {
+        return real_.ReadWholeFiles(folder, files, count);
+    }
+    bool ReadsWholeFiles() override { return real_.ReadsWholeFiles(); }
     bool RemoveIfAbandoned(const std::string&) override { return false; }
     FileIdentity Identify(const std::string& path, bool follow = false) override;
     void RenameBeneath(const std::string& root, const std::string& fromRel, const std::string& toRel) override;

@@ -24,6 +24,15 @@ template <class Consume>
 void ReadAsListed(InputFile& file, std::int64_t listedSize, std::span<unsigned char> block, Consume&& consume) {
     const std::int64_t room = static_cast<std::int64_t>(block.size());
     ReadingFile reading(listedSize); // a big file moves the progress while it is read
+    // Read whole beforehand, exactly as listed: its bytes are taken where they are, a block at a time.
+    if (const unsigned char* whole = file.WholeBytes(); whole && file.Length() == listedSize) {
+        for (std::int64_t at = 0; at < listedSize; at += room) {
+            const std::int64_t n = std::min(room, listedSize - at);
+            consume(whole + at, static_cast<std::size_t>(n));
+            reading.Read(n);
+        }
+        return;
+    }
     std::int64_t left = std::max<std::int64_t>(listedSize, 0);
     bool grown = false; // more bytes than listed: read on to the end, a whole block at a time
     for (;;) {

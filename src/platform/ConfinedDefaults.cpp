@@ -82,6 +82,14 @@ FileStamp FileSystem::MoveBeneath(const std::string& srcRoot, const std::string&
 // listing calls its pace through the file system's listing.
 void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
+std::shared_ptr<const void> FileSystem::ReadWholeFiles(const std::string&, WholeFile*, std::size_t) {
+    return nullptr;
+}
+
+bool FileSystem::ReadsWholeFiles() {
+    return false;
+}
+
 void FileSystem::HoldRoots(bool) {}
 
 void FileSystem::SyncFolder(const std::string&) {}

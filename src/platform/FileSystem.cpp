@@ -98,6 +98,7 @@ public:
         return n;
     }
     std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
+    const unsigned char* WholeBytes() override { return left_ == size_ ? data_ : nullptr; }
 
 private:
     std::shared_ptr<const std::vector<unsigned char>> bytes_;
@@ -188,25 +189,66 @@ void RealFileSystem::WillRead(const std::string& path, std::int64_t size) {
     a.Hint(path, size);
 }
 
+namespace {
+
+// Each hashing worker reads its batches through a ring of its own.
+posix::RingRead& ThisThreadsRing() {
+    thread_local posix::RingRead ring;
+    return ring;
+}
+
+} // namespace
+
+bool RealFileSystem::ReadsWholeFiles() {
+    return ThisThreadsRing().Usable();
+}
+
+std::shared_ptr<const void> RealFileSystem::ReadWholeFiles(const std::string& folder, WholeFile* files, std::size_t count) {
+    static_assert(WholeFilesAtMost <= posix::RingRead::MaxFiles && WholeBytesAtMost <= posix::RingRead::MaxBytes);
+    if (count == 0 || count > WholeFilesAtMost || HasNul(folder)) return nullptr;
+    posix::RingRead& ring = ThisThreadsRing();
+    if (!ring.Usable()) return nullptr;
+    std::vector<posix::RingRead::File> batch;
+    batch.reserve(count);
+    for (std::size_t k = 0; k < count; ++k) {
+        files[k].Data = nullptr;
+        if (files[k].Size < 0) return nullptr;
+        // A byte more than listed tells a grown file.
+        batch.push_back({files[k].Name, static_cast<std::size_t>(files[k].Size) + 1, 0});
+    }
+    UniqueFd dir;
+    if (!folder.empty()) {
+        dir = UniqueFd(::open(folder.c_str(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+        if (dir.get() < 0) return nullptr;
+    }
+    // Only what the page cache holds: a file the disk must give is read by its worker, which tells a
+    // cold run (and a spinning disk's turns) from a warm one.
+    if (!ring.Read(folder.empty() ? AT_FDCWD : dir.get(), batch, true)) return nullptr;
+    const std::shared_ptr<std::vector<unsigned char>> bytes = ring.Bytes();
+    for (std::size_t k = 0; k < count; ++k)
+        if (batch[k].Got == files[k].Size) files[k].Data = bytes->data() + batch[k].At;
+    return bytes;
+}
+
 std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
     RejectNul(path);
+    int fd = -1;
     if (ahead_) {
-        // A hinted file is a plain file by its listing: no type check, and it may be open already.
+        // A hinted file may be open already, or read whole.
         posix::OpenAhead::Taken t;
         {
             const std::lock_guard<std::mutex> held(ahead_->Lock);
             t = ahead_->Take(path);
         }
         if (t.Data) return std::make_unique<ReadAheadFile>(std::move(t.Bytes), t.Data, static_cast<std::size_t>(t.Size));
-        if (t.Hinted) {
-            if (t.Fd < 0) throw IoErrorFromErrno(errno, path);
-            if (t.Size > (std::int64_t{1} << 20)) ::posix_fadvise(t.Fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-            return std::make_unique<PosixInputFile>(t.Fd, path);
-        }
+        if (t.Hinted && t.Fd < 0) throw IoErrorFromErrno(errno, path);
+        fd = t.Fd;
     }
-    int fd = posix::OpenForReading(AT_FDCWD, path.c_str());
+    if (fd < 0) fd = posix::OpenForReading(AT_FDCWD, path.c_str());
     if (fd < 0) throw IoErrorFromErrno(errno, path);
     UniqueFd holder(fd);
+    // Asked also of a file the listing found plain: another may have taken its name since (a pipe read
+    // would tell a short file), and a hashing worker, which has no hints, asks it too.
     struct stat st {};
     if (::fstat(fd, &st) != 0) throw IoErrorFromErrno(errno, path);
     // Only plain files are read: a folder is refused, a FIFO or device would block or never end.

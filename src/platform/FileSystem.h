@@ -21,6 +21,9 @@ public:
     // Reads up to `size` bytes; returns how many were read, 0 at the end of the file.
     virtual std::size_t Read(void* buffer, std::size_t size) = 0;
     virtual std::int64_t Length() = 0;
+    // A file read whole beforehand, nothing of it read yet: its Length() bytes, which a reader may take
+    // in place instead of reading them. nullptr for any other.
+    virtual const unsigned char* WholeBytes() { return nullptr; }
 };
 
 // One file being written; Close() flushes and reports a failed write.
@@ -31,6 +34,13 @@ public:
     // Puts what was written on the disk (before a rename makes the file take another's place).
     virtual void Sync() = 0;
     virtual void Close() = 0;
+};
+
+// One file of a batch read whole by ReadWholeFiles.
+struct WholeFile {
+    const char* Name = nullptr;          // within the folder
+    std::int64_t Size = 0;               // as a folder listing gave it
+    const unsigned char* Data = nullptr; // its bytes, when the file held exactly Size of them
 };
 
 struct FolderEntry {
@@ -143,6 +153,16 @@ public:
     // A hint: the plain file at `path`, `size` bytes long as a folder listing gave it, is about to be
     // opened with OpenRead, after the files hinted before it. This base version ignores it.
     virtual void WillRead(const std::string& path, std::int64_t size);
+    // Reads the small plain files `files` of the folder `folder` ("" is the current one) whole, as many
+    // at once as the system allows, on the calling thread (a hashing worker). A file that held exactly its
+    // listed size gets its bytes, kept while the returned holder lives; any other (grown, shrunk, gone,
+    // refused, not a plain file) gets none, and OpenRead tells what it is. At most WholeFilesAtMost files
+    // of WholeBytesAtMost bytes together, less one byte a file. This base version reads none.
+    virtual std::shared_ptr<const void> ReadWholeFiles(const std::string& folder, WholeFile* files, std::size_t count);
+    // Whether ReadWholeFiles reads anything here (it may still leave a batch to OpenRead).
+    virtual bool ReadsWholeFiles();
+    static constexpr std::size_t WholeFilesAtMost = 64;
+    static constexpr std::size_t WholeBytesAtMost = std::size_t{4} << 20;
     // Deletes the plain file `path` when no process holds it: CreateNew's files stay held by their
     // writer until closed, so one left by a killed write can go. False when it is held, not a plain file
     // or cannot be deleted. This base version never deletes.
@@ -241,6 +261,8 @@ public:
     // Read-ahead and held roots are POSIX here; on Windows the base versions serve (each confined
     // change opens its root again).
     void WillRead(const std::string& path, std::int64_t size) override;
+    std::shared_ptr<const void> ReadWholeFiles(const std::string& folder, WholeFile* files, std::size_t count) override;
+    bool ReadsWholeFiles() override;
     void HoldRoots(bool hold) override;
     std::vector<std::string> ListNames(const std::string& path) override;
     std::vector<FolderEntry> ListFolderKinds(const std::string& path) override;

@@ -144,7 +144,8 @@ void OpenAhead::ReadBatch(std::deque<Held>::iterator first) {
     for (auto it = first; it != held_.end() && files.size() < RingRead::MaxFiles; ++it) {
         const std::size_t at = it->Path.rfind('/');
         const bool sameFolder = at == cut && (cut == std::string::npos || it->Path.compare(0, cut, folder) == 0);
-        if (it->Fd >= 0 || it->Got != NotRead || it->Size > BatchedSize || !sameFolder) break;
+        // An empty file is opened alone: a pipe that took its name would read as empty too.
+        if (it->Fd >= 0 || it->Got != NotRead || it->Size <= 0 || it->Size > BatchedSize || !sameFolder) break;
         const std::size_t want = static_cast<std::size_t>(it->Size) + 1; // a byte more tells a grown file
         if (bytes + want > RingRead::MaxBytes) break;
         bytes += want;
@@ -163,7 +164,7 @@ OpenAhead::Taken OpenAhead::Take(const std::string& path) {
     if (it == held_.end()) return {};
     // Small page-cached files are read whole, a batch at a time: the ones that read exactly as listed
     // are handed over as bytes; any other (grown, shrunk, refused) is opened and read as before.
-    if (it->Fd < 0 && it->Got == NotRead && it->Size <= BatchedSize && !Cold() && ring_.Usable()) ReadBatch(it);
+    if (it->Fd < 0 && it->Got == NotRead && it->Size > 0 && it->Size <= BatchedSize && !Cold() && ring_.Usable()) ReadBatch(it);
     Taken t{true, it->Fd, it->Size, nullptr, nullptr};
     if (it->Got == it->Size && it->Bytes) {
         t.Bytes = std::move(it->Bytes);

@@ -4,6 +4,7 @@
 #include <climits>
 #include <cstdint>
 #include <fcntl.h>
+#include <sys/uio.h>
 
 #ifdef TV_HAVE_LIBURING
 #include <liburing.h>
@@ -43,7 +44,7 @@ bool RingRead::Usable() {
     return true;
 }
 
-bool RingRead::Read(int dir, std::vector<File>& files) {
+bool RingRead::Read(int dir, std::vector<File>& files, bool cachedOnly) {
     if (files.empty() || files.size() > MaxFiles || !Usable()) return false;
     std::size_t total = 0;
     constexpr std::int64_t Unanswered = INT64_MIN;
@@ -66,6 +67,7 @@ bool RingRead::Read(int dir, std::vector<File>& files) {
         io_uring_sqe* read = ::io_uring_get_sqe(ring);
         ::io_uring_prep_read(read, static_cast<int>(slot), bytes_->data() + files[k].At,
                              static_cast<unsigned>(files[k].Want), 0);
+        if (cachedOnly) read->rw_flags = RWF_NOWAIT;
         // A short read ends the link; the close must still run.
         read->flags |= IOSQE_FIXED_FILE | IOSQE_IO_HARDLINK;
         read->user_data = k * 3 + 1;
@@ -124,7 +126,7 @@ RingRead::~RingRead() = default;
 bool RingRead::Usable() {
     return false;
 }
-bool RingRead::Read(int, std::vector<File>&) {
+bool RingRead::Read(int, std::vector<File>&, bool) {
     return false;
 }
 

@@ -33,7 +33,9 @@ public:
     bool Usable();
     // Reads every file of `files` (at most MaxFiles, their Want at most MaxBytes together) of the folder
     // `dir` into a new buffer. False when the batch could not be handed over: then no file was read.
-    bool Read(int dir, std::vector<File>& files);
+    // `cachedOnly`: a file whose bytes are not all in the page cache is not waited for (Got -EAGAIN, or
+    // short).
+    bool Read(int dir, std::vector<File>& files, bool cachedOnly = false);
     // The bytes of the last batch; they stay while a holder keeps the pointer.
     const std::shared_ptr<std::vector<unsigned char>>& Bytes() const { return bytes_; }
 

@@ -14,10 +14,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <filesystem>
 #include <set>
 #include <stdexcept>
+#ifndef _WIN32
+#include <sys/stat.h>
+#endif
 
 namespace tv::test {
 namespace {
@@ -173,6 +177,51 @@ TEST(KeyAhead, WorkersHandBackWhatTheWalkReadsItself) {
             }
     }
 }
+
+#ifndef _WIN32
+// The real file system, counting the files it read whole in batches.
+class WholeCountingFs : public RealFileSystem {
+public:
+    std::atomic<int> Whole{0};
+    std::shared_ptr<const void> ReadWholeFiles(const std::string& folder, WholeFile* files, std::size_t count) override {
+        std::shared_ptr<const void> holder = RealFileSystem::ReadWholeFiles(folder, files, count);
+        for (std::size_t k = 0; k < count; ++k)
+            if (files[k].Data) ++Whole;
+        return holder;
+    }
+};
+
+TEST(KeyAhead, SmallFilesReadWholeInBatchesAreWhatTheWalkReadsItself) {
+    Set set;
+    set.Change();
+    // Besides the vanished, shrunk and grown files: a folder, pipes and a link to a file of another size
+    // where the listing saw plain files.
+    std::filesystem::remove(PathOf(set.dir / "f15"));
+    std::filesystem::create_directory(PathOf(set.dir / "f15"));
+    for (const char* pipe : {"f20", "f22"}) { // listed empty, and 1,023 bytes long
+        std::filesystem::remove(PathOf(set.dir / pipe));
+        ASSERT_EQ(::mkfifo((set.dir / pipe).c_str(), 0600), 0);
+    }
+    std::filesystem::remove(PathOf(set.dir / "f24"));
+    std::filesystem::create_symlink("f26", PathOf(set.dir / "f24"));
+    WholeCountingFs fs;
+    if (!fs.ReadsWholeFiles()) GTEST_SKIP() << "the system reads no files whole in batches here";
+    for (const Way& way : Ways) {
+        const Walked alone = set.Walk(fs, way, 1, DiskChoice::Auto);
+        // The vanished, shrunk, folder and pipe files fail at least.
+        EXPECT_GE(std::count_if(alone.Keys.begin(), alone.Keys.end(), [](const std::string& k) { return k.rfind("IoError", 0) == 0; }), 5)
+            << way.Name;
+        for (int threads : {2, 8})
+            for (DiskChoice disk : {DiskChoice::Ssd, DiskChoice::Auto}) {
+                const Walked many = set.Walk(fs, way, threads, disk);
+                EXPECT_EQ(many.Keys, alone.Keys) << way.Name << " threads " << threads;
+                EXPECT_EQ(many.Bytes, alone.Bytes) << way.Name << " threads " << threads;
+            }
+    }
+    // The batches were read: this is not the one-file-at-a-time path again.
+    EXPECT_GT(fs.Whole.load(), 100);
+}
+#endif
 
 TEST(KeyAhead, AStoppedWalkLeavesNoFileOpen) {
     Set set;
