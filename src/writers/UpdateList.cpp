@@ -212,6 +212,18 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
         ReportProgress();
     }
 
+    // An SFV or CSV list whose names separate their folders with "\" alone (made on Windows) gets its new
+    // names in that spelling too, not a list of two spellings. Such a list holds no "\" inside a name.
+    bool backslashes = false;
+    if (Dialect != ListDialect::ldDigest) {
+        bool slashes = false;
+        for (std::int32_t i = 0; i < EntryCount && !slashes; ++i) {
+            const std::string_view entry = EntryTable[i].FileName;
+            slashes = entry.find('/') != std::string_view::npos;
+            backslashes = backslashes || entry.find('\\') != std::string_view::npos;
+        }
+        backslashes = backslashes && !slashes;
+    }
     std::vector<AddedEntry> added;
     std::vector<std::string> names;
     for (Candidate& c : read) {
@@ -219,7 +231,9 @@ void TForm1::AddNewFiles(TNewFiles& found, bool dryRun) {
         std::string& name = found.Names[c.Index];
         // Digest lines escape a "\" that is part of a name; where "\" separates folders it stays.
         const bool escape = PathDelim != '\\' || name.find('\\') == std::string::npos;
-        added.push_back({*NameInEncoding(name, Encoding), c.Size, c.Key, std::move(c.Time), escape});
+        std::string written = *NameInEncoding(name, Encoding);
+        if (backslashes) std::replace(written.begin(), written.end(), '/', '\\');
+        added.push_back({std::move(written), c.Size, c.Key, std::move(c.Time), escape});
         names.push_back(std::move(name));
     }
     found.Names = std::move(names);
