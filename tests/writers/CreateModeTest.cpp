@@ -262,6 +262,7 @@ TEST(ScanFolder, ListsPlainFilesSortedAndMarksTheOnesLeftUnticked) {
 // Files unpacked from an archive made on Windows keep CP932 bytes as names: their rows read as Windows
 // showed them; bytes that are neither UTF-8 nor CP932 show replacement marks.
 TEST(ScanFolder, AFileNamedInCp932BytesShowsItsCp932Reading) {
+    if (PathDelim == '\\') GTEST_SKIP() << "Windows names are characters, never bytes of another code page";
     WriterHarness h;
     const std::string folder = h.dir.MakeFolder("f");
     const struct {
