@@ -74,6 +74,9 @@ struct KeyAhead::State {
     std::size_t announced = 0; // Next() calls
     std::size_t tickets = 0;   // a spinning disk: turns handed out to files, in the plan's order
     std::size_t turn = 0;      // the turn whose reading goes now
+    std::size_t hinted = 0;    // a spinning disk: files of the plan the file system has heard of
+    std::size_t hintsFrom = 0; // the file whose turn hinted last
+    std::int64_t hintedBytes = 0; // of the files from hintsFrom on that were hinted
     unsigned lanesLive = 0;    // lanes posted and not yet gone
     unsigned busy = 0;         // lanes inside a file
     std::atomic<bool> stop{false};
@@ -194,13 +197,38 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size, bool sprea
 }
 
 // The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
+// A large file is read ahead by the kernel as it goes; only its start is worth asking for early.
+std::int64_t HintedPart(std::int64_t size) {
+    return std::min(size, ReadAhead::WindowBytes / 4);
+}
+
+// Under the walk's lock, by the lane whose turn it is to read the file `job`: the file system hears of
+// it and of the files after it, up to the walk's own window, so that it can queue their reads while
+// this one is read and hashed (as the walk's own reading does with one thread).
+void HintFrom(State& s, std::size_t job) {
+    for (; s.hintsFrom < job && s.hintsFrom < s.hinted; ++s.hintsFrom)
+        s.hintedBytes -= HintedPart(s.plan[s.hintsFrom].Size);
+    if (s.hinted < job) {
+        s.hinted = s.hintsFrom = job;
+        s.hintedBytes = 0;
+    }
+    while (s.hinted < s.plan.size() &&
+           (s.hinted == job || (s.hinted - job < ReadAhead::WindowFiles && s.hintedBytes < ReadAhead::WindowBytes))) {
+        const State::Planned& p = s.plan[s.hinted++];
+        s.fs.WillRead(FolderFile(s.folder, p.Name), p.Size);
+        s.hintedBytes += HintedPart(p.Size);
+    }
+}
+
 class Turn {
 public:
-    Turn(State& s, std::size_t ticket) : s_(s), job_(ticket) {
+    Turn(State& s, std::size_t ticket, std::size_t job) : s_(s), job_(ticket) {
         std::unique_lock<std::mutex> held(s_.lock);
         s_.laneWake.wait(held, [&] { return s_.turn == job_ || s_.stop.load(); });
         if (s_.turn != job_) throw WorkStopped{};
         holding_ = true;
+        // Only while reads wait for the disk: from the page cache the files are read as they come.
+        if (ReadsWaitedLately()) HintFrom(s_, job);
     }
     ~Turn() { Pass(); }
     void Pass() {
@@ -219,7 +247,7 @@ private:
     bool holding_ = false;
 };
 
-FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int64_t size) {
+FileKeys Compute(State& s, std::size_t ticket, std::size_t job, const std::string& path, std::int64_t size) {
     if (ticket == NoTurn) {
         std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
         if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
@@ -227,7 +255,7 @@ FileKeys Compute(State& s, std::size_t ticket, const std::string& path, std::int
     }
     // One reader at a time: the file is read whole into this worker's share of the buffers when it
     // fits, and hashed after the next worker began reading; a larger one keeps the turn to its end.
-    Turn turn(s, ticket);
+    Turn turn(s, ticket, job);
     std::unique_ptr<InputFile> file = s.fs.OpenRead(path);
     if (s.read == KeyRead::CrcPrefix && size <= 0) return CrcKeys(0);
     // As the reading functions ask: a byte past the listed end tells a grown file.
@@ -317,7 +345,7 @@ void LaneBatch(State& s, std::unique_lock<std::mutex>& held) {
                 BytesFile file(whole[k].Data, static_cast<std::size_t>(files[k].Size));
                 keys = KeysFrom(s, file, files[k].Size, false);
             } else {
-                keys = Compute(s, NoTurn, FolderFile(s.folder, files[k].Name), files[k].Size);
+                keys = Compute(s, NoTurn, first + k, FolderFile(s.folder, files[k].Name), files[k].Size);
             }
         } catch (...) {
             error = std::current_exception();
@@ -361,7 +389,7 @@ void Lane(const std::shared_ptr<State>& walk) {
         try {
             SlotSink sink(s, slot);
             const ByteProgressScope scope(&sink);
-            keys = Compute(s, ticket, FolderFile(s.folder, planned.Name), planned.Size);
+            keys = Compute(s, ticket, job, FolderFile(s.folder, planned.Name), planned.Size);
         } catch (...) {
             // Whatever it is, it is this file's failure, raised in the walk when it reads the file.
             error = std::current_exception();

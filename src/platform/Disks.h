@@ -19,6 +19,9 @@ DiskKind DiskKindOf(const std::string& path);
 // Whether the files read of late came from the page cache, with no wait for a disk: then readers at
 // once cost no seeks, whatever the disk. False where it is not known.
 bool ReadsServedFromCache();
+// Whether a read of this run waited for the disk lately (before enough reads in a row came from the page
+// cache again). False where the system does not tell.
+bool ReadsWaitedLately();
 // The reads of this thread so far that had to wait for a disk; nothing where that cannot be told.
 std::optional<std::uint64_t> WaitedReadsOfThisThread();
 

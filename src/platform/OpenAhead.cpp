@@ -45,6 +45,10 @@ bool ReadsServedFromCache() {
            posix::seenCached.load(std::memory_order_relaxed) >= posix::WarmAfter;
 }
 
+bool ReadsWaitedLately() {
+    return posix::Cold();
+}
+
 std::optional<std::uint64_t> WaitedReadsOfThisThread() {
     if (!posix::noWaitWorks.load(std::memory_order_relaxed)) return std::nullopt;
     return posix::waitedReads;

@@ -43,6 +43,10 @@ bool ReadsServedFromCache() {
     return false; // not asked of the system here: a spinning disk is read one file at a time
 }
 
+bool ReadsWaitedLately() {
+    return false;
+}
+
 std::optional<std::uint64_t> WaitedReadsOfThisThread() {
     return std::nullopt;
 }
