@@ -6,10 +6,14 @@
 // short lines that are no record are passed over. A record without a usable size (a decimal of 0 or
 // more) or without eight hexadecimal CRC digits ends the list; the status then names the last entry
 // read, so that a list cut short is never shown as read to its end. An empty file is "name,0,00000000".
+// A first line of column titles, as spreadsheets and other tools write it, is passed over:
+//     Filename,Size,CRC32
 #include "readers/Dialects.h"
 #include "readers/ListLine.h"
 #include "readers/ListParsers.h"
 
+#include <algorithm>
+#include <cctype>
 #include <optional>
 
 namespace tv {
@@ -57,14 +61,33 @@ std::optional<CsvRecord> ParseRecord(std::string_view line) {
     return r;
 }
 
+// A line of column titles: its size field holds words ("Size", "\"File size\"", "サイズ"), where a record,
+// even a broken one, holds a number or a name with its dot.
+bool IsTitleLine(std::string_view line) {
+    std::string name;
+    const std::optional<std::size_t> c1 = ReadName(line, name);
+    if (!c1) return false;
+    const std::size_t c2 = line.find(',', *c1 + 1);
+    const std::string_view size = Trim(line.substr(*c1 + 1, c2 == std::string_view::npos ? c2 : c2 - *c1 - 1));
+    if (size.empty()) return false;
+    return std::all_of(size.begin(), size.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u >= 0x80 || std::isalpha(u) || c == ' ' || c == '"' || c == '_' || c == '-' || c == '(' || c == ')';
+    });
+}
+
 } // namespace
 
 ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
     ParsedList list = TakingList(progress);
     list.HasSizes = true;
+    bool first = true;
     while (!reader.Eof()) {
         const std::string line = reader.ReadLine();
         std::optional<CsvRecord> r = ParseRecord(line);
+        const bool atFirst = first;
+        if (!Trim(line).empty()) first = false;
+        if (atFirst && !r && IsTitleLine(line)) continue;
         if (!r && line.size() <= 13) {
             if (!Trim(line).empty()) ++list.UnreadLines;
             continue;

@@ -94,6 +94,20 @@ TEST(CliRepair, WithoutSearchOnlyTheSetsOwnFilesAreRenamed) {
     EXPECT_NE(r.Out.find("－\tc.bin"), std::string::npos) << r.Out;
 }
 
+// A search root that is not a folder fails the repair before the set's own files are renamed.
+TEST(CliRepair, AMissingSearchRootChangesNothing) {
+    DamagedSet s;
+    for (const std::string& root : {s.dir.Path() + "/typo", s.dir.Path() + "/set/e.bin"}) {
+        for (const char* dry : {"", " --dry-run"}) {
+            const CliRun r = Cli("repair '" + s.list + "' --search '" + root + "'" + dry);
+            EXPECT_EQ(r.Status, 2) << root << dry;
+            EXPECT_EQ(r.Out, "") << root << dry;
+            EXPECT_EQ(s.dir.Read("set/a.bin"), "content b") << root << dry;
+            EXPECT_EQ(s.dir.Read("set/b.bin"), "content a") << root << dry;
+        }
+    }
+}
+
 TEST(CliRepair, BadArgumentsAreAUsageError) {
     for (const char* args :
          {"repair", "repair --copy", "repair a.sfv --search", "repair a.sfv b.sfv", "repair a.sfv -x"})

@@ -18,7 +18,19 @@ TEST(CsvReader, ReadsRecordsUpToTheFirstUnusableOne) {
          ReadEndStatus("l.csv"), ""},
         {"spaces before the size, text after the CRC", "l.csv", Lines({"abcd,   42,1234abcd,2003-05-04"}),
          {{"abcd", 42, "1234ABCD"}}, 0, ReadEndStatus("l.csv"), ""},
-        {"a header line ends the list at once", "l.csv", Lines({"FileName,FileSize,CRC", "abcd,42,1234ABCD"}), {}, 0,
+        // A first line of column titles is passed over; a broken first record still ends the list.
+        {"a title line", "l.csv", Lines({"FileName,FileSize,CRC", "abcd,42,1234ABCD"}), {{"abcd", 42, "1234ABCD"}}, 0,
+         ReadEndStatus("l.csv"), ""},
+        {"quoted titles after a blank line", "l.csv",
+         Lines({"", "\"File Name\",\"Size (bytes)\",\"CRC32\"", "abcd,42,1234ABCD"}), {{"abcd", 42, "1234ABCD"}}, 0,
+         ReadEndStatus("l.csv"), ""},
+        {"Japanese titles", "l.csv", Lines({"ファイル名,サイズ,CRC32", "abcd,42,1234ABCD"}), {{"abcd", 42, "1234ABCD"}},
+         0, ReadEndStatus("l.csv"), ""},
+        {"titles only on the first line", "l.csv", Lines({"abcd,42,1234ABCD", "Name,Size,CRC32", "efgh,1,11111111"}),
+         {{"abcd", 42, "1234ABCD"}}, 0, StoppedAfter("abcd"), ""},
+        {"a first record with a comma in its name", "l.csv", Lines({"a,b.txt,2,22222222", "abcd,42,1234ABCD"}), {}, 0,
+         NothingReadable, ""},
+        {"a first record without a CRC", "l.csv", Lines({"efghijk.txt,22,", "abcd,42,1234ABCD"}), {}, 0,
          NothingReadable, ""},
         // An empty file's record (as our writer writes it), a CRC of 0 and sizes of 2 GiB and more are
         // entries; the entry with CRC 0 is the one counted without a CRC.
