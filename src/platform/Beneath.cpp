@@ -5,6 +5,7 @@
 // followed out of the root.
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 
 #include <cerrno>
@@ -135,6 +136,15 @@ void CheckStill(const struct stat& st, const FileIdentity& expected) {
     if (!now.SameObject(expected) || now.Size != expected.Size) FailChanged();
 }
 
+// A file that cannot be taken out of its folder for want of a right (a read-only folder, another user's
+// file in a sticky one) names that folder, not the target the caller would name: the target's folder is
+// the one to blame only when it is not writable itself.
+[[noreturn]] void FailTaking(int err, int toDir, const std::string& srcRoot, const std::string& srcRel) {
+    if ((err == EACCES || err == EPERM) && ::faccessat(toDir, ".", W_OK | X_OK, AT_EACCESS) == 0)
+        throw IoErrorFromErrno(err, ExtractFileDir(JoinBeneath(srcRoot, srcRel)));
+    Fail(err);
+}
+
 void SyncFolder(int fd) {
     while (::fsync(fd) != 0)
         if (errno != EINTR) Fail(errno);
@@ -234,7 +244,7 @@ void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::stri
         if (::renameat2(from.folder.get(), from.leaf.c_str(), to.folder.get(), to.leaf.c_str(), RENAME_NOREPLACE) == 0)
             return;
         if (errno != EXDEV) {
-            if (errno != EINVAL && errno != ENOSYS) Fail(errno);
+            if (errno != EINVAL && errno != ENOSYS) FailTaking(errno, to.folder.get(), srcRoot, srcRel);
             RenameNoReplace(from.folder.get(), from.leaf, to.folder.get(), to.leaf);
             return;
         }
@@ -250,7 +260,7 @@ void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::stri
     if (::unlinkat(from.folder.get(), from.leaf.c_str(), 0) != 0) {
         const int err = errno;
         ::unlinkat(to.folder.get(), to.leaf.c_str(), 0); // a move that cannot finish leaves one copy only
-        Fail(err);
+        FailTaking(err, to.folder.get(), srcRoot, srcRel);
     }
 }
 
@@ -297,7 +307,7 @@ FileStamp RealFileSystem::MoveBeneath(const std::string& srcRoot, const std::str
         TransferBeneath(srcRoot, srcRel, expected, root, toRel, false);
         return {IdentityOf(st), 0, 0};
     }
-    if (errno != EINVAL && errno != ENOSYS) Fail(errno);
+    if (errno != EINVAL && errno != ENOSYS) FailTaking(errno, to.folder.get(), srcRoot, srcRel);
     RenameNoReplace(from.folder.get(), from.leaf, to.folder.get(), to.leaf);
     return StampOf(st);
 }

@@ -3,6 +3,9 @@
 #include "repair/RepairHarness.h"
 
 #include <gtest/gtest.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace tv::test {
@@ -90,6 +93,46 @@ TEST_P(HostileRename, FailsThatEntryOnlyAndTouchesNothingOutside) {
 
 INSTANTIATE_TEST_SUITE_P(Faults, HostileRename, ::testing::ValuesIn(hostileCases),
                          [](const auto& p) { return std::string(p.param.Title); });
+
+// A move refused for want of a right names the folder that refused it: the source's folder when only it
+// is read-only, never that folder when the target's is. Run as an ordinary user, whom the modes bind.
+TEST(Confinement, RefusedMoveNamesTheFolderThatRefused) {
+    struct Case {
+        bool SourceReadOnly, TargetReadOnly, NamesSource;
+    };
+    const Case cases[] = {{true, false, true}, {false, true, false}};
+    for (const Case& c : cases) {
+        TempDir dir;
+        const std::string src = dir.Path() + "/src", dst = dir.Path() + "/dst";
+        dir.Write("src/f.bin", "moved");
+        std::filesystem::create_directory(dst);
+        if (::geteuid() == 0) {
+            for (const std::string& p : {dir.Path(), src, src + "/f.bin", dst}) {
+                ASSERT_EQ(::chown(p.c_str(), 65534, 65534), 0);
+            }
+        }
+        ::chmod(src.c_str(), c.SourceReadOnly ? 0555 : 0755);
+        ::chmod(dst.c_str(), c.TargetReadOnly ? 0555 : 0755);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            if (::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0)) ::_exit(3);
+            RealFileSystem fs;
+            try {
+                fs.MoveBeneath(src, "f.bin", FileIdentity{}, dst, "g.bin");
+            } catch (const IoError& e) {
+                ::_exit((e.Path() == src) == c.NamesSource ? 0 : 1);
+            }
+            ::_exit(2);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ::chmod(src.c_str(), 0755);
+        ::chmod(dst.c_str(), 0755);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "source read-only " << c.SourceReadOnly;
+    }
+}
 
 TEST(Confinement, ListFileIsNeverParked) {
     RepairHarness h;
