@@ -6,6 +6,7 @@
 // short lines that are no record are passed over. A record without a usable size (a decimal of 0 or
 // more) or without eight hexadecimal CRC digits ends the list; the status then names the last entry
 // read, so that a list cut short is never shown as read to its end. An empty file is "name,0,00000000".
+// A list without sizes leaves the size fields empty ("holiday 01.jpg,,3A9F0C21").
 // A first line of column titles, as spreadsheets and other tools write it, is passed over:
 //     Filename,Size,CRC32
 #include "readers/Dialects.h"
@@ -23,6 +24,7 @@ namespace {
 struct CsvRecord {
     std::string Name;
     std::int64_t Size = 0;
+    bool NoSize = false; // an empty size field
     std::uint32_t Crc = 0;
 };
 
@@ -55,7 +57,9 @@ std::optional<CsvRecord> ParseRecord(std::string_view line) {
     if (!c1) return std::nullopt;
     const std::size_t c2 = line.find(',', *c1 + 1);
     if (c2 == std::string_view::npos) return std::nullopt;
-    if (!TryDecimal(line.substr(*c1 + 1, c2 - *c1 - 1), r.Size) || r.Size < 0) return std::nullopt;
+    const std::string_view size = line.substr(*c1 + 1, c2 - *c1 - 1);
+    r.NoSize = Trim(size).empty();
+    if (!r.NoSize && (!TryDecimal(size, r.Size) || r.Size < 0)) return std::nullopt;
     const std::string_view crc = Slice(line, c2 + 1, 8);
     if (crc.size() != 8 || !TryHex(crc, r.Crc)) return std::nullopt;
     return r;
@@ -81,13 +85,22 @@ bool IsTitleLine(std::string_view line) {
 ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
     ParsedList list = TakingList(progress);
     list.HasSizes = true;
-    bool first = true;
+    bool first = true, kindKnown = false;
     while (!reader.Eof()) {
         const std::string line = reader.ReadLine();
         std::optional<CsvRecord> r = ParseRecord(line);
         const bool atFirst = first;
         if (!Trim(line).empty()) first = false;
         if (atFirst && !r && IsTitleLine(line)) continue;
+        // A list made from one without sizes (a request list of an SFV list) has empty size fields: its
+        // first record says which kind the list is. A list with sizes ends at a record without one; a
+        // list without them has no use for a size given later (a line added by an update).
+        if (r && !kindKnown) {
+            list.HasSizes = !r->NoSize;
+            kindKnown = true;
+        }
+        if (r && r->NoSize && list.HasSizes) r.reset();
+        if (r && !list.HasSizes) r->Size = 0;
         if (!r && line.size() <= 13) {
             if (!Trim(line).empty()) ++list.UnreadLines;
             continue;

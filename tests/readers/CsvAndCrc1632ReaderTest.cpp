@@ -52,6 +52,12 @@ TEST(CsvReader, ReadsRecordsUpToTheFirstUnusableOne) {
          0, StoppedAfter("abcd"), ""},
         {"a line without commas", "l.csv", Lines({"abcd,1,11111111", "no commas in this line"}),
          {{"abcd", 1, "11111111"}}, 0, StoppedAfter("abcd"), ""},
+        // Empty size fields (a request list made from a list without sizes): the first record decides.
+        {"a list without sizes", "l.csv", Lines({"abcd.bin,,11111111", "efgh.bin,  ,22222222", "added.bin,5,33333333"}),
+         {{"abcd.bin", 0, "11111111"}, {"efgh.bin", 0, "22222222"}, {"added.bin", 0, "33333333"}}, 0,
+         ReadEndStatus("l.csv"), ""},
+        {"an empty size in a list with sizes", "l.csv", Lines({"abcd,1,11111111", "efgh.bin,,22222222"}),
+         {{"abcd", 1, "11111111"}}, 0, StoppedAfter("abcd"), ""},
         {"a record without a CRC", "l.csv", Lines({"abcd,1,11111111", "efghijk.txt,22,"}), {{"abcd", 1, "11111111"}}, 0,
          StoppedAfter("abcd"), ""},
     });

@@ -111,6 +111,8 @@ TEST(RequestList, AListWithoutSizesGivesEmptySizeFields) {
     ASSERT_TRUE(h.Click([&] { h.form.MakeRequestCmdClick(); }));
     EXPECT_EQ(ReadFile(csv), "here.bin,," + CrcHex("here") + "\r\nsub\\gone.bin,," + CrcHex("gone") + "\r\n");
     EXPECT_EQ(h.form.Status.Caption(), "出力完了　" + csv);
+    EXPECT_EQ(h.form.EntryCount, 2);
+    EXPECT_FALSE(h.form.ListHasSizes);
 
     h.form.ListPath = list;
     h.Click([&] { h.form.OpenListFile(); });
