@@ -6,7 +6,8 @@
 // short lines that are no record are passed over. A record without a usable size (a decimal of 0 or
 // more) or without eight hexadecimal CRC digits ends the list; the status then names the last entry
 // read, so that a list cut short is never shown as read to its end. An empty file is "name,0,00000000".
-// A list without sizes leaves the size fields empty ("holiday 01.jpg,,3A9F0C21").
+// A list without sizes leaves the size fields empty ("holiday 01.jpg,,3A9F0C21"); a list exported with
+// every field quoted is read as well ("holiday 01.jpg","1048576","3A9F0C21").
 // A first line of column titles, as spreadsheets and other tools write it, is passed over:
 //     Filename,Size,CRC32
 #include "readers/Dialects.h"
@@ -57,10 +58,13 @@ std::optional<CsvRecord> ParseRecord(std::string_view line) {
     if (!c1) return std::nullopt;
     const std::size_t c2 = line.find(',', *c1 + 1);
     if (c2 == std::string_view::npos) return std::nullopt;
-    const std::string_view size = line.substr(*c1 + 1, c2 - *c1 - 1);
+    // A list exported with every field quoted ("a.bin","4","77F85D95") quotes the size and the CRC too.
+    std::string_view size = line.substr(*c1 + 1, c2 - *c1 - 1);
+    if (size.size() >= 2 && size.front() == '"' && size.back() == '"') size = size.substr(1, size.size() - 2);
     r.NoSize = Trim(size).empty();
     if (!r.NoSize && (!TryDecimal(size, r.Size) || r.Size < 0)) return std::nullopt;
-    const std::string_view crc = Slice(line, c2 + 1, 8);
+    const std::size_t crcAt = c2 + 1 < line.size() && line[c2 + 1] == '"' ? c2 + 2 : c2 + 1;
+    const std::string_view crc = Slice(line, crcAt, 8);
     if (crc.size() != 8 || !TryHex(crc, r.Crc)) return std::nullopt;
     return r;
 }
