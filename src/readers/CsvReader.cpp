@@ -90,12 +90,16 @@ ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
     ParsedList list = TakingList(progress);
     list.HasSizes = true;
     bool first = true, kindKnown = false;
+    std::int32_t titleLine = 0;
     while (!reader.Eof()) {
         const std::string line = reader.ReadLine();
         std::optional<CsvRecord> r = ParseRecord(line);
         const bool atFirst = first;
         if (!Trim(line).empty()) first = false;
-        if (atFirst && !r && IsTitleLine(line)) continue;
+        if (atFirst && !r && IsTitleLine(line)) {
+            titleLine = reader.LineNumber();
+            continue;
+        }
         // A list made from one without sizes (a request list of an SFV list) has empty size fields: its
         // first record says which kind the list is. A list with sizes ends at a record without one; a
         // list without them has no use for a size given later (a line added by an update).
@@ -116,6 +120,8 @@ ParsedList ParseCsvList(TextLineReader& reader, const ParseProgress& progress) {
         list.Add({std::move(r->Name), r->Size, r->Crc});
         ReportProgress(progress, list);
     }
+    // Titles with no record after them are one more line that reads as nothing.
+    if (titleLine != 0 && list.Size() == 0 && list.Stop == ListStop::None) list.StopAfter(0, titleLine);
     return list;
 }
 

@@ -29,6 +29,7 @@ TEST(CsvReader, ReadsRecordsUpToTheFirstUnusableOne) {
          {{"a,b.bin", 42, "1234ABCD"}}, 0, StoppedAfter("a,b.bin"), ""},
         {"Japanese titles", "l.csv", Lines({"ファイル名,サイズ,CRC32", "abcd,42,1234ABCD"}), {{"abcd", 42, "1234ABCD"}},
          0, ReadEndStatus("l.csv"), ""},
+        {"titles and no record", "l.csv", Lines({"Name,Size,CRC32", ""}), {}, 0, NothingReadable, ""},
         {"titles only on the first line", "l.csv", Lines({"abcd,42,1234ABCD", "Name,Size,CRC32", "efgh,1,11111111"}),
          {{"abcd", 42, "1234ABCD"}}, 0, StoppedAfter("abcd"), ""},
         {"a first record with a comma in its name", "l.csv", Lines({"a,b.txt,2,22222222", "abcd,42,1234ABCD"}), {}, 0,
