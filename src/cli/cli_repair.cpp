@@ -213,19 +213,18 @@ int Repair(const std::vector<std::string>& args) {
     if (undo) return root || copy || deleteDuplicates || times || dryRun || keepGoing ? RepairUsage() : Undo(list);
 
     HeadlessUi ui(std::cerr, DuplicateAnswer::No);
-    // A search root that is not there (a mistyped path) stops the repair before it changes anything: the
-    // renames in the list's folder wait for the search the user asked for. The error is the one the
-    // search's walk would report.
-    if (root && !RealFs().FolderExists(ExpandLongPath(*root))) {
-        EntryFailures failures;
+    // A search root that cannot be listed (a mistyped path, a file, a folder without the right to read it)
+    // stops the repair before it changes anything: the renames in the list's folder wait for the search
+    // the user asked for. The error is the one the search's walk would report.
+    if (root) {
         try {
             (void)RealFs().ListFolder(ExpandLongPath(*root));
-            failures.Add(IoError("File not found"), ExpandLongPath(*root)); // a file, not a folder
         } catch (const IoError& e) {
+            EntryFailures failures;
             failures.Add(e, ExpandLongPath(*root));
+            failures.Report(ui);
+            return Failed;
         }
-        failures.Report(ui);
-        return Failed;
     }
     // --times: the wall time of each step on stderr, so a benchmark can tell the search from the moves.
     // The processor time beside it tells the work from the waiting on a busy machine.

@@ -7,7 +7,9 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 namespace tv::test {
 namespace {
@@ -17,9 +19,9 @@ struct CliRun {
     std::string Out;
 };
 
-CliRun Cli(const std::string& args) {
+CliRun Cli(const std::string& args, const std::string& prefix = {}) {
     CliRun r;
-    const std::string command = std::string(TV_CLI_PATH) + " " + args + " 2>/dev/null";
+    const std::string command = prefix + TV_CLI_PATH + " " + args + " 2>/dev/null";
     FILE* p = ::popen(command.c_str(), "r");
     if (!p) return r;
     std::array<char, 4096> buf{};
@@ -94,12 +96,22 @@ TEST(CliRepair, WithoutSearchOnlyTheSetsOwnFilesAreRenamed) {
     EXPECT_NE(r.Out.find("－\tc.bin"), std::string::npos) << r.Out;
 }
 
-// A search root that is not a folder fails the repair before the set's own files are renamed.
+// A search root that cannot be listed fails the repair before the set's own files are renamed.
 TEST(CliRepair, AMissingSearchRootChangesNothing) {
     DamagedSet s;
-    for (const std::string& root : {s.dir.Path() + "/typo", s.dir.Path() + "/set/e.bin"}) {
+    s.dir.MakeFolder("locked");
+    // Root lists a folder whatever its mode: the repair runs as an ordinary user, who owns the set.
+    const std::string asUser = ::geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+    std::filesystem::permissions(s.dir.Path(), std::filesystem::perms::all);
+    if (::geteuid() == 0) {
+        for (const char* p : {"/set", "/set/a.bin", "/set/b.bin", "/set/e.bin", "/set/list.sfv", "/locked"}) {
+            ASSERT_EQ(::chown((s.dir.Path() + p).c_str(), 65534, 65534), 0) << p;
+        }
+    }
+    ASSERT_EQ(::chmod((s.dir.Path() + "/locked").c_str(), 0), 0);
+    for (const std::string& root : {s.dir.Path() + "/typo", s.dir.Path() + "/set/e.bin", s.dir.Path() + "/locked"}) {
         for (const char* dry : {"", " --dry-run"}) {
-            const CliRun r = Cli("repair '" + s.list + "' --search '" + root + "'" + dry);
+            const CliRun r = Cli("repair '" + s.list + "' --search '" + root + "'" + dry, asUser);
             EXPECT_EQ(r.Status, 2) << root << dry;
             EXPECT_EQ(r.Out, "") << root << dry;
             EXPECT_EQ(s.dir.Read("set/a.bin"), "content b") << root << dry;
