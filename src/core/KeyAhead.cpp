@@ -283,24 +283,39 @@ bool ReadWhole(const State& s, const State::Planned& p) {
     return s.wholeFiles && s.read != KeyRead::CrcPrefix && p.Size > 0 && p.Size <= WholeFileSize;
 }
 
-// A file's bytes read whole, handed out as the file's reads would.
-class BytesFile final : public InputFile {
-public:
-    BytesFile(const unsigned char* data, std::size_t size) : data_(data), left_(size), size_(size) {}
-    std::size_t Read(void* out, std::size_t size) override {
-        const std::size_t n = std::min(size, left_);
-        std::copy_n(data_, n, static_cast<unsigned char*>(out));
-        data_ += n;
-        left_ -= n;
-        return n;
-    }
-    std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
-    const unsigned char* WholeBytes() override { return left_ == size_ ? data_ : nullptr; }
 
-private:
-    const unsigned char* data_;
-    std::size_t left_, size_;
-};
+// Under the walk's lock: the next file of the plan is given to the calling lane.
+std::size_t Claim(State& s) {
+    const std::size_t job = s.claimed++;
+    State::Slot& slot = s.slots[job % s.slots.size()];
+    slot.Job = job;
+    slot.At = State::Stage::Running;
+    slot.Bytes.store(0, std::memory_order_relaxed);
+    slot.Error = nullptr;
+    return job;
+}
+
+// On a lane, outside the walk's lock: the keys of one file, by `compute`, its bytes passed on as read, or
+// whatever failed, which is this file's failure, raised in the walk when it reads the file.
+template <class Compute>
+void HashInto(State& s, State::Slot& slot, FileKeys& keys, std::exception_ptr& error, Compute&& compute) {
+    try {
+        SlotSink sink(s, slot);
+        const ByteProgressScope scope(&sink);
+        keys = compute();
+    } catch (...) {
+        error = std::current_exception();
+    }
+}
+
+// Under the walk's lock: the file is done; the walk is woken if it waits for it (and those after it).
+void Finish(State& s, State::Slot& slot, const FileKeys& keys, const std::exception_ptr& error, bool leaving) {
+    slot.Keys = keys;
+    slot.Error = error;
+    slot.At = State::Stage::Done;
+    if (leaving) --s.busy;
+    if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
+}
 
 // Under the walk's lock, which it gives up while it reads: claims the small files planned next and reads
 // them in one go. A file that did not read exactly as listed is read alone, as any other, so that its
@@ -316,11 +331,7 @@ void LaneBatch(State& s, std::unique_lock<std::mutex>& held) {
         if (!files.empty() && bytes + want > room) break;
         bytes += want;
         files.push_back(p);
-        State::Slot& slot = s.slots[s.claimed % s.slots.size()];
-        slot.Job = s.claimed++;
-        slot.At = State::Stage::Running;
-        slot.Bytes.store(0, std::memory_order_relaxed);
-        slot.Error = nullptr;
+        Claim(s);
     }
     ++s.busy;
     held.unlock();
@@ -337,25 +348,15 @@ void LaneBatch(State& s, std::unique_lock<std::mutex>& held) {
         State::Slot& slot = s.slots[(first + k) % s.slots.size()];
         FileKeys keys;
         std::exception_ptr error;
-        try {
-            SlotSink sink(s, slot);
-            const ByteProgressScope scope(&sink);
+        HashInto(s, slot, keys, error, [&] {
             if (s.stop.load(std::memory_order_relaxed)) throw WorkStopped{};
-            if (holder && whole[k].Data) {
-                BytesFile file(whole[k].Data, static_cast<std::size_t>(files[k].Size));
-                keys = KeysFrom(s, file, files[k].Size, false);
-            } else {
-                keys = Compute(s, NoTurn, first + k, FolderFile(s.folder, files[k].Name), files[k].Size);
-            }
-        } catch (...) {
-            error = std::current_exception();
-        }
+            if (!holder || !whole[k].Data)
+                return Compute(s, NoTurn, first + k, FolderFile(s.folder, files[k].Name), files[k].Size);
+            BytesFile file(whole[k].Data, static_cast<std::size_t>(files[k].Size), nullptr);
+            return KeysFrom(s, file, files[k].Size, false);
+        });
         held.lock();
-        slot.Keys = keys;
-        slot.Error = error;
-        slot.At = State::Stage::Done;
-        if (k + 1 == files.size()) --s.busy;
-        if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
+        Finish(s, slot, keys, error, k + 1 == files.size());
         held.unlock();
     }
     held.lock();
@@ -374,32 +375,18 @@ void Lane(const std::shared_ptr<State>& walk) {
             LaneBatch(s, held);
             continue;
         }
-        const std::size_t job = s.claimed++;
+        const std::size_t job = Claim(s);
         State::Slot& slot = s.slots[job % s.slots.size()];
-        slot.Job = job;
-        slot.At = State::Stage::Running;
-        slot.Bytes.store(0, std::memory_order_relaxed);
-        slot.Error = nullptr;
         const State::Planned planned = s.plan[job];
         const std::size_t ticket = turns ? s.tickets++ : NoTurn;
         ++s.busy;
         held.unlock();
         FileKeys keys;
         std::exception_ptr error;
-        try {
-            SlotSink sink(s, slot);
-            const ByteProgressScope scope(&sink);
-            keys = Compute(s, ticket, job, FolderFile(s.folder, planned.Name), planned.Size);
-        } catch (...) {
-            // Whatever it is, it is this file's failure, raised in the walk when it reads the file.
-            error = std::current_exception();
-        }
+        HashInto(s, slot, keys, error,
+                 [&] { return Compute(s, ticket, job, FolderFile(s.folder, planned.Name), planned.Size); });
         held.lock();
-        slot.Keys = keys;
-        slot.Error = error;
-        slot.At = State::Stage::Done;
-        --s.busy;
-        if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
+        Finish(s, slot, keys, error, true);
     }
     --s.lanesLive;
 }

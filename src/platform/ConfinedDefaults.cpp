@@ -4,7 +4,9 @@
 #include "platform/FileSystem.h"
 #include "platform/Paths.h"
 
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 #include <functional>
 #include <utility>
 
@@ -84,6 +86,14 @@ void FileSystem::WillRead(const std::string&, std::int64_t) {}
 
 std::shared_ptr<const void> FileSystem::ReadWholeFiles(const std::string&, WholeFile*, std::size_t) {
     return nullptr;
+}
+
+std::size_t BytesFile::Read(void* buffer, std::size_t size) {
+    const std::size_t n = std::min(size, left_);
+    std::memcpy(buffer, data_, n);
+    data_ += n;
+    left_ -= n;
+    return n;
 }
 
 bool FileSystem::ReadsWholeFiles() {

@@ -85,26 +85,6 @@ private:
     std::string path_; // for the failures
 };
 
-// A small file read whole ahead of time (see OpenAhead): its bytes, handed out as a file's reads would be.
-class ReadAheadFile : public InputFile {
-public:
-    ReadAheadFile(std::shared_ptr<const std::vector<unsigned char>> bytes, const unsigned char* data, std::size_t size)
-        : bytes_(std::move(bytes)), data_(data), left_(size), size_(size) {}
-    std::size_t Read(void* buffer, std::size_t size) override {
-        const std::size_t n = std::min(size, left_);
-        std::memcpy(buffer, data_, n);
-        data_ += n;
-        left_ -= n;
-        return n;
-    }
-    std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
-    const unsigned char* WholeBytes() override { return left_ == size_ ? data_ : nullptr; }
-
-private:
-    std::shared_ptr<const std::vector<unsigned char>> bytes_;
-    const unsigned char* data_;
-    std::size_t left_, size_;
-};
 
 class PosixOutputFile : public OutputFile {
 public:
@@ -240,7 +220,8 @@ std::unique_ptr<InputFile> RealFileSystem::OpenRead(const std::string& path) {
             const std::lock_guard<std::mutex> held(ahead_->Lock);
             t = ahead_->Take(path);
         }
-        if (t.Data) return std::make_unique<ReadAheadFile>(std::move(t.Bytes), t.Data, static_cast<std::size_t>(t.Size));
+        // A small file read whole ahead of time (see OpenAhead).
+        if (t.Data) return std::make_unique<BytesFile>(t.Data, static_cast<std::size_t>(t.Size), std::move(t.Bytes));
         if (t.Hinted && t.Fd < 0) throw IoErrorFromErrno(errno, path);
         fd = t.Fd;
     }

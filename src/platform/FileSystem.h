@@ -26,6 +26,22 @@ public:
     virtual const unsigned char* WholeBytes() { return nullptr; }
 };
 
+// A file's bytes read whole beforehand, handed out as the file's reads would; `keep` holds them (or nothing,
+// when their holder outlives the file).
+class BytesFile final : public InputFile {
+public:
+    BytesFile(const unsigned char* data, std::size_t size, std::shared_ptr<const void> keep)
+        : keep_(std::move(keep)), data_(data), left_(size), size_(size) {}
+    std::size_t Read(void* buffer, std::size_t size) override;
+    std::int64_t Length() override { return static_cast<std::int64_t>(size_); }
+    const unsigned char* WholeBytes() override { return left_ == size_ ? data_ : nullptr; }
+
+private:
+    std::shared_ptr<const void> keep_;
+    const unsigned char* data_;
+    std::size_t left_, size_;
+};
+
 // One file being written; Close() flushes and reports a failed write.
 class OutputFile {
 public:
