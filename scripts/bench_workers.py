@@ -88,9 +88,11 @@ def rows(ctx):
         pair("%d files of 1-64 KiB, SHA-256 list, --threads %d" % (n_small, n), verify(sha_small, "--threads", str(n)),
              [("--threads 1", verify(sha_small, *one))], small, ["--threads 1"])
 
-    # create --recursive of the same set. The list is written beside the folder, not in it (where the
-    # runs after the first would find it): its check then finds none of the files, and create ends with 1.
-    out = os.path.join(ctx.work, "created.sha256")
+    # create --recursive of the same set. The list is written in an empty folder beside the set, not in it
+    # (where the runs after the first would find it): its check then finds none of the files, and create
+    # ends with 1. A folder of its own: the check would read every other file beside the list.
+    os.makedirs(os.path.join(ctx.work, "created"), exist_ok=True)
+    out = os.path.join(ctx.work, "created", "created.sha256")
     create = lambda *more: [cli, "create", small, out, "--recursive", "--quiet", *more]
     pair("create --recursive of %d files as .sha256" % n_small, create(), [("--threads 1", create(*one))],
          ctx.work, ["--threads 1"], expected=1)
