@@ -12,6 +12,7 @@
 #include <condition_variable>
 #include <exception>
 #include <mutex>
+#include <thread>
 #include <vector>
 
 namespace tv {
@@ -388,7 +389,7 @@ void Lane(const std::shared_ptr<State>& walk) {
         held.lock();
         Finish(s, slot, keys, error, true);
     }
-    --s.lanesLive;
+    if (--s.lanesLive == 0 && s.stop.load()) s.done.notify_all();
 }
 
 // Under the walk's lock. Lanes that left because the files ahead filled every slot come back once half of
@@ -473,7 +474,12 @@ KeyAhead::~KeyAhead() {
     s.stop.store(true);
     s.laneWake.notify_all();
     // Each lane at a file ends it at its next block; lanes not started yet find the walk stopped.
-    s.done.wait(held, [&] { return s.busy == 0; });
+    s.done.wait(held, [&] { return s.busy == 0 && s.lanesLive == 0; });
+    held.unlock();
+    // A lane's task lets go of the walk just after it leaves: the walk, and with it the pool it holds, goes
+    // here on this thread, never on a pool thread, and no pool thread outlives a pool its owner let go.
+    while (state_.use_count() > 1)
+        std::this_thread::yield();
 }
 
 void KeyAhead::Plan(const std::string& name, std::int64_t size) {
