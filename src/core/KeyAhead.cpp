@@ -198,17 +198,12 @@ FileKeys KeysFrom(const State& s, InputFile& file, std::int64_t size, bool sprea
 }
 
 // The spinning disk's turn, taken in the plan's order and passed on however the reading ends.
-// A large file is read ahead by the kernel as it goes; only its start is worth asking for early.
-std::int64_t HintedPart(std::int64_t size) {
-    return std::min(size, ReadAhead::WindowBytes / 4);
-}
-
 // Under the walk's lock, by the lane whose turn it is to read the file `job`: the file system hears of
 // it and of the files after it, up to the walk's own window, so that it can queue their reads while
 // this one is read and hashed (as the walk's own reading does with one thread).
 void HintFrom(State& s, std::size_t job) {
     for (; s.hintsFrom < job && s.hintsFrom < s.hinted; ++s.hintsFrom)
-        s.hintedBytes -= HintedPart(s.plan[s.hintsFrom].Size);
+        s.hintedBytes -= ReadAhead::Counted(s.plan[s.hintsFrom].Size);
     if (s.hinted < job) {
         s.hinted = s.hintsFrom = job;
         s.hintedBytes = 0;
@@ -217,7 +212,7 @@ void HintFrom(State& s, std::size_t job) {
            (s.hinted == job || (s.hinted - job < ReadAhead::WindowFiles && s.hintedBytes < ReadAhead::WindowBytes))) {
         const State::Planned& p = s.plan[s.hinted++];
         s.fs.WillRead(FolderFile(s.folder, p.Name), p.Size);
-        s.hintedBytes += HintedPart(p.Size);
+        s.hintedBytes += ReadAhead::Counted(p.Size);
     }
 }
 
@@ -343,7 +338,7 @@ void LaneBatch(State& s, std::unique_lock<std::mutex>& held) {
     try {
         holder = s.fs.ReadWholeFiles(s.folder, whole.data(), whole.size());
     } catch (...) {
-        holder = nullptr; // each file is then read alone, and fails alone
+        // Nothing read: each file is then read alone, and fails alone.
     }
     for (std::size_t k = 0; k < files.size(); ++k) {
         State::Slot& slot = s.slots[(first + k) % s.slots.size()];

@@ -10,15 +10,6 @@ void ReadAhead::Plan(const std::string& name, std::int64_t size) {
     plan_.push_back({name, size});
 }
 
-namespace {
-
-// A large file is read ahead by the kernel as it goes; only its start is worth asking for early.
-std::int64_t Counted(std::int64_t size) {
-    return std::min(size, ReadAhead::WindowBytes / 4);
-}
-
-} // namespace
-
 void ReadAhead::Next() {
     if (reading_ >= plan_.size()) return;
     auto hint = [&] {

@@ -24,6 +24,9 @@ public:
     // At most this many files and bytes are hinted ahead of the file being read.
     static constexpr std::size_t WindowFiles = 48;
     static constexpr std::int64_t WindowBytes = std::int64_t{16} << 20;
+    // What a hinted file of `size` bytes counts in the window: a large file is read ahead by the kernel as
+    // it goes, so only its start is worth asking for early.
+    static constexpr std::int64_t Counted(std::int64_t size) { return size < WindowBytes / 4 ? size : WindowBytes / 4; }
 
 private:
     struct Planned {
