@@ -207,14 +207,17 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     // file is the listed one of the file under the entry's very name, else the file system's.
     std::vector<std::int64_t> intactCrcOnlySizes;
     std::vector<bool> sizeListed(static_cast<std::size_t>(std::max(count, 0)));
-    for (std::size_t k = 0; k < files.size(); ++k)
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        pace();
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = table[i];
             if (!e.Found || !e.Exists || groups.SizeKey(e) != NoSize || files[k].Name != EntryNativeName(e)) continue;
             intactCrcOnlySizes.push_back(files[k].Size);
             sizeListed[static_cast<std::size_t>(i)] = true;
         }
+    }
     for (std::int32_t i = 0; i < count; ++i) {
+        pace();
         const TCrcTable& e = table[i];
         if (!e.Found || !e.Exists) continue;
         groups.Found(i);
@@ -223,9 +226,11 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     }
     Keys keys(fs, table, files.size(), form.ListAlgorithms);
     // A file of a sub-folder already checked at its entry's path carries that entry's content: not read again.
-    for (std::size_t k = 0; k < files.size(); ++k)
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        pace();
         for (std::int32_t i : owners[k])
             if (table[i].Found && table[i].Exists && table[i].SameFile.empty()) keys.KnownAs(k, i, table[i]);
+    }
     // Files that could not be read, passed over with KeepGoing: they serve no entry, and an entry whose own
     // file vanished meanwhile shows as missing.
     std::vector<char> unreadable(files.size());

@@ -84,6 +84,7 @@ std::vector<FolderEntry> PlainFilesOf(std::vector<FolderEntry> files, const std:
     // The place k takes the entry order[k].At: each cycle of the permutation is followed once, and a
     // place filled is marked as its own source.
     for (std::size_t k = 0; k < order.size(); ++k) {
+        if (pace && k % 4096 == 4095) pace();
         if (order[k].At == k) continue;
         FolderEntry held = std::move(files[k]);
         std::size_t to = k;

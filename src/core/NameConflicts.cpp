@@ -25,7 +25,7 @@ bool Intact(const TCrcTable& e, bool listHasSizes) {
 } // namespace
 
 std::vector<NameConflict> NameConflicts(const TEntryTable& t, std::int32_t n, bool listHasSizes,
-                                        std::vector<char>* conflicted) {
+                                        std::vector<char>* conflicted, const std::function<void()>& pace) {
     if (conflicted) conflicted->assign(static_cast<std::size_t>(std::max(n, 0)), 0);
     std::vector<NameConflict> out;
     if (n < 2) return out;
@@ -46,6 +46,7 @@ std::vector<NameConflict> NameConflicts(const TEntryTable& t, std::int32_t n, bo
     std::vector<std::int32_t> table(slots, -1);
     const std::hash<std::string_view> hash;
     for (std::int32_t i = 0; i < n; ++i) {
+        if (pace && i % 1024 == 1023) pace();
         const TCrcTable& e = t[i];
         const auto at = static_cast<std::size_t>(i);
         keys[at] = NameKey(e);

@@ -6,6 +6,7 @@
 #include "core/Entry.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -21,7 +22,9 @@ struct NameConflict {
 // (or their listed sizes, with a list of sizes) differ; rows of different algorithms only when the
 // verification tells their contents apart: one row's file is intact and another's is not, or they
 // were found in different files.
+// `pace` (when given) runs now and then.
 std::vector<NameConflict> NameConflicts(const TEntryTable& t, std::int32_t n, bool listHasSizes,
-                                        std::vector<char>* conflicted = nullptr);
+                                        std::vector<char>* conflicted = nullptr,
+                                        const std::function<void()>& pace = {});
 
 } // namespace tv

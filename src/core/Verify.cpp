@@ -299,7 +299,7 @@ void TForm1::VerifyEntries() {
 void TForm1::NoteNameConflicts() {
     ConflictNames.clear();
     ConflictRows = 0;
-    for (const NameConflict& c : NameConflicts(EntryTable, EntryCount, ListHasSizes)) {
+    for (const NameConflict& c : NameConflicts(EntryTable, EntryCount, ListHasSizes, nullptr, [this] { ReportProgress(); })) {
         ConflictNames.push_back(ShownName(EntryTable[c.First]));
         ConflictRows += c.Rows;
     }

@@ -5,6 +5,7 @@
 // followed out of the root.
 #include "platform/Errors.h"
 #include "platform/FileSystem.h"
+#include "platform/FolderKinds.h"
 #include "platform/Paths.h"
 #include "platform/UniqueFd.h"
 
@@ -265,15 +266,9 @@ void RealFileSystem::TransferBeneath(const std::string& srcRoot, const std::stri
 }
 
 std::vector<std::string> RealFileSystem::ListNames(const std::string& path) {
-    RejectNul(path);
-    DIR* dir = ::opendir(path.empty() ? "." : path.c_str());
-    if (!dir) throw IoErrorFromErrno(errno, path);
     std::vector<std::string> out;
-    while (const dirent* e = ::readdir(dir)) {
-        const std::string_view name = e->d_name;
-        if (name != "." && name != "..") out.emplace_back(name);
-    }
-    ::closedir(dir);
+    ForEachListed(path.empty() ? "." : path, WhileListing,
+                  [&out](int, const char* name, unsigned char) { out.emplace_back(name); });
     return out;
 }
 

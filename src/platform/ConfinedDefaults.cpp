@@ -120,14 +120,29 @@ std::vector<FolderEntry> FileSystem::ListFolderKinds(const std::string& path) {
     return ListFolder(path);
 }
 
+namespace {
+
+// The file system's pace for as long as it lives, then the one before.
+struct PacedScope {
+    PacedScope(FileSystem& f, std::function<void()> pace) : fs(f), before(std::exchange(f.WhileListing, std::move(pace))) {}
+    ~PacedScope() { fs.WhileListing = std::move(before); }
+    PacedScope(const PacedScope&) = delete;
+    PacedScope& operator=(const PacedScope&) = delete;
+    FileSystem& fs;
+    std::function<void()> before;
+};
+
+} // namespace
+
 std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace,
                                       bool kindsOnly) {
-    struct Restore {
-        FileSystem& fs;
-        std::function<void()> before;
-        ~Restore() { fs.WhileListing = std::move(before); }
-    } restore{fs, std::exchange(fs.WhileListing, std::move(pace))};
+    const PacedScope scope(fs, std::move(pace));
     return kindsOnly ? fs.ListFolderKinds(path) : fs.ListFolder(path);
+}
+
+std::vector<std::string> NamesPaced(FileSystem& fs, const std::string& path, std::function<void()> pace) {
+    const PacedScope scope(fs, std::move(pace));
+    return fs.ListNames(path);
 }
 
 } // namespace tv

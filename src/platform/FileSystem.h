@@ -244,6 +244,8 @@ class UniqueFd;
 // as ListFolderKinds lists it.
 std::vector<FolderEntry> ListingPaced(FileSystem& fs, const std::string& path, std::function<void()> pace,
                                       bool kindsOnly = false);
+// The folder's names (ListNames), with `pace` called now and then on the way.
+std::vector<std::string> NamesPaced(FileSystem& fs, const std::string& path, std::function<void()> pace);
 
 // The real file system of the machine.
 class RealFileSystem : public FileSystem {

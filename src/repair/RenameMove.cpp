@@ -167,11 +167,14 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     try {
         std::unordered_map<std::string_view, const FolderEntry*> verified;
         verified.reserve(ListedForRepair.size());
-        for (const FolderEntry& f : ListedForRepair)
+        for (const FolderEntry& f : ListedForRepair) {
             if (f.Object != 0 && f.Name.find('/') == std::string::npos) verified.emplace(f.Name, &f);
-        const std::vector<std::string> names = fs.ListNames(BaseFolder);
+            ReportProgress();
+        }
+        const std::vector<std::string> names = NamesPaced(fs, BaseFolder, [this] { ReportProgress(); });
         present.reserve(names.size());
         for (const std::string& name : names) {
+            ReportProgress();
             const auto v = verified.find(name);
             present.emplace(PathKey(FolderFile(BaseFolder, name)), v == verified.end() ? nullptr : v->second);
         }
@@ -211,11 +214,13 @@ void TForm1::PlanFileChanges(RepairPlan& plan, std::vector<std::int32_t>& rowOfS
     // one the user wants (an edit listed again after the old line), and a repair must not swap it for
     // the other content on every run.
     std::vector<char> conflicted;
-    NameConflicts(EntryTable, EntryCount, ListHasSizes, &conflicted);
+    NameConflicts(EntryTable, EntryCount, ListHasSizes, &conflicted, [this] { ReportProgress(); });
     // The own files of intact rows, which nothing parks away.
     std::unordered_set<std::string> intact;
-    for (std::int32_t j = 0; j < EntryCount; ++j)
+    for (std::int32_t j = 0; j < EntryCount; ++j) {
         if (EntryState(j) == VerifyResult::Match) intact.insert(PathKey(EntryPath(j)));
+        ReportProgress();
+    }
     auto qualifies = [&](std::int32_t j) {
         const TCrcTable& e = EntryTable[j];
         return j < rows && CrcList.Checked(j) && e.Found && !e.Exists && !conflicted[static_cast<std::size_t>(j)];
