@@ -176,6 +176,7 @@ int Verify(const std::vector<std::string>& args) {
     cli::UseWorkerOptions(form);
     cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
+    cli::NameDeletedDuplicates(form, ui);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;
     form.KeepGoing.SetChecked(keepGoing);

@@ -70,10 +70,17 @@ TEST(CliVerify, DuplicatesAreKeptUnlessAskedToDelete) {
     EXPECT_TRUE(dir.Exists("a copy.bin"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("○	a.bin"), std::string::npos) << r.out;
-    r = Sh(Cli(Quote(dir / "list.sfv") + " --delete-duplicates"));
+    // Deleted, the copy is named on standard error with the file kept; a kept one is not said deleted.
+    EXPECT_EQ(Sh(std::string(TV_CLI_PATH) + " verify " + Quote(dir / "list.sfv") + " 2>&1 >/dev/null")
+                  .out.find("duplicate deleted"),
+              std::string::npos);
+    r = Sh("env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + std::string(TV_CLI_PATH) + " verify " + Quote(dir / "list.sfv") +
+           " --delete-duplicates 2>&1 >/dev/null");
     EXPECT_FALSE(dir.Exists("a copy.bin"));
     EXPECT_TRUE(dir.Exists("a.bin"));
     EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "tallyvault-cli: duplicate deleted: " + (dir / "a copy.bin") + " held what " + (dir / "a.bin") +
+                         " holds\n");
 }
 
 TEST(CliVerify, DemoSetShowsAllFourMarks) {
