@@ -56,6 +56,9 @@ public:
 
     // The number of hashing threads the settings come to.
     unsigned Count() const;
+    // Threads a large folder's listing may look at its entries with: as many as hash, unless the user
+    // named the disk a spinning one.
+    unsigned ListingCount() const { return Disk == DiskChoice::Hdd ? 1 : Count(); }
     // The pool of Count() threads, made when first asked for (and made anew after the count changed);
     // nothing with one thread.
     std::shared_ptr<HashPool> Pool();

@@ -252,26 +252,27 @@ void TForm1::VerifyEntries() {
     const std::string folder = ExtractFilePath(ListPath);
     // The folder is listed once: the listing answers both which own files are present and which files
     // the scan reads.
-    std::vector<FolderEntry> listing;
+    std::vector<FolderEntry> files;
+    std::vector<TPassedOver> unreadable;
     {
-        // With hashing workers a large folder's entries are looked at by as many threads at once, unless
-        // the user named the disk a spinning one (see ListingThreads).
-        const ListingThreads threads(Hashing.Disk == DiskChoice::Hdd ? 1 : Hashing.Count());
-        listing = ListingPaced(fs, folder, pace);
+        // With hashing workers a large folder's entries are looked at by as many threads at once: the
+        // list's own folder, the sub-folders its entries name and those of a walk of the tree.
+        const ListingThreads threads(Hashing.ListingCount());
+        std::vector<FolderEntry> listing = ListingPaced(fs, folder, pace);
+        // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
+        TakenListings taken;
+        PassedOverPaths.clear();
+        {
+            const std::vector<SubFolderLookup::Found> present =
+                FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
+            CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, Hashing, pace,
+                                  [this](const IoError& e, const std::string& name) { return PassOverUnreadable(e, name); });
+        }
+        TakeMovedFilesAsFound(listing);
+        // The sub-folders' files passed over so far stay named beside what the walk passes over.
+        unreadable = std::move(PassedOverPaths);
+        files = FilesToVerify(folder, std::move(listing), &taken);
     }
-    // Each sub-folder named by an entry is listed once too, and a walk of the tree takes it from there.
-    TakenListings taken;
-    PassedOverPaths.clear();
-    {
-        const std::vector<SubFolderLookup::Found> present =
-            FindOwnFiles(fs, EntryTable, EntryCount, folder, listing, taken, pace);
-        CheckSubFolderEntries(fs, EntryTable, present, folder, ListHasSizes, ListAlgorithms, Hashing, pace,
-                              [this](const IoError& e, const std::string& name) { return PassOverUnreadable(e, name); });
-    }
-    TakeMovedFilesAsFound(listing);
-    // The sub-folders' files passed over so far stay named beside what the walk passes over.
-    std::vector<TPassedOver> unreadable = std::move(PassedOverPaths);
-    std::vector<FolderEntry> files = FilesToVerify(folder, std::move(listing), &taken);
     PassedOverPaths.insert(PassedOverPaths.end(), std::make_move_iterator(unreadable.begin()),
                            std::make_move_iterator(unreadable.end()));
 

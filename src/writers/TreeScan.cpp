@@ -6,6 +6,7 @@
 #include "core/FileDigest.h"
 #include "core/FolderTree.h"
 #include "platform/Errors.h"
+#include "platform/ListingThreads.h"
 #include "platform/Paths.h"
 
 namespace tv {
@@ -13,6 +14,8 @@ namespace tv {
 std::vector<FolderEntry> TForm1::CreateModeListing() {
     PassedOverPaths.clear();
     const std::function<void()> pace = [this] { ReportProgress(); };
+    // As the verification lists: a large folder's entries looked at by as many threads as hash.
+    const ListingThreads threads(Hashing.ListingCount());
     if (!IncludeSubFolders.Checked()) return ListingPaced(fs, BaseFolder, pace);
     FolderTree tree = ListTree(fs, BaseFolder, pace);
     for (PassedOver& p : tree.Unreadable)
