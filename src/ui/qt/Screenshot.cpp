@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenu>
@@ -42,16 +43,19 @@ void SaveAndExit(const QPixmap& picture, const QString& out) {
     std::exit(ok ? 0 : 1);
 }
 
-// Runs a state's command whose end may be a message box (a recovery set's rebuild after the renames says
-// what it rebuilt): with no one to click it, each box is closed as its close button would, which answers
-// a question with "nothing", and its text is said on standard error, so the picture is still taken.
+// Runs a state's command that may wait for an answer: the search asks for the folder to look in, and a
+// recovery set's rebuild after the renames says what it rebuilt. With no one to click, each dialog is
+// closed as its close button would, which answers a question with "nothing" and cancels a choice, and
+// what it said is told on standard error, so the picture is still taken.
 void RunAnsweringBoxes(MainWindow& window, const std::function<void()>& command) {
     QTimer answer;
     QObject::connect(&answer, &QTimer::timeout, &window, [] {
-        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-        if (!box || !box->isVisible()) return;
-        std::fprintf(stderr, "closed a message box: %s\n", box->text().toUtf8().constData());
-        box->reject();
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        std::fprintf(stderr, "closed %s: %s\n", box ? "a message box" : "a dialog",
+                     (box ? box->text() : dialog->windowTitle()).toUtf8().constData());
+        dialog->reject();
     });
     answer.start(SettleMs);
     window.Run(command);
