@@ -96,6 +96,9 @@ public:
     // The duplicates the last verification met and left in the list's folder (kept by the user's answer,
     // or not deletable), each with the file kept as the original.
     std::vector<std::pair<std::string, std::string>> KeptDuplicates;
+    // Told of each duplicate deleted (for good or to the trash), with the file kept as the original: the
+    // command line names them, as nothing else would.
+    std::function<void(const std::string& duplicate, const std::string& kept)> DuplicateDeleted;
     // The user closed the window while a command ran. The command's long work (a load, a verification, a
     // scan, a search) ends at its next progress point, nothing more is written, and the front end closes
     // the window once the command has returned. Steps that change files in several moves run to their end.

@@ -6,6 +6,10 @@
 #include <string>
 #include <vector>
 
+namespace tv {
+class HeadlessUi;
+}
+
 namespace tv::cli {
 
 // A name on one line: TAB, CR and LF are shown as \t, \r and \n, so a row stays one line of
@@ -35,6 +39,10 @@ int PrintRows(const TForm1& form, bool failed, const std::vector<std::string>* u
 void PrintPassedOver(const TForm1& form);
 // Some file was there but could not be read (--keep-going): the command exits 2.
 bool PassedOverUnreadable(const TForm1& form);
+
+// Each duplicate the form deletes is named on standard error as it goes, with the file kept: a file
+// the tool deletes is never gone unsaid.
+void NameDeletedDuplicates(TForm1& form, tv::HeadlessUi& ui);
 
 // The unlisted files after the rows: "＋", TAB and the name, one a line.
 void PrintUnlisted(const std::vector<std::string>& names);

@@ -289,6 +289,8 @@ int Repair(const std::vector<std::string>& args) {
     ProgressLine line(ui, form, progress, std::cerr);
     // Duplicates met by the search are deleted, or kept without a question.
     form.ClickDuplicateOption(deleteDuplicates ? form.DblDel : form.DblNop);
+    // A dry run lists them with its changes instead.
+    if (!dryRun) NameDeletedDuplicates(form, ui);
     form.CopyComplement.SetChecked(copy);
     form.KeepGoing.SetChecked(keepGoing);
     form.RebuildAfterRenames = false; // rebuilt below, with --purge and a line for each file

@@ -1,6 +1,7 @@
 // What every command prints: the rows, the counters, the status text, and what was not checked.
 #include "CliCommon.h"
 #include "CliTexts.h"
+#include "HeadlessUi.h"
 #include "app/Language.h"
 #include "platform/Paths.h"
 #include "readers/Par2List.h"
@@ -74,6 +75,14 @@ bool PassedOverUnreadable(const TForm1& form) {
     for (const TForm1::TPassedOver& p : form.PassedOverPaths)
         if (p.Unreadable) return true;
     return false;
+}
+
+void NameDeletedDuplicates(TForm1& form, HeadlessUi& ui) {
+    form.DuplicateDeleted = [&ui](const std::string& duplicate, const std::string& kept) {
+        ui.Quiet();
+        std::cerr << "tallyvault-cli: "
+                  << Say("重複を削除しました: %1 は %2 と同じ内容でした", {OneLine(duplicate), OneLine(kept)}) << '\n';
+    };
 }
 
 void PrintUnlisted(const std::vector<std::string>& names) {

@@ -176,6 +176,7 @@ int Verify(const std::vector<std::string>& args) {
     cli::UseWorkerOptions(form);
     cli::ProgressLine line(ui, form, progress, std::cerr);
     if (deleteDuplicates) form.ClickDuplicateOption(form.DblDel);
+    cli::NameDeletedDuplicates(form, ui);
     form.ListPath = ExpandLongPath(list);
     form.VerifyTree = recursive;
     form.KeepGoing.SetChecked(keepGoing);
@@ -184,6 +185,13 @@ int Verify(const std::vector<std::string>& args) {
     form.KeepVerifiedTree = unlisted && !deleteDuplicates;
     form.RunCommand([&] { form.OpenListFile(); }, true);
     line.Clear();
+    // The question of each duplicate met stands on standard error unanswered: what became of it follows.
+    for (const auto& [duplicate, kept] : form.KeptDuplicates)
+        std::cerr << "tallyvault-cli: "
+                  << cli::Say(deleteDuplicates ? "重複を残しました: %1 は %2 と同じ内容ですが、削除できませんでした"
+                                               : "重複を残しました: %1 は %2 と同じ内容です",
+                              {cli::OneLine(duplicate), cli::OneLine(kept)})
+                  << '\n';
     // A file passed over unread leaves its rows unproven: an error, whatever they show.
     const bool unread = cli::PassedOverUnreadable(form);
     if (!unlisted || ui.ErrorsShown() > 0 || form.CrcList.Count() == 0) {

@@ -23,6 +23,7 @@ void TForm1::HandleDuplicate(const std::string& kept, const std::string& duplica
                 // Only the file that was compared goes, never what a link swapped in since points to.
                 fs.DeleteBeneath(ExtractFileDir(duplicate), ExtractFileName(duplicate), seen);
             }
+            if (DuplicateDeleted) DuplicateDeleted(duplicate, kept);
         } catch (const IoError& e) {
             std::string text = std::string(e.what()) + ": " + duplicate;
             if (!e.Reason().empty()) text += " (" + e.Reason() + ")";

@@ -1,4 +1,5 @@
 // tallyvault-cli repair on damaged file sets.
+#include "support/Shell.h"
 #include "support/TempDir.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +86,21 @@ TEST(CliRepair, CopyAndDeleteDuplicatesOptions) {
     EXPECT_TRUE(s.dir.Exists("elsewhere/one/d")); // the copy found first is the one brought in
     EXPECT_FALSE(s.dir.Exists("elsewhere/two/d"));
     EXPECT_EQ(s.dir.Read("set/d.bin"), "content d");
+}
+
+// The copy a real run deletes is named as the dry run names it, and only the real run deletes it.
+TEST(CliRepair, DeletedDuplicatesAreNamed) {
+    DamagedSet s;
+    const std::string repair = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + std::string(TV_CLI_PATH) +
+                               " repair '" + s.list + "' --copy --search '" + s.dir.Path() + "' --delete-duplicates";
+    const test::ShellResult dry = test::Shell(repair + " --dry-run 2>/dev/null");
+    EXPECT_NE(dry.out.find("delete\t" + (s.dir / "elsewhere/two/d") + "\n"), std::string::npos) << dry.out;
+    ASSERT_TRUE(s.dir.Exists("elsewhere/two/d"));
+    const test::ShellResult real = test::Shell(repair + " 2>&1 >/dev/null");
+    EXPECT_EQ(real.status, 0) << real.out;
+    EXPECT_FALSE(s.dir.Exists("elsewhere/two/d"));
+    EXPECT_NE(real.out.find("duplicate deleted: " + (s.dir / "elsewhere/two/d") + " held what "), std::string::npos)
+        << real.out;
 }
 
 TEST(CliRepair, WithoutSearchOnlyTheSetsOwnFilesAreRenamed) {

@@ -70,10 +70,21 @@ TEST(CliVerify, DuplicatesAreKeptUnlessAskedToDelete) {
     EXPECT_TRUE(dir.Exists("a copy.bin"));
     EXPECT_EQ(r.status, 0) << r.out;
     EXPECT_NE(r.out.find("○	a.bin"), std::string::npos) << r.out;
-    r = Sh(Cli(Quote(dir / "list.sfv") + " --delete-duplicates"));
+    // What became of the copy is said on standard error after the question: kept, or deleted.
+    const std::string verify = "env -u LANGUAGE -u LC_ALL -u LC_MESSAGES -u LANG " + std::string(TV_CLI_PATH) +
+                               " verify " + Quote(dir / "list.sfv");
+    const std::string kept = Sh(verify + " 2>&1 >/dev/null").out;
+    EXPECT_NE(kept.find("\ntallyvault-cli: duplicate kept: " + (dir / "a copy.bin") + " holds what " + (dir / "a.bin") +
+                        " holds\n"),
+              std::string::npos)
+        << kept;
+    EXPECT_EQ(kept.find("duplicate deleted"), std::string::npos) << kept;
+    r = Sh(verify + " --delete-duplicates 2>&1 >/dev/null");
     EXPECT_FALSE(dir.Exists("a copy.bin"));
     EXPECT_TRUE(dir.Exists("a.bin"));
     EXPECT_EQ(r.status, 0) << r.out;
+    EXPECT_EQ(r.out, "tallyvault-cli: duplicate deleted: " + (dir / "a copy.bin") + " held what " + (dir / "a.bin") +
+                         " holds\n");
 }
 
 TEST(CliVerify, DemoSetShowsAllFourMarks) {

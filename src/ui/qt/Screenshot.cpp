@@ -5,10 +5,12 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMessageBox>
 #include <QPixmap>
 #include <QScreen>
 #include <QTimer>
@@ -16,6 +18,7 @@
 #include <QTreeView>
 #include <cstdio>
 #include <cstdlib>
+#include <functional>
 
 namespace tv::qt {
 
@@ -40,6 +43,24 @@ void SaveAndExit(const QPixmap& picture, const QString& out) {
     std::exit(ok ? 0 : 1);
 }
 
+// Runs a state's command that may wait for an answer: the search asks for the folder to look in, and a
+// recovery set's rebuild after the renames says what it rebuilt. With no one to click, each dialog is
+// closed as its close button would, which answers a question with "nothing" and cancels a choice, and
+// what it said is told on standard error, so the picture is still taken.
+void RunAnsweringBoxes(MainWindow& window, const std::function<void()>& command) {
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, &window, [] {
+        auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!dialog || !dialog->isVisible()) return;
+        auto* box = qobject_cast<QMessageBox*>(dialog);
+        std::fprintf(stderr, "closed %s: %s\n", box ? "a message box" : "a dialog",
+                     (box ? box->text() : dialog->windowTitle()).toUtf8().constData());
+        dialog->reject();
+    });
+    answer.start(SettleMs);
+    window.Run(command);
+}
+
 } // namespace
 
 void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& states) {
@@ -51,11 +72,11 @@ void ScheduleScreenshot(MainWindow& window, const QString& out, const QString& s
         if (wanted.contains(QStringLiteral("create"))) window.Run([&form] { form.ModeButtonClick(); });
         if (wanted.contains(QStringLiteral("search"))) {
             Settle();
-            window.Run([&form] { form.SearchButtonClick(); });
+            RunAnsweringBoxes(window, [&form] { form.SearchButtonClick(); });
         }
         if (wanted.contains(QStringLiteral("rename"))) {
             Settle();
-            window.Run([&form] { form.RenameButtonClick(); });
+            RunAnsweringBoxes(window, [&form] { form.RenameButtonClick(); });
         }
         if (wanted.contains(QStringLiteral("progress"))) {
             // The list is verified again with reads slowed to a cold disk's pace, and pictured once
