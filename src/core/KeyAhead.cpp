@@ -33,6 +33,11 @@ constexpr auto WaitSlice = std::chrono::milliseconds(15);
 // on two cores with 64 than with 8.
 constexpr std::size_t WakeBatch = 64;
 
+// A file a worker finished longer than this before the walk came to it is looked at again: one that is
+// no longer the plain file of the listed size it was read as (cut short, grown, gone meanwhile) is read
+// by the walk itself, which then says what a walk without workers says of it.
+constexpr auto StaleAfter = std::chrono::milliseconds(50);
+
 // Below this a BLAKE3 file is hashed by its worker alone; above, its tree is spread over the pool.
 constexpr std::int64_t SpreadBlake3From = std::int64_t{8} << 20;
 
@@ -50,6 +55,7 @@ struct KeyAhead::State {
         std::size_t Job = SIZE_MAX;
         Stage At = Stage::Free;
         std::atomic<std::int64_t> Bytes{0}; // read so far by its worker
+        std::chrono::steady_clock::time_point DoneAt;
         FileKeys Keys;
         std::exception_ptr Error;
     };
@@ -309,6 +315,7 @@ void Finish(State& s, State::Slot& slot, const FileKeys& keys, const std::except
     slot.Keys = keys;
     slot.Error = error;
     slot.At = State::Stage::Done;
+    slot.DoneAt = std::chrono::steady_clock::now();
     if (leaving) --s.busy;
     if (s.stop.load() || s.WalkMayGo()) s.done.notify_all();
 }
@@ -518,6 +525,7 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
     const std::shared_ptr<State> walk = handed.Walk;
     State& s = *walk;
     const std::size_t job = handed.Job;
+    bool stale = false;
     {
         const std::lock_guard<std::mutex> held(s.lock);
         const State::Planned& p = s.plan[job];
@@ -528,8 +536,15 @@ std::optional<FileKeys> TakeHashedAhead(const std::string& path, std::int64_t si
             s.algorithms.Blake2bBytes() != algorithms.Blake2bBytes())
             return std::nullopt;
         if (FolderFile(s.folder, p.Name) != path) return std::nullopt;
+        const State::Slot& slot = s.slots[job % s.slots.size()];
+        stale = slot.Job == job && slot.At == State::Stage::Done &&
+                std::chrono::steady_clock::now() - slot.DoneAt > StaleAfter;
     }
     handed = {};
+    if (stale) {
+        const FileIdentity now = s.fs.Identify(path, true);
+        if (!now.Exists || !now.IsFile || now.Size != size) return std::nullopt;
+    }
     // The walk's progress hears of the file as if it read it itself: its bytes as the worker reads them.
     ReadingFile reading(size);
     std::int64_t passed = 0;

@@ -16,6 +16,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <functional>
+#include <thread>
 #include <filesystem>
 #include <set>
 #include <stdexcept>
@@ -222,6 +225,38 @@ TEST(KeyAhead, SmallFilesReadWholeInBatchesAreWhatTheWalkReadsItself) {
     EXPECT_GT(fs.Whole.load(), 100);
 }
 #endif
+
+// A file a worker read long before the walk came to it, and that was cut short, grew or went meanwhile,
+// gets what the walk's own read of it then gives, as with one thread; one left alone keeps the worker's key.
+TEST(KeyAhead, AFileChangedAfterItsWorkerReadItIsReadAgainByTheWalk) {
+    TempDir dir;
+    WatchedFs fs;
+    const std::int64_t size = 300000;
+    const std::function<void(const std::string&)> changes[] = {
+        [](const std::string&) {},
+        [](const std::string& path) { std::filesystem::resize_file(PathOf(path), 1000); },
+        [&dir](const std::string&) { dir.Write("f", RandomBytes(size + 5, 1)); },
+        [](const std::string& path) { std::filesystem::remove(PathOf(path)); },
+    };
+    for (const Way& way : Ways)
+        for (std::size_t c = 0; c < std::size(changes); ++c)
+            for (DiskChoice disk : {DiskChoice::Hdd, DiskChoice::Ssd}) {
+                dir.Write("f", RandomBytes(static_cast<std::size_t>(size), 1));
+                const std::string path = dir / "f";
+                HashWorkers workers;
+                workers.Threads = 2;
+                workers.Disk = disk;
+                KeyAhead ahead(fs, dir.Path(), workers, way.Read, way.Algorithms);
+                ahead.Plan("f", size);
+                ahead.Next();
+                // The worker reads the file meanwhile; the walk comes to it well after.
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                changes[c](path);
+                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                const std::string walked = ReadOne(fs, way, path, size);
+                EXPECT_EQ(walked, ReadOne(fs, way, path, size)) << way.Name << " change " << c;
+            }
+}
 
 TEST(KeyAhead, AStoppedWalkLeavesNoFileOpen) {
     Set set;
