@@ -66,6 +66,9 @@ def rows(ctx):
     one = ("--threads", "1")
 
     def pair(text, ours, base, cwd, peers, expected=0):
+        # A set just written is still being written back to the disk: its flushing would take a core in
+        # the middle of the runs (100,000 new files did), so it is on the disk before they start.
+        os.sync()
         med, codes = ctx.measure([("ours", ours, cwd)] + [(label, cmd, cwd) for label, cmd in base], ctx.runs)
         ctx.note_codes(text, codes, expected)
         lines.extend(ctx.ratio_lines(tag(text), med, peers))
