@@ -250,9 +250,9 @@ TEST(KeyAhead, AFileChangedAfterItsWorkerReadItIsReadAgainByTheWalk) {
                 ahead.Plan("f", size);
                 ahead.Next();
                 // The worker reads the file meanwhile; the walk comes to it well after.
-                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                std::this_thread::sleep_for(std::chrono::milliseconds(40));
                 changes[c](path);
-                std::this_thread::sleep_for(std::chrono::milliseconds(150));
+                std::this_thread::sleep_for(std::chrono::milliseconds(80));
                 const std::string walked = ReadOne(fs, way, path, size);
                 EXPECT_EQ(walked, ReadOne(fs, way, path, size)) << way.Name << " change " << c;
             }
