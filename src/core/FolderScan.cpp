@@ -208,7 +208,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     std::vector<std::int64_t> intactCrcOnlySizes;
     std::vector<bool> sizeListed(static_cast<std::size_t>(std::max(count, 0)));
     for (std::size_t k = 0; k < files.size(); ++k) {
-        pace();
+        if (k % 1024 == 1023) pace();
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = table[i];
             if (!e.Found || !e.Exists || groups.SizeKey(e) != NoSize || files[k].Name != EntryNativeName(e)) continue;
@@ -217,7 +217,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         }
     }
     for (std::int32_t i = 0; i < count; ++i) {
-        pace();
+        pace(); // an entry may be looked at on the disk
         const TCrcTable& e = table[i];
         if (!e.Found || !e.Exists) continue;
         groups.Found(i);
@@ -227,7 +227,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     Keys keys(fs, table, files.size(), form.ListAlgorithms);
     // A file of a sub-folder already checked at its entry's path carries that entry's content: not read again.
     for (std::size_t k = 0; k < files.size(); ++k) {
-        pace();
+        if (k % 1024 == 1023) pace();
         for (std::int32_t i : owners[k])
             if (table[i].Found && table[i].Exists && table[i].SameFile.empty()) keys.KnownAs(k, i, table[i]);
     }
