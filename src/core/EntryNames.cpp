@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <optional>
+#include <stdexcept>
 
 namespace tv {
 
@@ -165,7 +166,7 @@ std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std
                                  const std::function<void()>& pace) {
     std::vector<bool> named(diskNames.size());
     if (diskNames.size() < static_cast<std::size_t>(std::max(n, 0))) {
-        const std::vector<std::vector<std::int32_t>> owners = OwnersOf(t, n, diskNames, pace);
+        const NameOwners owners = OwnersOf(t, n, diskNames, pace);
         for (std::size_t k = 0; k < owners.size(); ++k)
             named[k] = !owners[k].empty();
         return named;
@@ -178,14 +179,65 @@ std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std
     return named;
 }
 
-std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
-                                                const std::vector<const std::string*>& diskNames,
-                                                const std::function<void()>& pace) {
-    std::vector<std::vector<std::int32_t>> owners(diskNames.size());
+NameOwners::NameOwners(std::size_t names, const std::vector<std::pair<std::uint32_t, std::int32_t>>& pairs)
+    : start_(names + 1, 0) {
+    if (pairs.size() >= UINT32_MAX) throw std::length_error("too many names");
+    // Counted by name, then placed from the back, so that each name's entries keep the pairs' order.
+    for (const auto& [k, i] : pairs)
+        ++start_[k];
+    std::uint32_t sum = 0;
+    for (std::uint32_t& s : start_) {
+        sum += s;
+        s = sum;
+    }
+    entries_.resize(pairs.size());
+    for (auto it = pairs.rbegin(); it != pairs.rend(); ++it)
+        entries_[--start_[it->first]] = it->second;
+    // Each name's entries sorted and once each.
+    std::uint32_t to = 0;
+    for (std::size_t k = 0; k < names; ++k) {
+        const std::uint32_t from = start_[k], end = start_[k + 1];
+        start_[k] = to;
+        std::sort(entries_.begin() + from, entries_.begin() + end);
+        for (std::uint32_t j = from; j < end; ++j)
+            if (j == from || entries_[j] != entries_[j - 1]) entries_[to++] = entries_[j];
+    }
+    start_[names] = to;
+    entries_.resize(to);
+    entries_.shrink_to_fit();
+}
+
+void NameOwners::Append(std::size_t k, std::span<const std::int32_t> more) {
+    if (k != size()) throw std::logic_error("names are appended in order");
+    entries_.insert(entries_.end(), more.begin(), more.end());
+    if (entries_.size() >= UINT32_MAX) throw std::length_error("too many names");
+    start_.push_back(static_cast<std::uint32_t>(entries_.size()));
+}
+
+void NameOwners::Reserve(std::size_t names, std::size_t entries) {
+    start_.reserve(names + 1);
+    entries_.reserve(entries);
+}
+
+void NameOwners::Add(const std::vector<std::pair<std::uint32_t, std::int32_t>>& pairs) {
+    if (pairs.empty()) return;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> all;
+    all.reserve(entries_.size() + pairs.size());
+    for (std::size_t k = 0; k < size(); ++k)
+        for (const std::int32_t i : (*this)[k])
+            all.emplace_back(static_cast<std::uint32_t>(k), i);
+    all.insert(all.end(), pairs.begin(), pairs.end());
+    *this = NameOwners(size(), all);
+}
+
+NameOwners OwnersOf(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
+                    const std::function<void()>& pace) {
     if (diskNames.size() >= static_cast<std::size_t>(std::max(n, 0))) {
+        NameOwners owners;
+        owners.Reserve(diskNames.size(), diskNames.size());
         const NameIndex names(t, n);
         for (std::size_t k = 0; k < diskNames.size(); ++k) {
-            owners[k] = names.Named(*diskNames[k]);
+            owners.Append(k, names.Named(*diskNames[k]));
             pace();
         }
         return owners;
@@ -200,13 +252,11 @@ std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32
     }
     std::sort(byHash.begin(), byHash.end());
     byHash.erase(std::unique(byHash.begin(), byHash.end()), byHash.end());
+    std::vector<std::pair<std::uint32_t, std::int32_t>> pairs;
     auto meet = [&](std::uint32_t h, std::int32_t i) {
         auto it = std::lower_bound(byHash.begin(), byHash.end(), std::make_pair(h, std::uint32_t{0}));
-        for (; it != byHash.end() && it->first == h; ++it) {
-            std::vector<std::int32_t>& own = owners[it->second];
-            // Entries come in order, so an entry met twice is the last one: the lists stay sorted and unique.
-            if ((own.empty() || own.back() != i) && IsOwnFileName(t[i], *diskNames[it->second])) own.push_back(i);
-        }
+        for (; it != byHash.end() && it->first == h; ++it)
+            if (IsOwnFileName(t[i], *diskNames[it->second])) pairs.emplace_back(it->second, i);
     };
     for (std::int32_t i = 0; i < n; ++i) {
         const TCrcTable& e = t[i];
@@ -216,7 +266,7 @@ std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32
         if (text && NativeName(*text) != native) meet(FoldedNameHash(NativeName(*text)), i);
         pace();
     }
-    return owners;
+    return NameOwners(diskNames.size(), pairs);
 }
 
 } // namespace tv

@@ -6,7 +6,9 @@
 // double-byte character (0x5C in 表, ソ, 十) never splits the name.
 #include "core/Entry.h"
 
+#include <cstdint>
 #include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -67,10 +69,33 @@ private:
     std::vector<std::pair<std::uint32_t, std::int32_t>>::const_iterator First(std::uint32_t h) const;
 };
 
+// For each disk name, the entries whose own file it is, ascending. They lie in one array: a million
+// names take 8 bytes each, not a vector each.
+class NameOwners {
+public:
+    NameOwners() : start_(1, 0) {}
+    // From pairs of (disk name, entry), `names` disk names in all; a pair may come twice.
+    NameOwners(std::size_t names, const std::vector<std::pair<std::uint32_t, std::int32_t>>& pairs);
+    std::span<const std::int32_t> operator[](std::size_t k) const {
+        return {entries_.data() + start_[k], entries_.data() + start_[k + 1]};
+    }
+    std::size_t size() const { return start_.size() - 1; }
+    // The next disk name, k (counting from 0), with its entries as given.
+    void Append(std::size_t k, std::span<const std::int32_t> more);
+    // Room for this many names and entries, so that appending does not grow twice over.
+    void Reserve(std::size_t names, std::size_t entries);
+    // Adds these pairs of (disk name, entry) to the ones held.
+    void Add(const std::vector<std::pair<std::uint32_t, std::int32_t>>& pairs);
+
+private:
+    std::vector<std::uint32_t> start_; // where each name's entries begin in entries_, and one past the last
+    std::vector<std::int32_t> entries_;
+};
+
 // For each disk name, what NameIndex::Named gives for it, indexing whichever side is smaller: a
 // verification of a million entries beside a few files indexes the files, not the entries. `pace` runs
 // after each name or entry looked up.
-std::vector<std::vector<std::int32_t>> OwnersOf(const TEntryTable& t, std::int32_t n,
+NameOwners OwnersOf(const TEntryTable& t, std::int32_t n,
                                                 const std::vector<const std::string*>& diskNames,
                                                 const std::function<void()>& pace);
 

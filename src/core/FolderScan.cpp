@@ -166,21 +166,21 @@ void PlanRead(TForm1& form, KeyAhead& ahead, const FolderEntry& file) {
 // A file of the folder that an absolute name points to is that entry's own file, as one its relative name
 // names: it serves no other entry as a copy and is nobody's duplicate.
 void OwnByAbsoluteNames(const TEntryTable& table, std::int32_t count, const std::string& folder,
-                        const std::vector<FolderEntry>& files, std::vector<std::vector<std::int32_t>>& owners) {
+                        const std::vector<FolderEntry>& files, NameOwners& owners) {
     std::unordered_map<std::string, std::vector<std::int32_t>> byName;
     for (std::int32_t i = 0; i < count; ++i)
         if (EntryIsAbsolute(table[i]))
             if (const std::optional<std::string> rel = NameBeneath(EntryFullPath(folder, table[i]), folder))
                 byName[FolderKey(*rel)].push_back(i);
     if (byName.empty()) return;
+    std::vector<std::pair<std::uint32_t, std::int32_t>> more;
     for (std::size_t k = 0; k < files.size(); ++k) {
         const auto it = byName.find(FolderKey(files[k].Name));
         if (it == byName.end()) continue;
-        std::vector<std::int32_t>& own = owners[k];
-        own.insert(own.end(), it->second.begin(), it->second.end());
-        std::sort(own.begin(), own.end());
-        own.erase(std::unique(own.begin(), own.end()), own.end());
+        for (const std::int32_t i : it->second)
+            more.emplace_back(static_cast<std::uint32_t>(k), i);
     }
+    owners.Add(more);
 }
 
 template <class Keys>
@@ -193,7 +193,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     const auto pace = [&form] { form.ReportProgress(); };
     ContentGroups groups(table, count, sized, pace);
     pace();
-    std::vector<std::vector<std::int32_t>> owners;
+    NameOwners owners;
     {
         std::vector<const std::string*> diskNames;
         diskNames.reserve(files.size());
@@ -205,14 +205,24 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     pace();
     // Entries found intact before the scan (checked at their own path) count as found. The size of such a
     // file is the listed one of the file under the entry's very name, else the file system's.
+    // Sorted and without repeats whenever it is about to grow: a million intact files of a few hundred
+    // sizes keep a few hundred.
     std::vector<std::int64_t> intactCrcOnlySizes;
+    auto intactSize = [&](std::int64_t size) {
+        auto& v = intactCrcOnlySizes;
+        if (v.size() == v.capacity() && v.size() >= 1024) {
+            std::sort(v.begin(), v.end());
+            v.erase(std::unique(v.begin(), v.end()), v.end());
+        }
+        v.push_back(size);
+    };
     std::vector<bool> sizeListed(static_cast<std::size_t>(std::max(count, 0)));
     for (std::size_t k = 0; k < files.size(); ++k) {
         if (k % 1024 == 1023) pace();
         for (std::int32_t i : owners[k]) {
             const TCrcTable& e = table[i];
             if (!e.Found || !e.Exists || groups.SizeKey(e) != NoSize || files[k].Name != EntryNativeName(e)) continue;
-            intactCrcOnlySizes.push_back(files[k].Size);
+            intactSize(files[k].Size);
             sizeListed[static_cast<std::size_t>(i)] = true;
         }
     }
@@ -222,7 +232,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
         if (!e.Found || !e.Exists) continue;
         groups.Found(i);
         if (groups.SizeKey(e) == NoSize && !sizeListed[static_cast<std::size_t>(i)])
-            intactCrcOnlySizes.push_back(fs.Identify(EntryFullPath(folder, e), true).Size);
+            intactSize(fs.Identify(EntryFullPath(folder, e), true).Size);
     }
     Keys keys(fs, table, files.size(), form.ListAlgorithms);
     // A file of a sub-folder already checked at its entry's path carries that entry's content: not read again.
@@ -286,7 +296,7 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
                 e.Exists = true;
                 e.SameFile.clear();
                 groups.Found(i);
-                if (groups.SizeKey(e) == NoSize) intactCrcOnlySizes.push_back(files[k].Size);
+                if (groups.SizeKey(e) == NoSize) intactSize(files[k].Size);
             }
             keys.Keep(k, owners[k]);
             pace();

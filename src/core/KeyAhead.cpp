@@ -46,10 +46,7 @@ constexpr std::int64_t SpreadBlake3From = std::int64_t{8} << 20;
 struct KeyAhead::State {
     State(FileSystem& f, std::string dir, KeyRead r, AlgorithmSet a) : fs(f), folder(std::move(dir)), read(r), algorithms(a) {}
 
-    struct Planned {
-        std::string Name;
-        std::int64_t Size;
-    };
+    using Planned = PlannedFiles::File;
     enum class Stage { Free, Running, Done };
     struct Slot {
         std::size_t Job = SIZE_MAX;
@@ -74,7 +71,7 @@ struct KeyAhead::State {
     std::mutex lock;
     std::condition_variable laneWake; // a lane may take its turn, or stop
     std::condition_variable done;     // a file is done, or a lane left a file
-    std::vector<Planned> plan;
+    PlannedFiles plan;
     std::vector<Slot> slots; // the file `j` is kept in slots[j % slots.size()]
     std::size_t claimed = 0;   // files of the plan claimed by lanes, in order
     std::size_t released = 0;  // files whose slots the walk no longer needs
@@ -340,7 +337,7 @@ void LaneBatch(State& s, std::unique_lock<std::mutex>& held) {
     held.unlock();
     std::vector<WholeFile> whole(files.size());
     for (std::size_t k = 0; k < files.size(); ++k)
-        whole[k] = {files[k].Name.c_str(), files[k].Size, nullptr};
+        whole[k] = {files[k].Name.data(), files[k].Size, nullptr};
     std::shared_ptr<const void> holder;
     try {
         holder = s.fs.ReadWholeFiles(s.folder, whole.data(), whole.size());
@@ -417,7 +414,7 @@ bool FirstFilesCached(State& s) {
     constexpr std::size_t Probed = 8;
     std::vector<WholeFile> first;
     for (std::size_t k = 0; k < s.plan.size() && first.size() < Probed; ++k)
-        if (ReadWhole(s, s.plan[k])) first.push_back({s.plan[k].Name.c_str(), s.plan[k].Size, nullptr});
+        if (ReadWhole(s, s.plan[k])) first.push_back({s.plan[k].Name.data(), s.plan[k].Size, nullptr});
     if (first.empty()) return false;
     try {
         const std::shared_ptr<const void> holder = s.fs.ReadWholeFiles(s.folder, first.data(), first.size());
@@ -431,8 +428,8 @@ bool SmallCrcFiles(State& s) {
     const std::lock_guard<std::mutex> held(s.lock);
     if (s.read == KeyRead::Keys || s.plan.empty()) return false;
     std::int64_t bytes = 0;
-    for (const State::Planned& p : s.plan)
-        bytes += std::max<std::int64_t>(p.Size, 0);
+    for (std::size_t j = 0; j < s.plan.size(); ++j)
+        bytes += std::max<std::int64_t>(s.plan[j].Size, 0);
     if (bytes / static_cast<std::int64_t>(s.plan.size()) >= SmallCrcMean) return false;
     // Cached, they are worth handing over when the workers read them whole many at once. From the disk
     // the walk reads them better: it asks for the next ones' bytes while it checks one, where a worker
@@ -484,21 +481,21 @@ KeyAhead::~KeyAhead() {
         std::this_thread::yield();
 }
 
-void KeyAhead::Plan(const std::string& name, std::int64_t size) {
+void KeyAhead::Plan(std::string_view name, std::int64_t size) {
     if (!state_) {
         ahead_.Plan(name, size);
         return;
     }
     const std::lock_guard<std::mutex> held(state_->lock);
-    state_->plan.push_back({name, size});
+    state_->plan.Add(name, size);
 }
 
 void KeyAhead::Next() {
     if (state_ && state_->announced == 0 && SmallCrcFiles(*state_)) {
         // The CRC-32 of small files costs less than handing them over: the walk reads them itself,
         // in batches where the file system reads ahead (as with one thread).
-        for (const State::Planned& p : state_->plan)
-            ahead_.Plan(p.Name, p.Size);
+        for (std::size_t j = 0; j < state_->plan.size(); ++j)
+            ahead_.Plan(state_->plan[j].Name, state_->plan[j].Size);
         state_.reset();
     }
     if (!state_) {

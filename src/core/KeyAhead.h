@@ -19,6 +19,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace tv {
 
@@ -43,7 +44,7 @@ public:
     KeyAhead& operator=(const KeyAhead&) = delete;
 
     // The file `name` of the folder (its size from the listing) will be read, after those planned before.
-    void Plan(const std::string& name, std::int64_t size);
+    void Plan(std::string_view name, std::int64_t size);
     // The next planned file is about to be read.
     void Next();
 

@@ -20,7 +20,7 @@ void DigestScanKeys::Read(std::size_t k, const std::string& path, std::int64_t s
     at_ = k;
 }
 
-void DigestScanKeys::Keep(std::size_t k, const std::vector<std::int32_t>& owners) {
+void DigestScanKeys::Keep(std::size_t k, std::span<const std::int32_t> owners) {
     if (at_ != k) return;
     // A list of one algorithm: the file's digest is that of an owner it carries.
     if (list_.size() == 1)

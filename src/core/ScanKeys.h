@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -26,7 +27,7 @@ public:
     // Whether the file read at k carries e's content.
     bool Carries(std::size_t k, const TCrcTable& e) const { return e.Crc == *crcs_[k]; }
     // The owners of the file at k have been judged: its value is kept for the rest of the scan.
-    void Keep(std::size_t, const std::vector<std::int32_t>&) {}
+    void Keep(std::size_t, std::span<const std::int32_t>) {}
     // The file at k is entry i's own file, found intact at its path before the scan.
     void KnownAs(std::size_t k, std::int32_t, const TCrcTable& e) { crcs_[k] = e.Crc; }
     // f(prefix, carries) for each key of the file at k: the entries sorted under `prefix` whose
@@ -46,7 +47,7 @@ public:
     bool Known(std::size_t k) const { return ref_[k] != 0 || at_ == k; }
     void Read(std::size_t k, const std::string& path, std::int64_t size, bool keep);
     bool Carries(std::size_t k, const TCrcTable& e) const { return t_.Carries(e, KeyOf(k, t_.AlgorithmOf(e))); }
-    void Keep(std::size_t k, const std::vector<std::int32_t>& owners);
+    void Keep(std::size_t k, std::span<const std::int32_t> owners);
     // The file at k is entry i's own file, found intact at its path before the scan: with one algorithm
     // that entry's digest is the file's; with several the others are not known, and it is read.
     void KnownAs(std::size_t k, std::int32_t i, const TCrcTable&) {

@@ -6,14 +6,14 @@
 
 namespace tv {
 
-void ReadAhead::Plan(const std::string& name, std::int64_t size) {
-    plan_.push_back({name, size});
+void ReadAhead::Plan(std::string_view name, std::int64_t size) {
+    plan_.Add(name, size);
 }
 
 void ReadAhead::Next() {
     if (reading_ >= plan_.size()) return;
     auto hint = [&] {
-        const Planned& p = plan_[hinted_];
+        const PlannedFiles::File p = plan_[hinted_];
         fs_.WillRead(FolderFile(folder_, p.Name), p.Size);
         hintedBytes_ += Counted(p.Size);
         ++hinted_;

@@ -4,11 +4,12 @@
 // reads can be queued while the current one is checked. The caller stays single-threaded and reads
 // each file as before; a file system that ignores the hint reads exactly as without it.
 #include "platform/FileSystem.h"
+#include "platform/PlannedFiles.h"
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <vector>
+#include <string_view>
 
 namespace tv {
 
@@ -17,7 +18,7 @@ public:
     ReadAhead(FileSystem& fs, std::string folder) : fs_(fs), folder_(std::move(folder)) {}
 
     // The file `name` of the folder (its size from the listing) will be read, after those planned before.
-    void Plan(const std::string& name, std::int64_t size);
+    void Plan(std::string_view name, std::int64_t size);
     // The next planned file is about to be read: the hints reach the window beyond it.
     void Next();
 
@@ -29,13 +30,9 @@ public:
     static constexpr std::int64_t Counted(std::int64_t size) { return size < WindowBytes / 4 ? size : WindowBytes / 4; }
 
 private:
-    struct Planned {
-        std::string Name;
-        std::int64_t Size;
-    };
     FileSystem& fs_;
     std::string folder_;
-    std::vector<Planned> plan_;
+    PlannedFiles plan_;
     std::size_t reading_ = 0;      // files of the plan handed to the reader so far
     std::size_t hinted_ = 0;       // files of the plan the file system has heard of
     std::int64_t hintedBytes_ = 0; // bytes of the hinted files not yet handed to the reader
