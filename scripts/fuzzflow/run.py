@@ -198,7 +198,8 @@ class World:
             for f in files:
                 p = os.path.join(top, f)
                 if self.wine and windows_refuses(os.path.relpath(p, self.w)):
-                    out.append(self.key(p))
+                    # Keyed as the rows are: under Wine a Linux path is no key of a row.
+                    out.append(os.path.relpath(p, self.w))
                     continue
                 if os.path.islink(p) and not links:
                     continue
@@ -206,6 +207,27 @@ class World:
                 if os.path.isfile(q) and os.stat(q).st_mode & 0o444 == 0:
                     out.append(self.key(p))
         return sorted(out)
+
+    def case_twins(self):
+        """Under Wine: keys of the files below a folder whose name Windows cannot tell from a sibling's
+        (set/sub beside set/Sub). Linux holds two folders there; Windows holds one, and the Windows
+        program, which compares folder names as Windows does, sees one: where Wine then opens a file is
+        no question a Windows disk asks."""
+        if not self.wine:
+            return set()
+        spellings = {}
+        for top, dirs, _ in os.walk(self.w):
+            for d in dirs:
+                rel = os.path.relpath(os.path.join(top, d), self.w)
+                spellings.setdefault(rel.lower(), []).append(rel)
+        out = set()
+        for names in spellings.values():
+            if len(names) < 2:
+                continue
+            for name in names:
+                for top, _, files in os.walk(os.path.join(self.w, name)):
+                    out.update(os.path.relpath(os.path.join(top, f), self.w) for f in files)
+        return out
 
     def checker(self, argv, lst):
         self.hand_over()
@@ -472,10 +494,14 @@ class World:
         ours, theirs = {}, {}
         # A "\\" is a folder separator to our readers (lists made on Windows) and a letter of the name to
         # the peers on Linux, and RHash reads no coreutils escapes: such names are not compared.
-        # Under Wine a Linux absolute path is no path at all, and a name Windows refuses is passed over:
-        # such lines are not compared either.
+        # Under Wine a Linux absolute path is no path at all, a name Windows refuses is passed over, and
+        # files below folders whose names differ only in case are one folder's: such lines are not
+        # compared either.
+        twins = self.case_twins()
+
         def comparable(name):
-            return "\\" not in name and not (self.wine and (name.startswith("/") or windows_refuses(name)))
+            return "\\" not in name and not (self.wine and (name.startswith("/") or windows_refuses(name)
+                                                            or k(name) in twins))
 
         for m, name, _ in r.rows:
             if comparable(name):
@@ -575,7 +601,7 @@ class World:
         self.check_exit(r, "verify")
         if going and r.rc in (0, 1, 2, 3):
             self.check_going(r, "verify --keep-going")
-        if r.rc == 2 and not self.unreadable():
+        if r.rc == 2 and not self.unreadable() and not self.case_twins():
             argv = self._checker(op["list"])
             # A free ";" line among an SFV list's size lines is read as a size line, as the format's
             # first readers did: the conversion error that ends it is by design.
