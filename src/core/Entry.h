@@ -1,6 +1,7 @@
 #pragma once
 // One entry of a checksum list and the verification states derived from its flags.
 #include "core/ContentKey.h"
+#include "platform/PackedBlocks.h"
 
 #include <cstdint>
 #include <cstring>
@@ -152,35 +153,14 @@ public:
     // A name that points into this store: valid until Clear or the store's end.
     EntryName Add(std::string_view s) {
         if (s.empty()) return {};
-        const std::size_t need = EntryName::Footprint(s.size());
-        char* at;
-        if (need > BlockBytes / 4) { // a long name gets a block of its own; the current block goes on
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(need));
-            at = blocks_.back().get();
-        } else {
-            if (need > left_) {
-                blocks_.push_back(std::make_unique_for_overwrite<char[]>(BlockBytes));
-                next_ = blocks_.back().get();
-                left_ = BlockBytes;
-            }
-            at = next_;
-            next_ += need;
-            left_ -= need;
-        }
+        char* at = blocks_.Take(EntryName::Footprint(s.size()));
         EntryName::Write(at, s, false);
         return EntryName(EntryName::Borrowed{}, at);
     }
-    void Clear() {
-        blocks_.clear();
-        next_ = nullptr;
-        left_ = 0;
-    }
+    void Clear() { blocks_.Clear(); }
 
 private:
-    static constexpr std::size_t BlockBytes = 64 * 1024;
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* next_ = nullptr;
-    std::size_t left_ = 0;
+    PackedBlocks blocks_;
 };
 
 // MinGW lays bit-fields out as Microsoft's compiler does, starting a new unit wherever their type

@@ -13,20 +13,7 @@ void PlannedFiles::Add(std::string_view name, std::int64_t size) {
     if (name.size() > UINT32_MAX) throw std::length_error("name too long");
     const std::size_t head = name.size() < Long ? 1 : 1 + sizeof(std::uint32_t);
     const std::size_t need = head + name.size() + 1;
-    char* at;
-    if (need > BlockBytes / 4) { // a long name gets a block of its own; the current block goes on
-        blocks_.push_back(std::make_unique_for_overwrite<char[]>(need));
-        at = blocks_.back().get();
-    } else {
-        if (need > left_) {
-            blocks_.push_back(std::make_unique_for_overwrite<char[]>(BlockBytes));
-            next_ = blocks_.back().get();
-            left_ = BlockBytes;
-        }
-        at = next_;
-        next_ += need;
-        left_ -= need;
-    }
+    char* const at = blocks_.Take(need);
     char* p = at;
     if (head == 1) {
         *p++ = static_cast<char>(name.size());

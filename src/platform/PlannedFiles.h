@@ -3,12 +3,12 @@
 // million planned files take about 16 bytes each besides their names' bytes, which are packed in
 // blocks that never move: a name handed out stays valid, and ends with a NUL, until the plan goes,
 // however many files are planned after it.
+#include "platform/PackedBlocks.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <deque>
-#include <memory>
 #include <string_view>
-#include <vector>
 
 namespace tv {
 
@@ -31,11 +31,8 @@ private:
         const char* At;
         std::int64_t Size;
     };
-    static constexpr std::size_t BlockBytes = 64 * 1024;
     std::deque<Item> items_; // grows without moving what it holds, nor holding two copies while it grows
-    std::vector<std::unique_ptr<char[]>> blocks_;
-    char* next_ = nullptr;
-    std::size_t left_ = 0;
+    PackedBlocks blocks_;
 };
 
 } // namespace tv
