@@ -16,6 +16,7 @@
 #include <unordered_set>
 #include <optional>
 #include <set>
+#include <span>
 #include <unordered_map>
 
 namespace tv {
@@ -330,13 +331,25 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     // The rows that read their own file through a link: such a row is never the kept copy of a duplicate
     // (a duplicate is deleted only beside a plain file), so another intact row of that content is.
     std::vector<bool> linkRow;
-    for (std::size_t k = 0; k < files.size(); ++k)
-        if (files[k].IsLink && !owners[k].empty()) {
-            const FileIdentity to = fs.Identify(FolderFile(folder, files[k].Name), true);
-            if (to.Exists && to.Object != 0) linked.insert({to.Volume, to.Object});
-            if (linkRow.empty()) linkRow.assign(static_cast<std::size_t>(count), false);
-            for (const std::int32_t i : owners[k]) linkRow[static_cast<std::size_t>(i)] = true;
-        }
+    auto readsThroughLink = [&](const std::string& link, std::span<const std::int32_t> rows) {
+        const FileIdentity to = fs.Identify(link, true);
+        if (to.Exists && to.Object != 0) linked.insert({to.Volume, to.Object});
+        if (linkRow.empty()) linkRow.assign(static_cast<std::size_t>(count), false);
+        for (const std::int32_t i : rows) linkRow[static_cast<std::size_t>(i)] = true;
+    };
+    std::vector<bool> inListing(static_cast<std::size_t>(std::max(count, 0)));
+    for (std::size_t k = 0; k < files.size(); ++k) {
+        if (files[k].IsLink && !owners[k].empty()) readsThroughLink(FolderFile(folder, files[k].Name), owners[k]);
+        for (const std::int32_t i : owners[k]) inListing[static_cast<std::size_t>(i)] = true;
+    }
+    // A present row whose own file the listing above does not hold (a link in a sub-folder, a file named
+    // by an absolute path) is looked at on the disk: its file may be a link too.
+    for (std::int32_t i = 0; i < count; ++i) {
+        if (i % 1024 == 1023) pace();
+        if (!table[i].Exists || inListing[static_cast<std::size_t>(i)]) continue;
+        const std::string own = EntryFullPath(folder, table[i]);
+        if (fs.Identify(own).IsLink) readsThroughLink(own, std::span<const std::int32_t>(&i, 1));
+    }
     auto readsALink = [&](std::int32_t i) {
         return !linkRow.empty() && table[i].Exists && linkRow[static_cast<std::size_t>(i)];
     };

@@ -29,8 +29,10 @@ TEST_P(LinkedFiles, StayWithTheirLinksThroughRepairs) {
     RepairHarness h;
     for (const auto& [name, content] : c.Files)
         h.Put(name, content);
-    for (const auto& [name, to] : c.Links)
+    for (const auto& [name, to] : c.Links) {
+        std::filesystem::create_directories(std::filesystem::path(h.base + "/" + name).parent_path());
         std::filesystem::create_symlink(to, h.base + "/" + name);
+    }
     h.form.ClickDuplicateOption(deleteDuplicates ? h.form.DblDel : h.form.DblInq);
     h.LoadEntries(c.Entries, true);
     EXPECT_EQ(RowsOf(h), c.Before);
@@ -91,6 +93,15 @@ const Case cases[] = {
      {{"a.bin", "hello"}, {"link.bin", "hello"}},
      "○a.bin ○link.bin ",
      "○a.bin ○link.bin "},
+    // The same with the link in a sub-folder, whose links the walk's listing does not hold: the row's
+    // file is looked at on the disk. The unlisted file used to be deleted beside a.bin, leaving the
+    // intact row sub/l.bin pointing at nothing.
+    {"LinkInASubFolderToAnUnlistedFile",
+     {{"a.bin", "hello"}, {"x.bin", "hello"}},
+     {{"sub/l.bin", "../x.bin"}},
+     {{"a.bin", "hello"}, {"sub/l.bin", "hello"}},
+     "○a.bin ○sub/l.bin ",
+     "○a.bin ○sub/l.bin "},
 };
 
 INSTANTIATE_TEST_SUITE_P(Sets, LinkedFiles, ::testing::Combine(::testing::ValuesIn(cases), ::testing::Bool()),
