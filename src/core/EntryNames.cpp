@@ -182,7 +182,8 @@ std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std
 NameOwners::NameOwners(std::size_t names, const std::vector<std::pair<std::uint32_t, std::int32_t>>& pairs)
     : start_(names + 1, 0) {
     if (pairs.size() >= UINT32_MAX) throw std::length_error("too many names");
-    // Counted by name, then placed from the back, so that each name's entries keep the pairs' order.
+    // Counted by name; each count summed into where its run ends, and the entries placed from there back
+    // to where it begins.
     for (const auto& [k, i] : pairs)
         ++start_[k];
     std::uint32_t sum = 0;

@@ -95,9 +95,8 @@ private:
 // For each disk name, what NameIndex::Named gives for it, indexing whichever side is smaller: a
 // verification of a million entries beside a few files indexes the files, not the entries. `pace` runs
 // after each name or entry looked up.
-NameOwners OwnersOf(const TEntryTable& t, std::int32_t n,
-                                                const std::vector<const std::string*>& diskNames,
-                                                const std::function<void()>& pace);
+NameOwners OwnersOf(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
+                    const std::function<void()>& pace);
 
 // For each disk name, whether some entry names it (OwnersOf not empty), without collecting the entries.
 std::vector<bool> NamedByEntries(const TEntryTable& t, std::int32_t n, const std::vector<const std::string*>& diskNames,
