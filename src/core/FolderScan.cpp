@@ -158,11 +158,6 @@ private:
 // with the same content); a file that serves none is a further copy and goes to the duplicate
 // handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
 // to its end, so every row is true even when a duplicate is kept.
-// A file the scan will read: read ahead of time, and counted in the work the progress shows.
-void PlanRead(TForm1& form, KeyAhead& ahead, const FolderEntry& file) {
-    ahead.Plan(file.Name, file.Size);
-    form.Progress.Plan(1, file.Size);
-}
 
 // A file of the folder that an absolute name points to is that entry's own file, as one its relative name
 // names: it serves no other entry as a copy and is nobody's duplicate.
@@ -284,8 +279,12 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     {
         KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
         for (std::size_t k = 0; k < files.size(); ++k)
-            if (ownReads(k)) PlanRead(form, ahead, files[k]);
+            if (ownReads(k)) form.Progress.Plan(1, files[k].Size);
+        PlanWindow window(files.size(), [&](std::size_t k) {
+            if (ownReads(k)) ahead.Plan(files[k].Name, files[k].Size);
+        });
         for (std::size_t k = 0; k < files.size(); ++k) {
+            window.Reach(k);
             if (!ownReads(k)) continue;
             ahead.Next();
             if (unreadable[k] || !read(k, true)) continue;
@@ -370,8 +369,12 @@ void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderE
     auto nth = [&](std::size_t n) { return linksLast.empty() ? n : linksLast[n]; };
     KeyAhead ahead(fs, folder, form.Hashing, ReadFor(form.ListAlgorithms), form.ListAlgorithms);
     for (std::size_t n = 0; n < files.size(); ++n)
-        if (reads(nth(n))) PlanRead(form, ahead, files[nth(n)]);
+        if (reads(nth(n))) form.Progress.Plan(1, files[nth(n)].Size);
+    PlanWindow window(files.size(), [&](std::size_t n) {
+        if (reads(nth(n))) ahead.Plan(files[nth(n)].Name, files[nth(n)].Size);
+    });
     for (std::size_t n = 0; n < files.size(); ++n) {
+        window.Reach(n);
         const std::size_t k = nth(n);
         const FolderEntry& file = files[k];
         // A named file can serve only an entry still unfound: once every entry is found it has nothing to

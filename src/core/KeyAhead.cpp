@@ -424,6 +424,19 @@ bool FirstFilesCached(State& s) {
     }
 }
 
+// How many files the walk moves on between looks for planned files nobody needs any more.
+constexpr std::size_t ForgetEvery = 1024;
+
+// Under the walk's lock: the plan forgets the files before the walk's that no lane reads and no hint
+// still counts, so that a walk planning a window ahead holds only that window.
+void Forget(State& s) {
+    std::size_t keep = s.released;
+    for (const State::Slot& slot : s.slots)
+        if (slot.At == State::Stage::Running) keep = std::min(keep, slot.Job);
+    if (s.hintsFrom < s.hinted) keep = std::min(keep, s.hintsFrom);
+    s.plan.ForgetBefore(keep);
+}
+
 bool SmallCrcFiles(State& s) {
     const std::lock_guard<std::mutex> held(s.lock);
     if (s.read == KeyRead::Keys || s.plan.empty()) return false;
@@ -488,6 +501,8 @@ void KeyAhead::Plan(std::string_view name, std::int64_t size) {
     }
     const std::lock_guard<std::mutex> held(state_->lock);
     state_->plan.Add(name, size);
+    // Planned after the walk began: lanes that left with nothing to claim come back.
+    if (state_->announced > 0) PostLanes(state_, false);
 }
 
 void KeyAhead::Next() {
@@ -512,6 +527,7 @@ void KeyAhead::Next() {
         // The file announced before is done with, read or not.
         s.released = s.announced;
         handed = {state_, s.announced++};
+        if (s.announced % ForgetEvery == 0) Forget(s);
         PostLanes(state_, false);
     }
 }

@@ -15,7 +15,9 @@
 #include "platform/Disks.h"
 #include "platform/ReadAhead.h"
 
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -63,6 +65,27 @@ public:
 private:
     ReadAhead ahead_;              // one thread: the file system's hints, as without workers
     std::shared_ptr<State> state_; // workers: the plan and the keys computed ahead
+};
+
+// Plans a walk's files a window ahead of it rather than all at once, so that a walk of a million files
+// never holds the whole plan: `planStep(n)` plans the file of the walk's step `n` if that step reads one,
+// and Reach(n) comes before step n's Next(). Steps are planned in order, each once.
+class PlanWindow {
+public:
+    PlanWindow(std::size_t steps, std::function<void(std::size_t)> planStep) : steps_(steps), plan_(std::move(planStep)) {}
+    void Reach(std::size_t n) {
+        if (next_ >= steps_ || next_ > n + Steps / 2) return;
+        for (const std::size_t end = std::min(steps_, n + Steps); next_ < end; ++next_)
+            plan_(next_);
+    }
+    // Well past what the workers hash ahead of the walk (KeyAhead::MaxAhead) and what the file system
+    // hears of ahead (ReadAhead::WindowFiles).
+    static constexpr std::size_t Steps = 4096;
+
+private:
+    std::size_t steps_;
+    std::function<void(std::size_t)> plan_;
+    std::size_t next_ = 0;
 };
 
 // For the reading functions: the keys of the file the walk announced last, when it is this one read this

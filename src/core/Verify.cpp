@@ -165,22 +165,21 @@ void CheckSubFolderEntries(FileSystem& fs, TEntryTable& t, const std::vector<Sub
     };
     KeyAhead ahead(fs, folder, workers, ReadFor(algorithms), algorithms);
     std::vector<bool> planned(order.size());
-    {
-        std::string last;
-        for (std::size_t j = 0; j < order.size(); ++j) {
-            const SubFolderLookup::Found& f = present[order[j]];
-            const TCrcTable& e = t[f.Id];
-            if (!f.Listed || !f.IsFile || !sizeFits(e, f.Size)) continue;
-            std::string name = EntryNativeName(e);
-            if (!algorithms.OnlyCrc32() && name == last) continue;
-            ahead.Plan(name, f.Size);
-            planned[j] = true;
-            last = std::move(name);
-        }
-    }
+    std::string lastPlanned;
+    PlanWindow window(order.size(), [&](std::size_t j) {
+        const SubFolderLookup::Found& f = present[order[j]];
+        const TCrcTable& e = t[f.Id];
+        if (!f.Listed || !f.IsFile || !sizeFits(e, f.Size)) return;
+        std::string name = EntryNativeName(e);
+        if (!algorithms.OnlyCrc32() && name == lastPlanned) return;
+        ahead.Plan(name, f.Size);
+        planned[j] = true;
+        lastPlanned = std::move(name);
+    });
     std::string keysPath;
     FileKeys keys;
     for (std::size_t j = 0; j < order.size(); ++j) {
+        window.Reach(j);
         const SubFolderLookup::Found& f = present[order[j]];
         TCrcTable& e = t[f.Id];
         const std::string path = EntryFullPath(folder, e);

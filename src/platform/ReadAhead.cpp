@@ -23,6 +23,8 @@ void ReadAhead::Next() {
     if (hinted_ == reading_) hint();
     hintedBytes_ -= Counted(plan_[reading_].Size);
     ++reading_;
+    // The files read are not looked at again: a walk that plans a window ahead holds only that window.
+    if (reading_ % 1024 == 0) plan_.ForgetBefore(reading_);
     while (hinted_ < plan_.size() && hinted_ - reading_ < WindowFiles && hintedBytes_ < WindowBytes)
         hint();
 }

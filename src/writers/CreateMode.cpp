@@ -113,13 +113,15 @@ void TForm1::ScanFolder() {
     hashed.SetBlake2bBytes(ListAlgorithms.Blake2bBytes());
     KeyAhead ahead(fs, BaseFolder, Hashing, kind == HashAlgorithm::Crc32 ? KeyRead::CrcPrefix : KeyRead::Keys, hashed);
     for (const FolderEntry& e : entries)
-        if (plain(e)) {
-            ahead.Plan(e.Name, e.Size);
-            Progress.Plan(1, e.Size);
-        }
+        if (plain(e)) Progress.Plan(1, e.Size);
+    PlanWindow window(entries.size(), [&](std::size_t k) {
+        if (plain(entries[k])) ahead.Plan(entries[k].Name, entries[k].Size);
+    });
     const auto showTotal = [this] { TotalCounter.SetCaption(std::to_string(EntryCount)); };
     try {
-        for (const FolderEntry& e : entries) {
+        for (std::size_t k = 0; k < entries.size(); ++k) {
+            window.Reach(k);
+            const FolderEntry& e = entries[k];
             if (!plain(e)) continue;
             ahead.Next();
             ContentKey key;
