@@ -383,18 +383,11 @@ void DescribeRange(int dfd, std::vector<FolderEntry>& listed, const std::vector<
 } // namespace
 
 std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
-    std::vector<FolderEntry> out;
-    const unsigned threads = std::min(ListingThreads::Now(), MaxListingThreads);
-    if (threads <= 1) {
-        ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
-            FolderEntry fe;
-            fe.Name = name;
-            if (Describe(dfd, type, fe)) out.push_back(std::move(fe));
-        });
-        return out;
-    }
     // The names first, then what each one is: a large folder whose first entries came from memory has
-    // the rest looked at by several threads at once, each on a part of its own.
+    // the rest looked at by several threads at once, each on a part of its own. The names are gathered
+    // packed and the entries made once, of the size the folder has: a vector of entries grown one by one
+    // would hold its old and new room at once, half again as much as the listing, as it doubles.
+    std::string names; // each followed by a NUL
     std::vector<unsigned char> types;
     UniqueFd folder;
     ForEachListed(path, WhileListing, [&](int dfd, const char* name, unsigned char type) {
@@ -402,11 +395,16 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
             folder = UniqueFd(::fcntl(dfd, F_DUPFD_CLOEXEC, 0));
             if (folder.get() < 0) throw IoErrorFromErrno(errno, path);
         }
-        FolderEntry fe;
-        fe.Name = name;
-        out.push_back(std::move(fe));
+        names.append(name).push_back('\0');
         types.push_back(type);
     });
+    std::vector<FolderEntry> out(types.size());
+    for (std::size_t k = 0, at = 0; k < out.size(); ++k) {
+        out[k].Name = names.c_str() + at;
+        at += out[k].Name.size() + 1;
+    }
+    std::string().swap(names);
+    const unsigned threads = std::min(ListingThreads::Now(), MaxListingThreads);
     const std::size_t n = out.size();
     std::vector<char> kept(n);
     const std::function<void()>* pace = &WhileListing;
@@ -432,7 +430,7 @@ std::vector<FolderEntry> RealFileSystem::ListFolder(const std::string& path) {
         std::chrono::steady_clock::now() - began < CachedEntryTime * static_cast<std::int64_t>(probed);
     std::size_t mine = n;
     std::vector<std::pair<std::size_t, std::size_t>> left; // parts no thread could be started for
-    if (cached && n >= ThreadedListing) {
+    if (cached && n >= ThreadedListing && threads > 1) {
         const std::size_t part = (n - probed + threads - 1) / threads;
         mine = std::min(n, probed + part);
         for (std::size_t from = mine; from < n; from += part) {
