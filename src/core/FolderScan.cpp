@@ -152,13 +152,6 @@ private:
     std::vector<std::uint32_t> groupOf_; // by entry index
 };
 
-// One scan of the list's folder for both kinds of list. The files named by entries come first: an
-// own file that carries its entry's content settles that entry. Then every file, in listing order,
-// gives its content to the entries of that content still unfound (one file may serve several entries
-// with the same content); a file that serves none is a further copy and goes to the duplicate
-// handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
-// to its end, so every row is true even when a duplicate is kept.
-
 // A file of the folder that an absolute name points to is that entry's own file, as one its relative name
 // names: it serves no other entry as a copy and is nobody's duplicate.
 void OwnByAbsoluteNames(const TEntryTable& table, std::int32_t count, const std::string& folder,
@@ -179,6 +172,12 @@ void OwnByAbsoluteNames(const TEntryTable& table, std::int32_t count, const std:
     owners.Add(more);
 }
 
+// One scan of the list's folder for both kinds of list. The files named by entries come first: an
+// own file that carries its entry's content settles that entry. Then every file, in listing order,
+// gives its content to the entries of that content still unfound (one file may serve several entries
+// with the same content); a file that serves none is a further copy and goes to the duplicate
+// handling, unless an entry names it: a listed file is never anyone's duplicate. The scan always runs
+// to its end, so every row is true even when a duplicate is kept.
 template <class Keys>
 void ScanWith(TForm1& form, const std::string& folder, const std::vector<FolderEntry>& files, bool& autoDelete,
               bool& skipAll, bool& stop) {
